@@ -1,0 +1,92 @@
+#pragma once
+
+#include "framework/DatabaseQuery.h"
+#include "framework/QuestionVariant.h"
+#include "framework/ResultCodes.h"
+#include "framework/UserInfo.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+struct sqlite3;
+
+namespace edufrmwk {
+
+// The learner database: one SQLite file, one method per statement. Main thread only.
+// Text values go into statements through "%q" as UTF-8; the stored texts are those of the schema below.
+class Database {
+public:
+    using Query = DatabaseQuery;
+    using QuestionVariant = edufrmwk::QuestionVariant;
+
+    struct Answer {
+        QDateTime timestamp;
+        double correctness = 0.0;
+    };
+    struct Mark {
+        QDateTime timestamp;
+        QString path;
+        double mark = 0.0;  // -1 for an aborted attempt
+        int ratingDelta = 0;
+    };
+    struct Rating {
+        QDateTime timestamp;
+        int rating = 0;
+        bool practice = false;
+    };
+    struct ModuleStats {
+        int completed = 0;
+        int total = 0;
+    };
+    using AnswerMap = QMap<QuestionVariant, QList<Answer>>;
+
+    Database();
+    ~Database();
+    Database(const Database&) = delete;
+    Database& operator=(const Database&) = delete;
+
+    int initialize(const QString& dbPath);
+    int openDb(const QString& path);
+    int initTables();
+    void closeDb();
+    void cleanup();
+    sqlite3* getDb() const { return mp_db; }
+
+    // Accounts and settings.
+    int createUser(const UserInfo* info);
+    int getUser(const QString& name, UserInfo** out);
+    int updateUser(const UserInfo* info);
+    int removeUser(const UserInfo* info);
+    int removeAllUsers(bool all);
+    int getSetting(const QString& name, QString& value);
+    int saveSetting(const QString& name, const QString& value);
+
+    // Progress records. Readers append to what they are given.
+    int setSelectedElement(int userId, const QString& path);
+    QString getSelectedElement(int userId);
+    int saveAnswer(int userId, const QuestionVariant& variant, double correctness);
+    // The newest `limit` answers of every variant (all of them when limit <= 0), newest first, all users.
+    int getAnswers(AnswerMap& answers, int limit = -1);
+    int saveMark(int userId, const QString& path, double mark, int ratingDelta);
+    // pattern is an SQL LIKE pattern ("%" any run, "_" any one character), passed as a value.
+    int getMarks(int userId, QList<Mark>& marks, const QString& pattern, bool validOnly, int limit);
+    // The marks of exactly one path (no wildcards).
+    int getMarksOfPath(int userId, QList<Mark>& marks, const QString& path, bool validOnly, int limit);
+    int saveRating(int userId, int rating, bool practice);
+    int getRatings(QList<Rating>& ratings);
+    int getModuleStats(int userId, ModuleStats& stats);
+
+    // Time stamps as SQLite writes them ("yyyy-MM-dd hh:mm:ss", local time).
+    static QDateTime parseTimestamp(const QString& text);
+    // The administrator's credential: five letters, assembled here and nowhere stored as one string.
+    static QByteArray adminCredential();
+
+private:
+    int queryMarks(int userId, QList<Mark>& marks, const char* pathClause, bool validOnly, int limit);
+
+    sqlite3* mp_db;
+};
+
+}  // namespace edufrmwk

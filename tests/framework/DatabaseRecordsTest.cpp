@@ -1,0 +1,324 @@
+// Accounts, settings, answers, marks and ratings: the rows as stored and as read back.
+#include "SqlPeek.h"
+
+#include "debug/Debugging.h"
+#include "framework/Database.h"
+#include "support/AssertRecorder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <memory>
+
+using edufrmwk::Database;
+using edufrmwk::QuestionVariant;
+using edufrmwk::UserInfo;
+
+namespace {
+
+class DatabaseRecords : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_file = m_dir.filePath(QStringLiteral("Brisola.db"));
+        ASSERT_EQ(m_db.initialize(m_file), 0);
+        AssertRecorder::clear();
+        LogCapture::instance().clear();
+    }
+    QStringList rows(const char* sql) const { return sqlRows(m_file, sql); }
+
+    QTemporaryDir m_dir;
+    QString m_file;
+    Database m_db;
+};
+
+// ---- accounts ------------------------------------------------------------------------------------
+
+TEST_F(DatabaseRecords, AccountsCreateReadUpdateRemove)
+{
+    UserInfo ann(0, "ann o'hara", "S3cret'%", UserInfo::User);
+    EXPECT_EQ(m_db.createUser(&ann), 0);
+    EXPECT_EQ(m_db.createUser(&ann), 204);
+    UserInfo sameName(0, "ann o'hara", "other", UserInfo::Administrator);
+    EXPECT_EQ(m_db.createUser(&sameName), 204);
+    EXPECT_EQ(rows("SELECT name, password, admin FROM users WHERE id = 3"),
+              QStringList{"ann o'hara|S3cret'%|false"});
+
+    UserInfo* read = nullptr;
+    ASSERT_EQ(m_db.getUser(QStringLiteral("ann o'hara"), &read), 0);
+    std::unique_ptr<UserInfo> owned(read);
+    EXPECT_EQ(read->getId(), 3);
+    EXPECT_STREQ(read->getName(), "ann o'hara");
+    EXPECT_STREQ(read->getPassword(), "S3cret'%");
+    EXPECT_EQ(read->getType(), UserInfo::User);
+    EXPECT_TRUE(read->getProperties().empty());
+
+    EXPECT_EQ(m_db.getUser(QStringLiteral("Ann O'Hara"), &read), 205);  // names compare with letter case
+    EXPECT_EQ(read, owned.get());                                        // out untouched
+
+    UserInfo promoted(0, "ann o'hara", "new", UserInfo::Administrator);
+    EXPECT_EQ(m_db.updateUser(&promoted), 0);
+    EXPECT_EQ(rows("SELECT password, admin FROM users WHERE id = 3"), QStringList{"new|true"});
+    UserInfo ghost(0, "ghost", "x", UserInfo::User);
+    EXPECT_EQ(m_db.updateUser(&ghost), 0);  // no row is no failure
+
+    EXPECT_EQ(m_db.removeUser(&promoted), 0);
+    EXPECT_EQ(rows("SELECT name FROM users ORDER BY id"), (QStringList{"user", "admin"}));
+}
+
+TEST_F(DatabaseRecords, AdminFlagIsTrueOnlyForTheExactWord)
+{
+    ASSERT_TRUE(sqlRun(m_file, "INSERT INTO users (name, password, admin) VALUES ('a', 'p', 'TRUE'), "
+                               "('b', 'p', '1'), ('c', 'p', 'true')"));
+    for (const char* name : {"a", "b", "c"}) {
+        UserInfo* info = nullptr;
+        ASSERT_EQ(m_db.getUser(QString::fromLatin1(name), &info), 0);
+        EXPECT_EQ(info->getType(), name[0] == 'c' ? UserInfo::Administrator : UserInfo::User) << name;
+        delete info;
+    }
+}
+
+TEST_F(DatabaseRecords, PropertiesAreReadInOrder)
+{
+    ASSERT_TRUE(sqlRun(m_file, "INSERT INTO user_properties (name, value, user_id) VALUES ('level', '3', 1), "
+                               "('nick', NULL, 1), ('other', 'x', 2)"));
+    UserInfo* info = nullptr;
+    ASSERT_EQ(m_db.getUser(QStringLiteral("user"), &info), 0);
+    const UserInfo::Properties expected{{"level", "3"}, {"nick", ""}};
+    EXPECT_EQ(info->getProperties(), expected);
+    delete info;
+}
+
+TEST_F(DatabaseRecords, RemovingAllKeepsAdministratorsUnlessAll)
+{
+    EXPECT_EQ(m_db.removeAllUsers(false), 0);
+    EXPECT_EQ(rows("SELECT name FROM users"), QStringList{"admin"});
+    EXPECT_EQ(m_db.removeAllUsers(true), 0);
+    EXPECT_TRUE(rows("SELECT name FROM users").isEmpty());
+}
+
+TEST_F(DatabaseRecords, AccountWithMarksCannotBeRemovedAndKeepsEverything)
+{
+    ASSERT_EQ(m_db.saveMark(1, QStringLiteral("g/s/a"), 0.5, 2), 0);
+    ASSERT_EQ(m_db.saveAnswer(1, {"g/s/a", ""}, 0.5), 0);
+    UserInfo user(0, "user", "quillfen", UserInfo::User);
+    EXPECT_EQ(m_db.removeUser(&user), 200);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("removeUser: db error - FOREIGN KEY constraint failed")));
+    EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{"1"});
+    EXPECT_EQ(rows("SELECT count(*) FROM users"), QStringList{"2"});
+}
+
+TEST_F(DatabaseRecords, RemovingAnAccountCascadesToItsRows)
+{
+    ASSERT_EQ(m_db.saveAnswer(1, {"g/s/a", ""}, 0.5), 0);
+    ASSERT_EQ(m_db.saveRating(1, 700, false), 0);
+    ASSERT_EQ(m_db.saveAnswer(2, {"g/s/a", ""}, 0.25), 0);
+    UserInfo user(0, "user", "quillfen", UserInfo::User);
+    EXPECT_EQ(m_db.removeUser(&user), 0);
+    EXPECT_EQ(rows("SELECT user_id, correctness FROM answers"), QStringList{"2|0.25"});
+    EXPECT_TRUE(rows("SELECT * FROM ratings").isEmpty());
+}
+
+// ---- settings ------------------------------------------------------------------------------------
+
+TEST_F(DatabaseRecords, SettingsStoreOneRowPerNameAndReadBackUnchanged)
+{
+    QString value = QStringLiteral("unchanged");
+    EXPECT_EQ(m_db.getSetting(QStringLiteral("never"), value), 200);
+    EXPECT_EQ(value, QStringLiteral("unchanged"));
+    EXPECT_TRUE(LogCapture::instance().lines().isEmpty());  // a missing row is no error
+
+    const QString device = QStringLiteral("Ann's \u00e9couteurs 100% _x_ @home");
+    const QString longValue = QString(300, QLatin1Char('v'));
+    EXPECT_EQ(m_db.saveSetting(QStringLiteral("audio/output"), QStringLiteral("first")), 0);
+    EXPECT_EQ(m_db.saveSetting(QStringLiteral("audio/output"), device), 0);
+    EXPECT_EQ(m_db.saveSetting(QStringLiteral("long"), longValue), 0);
+    EXPECT_EQ(rows("SELECT name, value FROM settings WHERE name = 'audio/output'"),
+              QStringList{QStringLiteral("audio/output|") + device});
+
+    EXPECT_EQ(m_db.getSetting(QStringLiteral("audio/output"), value), 0);
+    EXPECT_EQ(value, device);
+    EXPECT_EQ(m_db.getSetting(QStringLiteral("long"), value), 0);
+    EXPECT_EQ(value, longValue);
+}
+
+TEST_F(DatabaseRecords, FailedSettingSaveIs200WithItsErrorLine)
+{
+    ASSERT_TRUE(sqlRun(m_file, "DROP TABLE settings"));
+    EXPECT_EQ(m_db.saveSetting(QStringLiteral("volume"), QStringLiteral("3")), 200);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("saveSetting: db error - no such table: settings")));
+}
+
+// ---- answers -------------------------------------------------------------------------------------
+
+TEST_F(DatabaseRecords, AnswersAreStoredFlatWithTwoDecimals)
+{
+    EXPECT_EQ(m_db.saveAnswer(1, {"grade/intervals/thirds", "major"}, 0.666), 0);
+    EXPECT_EQ(m_db.saveAnswer(2, {"grade/intervals/thirds", ""}, 1.0), 0);
+    const QStringList stored = rows("SELECT id, user_id, variant, correctness, timestamp FROM answers ORDER BY id");
+    ASSERT_EQ(stored.size(), 2);
+    EXPECT_TRUE(stored[0].startsWith(QStringLiteral("1|1|grade/intervals/thirds@major|0.67|")));
+    EXPECT_TRUE(stored[1].startsWith(QStringLiteral("2|2|grade/intervals/thirds@|1.0|")));
+    const QString stamp = stored[0].section(QLatin1Char('|'), 4);
+    EXPECT_TRUE(QRegExp(QStringLiteral("\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d")).exactMatch(stamp));
+    // Local time, as SQLite's datetime('now', 'localtime') writes it.
+    EXPECT_LE(qAbs(Database::parseTimestamp(stamp).secsTo(QDateTime::currentDateTime())), 5);
+}
+
+TEST_F(DatabaseRecords, AnswersReadBackNewestFirstWithinTheLimitForAllUsers)
+{
+    const QuestionVariant v("g/s/a", "t");
+    for (int i = 0; i < 30; ++i)
+        ASSERT_EQ(m_db.saveAnswer(i % 2 ? 1 : 2, v, i / 100.0), 0);
+    ASSERT_EQ(m_db.saveAnswer(1, {"g/s/b", ""}, 0.5), 0);
+
+    Database::AnswerMap limited;
+    ASSERT_EQ(m_db.getAnswers(limited, 20), 0);
+    ASSERT_EQ(limited.size(), 2);
+    ASSERT_EQ(limited[v].size(), 20);
+    for (int i = 0; i < 20; ++i)
+        EXPECT_DOUBLE_EQ(limited[v][i].correctness, (29 - i) / 100.0);
+    EXPECT_EQ(limited[QuestionVariant("g/s/b", "")].size(), 1);
+
+    Database::AnswerMap all;
+    ASSERT_EQ(m_db.getAnswers(all), 0);
+    ASSERT_EQ(all[v].size(), 30);
+    EXPECT_DOUBLE_EQ(all[v].last().correctness, 0.0);
+
+    // Readers append: a second read doubles the lists.
+    ASSERT_EQ(m_db.getAnswers(all), 0);
+    EXPECT_EQ(all[v].size(), 60);
+}
+
+TEST_F(DatabaseRecords, AwkwardTagsAndPathsRoundTrip)
+{
+    // Quotes, percent signs, underscores and "@" inside the tag: split at the first "@".
+    const QList<QuestionVariant> variants = {
+        {"g/s/a", "it's 100%"}, {"g/s/a", "user@host"}, {"g/s/a", "@"}, {"g/s/a_b", "x_y"}, {"g/s/a", ""},
+        {"g/s/\u00e4", "\u266b"}};
+    for (const QuestionVariant& v : variants)
+        ASSERT_EQ(m_db.saveAnswer(1, v, 0.5), 0) << v.flatten().toStdString();
+    EXPECT_EQ(rows("SELECT variant FROM answers ORDER BY id"),
+              (QStringList{"g/s/a@it's 100%", "g/s/a@user@host", "g/s/a@@", "g/s/a_b@x_y", "g/s/a@",
+                           QStringLiteral("g/s/\u00e4@\u266b")}));
+
+    Database::AnswerMap answers;
+    ASSERT_EQ(m_db.getAnswers(answers, 20), 0);
+    EXPECT_EQ(answers.size(), variants.size());
+    for (const QuestionVariant& v : variants)
+        EXPECT_EQ(answers.value(v).size(), 1) << v.flatten().toStdString();
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(DatabaseRecords, ForeignVariantWithoutSeparatorIsSkippedNotFatal)
+{
+    ASSERT_TRUE(sqlRun(m_file, "INSERT INTO answers (user_id, variant, timestamp, correctness) VALUES "
+                               "(1, 'no separator', '2020-01-01 10:00:00', 0.5)"));
+    ASSERT_EQ(m_db.saveAnswer(1, {"g/s/a", "t"}, 0.25), 0);
+    Database::AnswerMap answers;
+    EXPECT_EQ(m_db.getAnswers(answers, 20), 0);
+    EXPECT_EQ(answers.keys(), QList<QuestionVariant>{QuestionVariant("g/s/a", "t")});
+    EXPECT_EQ(AssertRecorder::count(), 0);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("skipping answers of variant 'no separator'")));
+    EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{"2"});
+}
+
+TEST_F(DatabaseRecords, NonNumericCorrectnessIsRefused)
+{
+    EXPECT_EQ(m_db.saveAnswer(1, {"g/s/a", ""}, std::nan("")), 200);
+    EXPECT_TRUE(rows("SELECT * FROM answers").isEmpty());
+}
+
+// ---- marks and ratings ---------------------------------------------------------------------------
+
+TEST_F(DatabaseRecords, MarksAreStoredAndReadNewestFirst)
+{
+    ASSERT_EQ(m_db.saveMark(1, QStringLiteral("g1/s/quiz"), 0.8, 5), 0);
+    ASSERT_EQ(m_db.saveMark(1, QStringLiteral("g1/exam"), -1.0, 0), 0);
+    ASSERT_EQ(m_db.saveMark(1, QStringLiteral("g1/s/quiz"), 0.333, -2), 0);
+    ASSERT_EQ(m_db.saveMark(2, QStringLiteral("g1/s/quiz"), 1.0, 1), 0);
+    const QStringList stored = rows("SELECT user_id, path, mark, ratingDelta FROM marks ORDER BY id");
+    EXPECT_EQ(stored, (QStringList{"1|g1/s/quiz|0.8|5", "1|g1/exam|-1.0|0", "1|g1/s/quiz|0.33|-2",
+                                   "2|g1/s/quiz|1.0|1"}));
+
+    QList<Database::Mark> marks;
+    ASSERT_EQ(m_db.getMarks(1, marks, QString(), false, -1), 0);
+    ASSERT_EQ(marks.size(), 3);
+    EXPECT_EQ(marks[0].path, QStringLiteral("g1/s/quiz"));
+    EXPECT_DOUBLE_EQ(marks[0].mark, 0.33);
+    EXPECT_EQ(marks[0].ratingDelta, -2);
+    EXPECT_TRUE(marks[0].timestamp.isValid());
+    EXPECT_DOUBLE_EQ(marks[1].mark, -1.0);
+    EXPECT_DOUBLE_EQ(marks[2].mark, 0.8);
+
+    QList<Database::Mark> valid;
+    ASSERT_EQ(m_db.getMarks(1, valid, QString(), true, -1), 0);
+    EXPECT_EQ(valid.size(), 2);
+    QList<Database::Mark> newest;
+    ASSERT_EQ(m_db.getMarks(1, newest, QString(), false, 1), 0);
+    ASSERT_EQ(newest.size(), 1);
+    EXPECT_DOUBLE_EQ(newest[0].mark, 0.33);
+}
+
+TEST_F(DatabaseRecords, MarkPatternsAreValuesAndExactPathsAreExact)
+{
+    for (const char* path : {"g1/s/quiz", "g2/t/quiz", "g1/exam", "g1/s/exam_x", "g1/sXquiz", "g1/s_quiz"})
+        ASSERT_EQ(m_db.saveMark(1, QString::fromLatin1(path), 0.5, 0), 0);
+    auto paths = [](const QList<Database::Mark>& marks) {
+        QStringList out;
+        for (const Database::Mark& m : marks)
+            out << m.path;
+        return out;
+    };
+
+    // The patterns the screens use, with doubled or single percent signs alike.
+    QList<Database::Mark> quiz;
+    ASSERT_EQ(m_db.getMarks(1, quiz, QStringLiteral("%%/%%/quiz"), false, -1), 0);
+    EXPECT_EQ(paths(quiz), (QStringList{"g2/t/quiz", "g1/s/quiz"}));
+    QList<Database::Mark> exam;
+    ASSERT_EQ(m_db.getMarks(1, exam, QStringLiteral("%/exam"), false, -1), 0);
+    EXPECT_EQ(paths(exam), QStringList{"g1/exam"});
+
+    // One path means that path: "_" is no wildcard, and a quote does no harm.
+    QList<Database::Mark> one;
+    ASSERT_EQ(m_db.getMarksOfPath(1, one, QStringLiteral("g1/s_quiz"), true, 1), 0);
+    EXPECT_EQ(paths(one), QStringList{"g1/s_quiz"});
+    QList<Database::Mark> none;
+    EXPECT_EQ(m_db.getMarksOfPath(1, none, QStringLiteral("g1/s'quiz%"), true, 1), 0);
+    EXPECT_TRUE(none.isEmpty());
+    EXPECT_EQ(m_db.getMarks(1, none, QStringLiteral("it's"), false, -1), 0);
+    EXPECT_TRUE(none.isEmpty());
+}
+
+TEST_F(DatabaseRecords, RatingsAreReadOldestFirstWithThePracticeFlag)
+{
+    ASSERT_EQ(m_db.saveRating(1, 625, false), 0);
+    ASSERT_EQ(m_db.saveRating(2, 700, true), 0);
+    ASSERT_EQ(m_db.saveRating(1, -3, false), 0);
+    EXPECT_EQ(rows("SELECT user_id, rating, practice FROM ratings ORDER BY id"),
+              (QStringList{"1|625|0", "2|700|1", "1|-3|0"}));
+    QList<Database::Rating> ratings;
+    ASSERT_EQ(m_db.getRatings(ratings), 0);
+    ASSERT_EQ(ratings.size(), 3);
+    EXPECT_EQ(ratings[0].rating, 625);
+    EXPECT_FALSE(ratings[0].practice);
+    EXPECT_EQ(ratings[1].rating, 700);
+    EXPECT_TRUE(ratings[1].practice);
+    EXPECT_EQ(ratings[2].rating, -3);
+}
+
+TEST_F(DatabaseRecords, TimestampsParseLikeTheGeneralFormat)
+{
+    for (const char* text : {"2026-03-29 02:30:00", "2024-02-29 23:59:59", "2023-02-29 10:00:00", "garbage",
+                             "2026-12-06 21:11:28"}) {
+        const QString t = QString::fromLatin1(text);
+        EXPECT_EQ(Database::parseTimestamp(t), QDateTime::fromString(t, QStringLiteral("yyyy-MM-dd hh:mm:ss")))
+            << text;
+    }
+}
+
+}  // namespace

@@ -1,0 +1,311 @@
+// The learner database file: schema as stored, default accounts, the query layer and damaged files.
+#include "SqlPeek.h"
+
+#include "debug/Debugging.h"
+#include "framework/Database.h"
+#include "support/AssertRecorder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+using edufrmwk::Database;
+
+namespace {
+
+// Each statement as SQLite keeps it in sqlite_master: the text without "IF NOT EXISTS".
+const char* const g_expectedTables[][2] = {
+    {"users", "CREATE TABLE users (id INTEGER PRIMARY KEY, name VARCHAR(32) UNIQUE NOT NULL, password VARCHAR(32) "
+              "NOT NULL DEFAULT 'quillfen', admin BOOLEAN DEFAULT 'false')"},
+    {"user_properties",
+     "CREATE TABLE user_properties (id INTEGER PRIMARY KEY, name VARCHAR(32) NOT NULL, value VARCHAR(32) DEFAULT "
+     "NULL, user_id INTEGER NOT NULL REFERENCES users (id)   ON DELETE CASCADE,CONSTRAINT userValue UNIQUE (name, "
+     "user_id))"},
+    {"user_sessions", "CREATE TABLE user_sessions (id INTEGER PRIMARY KEY, user_id INTEGER NOT NULL REFERENCES users "
+                      "(id)   ON DELETE CASCADE, start_time INTEGER DEFAULT 0, end_time INTEGER DEFAULT 0)"},
+    {"element_state",
+     "CREATE TABLE element_state (id INTEGER PRIMARY KEY, path VARCHAR(32) NOT NULL, user_id INTEGER NOT NULL "
+     "REFERENCES users (id)   ON DELETE CASCADE, completed_ts DATETIME, state VARCHAR(32), selected BOOLEAN DEFAULT "
+     "'false', CONSTRAINT userModule UNIQUE (path, user_id))"},
+    {"answers", "CREATE TABLE answers (id INTEGER PRIMARY KEY, user_id INTEGER NOT NULL REFERENCES users (id)   ON "
+                "DELETE CASCADE, variant VARCHAR(32) NOT NULL, timestamp DATETIME NOT NULL, correctness DOUBLE NOT "
+                "NULL)"},
+    {"marks", "CREATE TABLE marks (id INTEGER PRIMARY KEY,user_id INTEGER NOT NULL REFERENCES users (id), path "
+              "VARCHAR(32) NOT NULL, mark DOUBLE NOT NULL, ratingDelta INTEGER DEFAULT 0, timestamp DATETIME NOT "
+              "NULL)"},
+    {"ratings", "CREATE TABLE ratings (id INTEGER PRIMARY KEY, user_id INTEGER NOT NULL REFERENCES users (id)   ON "
+                "DELETE CASCADE, timestamp DATETIME NOT NULL, rating INTEGER DEFAULT 0, practice BOOLEAN DEFAULT "
+                "'false')"},
+    {"settings", "CREATE TABLE settings (name VARCHAR(128) PRIMARY KEY, value VARCHAR(128) NOT NULL)"},
+};
+
+class DatabaseFile : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_file = m_dir.filePath(QStringLiteral("Brisola.db"));
+        AssertRecorder::clear();
+        LogCapture::instance().clear();
+    }
+    QByteArray fileBytes() const
+    {
+        QFile f(m_file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+
+    QTemporaryDir m_dir;
+    QString m_file;
+};
+
+TEST_F(DatabaseFile, FreshFileHoldsExactlyTheSchemaAndTheTwoAccounts)
+{
+    Database db;
+    ASSERT_EQ(db.initialize(m_file), 0);
+
+    QStringList expected;
+    for (const auto& table : g_expectedTables)
+        expected << QStringLiteral("table|%1|%2").arg(QLatin1String(table[0]), QLatin1String(table[1]));
+    // Indexes SQLite makes for UNIQUE constraints are its own; everything else must be ours.
+    EXPECT_EQ(sqlRows(m_file, "SELECT type, name, sql FROM sqlite_master WHERE name NOT LIKE 'sqlite_autoindex%' "
+                              "ORDER BY rowid"),
+              expected);
+
+    const QStringList users = sqlRows(m_file, "SELECT id, name, password, admin FROM users ORDER BY id");
+    ASSERT_EQ(users.size(), 2);
+    EXPECT_EQ(users[0], QStringLiteral("1|user|quillfen|false"));
+    const QStringList admin = users[1].split(QLatin1Char('|'));
+    EXPECT_EQ(admin[1], QStringLiteral("admin"));
+    EXPECT_TRUE(QRegExp(QStringLiteral("[a-z]{5}")).exactMatch(admin[2])) << admin[2].toStdString();
+    EXPECT_EQ(admin[3], QStringLiteral("true"));
+
+    // Foreign keys are on for the connection.
+    Database::Query q(&db);
+    q.exec("PRAGMA foreign_keys");
+    QString on;
+    ASSERT_TRUE(q.getValue(0, "foreign_keys", on));
+    EXPECT_EQ(on, QStringLiteral("1"));
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(DatabaseFile, SecondStartChangesNothing)
+{
+    {
+        Database db;
+        ASSERT_EQ(db.initialize(m_file), 0);
+    }
+    const QStringList before = sqlRows(m_file, "SELECT * FROM users ORDER BY id");
+    Database again;
+    EXPECT_EQ(again.initialize(m_file), 0);
+    EXPECT_EQ(sqlRows(m_file, "SELECT * FROM users ORDER BY id"), before);
+    EXPECT_EQ(sqlRows(m_file, "SELECT count(*) FROM sqlite_master WHERE type = 'table'"), QStringList{"8"});
+}
+
+TEST_F(DatabaseFile, OpenWhileOpenKeepsTheFirstFile)
+{
+    Database db;
+    ASSERT_EQ(db.initialize(m_file), 0);
+    sqlite3* first = db.getDb();
+    EXPECT_EQ(db.openDb(m_dir.filePath(QStringLiteral("other.db"))), 0);
+    EXPECT_EQ(db.getDb(), first);
+    EXPECT_FALSE(QFile::exists(m_dir.filePath(QStringLiteral("other.db"))));
+    db.closeDb();
+    EXPECT_EQ(db.getDb(), nullptr);
+    db.closeDb();  // closing twice is harmless
+}
+
+TEST_F(DatabaseFile, UnopenableFileIs202AndNoConnection)
+{
+    Database db;
+    EXPECT_EQ(db.initialize(m_dir.filePath(QStringLiteral("no/such/dir/x.db"))), 202);
+    EXPECT_EQ(db.getDb(), nullptr);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("cannot open")));
+}
+
+TEST_F(DatabaseFile, NonAsciiFileNameIsTakenAsUtf8)
+{
+    const QString file = m_dir.filePath(QStringLiteral("Lern\u00e4rt \u266b.db"));
+    Database db;
+    ASSERT_EQ(db.initialize(file), 0);
+    EXPECT_TRUE(QFile::exists(file));
+    EXPECT_EQ(sqlRows(file, "SELECT name FROM users ORDER BY id"), (QStringList{"user", "admin"}));
+}
+
+TEST_F(DatabaseFile, CorruptFileFailsWith200AndIsLeftAlone)
+{
+    QByteArray junk;
+    for (int i = 0; i < 200; ++i)
+        junk += "this is not a database file, but it is somebody's data. ";
+    {
+        QFile f(m_file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(junk);
+    }
+    Database db;
+    EXPECT_EQ(db.initialize(m_file), 200);
+    EXPECT_EQ(fileBytes(), junk);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("db error: file is not a database")));
+}
+
+TEST_F(DatabaseFile, LockedFileReportsFailuresAndLosesNothing)
+{
+    Database db;
+    ASSERT_EQ(db.initialize(m_file), 0);
+    ASSERT_EQ(db.saveAnswer(1, {"g/s/a", "t"}, 0.5), 0);
+
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(m_file.toUtf8().constData(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    EXPECT_EQ(db.saveAnswer(1, {"g/s/a", "t"}, 0.75), 200);
+    EXPECT_EQ(db.saveSetting(QStringLiteral("volume"), QStringLiteral("3")), 200);
+    Database::AnswerMap answers;
+    EXPECT_EQ(db.getAnswers(answers), 200);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("database is locked")));
+
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_EQ(sqlRows(m_file, "SELECT variant, correctness FROM answers"), QStringList{"g/s/a@t|0.5"});
+    EXPECT_EQ(db.saveAnswer(1, {"g/s/a", "t"}, 0.75), 0);
+    EXPECT_EQ(sqlRows(m_file, "SELECT count(*) FROM answers"), QStringList{"2"});
+}
+
+TEST_F(DatabaseFile, ReadOnlyFileReadsAndRefusesWrites)
+{
+    {
+        Database db;
+        ASSERT_EQ(db.initialize(m_file), 0);
+        ASSERT_EQ(db.saveSetting(QStringLiteral("volume"), QStringLiteral("7")), 0);
+        ASSERT_EQ(db.saveAnswer(1, {"g/s/a", ""}, 1.0), 0);
+    }
+    // The superuser ignores permission bits; the immutable attribute holds for it too.
+    bool immutable = false;
+    if (geteuid() == 0) {
+        immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_file}) == 0;
+        if (!immutable)
+            GTEST_SKIP() << "cannot make the file read-only for the superuser here";
+    } else {
+        ASSERT_TRUE(QFile::setPermissions(m_file, QFile::ReadOwner));
+    }
+    const QByteArray before = fileBytes();
+    {
+        Database db;
+        EXPECT_EQ(db.initialize(m_file), 0);
+        QString value;
+        EXPECT_EQ(db.getSetting(QStringLiteral("volume"), value), 0);
+        EXPECT_EQ(value, QStringLiteral("7"));
+        Database::AnswerMap answers;
+        EXPECT_EQ(db.getAnswers(answers, 20), 0);
+        EXPECT_EQ(answers.size(), 1);
+        EXPECT_EQ(db.saveAnswer(1, {"g/s/a", ""}, 0.0), 200);
+        EXPECT_EQ(db.saveSetting(QStringLiteral("volume"), QStringLiteral("8")), 200);
+        EXPECT_EQ(db.saveMark(1, QStringLiteral("g/s/a"), 0.5, 1), 200);
+    }
+    if (immutable)
+        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_file});
+    EXPECT_EQ(fileBytes(), before);
+}
+
+// ---- the query layer -----------------------------------------------------------------------------
+
+class DatabaseQueryTest : public DatabaseFile {
+protected:
+    void SetUp() override
+    {
+        DatabaseFile::SetUp();
+        ASSERT_EQ(m_db.initialize(m_file), 0);
+        Debugging::setLoggingLevel(QsLogging::TraceLevel);
+        LogCapture::instance().clear();
+    }
+    void TearDown() override { Debugging::setLoggingLevel(QsLogging::InfoLevel); }
+    Database m_db;
+};
+
+TEST_F(DatabaseQueryTest, RowsColumnsAndNulls)
+{
+    Database::Query q(&m_db);
+    q.exec("SELECT id, name FROM users WHERE name = '%q'", "nobody");
+    EXPECT_TRUE(q.isOK());
+    EXPECT_EQ(q.numRows(), 0UL);
+    EXPECT_STREQ(q.getError(), "OK");
+
+    q.exec("SELECT NULL AS empty, 'x' AS something, 'a''b' AS quoted");
+    ASSERT_EQ(q.numRows(), 1UL);
+    QString value = QStringLiteral("untouched");
+    EXPECT_TRUE(q.getValue(0, "empty", value));
+    EXPECT_TRUE(value.isEmpty());
+    EXPECT_TRUE(q.getValue(0, "quoted", value));
+    EXPECT_EQ(value, QStringLiteral("a'b"));
+    value = QStringLiteral("untouched");
+    EXPECT_FALSE(q.getValue(0, "Something", value));  // names compare with letter case
+    EXPECT_EQ(value, QStringLiteral("untouched"));
+
+    // The statement text was logged at TRACE on fmwk-db.
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("SELECT NULL AS empty")));
+}
+
+TEST_F(DatabaseQueryTest, FailedStatementHasNoRowsAndLogsStatementAndError)
+{
+    Database::Query q(&m_db);
+    // The first statement delivers a row before the second fails.
+    q.exec("SELECT 1 AS one; SELECT * FROM no_such_table");
+    EXPECT_FALSE(q.isOK());
+    EXPECT_EQ(q.resultCode(), SQLITE_ERROR);
+    EXPECT_EQ(q.numRows(), 0UL);
+    EXPECT_STREQ(q.getError(), "no such table: no_such_table");
+    const QStringList warn = LogCapture::instance().linesContaining(QStringLiteral("SELECT * FROM no_such_table"));
+    ASSERT_EQ(warn.size(), 1);
+    EXPECT_TRUE(warn[0].contains(QStringLiteral("WARN")));
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("db error: no such table: no_such_table")));
+
+    q.exec("SELECT 2 AS two");
+    EXPECT_STREQ(q.getError(), "OK");  // the previous error is discarded
+    EXPECT_EQ(q.numRows(), 1UL);
+}
+
+TEST_F(DatabaseQueryTest, PercentAndQuotesInValuesStayText)
+{
+    Database::Query q(&m_db);
+    q.exec("SELECT '%q' AS v, '100%%' AS literal", "50% o'clock %s %d");
+    QString v, literal;
+    ASSERT_TRUE(q.getValue(0, "v", v));
+    ASSERT_TRUE(q.getValue(0, "literal", literal));
+    EXPECT_EQ(v, QStringLiteral("50% o'clock %s %d"));
+    EXPECT_EQ(literal, QStringLiteral("100%"));
+}
+
+TEST_F(DatabaseQueryTest, InsertedRowIdAndAffectedRows)
+{
+    Database::Query q(&m_db);
+    q.exec("INSERT INTO settings (name, value) VALUES ('%q', '%q')", "a", "1");
+    EXPECT_EQ(q.getInsertedRowId(), 1);
+    q.exec("UPDATE users SET password = 'x'");
+    EXPECT_EQ(q.getAffectedRows(), 2);
+}
+
+TEST_F(DatabaseQueryTest, RowOutOfRangeIsAnAssertion)
+{
+    Database::Query q(&m_db);
+    q.exec("SELECT 1 AS one");
+    QString v;
+    EXPECT_FALSE(q.getValue(5, "one", v));
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"row < m_results.size()"});
+}
+
+TEST_F(DatabaseQueryTest, StatementWithoutConnectionFailsCleanly)
+{
+    Database closed;
+    Database::Query q(&closed);
+    q.exec("SELECT 1");
+    EXPECT_FALSE(q.isOK());
+    EXPECT_EQ(q.numRows(), 0UL);
+}
+
+}  // namespace

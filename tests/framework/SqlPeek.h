@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Reads a database file through its own connection, independent of the code under test.
+// Each row is its column texts joined by "|", a NULL written as "<null>".
+QStringList sqlRows(const QString& file, const char* sql);
+// Runs one statement on its own connection; true on success.
+bool sqlRun(const QString& file, const char* sql);
