@@ -1,0 +1,6 @@
+#include "lms/LmsActivityElement.h"
+
+LmsActivityElement::LmsActivityElement(const QString& name, const QString& fsName, LmsModuleElement* parent)
+    : LmsElement(name, fsName, parent)
+{
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// Which questions an association or the practice screen wants: one uid, or a type,
+// a difficulty and tags with a count.
+class LmsQuestionFilter {
+public:
+    LmsQuestionFilter() = default;
+    virtual ~LmsQuestionFilter() = default;
+
+    int getUid() const { return m_uid; }
+    void setUid(int uid) { m_uid = uid; }
+    const QString& getType() const { return m_type; }
+    void setType(const QString& type) { m_type = type; }
+    const QStringList& getTagList() const { return m_tags; }
+    void setTagList(const QStringList& tags) { m_tags = tags; }
+    // Blank text gives no tag; otherwise split at "," (empty parts kept), each part trimmed.
+    void setTagList(const QString& tags);
+    int getDifficulty() const { return m_difficulty; }
+    void setDifficulty(int difficulty) { m_difficulty = difficulty; }
+    // 1 when the filter names a uid, else the count.
+    int getCount() const { return m_uid >= 0 ? 1 : m_count; }
+    void setCount(int count) { m_count = count; }
+
+    void assign(const LmsQuestionFilter* other);
+    LmsQuestionFilter* getCopy() const;
+
+private:
+    int m_uid = -1;
+    QString m_type;
+    QStringList m_tags;
+    int m_difficulty = 5;
+    int m_count = 0;
+};
