@@ -1,0 +1,124 @@
+#pragma once
+
+#include "audio/AudioStreamOwner.h"
+
+#include <QList>
+#include <QObject>
+#include <QRecursiveMutex>
+
+#include <atomic>
+
+class AudioBuffer;
+class AudioInputRegion;
+class AudioMarkerRegion;
+class AudioOutputRegion;
+class AudioSequencerInputListener;
+class QSocketNotifier;
+
+// A timeline of output regions, input regions and markers, played through one duplex stream
+// (mono in and out; the left channel of the stereo timeline is played).
+//
+// The real-time callback takes no lock and allocates nothing: it only walks the prepared lists and
+// publishes what happened (started, markers reached, end) through atomics and a wake-up pipe. The
+// sequencer's own thread then emits started(), posts the marker events, closes a completed stream
+// and emits finished().
+class AudioSequencer : public QObject, public AudioStreamOwner {
+    Q_OBJECT
+public:
+    // What the callback needs to know about the running stream.
+    struct StreamTiming {
+        double sampleRate = 44100.0;
+        double inputLatency = 0.0;
+        double outputLatency = 0.0;
+        double streamTime = 0.0;  // PortAudio's time of this block; 0 when unknown
+    };
+
+    enum { kWarmUpInvocations = 19 };
+
+    AudioSequencer(int sampleRate, int channelCount, QObject* parent = nullptr);
+    ~AudioSequencer() override;
+
+    // Positions are seconds; relative ones count from the current end of the timeline.
+    int addOutput(AudioBuffer* buffer, double position, bool absolute, bool takeOwnership);
+    int addInput(AudioSequencerInputListener* listener, double duration, double position, bool absolute);
+    int addMarker(QObject* target, int id, double position, bool absolute);
+    int addSilence(double duration, double position, bool absolute);
+
+    int reset();
+    // Sorts and mixes the timeline, adds the 0.1 s tail and rewinds the playback cursor; 2 when playing.
+    int prepare();
+    // 0 when the stream runs, 4 when every attempt failed.
+    int play();
+    // 0, or 4 when the stream could not be closed.
+    int stop(bool alreadyLocked = false);
+    bool isPlaying() const { return m_playing.load(std::memory_order_acquire); }
+
+    double duration() const { return m_totalDuration; }
+    int sampleRate() const { return m_sampleRate; }
+    int channelCount() const { return m_channelCount; }
+    const QList<AudioOutputRegion*>& outputRegions() const { return m_outputRegions; }
+    const QList<AudioInputRegion*>& inputRegions() const { return m_inputRegions; }
+    const QList<AudioMarkerRegion*>& markerRegions() const { return m_markerRegions; }
+
+    // The callback's work on one block; returns 0 to continue and 1 to complete the stream.
+    // Public so that it can be driven with synthetic buffers.
+    int processBlock(const short* input, short* output, unsigned long frames, const StreamTiming& timing);
+    qint64 framesProcessed() const { return m_frameCount; }
+    // Control thread: emits started(), posts reached markers, finishes a completed playback.
+    // Runs by itself when the callback wakes the sequencer's thread.
+    void dispatchCallbackEvents();
+
+signals:
+    void started();
+    void finished();
+    void marker(int marker);
+
+private:
+    friend struct AudioSequencerCallback;
+
+    void audioStreamClosed(void* stream) override;
+    void resetCursor();
+    void mixOutputRegions();
+    void deliverStartedAndMarkers();
+    void recoverAudio();
+    void wake();
+    void drainWakePipe();
+
+    const int m_sampleRate;
+    const int m_channelCount;
+    double m_totalDuration = 0.0;
+    QList<AudioOutputRegion*> m_outputRegions;
+    QList<AudioInputRegion*> m_inputRegions;
+    QList<AudioMarkerRegion*> m_markerRegions;
+    QRecursiveMutex m_mutex;
+
+    // Control thread.
+    void* mp_stream = nullptr;
+    std::atomic<bool> m_playing{false};
+    StreamTiming m_streamTiming;
+    int m_markersPosted = -1;
+    bool m_startedEmitted = false;
+    bool m_endHandled = false;
+
+    // Callback thread while a stream runs; rewound by prepare and play.
+    qint64 m_callbackCounter = 0;
+    double m_startTime = 0.0;
+    double m_lastStreamTime = 0.0;
+    double m_lastBlockSeconds = 0.0;
+    qint64 m_frameCount = 0;
+    qint64 m_lateCount = 0;
+    AudioOutputRegion* mp_currentOutput = nullptr;
+    int m_outputIndex = -1;
+    AudioInputRegion* mp_currentInput = nullptr;
+    int m_inputIndex = -1;
+    int m_markerIndex = -1;
+
+    // Published by the callback.
+    enum EndState { Running = 0, Completed = 1, Failed = 2 };
+    std::atomic<bool> m_startedFlag{false};
+    std::atomic<int> m_markersTaken{-1};
+    std::atomic<int> m_endState{Running};
+    std::atomic<bool> m_wakePending{false};
+    int m_wakePipe[2] = {-1, -1};
+    QSocketNotifier* mp_wakeNotifier = nullptr;
+};
