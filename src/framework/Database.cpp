@@ -290,6 +290,68 @@ int Database::saveSetting(const QString& name, const QString& value)
 
 // ---- progress records ----------------------------------------------------------------------------
 
+int Database::saveElementState(int userId, const QString& path, ElementState::state_e state)
+{
+    BRISOLA_ASSERT(mp_db);
+    if (!mp_db)
+        return RC_DB_ERROR;
+    const QByteArray pathText = path.toUtf8();
+    const QByteArray stateName = ElementState::stateToStr(state).toLatin1();
+    Query q(this);
+    q.exec("SELECT id FROM element_state WHERE path = '%q' AND user_id = %d", pathText.constData(), userId);
+    if (!q.isOK()) {
+        LOG_ERROR("fmwk-db", "%s: db error - %s", "saveElementState", q.getError());
+        return RC_DB_ERROR;
+    }
+    if (q.numRows() == 0) {
+        if (state == ElementState::COMPLETED) {
+            q.exec("INSERT INTO element_state (path, user_id, state, completed_ts) VALUES ('%q', %d, '%q', "
+                   "datetime('now', 'localtime'))",
+                   pathText.constData(), userId, stateName.constData());
+        } else {
+            q.exec("INSERT INTO element_state (path, user_id, state) VALUES ('%q', %d, '%q')", pathText.constData(),
+                   userId, stateName.constData());
+        }
+    } else {
+        BRISOLA_ASSERT(q.numRows() == 1);
+        QString idVal;
+        BRISOLA_ASSERT(q.getValue(0, "id", idVal));
+        const long id = std::strtol(idVal.toUtf8().constData(), nullptr, 0);
+        if (state == ElementState::COMPLETED) {
+            // An update stamps the completion in UTC (datetime() without 'localtime'), as the file always had it.
+            q.exec("UPDATE element_state SET state = '%q', completed_ts=datetime() WHERE id = %ld",
+                   stateName.constData(), id);
+        } else {
+            q.exec("UPDATE element_state SET state = '%q' WHERE id = %ld", stateName.constData(), id);
+        }
+    }
+    if (!q.isOK()) {
+        LOG_ERROR("fmwk-db", "%s: db error - %s", "saveElementState", q.getError());
+        return RC_DB_ERROR;
+    }
+    return RC_OK;
+}
+
+int Database::getElementState(int userId, const QString& path, ElementState::state_e& state)
+{
+    BRISOLA_ASSERT(mp_db);
+    if (!mp_db)
+        return RC_DB_ERROR;
+    Query q(this);
+    q.exec("SELECT state FROM element_state WHERE path='%q' AND user_id=%d", path.toUtf8().constData(), userId);
+    if (!q.isOK()) {
+        LOG_ERROR("fmwk-db", "%s: db error - %s", "getElementState", q.getError());
+        return RC_DB_ERROR;
+    }
+    if (q.numRows() == 0)
+        return RC_DB_ERROR;
+    BRISOLA_ASSERT(q.numRows() == 1);
+    QString stateVal;
+    BRISOLA_ASSERT(q.getValue(0, "state", stateVal));
+    state = ElementState::strToState(stateVal);
+    return RC_OK;
+}
+
 int Database::setSelectedElement(int userId, const QString& path)
 {
     BRISOLA_ASSERT(mp_db);
@@ -524,6 +586,36 @@ int Database::getRatings(QList<Rating>& ratings)
         r.rating = rating.toInt();
         r.practice = practice.toInt() != 0;
         ratings.append(r);
+    }
+    return RC_OK;
+}
+
+int Database::getModuleCompletionStats(int userId, QList<ModuleInfo>& modules)
+{
+    BRISOLA_ASSERT(mp_db);
+    if (!mp_db)
+        return RC_DB_ERROR;
+    Query q(this);
+    q.exec("SELECT * FROM element_state WHERE user_id = %d", userId);
+    if (!q.isOK()) {
+        LOG_ERROR("fmwk-db", "%s: db error - %s", "getModuleCompletionStats", q.getError());
+        return RC_DB_ERROR;
+    }
+    if (q.numRows() == 0)
+        return RC_DB_ERROR;
+    for (unsigned long resultRow = 0; resultRow < q.numRows(); ++resultRow) {
+        QString path, state, selected, completed;
+        BRISOLA_ASSERT(q.getValue(resultRow, "path", path));
+        BRISOLA_ASSERT(q.getValue(resultRow, "state", state));
+        BRISOLA_ASSERT(q.getValue(resultRow, "selected", selected));
+        BRISOLA_ASSERT(q.getValue(resultRow, "completed_ts", completed));
+        ModuleInfo info;
+        info.path = path;
+        info.state = ElementState::strToState(state);
+        info.selected = selected == QLatin1String("true");
+        if (!completed.isEmpty())
+            info.completionTime = parseTimestamp(completed);
+        modules.append(info);
     }
     return RC_OK;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "framework/DatabaseQuery.h"
+#include "framework/ElementState.h"
 #include "framework/QuestionVariant.h"
 #include "framework/ResultCodes.h"
 #include "framework/UserInfo.h"
@@ -36,6 +37,12 @@ public:
         int rating = 0;
         bool practice = false;
     };
+    struct ModuleInfo {
+        QString path;
+        bool selected = false;
+        ElementState::state_e state = ElementState::INVALID;
+        QDateTime completionTime;  // invalid when never completed
+    };
     struct ModuleStats {
         int completed = 0;
         int total = 0;
@@ -64,6 +71,9 @@ public:
     int saveSetting(const QString& name, const QString& value);
 
     // Progress records. Readers append to what they are given.
+    int saveElementState(int userId, const QString& path, ElementState::state_e state);
+    // 200 without a log line when the element has no row yet; state unchanged then.
+    int getElementState(int userId, const QString& path, ElementState::state_e& state);
     int setSelectedElement(int userId, const QString& path);
     QString getSelectedElement(int userId);
     int saveAnswer(int userId, const QuestionVariant& variant, double correctness);
@@ -76,6 +86,7 @@ public:
     int getMarksOfPath(int userId, QList<Mark>& marks, const QString& path, bool validOnly, int limit);
     int saveRating(int userId, int rating, bool practice);
     int getRatings(QList<Rating>& ratings);
+    int getModuleCompletionStats(int userId, QList<ModuleInfo>& modules);
     int getModuleStats(int userId, ModuleStats& stats);
 
     // Time stamps as SQLite writes them ("yyyy-MM-dd hh:mm:ss", local time).

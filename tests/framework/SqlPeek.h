@@ -8,3 +8,15 @@
 QStringList sqlRows(const QString& file, const char* sql);
 // Runs one statement on its own connection; true on success.
 bool sqlRun(const QString& file, const char* sql);
+
+#include <ostream>
+
+// Readable failure messages for Qt strings.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '[' << list.join(QStringLiteral(", ")).toStdString() << ']';
+}

@@ -1,0 +1,195 @@
+#include "framework/FrameworkManager.h"
+
+#include "debug/Debugging.h"
+#include "framework/Database.h"
+#include "framework/FrameworkModel.h"
+#include "framework/StatisticsEngine.h"
+#include "framework/UserSession.h"
+#include "lms/LmsQuestion.h"
+#include "lms/LmsQuestionActivity.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include <cstring>
+
+namespace edufrmwk {
+
+FrameworkManager* FrameworkManager::getInstance()
+{
+    static FrameworkManager* const instance = new FrameworkManager();
+    return instance;
+}
+
+FrameworkManager::FrameworkManager()
+    : mp_frameworkModel(nullptr)
+    , mp_database(nullptr)
+    , mp_statisticsEngine(nullptr)
+{
+}
+
+int FrameworkManager::initialize(const QString& appName, const QString& version)
+{
+    m_appName = appName;
+    m_version = version;
+    // The data location depends on the name, so it is set first.
+    QCoreApplication::setApplicationName(appName);
+    QCoreApplication::setApplicationVersion(version);
+
+    m_dataPath = QStandardPaths::writableLocation(QStandardPaths::DataLocation);
+    BRISOLA_ASSERT_MSG(m_dataPath.length(), "could not create data directory path.");
+    if (!QDir(m_dataPath).exists())
+        BRISOLA_ASSERT_MSG(QDir::root().mkpath(m_dataPath), "could not create data directory.");
+
+    Debugging::initialize();
+    Debugging::enableFileLogging(m_dataPath + QDir::separator() + m_appName + QStringLiteral(".log"));
+    Debugging::applyLoggingOptions(QCoreApplication::arguments());
+
+    LOG_INFO("fmwk", "initializing framework...");
+    setSplashPageText(QStringLiteral("Initializing database..."));
+    m_dbPath = m_dataPath + QDir::separator() + appName + QStringLiteral(".db");
+    mp_database = new Database();
+    int rc = mp_database->initialize(m_dbPath);
+    if (rc != RC_OK)
+        return rc;
+
+    setSplashPageText(QStringLiteral("Initializing statistics..."));
+    mp_statisticsEngine = new StatisticsEngine();
+    rc = mp_statisticsEngine->initialize(mp_database);
+    if (rc != RC_OK)
+        return rc;
+
+    m_appPath = QCoreApplication::applicationDirPath();
+    m_tempPath = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
+    BRISOLA_ASSERT(QDir(m_appPath).exists());
+    BRISOLA_ASSERT(QDir(m_tempPath).exists());
+    QDir::setCurrent(m_appPath);
+
+    LOG_INFO("fmwk", "framework initialized");
+    LOG_INFO("fmwk", "application name: %s", appName.toLocal8Bit().constData());
+    LOG_INFO("fmwk", "application path: %s", m_appPath.toLocal8Bit().constData());
+    LOG_INFO("fmwk", "data location: %s", m_dataPath.toLocal8Bit().constData());
+    LOG_INFO("fmwk", "temp location: %s", m_tempPath.toLocal8Bit().constData());
+
+    mp_frameworkModel = FrameworkModel::getInstance();
+    return RC_OK;
+}
+
+int FrameworkManager::loadCourse(LmsCourse* course, int)
+{
+    FrameworkModel::getInstance()->setCourse(course);
+    return RC_OK;
+}
+
+int FrameworkManager::login(const QString& name, const QString& credential, UserSession** session)
+{
+    if (name.isEmpty() || credential.isEmpty())
+        return RC_EMPTY_CREDENTIALS;
+    FrameworkModel* model = FrameworkModel::getInstance();
+    if (model->getUserSession())
+        return RC_USER_LOOKUP_FAILED;
+    BRISOLA_ASSERT(mp_database);
+    if (!mp_database)
+        return RC_USER_LOOKUP_FAILED;
+
+    UserInfo* userInfo = nullptr;
+    const int rc = mp_database->getUser(name, &userInfo);
+    if (rc != RC_OK)
+        return rc;
+    // Stored texts are UTF-8, so the credential is compared in the same encoding, byte for byte.
+    if (std::strcmp(credential.toUtf8().constData(), userInfo->getPassword()) != 0) {
+        delete userInfo;
+        return RC_USER_LOOKUP_FAILED;
+    }
+
+    auto* newSession = new UserSession(userInfo);
+    if (session)
+        *session = newSession;
+    model->setUserSession(newSession);
+    return RC_OK;
+}
+
+int FrameworkManager::logout()
+{
+    FrameworkModel* model = FrameworkModel::getInstance();
+    model->setUserSession(nullptr);
+    model->setCurrentModule(nullptr);
+    model->setCurrentActivity(nullptr);
+    return RC_OK;
+}
+
+int FrameworkManager::createUser(const UserInfo* info)
+{
+    BRISOLA_ASSERT(mp_database);
+    return mp_database ? mp_database->createUser(info) : RC_DB_ERROR;
+}
+
+int FrameworkManager::removeUser(const UserInfo* info)
+{
+    BRISOLA_ASSERT(mp_database);
+    return mp_database ? mp_database->removeUser(info) : RC_DB_ERROR;
+}
+
+int FrameworkManager::updateUser(const UserInfo* info)
+{
+    BRISOLA_ASSERT(mp_database);
+    return mp_database ? mp_database->updateUser(info) : RC_DB_ERROR;
+}
+
+UserSession* FrameworkManager::sessionFor(UserSession* session) const
+{
+    return session ? session : FrameworkModel::getInstance()->getUserSession();
+}
+
+int FrameworkManager::questionAnswered(UserSession* session, const LmsQuestion* lmsQuestion, double correctness)
+{
+    BRISOLA_ASSERT(lmsQuestion);
+    if (!lmsQuestion)
+        return RC_DB_ERROR;
+    UserSession* account = sessionFor(session);
+    const LmsQuestionActivity* activity = lmsQuestion->getActivity();
+    if (!account || !activity || !mp_database) {
+        LOG_ERROR("fmwk", "answer not recorded: %s", !account ? "nobody is logged in"
+                                                    : !activity ? "the question has no activity"
+                                                                : "no database");
+        return RC_DB_ERROR;
+    }
+
+    const QString path = activity->getNormalizedElementPath();
+    QStringList tags = lmsQuestion->getTagList(false);
+    if (tags.isEmpty())
+        tags << QString();
+    int result = RC_OK;
+    for (const QString& tag : qAsConst(tags)) {
+        const int rc = mp_database->saveAnswer(account->getUserId(), Database::QuestionVariant(path, tag), correctness);
+        BRISOLA_ASSERT(rc == RC_OK);
+        // The first failure is the one reported; later tags are still recorded.
+        if (rc != RC_OK && result == RC_OK)
+            result = rc;
+    }
+    return result;
+}
+
+int FrameworkManager::activityCompleted(UserSession* session, const LmsQuestionActivity* activity, double mark,
+                                        int ratingDelta, bool aborted)
+{
+    UserSession* account = sessionFor(session);
+    if (!account || !activity || !mp_database) {
+        LOG_ERROR("fmwk", "mark not recorded: %s", !account ? "nobody is logged in"
+                                                  : !activity ? "no activity"
+                                                              : "no database");
+        return RC_DB_ERROR;
+    }
+    const int rc = mp_database->saveMark(account->getUserId(), activity->getNormalizedElementPath(),
+                                         aborted ? -1.0 : mark, ratingDelta);
+    BRISOLA_ASSERT(rc == RC_OK);
+    return rc;
+}
+
+void FrameworkManager::terminate()
+{
+    BRISOLA_ASSERT_MSG(0, "deprecated");
+}
+
+}  // namespace edufrmwk

@@ -1,0 +1,79 @@
+#pragma once
+
+#include "framework/Database.h"
+#include "framework/PrioritizedQuestion.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QMap>
+#include <QString>
+
+#include <vector>
+
+class LmsCourse;
+class LmsElement;
+
+namespace edufrmwk {
+
+// Turns the answers table into averages, practice recommendations and skill ratings.
+// Keeps nothing between calls: every call reads the database afresh.
+class StatisticsEngine {
+public:
+    struct Recommendation {
+        Database::QuestionVariant variant;
+        int count = 0;
+    };
+    struct UsageStatistics {
+        struct Session {
+            int id = 0;
+            long start = 0;
+            long end = 0;
+        };
+        long totalDuration = 0;
+        QList<Session> sessions;
+    };
+    struct CourseProgressStatistics {
+        struct Completion {
+            int id = 0;
+            QString modulePath;
+            long time = 0;
+        };
+        double completed = 0.0;
+        QList<Completion> completions;
+    };
+    struct ModuleCompletionStats {
+        int count = 0;
+        std::vector<QDateTime> completionTimes;
+    };
+
+    StatisticsEngine();
+    ~StatisticsEngine();
+
+    int initialize(Database* db);
+    // The course to rate; without one, the framework model's course.
+    void setCourse(LmsCourse* course) { mp_course = course; }
+
+    void getAverageVariantOutcomes(QMap<QString, double>& out);
+    void getQuestionRecommendations(QList<Recommendation>& out, int count, const QList<QString>& paths);
+    void getQuestionRecommendations(QList<Recommendation>& out, int count);
+    int getSkillRating();
+    void getSubjectSkillRatings(QMap<QString, int>& out);
+
+    int getUserId(const QString& name, int& id);
+    int getModuleCompletionStats(ModuleCompletionStats& stats);
+    int getUsageStatistics(const QString& userName, long from, long to, UsageStatistics& stats);
+    int getCourseProgressStatistics(const QString& userName, long from, long to, CourseProgressStatistics& stats);
+
+    static double meanCorrectness(const QList<Database::Answer>& answers);
+
+private:
+    LmsCourse* course() const;
+
+    Database* mp_db;
+    LmsCourse* mp_course = nullptr;
+};
+
+// Counts every element of the subtree, the start element included.
+void countModules(LmsElement* element, int& count);
+
+}  // namespace edufrmwk

@@ -1,0 +1,351 @@
+// The framework model on small courses: first login, unlocking, completion and the current activity,
+// checked in memory and in the element_state rows.
+#include "SqlPeek.h"
+#include "TestCourse.h"
+
+#include "debug/Debugging.h"
+#include "framework/Database.h"
+#include "framework/FrameworkModel.h"
+#include "framework/StatisticsEngine.h"
+#include "framework/UserSession.h"
+#include "lms/LmsActivityElement.h"
+#include "lms/LmsCourse.h"
+#include "support/AssertRecorder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+using namespace edufrmwk;
+
+namespace {
+
+int countCommit(void* counter)
+{
+    ++*static_cast<int*>(counter);
+    return 0;
+}
+
+class ModelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_file = m_dir.filePath(QStringLiteral("Brisola.db"));
+        ASSERT_EQ(m_db.initialize(m_file), 0);
+        m_stats.initialize(&m_db);
+        AssertRecorder::clear();
+        LogCapture::instance().clear();
+    }
+
+    // A course and a model on it, logged in as "user".
+    void login(const QString& description)
+    {
+        m_course.reset(new TestCourse(description));
+        m_model.reset(new FrameworkModel(&m_db, &m_stats));
+        m_stats.setCourse(m_course->course());
+        m_model->setCourse(m_course->course());
+        relogin();
+    }
+    void relogin()
+    {
+        UserInfo* info = nullptr;
+        ASSERT_EQ(m_db.getUser(QStringLiteral("user"), &info), 0);
+        m_model->setUserSession(new UserSession(info));
+    }
+    LmsElement* el(const char* name) const { return (*m_course)[QString::fromLatin1(name)]; }
+    LmsActivityElement* act(const char* name) const { return dynamic_cast<LmsActivityElement*>(el(name)); }
+    QStringList rows(const char* sql) const { return sqlRows(m_file, sql); }
+    // The stored states in the same notation as TestCourse::states(), tree order.
+    QString storedStates() const
+    {
+        QStringList out;
+        for (const QString& item : m_course->states().split(QLatin1Char(' '))) {
+            const QString name = item.section(QLatin1Char('='), 0, 0);
+            auto state = ElementState::NONE;
+            const int rc = const_cast<Database&>(m_db).getElementState(
+                1, (*m_course)[name]->getNormalizedElementPath(), state);
+            out << name + QLatin1Char('=') + (rc == 0 ? TestCourse::letter(state) : QStringLiteral("-"));
+        }
+        return out.join(QLatin1Char(' '));
+    }
+
+    QTemporaryDir m_dir;
+    QString m_file;
+    Database m_db;
+    StatisticsEngine m_stats;
+    std::unique_ptr<TestCourse> m_course;
+    std::unique_ptr<FrameworkModel> m_model;
+};
+
+// ---- first login -----------------------------------------------------------------------------
+
+TEST_F(ModelTest, FirstLoginLeavesExactlyTheSpecifiedRows)
+{
+    login(QStringLiteral("g1[s1[a1 a2] s2[b1] e[] x1] g2[s3[c1]]"));
+    EXPECT_EQ(m_course->states(), QStringLiteral("g1=U s1=U a1=U a2=L s2=U b1=U e=L x1=L g2=L s3=L c1=L"));
+    EXPECT_EQ(rows("SELECT id, path, user_id, state, selected, completed_ts FROM element_state ORDER BY id"),
+              (QStringList{"1||1|LOCKED|false|<null>",
+                           "2|g1|1|UNLOCKED|false|<null>",
+                           "3|g1/s1|1|UNLOCKED|false|<null>",
+                           "4|g1/s1/a1|1|UNLOCKED|true|<null>",
+                           "5|g1/s1/a2|1|LOCKED|false|<null>",
+                           "6|g1/s2|1|UNLOCKED|false|<null>",
+                           "7|g1/s2/b1|1|UNLOCKED|false|<null>",
+                           "8|g1/e|1|LOCKED|false|<null>",
+                           "9|g1/x1|1|LOCKED|false|<null>",
+                           "10|g2|1|LOCKED|false|<null>",
+                           "11|g2/s3|1|LOCKED|false|<null>",
+                           "12|g2/s3/c1|1|LOCKED|false|<null>"}));
+    EXPECT_EQ(m_model->getCurrentActivity(), el("a1"));
+    EXPECT_EQ(m_model->getCurrentModule(), el("s1"));
+    EXPECT_EQ(rows("SELECT id, name FROM users ORDER BY id"), (QStringList{"1|user", "2|admin"}));
+    for (const char* table : {"answers", "marks", "ratings", "settings", "user_sessions", "user_properties"})
+        EXPECT_EQ(sqlRows(m_file, qPrintable(QStringLiteral("SELECT count(*) FROM %1").arg(table))), QStringList{"0"})
+            << table;
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("setting initial activity to g1/s1/g1/s1/a1")));
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(ModelTest, FirstLoginIsOneTransaction)
+{
+    int commits = 0;
+    sqlite3_commit_hook(m_db.getDb(), countCommit, &commits);
+    login(QStringLiteral("g1[s1[a1 a2 a3] s2[b1 b2]] g2[s3[c1 c2] s4[d1]] g3[s5[e1]]"));
+    sqlite3_commit_hook(m_db.getDb(), nullptr, nullptr);
+    EXPECT_EQ(commits, 1);
+    EXPECT_EQ(rows("SELECT count(*) FROM element_state"), QStringList{"18"});
+}
+
+TEST_F(ModelTest, SecondLoginRestoresStatesAndSelection)
+{
+    login(QStringLiteral("g1[s1[a1 a2] s2[b1]] g2[s3[c1]]"));
+    ASSERT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 0);
+    ASSERT_EQ(m_model->setCurrentActivity(act("b1")), 0);
+    const QString before = m_course->states();
+    const QStringList rowsBefore = rows("SELECT * FROM element_state ORDER BY id");
+
+    login(QStringLiteral("g1[s1[a1 a2] s2[b1]] g2[s3[c1]]"));  // a fresh tree, as at the next start
+    EXPECT_EQ(m_course->states(), before);
+    EXPECT_EQ(m_model->getCurrentActivity(), el("b1"));
+    EXPECT_EQ(m_model->getCurrentModule(), el("s2"));
+    EXPECT_EQ(rows("SELECT * FROM element_state ORDER BY id"), rowsBefore);
+}
+
+TEST_F(ModelTest, StaleSelectionIsReplacedWithoutAssertion)
+{
+    login(QStringLiteral("g1[s1[a1 a2]]"));
+    ASSERT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 0);
+    // The stored selection names an element below an activity, then one that is gone.
+    for (const char* stale : {"g1/s1/a1/deeper", "g9/gone/x"}) {
+        ASSERT_TRUE(sqlRun(m_file, qPrintable(QStringLiteral("INSERT OR REPLACE INTO element_state (path, user_id, "
+                                                             "state, selected) VALUES ('%1', 1, 'UNLOCKED', 'false')")
+                                                  .arg(QLatin1String(stale)))));
+        ASSERT_TRUE(sqlRun(m_file, "UPDATE element_state SET selected = 'false'"));
+        ASSERT_TRUE(sqlRun(m_file, qPrintable(QStringLiteral("UPDATE element_state SET selected = 'true' WHERE "
+                                                             "path = '%1'")
+                                                  .arg(QLatin1String(stale)))));
+        LogCapture::instance().clear();
+        login(QStringLiteral("g1[s1[a1 a2]]"));
+        EXPECT_TRUE(LogCapture::instance().contains(
+            QStringLiteral("looks like %1 has disappeared; perhaps the content was updated?").arg(QLatin1String(stale))));
+        EXPECT_EQ(m_model->getCurrentActivity(), el("a2"));
+        EXPECT_EQ(rows("SELECT path FROM element_state WHERE selected = 'true'"), QStringList{"g1/s1/a2"});
+    }
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(ModelTest, NothingToOfferAtLoginLeavesNoCurrentActivity)
+{
+    login(QStringLiteral("g1[s1[a1]]"));
+    ASSERT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 0);
+    EXPECT_EQ(m_course->states(), QStringLiteral("g1=C s1=C a1=C"));
+    ASSERT_EQ(m_model->setCurrentActivity(nullptr), 0);
+    LogCapture::instance().clear();
+    login(QStringLiteral("g1[s1[a1]]"));
+    EXPECT_EQ(m_model->getCurrentActivity(), nullptr);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("cannot set initial recommended activity")));
+    auto state = ElementState::NONE;
+    ASSERT_EQ(m_db.getElementState(1, QString(), state), 0);
+    EXPECT_EQ(state, ElementState::COMPLETED);  // the course completed with its last grade
+}
+
+TEST_F(ModelTest, SettingNoActivityClearsTheSelection)
+{
+    login(QStringLiteral("g1[s1[a1 a2]]"));
+    ASSERT_EQ(m_model->setCurrentActivity(nullptr), 0);
+    EXPECT_EQ(m_model->getCurrentActivity(), nullptr);
+    EXPECT_TRUE(rows("SELECT path FROM element_state WHERE selected = 'true'").isEmpty());
+    m_model->setUserSession(nullptr);  // logging out touches nothing stored
+    EXPECT_EQ(m_model->setCurrentActivity(nullptr), 0);
+    EXPECT_EQ(m_model->getUserSession(), nullptr);
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+// ---- completion and unlocking (table-driven) ---------------------------------------------------
+
+struct CompletionCase {
+    const char* name;
+    const char* course;
+    const char* before;  // states set on top of the first login's
+    const char* complete;
+    const char* after;  // every element, tree order
+};
+
+class Completion : public ModelTest, public ::testing::WithParamInterface<CompletionCase> {};
+
+TEST_P(Completion, ClimbsAndUnlocksAsTheRulesSay)
+{
+    const CompletionCase& c = GetParam();
+    login(QString::fromLatin1(c.course));
+    // Put the "before" states into the file as well, as a real history would have.
+    for (const QString& item : QString::fromLatin1(c.before).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        const QString name = item.section(QLatin1Char('='), 0, 0);
+        const QString letter = item.section(QLatin1Char('='), 1);
+        const auto state = static_cast<ElementState::state_e>(QStringLiteral("NLUACI").indexOf(letter));
+        ASSERT_EQ(m_db.saveElementState(1, (*m_course)[name]->getNormalizedElementPath(), state), 0);
+    }
+    m_course->setStates(QString::fromLatin1(c.before));
+
+    EXPECT_EQ(m_model->setElementState(el(c.complete), ElementState::COMPLETED), 0);
+    EXPECT_EQ(m_course->states(), QString::fromLatin1(c.after));
+    EXPECT_EQ(storedStates(), QString::fromLatin1(c.after));
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, Completion,
+    ::testing::Values(
+        CompletionCase{"NextSiblingUnlocks", "g1[s1[a1 a2 a3]]", "a2=U", "a2", "g1=U s1=U a1=U a2=C a3=U"},
+        CompletionCase{"FirstOfThreeUnlocksSecondOnly", "g1[s1[a1 a2 a3]]", "", "a1", "g1=U s1=U a1=C a2=U a3=L"},
+        CompletionCase{"CompletedOrAbortedSiblingKeepsItsState", "g1[s1[a1 a2 a3]]", "a2=A", "a1",
+                       "g1=U s1=U a1=C a2=A a3=L"},
+        CompletionCase{"LastOpenActivityCompletesSubjectAndUnlocksNextSubject", "g1[s1[a1 a2] s2[b1 b2]]",
+                       "a1=C a2=U s2=L b1=L", "a2", "g1=U s1=C a1=C a2=C s2=U b1=L b2=L"},
+        CompletionCase{"LastChildWithOthersOpenUnlocksNothing", "g1[s1[a1 a2 a3]]", "a3=U", "a3",
+                       "g1=U s1=U a1=U a2=L a3=C"},
+        CompletionCase{"GradeCompletesAndNextGradeUnlocksWithItsSubjects",
+                       "g1[s1[a1]] g2[s2[b1 b2] e[] s3[c1]]", "", "a1",
+                       "g1=C s1=C a1=C g2=U s2=U b1=U b2=L e=L s3=U c1=U"},
+        CompletionCase{"LastGradeCompletesTheCourse", "g1[s1[a1]] g2[s2[b1]]",
+                       "g1=C s1=C a1=C g2=U s2=U b1=U", "b1", "g1=C s1=C a1=C g2=C s2=C b1=C"},
+        CompletionCase{"TestCompletesItsSubjectWithOthersOpen", "g1[s1[a1 t1 a2] s2[b1]]", "t1=U", "t1",
+                       "g1=U s1=C a1=U t1=C a2=L s2=U b1=U"},
+        CompletionCase{"TestInSubjectUnlocksFollowingSubject", "g1[s1[a1 t1] s2[b1]]", "s2=L b1=L t1=U", "t1",
+                       "g1=U s1=C a1=U t1=C s2=U b1=L"},
+        CompletionCase{"TestDirectlyInGradeIsNoSubjectTest", "g1[s1[a1] t1 s2[b1]]", "s1=C a1=C t1=U s2=L b1=L",
+                       "t1", "g1=U s1=C a1=C t1=C s2=U b1=L"},
+        CompletionCase{"TestDirectlyInGradeCompletesItWhenLast", "g1[s1[a1] t1] g2[s2[b1]]", "s1=C a1=C t1=U",
+                       "t1", "g1=C s1=C a1=C t1=C g2=U s2=U b1=U"},
+        CompletionCase{"EmptySubjectBlocksGradeCompletion", "g1[s1[a1] e[]] g2[s2[b1]]", "", "a1",
+                       "g1=U s1=C a1=C e=U g2=L s2=L b1=L"},
+        CompletionCase{"ActivityInCourseUnlocksFollowingGrade", "x1 g1[s1[a1]]", "", "x1",
+                       "x1=C g1=U s1=U a1=U"},
+        CompletionCase{"GradeBeforeCourseActivityUnlocksIt", "g1[s1[a1]] x1", "", "a1", "g1=C s1=C a1=C x1=U"}),
+    [](const ::testing::TestParamInfo<CompletionCase>& info) { return std::string(info.param.name); });
+
+TEST_F(ModelTest, SameStateWritesNothingAndPropagatesNothing)
+{
+    login(QStringLiteral("g1[s1[a1 a2]]"));
+    ASSERT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 0);
+    const QStringList before = rows("SELECT * FROM element_state ORDER BY id");
+    m_course->setStates(QStringLiteral("a2=L"));  // memory only: a repeat must not unlock it again
+    int commits = 0;
+    sqlite3_commit_hook(m_db.getDb(), countCommit, &commits);
+    EXPECT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 0);
+    sqlite3_commit_hook(m_db.getDb(), nullptr, nullptr);
+    EXPECT_EQ(commits, 0);
+    EXPECT_EQ(rows("SELECT * FROM element_state ORDER BY id"), before);
+    EXPECT_EQ(m_course->states(), QStringLiteral("g1=U s1=U a1=C a2=L"));
+}
+
+TEST_F(ModelTest, UnlockingAnOpenGradeDoesNothing)
+{
+    login(QStringLiteral("g1[s1[a1 a2]] g2[s2[b1]]"));
+    m_course->setStates(QStringLiteral("g2=C"));
+    EXPECT_EQ(m_model->unlockGrade(dynamic_cast<LmsModuleElement*>(el("g1"))), 0);
+    EXPECT_EQ(m_model->unlockGrade(dynamic_cast<LmsModuleElement*>(el("g2"))), 0);
+    EXPECT_EQ(m_course->states(), QStringLiteral("g1=U s1=U a1=U a2=L g2=C s2=L b1=L"));
+}
+
+TEST_F(ModelTest, FailedSaveMidChainUndoesTheWholeChange)
+{
+    login(QStringLiteral("g1[s1[a1 a2] s2[b1]]"));
+    ASSERT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 0);
+    ASSERT_EQ(m_model->setElementState(el("a2"), ElementState::UNLOCKED), 0);
+    const QString memoryBefore = m_course->states();
+    const QStringList rowsBefore = rows("SELECT * FROM element_state ORDER BY id");
+    // Completing a2 completes s1; that save is refused.
+    ASSERT_TRUE(sqlRun(m_file, "CREATE TRIGGER refuse BEFORE UPDATE ON element_state WHEN NEW.path = 'g1/s1' "
+                               "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    AssertRecorder::clear();
+
+    EXPECT_EQ(m_model->setElementState(el("a2"), ElementState::COMPLETED), 200);
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"rc == RC_OK"});
+    EXPECT_EQ(m_course->states(), memoryBefore);
+    EXPECT_EQ(rows("SELECT * FROM element_state ORDER BY id"), rowsBefore);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("state change undone")));
+
+    // Once the file takes writes again the same change goes through whole.
+    ASSERT_TRUE(sqlRun(m_file, "DROP TRIGGER refuse"));
+    EXPECT_EQ(m_model->setElementState(el("a2"), ElementState::COMPLETED), 0);
+    EXPECT_EQ(storedStates(), QStringLiteral("g1=U s1=C a1=C a2=C s2=U b1=U"));
+}
+
+TEST_F(ModelTest, FailedFirstSaveLeavesMemoryAsItWas)
+{
+    login(QStringLiteral("g1[s1[a1 a2]]"));
+    ASSERT_TRUE(sqlRun(m_file, "CREATE TRIGGER refuse BEFORE UPDATE ON element_state "
+                               "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    AssertRecorder::clear();
+    EXPECT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 200);
+    EXPECT_EQ(m_course->states(), QStringLiteral("g1=U s1=U a1=U a2=L"));
+}
+
+TEST_F(ModelTest, CompletedActivityCountCoversSubjectsAndLooseActivities)
+{
+    login(QStringLiteral("g1[s1[a1 a2 a3] x1 x2 s2[b1]] g2[s3[c1]]"));
+    m_course->setStates(QStringLiteral("a1=C a3=C x1=C s2=C b1=C c1=C"));
+    EXPECT_EQ(m_model->getCompletedActivityCount(dynamic_cast<LmsModuleElement*>(el("g1"))), 4);
+    EXPECT_EQ(m_model->getCompletedActivityCount(dynamic_cast<LmsModuleElement*>(el("s1"))), 2);
+    EXPECT_EQ(m_model->getCompletedActivityCount(m_course->course()), 5);
+}
+
+TEST_F(ModelTest, CurrentActivityNotifiesModuleAndActivityObservers)
+{
+    struct Recorder : FrameworkModel::Observer {
+        Recorder(unsigned int flags) : FrameworkModel::Observer("recorder", flags) {}
+        void frameworkModelChanged(FrameworkModel*, unsigned int flag) override { flags.append(flag); }
+        QList<unsigned int> flags;
+    };
+    login(QStringLiteral("g1[s1[a1 a2] s2[b1]]"));
+    Recorder all(FrameworkModel::CurrentModuleChanged | FrameworkModel::CurrentActivityChanged);
+    Recorder activityOnly(FrameworkModel::CurrentActivityChanged);
+    m_model->registerObserver(&all);
+    m_model->registerObserver(&all);
+    m_model->registerObserver(&activityOnly);
+    ASSERT_EQ(m_model->setCurrentActivity(act("a2")), 0);  // same module
+    ASSERT_EQ(m_model->setCurrentActivity(act("b1")), 0);  // other module
+    EXPECT_EQ(all.flags, (QList<unsigned int>{8, 4, 8}));
+    EXPECT_EQ(activityOnly.flags, (QList<unsigned int>{8, 8}));
+    m_model->unregisterObserver(&all);
+    m_model->setCurrentModule(nullptr);
+    EXPECT_EQ(all.flags.size(), 3);
+    EXPECT_EQ(rows("SELECT path FROM element_state WHERE selected = 'true'"), QStringList{"g1/s2/b1"});
+}
+
+TEST_F(ModelTest, SavedRatingIsTheSkillRatingOfTheCourse)
+{
+    login(QStringLiteral("g1[s1[q1 q2]]"));
+    ASSERT_EQ(m_db.saveAnswer(1, {"g1/s1/q1", ""}, 0.75), 0);
+    ASSERT_EQ(m_db.saveAnswer(1, {"g1/s1/q2", ""}, 0.5), 0);
+    ASSERT_EQ(m_model->saveCurrentRating(true), 0);
+    ASSERT_EQ(m_model->saveCurrentRating(false), 0);
+    EXPECT_EQ(rows("SELECT user_id, rating, practice FROM ratings ORDER BY id"),
+              (QStringList{"1|625|1", "1|625|0"}));
+}
+
+}  // namespace
