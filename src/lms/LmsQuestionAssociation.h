@@ -1,9 +1,13 @@
 #pragma once
 
-class LmsQuestionActivity;
+#include "lms/LmsQuestionActivity.h"
+
+#include <QPointer>
+
 class LmsQuestionFilter;
 
-// Which activity's questions are drawn, by which filter. Owns the filter.
+// Which activity's questions are drawn, by which filter. Owns the filter; the source is
+// watched, so an activity removed from the course reads as no source.
 class LmsQuestionAssociation {
 public:
     LmsQuestionAssociation() = default;
@@ -21,6 +25,6 @@ public:
     void assign(const LmsQuestionAssociation* other);
 
 private:
-    LmsQuestionActivity* mp_source = nullptr;
+    QPointer<LmsQuestionActivity> mp_source;
     LmsQuestionFilter* mp_filter = nullptr;
 };

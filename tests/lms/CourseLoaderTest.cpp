@@ -1,0 +1,265 @@
+#include "lms/Lms.h"
+#include "lms/LmsCourse.h"
+#include "lms/LmsExerciseActivity.h"
+#include "lms/LmsFilesystem.h"
+#include "lms/LmsLearningActivity.h"
+#include "lms/LmsQuestion.h"
+#include "lms/LmsQuestionAssociation.h"
+#include "lms/LmsQuestionFilter.h"
+#include "lms/LmsTestActivity.h"
+
+#include "CourseDescription.h"
+#include "LmsTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTemporaryDir>
+
+using namespace lmstest;
+
+class CourseLoader : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        captureMessages();
+        Lms::loadPlugins(fixture(QStringLiteral("valid/plugins")));
+    }
+    static QStringList warnings()
+    {
+        return LogCapture::instance().linesContaining(QStringLiteral(" WARN "));
+    }
+    LmsCourse course{QStringLiteral("Course")};
+};
+
+TEST_F(CourseLoader, ValidCourseGivesExactlyTheExpectedTree)
+{
+    ASSERT_EQ(course.load(fixture(QStringLiteral("valid")), false), 0);
+    EXPECT_FALSE(course.isModified());
+    EXPECT_TRUE(warnings().isEmpty()) << warnings().join(QLatin1Char('\n')).toStdString();
+
+    const QStringList expected = {
+        "module|First Grade|00_first_grade|first_grade|First Grade",
+        "module|Intervals|00_first_grade/00_intervals|first_grade/intervals|First Grade / Intervals",
+        "learning|Listening|00_first_grade/00_intervals/00_listening|first_grade/intervals/listening|"
+        "First Grade / Intervals / Listening",
+        "exercise|Major Thirds|00_first_grade/00_intervals/01_major_thirds|first_grade/intervals/major_thirds|"
+        "First Grade / Intervals / Major Thirds",
+        "test|Intervals Test|00_first_grade/00_intervals/02_intervals_test|first_grade/intervals/intervals_test|"
+        "First Grade / Intervals / Intervals Test",
+        "module|Rhythm|00_first_grade/01_rhythm|first_grade/rhythm|First Grade / Rhythm",
+        "exercise|Clapping|00_first_grade/01_rhythm/00_clapping|first_grade/rhythm/clapping|"
+        "First Grade / Rhythm / Clapping",
+        "module|Second Grade|01_second_grade|second_grade|Second Grade",
+        "module|Melodies|01_second_grade/00_melodies|second_grade/melodies|Second Grade / Melodies",
+        "exercise|Steps|01_second_grade/00_melodies/00_steps|second_grade/melodies/steps|"
+        "Second Grade / Melodies / Steps",
+        "test|Review|01_second_grade/01_review|second_grade/review|Second Grade / Review",
+        "test|Final Exam|02_final_exam|final_exam|Final Exam",
+    };
+    EXPECT_EQ(describeTree(course), expected);
+
+    auto* steps = dynamic_cast<LmsExerciseActivity*>(course.findElementByNormalizedPath(QStringLiteral("second_grade/melodies/steps")));
+    ASSERT_NE(steps, nullptr);
+    EXPECT_EQ(steps->getFsAbsolutePath(), fixture(QStringLiteral("valid/01_second_grade/00_melodies/00_steps")));
+
+    // Icons, learning data, introduction.
+    auto* grade = dynamic_cast<LmsModuleElement*>(course.getElement(QStringLiteral("First Grade")));
+    auto* intervals = dynamic_cast<LmsModuleElement*>(course.getElement(QStringLiteral("First Grade / Intervals")));
+    auto* rhythm = dynamic_cast<LmsModuleElement*>(course.getElement(QStringLiteral("First Grade / Rhythm")));
+    ASSERT_TRUE(grade && intervals && rhythm);
+    EXPECT_EQ(grade->getEnabledIconPath(), QStringLiteral("_enabled_icon.png"));
+    EXPECT_EQ(grade->getDisabledIconPath(), QString());
+    EXPECT_EQ(intervals->getDisabledIconPath(), QStringLiteral("_disabled_icon.png"));
+    EXPECT_EQ(rhythm->getEnabledIconPath(), QString());
+    auto* listening = dynamic_cast<LmsLearningActivity*>(intervals->getElement(QStringLiteral("Listening")));
+    ASSERT_NE(listening, nullptr);
+    EXPECT_TRUE(listening->hasData());
+    auto* thirds = dynamic_cast<LmsExerciseActivity*>(intervals->getElement(QStringLiteral("Major Thirds")));
+    ASSERT_NE(thirds, nullptr);
+    EXPECT_EQ(thirds->getIntroText(), QStringLiteral("Sing the third."));
+    EXPECT_EQ(thirds->getIntroGraphicPath(), QStringLiteral("common:img/piano.png"));
+    EXPECT_EQ(thirds->getAbsoluteFilePath(thirds->getIntroGraphicPath()),
+              fixture(QStringLiteral("valid/common/img/piano.png")));
+
+    // Questions: renumbered in file order, difficulty, own or inherited tags, attributes.
+    const QList<LmsQuestion*>& questions = thirds->getQuestionList().getQuestions();
+    ASSERT_EQ(questions.size(), 3);
+    EXPECT_EQ(questions[0]->getUid(), 0);
+    EXPECT_EQ(questions[1]->getUid(), 1);
+    EXPECT_EQ(questions[2]->getUid(), 2);
+    EXPECT_EQ(questions[1]->getDifficulty(), 2);
+    EXPECT_EQ(questions[0]->getTagList(), QStringList({"third", "up"}));
+    EXPECT_FALSE(questions[1]->hasTagList(false));
+    EXPECT_EQ(questions[1]->getTagList(), QStringList({"interval", "third"}));
+    EXPECT_EQ(questions[2]->getAttribute(QStringLiteral("notes")).toStringList(), QStringList({"c", "e"}));
+    LmsQuestion* templ = thirds->getTemplate(QStringLiteral("Interval"));
+    ASSERT_NE(templ, nullptr);
+    EXPECT_EQ(templ->getUid(), -1);
+
+    const QVariantMap first = questions[0]->getResolvedAttributeMap();
+    EXPECT_EQ(first.value(QStringLiteral("tempo")), QVariant(90));  // template, converted
+    EXPECT_EQ(first.value(QStringLiteral("loop")), QVariant(false));  // plug-in default
+    EXPECT_EQ(first.value(QStringLiteral("clef")), QVariant(QStringLiteral("G")));
+    EXPECT_EQ(first.value(QStringLiteral("range")).toMap().value(QStringLiteral("high")).toString(),
+              QStringLiteral("G5"));
+    EXPECT_FALSE(first.contains(QStringLiteral("gmn")));  // not declared by the plug-in
+    EXPECT_EQ(questions[1]->getResolvedAttributeMap().value(QStringLiteral("tempo")), QVariant(100));
+    EXPECT_EQ(questions[2]->getResolvedAttributeMap().value(QStringLiteral("loop")), QVariant(true));
+    auto* clapping = dynamic_cast<LmsExerciseActivity*>(rhythm->getElement(QStringLiteral("Clapping")));
+    ASSERT_NE(clapping, nullptr);
+    EXPECT_EQ(clapping->getQuestionList().getQuestion(0)->getResolvedAttributeMap().value(QStringLiteral("bars")),
+              QVariant(4));
+
+    // Associations by "." and by path, with their filters.
+    const auto& own = thirds->getAssociationList().getAssociations();
+    ASSERT_EQ(own.size(), 1);
+    EXPECT_EQ(own[0]->getSource(), thirds);
+    EXPECT_EQ(own[0]->getFilter()->getTagList(), QStringList({"third"}));
+    EXPECT_EQ(thirds->getMatchesCount(own[0]->getFilter()), 2);
+
+    auto* test = dynamic_cast<LmsTestActivity*>(intervals->getElement(QStringLiteral("Intervals Test")));
+    ASSERT_NE(test, nullptr);
+    const auto& drawn = test->getAssociationList().getAssociations();
+    ASSERT_EQ(drawn.size(), 2);
+    EXPECT_EQ(drawn[0]->getSource(), thirds);
+    EXPECT_EQ(drawn[0]->getFilter()->getCount(), 3);
+    EXPECT_TRUE(drawn[0]->getFilter()->getTagList().isEmpty());  // empty "tags" text gives no tag
+    EXPECT_EQ(drawn[1]->getSource(), thirds);
+    EXPECT_EQ(drawn[1]->getFilter()->getUid(), 1);
+    EXPECT_EQ(drawn[1]->getFilter()->getDifficulty(), 5);  // absent: the filter's own default
+    EXPECT_EQ(drawn[0]->getSource()->selectQuestions(drawn[0]->getFilter()).size(), 3);
+
+    auto* review = dynamic_cast<LmsTestActivity*>(course.getElement(QStringLiteral("Second Grade / Review")));
+    auto* finalExam = dynamic_cast<LmsTestActivity*>(course.getElement(QStringLiteral("Final Exam")));
+    ASSERT_TRUE(review && finalExam);
+    EXPECT_EQ(review->getAssociationList().getAssociation(0)->getSource(), steps);
+    EXPECT_EQ(finalExam->getAssociationList().getAssociation(0)->getSource(), thirds);
+    EXPECT_EQ(finalExam->getAssociationList().getAssociation(1)->getSource(), steps);
+
+    // The array walk also visits the length slot after the last entry.
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("question description is not an object ( 4 )")));
+}
+
+TEST_F(CourseLoader, GapInNumberingIsRefused)
+{
+    EXPECT_EQ(course.load(fixture(QStringLiteral("gap")), false), 1);
+    EXPECT_TRUE(course.getElementList().isEmpty());
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("Invalid module elements indexes at:  \"")
+                                                + fixture(QStringLiteral("gap")) + QStringLiteral("\"")));
+    EXPECT_EQ(course.save(), 1);  // would wipe the directory
+}
+
+TEST_F(CourseLoader, ModuleBelowSubjectIsRefused)
+{
+    EXPECT_EQ(course.load(fixture(QStringLiteral("deep_module")), false), 1);
+    EXPECT_TRUE(course.getElementList().isEmpty());
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("unexpected module at level  3")));
+    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("Error while populating of module:")).size(), 3);
+}
+
+TEST_F(CourseLoader, BadDirectoryNamesArePassedOverSilently)
+{
+    ASSERT_EQ(course.load(fixture(QStringLiteral("bad_name")), false), 0);
+    ASSERT_EQ(course.getElementList().size(), 1);
+    EXPECT_EQ(course.getElementList().at(0)->getName(), QStringLiteral("Kept"));
+    EXPECT_TRUE(warnings().isEmpty());
+}
+
+TEST_F(CourseLoader, MalformedJsonIsRefusedAndScriptNeverRuns)
+{
+    EXPECT_EQ(course.load(fixture(QStringLiteral("malformed")), false), 1);
+    EXPECT_TRUE(course.getElementList().isEmpty());
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("metadata parsing error in  \"")
+                                                + fixture(QStringLiteral("malformed/01_bad")) + QStringLiteral("\"")));
+
+    LmsCourse hostile(QStringLiteral("Course"));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(hostile.load(fixture(QStringLiteral("script")), false), 1);
+    EXPECT_LT(timer.elapsed(), 2000);
+}
+
+TEST_F(CourseLoader, UnresolvedAssociationIsWarnedAtLoad)
+{
+    ASSERT_EQ(course.load(fixture(QStringLiteral("unresolved")), false), 0);
+    auto* quiz = dynamic_cast<LmsTestActivity*>(course.getElement(QStringLiteral("Unit / Quiz")));
+    ASSERT_NE(quiz, nullptr);
+    const auto& associations = quiz->getAssociationList().getAssociations();
+    ASSERT_EQ(associations.size(), 3);
+    EXPECT_EQ(associations[0]->getSource(), nullptr);  // a learning page is no question source
+    EXPECT_EQ(associations[1]->getSource(), nullptr);
+    EXPECT_EQ(associations[2]->getSource(), quiz);
+    const QStringList unresolved = LogCapture::instance().linesContaining(QStringLiteral("association path names no question activity"));
+    ASSERT_EQ(unresolved.size(), 2);
+    EXPECT_TRUE(unresolved.join(QString()).contains(QStringLiteral("\"Nowhere\"")));
+    EXPECT_TRUE(unresolved.join(QString()).contains(QStringLiteral("\"Page\"")));
+    EXPECT_TRUE(unresolved[0].contains(quiz->getFsAbsolutePath()));
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("association is not an object ( 4 )")));
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("invalid association description ( 5 )")));
+}
+
+TEST_F(CourseLoader, EntryRulesAndLaterSiblings)
+{
+    QTemporaryDir root;
+    const QDir dir(root.path());
+    writeFile(dir.filePath(QStringLiteral("00_quiz/_metadata.json")),
+              "{\"properties\": {\"elementName\": \"Quiz\", \"elementType\": \"test_activity\"},"
+              " \"templates\": [{\"_type\": \"T\", \"a\": 1}, {\"_type\": \"T\", \"b\": 2}, {\"a\": 3}],"
+              " \"questions\": [{\"_type\": \"T\", \"_uid\": -1}, {\"_type\": \"T\", \"_uid\": \"4\"}, {\"_type\": \"T\", \"_tags\": \"\"}],"
+              " \"associations\": [{\"path\": \"Later\", \"count\": 2}]}");
+    writeFile(dir.filePath(QStringLiteral("01_later/_metadata.json")),
+              "{\"properties\": {\"elementName\": \"Later\", \"elementType\": \"exercise_activity\"}}");
+    writeFile(dir.filePath(QStringLiteral("02_page/_metadata.json")),
+              "{\"properties\": {\"elementName\": \"Page\", \"elementType\": \"learning_activity\"}}");
+    writeFile(dir.filePath(QStringLiteral("02_page/_enabled_icon.png")), "x");
+    writeFile(dir.filePath(QStringLiteral("02_page/.hidden")), "x");
+    ASSERT_EQ(course.load(root.path(), false), 0);
+
+    auto* quiz = dynamic_cast<LmsTestActivity*>(course.getElementList().at(0));
+    ASSERT_NE(quiz, nullptr);
+    EXPECT_EQ(quiz->getAssociationList().getAssociation(0)->getSource(), course.getElementList().at(1));
+    LmsQuestion* templ = quiz->getTemplate(QStringLiteral("T"));
+    ASSERT_NE(templ, nullptr);
+    EXPECT_FALSE(templ->hasAttribute(QStringLiteral("a")));  // the later template of the type wins
+    EXPECT_TRUE(templ->hasAttribute(QStringLiteral("b")));
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("invalid template description ( 3 )")));
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("invalid question description ( 1 )")));
+    ASSERT_EQ(quiz->getQuestionList().getCount(), 2);
+    EXPECT_EQ(quiz->getQuestionList().getQuestion(0)->getDifficulty(), 0);  // absent "_difficulty"
+    EXPECT_EQ(quiz->getQuestionList().getQuestion(1)->getTagList(false), QStringList({""}));
+    EXPECT_FALSE(dynamic_cast<LmsLearningActivity*>(course.getElementList().at(2))->hasData());
+
+    // One more entry gives the page data.
+    writeFile(dir.filePath(QStringLiteral("02_page/sound.ogg")), "x");
+    LmsCourse again(QStringLiteral("Course"));
+    ASSERT_EQ(again.load(root.path(), false), 0);
+    EXPECT_TRUE(dynamic_cast<LmsLearningActivity*>(again.getElementList().at(2))->hasData());
+}
+
+TEST_F(CourseLoader, OneBadElementEmptiesTheCourseAndDropsTheTree)
+{
+    QTemporaryDir root;
+    const QDir dir(root.path());
+    writeFile(dir.filePath(QStringLiteral("00_g/_metadata.json")), "{\"properties\": {\"elementName\": \"G\", \"elementType\": \"module\"}}");
+    writeFile(dir.filePath(QStringLiteral("00_g/00_s/_metadata.json")), "{\"properties\": {\"elementName\": \"S\", \"elementType\": \"module\"}}");
+    writeFile(dir.filePath(QStringLiteral("00_g/00_s/00_ok/_metadata.json")), "{\"properties\": {\"elementName\": \"Ok\", \"elementType\": \"learning_activity\"}}");
+    writeFile(dir.filePath(QStringLiteral("00_g/00_s/01_x/_metadata.json")), "{\"properties\": {\"elementName\": \"X\", \"elementType\": \"lesson\"}}");
+    QDir().mkpath(dir.filePath(QStringLiteral("01_empty")));
+
+    // Children loaded before are destroyed, not leaked.
+    ASSERT_EQ(course.load(fixture(QStringLiteral("bad_name")), false), 0);
+    QPointer<LmsElement> earlier = course.getElementList().at(0);
+    EXPECT_EQ(course.load(root.path(), false), 1);
+    EXPECT_TRUE(earlier.isNull());
+    EXPECT_TRUE(course.getElementList().isEmpty());
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("unknown element type at")));
+
+    // Remove the bad element: the missing metadata of 01_empty is next.
+    QDir(dir.filePath(QStringLiteral("00_g/00_s/01_x"))).removeRecursively();
+    LmsCourse second(QStringLiteral("Course"));
+    LogCapture::instance().clear();
+    EXPECT_EQ(second.load(root.path(), false), 1);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("metadata not found in  \"") + dir.filePath(QStringLiteral("01_empty"))));
+}
