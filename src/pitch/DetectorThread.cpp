@@ -1,0 +1,152 @@
+#include "pitch/DetectorThread.h"
+
+#include "debug/Debugging.h"
+#include "pitch/PitchDetector.h"
+
+#include <QDeadlineTimer>
+
+namespace {
+// About 24 s of 2048-sample blocks of backlog before blocks are dropped.
+constexpr int kQueueCapacity = 512;
+constexpr int kFreeCapacity = kQueueCapacity + 16;
+} // namespace
+
+DetectorThread::DetectorThread(PitchDetector* detector)
+    : mp_detector(detector), m_queue(kQueueCapacity, nullptr), m_queueHead(0), m_queueCount(0),
+      m_busy(false), m_stop(false)
+{
+    m_free.reserve(kFreeCapacity);
+}
+
+DetectorThread::~DetectorThread()
+{
+    QMutexLocker locker(&m_mutex);
+    while (QVector<double>* block = takeLocked())
+        delete block;
+    for (QVector<double>* block : m_free)
+        delete block;
+    m_free.clear();
+}
+
+QVector<double>* DetectorThread::takeLocked()
+{
+    if (m_queueCount == 0)
+        return nullptr;
+    QVector<double>* block = m_queue[m_queueHead];
+    m_queue[m_queueHead] = nullptr;
+    m_queueHead = (m_queueHead + 1) % kQueueCapacity;
+    --m_queueCount;
+    return block;
+}
+
+void DetectorThread::recycleLocked(QVector<double>* block)
+{
+    if (static_cast<int>(m_free.size()) >= kFreeCapacity) {
+        delete block;
+        return;
+    }
+    block->clear(); // keeps its capacity
+    m_free.push_back(block);
+}
+
+QVector<double>* DetectorThread::enqueueSamples(QVector<double>* block)
+{
+    QMutexLocker locker(&m_mutex);
+    if (m_queueCount >= kQueueCapacity) {
+        LOG_ERROR("pitch", "analysis is %d blocks behind; a block of %d samples is dropped", m_queueCount,
+                  block->size());
+        recycleLocked(block);
+    } else {
+        m_queue[(m_queueHead + m_queueCount) % kQueueCapacity] = block;
+        ++m_queueCount;
+        m_busy = true;
+        m_condition.wakeAll();
+    }
+    if (m_free.empty())
+        return nullptr;
+    QVector<double>* next = m_free.back();
+    m_free.pop_back();
+    return next;
+}
+
+void DetectorThread::primeFreeBlocks(int count, int capacity)
+{
+    QMutexLocker locker(&m_mutex);
+    for (QVector<double>* block : m_free)
+        block->reserve(capacity);
+    while (static_cast<int>(m_free.size()) < count) {
+        QVector<double>* block = new QVector<double>();
+        block->reserve(capacity);
+        m_free.push_back(block);
+    }
+}
+
+void DetectorThread::dropQueued()
+{
+    QMutexLocker locker(&m_mutex);
+    while (QVector<double>* block = takeLocked())
+        recycleLocked(block);
+    m_busy = false;
+    m_condition.wakeAll();
+}
+
+int DetectorThread::queuedCount()
+{
+    QMutexLocker locker(&m_mutex);
+    return m_queueCount;
+}
+
+void DetectorThread::waitUntilIdle()
+{
+    QDeadlineTimer deadline(500);
+    {
+        QMutexLocker locker(&m_mutex);
+        while (m_busy && !m_stop) {
+            if (!m_condition.wait(&m_mutex, deadline))
+                break;
+        }
+        if (m_busy && !m_stop)
+            LOG_WARN("pitch", "analysis still has %d blocks queued after 500 ms", m_queueCount);
+    }
+    // A pass that has just gone idle may still be leaving its processing section.
+    if (m_processingMutex.tryLock(static_cast<int>(qMax<qint64>(0, deadline.remainingTime()))))
+        m_processingMutex.unlock();
+}
+
+void DetectorThread::destroy()
+{
+    QMutexLocker locker(&m_mutex);
+    m_stop = true;
+    m_condition.wakeAll();
+}
+
+void DetectorThread::run()
+{
+    for (;;) {
+        {
+            QMutexLocker locker(&m_mutex);
+            while (!m_stop && !m_busy)
+                m_condition.wait(&m_mutex);
+            if (m_stop)
+                return;
+        }
+        QMutexLocker processing(&m_processingMutex);
+        for (;;) {
+            QVector<double>* block = nullptr;
+            {
+                QMutexLocker locker(&m_mutex);
+                if (m_stop)
+                    return;
+                block = takeLocked();
+                if (!block) {
+                    m_busy = false;
+                    m_condition.wakeAll();
+                    break;
+                }
+            }
+            mp_detector->process(*block);
+            QMutexLocker locker(&m_mutex);
+            recycleLocked(block);
+        }
+    }
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QMutex>
+#include <QThread>
+#include <QVector>
+#include <QWaitCondition>
+
+#include <vector>
+
+class PitchDetector;
+
+// The detector's worker. Two locks: a short queue lock for the hand-off from the audio thread
+// (and the flags), and a processing lock held for a whole analysis pass and by the control
+// side's reset. Blocks are recycled so the audio thread does not allocate.
+class DetectorThread : public QThread {
+    Q_OBJECT
+public:
+    explicit DetectorThread(PitchDetector* detector);
+    ~DetectorThread() override;
+
+    // Audio side: queues the full block (the thread owns it) and returns an empty block with
+    // room for capacity samples, or null when none is free.
+    QVector<double>* enqueueSamples(QVector<double>* block);
+    // Control side: keeps count spare blocks with the given capacity.
+    void primeFreeBlocks(int count, int capacity);
+    // Control side, with the processing lock held: drops what is queued.
+    void dropQueued();
+    QMutex& processingMutex() { return m_processingMutex; }
+
+    // Returns when no work is pending, or after 500 ms in all.
+    void waitUntilIdle();
+    void destroy();
+
+    int queuedCount();
+
+protected:
+    void run() override;
+
+private:
+    QVector<double>* takeLocked();
+    void recycleLocked(QVector<double>* block);
+
+    PitchDetector* mp_detector;
+    QMutex m_mutex;
+    QMutex m_processingMutex;
+    QWaitCondition m_condition;
+    std::vector<QVector<double>*> m_queue; // ring buffer of fixed capacity
+    int m_queueHead;
+    int m_queueCount;
+    std::vector<QVector<double>*> m_free;  // capacity reserved up front
+    bool m_busy;
+    bool m_stop;
+};

@@ -1,0 +1,281 @@
+#include "pitch/DyWaPitchTracker.h"
+
+#include "debug/Debugging.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+constexpr int kMaxFlwtLevels = 6;
+constexpr double kMaxFrequency = 3000.0;
+constexpr int kDifferenceLevels = 3;
+constexpr double kAmplitudeThresholdRatio = 0.75;
+constexpr double kMaxRelativeError = static_cast<float>(0.2);
+constexpr int kMaxConfidence = 5;
+} // namespace
+
+int _power2p(int v)
+{
+    if (v == 0)
+        return 1;
+    if (v == 2)
+        return 1;
+    if (v & 1)
+        return 0;
+    return _power2p(v >> 1);
+}
+
+int _bitcount(int v)
+{
+    if (v == 0)
+        return 0;
+    if (v == 1)
+        return 1;
+    if (v == 2)
+        return 2;
+    return _bitcount(v >> 1) + 1;
+}
+
+int _ceil_power2(int v)
+{
+    if (_power2p(v))
+        return v;
+    if (v == 1)
+        return 2;
+    return 1 << _bitcount(v);
+}
+
+int _floor_power2(int v)
+{
+    if (_power2p(v))
+        return v;
+    return _ceil_power2(v) / 2;
+}
+
+int _iabs(int v)
+{
+    return v < 0 ? -v : v;
+}
+
+int _2power(int i)
+{
+    int result = 1;
+    for (int j = 0; j < i; ++j)
+        result <<= 1;
+    return result;
+}
+
+int dywapitch_neededsamplecount(int minFreq)
+{
+    if (minFreq <= 0)
+        return 0;
+    return _ceil_power2(132300 / minFreq);
+}
+
+void dywapitch_inittracking(_dywapitchtracker* tracker)
+{
+    tracker->prevPitch = -1.0;
+    tracker->pitchConfidence = -1;
+}
+
+double _dywapitch_computeWaveletPitch(double* samples, int start, int count)
+{
+    if (count < 2 || start < 0) // nothing to analyse (a zero count would divide by zero below)
+        return 0.0;
+    const int total = _floor_power2(count);
+    double* x = static_cast<double*>(malloc(sizeof(double) * total));
+    int* distances = static_cast<int*>(malloc(sizeof(int) * total));
+    int* mins = static_cast<int*>(malloc(sizeof(int) * total));
+    int* maxs = static_cast<int*>(malloc(sizeof(int) * total));
+    memcpy(x, samples + start, sizeof(double) * total);
+
+    double pitch = 0.0;
+    double sum = 0.0;
+    double maxValue = 0.0;
+    double minValue = 0.0;
+    for (int i = 0; i < total; ++i) {
+        sum += x[i];
+        if (x[i] > maxValue)
+            maxValue = x[i];
+        if (x[i] < minValue)
+            minValue = x[i];
+    }
+    const double dc = sum / total;
+    maxValue -= dc;
+    minValue -= dc;
+    const double amplitudeMax = maxValue > -minValue ? maxValue : -minValue;
+    const double threshold = amplitudeMax * kAmplitudeThresholdRatio;
+
+    int level = 0;
+    double modeDistance = -1.0;
+    int n = total;
+    for (;;) {
+        const int delta = static_cast<int>(44100.0 / (_2power(level) * kMaxFrequency));
+        if (n < 2)
+            break;
+
+        int minCount = 0;
+        int maxCount = 0;
+        bool findMax = false;
+        bool findMin = false;
+        int lastMin = -1000000;
+        int lastMax = -1000000;
+        double prevDv = -1000.0;
+        for (int i = 2; i < n; ++i) {
+            const double s = x[i] - dc;
+            const double s1 = x[i - 1] - dc;
+            if (s1 <= 0 && s > 0)
+                findMax = true;
+            if (s1 >= 0 && s < 0)
+                findMin = true;
+            const double dv = s - s1;
+            if (prevDv > -1000) {
+                if (findMin && prevDv < 0 && dv >= 0 && std::fabs(s) >= threshold && i > lastMin + delta) {
+                    mins[minCount++] = i;
+                    lastMin = i;
+                    findMin = false;
+                }
+                if (findMax && prevDv > 0 && dv <= 0 && std::fabs(s) >= threshold && i > lastMax + delta) {
+                    maxs[maxCount++] = i;
+                    lastMax = i;
+                    findMax = false;
+                }
+            }
+            prevDv = dv;
+        }
+        if (minCount == 0 && maxCount == 0)
+            break;
+
+        memset(distances, 0, sizeof(int) * n);
+        for (int i = 0; i < minCount; ++i) {
+            for (int j = 1; j < kDifferenceLevels; ++j) {
+                if (i + j < minCount)
+                    ++distances[_iabs(mins[i] - mins[i + j])];
+            }
+        }
+        for (int i = 0; i < maxCount; ++i) {
+            for (int j = 1; j < kDifferenceLevels; ++j) {
+                if (i + j < maxCount)
+                    ++distances[_iabs(maxs[i] - maxs[i + j])];
+            }
+        }
+
+        int bestDistance = -1;
+        int bestValue = -1;
+        for (int i = 0; i < n; ++i) {
+            int summed = 0;
+            for (int j = -delta; j <= delta; ++j) {
+                if (i + j >= 0 && i + j < n)
+                    summed += distances[i + j];
+            }
+            if (summed == bestValue) {
+                if (i == 2 * bestDistance)
+                    bestDistance = i;
+            } else if (summed > bestValue) {
+                bestValue = summed;
+                bestDistance = i;
+            }
+        }
+
+        double distAvg = 0.0;
+        double nbDists = 0.0;
+        for (int j = -delta; j <= delta; ++j) {
+            if (bestDistance + j >= 0 && bestDistance + j < total) {
+                const int c = distances[bestDistance + j];
+                if (c > 0) {
+                    nbDists += c;
+                    distAvg += (bestDistance + j) * c;
+                }
+            }
+        }
+        if (nbDists == 0.0) {
+            // Single extrema give no spacing at this level: nothing to compare with the next.
+            distAvg = -1.0;
+        } else {
+            distAvg /= nbDists;
+        }
+
+        if (distAvg > -1.0 && modeDistance > -1.0 && std::fabs(distAvg * 2 - modeDistance) <= 2 * delta) {
+            pitch = 44100.0 / (_2power(level - 1) * modeDistance);
+            break;
+        }
+        modeDistance = distAvg;
+        if (level + 1 >= kMaxFlwtLevels)
+            break;
+        ++level;
+        if (n < 2)
+            break;
+        for (int i = 0; i < n / 2; ++i)
+            x[i] = (x[2 * i] + x[2 * i + 1]) * 0.5;
+        n /= 2;
+    }
+
+    free(x);
+    free(distances);
+    free(mins);
+    free(maxs);
+    return pitch;
+}
+
+double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)
+{
+    const double p = pitch == 0.0 ? -1.0 : pitch;
+    double prev = tracker->prevPitch;
+    int conf = tracker->pitchConfidence;
+    double result = -1.0;
+
+    auto relErr = [](double a, double b) { return std::fabs(static_cast<double>(static_cast<int>(a - b))) / b; };
+
+    if (p != -1.0) {
+        if (prev != -1.0 && relErr(prev, p) < kMaxRelativeError) {
+            prev = p;
+            conf = conf + 1 < kMaxConfidence ? conf + 1 : kMaxConfidence;
+            result = p;
+        } else if (prev != -1.0 && conf >= kMaxConfidence - 2) {
+            if (relErr(prev, 2 * p) < kMaxRelativeError) {
+                prev = 2 * p;
+                result = 2 * p;
+            } else if (relErr(prev, 0.5 * p) < kMaxRelativeError) {
+                prev = 0.5 * p;
+                result = 0.5 * p;
+            } else {
+                // Neither a continuation nor an octave error: the previous pitch stands.
+                --conf;
+                result = prev;
+            }
+        } else if (prev != -1.0 && conf >= 1) {
+            --conf;
+            result = prev;
+        } else {
+            prev = p;
+            conf = 1;
+            result = p;
+        }
+    } else {
+        if (prev != -1.0) {
+            if (conf >= 1) {
+                --conf;
+                result = prev;
+            } else {
+                prev = -1.0;
+                conf = 0;
+                result = -1.0;
+            }
+        }
+    }
+
+    tracker->prevPitch = prev;
+    tracker->pitchConfidence = conf;
+    if (conf < 1)
+        result = -1.0;
+    return result == -1.0 ? 0.0 : result;
+}
+
+double dywapitch_computepitch(_dywapitchtracker* tracker, double* samples, int start, int count)
+{
+    const double raw = _dywapitch_computeWaveletPitch(samples, start, count);
+    LOG_TRACE("pitch-wavl", "raw pitch: %2.lf ; confidence: %.2lf", raw,
+              static_cast<double>(tracker->pitchConfidence));
+    return _dywapitch_dynamicprocess(tracker, raw);
+}

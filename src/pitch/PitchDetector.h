@@ -1,0 +1,87 @@
+#pragma once
+
+#include "pitch/Pitch.h"
+
+#include <QList>
+#include <QVector>
+
+#include <atomic>
+
+class DetectorThread;
+class OnsetDetectionStrategy;
+class PitchDetectionHeuristic;
+class PitchDetectionStrategy;
+class PitchListener;
+
+// Turns a stream of microphone samples into notes and onsets. Samples are collected on the
+// feeding (audio) thread into blocks; every full block is analysed on the detector's own worker
+// thread, where the strategies, the heuristic chain and the listener run.
+class PitchDetector {
+public:
+    struct NoteInfo {
+        double frequency = -1.0; // Hz; -1.0 when none
+        Pitch::Note note = Pitch::NONE;
+        int octave = -1;
+        double offset = -1.0;   // seconds since start()
+        double duration = 0.0;  // seconds
+    };
+
+    struct OnsetInfo {
+        double time = 0.0; // seconds since start()
+        NoteInfo noteInfo;
+    };
+
+    enum DebugFlag : unsigned int { LogResults = 0x2, SkipSilentResults = 0x4, LogVerdicts = 0x8 };
+
+    PitchDetector();
+    virtual ~PitchDetector();
+    PitchDetector(const PitchDetector&) = delete;
+    PitchDetector& operator=(const PitchDetector&) = delete;
+
+    // Control side (main thread). Both wait for a running analysis pass, drop queued blocks and
+    // the block being filled, so they are safe while samples are still arriving.
+    void reset();
+    void start();
+    // Wait (at most 500 ms) until every queued block has been analysed.
+    void stop();
+    void wait();
+
+    // Feeding side (audio thread): no lock is waited on beyond the short hand-off.
+    void addSample(short sample);
+    void addSample(double sample);
+
+    OnsetDetectionStrategy* getOnsetDetectionStrategy() const { return mp_onsetDetectionStrategy; }
+
+    // Worker side.
+    void process(QVector<double>& block);
+    void submitOnset(unsigned long sampleIndex);
+    void submitPitch(double frequency);
+
+    double m_noiseFloor;
+    double m_peakAmplitude;
+    PitchListener* mp_listener;
+    OnsetDetectionStrategy* mp_onsetDetectionStrategy;
+    PitchDetectionStrategy* mp_pitchDetectionStrategy;
+    QVector<PitchDetectionHeuristic*> m_heuristics;
+    QList<NoteInfo> m_expectedNotes;
+    int m_expectedIndex;
+    unsigned int m_blockSize;
+    unsigned int m_subBlockCount;
+    QVector<double>* mp_currentBlock;
+    unsigned int m_chunkIndex;
+    unsigned int m_resultIndex;
+    QVector<NoteInfo> m_notes;
+    QVector<OnsetInfo> m_onsets;
+    unsigned int m_debugFlags;
+    DetectorThread* mp_thread;
+
+private:
+    void resetLocked();
+    unsigned int pieceCount() const;
+
+    // Set by reset(); the feeding thread empties its block before the next sample.
+    std::atomic<bool> m_discardCurrent;
+    // Feeding-thread state for the clipping warning and the peak amplitude guard.
+    unsigned int m_clippedInBlock;
+    bool m_badPeakWarned;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "pitch/PitchDetectionHeuristic.h"
+
+#include <QList>
+
+// Smooths raw results over a sliding window: the most frequent note of the window (expected
+// notes weigh double) becomes the result, dated from the start of its run.
+class AveragingHeuristic : public PitchDetectionHeuristic {
+public:
+    // A minCount of 0 means 40 % of the window.
+    AveragingHeuristic(PitchDetector* detector, int windowSize, int minCount);
+
+    bool process(PitchDetector::NoteInfo& note) override;
+    // Per capture: the window, the last note and the history are emptied.
+    void reset() override;
+
+    // One entry per distinct averaged note of this capture, read by the onset coordinator.
+    const QList<PitchDetector::NoteInfo>& history() const { return m_history; }
+
+    // Most frequent note of the window; false when none reaches the minimum count or no entry
+    // of the winning note lies in a counted octave.
+    bool getMostFrequentNoteInWindow(Pitch::Note& note, int& octave, double& frequency) const;
+    // Index of the first run of three entries of the note, or -1 (the last three are not
+    // starting points).
+    int findFirst(Pitch::Note note) const;
+    // Index of the last entry that ends a run of two entries of the note, or -1.
+    int findLast(Pitch::Note note) const;
+
+private:
+    bool evaluate(PitchDetector::NoteInfo& note);
+
+    int m_windowSize;
+    int m_minCount;
+    double m_expectedWeight;
+    QList<PitchDetector::NoteInfo> m_window;
+    PitchDetector::NoteInfo m_lastNote;
+    QList<PitchDetector::NoteInfo> m_history;
+};

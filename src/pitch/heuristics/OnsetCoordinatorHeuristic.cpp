@@ -1,0 +1,116 @@
+#include "pitch/heuristics/OnsetCoordinatorHeuristic.h"
+
+#include "debug/Debugging.h"
+#include "pitch/heuristics/AveragingHeuristic.h"
+#include "pitch/heuristics/PitchDistanceHeuristic.h"
+
+#include <cstdlib>
+
+OnsetCoordinatorHeuristic::OnsetCoordinatorHeuristic(PitchDetector* detector, double lookAhead, double lookBack)
+    : PitchDetectionHeuristic(detector, QStringLiteral("OnsetCoordinatorHeuristic")), m_lookAhead(lookAhead),
+      m_lookBack(lookBack), m_lastOnsetIndex(-1), mp_averaging(nullptr),
+      mp_fallback(new PitchDistanceHeuristic(detector))
+{
+    reset();
+}
+
+OnsetCoordinatorHeuristic::~OnsetCoordinatorHeuristic()
+{
+    delete mp_fallback;
+}
+
+void OnsetCoordinatorHeuristic::prepare()
+{
+    mp_fallback->prepare();
+    for (PitchDetectionHeuristic* heuristic : mp_detector->m_heuristics) {
+        if (AveragingHeuristic* averaging = dynamic_cast<AveragingHeuristic*>(heuristic)) {
+            mp_averaging = averaging;
+            break;
+        }
+    }
+}
+
+void OnsetCoordinatorHeuristic::reset()
+{
+    m_lastOnsetIndex = -1;
+    mp_fallback->reset();
+}
+
+void OnsetCoordinatorHeuristic::removeSpuriousOnsets()
+{
+    if (!mp_averaging)
+        return;
+    const QList<PitchDetector::NoteInfo>& history = mp_averaging->history();
+    QVector<PitchDetector::OnsetInfo>& onsets = mp_detector->m_onsets;
+    for (int h = history.size() - 2; h >= 0; --h) {
+        const PitchDetector::NoteInfo& entry = history[h];
+        for (int i = onsets.size() - 1; i >= 0; --i) {
+            if (onsets[i].noteInfo.note != Pitch::NONE)
+                break;
+            const double t = onsets[i].time;
+            if (entry.offset <= t && t < entry.offset + entry.duration - 2 * m_lookAhead) {
+                LOG_TRACE("pitch-hrstic", "removing onset %d (%.2lf)", i, t);
+                onsets.remove(i);
+            }
+        }
+    }
+}
+
+bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
+{
+    BRISOLA_ASSERT(mp_detector->getOnsetDetectionStrategy());
+    QVector<PitchDetector::OnsetInfo>& onsets = mp_detector->m_onsets;
+    if (onsets.isEmpty())
+        return false;
+
+    removeSpuriousOnsets();
+
+    int found = -1;
+    for (int i = onsets.size() - 1; i > m_lastOnsetIndex && i >= 0; --i) {
+        const double t = onsets[i].time;
+        if (note.offset - m_lookBack <= t && t <= note.offset + m_lookAhead) {
+            found = i;
+            LOG_TRACE("pitch-hrstic", "closest onset is %d (%.2lf)", i, t);
+            break;
+        }
+    }
+
+    const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;
+    const int k = mp_detector->m_expectedIndex;
+    if (found >= 0) {
+        if (m_lastOnsetIndex >= 0 && k > 0 && k < expected.size() && m_lastOnsetIndex < onsets.size()) {
+            const double minDelta = (expected[k].offset - expected[k - 1].offset) / 5.0;
+            const double dt = onsets[found].time - onsets[m_lastOnsetIndex].time;
+            LOG_TRACE("pitch-hrstic", "time since last onset = %.2lf; minDelta=%lf", dt, minDelta);
+            if (dt < minDelta) {
+                LOG_TRACE("pitch-hrstic", "not enough time elapsed since last onset; rejecting note");
+                return false;
+            }
+        }
+        m_lastOnsetIndex = found;
+        LOG_TRACE("pitch-hrstic", "associated onset %d (%.2lf)", found, onsets[found].time);
+        onsets[found].noteInfo = note;
+        return true;
+    }
+
+    LOG_TRACE("pitch-hrstic", "no onset within range");
+    if (k < 1 || k >= expected.size())
+        return false;
+    const QVector<PitchDetector::NoteInfo>& accepted = mp_detector->m_notes;
+    if (k - 1 >= accepted.size())
+        return false;
+    const double minTimeDelta = (expected[k].offset - expected[k - 1].offset) * 0.5;
+    const double timeDelta = note.offset - accepted[k - 1].offset;
+    if (timeDelta <= minTimeDelta) {
+        LOG_TRACE("pitch-hrstic", "\tfallback rejected due to time interval");
+        return false;
+    }
+    const int pitchDelta = std::abs(expected[k].note - expected[k - 1].note);
+    if (pitchDelta < 2) {
+        LOG_TRACE("pitch-hrstic", "\tfallback rejected due to pitch distance");
+        return false;
+    }
+    LOG_TRACE("pitch-hrstic", "\tattempting fallback (minTimeDelta=%.2lf timeDelta=%.2lf pitchDelta=%d)",
+              minTimeDelta, timeDelta, pitchDelta);
+    return mp_fallback->process(note);
+}

@@ -1,0 +1,29 @@
+#include "pitch/heuristics/PitchQuantizationHeuristic.h"
+
+#include <cmath>
+
+PitchQuantizationHeuristic::PitchQuantizationHeuristic(PitchDetector* detector, double tolerance)
+    : PitchDetectionHeuristic(detector, QStringLiteral("PitchQuantizationHeuristic")), m_tolerance(tolerance)
+{
+}
+
+bool PitchQuantizationHeuristic::process(PitchDetector::NoteInfo& note)
+{
+    const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;
+    const int k = mp_detector->m_expectedIndex;
+    if (expected.isEmpty() || k < 0 || k >= expected.size() || note.note == Pitch::NONE)
+        return true;
+    const PitchDetector::NoteInfo& target = expected[k];
+    const int distance = Pitch::midiNote(note.note, note.octave) - Pitch::midiNote(target.note, target.octave);
+    if (std::abs(distance) != 1)
+        return true;
+    const double fE = Pitch::noteToFreq(target.note, target.octave);
+    const double fD = Pitch::noteToFreq(note.note, note.octave);
+    const double t = std::fabs(fD - fE) * m_tolerance;
+    const bool above = distance > 0;
+    if ((above && note.frequency < fE + t) || (!above && note.frequency > fE - t)) {
+        note.note = target.note;
+        note.octave = target.octave;
+    }
+    return true;
+}

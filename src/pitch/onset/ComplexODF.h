@@ -1,0 +1,21 @@
+#pragma once
+
+#include "pitch/onset/SpectralODF.h"
+
+#include <vector>
+
+// Sum over bins of the distance between each bin and its prediction from the previous magnitude
+// and a phase that keeps advancing at its last rate.
+class ComplexODF : public SpectralODF {
+public:
+    ComplexODF();
+    double process_frame(int size, double* frame) override;
+
+protected:
+    void rebuildHistory() override;
+
+private:
+    std::vector<double> m_prevMagnitudes;
+    std::vector<double> m_prevPhases;
+    std::vector<double> m_prevPrevPhases;
+};

@@ -1,0 +1,9 @@
+#include "pitch/onset/DefaultOnsetDetectionStrategyPrivate.h"
+
+DefaultOnsetDetectionStrategyPrivate::DefaultOnsetDetectionStrategyPrivate(int frameSize, int hopSize,
+                                                                           int samplingRate)
+{
+    odf.set_frame_size(frameSize);
+    odf.set_hop_size(hopSize);
+    odf.set_sampling_rate(samplingRate);
+}

@@ -1,0 +1,311 @@
+// The detector: sample normalisation, blocks and offsets, onsets, the expected-note cut-off,
+// the chain's say, and the worker thread's hand-off, idle wait, reset and shutdown.
+#include "pitch/PitchDetectionHeuristic.h"
+#include "pitch/PitchDetectionStrategy.h"
+#include "pitch/PitchDetector.h"
+#include "pitch/OnsetDetectionStrategy.h"
+#include "pitch/PitchListener.h"
+#include "debug/Debugging.h"
+#include "support/AssertRecorder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QMutex>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Records every block and submits a fixed frequency per piece.
+class RecordingStrategy : public PitchDetectionStrategy {
+public:
+    void reset() override { ++resets; }
+    void process(QVector<double>& block, PitchDetector* detector) override
+    {
+        {
+            QMutexLocker locker(&mutex);
+            blocks.push_back(block);
+        }
+        for (unsigned i = 0; i < detector->m_subBlockCount; ++i)
+            detector->submitPitch(frequency);
+        if (delayMs > 0)
+            QThread::msleep(delayMs);
+    }
+    std::vector<QVector<double>> copy()
+    {
+        QMutexLocker locker(&mutex);
+        return blocks;
+    }
+    QMutex mutex;
+    std::vector<QVector<double>> blocks;
+    double frequency = 440.0;
+    int resets = 0;
+    int delayMs = 0;
+};
+
+class OnsetAtStart : public OnsetDetectionStrategy {
+public:
+    void reset() override {}
+    void process(QVector<double>&, PitchDetector* detector) override { detector->submitOnset(44100); }
+};
+
+class Recorder : public PitchListener {
+public:
+    void newNote(const PitchDetector::NoteInfo& note) override { notes.push_back(note); }
+    void newOnset(const PitchDetector::OnsetInfo& onset) override { onsets.push_back(onset); }
+    std::vector<PitchDetector::NoteInfo> notes;
+    std::vector<PitchDetector::OnsetInfo> onsets;
+};
+
+class ToExpected : public PitchDetectionHeuristic {
+public:
+    explicit ToExpected(PitchDetector* d) : PitchDetectionHeuristic(d, "ToExpected") {}
+    bool process(PitchDetector::NoteInfo& note) override
+    {
+        note.note = Pitch::C;
+        note.octave = 5;
+        return true;
+    }
+    void reset() override { ++resets; }
+    void prepare() override { ++prepares; }
+    int resets = 0;
+    int prepares = 0;
+};
+
+class Detector : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        LogCapture::instance().clear();
+        AssertRecorder::clear();
+        detector.mp_pitchDetectionStrategy = &strategy;
+        detector.mp_listener = &listener;
+        detector.m_blockSize = 2048;
+        detector.m_subBlockCount = 2;
+    }
+    void feed(int count, double value)
+    {
+        for (int i = 0; i < count; ++i)
+            detector.addSample(value);
+    }
+    PitchDetector detector;
+    RecordingStrategy strategy;
+    Recorder listener;
+};
+
+TEST_F(Detector, SamplesAreGatedScaledAndClippedOnThePositiveSideOnly)
+{
+    detector.start();
+    detector.addSample(0.99e-5);
+    detector.addSample(1e-5);
+    detector.m_peakAmplitude = 0.5;
+    detector.addSample(0.75);
+    detector.addSample(-0.75);
+    detector.addSample(static_cast<short>(-32768));
+    const QVector<double>& block = *detector.mp_currentBlock;
+    ASSERT_EQ(block.size(), 5);
+    EXPECT_EQ(block[0], 0.0);
+    EXPECT_EQ(block[1], 1e-5);
+    EXPECT_EQ(block[2], 1.0);
+    EXPECT_EQ(block[3], -1.5);
+    EXPECT_EQ(block[4], -2.0); // -1.0 scaled by the peak amplitude 0.5
+    EXPECT_EQ(LogCapture::instance().linesContaining("sample 0.75 is above peak amplitude 0.50; it will be clipped!").size(), 1);
+    detector.m_peakAmplitude = 1.0;
+    detector.addSample(static_cast<short>(-32768));
+    EXPECT_EQ(detector.mp_currentBlock->last(), -1.0);
+}
+
+TEST_F(Detector, ClippingWarnsOncePerBlockWithACount)
+{
+    detector.start();
+    detector.m_peakAmplitude = 0.5;
+    feed(2048, 0.9);
+    feed(100, 0.9);
+    detector.wait();
+    EXPECT_EQ(LogCapture::instance().linesContaining("it will be clipped!").size(), 2);
+    EXPECT_TRUE(LogCapture::instance().contains("2048 samples of this block were above peak amplitude"));
+}
+
+TEST_F(Detector, NonPositivePeakAmplitudeCountsAsOneWithOneWarning)
+{
+    detector.start();
+    detector.m_peakAmplitude = 0.0;
+    feed(10, 0.5);
+    detector.m_peakAmplitude = -2.0;
+    feed(10, 0.25);
+    EXPECT_EQ(detector.mp_currentBlock->at(0), 0.5);
+    EXPECT_EQ(detector.mp_currentBlock->at(19), 0.25);
+    EXPECT_EQ(LogCapture::instance().linesContaining("is not positive; 1.0 is used").size(), 1);
+}
+
+TEST_F(Detector, FullBlocksGoToTheWorkerWithTheirOffsets)
+{
+    detector.start();
+    feed(2047, 0.1);
+    detector.wait();
+    EXPECT_TRUE(strategy.copy().empty());
+    detector.addSample(0.2);   // the 2048th sample hands the block over
+    detector.addSample(0.3);   // the 2049th starts a new one
+    detector.wait();
+    const auto blocks = strategy.copy();
+    ASSERT_EQ(blocks.size(), 1u);
+    EXPECT_EQ(blocks[0].size(), 2048);
+    EXPECT_EQ(blocks[0].last(), 0.2);
+    EXPECT_EQ(detector.mp_currentBlock->size(), 1);
+    feed(3 * 2048, 0.1);
+    detector.wait();
+    ASSERT_EQ(listener.notes.size(), 8u);
+    const double B = 2048 / 44100.0;
+    EXPECT_NEAR(listener.notes[6].offset, 3 * B, 1e-12);
+    EXPECT_NEAR(listener.notes[7].offset, 3.5 * B, 1e-12);
+    EXPECT_EQ(listener.notes[0].note, Pitch::A);
+    EXPECT_EQ(listener.notes[0].octave, 4);
+    EXPECT_EQ(detector.m_notes.size(), 8);
+}
+
+TEST_F(Detector, OnsetsCarryTimeAndAnEmptyNote)
+{
+    OnsetAtStart onsets;
+    detector.mp_onsetDetectionStrategy = &onsets;
+    detector.start();
+    Debugging::setLoggingLevel(QsLogging::DebugLevel);
+    feed(2048, 0.1);
+    detector.wait();
+    Debugging::setLoggingLevel(QsLogging::InfoLevel);
+    ASSERT_EQ(listener.onsets.size(), 1u);
+    EXPECT_EQ(listener.onsets[0].time, 1.0);
+    EXPECT_EQ(listener.onsets[0].noteInfo.frequency, -1.0);
+    EXPECT_EQ(listener.onsets[0].noteInfo.note, Pitch::NONE);
+    EXPECT_EQ(listener.onsets[0].noteInfo.octave, -1);
+    EXPECT_EQ(listener.onsets[0].noteInfo.offset, -1.0);
+    EXPECT_EQ(detector.m_onsets.size(), 1);
+    EXPECT_TRUE(LogCapture::instance().contains("<< ONSET >>"));
+}
+
+TEST_F(Detector, ResultsAfterTheLastExpectedNoteAreDiscarded)
+{
+    ToExpected rewrite(&detector);
+    detector.m_heuristics.append(&rewrite);
+    detector.m_expectedNotes = {PitchDetector::NoteInfo(), PitchDetector::NoteInfo(), PitchDetector::NoteInfo()};
+    detector.start();
+    EXPECT_EQ(rewrite.resets, 1);
+    EXPECT_EQ(rewrite.prepares, 1);
+    feed(3 * 2048, 0.1);
+    detector.wait();
+    ASSERT_EQ(listener.notes.size(), 3u);
+    EXPECT_EQ(detector.m_expectedIndex, 3);
+    EXPECT_EQ(listener.notes[0].note, Pitch::C); // the heuristic's rewrite is what is reported
+    EXPECT_EQ(detector.m_notes[2].octave, 5);
+
+    detector.m_expectedNotes.clear();
+    detector.start();
+    feed(2048, 0.1);
+    detector.wait();
+    EXPECT_EQ(detector.m_notes.size(), 2);
+    EXPECT_EQ(detector.m_expectedIndex, 0);
+}
+
+TEST_F(Detector, ABlockWithoutStrategiesRaisesTheAssertionAndIsCounted)
+{
+    detector.mp_pitchDetectionStrategy = nullptr;
+    detector.start();
+    feed(2048, 0.1);
+    detector.wait();
+    EXPECT_EQ(AssertRecorder::count(), 1);
+    EXPECT_EQ(detector.m_chunkIndex, 1u);
+}
+
+TEST_F(Detector, StopWaitsForQueuedWorkAndResetDropsIt)
+{
+    strategy.delayMs = 20;
+    detector.start();
+    feed(5 * 2048, 0.1);
+    QElapsedTimer timer;
+    timer.start();
+    detector.stop();
+    EXPECT_EQ(strategy.copy().size(), 5u); // all queued work was analysed before stop returned
+    EXPECT_LT(timer.elapsed(), 400);
+
+    strategy.delayMs = 50;
+    feed(8 * 2048, 0.1);
+    QThread::msleep(20);
+    detector.reset(); // waits for the block in progress, drops the rest
+    const size_t afterReset = strategy.copy().size();
+    EXPECT_LT(afterReset, 5u + 8u);
+    detector.wait();
+    EXPECT_EQ(strategy.copy().size(), afterReset);
+    EXPECT_TRUE(detector.m_notes.isEmpty());
+}
+
+TEST_F(Detector, IdleWaitIsBoundedTo500Ms)
+{
+    strategy.delayMs = 300;
+    detector.start();
+    feed(4 * 2048, 0.1);
+    QElapsedTimer timer;
+    timer.start();
+    detector.wait();
+    EXPECT_LT(timer.elapsed(), 800);
+    EXPECT_TRUE(LogCapture::instance().contains("after 500 ms"));
+    strategy.delayMs = 0;
+}
+
+TEST(DetectorLifecycle, ManyCreateDestroyCyclesNeverHang)
+{
+    std::atomic<bool> done(false);
+    std::thread watchdog([&done] {
+        for (int i = 0; i < 300 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!done) {
+            fprintf(stderr, "detector shutdown hangs\n");
+            std::abort();
+        }
+    });
+    RecordingStrategy strategy;
+    for (int i = 0; i < 300; ++i) {
+        PitchDetector* detector = new PitchDetector();
+        detector->mp_pitchDetectionStrategy = &strategy;
+        detector->m_blockSize = 64;
+        for (int s = 0; s < (i % 3) * 64; ++s)
+            detector->addSample(0.1);
+        delete detector;
+    }
+    done = true;
+    watchdog.join();
+    SUCCEED();
+}
+
+TEST(DetectorLifecycle, ResetAndStartWhileTheAudioThreadFeeds)
+{
+    PitchDetector detector;
+    RecordingStrategy strategy;
+    detector.mp_pitchDetectionStrategy = &strategy;
+    detector.m_blockSize = 256;
+    detector.m_subBlockCount = 2;
+    detector.start();
+    std::atomic<bool> running(true);
+    std::thread feeder([&] {
+        while (running)
+            detector.addSample(0.1);
+    });
+    for (int i = 0; i < 200; ++i) {
+        QThread::usleep(300);
+        if (i % 2)
+            detector.reset();
+        else
+            detector.start();
+    }
+    running = false;
+    feeder.join();
+    detector.wait();
+    EXPECT_GT(strategy.copy().size(), 0u);
+    for (const QVector<double>& block : strategy.copy())
+        EXPECT_EQ(block.size(), 256);
+}
+
+} // namespace

@@ -1,0 +1,342 @@
+// The heuristics of the standard chain, each on its own rules.
+#include "HeuristicTestSupport.h"
+#include "pitch/OnsetDetectionStrategy.h"
+#include "pitch/heuristics/AveragingHeuristic.h"
+#include "pitch/heuristics/ClosestOctaveHeuristic.h"
+#include "pitch/heuristics/OnsetCoordinatorHeuristic.h"
+#include "pitch/heuristics/PitchDistanceHeuristic.h"
+#include "pitch/heuristics/PitchQuantizationHeuristic.h"
+#include "pitch/heuristics/SilenceFilterHeuristic.h"
+#include "pitch/heuristics/UniqueFilterHeuristic.h"
+#include "debug/Debugging.h"
+#include "support/AssertRecorder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+using N = PitchDetector::NoteInfo;
+
+class NoOnsets : public OnsetDetectionStrategy {
+public:
+    void reset() override {}
+    void process(QVector<double>&, PitchDetector*) override {}
+};
+
+class Chain : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        AssertRecorder::clear();
+        LogCapture::instance().clear();
+        detector.mp_onsetDetectionStrategy = &onsets;
+    }
+    PitchDetector detector;
+    NoOnsets onsets;
+};
+
+TEST_F(Chain, AveragingNeedsAFullWindowThenVotesWithExpectedNotesWeighingDouble)
+{
+    AveragingHeuristic averaging(&detector, 16, 8);
+    detector.m_expectedNotes = {makeNote(Pitch::A, 4)};
+    N note;
+    Debugging::setLoggingLevel(QsLogging::TraceLevel);
+    for (int i = 0; i < 15; ++i) {
+        note = makeNote(i < 10 ? Pitch::NONE : Pitch::A, 4, i * 0.023);
+        EXPECT_FALSE(averaging.process(note));
+    }
+    Debugging::setLoggingLevel(QsLogging::InfoLevel);
+    EXPECT_EQ(LogCapture::instance().linesContaining("window is too small").size(), 15);
+    // Window: 10 NONE then 6 A (expected: 12 votes) -> A wins.
+    note = makeNote(Pitch::A, 4, 15 * 0.023);
+    ASSERT_TRUE(averaging.process(note));
+    EXPECT_EQ(note.note, Pitch::A);
+    EXPECT_EQ(note.octave, 4);
+    EXPECT_NEAR(note.offset, 10 * 0.023, 1e-12);
+    EXPECT_NEAR(note.duration, 5 * 0.023, 1e-12);
+    EXPECT_NEAR(note.frequency, 440.0, 1e-9);
+    ASSERT_EQ(averaging.history().size(), 1);
+}
+
+TEST_F(Chain, AveragingNoteBelowTheMinimumCountIsNoNote)
+{
+    AveragingHeuristic averaging(&detector, 16, 8);
+    N note;
+    // Nine different notes once each, then seven E: nothing reaches 8.
+    const Pitch::Note others[9] = {Pitch::C, Pitch::CSharp, Pitch::D, Pitch::DSharp, Pitch::F,
+                                   Pitch::FSharp, Pitch::G, Pitch::GSharp, Pitch::A};
+    for (int i = 0; i < 16; ++i) {
+        note = makeNote(i < 9 ? others[i] : Pitch::E, 4, i * 0.023);
+        EXPECT_FALSE(averaging.process(note)) << i;
+    }
+}
+
+TEST_F(Chain, AveragingTieGoesToTheLowerNoteAndOctave)
+{
+    AveragingHeuristic averaging(&detector, 5, 2);
+    for (const N& n : {makeNote(Pitch::D, 4), makeNote(Pitch::C, 5), makeNote(Pitch::D, 4), makeNote(Pitch::C, 3)}) {
+        N copy = n;
+        EXPECT_FALSE(averaging.process(copy)); // window not full yet: only collects
+    }
+    Pitch::Note winner = Pitch::NONE;
+    int octave = -1;
+    double frequency = 0.0;
+    ASSERT_TRUE(averaging.getMostFrequentNoteInWindow(winner, octave, frequency));
+    EXPECT_EQ(winner, Pitch::C);
+    EXPECT_EQ(octave, 3);
+    EXPECT_NEAR(frequency, Pitch::noteToFreq(Pitch::C, 3), 1e-9);
+}
+
+TEST_F(Chain, AveragingRejectsAMeanOverNothing)
+{
+    AveragingHeuristic averaging(&detector, 4, 2);
+    N note;
+    for (int i = 0; i < 3; ++i) {
+        note = makeNote(Pitch::A, 9, i * 0.1, 14080.0); // octave 9 is not counted
+        EXPECT_FALSE(averaging.process(note));
+    }
+    note = makeNote(Pitch::A, 9, 0.3, 14080.0);
+    EXPECT_FALSE(averaging.process(note));
+    EXPECT_FALSE(std::isnan(note.frequency));
+}
+
+TEST_F(Chain, AveragingContinuesTheSameNoteUnlessTheMelodyRepeatsIt)
+{
+    AveragingHeuristic averaging(&detector, 4, 2);
+    N note;
+    auto push = [&](Pitch::Note n, double t) {
+        note = makeNote(n, 4, t);
+        return averaging.process(note);
+    };
+    push(Pitch::A, 0.0);
+    push(Pitch::A, 0.1);
+    push(Pitch::A, 0.2);
+    ASSERT_TRUE(push(Pitch::A, 0.3));
+    EXPECT_EQ(note.offset, 0.0);
+    ASSERT_TRUE(push(Pitch::A, 0.4));
+    EXPECT_EQ(note.offset, 0.0); // continues the earlier A
+    EXPECT_EQ(averaging.history().size(), 1);
+
+    detector.m_expectedNotes = {makeNote(Pitch::A, 4), makeNote(Pitch::A, 4)};
+    detector.m_expectedIndex = 1;
+    ASSERT_TRUE(push(Pitch::A, 0.5));
+    EXPECT_NEAR(note.offset, 0.2, 1e-12); // the melody repeats A: dated from its own run
+
+    averaging.reset();
+    EXPECT_TRUE(averaging.history().isEmpty());
+}
+
+TEST_F(Chain, SilenceFilterDropsNoNote)
+{
+    SilenceFilterHeuristic silence(&detector);
+    N none = makeNote(Pitch::NONE, 0);
+    N a = makeNote(Pitch::A, 4);
+    EXPECT_FALSE(silence.process(none));
+    EXPECT_TRUE(silence.process(a));
+}
+
+TEST_F(Chain, ClosestOctaveFoldsWithinAFifthAndMovesTheFrequency)
+{
+    ClosestOctaveHeuristic octave(&detector);
+    N a5 = makeNote(Pitch::A, 5);
+    N e5 = makeNote(Pitch::E, 5);
+    N ds5 = makeNote(Pitch::DSharp, 5);
+    N a2 = makeNote(Pitch::A, 2);
+    EXPECT_TRUE(octave.process(a5)); // no expected notes: unchanged
+    EXPECT_EQ(a5.octave, 5);
+    detector.m_expectedNotes = {makeNote(Pitch::A, 4)};
+    octave.process(a5);
+    octave.process(e5);
+    octave.process(ds5);
+    octave.process(a2);
+    EXPECT_EQ(a5.octave, 4);
+    EXPECT_NEAR(a5.frequency, 440.0, 1e-9);
+    EXPECT_EQ(e5.octave, 4);
+    EXPECT_EQ(ds5.octave, 5);
+    EXPECT_EQ(a2.octave, 4);
+    EXPECT_NEAR(a2.frequency, 440.0, 1e-9);
+}
+
+TEST_F(Chain, QuantizationSnapsNearMissesOntoTheExpectedNote)
+{
+    PitchQuantizationHeuristic quantize(&detector, 0.8);
+    detector.m_expectedNotes = {makeNote(Pitch::A, 4)};
+    N near = makeNote(Pitch::ASharp, 4, 0.0, 455.0);
+    N far = makeNote(Pitch::ASharp, 4, 0.0, 462.0);
+    N below = makeNote(Pitch::GSharp, 4, 0.0, 425.0);
+    N twoAway = makeNote(Pitch::B, 4, 0.0, 470.0);
+    EXPECT_TRUE(quantize.process(near));
+    quantize.process(far);
+    quantize.process(below);
+    quantize.process(twoAway);
+    EXPECT_EQ(near.note, Pitch::A);
+    EXPECT_EQ(near.frequency, 455.0);
+    EXPECT_EQ(far.note, Pitch::ASharp);
+    EXPECT_EQ(below.note, Pitch::A);
+    EXPECT_EQ(twoAway.note, Pitch::B);
+}
+
+TEST_F(Chain, AWrongSemitoneInAnotherOctaveStaysWrongAfterFolding)
+{
+    // Sung G#5 against an expected A4: folding must not make it count as A4.
+    ClosestOctaveHeuristic octave(&detector);
+    PitchQuantizationHeuristic quantize(&detector, 0.8);
+    detector.m_expectedNotes = {makeNote(Pitch::A, 4)};
+    N sung = makeNote(Pitch::GSharp, 5);
+    octave.process(sung);
+    quantize.process(sung);
+    EXPECT_EQ(sung.note, Pitch::GSharp);
+    EXPECT_EQ(sung.octave, 4);
+    // A slightly sharp G#5 (within tolerance once folded) is still snapped.
+    N sharp = makeNote(Pitch::GSharp, 5, 0.0, 2 * 437.0);
+    octave.process(sharp);
+    quantize.process(sharp);
+    EXPECT_EQ(sharp.note, Pitch::A);
+    EXPECT_EQ(sharp.octave, 4);
+}
+
+TEST_F(Chain, UniqueFilterRefusesRepeatsUnlessTheMelodyRepeats)
+{
+    UniqueFilterHeuristic unique(&detector, true, true);
+    N c4 = makeNote(Pitch::C, 4);
+    N c5 = makeNote(Pitch::C, 5);
+    detector.m_expectedNotes = {makeNote(Pitch::C, 4), makeNote(Pitch::D, 4)};
+    EXPECT_TRUE(unique.process(c4)); // nothing accepted yet
+    detector.m_notes.append(c4);
+    detector.m_expectedIndex = 1;
+    EXPECT_FALSE(unique.process(c5)); // same pitch class in another octave
+    detector.m_expectedNotes = {makeNote(Pitch::C, 4), makeNote(Pitch::C, 4)};
+    EXPECT_TRUE(unique.process(c4));
+
+    UniqueFilterHeuristic ownMemory(&detector, false, false);
+    detector.m_expectedNotes.clear();
+    detector.m_expectedIndex = 0;
+    EXPECT_TRUE(ownMemory.process(c4));
+    EXPECT_FALSE(ownMemory.process(c4));
+    EXPECT_TRUE(ownMemory.process(c5)); // octave counts here
+    ownMemory.reset();
+    EXPECT_TRUE(ownMemory.process(c5));
+}
+
+TEST_F(Chain, PitchDistanceRefusesThePreviousNoteAndItsNeighbours)
+{
+    PitchDistanceHeuristic distance(&detector);
+    LogCapture::instance().clear();
+    Debugging::setLoggingLevel(QsLogging::DebugLevel);
+    distance.prepare();
+    Debugging::setLoggingLevel(QsLogging::InfoLevel);
+    EXPECT_TRUE(LogCapture::instance().contains("pdh - expected note list is empty"));
+    detector.m_expectedNotes = {makeNote(Pitch::C, 4), makeNote(Pitch::CSharp, 4), makeNote(Pitch::F, 4)};
+    distance.prepare();
+    EXPECT_EQ(distance.steps(), (QList<int>{0, 1, 2}));
+    N c4 = makeNote(Pitch::C, 4);
+    N d4 = makeNote(Pitch::D, 4);
+    N cs4 = makeNote(Pitch::CSharp, 4);
+    detector.m_expectedIndex = 1;
+    EXPECT_FALSE(distance.process(c4));
+    EXPECT_TRUE(distance.process(cs4));
+    detector.m_expectedIndex = 2;
+    EXPECT_FALSE(distance.process(d4));  // a semitone from C#4
+    EXPECT_FALSE(distance.process(cs4));
+    N f4 = makeNote(Pitch::F, 4);
+    EXPECT_TRUE(distance.process(f4));
+}
+
+TEST_F(Chain, OnsetCoordinatorTiesTheFirstNoteToAnOnsetInRange)
+{
+    OnsetCoordinatorHeuristic coordinator(&detector, 0.1, 0.8);
+    N note = makeNote(Pitch::A, 4, 2.0);
+    EXPECT_FALSE(coordinator.process(note)); // no onsets at all
+
+    for (double t : {1.15, 2.15}) {
+        PitchDetector::OnsetInfo onset;
+        onset.time = t;
+        detector.m_onsets = {onset};
+        coordinator.reset();
+        EXPECT_FALSE(coordinator.process(note)) << t;
+    }
+    PitchDetector::OnsetInfo onset;
+    onset.time = 1.30;
+    detector.m_onsets = {onset};
+    coordinator.reset();
+    EXPECT_TRUE(coordinator.process(note));
+    EXPECT_EQ(detector.m_onsets[0].noteInfo.note, Pitch::A);
+    // Never tied twice.
+    N later = makeNote(Pitch::B, 4, 2.2);
+    EXPECT_FALSE(coordinator.process(later));
+}
+
+TEST_F(Chain, OnsetCoordinatorNeedsTimeBetweenOnsetsAndFallsBackOnClearSteps)
+{
+    OnsetCoordinatorHeuristic coordinator(&detector, 0.1, 0.8);
+    detector.m_expectedNotes = {makeNote(Pitch::C, 4, 1.0), makeNote(Pitch::G, 4, 2.0), makeNote(Pitch::A, 4, 3.0)};
+    coordinator.prepare();
+    PitchDetector::OnsetInfo first;
+    first.time = 1.0;
+    detector.m_onsets = {first};
+    N c = makeNote(Pitch::C, 4, 0.95);
+    ASSERT_TRUE(coordinator.process(c));
+    detector.m_notes.append(c);
+    detector.m_expectedIndex = 1;
+
+    // No onset left for G: fallback on time and pitch distance (C->G is 7 classes).
+    N g = makeNote(Pitch::G, 4, 1.3);
+    EXPECT_FALSE(coordinator.process(g)); // 0.35 s after C is not more than half the 1 s gap
+    g.offset = 1.6;
+    EXPECT_TRUE(coordinator.process(g));
+    detector.m_notes.append(g);
+    detector.m_expectedIndex = 2;
+    // G->A is two classes: the fallback's pitch distance rules refuse G itself and its neighbours.
+    N gAgain = makeNote(Pitch::G, 4, 2.8);
+    EXPECT_FALSE(coordinator.process(gAgain));
+
+    // Onset too close to the last tied one.
+    PitchDetector::OnsetInfo close;
+    close.time = 1.2;
+    detector.m_onsets.append(close);
+    N a = makeNote(Pitch::A, 4, 1.25);
+    EXPECT_FALSE(coordinator.process(a));
+}
+
+TEST_F(Chain, OnsetCoordinatorRemovesOnsetsInsideAnEarlierSustainedNote)
+{
+    AveragingHeuristic averaging(&detector, 4, 2);
+    OnsetCoordinatorHeuristic coordinator(&detector, 0.1, 0.8);
+    detector.m_heuristics = {&averaging, &coordinator};
+    coordinator.prepare();
+    // Two averaged notes: C from 0.0 lasting 1.0 s, then D.
+    N note;
+    for (int i = 0; i <= 10; ++i) {
+        note = makeNote(Pitch::C, 4, i * 0.1);
+        averaging.process(note);
+    }
+    for (int i = 0; i < 4; ++i) {
+        note = makeNote(Pitch::D, 4, 1.1 + i * 0.1);
+        averaging.process(note);
+    }
+    ASSERT_EQ(averaging.history().size(), 2);
+    PitchDetector::OnsetInfo inside;
+    inside.time = 0.5;
+    PitchDetector::OnsetInfo atD;
+    atD.time = 1.1;
+    detector.m_onsets = {inside, atD};
+    N d = makeNote(Pitch::D, 4, 1.1);
+    EXPECT_TRUE(coordinator.process(d));
+    ASSERT_EQ(detector.m_onsets.size(), 1);
+    EXPECT_EQ(detector.m_onsets[0].time, 1.1);
+}
+
+TEST_F(Chain, OnsetCoordinatorWithoutOnsetStrategyAsserts)
+{
+    detector.mp_onsetDetectionStrategy = nullptr;
+    OnsetCoordinatorHeuristic coordinator(&detector, 0.1, 0.8);
+    N note = makeNote(Pitch::A, 4, 1.0);
+    EXPECT_FALSE(coordinator.process(note));
+    ASSERT_EQ(AssertRecorder::count(), 1);
+    EXPECT_EQ(AssertRecorder::expressions()[0], "mp_detector->getOnsetDetectionStrategy()");
+}
+
+} // namespace

@@ -1,0 +1,143 @@
+// Spectral peak picking, peak tracking across frames and the peak-based onset functions.
+#include "SignalFactory.h"
+#include "pitch/onset/MQPeaks.h"
+#include "pitch/onset/PeakAmpDifferenceODF.h"
+#include "pitch/onset/UnmatchedPeaksODF.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+class MQ : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        params.frame_size = 2048;
+        params.max_peaks = 20;
+        params.num_bins = 1025;
+        params.peak_threshold = 0.1;
+        params.fundamental = 44100.0 / 2048;
+        params.matching_interval = 200.0;
+        init_mq(&params);
+    }
+    void TearDown() override { destroy_mq(&params); }
+
+    std::vector<double> sines(const std::vector<double>& frequencies, const std::vector<double>& amplitudes)
+    {
+        std::vector<double> frame(2048, 0.0);
+        for (size_t k = 0; k < frequencies.size(); ++k) {
+            for (int i = 0; i < 2048; ++i)
+                frame[i] += amplitudes[k] * std::sin(2 * M_PI * frequencies[k] * i / 44100.0);
+        }
+        return frame;
+    }
+    static std::vector<Peak*> peaksOf(PeakList* list)
+    {
+        std::vector<Peak*> out;
+        for (PeakList* node = list; node && node->peak; node = node->next)
+            out.push_back(node->peak);
+        return out;
+    }
+
+    MQParameters params{};
+};
+
+TEST_F(MQ, SilenceHasNoPeaks)
+{
+    std::vector<double> silence(2048, 0.0);
+    PeakList* list = find_peaks(2048, silence.data(), &params);
+    EXPECT_EQ(list->peak, nullptr);
+    EXPECT_EQ(peak_list_length(list), 0);
+    delete_peak_list(list);
+}
+
+TEST_F(MQ, KeepsTheLargestPeaksInAscendingFrequency)
+{
+    std::vector<double> frequencies;
+    std::vector<double> amplitudes;
+    for (int k = 0; k < 25; ++k) {
+        frequencies.push_back(43.06640625 * (4 + 8 * k)); // bin centres, well apart
+        amplitudes.push_back(0.01 * (k + 1));
+    }
+    PeakList* list = find_peaks(2048, sines(frequencies, amplitudes).data(), &params);
+    const std::vector<Peak*> peaks = peaksOf(list);
+    ASSERT_EQ(peaks.size(), 20u);
+    // The five weakest (lowest) are gone.
+    EXPECT_NEAR(peaks.front()->frequency, frequencies[5], 1.0);
+    EXPECT_NEAR(peaks.back()->frequency, frequencies[24], 1.0);
+    for (size_t i = 1; i < peaks.size(); ++i)
+        EXPECT_LT(peaks[i - 1]->frequency, peaks[i]->frequency);
+    delete_peak_list(list);
+}
+
+TEST_F(MQ, AddPeakKeepsDescendingAmplitudeWithLaterEqualsFirst)
+{
+    PeakList* list = static_cast<PeakList*>(calloc(1, sizeof(PeakList)));
+    auto make = [](float amplitude, int bin) {
+        Peak* p = static_cast<Peak*>(calloc(1, sizeof(Peak)));
+        p->amplitude = amplitude;
+        p->bin = bin;
+        return p;
+    };
+    add_peak(make(1.0f, 1), list);
+    add_peak(make(3.0f, 2), list);
+    add_peak(make(2.0f, 3), list);
+    add_peak(make(2.0f, 4), list);
+    std::vector<int> bins;
+    for (Peak* p : peaksOf(list))
+        bins.push_back(p->bin);
+    EXPECT_EQ(bins, (std::vector<int>{2, 4, 3, 1}));
+    delete_peak_list(list);
+}
+
+TEST_F(MQ, TracksPeaksAcrossFramesWithinTheMatchingInterval)
+{
+    std::vector<double> a = sines({1001.0, 3000.0}, {0.5, 0.5});
+    std::vector<double> b = sines({1050.0, 3300.0}, {0.5, 0.5});
+    PeakList* first = track_peaks(find_peaks(2048, a.data(), &params), &params);
+    for (Peak* p : peaksOf(first))
+        EXPECT_EQ(p->prev, nullptr);
+    PeakList* second = track_peaks(find_peaks(2048, b.data(), &params), &params);
+    int linked = 0;
+    int unlinked = 0;
+    for (Peak* p : peaksOf(second)) {
+        if (p->amplitude < 10.0f)
+            continue; // side lobes
+        if (p->prev) {
+            ++linked;
+            EXPECT_LT(std::fabs(p->prev->frequency - p->frequency), 200.0f);
+        } else {
+            ++unlinked;
+        }
+    }
+    EXPECT_EQ(linked, 1);   // 1001 -> 1050
+    EXPECT_EQ(unlinked, 1); // 3000 -> 3300 moved 300 Hz
+}
+
+TEST(PeakOnsetFunctions, SteadySineGivesLittleAfterTheFirstFrameAndSilenceNothing)
+{
+    PeakAmpDifferenceODF amp;
+    UnmatchedPeaksODF unmatched;
+    amp.set_frame_size(2048);
+    unmatched.set_frame_size(2048);
+    EXPECT_EQ(amp.max_odf_value(), 20.0);
+    std::vector<double> silence(2048, 0.0);
+    EXPECT_EQ(amp.process_frame(2048, silence.data()), 0.0);
+    std::vector<double> tone = SignalFactory::sine(44100.0 / 2048 * 40, 4096 / 44100.0);
+    const double first = amp.process_frame(2048, tone.data());
+    const double firstUnmatched = unmatched.process_frame(2048, tone.data());
+    EXPECT_GT(first, 100.0);
+    EXPECT_NEAR(firstUnmatched, first, first * 1e-6);
+    const double second = amp.process_frame(2048, tone.data() + 2048);
+    EXPECT_LT(second, first * 0.05);
+    EXPECT_EQ(unmatched.process_frame(2048, tone.data() + 2048), 0.0);
+
+    amp.reset(); // the history is forgotten: every peak is new again
+    EXPECT_NEAR(amp.process_frame(2048, tone.data()), first, first * 1e-6);
+}
+
+} // namespace

@@ -1,0 +1,92 @@
+#include "SignalFactory.h"
+
+#include <cmath>
+#include <random>
+
+double SignalFactory::midiToFrequency(int midi)
+{
+    return 440.0 * std::pow(2.0, (midi - 69) / 12.0);
+}
+
+std::vector<double> SignalFactory::sine(double frequency, double seconds, double amplitude)
+{
+    const int n = static_cast<int>(seconds * kRate);
+    std::vector<double> out(n);
+    for (int i = 0; i < n; ++i)
+        out[i] = amplitude * std::sin(2.0 * M_PI * frequency * i / kRate);
+    return out;
+}
+
+std::vector<double> SignalFactory::sungTone(double frequency, double seconds, double amplitude, double vibratoCents)
+{
+    const int n = static_cast<int>(seconds * kRate);
+    std::vector<double> out(n);
+    const double harmonics[6] = {1.0, 0.6, 0.35, 0.2, 0.12, 0.07};
+    double norm = 0.0;
+    for (double h : harmonics)
+        norm += h;
+    double phase = 0.0;
+    const int attack = static_cast<int>(0.03 * kRate);
+    const int release = static_cast<int>(0.04 * kRate);
+    for (int i = 0; i < n; ++i) {
+        const double t = i / kRate;
+        const double f = frequency * std::pow(2.0, vibratoCents / 1200.0 * std::sin(2.0 * M_PI * 5.5 * t));
+        phase += 2.0 * M_PI * f / kRate;
+        double v = 0.0;
+        for (int h = 0; h < 6; ++h)
+            v += harmonics[h] * std::sin((h + 1) * phase);
+        double envelope = 1.0;
+        if (i < attack)
+            envelope = static_cast<double>(i) / attack;
+        else if (i > n - release)
+            envelope = static_cast<double>(n - i) / release;
+        out[i] = amplitude * envelope * v / norm;
+    }
+    return out;
+}
+
+std::vector<double> SignalFactory::whiteNoise(double seconds, double dbfs, unsigned seed)
+{
+    const int n = static_cast<int>(seconds * kRate);
+    std::vector<double> out(n);
+    std::mt19937 generator(seed);
+    // Uniform noise with the requested RMS level.
+    const double rms = std::pow(10.0, dbfs / 20.0);
+    std::uniform_real_distribution<double> uniform(-std::sqrt(3.0) * rms, std::sqrt(3.0) * rms);
+    for (int i = 0; i < n; ++i)
+        out[i] = uniform(generator);
+    return out;
+}
+
+std::vector<double> SignalFactory::melody(const std::vector<Note>& notes, double totalSeconds, double noiseDbfs,
+                                          unsigned seed)
+{
+    std::vector<double> out(static_cast<size_t>(totalSeconds * kRate), 0.0);
+    for (const Note& note : notes) {
+        if (note.midi <= 0)
+            continue;
+        const std::vector<double> tone = sungTone(midiToFrequency(note.midi), note.duration);
+        const size_t start = static_cast<size_t>(note.start * kRate);
+        for (size_t i = 0; i < tone.size() && start + i < out.size(); ++i)
+            out[start + i] += tone[i];
+    }
+    if (noiseDbfs != 0.0) {
+        const std::vector<double> noise = whiteNoise(totalSeconds, noiseDbfs, seed);
+        for (size_t i = 0; i < out.size() && i < noise.size(); ++i)
+            out[i] += noise[i];
+    }
+    return out;
+}
+
+std::vector<double> SignalFactory::claps(const std::vector<double>& times, double totalSeconds)
+{
+    std::vector<double> out(static_cast<size_t>(totalSeconds * kRate), 0.0);
+    std::mt19937 generator(7);
+    std::uniform_real_distribution<double> uniform(-1.0, 1.0);
+    for (double time : times) {
+        const size_t start = static_cast<size_t>(time * kRate);
+        for (size_t i = 0; i < static_cast<size_t>(0.08 * kRate) && start + i < out.size(); ++i)
+            out[start + i] += 0.6 * uniform(generator) * std::exp(-static_cast<double>(i) / (0.012 * kRate));
+    }
+    return out;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QVector>
+
+#include <vector>
+
+// Synthetic test signals at 44100 Hz, as doubles in -1..1.
+class SignalFactory {
+public:
+    struct Note {
+        int midi;        // 0 for a rest
+        double start;    // seconds
+        double duration; // seconds
+    };
+
+    static constexpr double kRate = 44100.0;
+
+    static std::vector<double> sine(double frequency, double seconds, double amplitude = 0.5);
+    // A sung-like tone: six harmonics, vibrato, soft attack and release.
+    static std::vector<double> sungTone(double frequency, double seconds, double amplitude = 0.5,
+                                        double vibratoCents = 25.0);
+    // Notes placed on a silent timeline of the given length, with white noise at noiseDbfs
+    // (no noise when noiseDbfs is 0).
+    static std::vector<double> melody(const std::vector<Note>& notes, double totalSeconds, double noiseDbfs = 0.0,
+                                      unsigned seed = 1);
+    static std::vector<double> whiteNoise(double seconds, double dbfs, unsigned seed = 1);
+    // Short noise bursts with fast decay at the given times.
+    static std::vector<double> claps(const std::vector<double>& times, double totalSeconds);
+    static double midiToFrequency(int midi);
+};
