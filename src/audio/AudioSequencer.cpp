@@ -33,9 +33,12 @@ void sortByPosition(QList<Region*>& regions)
                      [](const Region* a, const Region* b) { return a->position() < b->position(); });
 }
 
+// Positions are often sums of durations, so x.99999999 frames means x + 1 frames.
+const double kFrameEpsilon = 1e-6;
+
 qint64 frameAt(double position, int rate)
 {
-    return qint64(std::trunc(position * rate));
+    return qint64(std::trunc(position * rate + (position < 0 ? -kFrameEpsilon : kFrameEpsilon)));
 }
 
 }  // namespace
@@ -341,7 +344,7 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
 
     // Where a region starts in this block, in frames; at or before what is done already means now.
     auto offsetIn = [&](double position, double windowStart) {
-        const double offset = std::trunc(rate * (position - windowStart));
+        const double offset = std::trunc(rate * (position - windowStart) + kFrameEpsilon);
         return offset <= 0.0 ? qint64(0) : std::min(frameTotal, qint64(offset));
     };
 

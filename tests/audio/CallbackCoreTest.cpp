@@ -1,0 +1,314 @@
+// The sequencer's callback core driven with synthetic buffers: warm-up, region offsets, markers,
+// input windows and the end of the timeline.
+#include "AudioFixtures.h"
+#include "audio/Audio.h"
+#include "audio/AudioBuffer.h"
+#include "audio/AudioSequencer.h"
+#include "audio/AudioSequencerInputListener.h"
+#include "audio/AudioSequencerMarkerEventListener.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QSignalSpy>
+
+#include <vector>
+
+namespace {
+
+using AudioFixtures::signature;
+
+class InputRecorder : public AudioSequencerInputListener {
+public:
+    void newSample(double time, short sample) override
+    {
+        times.push_back(time);
+        samples.push_back(sample);
+    }
+    std::vector<double> times;
+    std::vector<short> samples;
+};
+
+class MarkerRecorder : public AudioSequencerMarkerEventListener {
+public:
+    void newMarker(int id, double time) override { seen.append(qMakePair(id, time)); }
+    QList<QPair<int, double>> seen;
+};
+
+// Left channel = signature(frame + base), right channel = 0.
+AudioBuffer* signed_(int frames, qint64 base)
+{
+    auto* b = new AudioBuffer(2, 0, 44100);
+    QVector<short> s(frames * 2, 0);
+    for (int f = 0; f < frames; ++f)
+        s[2 * f] = signature(base + f);
+    b->addSamples(s.constData(), s.size(), 0.0, 1.0);
+    return b;
+}
+
+// Feeds 10 ms blocks with 10 ms input and 20 ms output latency; the microphone is signature(frame).
+class CallbackCore : public ::testing::Test {
+protected:
+    void SetUp() override { LogCapture::instance().clear(); }
+    void TearDown() override { Audio::setOutputVolume(1.0); }
+
+    int block()
+    {
+        std::vector<short> in(frames);
+        for (int i = 0; i < frames; ++i)
+            in[i] = signature(inputFrame + i);
+        out.assign(frames, short(12345));
+        const int rc = seq.processBlock(in.data(), out.data(), frames, timing);
+        inputFrame += frames;
+        played.insert(played.end(), out.begin(), out.end());
+        return rc;
+    }
+    void warmUp()
+    {
+        for (int i = 0; i < AudioSequencer::kWarmUpInvocations; ++i)
+            ASSERT_EQ(block(), 0);
+        played.clear();
+    }
+    void dispatch()
+    {
+        seq.dispatchCallbackEvents();
+        QCoreApplication::sendPostedEvents();
+    }
+
+    AudioSequencer seq{44100, 2};
+    AudioSequencer::StreamTiming timing{44100.0, 0.01, 0.02, 0.0};
+    int frames = 441;
+    qint64 inputFrame = 0;
+    std::vector<short> out;
+    std::vector<short> played;  // output of the timeline blocks
+};
+
+TEST_F(CallbackCore, NineteenSilentWarmUpBlocksThenStarted)
+{
+    seq.addOutput(signed_(2000, 0), 0.0, true, true);
+    seq.prepare();
+    QSignalSpy started(&seq, &AudioSequencer::started);
+    for (int i = 0; i < AudioSequencer::kWarmUpInvocations; ++i) {
+        ASSERT_EQ(block(), 0);
+        EXPECT_EQ(std::count(out.begin(), out.end(), 0), frames) << "warm-up block " << i;
+        dispatch();
+        EXPECT_EQ(started.count(), 0);
+    }
+    ASSERT_EQ(block(), 0);
+    dispatch();
+    EXPECT_EQ(started.count(), 1);
+    EXPECT_EQ(out[0], signature(0));  // the timeline begins with this block
+    EXPECT_EQ(out[440], signature(440));
+    EXPECT_EQ(seq.framesProcessed(), frames);
+}
+
+TEST_F(CallbackCore, RegionStartsAtItsFrameOffsetInMonoFrames)
+{
+    seq.addOutput(signed_(500, 0), 0.005, true, true);  // 220.5 frames into the first block
+    seq.prepare();
+    warmUp();
+    ASSERT_EQ(block(), 0);
+    for (int i = 0; i < 220; ++i)
+        ASSERT_EQ(out[i], 0) << i;
+    EXPECT_EQ(out[220], signature(0));
+    EXPECT_EQ(out[440], signature(220));
+    ASSERT_EQ(block(), 0);
+    EXPECT_EQ(out[0], signature(221));
+    EXPECT_EQ(out[278], signature(499));
+    EXPECT_EQ(out[279], 0);
+}
+
+TEST_F(CallbackCore, TouchingRegionsPlayBackToBackWithoutStopping)
+{
+    // Back-to-back pieces at positions in seconds; each is played whole, in order, exactly once.
+    double position = 0.0;
+    qint64 base = 0;
+    for (int piece = 0; piece < 12; ++piece) {
+        const int length = 137 + 61 * piece;
+        seq.addOutput(signed_(length, base), position, true, true);
+        position += length / 44100.0;
+        base += length;
+    }
+    seq.prepare();
+    warmUp();
+    while (played.size() < size_t(base) + 441)
+        ASSERT_EQ(block(), 0) << "stopped mid-timeline at " << played.size();
+    for (qint64 i = 0; i < base; ++i)
+        ASSERT_EQ(played[size_t(i)], signature(i)) << i;
+    EXPECT_EQ(played[size_t(base)], 0);
+    EXPECT_FALSE(LogCapture::instance().contains(QStringLiteral("overlapping")));
+}
+
+TEST_F(CallbackCore, StreamRateBelowTimelineRateStartsLateRegionsNow)
+{
+    // At 40000 Hz the second region's offset falls inside the first one's frames: it follows at once.
+    timing.sampleRate = 40000.0;
+    seq.addOutput(signed_(300, 0), 0.0, true, true);
+    seq.addOutput(signed_(100, 300), 300 / 44100.0, true, true);
+    seq.prepare();
+    warmUp();
+    ASSERT_EQ(block(), 0);
+    for (int i = 0; i < 400; ++i)
+        ASSERT_EQ(out[i], signature(i)) << i;
+    EXPECT_EQ(out[400], 0);
+}
+
+TEST_F(CallbackCore, RegionAlreadyPassedIsNeverPlayed)
+{
+    seq.addOutput(signed_(441, 50000), -0.5, true, true);
+    seq.addOutput(signed_(100, 0), 0.02, true, true);
+    seq.prepare();
+    warmUp();
+    for (int i = 0; i < 5; ++i)
+        ASSERT_EQ(block(), 0);
+    for (size_t i = 0; i < played.size(); ++i) {
+        if (i < 882 || i >= 982)
+            ASSERT_EQ(played[i], 0) << i;
+        else
+            ASSERT_EQ(played[i], signature(qint64(i) - 882)) << i;
+    }
+}
+
+TEST_F(CallbackCore, OutputVolumeScalesAndSaturates)
+{
+    auto* b = new AudioBuffer(2, 0, 44100);
+    const short s[] = {1000, 0, -3, 0, 30000, 0};
+    b->addSamples(s, 6, 0.0, 1.0);
+    seq.addOutput(b, 0.0, true, true);
+    seq.prepare();
+    warmUp();
+    Audio::setOutputVolume(0.5);
+    block();
+    EXPECT_EQ(out[0], 500);
+    EXPECT_EQ(out[1], -1);
+    EXPECT_EQ(out[2], 15000);
+    AudioSequencer loud(44100, 2);
+    auto* c = new AudioBuffer(2, 0, 44100);
+    c->addSamples(s, 6, 0.0, 1.0);
+    loud.addOutput(c, 0.0, true, true);
+    loud.prepare();
+    Audio::setOutputVolume(2.0);
+    std::vector<short> in(64, 0), o(64, 0);
+    for (int i = 0; i <= AudioSequencer::kWarmUpInvocations; ++i)
+        loud.processBlock(in.data(), o.data(), 64, timing);
+    EXPECT_EQ(o[0], 2000);
+    EXPECT_EQ(o[2], 32767);
+}
+
+TEST_F(CallbackCore, MarkersFallDueWithTheInputWindowInOrderAndOnce)
+{
+    MarkerRecorder target;
+    seq.addOutput(signed_(4410, 0), 0.0, true, true);
+    seq.addMarker(&target, 1, 0.0, true);
+    seq.addMarker(&target, 3, 0.035, true);
+    seq.addMarker(&target, 2, 0.035, true);  // same position: insertion order
+    seq.addMarker(&target, 4, 0.05, true);
+    seq.prepare();
+    warmUp();
+    // Input window of timeline block k: [k x 10 ms - 30 ms, + 10 ms).
+    ASSERT_EQ(block(), 0);  // [-30, -20): nothing due, though the output at 0 s is already playing
+    dispatch();
+    EXPECT_TRUE(target.seen.isEmpty());
+    EXPECT_EQ(out[0], signature(0));
+    block();  // [-20, -10)
+    dispatch();
+    EXPECT_TRUE(target.seen.isEmpty());
+    block();  // [-10, 0]: the marker at 0 s
+    block();  // [0, 10)
+    dispatch();
+    ASSERT_EQ(target.seen.size(), 1);
+    EXPECT_EQ(target.seen[0].first, 1);
+    for (int i = 0; i < 4; ++i)
+        block();  // up to [40, 50]: both markers at 35 ms and the one at 50 ms, delivered late together
+    dispatch();
+    dispatch();
+    ASSERT_EQ(target.seen.size(), 4);
+    EXPECT_EQ(target.seen[1].first, 3);
+    EXPECT_EQ(target.seen[2].first, 2);
+    EXPECT_EQ(target.seen[3].first, 4);
+    EXPECT_DOUBLE_EQ(target.seen[3].second, 0.05);
+}
+
+TEST_F(CallbackCore, InputRegionReceivesExactCountWithWindowStartTimes)
+{
+    InputRecorder listener;
+    seq.addInput(&listener, 0.02, 0.055, true);  // 882 samples from 5.5 ms into the window [50, 60)
+    seq.prepare();
+    warmUp();
+    for (int k = 0; k < 14; ++k)
+        ASSERT_EQ(block(), 0);
+    ASSERT_EQ(listener.samples.size(), 882u);
+    const qint64 first = qint64(AudioSequencer::kWarmUpInvocations) * 441 + 8 * 441 + 220;
+    for (size_t i = 0; i < listener.samples.size(); ++i)
+        ASSERT_EQ(listener.samples[i], signature(first + qint64(i))) << i;
+    EXPECT_NEAR(listener.times.front(), 0.05, 1e-12);
+    EXPECT_NEAR(listener.times[221], 0.06, 1e-12);
+    EXPECT_NEAR(listener.times.back(), 0.07, 1e-12);
+    EXPECT_TRUE(std::is_sorted(listener.times.begin(), listener.times.end()));
+}
+
+TEST_F(CallbackCore, BackToBackInputRegionsLoseNoSample)
+{
+    InputRecorder a, b;
+    seq.addInput(&a, 0.0123, 0.0, true);
+    seq.addInput(&b, 0.0077, 0.0, false);
+    seq.prepare();
+    warmUp();
+    for (int k = 0; k < 8; ++k)
+        ASSERT_EQ(block(), 0);
+    ASSERT_EQ(a.samples.size(), size_t(0.0123 * 44100));
+    ASSERT_EQ(b.samples.size(), size_t(0.0077 * 44100));
+    // b's first sample follows a's last one directly in the microphone stream (no skipped or repeated frame)
+    // or, when its position rounds one frame later, right after that frame.
+    const int gap = int(quint16(b.samples.front()) - quint16(a.samples.back())) & 0xffff;
+    EXPECT_TRUE(gap == (40503 & 0xffff) || gap == ((2 * 40503) & 0xffff)) << gap;
+}
+
+TEST_F(CallbackCore, EndOfTimelineCompletesOnceAndFinishes)
+{
+    QSignalSpy finished(&seq, &AudioSequencer::finished);
+    seq.addOutput(signed_(int(0.095 * 44100), 0), 0.0, true, true);
+    seq.prepare();  // 0.195 s with the tail
+    warmUp();
+    for (int k = 0; k < 22; ++k) {
+        ASSERT_EQ(block(), 0) << k;
+        dispatch();
+    }
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_EQ(block(), 1);  // window [190, 200] ends after 0.195 s
+    dispatch();
+    dispatch();
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_FALSE(seq.isPlaying());
+}
+
+TEST_F(CallbackCore, MissingInputBufferIsAnErrorThatEndsPlayback)
+{
+    QSignalSpy finished(&seq, &AudioSequencer::finished);
+    seq.addOutput(signed_(441, 0), 0.0, true, true);
+    seq.prepare();
+    warmUp();
+    std::vector<short> o(441);
+    EXPECT_EQ(seq.processBlock(nullptr, o.data(), 441, timing), 1);
+    dispatch();
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("no input stream!")));
+    EXPECT_EQ(finished.count(), 1);
+}
+
+TEST_F(CallbackCore, PrepareRewindsTheCursor)
+{
+    seq.addOutput(signed_(441, 0), 0.0, true, true);
+    seq.prepare();
+    warmUp();
+    block();
+    EXPECT_EQ(out[0], signature(0));
+    seq.prepare();
+    warmUp();
+    block();
+    // The cursor is rewound but the region was consumed: a timeline plays once.
+    EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(seq.framesProcessed(), 441);
+}
+
+}  // namespace

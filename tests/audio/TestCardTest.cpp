@@ -1,0 +1,362 @@
+// The device layer, duplex playback, capture and the player on the virtual "testcard" device, whose
+// microphone reads $TEST_MIC_RAW and whose speaker writes $TEST_SPK_WAV (faster than real time).
+#include "AudioFixtures.h"
+#include "audio/Audio.h"
+#include "audio/AudioBuffer.h"
+#include "audio/AudioPlayer.h"
+#include "audio/AudioSequencer.h"
+#include "audio/AudioSequencerInputListener.h"
+#include "audio/AudioSequencerMarkerEventListener.h"
+#include "audio/MicFileCapture.h"
+#include "audio/MicInput.h"
+#include "audio/MicSampleListener.h"
+#include "debug/Debugging.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+using AudioFixtures::signature;
+
+const int kMicSeconds = 20;
+
+class InputRecorder : public AudioSequencerInputListener {
+public:
+    void newSample(double time, short sample) override
+    {
+        if (samples.size() < samples.capacity()) {
+            times.push_back(time);
+            samples.push_back(sample);
+        } else {
+            ++overflow;
+        }
+    }
+    std::vector<double> times;
+    std::vector<short> samples;
+    int overflow = 0;
+};
+
+class MarkerRecorder : public AudioSequencerMarkerEventListener {
+public:
+    void newMarker(int id, double) override { ids << id; }
+    QList<int> ids;
+};
+
+class MicRecorder : public MicSampleListener {
+public:
+    explicit MicRecorder(int capacity) { samples.reserve(size_t(capacity)); }
+    void newSample(short sample) override
+    {
+        if (samples.size() < samples.capacity())
+            samples.push_back(sample);
+        count.fetch_add(1);
+    }
+    std::vector<short> samples;
+    std::atomic<long> count{0};
+};
+
+// Left channel = signature(base + frame).
+AudioBuffer* signedBuffer(int frames, qint64 base)
+{
+    auto* b = new AudioBuffer(2, 0, 44100);
+    QVector<short> s(frames * 2, 0);
+    for (int f = 0; f < frames; ++f)
+        s[2 * f] = signature(base + f);
+    b->addSamples(s.constData(), s.size(), 0.0, 1.0);
+    return b;
+}
+
+// Where `expected` (a run of the signature) starts in `haystack`, and how often it occurs whole.
+int occurrences(const QVector<short>& haystack, qint64 base, int length, int* firstAt)
+{
+    int found = 0;
+    *firstAt = -1;
+    for (int i = 0; i + length <= haystack.size(); ++i) {
+        if (haystack[i] != signature(base))
+            continue;
+        bool whole = true;
+        for (int k = 1; k < length && whole; ++k)
+            whole = haystack[i + k] == signature(base + k);
+        if (whole) {
+            if (*firstAt < 0)
+                *firstAt = i;
+            ++found;
+        }
+    }
+    return found;
+}
+
+class TestCard : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const char* home = std::getenv("ALSA_HOME");
+        if (!home || !*home)
+            GTEST_SKIP() << "the ALSA test card is not set up (ALSA_HOME unset); run through scripts/run-tests.sh";
+        // PortAudio finds the card only in this HOME; ALSA reads it at the first initialisation.
+        setenv("HOME", home, 1);
+        ASSERT_TRUE(m_dir.isValid());
+        QVector<short> mic(kMicSeconds * 44100);
+        for (int i = 0; i < mic.size(); ++i)
+            mic[i] = signature(i);
+        ASSERT_TRUE(AudioFixtures::writeRaw(m_dir.filePath("mic.raw"), mic));
+        setenv("TEST_MIC_RAW", qPrintable(m_dir.filePath("mic.raw")), 1);
+        setenv("TEST_SPK_WAV", qPrintable(m_dir.filePath("spk.wav")), 1);
+        ASSERT_TRUE(Audio::initialize());
+        if (!Audio::inputDeviceList().contains(QStringLiteral("testcard")))
+            GTEST_SKIP() << "PortAudio does not see the ALSA device \"testcard\" in " << home;
+        Audio::setInputDevice(QStringLiteral("testcard"));
+        Audio::setOutputDevice(QStringLiteral("testcard"));
+        LogCapture::instance().clear();
+    }
+    void TearDown() override { Audio::setOutputVolume(1.0); }
+
+    QString spk() const { return m_dir.filePath("spk.wav"); }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(TestCard, DeviceLayerInitialisesOnceListsAndSelectsByName)
+{
+    Audio::terminate();
+    EXPECT_FALSE(Audio::isInitialized());
+    EXPECT_TRUE(Audio::initialize());
+    EXPECT_TRUE(Audio::initialize());
+    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("initializing...")).size(), 1);
+    EXPECT_TRUE(Audio::outputDeviceList().contains(QStringLiteral("testcard")));
+
+    LogCapture::instance().clear();
+    Audio::setInputDevice(QStringLiteral("testcard"));
+    Audio::setOutputDevice(QStringLiteral("testcard"));
+    EXPECT_EQ(Audio::inputDeviceName(), QStringLiteral("testcard"));
+    EXPECT_EQ(Audio::outputDeviceName(), QStringLiteral("testcard"));
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("setting input device to \"testcard\"")));
+    const int selected = Audio::outputDeviceId();
+    LogCapture::instance().clear();
+    Audio::setOutputDevice(QStringLiteral("Testcard"));  // case matters
+    Audio::setOutputDevice(QStringLiteral("<defaultOutputDevice>"));
+    EXPECT_EQ(Audio::outputDeviceId(), selected);
+    EXPECT_TRUE(LogCapture::instance().lines().isEmpty());
+
+    Audio::setOutputVolume(0.25);
+    Audio::setInputSensitivity(3.0);
+    EXPECT_DOUBLE_EQ(Audio::outputVolume(), 0.25);
+    EXPECT_DOUBLE_EQ(Audio::inputSensitivity(), 3.0);
+}
+
+TEST_F(TestCard, RegistryIgnoresNullAndRemovesOneEntryAtATime)
+{
+    const int before = Audio::activeAudioHandleCount();
+    int token = 0;
+    Audio::addActiveAudioHandle(nullptr);
+    EXPECT_EQ(Audio::activeAudioHandleCount(), before);
+    Audio::addActiveAudioHandle(&token);
+    Audio::addActiveAudioHandle(&token);
+    EXPECT_EQ(Audio::activeAudioHandleCount(), before + 2);
+    Audio::delActiveAudioHandle(&token);
+    EXPECT_EQ(Audio::activeAudioHandleCount(), before + 1);
+    Audio::delActiveAudioHandle(&token);
+    Audio::delActiveAudioHandle(&token);  // absent: nothing changes
+    EXPECT_EQ(Audio::activeAudioHandleCount(), before);
+}
+
+TEST_F(TestCard, DuplexPlaybackDeliversMarkersInputAndOutputExactlyOnce)
+{
+    AudioSequencer seq(44100, 2);
+    MarkerRecorder markers;
+    InputRecorder input;
+    input.samples.reserve(100000);
+    input.times.reserve(100000);
+    const int outputFrames = 22050;
+    seq.addOutput(signedBuffer(outputFrames, 100000), 0.1, true, true);
+    seq.addInput(&input, 0.3, 0.2, true);
+    seq.addMarker(&markers, 10, 0.0, true);
+    seq.addMarker(&markers, 12, 0.25, true);
+    seq.addMarker(&markers, 11, 0.25, true);
+    seq.addMarker(&markers, 13, 0.6, true);
+    ASSERT_EQ(seq.prepare(), 0);
+    QSignalSpy started(&seq, &AudioSequencer::started);
+    QSignalSpy finished(&seq, &AudioSequencer::finished);
+
+    ASSERT_EQ(seq.play(), 0);
+    EXPECT_TRUE(seq.isPlaying());
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 1);
+    ASSERT_TRUE(finished.wait(20000));
+    QTest::qWait(200);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(started.count(), 1);
+    EXPECT_FALSE(seq.isPlaying());
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 0);  // the completed stream was closed
+    EXPECT_EQ(markers.ids, (QList<int>{10, 12, 11, 13}));
+
+    ASSERT_EQ(input.samples.size(), size_t(0.3 * 44100));
+    EXPECT_EQ(input.overflow, 0);
+    EXPECT_TRUE(std::is_sorted(input.times.begin(), input.times.end()));
+    EXPECT_LE(input.times.front(), 0.2);
+    EXPECT_GT(input.times.front() + 0.1, 0.2);
+    // What the microphone gave, in one unbroken run.
+    int at = 0;
+    for (; at < kMicSeconds * 44100 && signature(at) != input.samples.front(); ++at) {
+    }
+    for (size_t i = 0; i < input.samples.size(); ++i)
+        ASSERT_EQ(input.samples[i], signature(at + qint64(i))) << i;
+
+    const QVector<short> played = AudioFixtures::readWavSamples(spk());
+    int firstAt = -1;
+    EXPECT_EQ(occurrences(played, 100000, outputFrames, &firstAt), 1);
+    EXPECT_GT(firstAt, 0);
+}
+
+TEST_F(TestCard, PlayWhilePlayingStopsTheRunningStreamFirst)
+{
+    AudioSequencer seq(44100, 2);
+    seq.addInput(nullptr, 600.0, 0.0, true);
+    seq.prepare();
+    QSignalSpy finished(&seq, &AudioSequencer::finished);
+    ASSERT_EQ(seq.play(), 0);
+    ASSERT_EQ(seq.play(), 0);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_TRUE(seq.isPlaying());
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 1);
+    EXPECT_EQ(seq.stop(false), 0);
+    EXPECT_EQ(finished.count(), 2);
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
+    LogCapture::instance().clear();
+    Debugging::setLoggingLevel(QsLogging::DebugLevel);
+    EXPECT_EQ(seq.stop(false), 0);
+    Debugging::setLoggingLevel(QsLogging::InfoLevel);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("already stopped")));
+    EXPECT_EQ(finished.count(), 2);
+    // A prepare while playing is refused.
+    ASSERT_EQ(seq.play(), 0);
+    EXPECT_EQ(seq.prepare(), 2);
+    seq.reset();  // stops first
+    EXPECT_FALSE(seq.isPlaying());
+    EXPECT_EQ(finished.count(), 3);
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
+}
+
+TEST_F(TestCard, TerminateTellsSequencersAndMicrophonesTheirStreamsAreGone)
+{
+    AudioSequencer seq(44100, 2);
+    seq.addInput(nullptr, 600.0, 0.0, true);
+    seq.prepare();
+    QSignalSpy finished(&seq, &AudioSequencer::finished);
+    MicRecorder recorder(1);
+    MicInput mic;
+    mic.setSampleListener(&recorder);
+    ASSERT_EQ(seq.play(), 0);
+    ASSERT_EQ(mic.start(), 0);
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 2);
+
+    Audio::terminate();
+    EXPECT_FALSE(seq.isPlaying());
+    EXPECT_FALSE(mic.isRunning());
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
+    QTest::qWait(50);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(mic.stop(), 2);
+    EXPECT_EQ(seq.stop(false), 0);
+    EXPECT_EQ(finished.count(), 1);
+
+    // The layer comes back and plays again.
+    ASSERT_TRUE(Audio::initialize());
+    Audio::setInputDevice(QStringLiteral("testcard"));
+    Audio::setOutputDevice(QStringLiteral("testcard"));
+    seq.reset();
+    seq.addSilence(0.2, 0.0, true);
+    seq.prepare();
+    ASSERT_EQ(seq.play(), 0);
+    EXPECT_TRUE(finished.wait(10000));
+    EXPECT_EQ(finished.count(), 2);
+}
+
+TEST_F(TestCard, MicInputDeliversTheMicrophoneInOrderAndStartsOnce)
+{
+    MicInput mic;
+    EXPECT_EQ(mic.start(), 2);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("sample listener not specified")));
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
+
+    MicRecorder recorder(8192);
+    mic.setSampleListener(&recorder);
+    ASSERT_EQ(mic.start(), 0);
+    EXPECT_EQ(mic.start(), 0);  // already running: no second stream
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 1);
+    QElapsedTimer timer;
+    timer.start();
+    while (recorder.count.load() < 8192 && timer.elapsed() < 10000)
+        QTest::qWait(10);
+    EXPECT_EQ(mic.stop(), 0);
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
+    ASSERT_EQ(recorder.samples.size(), 8192u);
+    EXPECT_EQ(recorder.count.load() % 512, 0);  // whole 512-frame buffers
+    for (size_t i = 0; i < recorder.samples.size(); ++i)
+        ASSERT_EQ(recorder.samples[i], signature(qint64(i))) << i;
+    EXPECT_EQ(mic.stop(), 2);
+}
+
+TEST_F(TestCard, MicFileCaptureWritesWhatTheMicrophoneHears)
+{
+    MicInput mic;
+    MicFileCapture idle(&mic);
+    EXPECT_EQ(idle.stop(), 0);
+    EXPECT_FALSE(mic.isRunning());
+
+    const QString file = m_dir.filePath("capture.wav");
+    MicFileCapture capture(&mic);
+    ASSERT_EQ(capture.start(file), 0);
+    EXPECT_TRUE(mic.isRunning());
+    QTest::qWait(300);
+    EXPECT_EQ(capture.stop(), 0);
+    EXPECT_FALSE(mic.isRunning());
+    int channels = 0;
+    const QVector<short> written = AudioFixtures::readWavSamples(file, &channels);
+    EXPECT_EQ(channels, 1);
+    ASSERT_GE(written.size(), 512);
+    EXPECT_EQ(QFile(file).size(), 44 + written.size() * 2);
+    for (int i = 0; i < written.size(); ++i)
+        ASSERT_EQ(written[i], signature(i)) << i;
+
+    MicFileCapture broken(&mic);
+    EXPECT_EQ(broken.start(m_dir.filePath("no/such/dir.wav")), 1);
+    EXPECT_TRUE(mic.isRunning());  // the microphone runs; nothing is recorded
+    EXPECT_EQ(mic.stop(), 0);
+}
+
+TEST_F(TestCard, PlayerPlaysAnExcerptAndReportsTheEnd)
+{
+    AudioPlayer* player = AudioPlayer::getInstance();
+    QSignalSpy done(player, &AudioPlayer::playFinished);
+    EXPECT_EQ(player->stop(), 0);
+    EXPECT_EQ(done.count(), 0);
+
+    const QString ogg = m_dir.filePath("five.ogg");
+    ASSERT_TRUE(AudioFixtures::writeOgg(ogg, AudioFixtures::sine(5 * 44100, 2, 440, 8000), 2, 44100));
+    player->sequencer().reset();
+    EXPECT_EQ(player->playFile(m_dir.filePath("missing.ogg"), 0, 0), 4);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("(afStatus=1)")));
+    EXPECT_FALSE(player->sequencer().isPlaying());
+
+    ASSERT_EQ(player->prepare(ogg, 1.0, 2.0), 0);
+    EXPECT_NEAR(player->sequencer().duration(), 2.1, 1e-9);
+    ASSERT_EQ(player->playFile(ogg, 1.0, 2.0), 0);  // already prepared: no second decode
+    ASSERT_TRUE(done.wait(20000));
+    EXPECT_EQ(done.count(), 1);
+    const QVector<short> played = AudioFixtures::readWavSamples(spk());
+    EXPECT_NEAR(AudioFixtures::dominantFrequency(played, 44100, 300, 600), 440, 2);
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
+}
+
+}  // namespace
