@@ -1,0 +1,254 @@
+// The statistics engine against numbers worked out by hand.
+#include "SqlPeek.h"
+#include "TestCourse.h"
+
+#include "framework/Database.h"
+#include "framework/StatisticsEngine.h"
+#include "lms/LmsCourse.h"
+#include "support/AssertRecorder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QTemporaryDir>
+
+using namespace edufrmwk;
+
+namespace {
+
+class Statistics : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        ASSERT_EQ(m_db.initialize(m_dir.filePath(QStringLiteral("Brisola.db"))), 0);
+        m_engine.initialize(&m_db);
+        AssertRecorder::clear();
+        LogCapture::instance().clear();
+    }
+    void answer(const char* path, const char* tag, std::initializer_list<double> values, int user = 1)
+    {
+        for (double v : values)
+            ASSERT_EQ(m_db.saveAnswer(user, {QString::fromUtf8(path), QString::fromUtf8(tag)}, v), 0);
+    }
+    void useCourse(const char* description)
+    {
+        m_course.reset(new TestCourse(QString::fromLatin1(description)));
+        m_engine.setCourse(m_course->course());
+    }
+    QString recommend(int count, const QList<QString>& paths = {})
+    {
+        QList<StatisticsEngine::Recommendation> out;
+        m_engine.getQuestionRecommendations(out, count, paths);
+        QStringList text;
+        for (const auto& r : out)
+            text << QStringLiteral("%1=%2").arg(r.variant.flatten()).arg(r.count);
+        return text.join(QLatin1Char(' '));
+    }
+
+    QTemporaryDir m_dir;
+    Database m_db;
+    StatisticsEngine m_engine;
+    std::unique_ptr<TestCourse> m_course;
+};
+
+// One worked example. Course: g1[s1[q1 q2] s2[q3 l1] q4] g2[s3[q5]], five question activities.
+// Answers (oldest first):
+//   g1/s1/q1@maj  0.8 0.7            mean 0.75
+//   g1/s1/q1@min  1.0                mean 1.0
+//   g1/s1/q2@     0.25 0.75          mean 0.5
+//   g1/s2/q3@     0.33 x9, 0.34, then 0.95 x20
+//                 newest 20: 0.95;   all 30: 22.31 / 30 = 0.743666...
+//   g1/q4@        0.41 0.40 0.40 0.40  mean 0.4025 (in a grade, not a subject)
+//   gone/x/q9@    0.1                mean 0.1 (no longer in the course)
+class WorkedExample : public Statistics {
+protected:
+    void SetUp() override
+    {
+        Statistics::SetUp();
+        useCourse("g1[s1[q1 q2] s2[q3 l1] q4] g2[s3[q5]]");
+        answer("g1/s1/q1", "maj", {0.8, 0.7});
+        answer("g1/s1/q1", "min", {1.0});
+        answer("g1/s1/q2", "", {0.25, 0.75});
+        answer("g1/s2/q3", "", {0.33, 0.33, 0.33, 0.33, 0.33, 0.33, 0.33, 0.33, 0.33, 0.34});
+        for (int i = 0; i < 20; ++i)
+            answer("g1/s2/q3", "", {0.95}, i % 2 + 1);  // answers of every user count
+        answer("g1/q4", "", {0.41, 0.40, 0.40, 0.40});
+        answer("gone/x/q9", "", {0.1});
+        AssertRecorder::clear();
+        LogCapture::instance().clear();
+    }
+};
+
+TEST_F(WorkedExample, AverageOutcomesUseTheNewestTwenty)
+{
+    QMap<QString, double> out{{QStringLiteral("kept"), 0.5}, {QStringLiteral("g1/q4@"), 9.0}};
+    m_engine.getAverageVariantOutcomes(out);
+    EXPECT_EQ(out.keys(), (QStringList{"g1/q4@", "g1/s1/q1@maj", "g1/s1/q1@min", "g1/s1/q2@", "g1/s2/q3@",
+                                       "gone/x/q9@", "kept"}));
+    EXPECT_DOUBLE_EQ(out["g1/q4@"], 0.4025);
+    EXPECT_DOUBLE_EQ(out["g1/s1/q1@maj"], 0.75);
+    EXPECT_DOUBLE_EQ(out["g1/s1/q1@min"], 1.0);
+    EXPECT_DOUBLE_EQ(out["g1/s1/q2@"], 0.5);
+    EXPECT_DOUBLE_EQ(out["g1/s2/q3@"], 0.95);
+    EXPECT_DOUBLE_EQ(out["gone/x/q9@"], 0.1);
+    EXPECT_DOUBLE_EQ(out["kept"], 0.5);
+}
+
+TEST_F(WorkedExample, OverallRatingSumsEveryVariantOverTheQuestionActivities)
+{
+    // (0.4025 + 0.75 + 1.0 + 0.5 + 0.95 + 0.1) / 5 x 1000 = 3.7025 / 5 x 1000 = 740.5 -> 740
+    EXPECT_EQ(m_engine.getSkillRating(), 740);
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(WorkedExample, SubjectRatingsReadEveryAnswerAndTruncateAtEachStep)
+{
+    QMap<QString, int> out;
+    m_engine.getSubjectSkillRatings(out);
+    // s1: trunc(0 + 0.75 x 1500) = 1125, trunc(1125 + 1500) = 2625, trunc(2625 + 750) = 3375; / 2 = 1687
+    // s2: trunc(0.743666.. x 1500) = trunc(1115.5) = 1115; / 1 (l1 is no question activity) = 1115
+    // s3: no answers, 0. q4 lies in a grade and gone/x/q9 is skipped with a warning.
+    const QMap<QString, int> expected{{"s1", 1687}, {"s2", 1115}, {"s3", 0}};
+    EXPECT_EQ(out, expected);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("skipping answers of gone/x/q9@")));
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(WorkedExample, RecommendationsFavourTheWeakestVariants)
+{
+    // Priorities: q9 0.9, q4 0.5975, q2 0.5, q1@maj 0.25, q3 0.05, q1@min 0.0; total 2.2975.
+    // Count 20: trunc(0.9/2.2975 x 20) = 7, trunc(0.5975/2.2975 x 20) = 5, trunc(0.5/2.2975 x 20) = 4,
+    // trunc(0.25/2.2975 x 20) = 2, trunc(0.05/2.2975 x 20) = 0 -> 1, 0 -> 1: 20 in all.
+    EXPECT_EQ(recommend(20), QStringLiteral("gone/x/q9@=7 g1/q4@=5 g1/s1/q2@=4 g1/s1/q1@maj=2 g1/s2/q3@=1 "
+                                            "g1/s1/q1@min=1"));
+    // Only the paths asked for: priorities 0.5 (q2), 0.25 (q1@maj), 0.0 (q1@min); total 0.75.
+    // Count 7: trunc(4.666) = 4, trunc(2.333) = 2, 0 -> 1.
+    EXPECT_EQ(recommend(7, {QStringLiteral("g1/s1/q1"), QStringLiteral("g1/s1/q2")}),
+              QStringLiteral("g1/s1/q2@=4 g1/s1/q1@maj=2 g1/s1/q1@min=1"));
+    // Count 3 is used up before the last entries.
+    EXPECT_EQ(recommend(3), QStringLiteral("gone/x/q9@=1 g1/q4@=1 g1/s1/q2@=1"));
+    EXPECT_EQ(recommend(0), QString());
+    EXPECT_EQ(recommend(-2), QString());
+    EXPECT_EQ(recommend(5, {QStringLiteral("nowhere")}), QString());
+}
+
+struct ShareCase {
+    const char* name;
+    std::vector<double> means;  // one variant each, paths v0, v1, ...
+    int count;
+    const char* expected;
+};
+
+class Shares : public Statistics, public ::testing::WithParamInterface<ShareCase> {};
+
+TEST_P(Shares, AreTruncatedRaisedAndTopped)
+{
+    const ShareCase& c = GetParam();
+    for (size_t i = 0; i < c.means.size(); ++i)
+        answer(qPrintable(QStringLiteral("v%1").arg(i)), "", {c.means[i]});
+    EXPECT_EQ(recommend(c.count), QString::fromLatin1(c.expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, Shares,
+    ::testing::Values(
+        // priorities 0.8 0.5 0.0, total 1.3: 6, 3, 0 -> 1
+        ShareCase{"ThreeVariants", {0.2, 0.5, 1.0}, 10, "v0@=6 v1@=3 v2@=1"},
+        // total 0 -> divisor 1: 0 -> 1 each, then 1, 1, 1 round from the first
+        ShareCase{"AllPerfect", {1.0, 1.0}, 5, "v0@=3 v1@=2"},
+        // equal priorities keep key order; trunc(0.25 x 2) = 0 -> 1 each until 2 are given
+        ShareCase{"EqualPriorities", {0.5, 0.5, 0.5, 0.5}, 2, "v0@=1 v1@=1"},
+        ShareCase{"SingleVariant", {0.5}, 7, "v0@=7"},
+        // 0.6/1.2 x 5 = 2.5 -> 2 twice; one left goes to the first
+        ShareCase{"RoundRobinRemainder", {0.4, 0.4}, 5, "v0@=3 v1@=2"},
+        ShareCase{"NoAnswers", {}, 5, ""}),
+    [](const ::testing::TestParamInfo<ShareCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Statistics, AnswerLimitIsTwentyForAllButSubjectRatings)
+{
+    useCourse("g[s[q1]]");
+    for (int i = 0; i < 10; ++i)
+        answer("g/s/q1", "", {0.0});
+    for (int i = 0; i < 20; ++i)
+        answer("g/s/q1", "", {1.0});
+    QMap<QString, double> avg;
+    m_engine.getAverageVariantOutcomes(avg);
+    EXPECT_DOUBLE_EQ(avg["g/s/q1@"], 1.0);
+    EXPECT_EQ(m_engine.getSkillRating(), 1000);
+    QMap<QString, int> subjects;
+    m_engine.getSubjectSkillRatings(subjects);
+    // 20 / 30 x 1500 = 1000 in exact arithmetic; in doubles it may land just below.
+    EXPECT_GE(subjects["s"], 999);
+    EXPECT_LE(subjects["s"], 1000);
+    answer("g/s/q1", "", {0.0});  // the newest now pushes out a 0.0
+    avg.clear();
+    m_engine.getAverageVariantOutcomes(avg);
+    EXPECT_DOUBLE_EQ(avg["g/s/q1@"], 0.95);
+}
+
+TEST_F(Statistics, SubjectRatingOfTheWorkedSpecExample)
+{
+    useCourse("g[s[q1 q2]]");
+    answer("g/s/q1", "", {0.8});
+    answer("g/s/q2", "", {0.7});
+    QMap<QString, int> out;
+    m_engine.getSubjectSkillRatings(out);
+    // trunc(0 + 1200) = 1200, trunc(1200 + 1050) = 2250, / 2 = 1125
+    EXPECT_EQ(out.value("s"), 1125);
+}
+
+TEST_F(Statistics, OverallRatingOfTheWorkedSpecExample)
+{
+    useCourse("g[s[q1 q2]]");
+    answer("g/s/q1", "", {0.75});
+    answer("g/s/q2", "", {0.5});
+    EXPECT_EQ(m_engine.getSkillRating(), 625);
+}
+
+TEST_F(Statistics, CourseWithoutQuestionActivitiesRatesZero)
+{
+    useCourse("g[s[l1 l2]]");
+    answer("g/s/l1", "", {0.5});
+    EXPECT_EQ(m_engine.getSkillRating(), 0);
+    EXPECT_EQ(AssertRecorder::count(), 0);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("no question activities")));
+}
+
+TEST_F(Statistics, VariantsThroughAnActivityOrOfSubjectsWithoutQuestionsAreSkipped)
+{
+    useCourse("g[s[q1] t[l1]]");
+    answer("g/s/q1/deeper", "", {0.5});  // passes through an activity
+    answer("g/t/l1", "", {0.5});         // a subject without question activities
+    answer("g/s/q1", "x@y", {0.5});
+    QMap<QString, int> out;
+    m_engine.getSubjectSkillRatings(out);
+    EXPECT_EQ(out, (QMap<QString, int>{{"s", 750}}));
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(Statistics, EmptyAnswersTableLeavesOutputsAlone)
+{
+    useCourse("g[s[q1]]");
+    QMap<QString, double> avg{{QStringLiteral("x"), 1.0}};
+    m_engine.getAverageVariantOutcomes(avg);
+    EXPECT_EQ(avg.size(), 1);
+    EXPECT_EQ(m_engine.getSkillRating(), 0);
+    QMap<QString, int> subjects;
+    m_engine.getSubjectSkillRatings(subjects);
+    EXPECT_EQ(subjects, (QMap<QString, int>{{"s", 0}}));
+}
+
+TEST_F(Statistics, UserIdAndCountingModules)
+{
+    int id = -1;
+    EXPECT_EQ(m_engine.getUserId(QStringLiteral("admin"), id), 0);
+    EXPECT_EQ(id, 2);
+    EXPECT_EQ(m_engine.getUserId(QStringLiteral("nobody"), id), 200);
+    useCourse("g1[s1[q1 q2] x] g2[]");
+    int count = 0;
+    countModules(m_course->course(), count);
+    EXPECT_EQ(count, 7);  // the course, 3 modules, 3 activities
+}
+
+}  // namespace
