@@ -1,0 +1,506 @@
+#include "notation/GmnReader.h"
+
+#include <QHash>
+#include <QRegularExpression>
+
+namespace {
+
+struct Pitch {
+    const char* name;
+    const char* letter;
+    int accidentals;
+};
+
+// Note names the engine accepts: letters (h is b), the German "is" forms and solfege names.
+const Pitch kNames[] = {
+    {"c", "c", 0},   {"d", "d", 0},    {"e", "e", 0},   {"f", "f", 0},   {"g", "g", 0},  {"a", "a", 0},
+    {"b", "b", 0},   {"h", "b", 0},    {"cis", "c", 1}, {"dis", "d", 1}, {"fis", "f", 1}, {"gis", "g", 1},
+    {"ais", "a", 1}, {"do", "c", 0},   {"re", "d", 0},  {"mi", "e", 0},  {"fa", "f", 0}, {"sol", "g", 0},
+    {"la", "a", 0},  {"si", "b", 0},   {"ti", "b", 0},
+};
+
+bool isPowerOfTwo(long long n)
+{
+    return n > 0 && (n & (n - 1)) == 0;
+}
+
+// Whether one note head (with at most two dots) shows the value; the engine cuts other values up.
+bool isDisplayable(const NotationDate& d)
+{
+    if (isPowerOfTwo(d.num()))
+        return true;
+    if (d.num() == 3 && isPowerOfTwo(d.denom()) && d.denom() >= 2)
+        return true;
+    return d.num() == 7 && isPowerOfTwo(d.denom()) && d.denom() >= 4;
+}
+
+// The pieces the engine draws for a value: whole notes first, then the largest power-of-two part.
+QList<NotationDate> displayablePieces(NotationDate d)
+{
+    QList<NotationDate> pieces;
+    while (d > NotationDate(0, 1) && !isDisplayable(d)) {
+        NotationDate piece(1, 1);
+        if (d < NotationDate(1, 1)) {
+            long long p = 1;
+            while (p * 2 <= d.num())
+                p *= 2;
+            piece = NotationDate(p, d.denom());
+        }
+        pieces.append(piece);
+        d -= piece;
+    }
+    if (d > NotationDate(0, 1))
+        pieces.append(d);
+    return pieces;
+}
+
+class Parser {
+public:
+    explicit Parser(const QString& code) : m_code(code) {}
+
+    GmnReader::Result run()
+    {
+        skipBlank();
+        if (peek() == '{') {
+            ++m_pos;
+            skipBlank();
+        }
+        if (peek() != '[')
+            return fail("a voice must begin with [");
+        ++m_pos;
+        readSequence();
+        if (!m_error.isEmpty())
+            return fail(m_error);
+        m_result.ok = true;
+        m_result.duration = m_time;
+        return m_result;
+    }
+
+private:
+    struct Range {
+        QString name;
+        int tie = 0;
+    };
+
+    QChar peek(int ahead = 0) const
+    {
+        const int i = m_pos + ahead;
+        return i < m_code.size() ? m_code[i] : QChar();
+    }
+
+    GmnReader::Result fail(const QString& why)
+    {
+        GmnReader::Result r;
+        r.error = why;
+        r.errorOffset = m_errorPos >= 0 ? m_errorPos : m_pos;
+        return r;
+    }
+
+    void error(const QString& why)
+    {
+        if (m_error.isEmpty()) {
+            m_error = why;
+            m_errorPos = m_pos;
+        }
+    }
+
+    void skipBlank()
+    {
+        while (m_pos < m_code.size()) {
+            const QChar c = m_code[m_pos];
+            if (c.isSpace()) {
+                ++m_pos;
+            } else if (c == '%') {
+                while (m_pos < m_code.size() && m_code[m_pos] != '\n')
+                    ++m_pos;
+            } else if (c == '(' && peek(1) == '*') {
+                const int end = m_code.indexOf("*)", m_pos + 2);
+                m_pos = end < 0 ? m_code.size() : end + 2;
+            } else {
+                break;
+            }
+        }
+    }
+
+    bool readNumber(long long& value)
+    {
+        const int from = m_pos;
+        while (m_pos < m_code.size() && m_code[m_pos].isDigit())
+            ++m_pos;
+        if (m_pos == from)
+            return false;
+        value = m_code.mid(from, m_pos - from).toLongLong();
+        return true;
+    }
+
+    void readSequence()
+    {
+        for (;;) {
+            skipBlank();
+            if (!m_error.isEmpty())
+                return;
+            const QChar c = peek();
+            if (c.isNull()) {
+                error("missing ]");
+                return;
+            }
+            if (c == ']') {
+                ++m_pos;
+                if (!m_ranges.isEmpty())
+                    error("range tag not closed");
+                return;
+            }
+            readElement(false);
+        }
+    }
+
+    // One element of a sequence or a chord: tag, bar, range end, chord, note, rest or empty event.
+    void readElement(bool inChord)
+    {
+        const QChar c = peek();
+        if (c == '\\') {
+            readTag();
+        } else if (c == '|') {
+            ++m_pos;
+            barLine();
+        } else if (c == ')') {
+            ++m_pos;
+            closeRange();
+        } else if (c == '{' && !inChord) {
+            ++m_pos;
+            readChord();
+        } else if (c == '_' || c.isLetter()) {
+            readEvent(inChord);
+        } else {
+            error(QString("unexpected '%1'").arg(c));
+        }
+    }
+
+    void readTag()
+    {
+        ++m_pos;  // backslash
+        const int from = m_pos;
+        while (m_pos < m_code.size() && (m_code[m_pos].isLetterOrNumber() || m_code[m_pos] == '_'))
+            ++m_pos;
+        const QString name = m_code.mid(from, m_pos - from);
+        if (name.isEmpty()) {
+            error("tag without a name");
+            return;
+        }
+        if (peek() == ':') {  // tag id
+            ++m_pos;
+            long long id;
+            if (!readNumber(id)) {
+                error("tag id expected");
+                return;
+            }
+        }
+        QString params;
+        skipBlank();
+        if (peek() == '<') {
+            const int open = ++m_pos;
+            bool quoted = false;
+            while (m_pos < m_code.size() && (quoted || m_code[m_pos] != '>')) {
+                if (m_code[m_pos] == '"')
+                    quoted = !quoted;
+                ++m_pos;
+            }
+            if (m_pos >= m_code.size()) {
+                error("tag parameters not closed");
+                return;
+            }
+            params = m_code.mid(open, m_pos - open);
+            ++m_pos;
+        }
+        skipBlank();
+        const bool range = peek() == '(' && peek(1) != '*';
+        if (range)
+            ++m_pos;
+        positionTag(name, params);
+        if (range) {
+            Range r;
+            r.name = name;
+            if (name == "tie" || name == "ties")
+                r.tie = ++m_tieCount;
+            m_ranges.append(r);
+        }
+    }
+
+    void positionTag(const QString& name, const QString& params)
+    {
+        if (name == "meter") {
+            setMeter(params);
+        } else if (name == "bar" || name == "doubleBar" || name == "endBar" || name == "repeatBegin"
+                   || name == "repeatEnd" || name == "finishBar") {
+            barLine();
+        } else if (name == "tieBegin") {
+            m_openTies.append(++m_tieCount);
+        } else if (name == "tieEnd") {
+            if (!m_openTies.isEmpty())
+                m_openTies.removeFirst();
+        }
+    }
+
+    void setMeter(const QString& params)
+    {
+        static const QRegularExpression quoted("\"([^\"]*)\"");
+        const QRegularExpressionMatch m = quoted.match(params);
+        const QString text = m.hasMatch() ? m.captured(1).trimmed() : params.trimmed();
+        m_measureLength = NotationDate(0, 1);
+        if (text == "C") {
+            m_measureLength = NotationDate(1, 1);
+        } else if (text == "C/") {
+            m_measureLength = NotationDate(1, 1);
+        } else {
+            const QStringList parts = text.split('/');
+            if (parts.size() == 2) {
+                long long num = 0;
+                bool ok = true;
+                for (const QString& n : parts[0].split('+'))
+                    num += n.trimmed().toLongLong(&ok) * (ok ? 1 : 0);
+                const long long denom = parts[1].trimmed().toLongLong();
+                if (num > 0 && denom > 0)
+                    m_measureLength = NotationDate(num, denom);
+            }
+        }
+        m_measureStart = m_time;
+    }
+
+    void barLine() { m_measureStart = m_time; }
+
+    void closeRange()
+    {
+        if (m_ranges.isEmpty()) {
+            error("unmatched )");
+            return;
+        }
+        m_ranges.removeLast();
+    }
+
+    void readChord()
+    {
+        const int chord = m_chordCount++;
+        m_chordLength = NotationDate(0, 1);
+        for (;;) {
+            skipBlank();
+            if (!m_error.isEmpty())
+                return;
+            const QChar c = peek();
+            if (c.isNull()) {
+                error("chord not closed");
+                return;
+            }
+            if (c == '}') {
+                ++m_pos;
+                break;
+            }
+            if (c == ',') {
+                ++m_pos;
+                continue;
+            }
+            m_currentChord = chord;
+            readElement(true);
+            m_currentChord = -1;
+        }
+        advance(m_chordLength);
+    }
+
+    void readEvent(bool inChord)
+    {
+        const int from = m_pos;
+        GmnEvent ev;
+        ev.sourceOffset = from;
+        if (peek() == '_') {
+            ++m_pos;
+            ev.kind = GmnEvent::Rest;
+            ev.writtenName = "_";
+        } else {
+            while (m_pos < m_code.size() && m_code[m_pos].isLetter())
+                ++m_pos;
+            const QString word = m_code.mid(from, m_pos - from);
+            ev.writtenName = word;
+            if (word == "empty") {
+                ev.kind = GmnEvent::Empty;
+            } else {
+                bool known = false;
+                for (const Pitch& p : kNames) {
+                    if (word == QLatin1String(p.name)) {
+                        ev.name = p.letter;
+                        ev.accidentals = p.accidentals;
+                        known = true;
+                        break;
+                    }
+                }
+                if (!known) {
+                    m_pos = from;
+                    error(QString("unknown note name '%1'").arg(word));
+                    return;
+                }
+                while (peek() == '#' || peek() == '&') {
+                    ev.accidentals += peek() == '#' ? 1 : -1;
+                    ++m_pos;
+                }
+                // octave, inherited when absent
+                const bool negative = peek() == '-' && peek(1).isDigit();
+                if (negative)
+                    ++m_pos;
+                long long octave;
+                if (readNumber(octave))
+                    m_octave = int(negative ? -octave : octave);
+                ev.octave = m_octave;
+            }
+        }
+        // duration: *n/d, *n, /d; dots; all inherited when absent
+        bool explicitDuration = false;
+        if (peek() == '*') {
+            ++m_pos;
+            long long num;
+            if (!readNumber(num)) {
+                error("number expected after *");
+                return;
+            }
+            long long denom = 1;
+            if (peek() == '/') {
+                ++m_pos;
+                if (!readNumber(denom)) {
+                    error("number expected after /");
+                    return;
+                }
+            }
+            m_written = NotationDate(num, denom);
+            explicitDuration = true;
+        } else if (peek() == '/') {
+            ++m_pos;
+            long long denom;
+            if (!readNumber(denom)) {
+                error("number expected after /");
+                return;
+            }
+            m_written = NotationDate(1, denom);
+            explicitDuration = true;
+        }
+        if (!m_written.isValid() || m_written.num() <= 0) {
+            m_pos = from;
+            error("bad duration");
+            return;
+        }
+        int dots = 0;
+        while (peek() == '.') {
+            ++dots;
+            ++m_pos;
+        }
+        if (dots > 0 || explicitDuration)
+            m_dots = dots;
+        ev.dots = m_dots;
+        NotationDate length = m_written;
+        NotationDate add = m_written;
+        for (int i = 0; i < m_dots; ++i) {
+            add = add * NotationDate(1, 2);
+            length += add;
+        }
+        ev.chord = inChord ? m_currentChord : -1;
+        for (const Range& r : m_ranges)
+            ev.rangeTags.append(r.name);
+        emitEvent(ev, length);
+        if (inChord) {
+            if (length > m_chordLength)
+                m_chordLength = length;
+        } else {
+            advance(length);
+        }
+    }
+
+    int activeTie() const
+    {
+        for (const Range& r : m_ranges) {
+            if (r.tie)
+                return r.tie;
+        }
+        return m_openTies.isEmpty() ? 0 : m_openTies.first();
+    }
+
+    // Cuts the event at bar lines (when a meter is known) and into displayable values.
+    void emitEvent(GmnEvent ev, const NotationDate& length)
+    {
+        NotationDate t = m_time;
+        NotationDate measureStart = m_measureStart;
+        QList<NotationDate> barPieces;
+        if (m_measureLength > NotationDate(0, 1)) {
+            while (measureStart + m_measureLength <= t)
+                measureStart += m_measureLength;
+            NotationDate left = length;
+            NotationDate at = t;
+            while (at + left > measureStart + m_measureLength) {
+                const NotationDate piece = measureStart + m_measureLength - at;
+                barPieces.append(piece);
+                left -= piece;
+                at += piece;
+                measureStart += m_measureLength;
+            }
+            barPieces.append(left);
+        } else {
+            barPieces.append(length);
+        }
+        QList<NotationDate> pieces;
+        for (const NotationDate& p : barPieces)
+            pieces.append(displayablePieces(p));
+
+        int tie = activeTie();
+        if (pieces.size() > 1 && tie == 0 && ev.kind == GmnEvent::Note)
+            tie = ++m_tieCount;  // the engine ties the pieces it draws
+        for (int i = 0; i < pieces.size(); ++i) {
+            GmnEvent piece = ev;
+            piece.start = t;
+            piece.duration = pieces[i];
+            piece.end = t + pieces[i];
+            piece.split = i > 0;
+            if (ev.kind == GmnEvent::Note) {
+                piece.tieRange = tie;
+                piece.tieStart = tie != 0 && !m_tieSeen.contains(tie);
+                if (tie)
+                    m_tieSeen.insert(tie, true);
+            }
+            m_result.events.append(piece);
+            t = piece.end;
+        }
+    }
+
+    void advance(const NotationDate& length) { m_time += length; }
+
+    const QString& m_code;
+    int m_pos = 0;
+    QString m_error;
+    int m_errorPos = -1;
+    GmnReader::Result m_result;
+
+    NotationDate m_time{0, 1};
+    NotationDate m_written{1, 4};
+    int m_dots = 0;
+    int m_octave = 1;
+    NotationDate m_measureLength{0, 1};
+    NotationDate m_measureStart{0, 1};
+    QList<Range> m_ranges;
+    QList<int> m_openTies;
+    QHash<int, bool> m_tieSeen;
+    int m_tieCount = 0;
+    int m_chordCount = 0;
+    int m_currentChord = -1;
+    NotationDate m_chordLength{0, 1};
+};
+
+}  // namespace
+
+GmnReader::Result GmnReader::read(const QString& code)
+{
+    return Parser(code).run();
+}
+
+QList<GmnEvent> GmnReader::mappedEvents(const QList<GmnEvent>& events)
+{
+    QList<GmnEvent> mapped;
+    for (const GmnEvent& e : events) {
+        if (e.kind != GmnEvent::Empty)
+            mapped.append(e);
+    }
+    return mapped;
+}

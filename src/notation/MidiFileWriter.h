@@ -1,0 +1,22 @@
+#pragma once
+
+#include "notation/GmnEvent.h"
+#include "notation/MidiExportParameters.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// Writes a voice as a format 0 Standard MIDI File: a tempo event, one note-on/note-off pair per
+// sounding note (tied notes merged), note-offs before note-ons at equal times.
+class MidiFileWriter {
+public:
+    static QByteArray toBytes(const QList<GmnEvent>& events, const MidiExportParameters& params);
+    // Writes the bytes to the file; false (with the reason, also logged) when it cannot, and then no
+    // partial file is left behind.
+    static bool write(const QString& fileName, const QList<GmnEvent>& events, const MidiExportParameters& params,
+                      QString* error = nullptr);
+    // Reads the first voice of the code and writes it; false when the code cannot be read.
+    static bool writeCode(const QString& fileName, const QString& gmnCode, const MidiExportParameters& params,
+                          QString* error = nullptr);
+};

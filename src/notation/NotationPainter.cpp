@@ -1,0 +1,297 @@
+#include "notation/NotationPainter.h"
+
+#include "debug/Debugging.h"
+#include "notation/GmnReader.h"
+#include "notation/NotationEngine.h"
+#include "notation/NotationResources.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPainter>
+#include <QSvgRenderer>
+
+namespace {
+const char* kChannel = "notation";
+}
+
+NotationPainter::NotationPainter()
+{
+    NotationEngine& engine = NotationEngine::instance();
+    m_settings = engine.defaultLayoutSettings();
+    m_pageFormat = engine.defaultPageFormat();
+}
+
+NotationPainter::~NotationPainter()
+{
+    release();
+}
+
+void NotationPainter::release()
+{
+    NotationEngine& engine = NotationEngine::instance();
+    // Handles of an ended host are gone with it; only live ones are freed.
+    if ((m_ar || m_gr) && m_generation == engine.generation() && engine.isRunning()) {
+        QJsonObject args;
+        if (m_gr)
+            args.insert("gr", m_gr);
+        if (m_ar)
+            args.insert("ar", m_ar);
+        engine.call("free", args);
+    }
+    m_ar = 0;
+    m_gr = 0;
+    m_pageSizes.clear();
+    m_svgCache.clear();
+}
+
+bool NotationPainter::setGMNCode(const QString& code, const QString& fileNameHint)
+{
+    m_code = code;
+    m_fileName = fileNameHint;
+    return layOut();
+}
+
+bool NotationPainter::setGMNFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        release();
+        m_code.clear();
+        m_fileName = fileName;
+        m_valid = false;
+        m_lastError = QString("cannot read %1: %2").arg(fileName, file.errorString());
+        m_lastErrorCode = EngineError;
+        m_errorLine = m_errorColumn = -1;
+        LOG_WARN(kChannel, "%s", qPrintable(m_lastError));
+        return false;
+    }
+    return setGMNCode(QString::fromUtf8(file.readAll()), fileName);
+}
+
+int NotationPainter::getLastParseErrorLine(int& line, int& column) const
+{
+    line = m_errorLine;
+    column = m_errorColumn;
+    return m_lastErrorCode;
+}
+
+void NotationPainter::applyLayoutReply(const QJsonObject& data)
+{
+    m_pageSizes.clear();
+    for (const QJsonValue& p : data.value("pages").toArray()) {
+        const QJsonObject page = p.toObject();
+        m_pageSizes.append(QSizeF(page.value("w").toDouble(), page.value("h").toDouble()));
+    }
+    const QJsonObject d = data.value("duration").toObject();
+    m_duration = NotationDate(d.value("num").toInt(), d.value("denom").toInt());
+    m_svgCache.clear();
+}
+
+bool NotationPainter::layOut()
+{
+    release();
+    m_valid = false;
+    m_lastError.clear();
+    m_lastErrorCode = NoError;
+    m_errorLine = m_errorColumn = -1;
+
+    NotationEngine& engine = NotationEngine::instance();
+    QJsonObject args{{"code", m_code},
+                     {"settings", m_settings.toJson()},
+                     {"pageFormat", m_pageFormat.toJson()},
+                     {"resize", m_resizeToMusic}};
+    const NotationReply reply = engine.call("load", args);
+    if (!reply.ok()) {
+        m_lastError = reply.error;
+        m_lastErrorCode = reply.status == NotationReply::Refused ? ParseError : EngineError;
+        m_errorLine = reply.line;
+        m_errorColumn = reply.column;
+        return false;
+    }
+    m_generation = engine.generation();
+    m_ar = reply.data.value("ar").toInt();
+    m_gr = reply.data.value("gr").toInt();
+    applyLayoutReply(reply.data);
+    m_valid = true;
+    return true;
+}
+
+bool NotationPainter::ensureCurrent()
+{
+    if (!m_valid)
+        return false;
+    NotationEngine& engine = NotationEngine::instance();
+    if (m_generation == engine.generation() && engine.isRunning())
+        return true;
+    LOG_INFO(kChannel, "notation engine restarted; laying the score out again");
+    m_ar = m_gr = 0;  // they died with the old host
+    return layOut();
+}
+
+bool NotationPainter::relayout()
+{
+    if (!m_valid)
+        return false;
+    if (m_generation != NotationEngine::instance().generation() || !NotationEngine::instance().isRunning())
+        return ensureCurrent();
+    QJsonObject args{{"gr", m_gr},
+                     {"settings", m_settings.toJson()},
+                     {"pageFormat", m_pageFormat.toJson()},
+                     {"resize", m_resizeToMusic}};
+    const NotationReply reply = NotationEngine::instance().call("relayout", args);
+    if (!reply.ok()) {
+        LOG_WARN(kChannel, "relayout failed: %s", qPrintable(reply.error));
+        return ensureCurrent() || layOut();
+    }
+    applyLayoutReply(reply.data);
+    return true;
+}
+
+void NotationPainter::setGuidoLayoutSettings(const NotationLayoutSettings& settings)
+{
+    m_settings = settings;
+    relayout();
+}
+
+void NotationPainter::setGuidoPageFormat(const NotationPageFormat& format)
+{
+    m_pageFormat = format;
+    relayout();
+}
+
+void NotationPainter::setSystemsDistance(float distance)
+{
+    m_settings.systemsDistance = distance;
+    relayout();
+}
+
+void NotationPainter::setResizePageToMusic(bool on)
+{
+    if (on == m_resizeToMusic)
+        return;
+    m_resizeToMusic = on;
+    // Undoing a resize needs a fresh layout: the engine only shrinks pages.
+    if (m_valid)
+        on ? relayout() : layOut();
+}
+
+void NotationPainter::setScoreColor(const QColor& color)
+{
+    if (color == m_color)
+        return;
+    m_color = color;
+    m_svgCache.clear();
+}
+
+QSizeF NotationPainter::pageSize(int page) const
+{
+    if (!m_valid || page < 1 || page > m_pageSizes.size())
+        return QSizeF();
+    return m_pageSizes[page - 1];
+}
+
+QSizeF NotationPainter::pageSizeMM(int page) const
+{
+    const QSizeF units = pageSize(page);
+    const double mm = NotationEngine::instance().unitToCm() * 10.0;
+    return units.isValid() ? QSizeF(units.width() * mm, units.height() * mm) : QSizeF();
+}
+
+QByteArray NotationPainter::pageSvg(int page)
+{
+    if (!ensureCurrent() || page < 1 || page > m_pageSizes.size())
+        return QByteArray();
+    auto cached = m_svgCache.constFind(page);
+    if (cached != m_svgCache.constEnd())
+        return cached.value();
+    QJsonObject args{{"gr", m_gr}, {"page", page}};
+    if (m_color != QColor(Qt::black))
+        args.insert("color", QJsonArray{m_color.red(), m_color.green(), m_color.blue()});
+    const NotationReply reply = NotationEngine::instance().call("svg", args);
+    if (!reply.ok()) {
+        LOG_WARN(kChannel, "no SVG for page %d: %s", page, qPrintable(reply.error));
+        return QByteArray();
+    }
+    const QByteArray svg = reply.data.value("svg").toString().toUtf8();
+    m_svgCache.insert(page, svg);
+    return svg;
+}
+
+bool NotationPainter::draw(QPainter* painter, int page, const QRect& target, const QRect& clip)
+{
+    if (!painter || target.isEmpty())
+        return false;
+    const QByteArray svg = pageSvg(page);
+    if (svg.isEmpty())
+        return false;
+    NotationResources::registerFont();
+    QSvgRenderer renderer(svg);
+    if (!renderer.isValid()) {
+        LOG_WARN(kChannel, "the engine's SVG of page %d does not render", page);
+        return false;
+    }
+    renderer.setAspectRatioMode(Qt::KeepAspectRatio);
+    painter->save();
+    if (!clip.isNull())
+        painter->setClipRect(clip, Qt::IntersectClip);
+    renderer.render(painter, QRectF(target));
+    painter->restore();
+    return true;
+}
+
+int NotationPainter::requestMap(const char* op, const char* indexName, int page, const QSizeF& size, int index,
+                                NotationMap& map)
+{
+    map.clear();
+    if (!ensureCurrent())
+        return InvalidHandle;
+    QJsonObject args{{"gr", m_gr}, {"page", page}, {"w", size.width()}, {"h", size.height()}, {indexName, index}};
+    const NotationReply reply = NotationEngine::instance().call(op, args);
+    if (!reply.ok())
+        return reply.status == NotationReply::Refused ? InvalidHandle : EngineError;
+    for (const QJsonValue& v : reply.data.value("map").toArray()) {
+        const QJsonObject e = v.toObject();
+        NotationMapEntry entry;
+        entry.time.start = NotationDate::fromString(e.value("s").toString());
+        entry.time.end = NotationDate::fromString(e.value("e").toString());
+        entry.rect = QRectF(QPointF(e.value("l").toDouble(), e.value("t").toDouble()),
+                            QPointF(e.value("r").toDouble(), e.value("b").toDouble()));
+        map.append(entry);
+    }
+    return NoError;
+}
+
+int NotationPainter::voiceMap(int page, const QSizeF& size, int voice, NotationMap& map)
+{
+    return requestMap("voiceMap", "voice", page, size, voice, map);
+}
+
+int NotationPainter::staffMap(int page, const QSizeF& size, int staff, NotationMap& map)
+{
+    return requestMap("staffMap", "staff", page, size, staff, map);
+}
+
+QList<GmnEvent> NotationPainter::firstVoiceEvents()
+{
+    if (!m_valid)
+        return {};
+    const GmnReader::Result voice = GmnReader::read(m_code);
+    if (!voice.ok) {
+        LOG_WARN(kChannel, "GMN reader cannot read an accepted code (%s at %d): %s", qPrintable(voice.error),
+                 voice.errorOffset, qPrintable(m_code));
+        return {};
+    }
+    NotationMap map;
+    if (voiceMap(1, pageSize(1), 1, map) != NoError)
+        return voice.events;
+    const QList<GmnEvent> mapped = GmnReader::mappedEvents(voice.events);
+    // The map covers page 1 only, so the reader may know more events, never fewer.
+    bool same = mapped.size() >= map.size();
+    for (int i = 0; same && i < map.size(); ++i)
+        same = mapped[i].start == map[i].time.start && mapped[i].end == map[i].time.end;
+    if (!same)
+        LOG_WARN(kChannel, "GMN reader and engine disagree on event times (%d read, %d mapped): %s",
+                 int(mapped.size()), int(map.size()), qPrintable(m_code));
+    return voice.events;
+}

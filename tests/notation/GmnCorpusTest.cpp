@@ -1,0 +1,222 @@
+#include "notation/GmnReader.h"
+#include "notation/NotationPainter.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QRandomGenerator>
+
+namespace {
+
+// Edge cases written by hand; each must be accepted by the engine.
+const char* kHandWritten[] = {
+    "[]",
+    "[ c ]",
+    "[ c d e f ]",
+    "[ \\meter<\"4/4\"> c1/4 d e f | g a b c2 | c2/1 ]",
+    "[ \\meter<\"C\"> c/2. d/2 ]",
+    "[ \\meter<\"C/\"> c/2. d/2 e/1 ]",
+    "[ \\meter<\"2+2+3/8\"> c/4 d e f/4. g ]",
+    "[ \\meter<\"6/8\"> c/4. d/2 e/8 ]",
+    "[ \\meter<\"7/8\"> \\countingScheme<\"2+2+3\"> c/4 d e/4. | f/8 g a b c2 d/4 ]",
+    "[ \\meter<\"4/4\"> c d | e/2. f/2 ]",
+    "[ \\meter<\"4/4\"> c/2 \\doubleBar d/2. e/2 ]",
+    "[ \\meter<\"3/4\"> c d e \\meter<\"2/4\"> f/2. g ]",
+    "[ \\meter<\"4/4\"> c/4 \\meter<\"3/4\"> d/2. e ]",
+    "[ \\meter<\"4/4\"> \\bar c/2. d/2 ]",
+    "[ \\meter<\"4/4\"> c/4 d*5/4 e ]",
+    "[ \\meter<\"4/4\"> _/2. c/2 ]",
+    "[ \\meter<\"4/4\"> c/4 empty/2. d ]",
+    "[ c/2 d/2. e ]",
+    "[ c*5/8 d*3/5 e*7/16 ]",
+    "[ c*3/2 d*7/4 e*3/1 f*7/32 g*3/64 ]",
+    "[ c*7/4. d ]",
+    "[ c*9/16 d*11/16 e*15/16 f*3/10 g*4/3 a*2/5 ]",
+    "[ c/4. d/8 e ]",
+    "[ c/4. d.. e ]",
+    "[ c.. d ]",
+    "[ c/12 d e f/4 g/20 a b c2 d ]",
+    "[ \\tuplet<\"-3-\">(c/8 d e) f/4 ]",
+    "[ {c/4, e/2, g} d ]",
+    "[ {c/2, e/4} d ]",
+    "[ {c2/8, e} d f1 g ]",
+    "[ c empty d ]",
+    "[ c empty/2 d ]",
+    "[ \\tie(c/2 c) d ]",
+    "[ c \\tieBegin c d \\tieEnd e ]",
+    "[ \\tieBegin:1 c/2 c \\tieEnd:1 d ]",
+    "[ \\meter<\"4/4\"> c/2 d/2 e/2 \\tie(f/2 f/2) g/2 ]",
+    "[ cis dis fis gis ais h ]",
+    "[ do re mi fa sol la si ti ]",
+    "[ do# re& c## d&& e-1 f-2 g3 ]",
+    "{ [ c d ], [ e f g a ] }",
+    "[ c (* comment *) d % line\n e ]",
+    "[ \\key<-3> \\bpm<100> \\countIn \\percussive \\countingOverlay \\metronome<\"talking\"> "
+    "\\solfege<major> \\countingScheme<\"2+2+3\"> c ]",
+    "[ c\\noteFormat<color=\"red\">(d) e ]",
+    "[ \\staffFormat<\"1-line\"> \\clef<\"\"> a1 a a/8 a a/4 ]",
+    "[ \\meter<\"4/4\"> c d e f \\repeatEnd g/2. a/2 ]",
+    "[ \\meter<\"4/4\"> c/8 d/4 e/4 f/4 g/4 ]",
+};
+
+const char* kNames[] = {"c", "d", "e", "f", "g", "a", "b", "h", "cis", "fis", "do", "re", "mi", "sol"};
+const char* kAccidentals[] = {"", "", "", "#", "&", "##", "&&"};
+const char* kOctaves[] = {"", "", "", "1", "2", "0", "-1"};
+const char* kDurations[] = {"", "", "/4", "/8", "/2", "/16", "/4.", "/8.", "/1", "/2.", "*3/8", "/4.."};
+const char* kMeters[] = {"4/4", "3/4", "2/4", "6/8", "7/8", "C", "C/", "5/4", "9/8", "3/8"};
+
+// A question-like code: header tags, then notes, rests, chords, ties, triplets and bars.
+QString generate(QRandomGenerator& rng)
+{
+    auto pick = [&](auto& list) { return QString(list[rng.bounded(int(std::size(list)))]); };
+    QString code = "[ ";
+    if (rng.bounded(4) != 0)
+        code += QString("\\meter<\"%1\"> ").arg(pick(kMeters));
+    if (rng.bounded(2))
+        code += QString("\\key<%1> ").arg(rng.bounded(15) - 7);
+    if (rng.bounded(3) == 0)
+        code += QString("\\bpm<%1> ").arg(60 + rng.bounded(100));
+    if (rng.bounded(4) == 0)
+        code += "\\countingScheme<\"3+2+2\"> ";
+    const int count = 4 + rng.bounded(14);
+    bool afterTuplet = false;  // questions give the note after a triplet its own value
+    for (int i = 0; i < count; ++i) {
+        const int kind = rng.bounded(20);
+        auto duration = [&]() {
+            QString d = pick(kDurations);
+            if (afterTuplet && d.isEmpty())
+                d = "/8";
+            afterTuplet = false;
+            return d;
+        };
+        auto note = [&]() { return pick(kNames) + pick(kAccidentals) + pick(kOctaves) + duration(); };
+        if (kind < 11) {
+            code += note();
+        } else if (kind < 13) {
+            code += "_" + duration();
+        } else if (kind == 13) {
+            // a triad as questions write it: one duration, the other notes inherit it
+            const int root = rng.bounded(7);
+            const char* letters = "cdefgab";
+            code += QString("{%1%2%3, %4, %5}")
+                        .arg(letters[root])
+                        .arg(pick(kOctaves))
+                        .arg(duration())
+                        .arg(letters[(root + 2) % 7])
+                        .arg(letters[(root + 4) % 7]);
+        } else if (kind == 14) {
+            code += "\\tie(" + note() + " " + note() + ")";
+        } else if (kind == 15) {
+            const QString n = pick(kNames);
+            code += QString("\\tuplet<\"-3-\">(%1/12 %2 %3)").arg(n, pick(kNames), pick(kNames));
+            afterTuplet = true;
+        } else if (kind == 16) {
+            code += "|";
+        } else if (kind == 17) {
+            code += "\\noteFormat<color=\"0x1b7edb\"> " + note() + " \\noteFormat<color=\"black\">";
+        } else if (kind == 18) {
+            code += "empty" + duration();
+        } else {
+            code += "\\bar " + note();
+        }
+        code += " ";
+    }
+    return code + "]";
+}
+
+std::string times(const QList<GmnEvent>& events)
+{
+    QStringList parts;
+    for (const GmnEvent& e : events)
+        parts << e.start.toString() + "-" + e.end.toString();
+    return parts.join(' ').toStdString();
+}
+
+std::string times(const NotationMap& map)
+{
+    QStringList parts;
+    for (const NotationMapEntry& e : map)
+        parts << e.time.start.toString() + "-" + e.time.end.toString();
+    return parts.join(' ').toStdString();
+}
+
+// Chords whose notes differ in length, or that a bar line cuts, are drawn by the engine in ways the
+// reader does not follow; questions have neither.
+bool hasIrregularChord(const QList<GmnEvent>& events)
+{
+    for (const GmnEvent& e : events) {
+        if (e.chord < 0)
+            continue;
+        if (e.split)
+            return true;
+        for (const GmnEvent& o : events) {
+            if (o.chord == e.chord && o.end != e.end)
+                return true;
+        }
+    }
+    return false;
+}
+
+TEST(GmnCorpusTest, ReaderTimesEqualTheEngineVoiceMap)
+{
+    QStringList corpus;
+    for (const char* c : kHandWritten)
+        corpus << QString::fromUtf8(c);
+    QRandomGenerator rng(20261206);
+    while (corpus.size() < 320)
+        corpus << generate(rng);
+
+    int compared = 0;
+    int irregularChords = 0;
+    int handAccepted = 0;
+    QStringList mismatches;
+    for (int i = 0; i < corpus.size(); ++i) {
+        const QString& code = corpus[i];
+        NotationPainter painter;
+        painter.setResizePageToMusic(false);
+        if (!painter.setGMNCode(code))
+            continue;  // the engine refuses it: nothing to compare
+        if (i < int(std::size(kHandWritten)))
+            ++handAccepted;
+        NotationMap map;
+        ASSERT_EQ(painter.voiceMap(1, painter.pageSize(1), 1, map), NotationPainter::NoError);
+        if (painter.pageCount() != 1)
+            continue;  // the map covers page 1 only
+        const GmnReader::Result voice = GmnReader::read(code);
+        ASSERT_TRUE(voice.ok) << qPrintable(code) << ": " << qPrintable(voice.error);
+        if (hasIrregularChord(voice.events)) {
+            ++irregularChords;  // the engine's map of these is not modelled (logged at run time)
+            continue;
+        }
+        const std::string read = times(GmnReader::mappedEvents(voice.events));
+        const std::string engine = times(map);
+        if (read != engine)
+            mismatches << code + "\n  reader " + QString::fromStdString(read) + "\n  engine "
+                    + QString::fromStdString(engine);
+        if (!map.isEmpty() && !code.startsWith('{')) {
+            EXPECT_EQ(voice.duration, painter.duration()) << qPrintable(code);
+        }
+        ++compared;
+    }
+    EXPECT_EQ(handAccepted, int(std::size(kHandWritten)));
+    EXPECT_GE(compared, 200);
+    EXPECT_LT(irregularChords, compared / 4);
+    EXPECT_TRUE(mismatches.isEmpty()) << mismatches.size() << " of " << compared << " differ:\n"
+                                      << qPrintable(mismatches.mid(0, 8).join("\n"));
+}
+
+TEST(GmnCorpusTest, DisagreementIsLoggedAtRunTime)
+{
+    NotationPainter painter;
+    ASSERT_TRUE(painter.setGMNCode("[ \\meter<\"4/4\"> c d e f ]"));
+    LogCapture::instance().clear();
+    const QList<GmnEvent> events = painter.firstVoiceEvents();
+    EXPECT_EQ(events.size(), 4);
+    EXPECT_FALSE(LogCapture::instance().contains("disagree"));
+    // A chord across a bar line is drawn in a way the reader does not model: it says so.
+    ASSERT_TRUE(painter.setGMNCode("[ \\meter<\"4/4\"> c/2 {c/2, e/1} ]"));
+    painter.firstVoiceEvents();
+    EXPECT_TRUE(LogCapture::instance().contains("disagree"));
+}
+
+}  // namespace

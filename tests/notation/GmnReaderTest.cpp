@@ -1,0 +1,138 @@
+#include "notation/GmnReader.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string times(const QList<GmnEvent>& events)
+{
+    QStringList parts;
+    for (const GmnEvent& e : events)
+        parts << e.start.toString() + "-" + e.end.toString();
+    return parts.join(' ').toStdString();
+}
+
+GmnReader::Result readOk(const QString& code)
+{
+    const GmnReader::Result r = GmnReader::read(code);
+    EXPECT_TRUE(r.ok) << qPrintable(code) << ": " << qPrintable(r.error);
+    return r;
+}
+
+TEST(NotationDateTest, FractionsAreExactAndReduced)
+{
+    EXPECT_EQ(NotationDate(2, 8), NotationDate(1, 4));
+    EXPECT_EQ(NotationDate(1, -4), NotationDate(-1, 4));
+    EXPECT_EQ(NotationDate(1, 4) + NotationDate(1, 12), NotationDate(1, 3));
+    EXPECT_EQ(NotationDate::fromString("3/12"), NotationDate(1, 4));
+    EXPECT_FALSE(NotationDate::fromString("x").isValid());
+    EXPECT_FALSE(NotationDate(1, 0).isValid());
+    EXPECT_LT(NotationDate(1, 3), NotationDate(1, 2));
+    EXPECT_DOUBLE_EQ(NotationDate(3, 8).toDouble(), 0.375);
+}
+
+TEST(GmnReaderTest, NamesAccidentalsAndOctaves)
+{
+    const auto r = readOk("[ c d# e& fis h1 a#-1 b&&2 cis0 do re& sol# ti gis ais dis c## ]");
+    QStringList got;
+    for (const GmnEvent& e : r.events)
+        got << QString("%1%2:%3:%4").arg(e.name).arg(e.accidentals).arg(e.octave).arg(e.midiPitch());
+    EXPECT_EQ(got.join(' ').toStdString(),
+              "c0:1:60 d1:1:63 e-1:1:63 f1:1:66 b0:1:71 a1:-1:46 b-2:2:81 c1:0:49 c0:0:48 d-1:0:49 "
+              "g1:0:56 b0:0:59 g1:0:56 a1:0:58 d1:0:51 c2:0:50");
+    EXPECT_EQ(r.events[1].pitchClass(), 3);
+    EXPECT_EQ(r.events[6].pitchClass(), 9);  // b double flat
+    EXPECT_EQ(r.events[15].pitchClass(), 2); // c double sharp
+    EXPECT_EQ(r.events[0].writtenName.toStdString(), "c");
+    EXPECT_EQ(r.events[3].writtenName.toStdString(), "fis");
+}
+
+TEST(GmnReaderTest, DurationsDotsAndInheritance)
+{
+    // Duration, dots and octave carry over to the next event until given again.
+    const auto r = readOk("[ c2/8 d e1/4. f g/8 a.. b*3/8 c*2 _/16 e/12 f g ]");
+    EXPECT_EQ(times(r.events), "0/1-1/8 1/8-1/4 1/4-5/8 5/8-1/1 1/1-9/8 9/8-43/32 43/32-55/32 55/32-119/32 "
+                               "119/32-121/32 121/32-371/96 371/96-379/96 379/96-129/32");
+    EXPECT_EQ(r.events[1].octave, 2);
+    EXPECT_EQ(r.events[3].octave, 1);
+    EXPECT_EQ(r.events[3].dots, 1);
+    EXPECT_EQ(r.events[4].dots, 0);
+    EXPECT_EQ(r.events[8].kind, GmnEvent::Rest);
+    EXPECT_EQ(r.duration, NotationDate(129, 32));
+}
+
+TEST(GmnReaderTest, ChordsRestsAndEmptyEvents)
+{
+    const auto r = readOk("[ {c/4, e/2, g} d empty/4 _ {a , c2} ]");
+    EXPECT_EQ(times(r.events), "0/1-1/4 0/1-1/2 0/1-1/2 1/2-1/1 1/1-5/4 5/4-3/2 3/2-7/4 3/2-7/4");
+    EXPECT_EQ(r.events[0].chord, r.events[2].chord);
+    EXPECT_NE(r.events[0].chord, -1);
+    EXPECT_EQ(r.events[3].chord, -1);
+    EXPECT_EQ(r.events[4].kind, GmnEvent::Empty);
+    EXPECT_EQ(r.events[5].kind, GmnEvent::Rest);
+    EXPECT_EQ(r.events[5].midiPitch(), -1);
+    EXPECT_NE(r.events[6].chord, r.events[0].chord);
+    // The voice map has no entry for empty events.
+    EXPECT_EQ(GmnReader::mappedEvents(r.events).size(), r.events.size() - 1);
+}
+
+TEST(GmnReaderTest, TiesByRangeAndByBeginEnd)
+{
+    const auto r = readOk("[ \\tie(c/2 c c) d \\tieBegin:1 e e \\tieEnd:1 f \\tie(g a) ]");
+    QStringList got;
+    for (const GmnEvent& e : r.events)
+        got << QString("%1%2%3").arg(e.name).arg(e.tieRange).arg(e.tieStart ? "s" : "");
+    EXPECT_EQ(got.join(' ').toStdString(), "c1s c1 c1 d0 e2s e2 f0 g3s a3");
+    EXPECT_EQ(r.events[0].rangeTags, QStringList{"tie"});
+}
+
+TEST(GmnReaderTest, CommentsAndTagsAreSkipped)
+{
+    const auto r = readOk("% a question\n[ \\title<\"Q\", dy=2hs> (* block *) \\clef<\"g2\"> c "
+                          "\\noteFormat<color=\"0x1b7edb\">(d e) \\staccato(f) \\countingScheme<\"2+2+3\"> "
+                          "\\noteFormat<color=\"black\"> g % rest of line\n a ]");
+    EXPECT_EQ(times(r.events), "0/1-1/4 1/4-1/2 1/2-3/4 3/4-1/1 1/1-5/4 5/4-3/2");
+    EXPECT_EQ(r.events[1].rangeTags, QStringList{"noteFormat"});
+    EXPECT_TRUE(r.events[4].rangeTags.isEmpty());
+    // Only the first voice is read.
+    const auto two = readOk("{ [ c/2 d ], [ e f g a b ] }");
+    EXPECT_EQ(two.events.size(), 2);
+}
+
+TEST(GmnReaderTest, NotesAreCutAtBarLinesAndIntoDrawableValues)
+{
+    // With a meter the engine cuts notes at bar lines and ties the pieces.
+    const auto bar = readOk("[ \\meter<\"4/4\"> c/2. d/2 e ]");
+    EXPECT_EQ(times(bar.events), "0/1-3/4 3/4-1/1 1/1-5/4 5/4-7/4");
+    EXPECT_FALSE(bar.events[1].split);
+    EXPECT_TRUE(bar.events[2].split);
+    EXPECT_EQ(bar.events[1].tieRange, bar.events[2].tieRange);
+    EXPECT_TRUE(bar.events[1].tieStart);
+    // An explicit bar restarts the count; a meter change starts a measure.
+    EXPECT_EQ(times(readOk("[ \\meter<\"4/4\"> c d | e/2. f/2 ]").events), "0/1-1/4 1/4-1/2 1/2-5/4 5/4-3/2 3/2-7/4");
+    EXPECT_EQ(times(readOk("[ \\meter<\"3/4\"> c d e \\meter<\"2/4\"> f/2. g ]").events),
+              "0/1-1/4 1/4-1/2 1/2-3/4 3/4-5/4 5/4-3/2 3/2-7/4 7/4-9/4");
+    // Without a meter nothing is cut at bars, but values no single note shows still are.
+    EXPECT_EQ(times(readOk("[ c/2 d/2. e ]").events), "0/1-1/2 1/2-5/4 5/4-2/1");
+    EXPECT_EQ(times(readOk("[ c*5/8 d*3/5 e*7/16 ]").events), "0/1-1/2 1/2-5/8 5/8-41/40 41/40-49/40 49/40-133/80");
+}
+
+TEST(GmnReaderTest, ErrorsSayWhere)
+{
+    const auto missing = GmnReader::read("[ c d ");
+    EXPECT_FALSE(missing.ok);
+    const auto name = GmnReader::read("[ c xyz d ]");
+    EXPECT_FALSE(name.ok);
+    EXPECT_EQ(name.errorOffset, 4);
+    EXPECT_TRUE(name.error.contains("xyz"));
+    EXPECT_FALSE(GmnReader::read("[ c/ ]").ok);
+    EXPECT_FALSE(GmnReader::read("[ c/0 ]").ok);
+    EXPECT_FALSE(GmnReader::read("c d").ok);
+    EXPECT_FALSE(GmnReader::read("[ \\tie(c d ]").ok);
+    EXPECT_FALSE(GmnReader::read("[ c d) ]").ok);
+    const auto empty = readOk("[]");
+    EXPECT_TRUE(empty.events.isEmpty());
+    EXPECT_EQ(empty.duration, NotationDate(0, 1));
+}
+
+}  // namespace

@@ -1,0 +1,250 @@
+#include "notation/NotationEngine.h"
+#include "notation/NotationPainter.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QJsonArray>
+
+#include <signal.h>
+
+namespace {
+
+NotationReply load(const QString& code)
+{
+    return NotationEngine::instance().call("load", {{"code", code}});
+}
+
+class NotationEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        NotationEngine& engine = NotationEngine::instance();
+        engine.setRequestTimeout(3000);
+        ASSERT_TRUE(engine.start());
+        LogCapture::instance().clear();
+    }
+};
+
+TEST_F(NotationEngineTest, ParsesAndLaysOutAQuestion)
+{
+    const NotationReply r = load("[ \\meter<\"4/4\"> c1/4 d e f | g/2 _/2 ]");
+    ASSERT_TRUE(r.ok()) << qPrintable(r.error);
+    EXPECT_GT(r.data.value("ar").toInt(), 0);
+    EXPECT_GT(r.data.value("gr").toInt(), 0);
+    EXPECT_EQ(r.data.value("pages").toArray().size(), 1);
+    EXPECT_EQ(r.data.value("duration").toObject().value("num").toInt(), 2);
+    EXPECT_EQ(r.data.value("duration").toObject().value("denom").toInt(), 1);
+    EXPECT_FALSE(NotationEngine::instance().version().isEmpty());
+}
+
+TEST_F(NotationEngineTest, ParseErrorsCarryLineAndColumn)
+{
+    const NotationReply r = load("[ c d\n e ( f ]");
+    EXPECT_EQ(r.status, NotationReply::Refused);
+    EXPECT_EQ(r.line, 2);
+    EXPECT_EQ(r.column, 5);
+    EXPECT_FALSE(r.error.isEmpty());
+
+    NotationPainter painter;
+    EXPECT_FALSE(painter.setGMNCode("[ c d e ( ]"));
+    EXPECT_FALSE(painter.isGMNValid());
+    EXPECT_EQ(painter.pageCount(), 0);
+    int line = 0, column = 0;
+    EXPECT_EQ(painter.getLastParseErrorLine(line, column), NotationPainter::ParseError);
+    EXPECT_EQ(line, 1);
+    EXPECT_EQ(column, 10);
+    EXPECT_FALSE(painter.getLastErrorMessage().isEmpty());
+    // A good code afterwards clears the error.
+    EXPECT_TRUE(painter.setGMNCode("[ c d e ]"));
+    EXPECT_EQ(painter.getLastParseErrorLine(line, column), NotationPainter::NoError);
+    EXPECT_EQ(line, -1);
+}
+
+TEST_F(NotationEngineTest, EmptyVoiceAndCustomTagsAreAccepted)
+{
+    NotationPainter painter;
+    EXPECT_TRUE(painter.setGMNCode("[]"));
+    EXPECT_EQ(painter.duration(), NotationDate(0, 1));
+    EXPECT_TRUE(painter.setGMNCode("[ \\key<-3> \\bpm<100> \\countIn \\percussive \\countingOverlay "
+                                   "\\metronome<\"talking\"> \\solfege<major> \\countingScheme<\"2+2+3\"> c ]"));
+    EXPECT_EQ(painter.duration(), NotationDate(1, 4));
+}
+
+TEST_F(NotationEngineTest, VoiceAndStaffMapsAreInTheRequestedPageSize)
+{
+    NotationPainter painter;
+    ASSERT_TRUE(painter.setGMNCode("[ \\meter<\"4/4\"> c d/8 e/8 \\tie(f/4 f/4) | _/2 g/2 ]"));
+    NotationMap voice;
+    ASSERT_EQ(painter.voiceMap(1, QSizeF(800, 1000), 1, voice), NotationPainter::NoError);
+    const QStringList expected{"0/1-1/4", "1/4-3/8", "3/8-1/2", "1/2-3/4", "3/4-1/1", "1/1-3/2", "3/2-2/1"};
+    ASSERT_EQ(voice.size(), expected.size());
+    for (int i = 0; i < voice.size(); ++i) {
+        EXPECT_EQ(voice[i].time.start.toString() + "-" + voice[i].time.end.toString(), expected[i]);
+        EXPECT_TRUE(QRectF(0, 0, 800, 1000).contains(voice[i].rect)) << i;
+        EXPECT_GT(voice[i].rect.width(), 0.0);
+    }
+    // Notes move right in time order; a map at twice the size doubles every coordinate.
+    EXPECT_LT(voice[0].rect.left(), voice[1].rect.left());
+    NotationMap doubled;
+    ASSERT_EQ(painter.voiceMap(1, QSizeF(1600, 2000), 1, doubled), NotationPainter::NoError);
+    EXPECT_NEAR(doubled[3].rect.left(), 2 * voice[3].rect.left(), 0.05);
+    EXPECT_NEAR(doubled[3].rect.bottom(), 2 * voice[3].rect.bottom(), 0.05);
+
+    NotationMap staff;
+    ASSERT_EQ(painter.staffMap(1, QSizeF(800, 1000), 1, staff), NotationPainter::NoError);
+    ASSERT_FALSE(staff.isEmpty());
+    EXPECT_GT(staff[0].rect.height(), voice[0].rect.height());
+
+    // Bad page: a refused request, not a crash.
+    EXPECT_NE(painter.voiceMap(2, QSizeF(800, 1000), 1, voice), NotationPainter::NoError);
+    EXPECT_TRUE(voice.isEmpty());
+}
+
+TEST_F(NotationEngineTest, PageSizesFormatsAndResizeToMusic)
+{
+    NotationPainter painter;
+    ASSERT_TRUE(painter.setGMNCode("[ c d e f g a b c2 ]"));
+    ASSERT_EQ(painter.pageCount(), 1);
+    const QSizeF a4 = painter.pageSizeMM(1);
+    EXPECT_NEAR(a4.width(), 210.0, 0.5);
+    EXPECT_NEAR(a4.height(), 297.0, 0.5);
+    EXPECT_FALSE(painter.pageSizeMM(0).isValid());
+    EXPECT_FALSE(painter.pageSizeMM(2).isValid());
+
+    painter.setResizePageToMusic(true);
+    EXPECT_TRUE(painter.isResizePageToMusic());
+    EXPECT_LT(painter.pageSizeMM(1).height(), 100.0);
+    painter.setResizePageToMusic(false);
+    EXPECT_NEAR(painter.pageSizeMM(1).height(), 297.0, 0.5);
+
+    NotationPageFormat format = painter.guidoPageFormat();
+    format.width /= 2;
+    format.height /= 2;
+    painter.setGuidoPageFormat(format);
+    EXPECT_NEAR(painter.pageSizeMM(1).width(), 105.0, 0.5);
+    // A narrow page needs more pages for a long score.
+    QString longCode = "[ \\meter<\"4/4\">";
+    for (int i = 0; i < 60; ++i)
+        longCode += " c/8 d e f g a b c2 |";
+    ASSERT_TRUE(painter.setGMNCode(longCode + " ]"));
+    EXPECT_GT(painter.pageCount(), 1);
+
+    painter.setSystemsDistance(120.0f);
+    EXPECT_FLOAT_EQ(painter.getSystemsDistance(), 120.0f);
+    EXPECT_TRUE(painter.isGMNValid());
+}
+
+TEST_F(NotationEngineTest, SvgOfAPageUsesTheNotationFont)
+{
+    NotationPainter painter;
+    ASSERT_TRUE(painter.setGMNCode("[ \\key<2> c d e f ]"));
+    const QByteArray svg = painter.pageSvg(1);
+    EXPECT_TRUE(svg.contains("<svg"));
+    EXPECT_TRUE(svg.contains("font-family=\"Guido2\""));
+    EXPECT_FALSE(svg.contains("@font-face"));  // not embedded
+    EXPECT_TRUE(painter.pageSvg(2).isEmpty());
+    painter.setScoreColor(QColor(255, 0, 0));
+    const QByteArray red = painter.pageSvg(1);
+    EXPECT_TRUE(red.contains("#ff0000"));
+    EXPECT_FALSE(red.contains("#000000"));
+}
+
+TEST_F(NotationEngineTest, HandlesAreFreedWithTheirPainter)
+{
+    const NotationReply before = NotationEngine::instance().call("handles");
+    const int ars = before.data.value("ar").toInt();
+    const int grs = before.data.value("gr").toInt();
+    {
+        NotationPainter a;
+        NotationPainter b;
+        ASSERT_TRUE(a.setGMNCode("[ c ]"));
+        ASSERT_TRUE(b.setGMNCode("[ d ]"));
+        ASSERT_TRUE(b.setGMNCode("[ e ]"));  // the old handles of b go
+        const NotationReply r = NotationEngine::instance().call("handles");
+        EXPECT_EQ(r.data.value("ar").toInt(), ars + 2);
+        EXPECT_EQ(r.data.value("gr").toInt(), grs + 2);
+    }
+    const NotationReply r = NotationEngine::instance().call("handles");
+    EXPECT_EQ(r.data.value("ar").toInt(), ars);
+    EXPECT_EQ(r.data.value("gr").toInt(), grs);
+}
+
+TEST_F(NotationEngineTest, AKilledHostIsRestarted)
+{
+    NotationEngine& engine = NotationEngine::instance();
+    NotationPainter painter;
+    ASSERT_TRUE(painter.setGMNCode("[ c d e f ]"));
+    const qint64 pid = engine.hostProcessId();
+    const quint64 generation = engine.generation();
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(pid_t(pid), SIGKILL), 0);
+
+    // The request that meets the dead host reports an engine error at once...
+    QElapsedTimer timer;
+    timer.start();
+    const NotationReply r = engine.call("handles");
+    EXPECT_EQ(r.status, NotationReply::EngineError);
+    EXPECT_LT(timer.elapsed(), 2000);
+    EXPECT_TRUE(LogCapture::instance().contains("host died"));
+    EXPECT_NE(engine.generation(), generation);
+
+    // ...and the next one runs on a fresh host; the painter lays its code out there again.
+    const QByteArray svg = painter.pageSvg(1);
+    EXPECT_TRUE(svg.contains("<svg"));
+    EXPECT_NE(engine.hostProcessId(), pid);
+    EXPECT_TRUE(painter.isGMNValid());
+    NotationMap map;
+    EXPECT_EQ(painter.voiceMap(1, QSizeF(100, 100), 1, map), NotationPainter::NoError);
+    EXPECT_EQ(map.size(), 4);
+}
+
+TEST_F(NotationEngineTest, AHangingHostTimesOutAndIsReplaced)
+{
+    NotationEngine& engine = NotationEngine::instance();
+    engine.setRequestTimeout(300);
+    const qint64 pid = engine.hostProcessId();
+    ASSERT_EQ(::kill(pid_t(pid), SIGSTOP), 0);  // alive but silent
+
+    QElapsedTimer timer;
+    timer.start();
+    const NotationReply r = load("[ c ]");
+    const qint64 waited = timer.elapsed();
+    EXPECT_EQ(r.status, NotationReply::EngineError);
+    EXPECT_TRUE(r.error.contains("timed out"));
+    EXPECT_GE(waited, 250);
+    EXPECT_LT(waited, 2000);
+    EXPECT_FALSE(engine.isRunning());  // the stuck host was ended
+
+    engine.setRequestTimeout(3000);
+    const NotationReply again = load("[ c ]");
+    EXPECT_TRUE(again.ok());
+    EXPECT_NE(engine.hostProcessId(), pid);
+}
+
+TEST_F(NotationEngineTest, AMissingEngineFailsFastWithAnError)
+{
+    NotationEngine& engine = NotationEngine::instance();
+    engine.stop();
+    engine.setEngineDirectory("/nonexistent/engine");
+    NotationPainter painter;
+    EXPECT_FALSE(painter.setGMNCode("[ c ]"));
+    int line = 0, column = 0;
+    EXPECT_EQ(painter.getLastParseErrorLine(line, column), NotationPainter::EngineError);
+    EXPECT_TRUE(LogCapture::instance().contains("host not found"));
+    engine.setEngineDirectory(QString());
+    EXPECT_TRUE(painter.setGMNCode("[ c ]"));
+}
+
+TEST_F(NotationEngineTest, StartUpIsQuick)
+{
+    NotationEngine& engine = NotationEngine::instance();
+    engine.stop();
+    ASSERT_TRUE(engine.start());
+    EXPECT_GE(engine.lastStartMs(), 0);
+    EXPECT_LT(engine.lastStartMs(), 3000);
+    EXPECT_TRUE(LogCapture::instance().contains("notation engine"));
+}
+
+}  // namespace

@@ -1,0 +1,157 @@
+#include "notation/NotationPainter.h"
+#include "notation/NotationResources.h"
+
+#include <gtest/gtest.h>
+
+#include <QFontDatabase>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+
+namespace {
+
+const QColor kNoteColour(0x1b, 0x7e, 0xdb);
+
+bool isNoteColour(QRgb p)
+{
+    return qAbs(qRed(p) - kNoteColour.red()) < 40 && qAbs(qGreen(p) - kNoteColour.green()) < 40
+        && qAbs(qBlue(p) - kNoteColour.blue()) < 40 && qBlue(p) > qRed(p) + 80;
+}
+
+bool isDark(QRgb p)
+{
+    return qGray(p) < 100;
+}
+
+// Where a page of the given size lands in the target when its aspect ratio is kept (centred).
+QRectF fitted(const QSizeF& page, const QRect& target)
+{
+    const QSizeF size = page.scaled(QSizeF(target.size()), Qt::KeepAspectRatio);
+    return QRectF(target.left() + (target.width() - size.width()) / 2,
+                  target.top() + (target.height() - size.height()) / 2, size.width(), size.height());
+}
+
+QImage render(NotationPainter& painter, const QSize& size)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    EXPECT_TRUE(painter.draw(&p, 1, image.rect()));
+    return image;
+}
+
+TEST(NotationPainterTest, FontIsInstalledAndRegistered)
+{
+    EXPECT_TRUE(NotationResources::fontFile().endsWith("/fonts/guido2.ttf"));
+    ASSERT_TRUE(NotationResources::registerFont());
+    EXPECT_TRUE(QFontDatabase().families().contains(NotationResources::fontFamily()));
+    // The installed layout beside the test binaries is the one in use.
+    EXPECT_TRUE(NotationResources::engineDirectory().startsWith(QStringLiteral(BRISOLA_BINARY_DIR) + "/Resources"));
+}
+
+TEST(NotationPainterTest, ColouredNotesAreColouredInsideTheirRectanglesOnly)
+{
+    NotationPainter painter;
+    painter.setResizePageToMusic(true);
+    ASSERT_TRUE(painter.setGMNCode("[ \\meter<\"4/4\"> c1/4 d \\noteFormat<color=\"0x1b7edb\"> e f "
+                                   "\\noteFormat<color=\"black\"> g a b c2 ]"));
+    const QImage image = render(painter, QSize(1024, 768));
+    const QRectF page = fitted(painter.pageSize(1), image.rect());
+    NotationMap map;
+    ASSERT_EQ(painter.voiceMap(1, page.size(), 1, map), NotationPainter::NoError);
+    ASSERT_EQ(map.size(), 8);
+    QList<QRect> boxes;
+    for (const NotationMapEntry& e : map)
+        boxes.append(e.rect.translated(page.topLeft()).toAlignedRect());
+
+    auto countIn = [&](const QRect& r, bool (*test)(QRgb)) {
+        int n = 0;
+        for (int y = qMax(0, r.top()); y <= qMin(image.height() - 1, r.bottom()); ++y)
+            for (int x = qMax(0, r.left()); x <= qMin(image.width() - 1, r.right()); ++x)
+                n += test(image.pixel(x, y)) ? 1 : 0;
+        return n;
+    };
+    for (int i = 0; i < boxes.size(); ++i) {
+        const bool coloured = i == 2 || i == 3;
+        EXPECT_EQ(countIn(boxes[i], isNoteColour) > 10, coloured) << "note " << i;
+        EXPECT_GT(countIn(boxes[i], isDark) + countIn(boxes[i], isNoteColour), 10) << "note " << i;
+    }
+    // Stems of the coloured notes reach outside their heads: allow the column of each coloured note.
+    QRegion allowed;
+    for (int i : {2, 3}) {
+        const QRect head = boxes[i];
+        allowed += QRect(head.left() - 2, 0, head.width() + 4, image.height());
+    }
+    int stray = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (isNoteColour(image.pixel(x, y)) && !allowed.contains(QPoint(x, y)))
+                ++stray;
+    EXPECT_EQ(stray, 0);
+}
+
+TEST(NotationPainterTest, ScoreColourPaintsEverythingInIt)
+{
+    NotationPainter painter;
+    painter.setResizePageToMusic(true);
+    ASSERT_TRUE(painter.setGMNCode("[ \\key<-2> c/8 d e f g/2 ]"));
+    painter.setScoreColor(QColor(200, 0, 0));
+    EXPECT_EQ(painter.getScoreColor(), QColor(200, 0, 0));
+    const QImage image = render(painter, QSize(600, 300));
+    int red = 0, dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            red += qRed(p) > 150 && qGreen(p) < 80 && qBlue(p) < 80;
+            dark += qRed(p) < 60 && qGreen(p) < 60 && qBlue(p) < 60;
+        }
+    EXPECT_GT(red, 200);
+    EXPECT_EQ(dark, 0);
+}
+
+TEST(NotationPainterTest, DrawingKeepsTheAspectRatio)
+{
+    NotationPainter painter;
+    ASSERT_TRUE(painter.setGMNCode("[ c d e f g a b c2 d e f g a b c3 ]"));
+    // A target far wider than an A4 page: the page is centred and nothing is drawn at the sides.
+    const QImage image = render(painter, QSize(1200, 300));
+    const QRectF page = fitted(painter.pageSize(1), image.rect());
+    EXPECT_NEAR(page.width() / page.height(), 210.0 / 297.0, 0.01);
+    int inside = 0, outside = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (isDark(image.pixel(x, y)))
+                (page.adjusted(-1, -1, 1, 1).contains(QPointF(x, y)) ? inside : outside)++;
+    EXPECT_GT(inside, 20);
+    EXPECT_EQ(outside, 0);
+}
+
+TEST(NotationPainterTest, NothingIsDrawnForAnInvalidScore)
+{
+    NotationPainter painter;
+    EXPECT_FALSE(painter.setGMNCode("[ c d ( ]"));
+    QImage image(100, 100, QImage::Format_RGB32);
+    QPainter p(&image);
+    EXPECT_FALSE(painter.draw(&p, 1, image.rect()));
+    EXPECT_FALSE(painter.draw(nullptr, 1, image.rect()));
+    EXPECT_TRUE(painter.firstVoiceEvents().isEmpty());
+}
+
+TEST(NotationPainterTest, FileIsReadAndAMissingFileIsAnError)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/q.gmn";
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[ c d e ]");
+    file.close();
+    NotationPainter painter;
+    EXPECT_TRUE(painter.setGMNFile(path));
+    EXPECT_EQ(painter.fileName(), path);
+    EXPECT_EQ(painter.gmnCode(), "[ c d e ]");
+    EXPECT_FALSE(painter.setGMNFile(dir.path() + "/missing.gmn"));
+    EXPECT_FALSE(painter.isGMNValid());
+    EXPECT_TRUE(painter.getLastErrorMessage().contains("missing.gmn"));
+}
+
+}  // namespace
