@@ -517,6 +517,11 @@ LmsFilesystem::Status saveModuleContent(const QString& path, LmsModuleElement* m
 LmsFilesystem::Status LmsFilesystem::loadModule(const QString& path, LmsModuleElement* module)
 {
     destroyChildren(module);
+    // A missing course directory is a failed load, not an empty course.
+    if (!QFileInfo(path).isDir()) {
+        qWarning() << "Can not read module directory: " << path;
+        return StatusFailed;
+    }
     const QDir dir(path);
     const QStringList entries = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
     QStringList kept;

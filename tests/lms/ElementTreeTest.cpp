@@ -312,8 +312,13 @@ TEST(ElementTree, LoadStatusAndResourcePrefix)
     EXPECT_FALSE(course.isModified());
     EXPECT_EQ(course.getPathPrefix(), empty.path());
 
+    LmsCourse missing(QStringLiteral("Course"));
+    EXPECT_EQ(missing.load(empty.path() + QStringLiteral("/absent"), false), 1);
+    EXPECT_EQ(missing.save(), 1);
+
+    // The compiled resources hold no numbered directory at ":/json": an empty course.
     LmsCourse fromResource(QStringLiteral("Course"));
-    EXPECT_EQ(fromResource.load(QStringLiteral(":/no_course_here"), true), 0);
+    EXPECT_EQ(fromResource.load(QStringLiteral(":/json"), true), 0);
     auto* grade = new LmsModuleElement(QStringLiteral("G"), QStringLiteral("01_first_grade"), &fromResource);
     EXPECT_EQ(fromResource.getPathPrefix(), QStringLiteral(":/"));
     EXPECT_EQ(grade->getFsAbsolutePath(), QStringLiteral("://01_first_grade"));
