@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 using namespace lmstest;
 
 namespace {
@@ -176,6 +178,39 @@ TEST(QuestionActivity, SelectionPrefersLeastRecentlyUsed)
     const QList<LmsQuestion*> byUid = a.selectQuestions(&filter);
     ASSERT_EQ(byUid.size(), 1);
     EXPECT_EQ(byUid[0]->getUid(), 2);
+}
+
+TEST(QuestionActivity, TooFewQuestionsComeRoundAgainInTurn)
+{
+    LmsExerciseActivity a(QStringLiteral("A"), QStringLiteral("00_a"), nullptr);
+    for (int i = 0; i < 2; ++i)
+        a.getQuestionList().append(makeQuestion(QStringLiteral("T")));
+    LmsQuestionFilter filter;
+    filter.setCount(1);
+    QList<LmsQuestion*> picks;
+    for (int call = 0; call < 6; ++call)
+        picks += a.selectQuestions(&filter);
+    ASSERT_EQ(picks.size(), 6);
+    EXPECT_NE(picks[0], picks[1]);
+    for (int i = 2; i < picks.size(); ++i)
+        EXPECT_EQ(picks[i], picks[i - 2]) << i;  // the one not chosen last time, every time
+}
+
+TEST(QuestionActivity, UnusedQuestionsAreShuffled)
+{
+    // Eight never-used questions tie on use; the random keys order them (the list order
+    // comes out once in 40,320).
+    LmsExerciseActivity a(QStringLiteral("A"), QStringLiteral("00_a"), nullptr);
+    for (int i = 0; i < 8; ++i)
+        a.getQuestionList().append(makeQuestion(QStringLiteral("T")));
+    LmsQuestionFilter filter;
+    filter.setCount(8);
+    const QList<LmsQuestion*> chosen = a.selectQuestions(&filter);
+    ASSERT_EQ(chosen.size(), 8);
+    EXPECT_NE(uids(chosen), QList<int>({0, 1, 2, 3, 4, 5, 6, 7}));
+    QList<int> sorted = uids(chosen);
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, QList<int>({0, 1, 2, 3, 4, 5, 6, 7}));
 }
 
 TEST(QuestionActivity, AssociationsOwnTheirFiltersAndMove)
