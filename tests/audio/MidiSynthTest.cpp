@@ -1,0 +1,103 @@
+// Rendering MIDI files through the installed General MIDI SoundFont.
+#include "AudioFixtures.h"
+#include "audio/AudioBuffer.h"
+#include "audio/midi/MidiSynth.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include <cmath>
+#include <QTemporaryDir>
+
+namespace {
+
+QString soundFont()
+{
+    return QStringLiteral(BRISOLA_BINARY_DIR "/Resources/VessaGM6mb.sf2");
+}
+
+class MidiRender : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QFile::exists(soundFont())) << "the build installs the SoundFont";
+        ASSERT_EQ(MidiSynth::instance()->initialize(soundFont()), 0);
+        LogCapture::instance().clear();
+    }
+    QString writeMidi(const QString& name, const QVector<int>& notes)
+    {
+        QFile f(m_dir.filePath(name));
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(AudioFixtures::midiFile(notes));
+        return f.fileName();
+    }
+    static QVector<short> left(const AudioBuffer& b, double from, double to)
+    {
+        QVector<short> out;
+        for (int i = 2 * int(from * 44100); i < 2 * int(to * 44100) && i < b.getSampleCount(); i += 2)
+            out << b.getSamples()[i];
+        return out;
+    }
+    QTemporaryDir m_dir;
+};
+
+TEST_F(MidiRender, MelodyComesOutAtItsPitchesAndTempo)
+{
+    const QString midi = writeMidi("melody.mid", {60, 64, 67, 72});
+    AudioBuffer buffer(2, 0, 44100);
+    ASSERT_EQ(MidiSynth::instance()->renderToAudioBuffer(midi, buffer), 0);
+    // Four quarters at 120 bpm last 2 s; the release tail follows.
+    EXPECT_GT(buffer.duration(), 2.0);
+    EXPECT_LT(buffer.duration(), 8.0);
+    EXPECT_EQ(buffer.getSampleCount() % 2, 0);
+    const double expected[] = {261.6, 329.6, 392.0, 523.3};
+    for (int n = 0; n < 4; ++n) {
+        const QVector<short> note = left(buffer, n * 0.5 + 0.05, n * 0.5 + 0.45);
+        EXPECT_GT(AudioFixtures::rms(note.constData(), note.size()), 300.0) << n;
+        // The piano's strongest partial is its fundamental or the octave above.
+        const double hz = AudioFixtures::dominantFrequency(note, 44100, 200, 1100);
+        const double ratio = hz / expected[n];
+        EXPECT_TRUE(std::abs(ratio - 1.0) < 0.02 || std::abs(ratio - 2.0) < 0.04) << n << ": " << hz << " Hz";
+    }
+}
+
+TEST_F(MidiRender, RendersAppendAndEachUsesItsOwnPlayer)
+{
+    const QString midi = writeMidi("one.mid", {69});
+    AudioBuffer buffer(2, 0, 44100);
+    ASSERT_EQ(MidiSynth::instance()->renderToAudioBuffer(midi, buffer), 0);
+    const int once = buffer.getSampleCount();
+    ASSERT_GT(once, 44100);
+    ASSERT_EQ(MidiSynth::instance()->renderToAudioBuffer(midi, buffer), 0);
+    EXPECT_NEAR(buffer.getSampleCount(), 2 * once, 2 * 64 * 2);
+    const QVector<short> second = left(buffer, double(once / 2) / 44100 + 0.05, double(once / 2) / 44100 + 0.4);
+    EXPECT_NEAR(AudioFixtures::dominantFrequency(second, 44100, 300, 600), 440, 9);
+}
+
+TEST_F(MidiRender, MissingOrForeignMidiFileFailsAndAppendsNothing)
+{
+    AudioBuffer buffer(2, 0, 44100);
+    EXPECT_EQ(MidiSynth::instance()->renderToAudioBuffer(m_dir.filePath("none.mid"), buffer), 4);
+    EXPECT_EQ(buffer.getSampleCount(), 0);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("could not add")));
+    QFile junk(m_dir.filePath("junk.mid"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(200, 'z'));
+    junk.close();
+    EXPECT_EQ(MidiSynth::instance()->renderToAudioBuffer(junk.fileName(), buffer), 4);
+    EXPECT_EQ(buffer.getSampleCount(), 0);
+    // The synthesizer survives a failed render.
+    EXPECT_EQ(MidiSynth::instance()->renderToAudioBuffer(writeMidi("ok.mid", {60}), buffer), 0);
+    EXPECT_GT(buffer.getSampleCount(), 0);
+}
+
+TEST_F(MidiRender, RenderToPcmFileWritesSamples)
+{
+    const QString out = m_dir.filePath("out.raw");
+    EXPECT_EQ(MidiSynth::instance()->renderToPcmFile(writeMidi("f.mid", {60, 62}), out), 0);
+    EXPECT_GT(QFile(out).size(), 44100 * 4);
+}
+
+}  // namespace
