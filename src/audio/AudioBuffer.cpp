@@ -36,7 +36,11 @@ int AudioBuffer::addSamples(const short* samples, int count, double minSeconds, 
         blockLength = sampleIndexAt(minSeconds);
     const int copied = int(qMin<qint64>(blockLength, count));
     const int oldSize = m_samples.size();
-    m_samples.reserve(oldSize + int(qMax<qint64>(blockLength, count)));
+    // Geometric growth: renders append thousands of small blocks, and growing to the exact size each
+    // time would copy the whole buffer for every block.
+    const int needed = oldSize + int(qMax<qint64>(blockLength, count));
+    if (needed > m_samples.capacity())
+        m_samples.reserve(qMax(needed, m_samples.capacity() * 2));
     m_samples.resize(oldSize + int(blockLength));
     short* dst = m_samples.data() + oldSize;
     for (int i = 0; i < copied; ++i)
