@@ -18,8 +18,10 @@ RuvexGuidoScoreBrowser::RuvexGuidoScoreBrowser(QList<ScoreNoteInfo>* notes)
 {
 }
 
-void RuvexGuidoScoreBrowser::tieEvent()
+void RuvexGuidoScoreBrowser::tieEvent(bool startsRange)
 {
+    if (startsRange)
+        m_lastTiedNote = 12;
     m_tiePending = true;
 }
 

@@ -12,8 +12,9 @@ class RuvexGuidoScoreBrowser {
 public:
     explicit RuvexGuidoScoreBrowser(QList<ScoreNoteInfo>* notes);
 
-    // A tie starts between the previous note and the next one.
-    void tieEvent();
+    // The next note lies in a tie; startsRange when it is the first note of a new tie, so that it
+    // is not taken for the continuation of an earlier tie of the same pitch.
+    void tieEvent(bool startsRange = false);
     void rest();
     // name: "c" .. "b" (or a sharp name of the table); accidentals: sharps positive, flats negative.
     // An empty name is an empty event and fills nothing.

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "score/ScoreNoteInfo.h"
+
+#include <QList>
+
+struct GmnEvent;
+
+// Fills pitch and octave of the records of notes (timed from the engine's voice map) from the
+// first voice's events in score order. Returns 0.
+int RuvexGuidoGetNotes(const QList<GmnEvent>& events, QList<ScoreNoteInfo>& notes);

@@ -1,0 +1,80 @@
+#include "score/Score.h"
+
+#include "debug/Debugging.h"
+#include "notation/NotationPageManager.h"
+#include "notation/NotationPainter.h"
+#include "score/RuvexGuidoGetNotes.h"
+
+static const char* const kChannel = "score";
+
+double Score::guidoDateToAudioTime(const ScoreDate& date) const
+{
+    BRISOLA_ASSERT(date.denom != 0);
+    if (date.denom == 0)
+        return 0.0;
+    return (double(date.num) / double(date.denom)) / (m_tempo / 240.0);
+}
+
+namespace {
+ScoreDate toScoreDate(const NotationDate& d)
+{
+    return ScoreDate{int(d.num()), int(d.denom())};
+}
+} // namespace
+
+void Score::acquireNoteInfoList()
+{
+    LOG_TRACE(kChannel, "[%lu] %s entered...", m_instance, "acquireNoteInfoList");
+    if (!isLaidOut()) {
+        LOG_WARN(kChannel, "[%lu] gmn not valid; bailing out", m_instance);
+        return;
+    }
+    m_noteList.clear();
+
+    NotationMap map;
+    const QSizeF page = pageManager()->pageSize(1);
+    const int rc = painter()->voiceMap(1, page, 1, map);
+    if (rc != 0) {
+        LOG_ERROR(kChannel, "[%lu] GuidoGetVoiceMap failed (rc=%d gmn=\"%s\")", m_instance, rc,
+                  qPrintable(gmnCode()));
+        return;
+    }
+    LOG_TRACE(kChannel, "[%lu] note count: %d", m_instance, int(map.size()));
+    for (const NotationMapEntry& entry : map) {
+        NoteInfo info;
+        info.guidoTimeSegment.first = toScoreDate(entry.time.start);
+        info.guidoTimeSegment.second = toScoreDate(entry.time.end);
+        info.timeSegment.first = guidoDateToAudioTime(info.guidoTimeSegment.first);
+        info.timeSegment.second = guidoDateToAudioTime(info.guidoTimeSegment.second);
+        m_noteList << info;
+    }
+
+    if (!m_noteList.isEmpty()) {
+        RuvexGuidoGetNotes(painter()->firstVoiceEvents(), m_noteList);
+        for (int i = 0; i < m_noteList.size(); ++i) {
+            const NoteInfo& n = m_noteList.at(i);
+            LOG_TRACE(kChannel,
+                      "[%lu]   idx=%-3d note=%-2d octave=%d timeSegment=%.02lf-%.02lf guidoTimeSegment=%d/%d-%d/%d",
+                      m_instance, i, n.note, n.octave, n.start(), n.end(), n.guidoTimeSegment.first.num,
+                      n.guidoTimeSegment.first.denom, n.guidoTimeSegment.second.num, n.guidoTimeSegment.second.denom);
+        }
+    }
+    emit noteCountChanged();
+}
+
+void Score::calculateDuration()
+{
+    LOG_TRACE(kChannel, "[%lu] %s entered...", m_instance, "calculateDuration");
+    if (!isLaidOut()) {
+        LOG_WARN(kChannel, "[%lu] gmn not valid; bailing out", m_instance);
+        return;
+    }
+    const NotationDate date = painter()->duration();
+    if (!date.isValid()) {
+        LOG_WARN(kChannel, "[%lu] unable to get duration from graphical representation (gmn=\"%s\")", m_instance,
+                 qPrintable(gmnCode()));
+        return;
+    }
+    m_duration = guidoDateToAudioTime(toScoreDate(date));
+    emit durationChanged();
+}

@@ -1,0 +1,87 @@
+#include "score/Score.h"
+
+#include "audio/AudioBuffer.h"
+#include "audio/midi/MidiSynth.h"
+#include "debug/Debugging.h"
+#include "notation/GmnReader.h"
+#include "notation/MidiFileWriter.h"
+#include "notation/NotationPainter.h"
+
+#include <QDir>
+#include <QTemporaryFile>
+
+#include <memory>
+
+static const char* const kChannel = "score";
+
+AudioBuffer* Score::renderScore()
+{
+    MidiSynth* synth = MidiSynth::instance();
+    auto buffer = std::make_unique<AudioBuffer>(2, 0, 44100);
+
+    QTemporaryFile midiFile(QDir::tempPath() + "/ruvex_zq_score.XXXXXX.midi");
+    const bool opened = midiFile.open();
+    if (!opened)
+        Debugging::doAssert("midiFile.open()", __FILE__, __LINE__, nullptr);
+    BRISOLA_ASSERT(!midiFile.fileName().isEmpty());
+    midiFile.setAutoRemove(m_autoRemoveMidi);
+    const QString fileName = midiFile.fileName();
+    // the writer opens the file by name; the name stays reserved until midiFile goes
+    midiFile.close();
+    if (!opened || fileName.isEmpty()) {
+        LOG_ERROR(kChannel, "[%lu] failed to render midi file %s", m_instance, qPrintable(fileName));
+        return nullptr;
+    }
+
+    MidiExportParameters params;
+    params.tempo = m_tempo;
+    params.ticksPerQuarter = 960;
+    params.channel = m_playbackPercussive ? 9 : 0;
+    params.intensity = 0.8f;
+    params.accentFactor = 1.1f;
+    params.marcatoFactor = 1.2f;
+    params.defaultDurationFactor = 0.8f;
+    params.staccatoFactor = 0.5f;
+    params.slurFactor = 1.0f;
+    params.tenutoFactor = 0.9f;
+    params.fermataFactor = 2.0f;
+
+    QList<GmnEvent> events;
+    bool exported = false;
+    if (!m_playbackPercussive) {
+        events = painter()->firstVoiceEvents();
+        exported = !events.isEmpty();
+    } else {
+        // every percussive note was written a1; d#-1 is the hand clap on the percussion channel
+        QString code = gmnCode();
+        code.replace(QLatin1String("a1"), QLatin1String("d#-1"), Qt::CaseSensitive);
+        const GmnReader::Result parsed = GmnReader::read(code);
+        exported = parsed.ok;
+        if (parsed.ok)
+            events = parsed.events;
+        else
+            LOG_ERROR(kChannel, "[%lu] percussive code does not parse: %s", m_instance, qPrintable(parsed.error));
+    }
+    if (exported) {
+        QString error;
+        exported = MidiFileWriter::write(fileName, events, params, &error);
+        if (!exported)
+            LOG_ERROR(kChannel, "[%lu] midi export failed: %s", m_instance, qPrintable(error));
+    }
+    const int err = exported ? 0 : -1;
+    const int guidoNoErr = 0;
+    BRISOLA_ASSERT(err == guidoNoErr);
+    if (!exported) {
+        LOG_ERROR(kChannel, "[%lu] failed to render midi file %s", m_instance, qPrintable(fileName));
+        return nullptr;
+    }
+
+    LOG_TRACE(kChannel, "[%lu] wrote midi file %s", m_instance, qPrintable(fileName));
+    LOG_TRACE(kChannel, "[%lu] sequencing score", m_instance);
+    const int rc = synth->renderToAudioBuffer(fileName, *buffer);
+    if (rc != 0) {
+        LOG_ERROR(kChannel, "[%lu] failed to render midi file %s", m_instance, qPrintable(fileName));
+        return nullptr;
+    }
+    return buffer.release();
+}

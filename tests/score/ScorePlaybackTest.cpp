@@ -1,0 +1,108 @@
+#include "SequenceFixtures.h"
+
+#include "audio/Audio.h"
+
+#include "support/LogCapture.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <cstdlib>
+
+// Own playback on the test card (faster than real time). Runs in its own process so that the
+// audio layer starts with the test card's configuration.
+
+namespace {
+
+class PlaybackTest : public SequenceTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        if (const char* alsaHome = std::getenv("ALSA_HOME"))
+            setenv("HOME", alsaHome, 1);
+        SequenceTest::SetUpTestSuite();
+        Audio::initialize();
+        Audio::setOutputDevice("testcard");
+        Audio::setInputDevice("testcard");
+    }
+    void SetUp() override
+    {
+        if (!std::getenv("ALSA_HOME"))
+            GTEST_SKIP() << "needs the test card of scripts/test-env.sh";
+    }
+};
+
+} // namespace
+
+TEST_F(PlaybackTest, PlaysFollowingTheNotesThenCleansUp)
+{
+    Score score;
+    ASSERT_TRUE(score.setGMNCode("[ \\bpm<240> c d e f ]"));
+    QList<int> indices;
+    QObject::connect(&score, &Score::currentNoteIndexChanged, [&] { indices << score.currentNoteIndex(); });
+    QSignalSpy playing(&score, &Score::playingChanged);
+    ASSERT_TRUE(score.play());
+    EXPECT_TRUE(score.playing());
+    EXPECT_FALSE(score.play());  // already playing
+    EXPECT_FALSE(score.prepare());
+    for (int i = 0; i < 2 && playing.count() < 2; ++i)
+        playing.wait(10000);
+    ASSERT_EQ(playing.count(), 2);
+    EXPECT_FALSE(score.playing());
+    EXPECT_EQ(indices, QList<int>({0, 1, 2, 3, -1}));
+    EXPECT_EQ(score.currentNoteIndex(), -1);
+    EXPECT_DOUBLE_EQ(score.ownSequencer().duration(), 0.0);
+}
+
+TEST_F(PlaybackTest, StopEndsPlaybackOnce)
+{
+    Score score;
+    ASSERT_TRUE(score.setGMNCode("[ \\bpm<60> c d e f g a b c2 ]"));
+    ASSERT_TRUE(score.prepare());
+    EXPECT_GT(score.ownSequencer().duration(), 8.0);
+    QSignalSpy playing(&score, &Score::playingChanged);
+    ASSERT_TRUE(score.play());
+    score.stop();
+    EXPECT_FALSE(score.playing());
+    EXPECT_EQ(score.currentNoteIndex(), -1);
+    EXPECT_EQ(playing.count(), 2);
+    // a late finished() from the sequencer changes nothing
+    QMetaObject::invokeMethod(const_cast<AudioSequencer*>(&score.ownSequencer()), "finished");
+    EXPECT_EQ(playing.count(), 2);
+    score.stop();
+    EXPECT_EQ(playing.count(), 2);
+}
+
+TEST_F(PlaybackTest, NoteTrackingFollowsTimesWhilePlaying)
+{
+    Score score;
+    ASSERT_TRUE(score.setGMNCode("[ \\meter<\"4/4\"> \\countIn \\bpm<30> c/4 _ e f ]"));
+    score.setCurrentNoteByTimeOffset(9.0);
+    EXPECT_EQ(score.currentNoteIndex(), -1);  // not playing
+    ASSERT_TRUE(score.play());
+    const double offset = score.playbackOffset();
+    EXPECT_NEAR(offset, 8.0, 1e-9);
+    score.setCurrentNoteByTimeOffset(offset + 2.01);
+    EXPECT_EQ(score.currentNoteIndex(), 1);
+    score.setCurrentNoteByTimeOffset(offset + 6.5);
+    EXPECT_EQ(score.currentNoteIndex(), 3);
+    score.setCurrentNoteByTimeOffset(offset + 8.5);  // after the end: unchanged
+    EXPECT_EQ(score.currentNoteIndex(), 3);
+    score.stop();
+}
+
+TEST_F(PlaybackTest, DeletingAPlayingScoreStopsItsMarkers)
+{
+    auto* score = new Score;
+    ASSERT_TRUE(score->setGMNCode("[ \\bpm<480> c d e f ]"));
+    const QString prefix = QString("[%1] newMarker").arg(score->instanceNumber());
+    LogCapture::instance().clear();
+    ASSERT_TRUE(score->play());
+    QTest::qWait(50);
+    EXPECT_TRUE(LogCapture::instance().contains(prefix));  // markers arrive while it lives
+    delete score;
+    LogCapture::instance().clear();
+    // markers the sequencer reached before it stopped must be dropped, not delivered
+    QTest::qWait(300);
+    EXPECT_FALSE(LogCapture::instance().contains(prefix));
+}
