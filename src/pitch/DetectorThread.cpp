@@ -3,7 +3,8 @@
 #include "debug/Debugging.h"
 #include "pitch/PitchDetector.h"
 
-#include <QDeadlineTimer>
+#include <chrono>
+#include <thread>
 
 namespace {
 // About 24 s of 2048-sample blocks of backlog before blocks are dropped.
@@ -20,7 +21,7 @@ DetectorThread::DetectorThread(PitchDetector* detector)
 
 DetectorThread::~DetectorThread()
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     while (QVector<double>* block = takeLocked())
         delete block;
     for (QVector<double>* block : m_free)
@@ -51,7 +52,7 @@ void DetectorThread::recycleLocked(QVector<double>* block)
 
 QVector<double>* DetectorThread::enqueueSamples(QVector<double>* block)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     if (m_queueCount >= kQueueCapacity) {
         LOG_ERROR("pitch", "analysis is %d blocks behind; a block of %d samples is dropped", m_queueCount,
                   block->size());
@@ -60,7 +61,7 @@ QVector<double>* DetectorThread::enqueueSamples(QVector<double>* block)
         m_queue[(m_queueHead + m_queueCount) % kQueueCapacity] = block;
         ++m_queueCount;
         m_busy = true;
-        m_condition.wakeAll();
+        m_condition.notify_all();
     }
     if (m_free.empty())
         return nullptr;
@@ -71,7 +72,7 @@ QVector<double>* DetectorThread::enqueueSamples(QVector<double>* block)
 
 void DetectorThread::primeFreeBlocks(int count, int capacity)
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     for (QVector<double>* block : m_free)
         block->reserve(capacity);
     while (static_cast<int>(m_free.size()) < count) {
@@ -83,69 +84,70 @@ void DetectorThread::primeFreeBlocks(int count, int capacity)
 
 void DetectorThread::dropQueued()
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     while (QVector<double>* block = takeLocked())
         recycleLocked(block);
     m_busy = false;
-    m_condition.wakeAll();
+    m_condition.notify_all();
 }
 
 int DetectorThread::queuedCount()
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     return m_queueCount;
 }
 
 void DetectorThread::waitUntilIdle()
 {
-    QDeadlineTimer deadline(500);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     {
-        QMutexLocker locker(&m_mutex);
-        while (m_busy && !m_stop) {
-            if (!m_condition.wait(&m_mutex, deadline))
-                break;
-        }
+        std::unique_lock<std::mutex> locker(m_mutex);
+        m_condition.wait_until(locker, deadline, [this] { return !m_busy || m_stop; });
         if (m_busy && !m_stop)
             LOG_WARN("pitch", "analysis still has %d blocks queued after 500 ms", m_queueCount);
     }
-    // A pass that has just gone idle may still be leaving its processing section.
-    if (m_processingMutex.tryLock(static_cast<int>(qMax<qint64>(0, deadline.remainingTime()))))
-        m_processingMutex.unlock();
+    // A pass that has just gone idle may still be leaving its processing section. Polled, so the
+    // overall bound holds whatever the pass does.
+    while (!m_processingMutex.try_lock()) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    m_processingMutex.unlock();
 }
 
 void DetectorThread::destroy()
 {
-    QMutexLocker locker(&m_mutex);
+    std::unique_lock<std::mutex> locker(m_mutex);
     m_stop = true;
-    m_condition.wakeAll();
+    m_condition.notify_all();
 }
 
 void DetectorThread::run()
 {
     for (;;) {
         {
-            QMutexLocker locker(&m_mutex);
-            while (!m_stop && !m_busy)
-                m_condition.wait(&m_mutex);
+            std::unique_lock<std::mutex> locker(m_mutex);
+            m_condition.wait(locker, [this] { return m_stop || m_busy; });
             if (m_stop)
                 return;
         }
-        QMutexLocker processing(&m_processingMutex);
+        std::lock_guard<std::mutex> processing(m_processingMutex);
         for (;;) {
             QVector<double>* block = nullptr;
             {
-                QMutexLocker locker(&m_mutex);
+                std::unique_lock<std::mutex> locker(m_mutex);
                 if (m_stop)
                     return;
                 block = takeLocked();
                 if (!block) {
                     m_busy = false;
-                    m_condition.wakeAll();
+                    m_condition.notify_all();
                     break;
                 }
             }
             mp_detector->process(*block);
-            QMutexLocker locker(&m_mutex);
+            std::unique_lock<std::mutex> locker(m_mutex);
             recycleLocked(block);
         }
     }

@@ -1,17 +1,18 @@
 #pragma once
 
-#include <QMutex>
 #include <QThread>
 #include <QVector>
-#include <QWaitCondition>
 
+#include <condition_variable>
+#include <mutex>
 #include <vector>
 
 class PitchDetector;
 
 // The detector's worker. Two locks: a short queue lock for the hand-off from the audio thread
 // (and the flags), and a processing lock held for a whole analysis pass and by the control
-// side's reset. Blocks are recycled so the audio thread does not allocate.
+// side's reset. Blocks are recycled so the audio thread does not allocate. The locks are the
+// standard library's so that thread checkers see every hand-off.
 class DetectorThread : public QThread {
     Q_OBJECT
 public:
@@ -25,7 +26,7 @@ public:
     void primeFreeBlocks(int count, int capacity);
     // Control side, with the processing lock held: drops what is queued.
     void dropQueued();
-    QMutex& processingMutex() { return m_processingMutex; }
+    std::mutex& processingMutex() { return m_processingMutex; }
 
     // Returns when no work is pending, or after 500 ms in all.
     void waitUntilIdle();
@@ -41,9 +42,9 @@ private:
     void recycleLocked(QVector<double>* block);
 
     PitchDetector* mp_detector;
-    QMutex m_mutex;
-    QMutex m_processingMutex;
-    QWaitCondition m_condition;
+    std::mutex m_mutex;
+    std::mutex m_processingMutex;
+    std::condition_variable m_condition;
     std::vector<QVector<double>*> m_queue; // ring buffer of fixed capacity
     int m_queueHead;
     int m_queueCount;

@@ -7,7 +7,7 @@
 #include "pitch/PitchDetectionStrategy.h"
 #include "pitch/PitchListener.h"
 
-#include <QMutexLocker>
+#include <mutex>
 
 #include <cmath>
 
@@ -34,6 +34,7 @@ PitchDetector::~PitchDetector()
     LOG_TRACE("pitch", "%s", "");
     mp_thread->destroy();
     mp_thread->wait();
+    mp_thread->queuedCount(); // takes the worker's lock once more: its last writes are visible
     delete mp_thread;
     delete mp_currentBlock;
 }
@@ -60,7 +61,7 @@ void PitchDetector::reset()
     // Dropped before and after taking the processing lock: the worker then stops after the block
     // in hand, and nothing queued meanwhile survives.
     mp_thread->dropQueued();
-    QMutexLocker processing(&mp_thread->processingMutex());
+    std::lock_guard<std::mutex> processing(mp_thread->processingMutex());
     mp_thread->dropQueued();
     resetLocked();
 }
@@ -69,7 +70,7 @@ void PitchDetector::start()
 {
     LOG_TRACE("pitch", "%s", "");
     mp_thread->dropQueued();
-    QMutexLocker processing(&mp_thread->processingMutex());
+    std::lock_guard<std::mutex> processing(mp_thread->processingMutex());
     mp_thread->dropQueued();
     resetLocked();
     for (PitchDetectionHeuristic* heuristic : m_heuristics)

@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
-#include <QMutex>
+#include <mutex>
 #include <QThread>
 
 #include <atomic>
@@ -28,7 +28,7 @@ public:
     void process(QVector<double>& block, PitchDetector* detector) override
     {
         {
-            QMutexLocker locker(&mutex);
+            std::lock_guard<std::mutex> locker(mutex);
             blocks.push_back(block);
         }
         for (unsigned i = 0; i < detector->m_subBlockCount; ++i)
@@ -38,14 +38,14 @@ public:
     }
     std::vector<QVector<double>> copy()
     {
-        QMutexLocker locker(&mutex);
+        std::lock_guard<std::mutex> locker(mutex);
         return blocks;
     }
-    QMutex mutex;
+    std::mutex mutex;
     std::vector<QVector<double>> blocks;
     double frequency = 440.0;
     int resets = 0;
-    int delayMs = 0;
+    std::atomic<int> delayMs{0};
 };
 
 class OnsetAtStart : public OnsetDetectionStrategy {
@@ -93,9 +93,10 @@ protected:
         for (int i = 0; i < count; ++i)
             detector.addSample(value);
     }
-    PitchDetector detector;
+    // Declared before the detector, so the detector (and its worker) goes first.
     RecordingStrategy strategy;
     Recorder listener;
+    PitchDetector detector;
 };
 
 TEST_F(Detector, SamplesAreGatedScaledAndClippedOnThePositiveSideOnly)
@@ -252,7 +253,6 @@ TEST_F(Detector, IdleWaitIsBoundedTo500Ms)
     detector.wait();
     EXPECT_LT(timer.elapsed(), 800);
     EXPECT_TRUE(LogCapture::instance().contains("after 500 ms"));
-    strategy.delayMs = 0;
 }
 
 TEST(DetectorLifecycle, ManyCreateDestroyCyclesNeverHang)
@@ -282,8 +282,8 @@ TEST(DetectorLifecycle, ManyCreateDestroyCyclesNeverHang)
 
 TEST(DetectorLifecycle, ResetAndStartWhileTheAudioThreadFeeds)
 {
-    PitchDetector detector;
     RecordingStrategy strategy;
+    PitchDetector detector;
     detector.mp_pitchDetectionStrategy = &strategy;
     detector.m_blockSize = 256;
     detector.m_subBlockCount = 2;

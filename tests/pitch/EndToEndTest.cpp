@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QMutex>
+#include <mutex>
 #include <QThread>
 
 #include <cmath>
@@ -21,15 +21,15 @@ class Collector : public PitchListener {
 public:
     void newNote(const PitchDetector::NoteInfo& note) override
     {
-        QMutexLocker locker(&mutex);
+        std::lock_guard<std::mutex> locker(mutex);
         notes.push_back(note);
     }
     void newOnset(const PitchDetector::OnsetInfo& onset) override
     {
-        QMutexLocker locker(&mutex);
+        std::lock_guard<std::mutex> locker(mutex);
         onsets.push_back(onset);
     }
-    QMutex mutex;
+    std::mutex mutex;
     std::vector<PitchDetector::NoteInfo> notes;
     std::vector<PitchDetector::OnsetInfo> onsets;
 };
@@ -69,7 +69,7 @@ Capture capture(PitchDetector* detector, const std::vector<double>& signal,
         detector->wait();
     detector->wait();
     detector->mp_listener = nullptr;
-    QMutexLocker locker(&collector.mutex);
+    std::lock_guard<std::mutex> locker(collector.mutex);
     return Capture{collector.notes, collector.onsets};
 }
 

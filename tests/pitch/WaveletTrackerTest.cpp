@@ -98,8 +98,8 @@ TEST(WaveletTracker, OctaveErrorsAreCorrectedOnlyWhenConfident)
 
 TEST(WaveletStrategy, TwoPiecesPerBlockWithTheirOffsets)
 {
-    PitchDetector detector;
     WaveletStrategy strategy;
+    PitchDetector detector;
     detector.mp_pitchDetectionStrategy = &strategy;
     detector.m_blockSize = 2048;
     detector.m_subBlockCount = 2;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <vector>
+
+// The benchmark's test set: one melody from C3 to C5 rendered as sines, harmonic tones and
+// through FluidSynth on several General MIDI patches, clean or with white noise.
+class BenchSignals {
+public:
+    struct Note {
+        int midi;
+        double start;
+        double duration;
+    };
+    struct Take {
+        QString name;      // e.g. "flute-n45"
+        QString source;    // "sine", "harmonic" or a patch name
+        double noiseDbfs;  // 0 for clean
+        std::vector<double> samples;
+    };
+
+    static constexpr int kRate = 44100;
+
+    static std::vector<Note> melody(unsigned seed);
+    static std::vector<double> renderSynthetic(const std::vector<Note>& notes, bool harmonic, double seconds);
+    // Empty when the SoundFont cannot be loaded.
+    static std::vector<double> renderPatch(const std::vector<Note>& notes, int program, double seconds,
+                                           const QString& soundFont);
+    static void addNoise(std::vector<double>& samples, double dbfs, unsigned seed);
+    static void normalise(std::vector<double>& samples, double peak);
+    static bool writeWav(const QString& path, const std::vector<double>& samples);
+};
