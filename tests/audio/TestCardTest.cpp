@@ -3,6 +3,7 @@
 #include "AudioFixtures.h"
 #include "audio/Audio.h"
 #include "audio/AudioBuffer.h"
+#include "audio/AudioOutput.h"
 #include "audio/AudioPlayer.h"
 #include "audio/AudioSequencer.h"
 #include "audio/AudioSequencerInputListener.h"
@@ -357,6 +358,42 @@ TEST_F(TestCard, PlayerPlaysAnExcerptAndReportsTheEnd)
     const QVector<short> played = AudioFixtures::readWavSamples(spk());
     EXPECT_NEAR(AudioFixtures::dominantFrequency(played, 44100, 300, 600), 440, 2);
     EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
+}
+
+TEST_F(TestCard, OutputQueuePlaysItsChunksPaddedToTheirDurations)
+{
+    AudioOutput queue;
+    QSignalSpy ticks(&queue, &AudioOutput::tick);
+    QSignalSpy done(&queue, &AudioOutput::playFinished);
+    ASSERT_EQ(queue.prepare(5), 0);
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 1);
+    const short head[] = {1, 2, 3, 4};
+    // 1 ms is 176 bytes: the two given frames, then 42 silent ones.
+    ASSERT_EQ(queue.addData(reinterpret_cast<const unsigned char*>(head), sizeof head, 1), 0);
+    QVector<short> body(2 * 8820);
+    for (int i = 0; i < body.size(); ++i)
+        body[i] = signature(i);
+    ASSERT_EQ(queue.addData(reinterpret_cast<const unsigned char*>(body.constData()), uint(body.size() * 2), 0), 0);
+    EXPECT_EQ(queue.start(0), 0);  // returns when the queue has played
+    EXPECT_EQ(done.count(), 1);
+    EXPECT_GE(ticks.count(), 1);
+    EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
+    EXPECT_EQ(queue.stop(), 1);  // already stopped
+    EXPECT_EQ(done.count(), 2);
+
+    int channels = 0;
+    const QVector<short> played = AudioFixtures::readWavSamples(spk(), &channels);
+    EXPECT_EQ(channels, 2);
+    int at = -1;
+    for (int i = 0; i + 4 <= played.size() && at < 0; ++i)
+        if (played[i] == 1 && played[i + 1] == 2 && played[i + 2] == 3 && played[i + 3] == 4)
+            at = i;
+    ASSERT_GE(at, 0);
+    ASSERT_GE(played.size(), at + 88 + body.size());
+    for (int i = 4; i < 88; ++i)
+        ASSERT_EQ(played[at + i], 0) << i;
+    for (int i = 0; i < body.size(); ++i)
+        ASSERT_EQ(played[at + 88 + i], body[i]) << i;
 }
 
 }  // namespace
