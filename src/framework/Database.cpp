@@ -3,7 +3,7 @@
 #include "debug/Debugging.h"
 #include "framework/DatabaseTransaction.h"
 
-#include <QSet>
+#include <QHash>
 
 #include <sqlite3.h>
 
@@ -428,51 +428,59 @@ int Database::saveAnswer(int userId, const QuestionVariant& variant, double corr
     return RC_OK;
 }
 
-int Database::getAnswers(AnswerMap& answers, int limit)
+int Database::getAnswers(AnswerMap& answers, int limit, bool withTimestamps)
 {
     BRISOLA_ASSERT(mp_db);
     if (!mp_db)
         return RC_DB_ERROR;
-    // One query for all variants (grouped here) instead of one per variant: same rows, same order.
+
+    // One pass over the table, newest first, grouped here: the same lists as one query per
+    // variant would give, without scanning the table once per variant.
+    struct Slot {
+        QList<Answer>* list = nullptr;  // null: variant left out
+        int taken = 0;
+    };
+    QHash<QByteArray, Slot> byVariant;
+    bool columnsOk = true;
+    const Query::RowVisitor visit = [&](int columnCount, char** values, char**) {
+        const int expected = withTimestamps ? 3 : 2;
+        if (columnCount != expected || !values[0] || !values[columnCount - 1]) {
+            columnsOk = false;
+            return;
+        }
+        const QByteArray flat = QByteArray::fromRawData(values[0], static_cast<int>(std::strlen(values[0])));
+        auto slot = byVariant.find(flat);
+        if (slot == byVariant.end()) {
+            Slot created;
+            const QString text = QString::fromUtf8(values[0]);
+            if (QuestionVariant::isFlattened(text)) {
+                created.list = &answers[QuestionVariant(text)];
+            } else {
+                // Not written by this program; kept in the file, left out of the statistics.
+                LOG_WARN("fmwk-db", "skipping answers of variant '%s' without '@'", values[0]);
+            }
+            slot = byVariant.insert(QByteArray(values[0]), created);
+        }
+        if (!slot->list || (limit > 0 && slot->taken >= limit))
+            return;
+        slot->taken += 1;
+        Answer answer;
+        if (withTimestamps)
+            answer.timestamp = parseTimestamp(QString::fromUtf8(values[1]));
+        const char* correctness = values[columnCount - 1];
+        answer.correctness = QByteArray::fromRawData(correctness, static_cast<int>(std::strlen(correctness))).toDouble();
+        slot->list->append(answer);
+    };
+
     Query q(this);
-    if (limit > 0) {
-        q.exec("SELECT variant, timestamp, correctness FROM (SELECT id, variant, timestamp, correctness, "
-               "ROW_NUMBER() OVER (PARTITION BY variant ORDER BY id DESC) AS rn FROM answers) "
-               "WHERE rn <= %d ORDER BY id DESC",
-               limit);
-    } else {
-        q.exec("SELECT variant, timestamp, correctness FROM answers ORDER BY id DESC");
-    }
+    if (withTimestamps)
+        q.execEach(visit, "SELECT variant, timestamp, correctness FROM answers ORDER BY id DESC");
+    else
+        q.execEach(visit, "SELECT variant, correctness FROM answers ORDER BY id DESC");
+    BRISOLA_ASSERT(columnsOk);
     if (!q.isOK()) {
         LOG_ERROR("fmwk-db", "%s: db error - %s", "getAnswers", q.getError());
         return RC_DB_ERROR;
-    }
-
-    QSet<QString> skipped;
-    QString flat, timestamp, correctness;
-    QString lastFlat;
-    QList<Answer>* list = nullptr;
-    for (unsigned long row = 0; row < q.numRows(); ++row) {
-        BRISOLA_ASSERT(q.getValue(row, "variant", flat));
-        BRISOLA_ASSERT(q.getValue(row, "timestamp", timestamp));
-        BRISOLA_ASSERT(q.getValue(row, "correctness", correctness));
-        if (!list || flat != lastFlat) {
-            if (!QuestionVariant::isFlattened(flat)) {
-                // Not written by this program; kept in the file, left out of the statistics.
-                if (!skipped.contains(flat)) {
-                    skipped.insert(flat);
-                    LOG_WARN("fmwk-db", "skipping answers of variant '%s' without '@'", flat.toUtf8().constData());
-                }
-                list = nullptr;
-                continue;
-            }
-            list = &answers[QuestionVariant(flat)];
-            lastFlat = flat;
-        }
-        Answer answer;
-        answer.timestamp = parseTimestamp(timestamp);
-        answer.correctness = correctness.toDouble();
-        list->append(answer);
     }
     return RC_OK;
 }

@@ -78,7 +78,8 @@ public:
     QString getSelectedElement(int userId);
     int saveAnswer(int userId, const QuestionVariant& variant, double correctness);
     // The newest `limit` answers of every variant (all of them when limit <= 0), newest first, all users.
-    int getAnswers(AnswerMap& answers, int limit = -1);
+    // Without timestamps the answers' times stay invalid (reading them is the costly part).
+    int getAnswers(AnswerMap& answers, int limit = -1, bool withTimestamps = true);
     int saveMark(int userId, const QString& path, double mark, int ratingDelta);
     // pattern is an SQL LIKE pattern ("%" any run, "_" any one character), passed as a value.
     int getMarks(int userId, QList<Mark>& marks, const QString& pattern, bool validOnly, int limit);

@@ -5,7 +5,6 @@
 
 #include <sqlite3.h>
 
-#include <cstdarg>
 
 namespace edufrmwk {
 
@@ -33,34 +32,58 @@ void DatabaseQuery::init()
 
 void DatabaseQuery::exec(const char* fmt, ...)
 {
+    va_list args;
+    va_start(args, fmt);
+    run(fmt, args);
+    va_end(args);
+}
+
+void DatabaseQuery::execEach(const RowVisitor& visitor, const char* fmt, ...)
+{
+    mp_visitor = &visitor;
+    va_list args;
+    va_start(args, fmt);
+    run(fmt, args);
+    va_end(args);
+    mp_visitor = nullptr;
+}
+
+void DatabaseQuery::run(const char* fmt, va_list args)
+{
     BRISOLA_ASSERT(mp_db);
     BRISOLA_ASSERT(fmt);
     init();
     if (!mp_db || !fmt || !mp_db->getDb()) {
         m_resultCode = SQLITE_MISUSE;
         mp_error = sqlite3_mprintf("%s", "no open database");
-        LOG_ERROR("fmwk-db", "db error: %s", mp_error);
+        Debugging::doLog(QsLogging::ErrorLevel, "fmwk-db", "exec", __FILE__, __LINE__, "db error: %s", mp_error);
         return;
     }
 
-    va_list args;
-    va_start(args, fmt);
     char* sql = sqlite3_vmprintf(fmt, args);
-    va_end(args);
     BRISOLA_ASSERT(sql);
     if (!sql) {
         m_resultCode = SQLITE_NOMEM;
         return;
     }
 
-    m_resultCode = sqlite3_exec(mp_db->getDb(), sql, &DatabaseQuery::processQueryResult, this, &mp_error);
+    if (mp_visitor)
+        m_resultCode = sqlite3_exec(mp_db->getDb(), sql, &DatabaseQuery::visitRow, this, &mp_error);
+    else
+        m_resultCode = sqlite3_exec(mp_db->getDb(), sql, &DatabaseQuery::processQueryResult, this, &mp_error);
     if (m_resultCode == SQLITE_OK) {
-        LOG_TRACE("fmwk-db", "%s", sql);
+        Debugging::doLog(QsLogging::TraceLevel, "fmwk-db", "exec", __FILE__, __LINE__, "%s", sql);
     } else {
-        LOG_WARN("fmwk-db", "%s", sql);
-        LOG_ERROR("fmwk-db", "db error: %s", getError());
+        Debugging::doLog(QsLogging::WarnLevel, "fmwk-db", "exec", __FILE__, __LINE__, "%s", sql);
+        Debugging::doLog(QsLogging::ErrorLevel, "fmwk-db", "exec", __FILE__, __LINE__, "db error: %s", getError());
     }
     sqlite3_free(sql);
+}
+
+int DatabaseQuery::visitRow(void* query, int columnCount, char** values, char** names)
+{
+    (*static_cast<DatabaseQuery*>(query)->mp_visitor)(columnCount, values, names);
+    return 0;
 }
 
 unsigned long DatabaseQuery::numRows() const

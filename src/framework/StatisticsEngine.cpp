@@ -53,7 +53,7 @@ void StatisticsEngine::getAverageVariantOutcomes(QMap<QString, double>& out)
     if (!db)
         return;
     Database::AnswerMap answerMap;
-    BRISOLA_ASSERT(db->getAnswers(answerMap, 20) == RC_OK);
+    BRISOLA_ASSERT(db->getAnswers(answerMap, 20, false) == RC_OK);
     for (auto it = answerMap.constBegin(); it != answerMap.constEnd(); ++it) {
         const double mean = meanCorrectness(it.value());
         const QString flat = it.key().flatten();
@@ -74,7 +74,7 @@ void StatisticsEngine::getQuestionRecommendations(QList<Recommendation>& out, in
     if (!mp_db)
         return;
     Database::AnswerMap answerMap;
-    BRISOLA_ASSERT(mp_db->getAnswers(answerMap, 20) == RC_OK);
+    BRISOLA_ASSERT(mp_db->getAnswers(answerMap, 20, false) == RC_OK);
     LOG_TRACE("stats-eng", "average outcomes: ");
 
     QList<PrioritizedQuestion> prioritized;
@@ -125,7 +125,7 @@ int StatisticsEngine::getSkillRating()
     if (!mp_db || !lmsCourse)
         return 0;
     Database::AnswerMap answerMap;
-    BRISOLA_ASSERT(mp_db->getAnswers(answerMap, 20) == RC_OK);
+    BRISOLA_ASSERT(mp_db->getAnswers(answerMap, 20, false) == RC_OK);
 
     QList<LmsQuestionActivity*> qaList;
     lmsCourse->findElementsByType<LmsQuestionActivity>(qaList);
@@ -167,7 +167,7 @@ void StatisticsEngine::getSubjectSkillRatings(QMap<QString, int>& out)
         return;
 
     Database::AnswerMap answerMap;
-    BRISOLA_ASSERT(mp_db->getAnswers(answerMap) == RC_OK);
+    BRISOLA_ASSERT(mp_db->getAnswers(answerMap, -1, false) == RC_OK);
     for (auto it = answerMap.constBegin(); it != answerMap.constEnd(); ++it) {
         LmsElement* element = lmsCourse->findElementByNormalizedPath(it.key().path);
         if (!element || element->getElementType() != LmsElement::ElementTypeActivity) {

@@ -195,6 +195,12 @@ struct CompletionCase {
     const char* after;  // every element, tree order
 };
 
+void PrintTo(const CompletionCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+
 class Completion : public ModelTest, public ::testing::WithParamInterface<CompletionCase> {};
 
 TEST_P(Completion, ClimbsAndUnlocksAsTheRulesSay)

@@ -22,6 +22,12 @@ struct NextCase {
     const char* expected;  // "" for none
 };
 
+void PrintTo(const NextCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+
 class NextActivity : public ::testing::TestWithParam<NextCase> {
 protected:
     void SetUp() override

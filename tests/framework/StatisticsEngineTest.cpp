@@ -140,6 +140,12 @@ struct ShareCase {
     const char* expected;
 };
 
+void PrintTo(const ShareCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+
 class Shares : public Statistics, public ::testing::WithParamInterface<ShareCase> {};
 
 TEST_P(Shares, AreTruncatedRaisedAndTopped)

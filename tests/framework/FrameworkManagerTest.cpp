@@ -1,0 +1,202 @@
+// The framework manager's start-up, login and recording, in a process of its own (singletons).
+// One environment starts the framework once; every case leaves it logged in as "user".
+#include "SqlPeek.h"
+#include "TestCourse.h"
+
+#include "debug/Logger.h"
+#include "framework/Database.h"
+#include "framework/FrameworkManager.h"
+#include "framework/FrameworkModel.h"
+#include "framework/StatisticsEngine.h"
+#include "framework/UserSession.h"
+#include "lms/LmsCourse.h"
+#include "lms/LmsQuestion.h"
+#include "lms/LmsQuestionActivity.h"
+#include "support/AssertRecorder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+using namespace edufrmwk;
+
+namespace {
+
+QTemporaryDir* g_home = nullptr;
+TestCourse* g_course = nullptr;
+int g_initializeResult = -1;
+
+class FrameworkEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        g_home = new QTemporaryDir();
+        qputenv("XDG_DATA_HOME", g_home->path().toUtf8());
+        g_initializeResult = FrameworkManager::getInstance()->initialize(QStringLiteral("Brisola"),
+                                                                          QStringLiteral("1.1.525"));
+        g_course = new TestCourse(QStringLiteral("g1[s1[q1 q2] s2[b1]] g2[s3[c1]]"));
+        FrameworkManager::getInstance()->loadCourse(g_course->course());
+        FrameworkManager::getInstance()->login(QStringLiteral("user"), QStringLiteral("quillfen"), nullptr);
+    }
+};
+const auto* const g_environment = ::testing::AddGlobalTestEnvironment(new FrameworkEnvironment);
+
+FrameworkManager* manager()
+{
+    return FrameworkManager::getInstance();
+}
+
+QStringList rows(const char* sql)
+{
+    return sqlRows(manager()->m_dbPath, sql);
+}
+
+class Manager : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(g_initializeResult, 0);
+        AssertRecorder::clear();
+        LogCapture::instance().clear();
+    }
+    void TearDown() override
+    {
+        if (!FrameworkModel::getInstance()->getUserSession())
+            manager()->login(QStringLiteral("user"), QStringLiteral("quillfen"), nullptr);
+    }
+    static LmsQuestionActivity* activity(const char* name)
+    {
+        return dynamic_cast<LmsQuestionActivity*>((*g_course)[QString::fromLatin1(name)]);
+    }
+};
+
+TEST_F(Manager, StartUpSetsUpDataDirectoryLogAndDatabase)
+{
+    const QString data = manager()->getDataPath();
+    EXPECT_TRUE(data.startsWith(g_home->path())) << data.toStdString();
+    EXPECT_EQ(manager()->m_dbPath, data + QStringLiteral("/Brisola.db"));
+    EXPECT_TRUE(QFile::exists(data + QStringLiteral("/Brisola.db")));
+    QFile log(data + QStringLiteral("/Brisola.log"));
+    ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(log.readAll());
+    for (const char* line : {"initializing framework...", "framework initialized", "application name: Brisola",
+                             "data location: ", "temp location: "})
+        EXPECT_TRUE(text.contains(QLatin1String(line))) << line;
+
+    EXPECT_EQ(QCoreApplication::applicationName(), QStringLiteral("Brisola"));
+    EXPECT_EQ(QCoreApplication::applicationVersion(), QStringLiteral("1.1.525"));
+    EXPECT_EQ(QDir::currentPath(), QCoreApplication::applicationDirPath());
+    EXPECT_EQ(manager()->getAppPath(), QCoreApplication::applicationDirPath());
+    EXPECT_NE(manager()->mp_database, nullptr);
+    EXPECT_NE(manager()->mp_statisticsEngine, nullptr);
+    EXPECT_EQ(manager()->mp_frameworkModel, FrameworkModel::getInstance());
+    EXPECT_EQ(FrameworkModel::getInstance()->getCourse(), g_course->course());
+    // Without options the level stays at info.
+    EXPECT_EQ(QsLogging::Logger::instance().loggingLevel(), QsLogging::InfoLevel);
+}
+
+TEST_F(Manager, LoginChecksInOrderAndChangesNothingOnFailure)
+{
+    UserSession* current = FrameworkModel::getInstance()->getUserSession();
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(manager()->login(QString(), QStringLiteral("quillfen"), nullptr), 201);
+    EXPECT_EQ(manager()->login(QStringLiteral("user"), QString(), nullptr), 201);
+    EXPECT_EQ(manager()->login(QStringLiteral("user"), QStringLiteral("quillfen"), nullptr), 203);  // open already
+    EXPECT_EQ(FrameworkModel::getInstance()->getUserSession(), current);
+
+    EXPECT_EQ(manager()->logout(), 0);
+    EXPECT_EQ(FrameworkModel::getInstance()->getUserSession(), nullptr);
+    EXPECT_EQ(FrameworkModel::getInstance()->getCurrentActivity(), nullptr);
+    EXPECT_EQ(rows("SELECT path FROM element_state WHERE user_id = 1 AND selected = 'true'"),
+              QStringList{"g1/s1/q1"});  // logging out keeps the stored place
+
+    EXPECT_EQ(manager()->login(QStringLiteral("nobody"), QStringLiteral("quillfen"), nullptr), 205);
+    EXPECT_EQ(manager()->login(QStringLiteral("user"), QStringLiteral("QUILLFEN"), nullptr), 203);
+    EXPECT_EQ(manager()->login(QStringLiteral("User"), QStringLiteral("quillfen"), nullptr), 205);
+    EXPECT_EQ(FrameworkModel::getInstance()->getUserSession(), nullptr);
+
+    UserSession* session = nullptr;
+    EXPECT_EQ(manager()->login(QStringLiteral("user"), QStringLiteral("quillfen"), &session), 0);
+    ASSERT_NE(session, nullptr);
+    EXPECT_EQ(session, FrameworkModel::getInstance()->getUserSession());
+    EXPECT_EQ(session->getUserId(), 1);
+    EXPECT_EQ(FrameworkModel::getInstance()->getCurrentActivity(), (*g_course)["q1"]);
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(Manager, AnswerRowsFollowTheQuestionsOwnTags)
+{
+    LmsQuestionActivity* q1 = activity("q1");
+    LmsQuestion tagged(q1);
+    tagged.setTagList(QStringList{"maj", "it's 50%"});
+    LmsQuestion* templ = new LmsQuestion();
+    templ->setType(QStringLiteral("Melody"));
+    templ->setTagList(QStringList{"default"});
+    q1->getTemplateMap().insert(templ);
+    LmsQuestion untagged(q1);
+    untagged.setType(QStringLiteral("Melody"));
+    ASSERT_EQ(untagged.getTagList(true), QStringList{"default"});
+
+    const QString last = rows("SELECT ifnull(max(id), 0) FROM answers").value(0);
+    EXPECT_EQ(manager()->questionAnswered(nullptr, &tagged, 0.666), 0);
+    EXPECT_EQ(manager()->questionAnswered(FrameworkModel::getInstance()->getUserSession(), &untagged, 1.0), 0);
+    const QString sql = QStringLiteral("SELECT user_id, variant, correctness FROM answers WHERE id > %1 ORDER BY id")
+                            .arg(last);
+    EXPECT_EQ(rows(qPrintable(sql)), (QStringList{"1|g1/s1/q1@maj|0.67", "1|g1/s1/q1@it's 50%|0.67",
+                                                  "1|g1/s1/q1@|1.0"}));
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(Manager, FirstFailedAnswerIsReportedAndLaterTagsStillStored)
+{
+    LmsQuestion question(activity("q2"));
+    question.setTagList(QStringList{"a", "b"});
+    ASSERT_TRUE(sqlRun(manager()->m_dbPath, "CREATE TRIGGER refuse BEFORE INSERT ON answers WHEN NEW.variant = "
+                                            "'g1/s1/q2@a' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    EXPECT_EQ(manager()->questionAnswered(nullptr, &question, 0.5), 200);
+    ASSERT_TRUE(sqlRun(manager()->m_dbPath, "DROP TRIGGER refuse"));
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"rc == RC_OK"});
+    EXPECT_EQ(rows("SELECT variant FROM answers WHERE variant LIKE 'g1/s1/q2@%'"), QStringList{"g1/s1/q2@b"});
+}
+
+TEST_F(Manager, MarksStoreAbortedAttemptsAsMinusOne)
+{
+    const QString last = rows("SELECT ifnull(max(id), 0) FROM marks").value(0);
+    EXPECT_EQ(manager()->activityCompleted(nullptr, activity("q2"), 0.8, 5, true), 0);
+    EXPECT_EQ(manager()->activityCompleted(nullptr, activity("q2"), 0.8, 5, false), 0);
+    const QString sql = QStringLiteral("SELECT user_id, path, mark, ratingDelta FROM marks WHERE id > %1 ORDER BY id")
+                            .arg(last);
+    EXPECT_EQ(rows(qPrintable(sql)), (QStringList{"1|g1/s1/q2|-1.0|5", "1|g1/s1/q2|0.8|5"}));
+}
+
+TEST_F(Manager, RecordingWithoutAQuestionIsRefused)
+{
+    EXPECT_EQ(manager()->questionAnswered(nullptr, nullptr, 1.0), 200);
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"lmsQuestion"});
+    LmsQuestion orphan;
+    EXPECT_EQ(manager()->questionAnswered(nullptr, &orphan, 1.0), 200);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("the question has no activity")));
+}
+
+TEST_F(Manager, ModuleCompletionStatsOfTheSessionUser)
+{
+    ASSERT_EQ(FrameworkModel::getInstance()->setElementState((*g_course)["b1"], ElementState::COMPLETED), 0);
+    StatisticsEngine::ModuleCompletionStats stats;
+    EXPECT_EQ(manager()->mp_statisticsEngine->getModuleCompletionStats(stats), 0);
+    EXPECT_EQ(stats.count, 10);  // the course and its nine elements
+    EXPECT_GE(stats.completionTimes.size(), 2u);  // b1 and its subject s2 at least
+    EXPECT_TRUE(std::is_sorted(stats.completionTimes.begin(), stats.completionTimes.end()));
+
+    StatisticsEngine::CourseProgressStatistics progress;
+    EXPECT_EQ(manager()->mp_statisticsEngine->getCourseProgressStatistics(QStringLiteral("user"), 0, 0, progress), 0);
+    EXPECT_EQ(progress.completions.size(), static_cast<int>(stats.completionTimes.size()));
+    EXPECT_DOUBLE_EQ(progress.completed, progress.completions.size() / 10.0);
+}
+
+}  // namespace
