@@ -110,7 +110,10 @@ void NotationEngine::kill(const char* why)
         return;
     drainStderr();
     if (mp_process->state() != QProcess::NotRunning) {
-        LOG_WARN(kChannel, "ending notation engine host (pid %lld): %s", mp_process->processId(), why);
+        if (qstrcmp(why, "stopped") == 0)
+            LOG_INFO(kChannel, "ending notation engine host (pid %lld)", mp_process->processId());
+        else
+            LOG_WARN(kChannel, "ending notation engine host (pid %lld): %s", mp_process->processId(), why);
         mp_process->kill();
         mp_process->waitForFinished(1000);
     }

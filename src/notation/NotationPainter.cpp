@@ -43,6 +43,9 @@ void NotationPainter::release()
     m_gr = 0;
     m_pageSizes.clear();
     m_svgCache.clear();
+    m_mapCache.clear();
+    m_renderers.clear();
+    m_pictures.clear();
 }
 
 bool NotationPainter::setGMNCode(const QString& code, const QString& fileNameHint)
@@ -86,21 +89,43 @@ void NotationPainter::applyLayoutReply(const QJsonObject& data)
     const QJsonObject d = data.value("duration").toObject();
     m_duration = NotationDate(d.value("num").toInt(), d.value("denom").toInt());
     m_svgCache.clear();
+    m_mapCache.clear();
+    m_renderers.clear();
+    m_pictures.clear();
+    // A load brings page 1's usual maps and picture along (one round trip for a question).
+    if (data.contains("voiceMap"))
+        m_mapCache.insert(mapKey(true, 1, 1), mapFromJson(data.value("voiceMap")));
+    if (data.contains("staffMap"))
+        m_mapCache.insert(mapKey(false, 1, 1), mapFromJson(data.value("staffMap")));
+    if (data.contains("svg"))
+        m_svgCache.insert(1, data.value("svg").toString().toUtf8());
 }
 
 bool NotationPainter::layOut()
 {
+    // The old handles are freed by the load itself (one round trip), when they are still alive.
+    NotationEngine& engine = NotationEngine::instance();
+    QJsonObject old;
+    if ((m_ar || m_gr) && m_generation == engine.generation() && engine.isRunning())
+        old = QJsonObject{{"ar", m_ar}, {"gr", m_gr}};
+    m_ar = 0;
+    m_gr = 0;
     release();
     m_valid = false;
     m_lastError.clear();
     m_lastErrorCode = NoError;
     m_errorLine = m_errorColumn = -1;
 
-    NotationEngine& engine = NotationEngine::instance();
     QJsonObject args{{"code", m_code},
                      {"settings", m_settings.toJson()},
                      {"pageFormat", m_pageFormat.toJson()},
-                     {"resize", m_resizeToMusic}};
+                     {"resize", m_resizeToMusic},
+                     {"maps", true},
+                     {"svg", true}};
+    if (m_color != QColor(Qt::black))
+        args.insert("color", QJsonArray{m_color.red(), m_color.green(), m_color.blue()});
+    if (!old.isEmpty())
+        args.insert("release", old);
     const NotationReply reply = engine.call("load", args);
     if (!reply.ok()) {
         m_lastError = reply.error;
@@ -182,6 +207,8 @@ void NotationPainter::setScoreColor(const QColor& color)
         return;
     m_color = color;
     m_svgCache.clear();
+    m_renderers.clear();
+    m_pictures.clear();
 }
 
 QSizeF NotationPainter::pageSize(int page) const
@@ -218,39 +245,62 @@ QByteArray NotationPainter::pageSvg(int page)
     return svg;
 }
 
+QSvgRenderer* NotationPainter::renderer(int page)
+{
+    auto it = m_renderers.constFind(page);
+    if (it != m_renderers.constEnd())
+        return it.value().get();
+    const QByteArray svg = pageSvg(page);
+    if (svg.isEmpty())
+        return nullptr;
+    NotationResources::registerFont();
+    auto r = std::make_shared<QSvgRenderer>(svg);
+    if (!r->isValid()) {
+        LOG_WARN(kChannel, "the engine's SVG of page %d does not render", page);
+        return nullptr;
+    }
+    r->setAspectRatioMode(Qt::KeepAspectRatio);
+    m_renderers.insert(page, r);
+    return r.get();
+}
+
 bool NotationPainter::draw(QPainter* painter, int page, const QRect& target, const QRect& clip)
 {
     if (!painter || target.isEmpty())
         return false;
-    const QByteArray svg = pageSvg(page);
-    if (svg.isEmpty())
+    // A restarted host invalidates everything cached from the old one.
+    if (!ensureCurrent())
         return false;
-    NotationResources::registerFont();
-    QSvgRenderer renderer(svg);
-    if (!renderer.isValid()) {
-        LOG_WARN(kChannel, "the engine's SVG of page %d does not render", page);
-        return false;
+    // Rendering the SVG costs milliseconds; the picture of the last target size is kept.
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const QSize pixels = (QSizeF(target.size()) * ratio).toSize();
+    auto cached = m_pictures.constFind(page);
+    if (cached == m_pictures.constEnd() || cached.value().size() != pixels) {
+        QSvgRenderer* svg = renderer(page);
+        if (!svg)
+            return false;
+        QImage picture(pixels, QImage::Format_ARGB32_Premultiplied);
+        picture.fill(Qt::transparent);
+        QPainter p(&picture);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setRenderHint(QPainter::TextAntialiasing);
+        svg->render(&p, QRectF(QPointF(0, 0), QSizeF(pixels)));
+        p.end();
+        cached = m_pictures.insert(page, picture);
     }
-    renderer.setAspectRatioMode(Qt::KeepAspectRatio);
+    const QImage& picture = cached.value();
     painter->save();
     if (!clip.isNull())
         painter->setClipRect(clip, Qt::IntersectClip);
-    renderer.render(painter, QRectF(target));
+    painter->drawImage(QRectF(target), picture);
     painter->restore();
     return true;
 }
 
-int NotationPainter::requestMap(const char* op, const char* indexName, int page, const QSizeF& size, int index,
-                                NotationMap& map)
+NotationMap NotationPainter::mapFromJson(const QJsonValue& json)
 {
-    map.clear();
-    if (!ensureCurrent())
-        return InvalidHandle;
-    QJsonObject args{{"gr", m_gr}, {"page", page}, {"w", size.width()}, {"h", size.height()}, {indexName, index}};
-    const NotationReply reply = NotationEngine::instance().call(op, args);
-    if (!reply.ok())
-        return reply.status == NotationReply::Refused ? InvalidHandle : EngineError;
-    for (const QJsonValue& v : reply.data.value("map").toArray()) {
+    NotationMap map;
+    for (const QJsonValue& v : json.toArray()) {
         const QJsonObject e = v.toObject();
         NotationMapEntry entry;
         entry.time.start = NotationDate::fromString(e.value("s").toString());
@@ -259,17 +309,52 @@ int NotationPainter::requestMap(const char* op, const char* indexName, int page,
                             QPointF(e.value("r").toDouble(), e.value("b").toDouble()));
         map.append(entry);
     }
+    return map;
+}
+
+int NotationPainter::unitMap(bool voice, int page, int index, NotationMap& map)
+{
+    map.clear();
+    if (!ensureCurrent())
+        return m_valid ? EngineError : InvalidHandle;
+    if (page < 1 || page > m_pageSizes.size()) {
+        LOG_WARN(kChannel, "no page %d for a map (%d pages)", page, int(m_pageSizes.size()));
+        return InvalidHandle;
+    }
+    const quint64 key = mapKey(voice, page, index);
+    auto it = m_mapCache.constFind(key);
+    if (it != m_mapCache.constEnd()) {
+        map = it.value();
+        return NoError;
+    }
+    QJsonObject args{{"gr", m_gr}, {"page", page}, {voice ? "voice" : "staff", index}};
+    const NotationReply reply = NotationEngine::instance().call("maps", args);
+    if (!reply.ok())
+        return reply.status == NotationReply::Refused ? InvalidHandle : EngineError;
+    map = mapFromJson(reply.data.value(voice ? "voiceMap" : "staffMap"));
+    m_mapCache.insert(key, map);
     return NoError;
+}
+
+static int scaledMap(int rc, const QSizeF& page, const QSizeF& size, NotationMap& map)
+{
+    if (rc != NotationPainter::NoError || page.isEmpty())
+        return rc;
+    const qreal sx = size.width() / page.width();
+    const qreal sy = size.height() / page.height();
+    for (NotationMapEntry& e : map)
+        e.rect = QRectF(e.rect.left() * sx, e.rect.top() * sy, e.rect.width() * sx, e.rect.height() * sy);
+    return rc;
 }
 
 int NotationPainter::voiceMap(int page, const QSizeF& size, int voice, NotationMap& map)
 {
-    return requestMap("voiceMap", "voice", page, size, voice, map);
+    return scaledMap(unitMap(true, page, voice, map), pageSize(page), size, map);
 }
 
 int NotationPainter::staffMap(int page, const QSizeF& size, int staff, NotationMap& map)
 {
-    return requestMap("staffMap", "staff", page, size, staff, map);
+    return scaledMap(unitMap(false, page, staff, map), pageSize(page), size, map);
 }
 
 QList<GmnEvent> NotationPainter::firstVoiceEvents()

@@ -8,11 +8,14 @@
 
 #include <QColor>
 #include <QHash>
+#include <QImage>
 #include <QJsonObject>
 #include <QList>
 #include <QRect>
 #include <QSizeF>
 #include <QString>
+
+#include <memory>
 
 class QPainter;
 
@@ -75,8 +78,11 @@ private:
     bool ensureCurrent();   // re-create handles lost with a restarted host
     void release();
     void applyLayoutReply(const QJsonObject& data);
-    int requestMap(const char* op, const char* indexName, int page, const QSizeF& size, int index,
-                   NotationMap& map);
+    // Maps are kept in page units and scaled to the size asked for (they are linear in it).
+    int unitMap(bool voice, int page, int index, NotationMap& map);
+    static NotationMap mapFromJson(const QJsonValue& json);
+    static quint64 mapKey(bool voice, int page, int index) { return (quint64(voice) << 62) | (quint64(page) << 31) | quint64(index); }
+    class QSvgRenderer* renderer(int page);
 
     QString m_code;
     QString m_fileName;
@@ -97,4 +103,8 @@ private:
     QList<QSizeF> m_pageSizes;  // engine units, page 1 first
     NotationDate m_duration;
     QHash<int, QByteArray> m_svgCache;
+    QHash<quint64, NotationMap> m_mapCache;
+    QHash<int, std::shared_ptr<class QSvgRenderer>> m_renderers;
+    // The last picture drawn of each page, reused while the target size stays the same.
+    QHash<int, QImage> m_pictures;
 };

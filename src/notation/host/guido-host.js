@@ -65,6 +65,9 @@ factory({ print: toStderr, printErr: toStderr }).then((m) => {
     }
     function describe(gr, resize) {
         if (resize) engine.resizePageToMusic(gr);
+        for (const entry of grs.values()) {
+            if (entry.gr === gr) entry.dirty = false;
+        }
         const count = engine.getPageCount(gr);
         const pages = [];
         for (let p = 1; p <= count; ++p) {
@@ -87,7 +90,7 @@ factory({ print: toStderr, printErr: toStderr }).then((m) => {
         ars.set(id, ar);
         return id;
     }
-    // Remembers how a layout was made, so that its SVG can be made from a twin (see pageSvg).
+    // Remembers how a layout was made, so that it can be made again (see restore).
     function layoutRecipe(arId, req) {
         return {
             ar: arId,
@@ -102,37 +105,48 @@ factory({ print: toStderr, printErr: toStderr }).then((m) => {
         const gr = engine.ar2grSettings(needAR(arId), recipe.settings);
         if (!gr) throw new Error('layout failed');
         const id = nextId++;
-        grs.set(id, Object.assign({ gr: gr }, recipe));
-        return Object.assign({ gr: id }, describe(gr, recipe.resize));
+        const entry = Object.assign({ gr: gr, dirty: false }, recipe);
+        grs.set(id, entry);
+        const result = describe(gr, recipe.resize);
+        entry.pages = result.pages;
+        return Object.assign({ gr: id }, result);
+    }
+    // The SVG export also resizes the page it draws to the music, which changes the maps of that
+    // layout; a layout that was exported is laid out again before its maps are read.
+    function restore(entry) {
+        if (!entry.dirty) return;
+        engine.setDefaultPageFormat(entry.pageFormat);
+        engine.updateGRSettings(entry.gr, entry.settings);
+        if (entry.resize) engine.resizePageToMusic(entry.gr);
+        entry.dirty = false;
     }
     // The engine's SVG is cut to the music; its view box is set back to the whole page here, so that
     // drawing a page and the maps of that page share one coordinate system. A colour replaces black.
-    // The export also resizes the page it draws to the music, which would change the maps of that
-    // layout; it therefore draws a twin laid out the same way, and the layout itself stays as it was.
     function pageSvg(id, page, color) {
         const entry = grs.get(id);
-        const gr = entry.gr;
-        engine.setDefaultPageFormat(entry.pageFormat);
-        const twin = engine.ar2grSettings(needAR(entry.ar), entry.settings);
-        if (!twin) throw new Error('layout failed');
-        if (entry.resize) engine.resizePageToMusic(twin);
-        let svg;
-        try {
-            svg = engine.gr2SVG(twin, page, false, 0);
-        } finally {
-            engine.freeGR(twin);
-        }
+        let svg = engine.gr2SVG(entry.gr, page, false, 0);
+        entry.dirty = true;
         const scale = /transform="scale\(([0-9.eE+-]+)/.exec(svg);
-        if (scale) {
-            const f = engine.getPageFormat(gr, page);
+        const size = entry.pages[page - 1];
+        if (scale && size) {
             const s = parseFloat(scale[1]);
-            svg = svg.replace(/viewBox="[^"]*"/, 'viewBox="0 0 ' + (f.width * s) + ' ' + (f.height * s) + '"');
+            svg = svg.replace(/viewBox="[^"]*"/, 'viewBox="0 0 ' + (size.w * s) + ' ' + (size.h * s) + '"');
         }
         if (Array.isArray(color) && color.length === 3) {
             const hex = '#' + color.map((c) => (Math.max(0, Math.min(255, c | 0)) + 256).toString(16).slice(1)).join('');
             svg = svg.split('#000000').join(hex);
         }
         return svg;
+    }
+    // Maps in page units (a client scales them to any size); they are linear in the page size.
+    function maps(id, page, voice, staff) {
+        const entry = grs.get(id);
+        restore(entry);
+        const size = entry.pages[page - 1];
+        const out = {};
+        if (voice) out.voiceMap = mapOf(scoreMap.getVoiceMap(entry.gr, page, size.w, size.h, voice));
+        if (staff) out.staffMap = mapOf(scoreMap.getStaffMap(entry.gr, page, size.w, size.h, staff));
+        return out;
     }
     function mapOf(json) {
         return JSON.parse(json).map((e) => ({
@@ -141,14 +155,27 @@ factory({ print: toStderr, printErr: toStderr }).then((m) => {
         }));
     }
 
+    function release(handles) {
+        if (handles.gr !== undefined && grs.has(handles.gr)) { engine.freeGR(grs.get(handles.gr).gr); grs.delete(handles.gr); }
+        if (handles.ar !== undefined && ars.has(handles.ar)) { engine.freeAR(ars.get(handles.ar)); ars.delete(handles.ar); }
+    }
+
     const ops = {
         parse: (req) => ({ ar: parse(req.code) }),
         layout: (req) => layout(req.ar, req),
         // parse and layout in one round trip (the common case)
+        // with "maps": page 1's voice 1 and staff 1 maps; with "svg": page 1's SVG
+        // "release": {"ar", "gr"} frees a client's previous handles first, saving it a round trip
         load: (req) => {
+            if (req.release) release(req.release);
             const ar = parse(req.code);
             try {
-                return Object.assign({ ar: ar }, layout(ar, req));
+                const result = Object.assign({ ar: ar }, layout(ar, req));
+                if (result.pages.length > 0) {
+                    if (req.maps) Object.assign(result, maps(result.gr, 1, 1, 1));
+                    if (req.svg) result.svg = pageSvg(result.gr, 1, req.color);
+                }
+                return result;
             } catch (e) {
                 engine.freeAR(ars.get(ar));
                 ars.delete(ar);
@@ -159,27 +186,26 @@ factory({ print: toStderr, printErr: toStderr }).then((m) => {
             const gr = needGR(req.gr);
             applyPageFormat(req);
             Object.assign(grs.get(req.gr), layoutRecipe(grs.get(req.gr).ar, req));
+            grs.get(req.gr).dirty = false;
             const rc = engine.updateGRSettings(gr, layoutSettings(req));
             if (rc !== 0 && rc !== m.GuidoErrCode.guidoNoErr) throw new Error('relayout failed (' + rc + ')');
-            return describe(gr, !!req.resize);
+            const result = describe(gr, !!req.resize);
+            grs.get(req.gr).pages = result.pages;
+            return result;
         },
         svg: (req) => {
             const gr = needGR(req.gr);
             const page = needPage(gr, req.page);
             return { svg: pageSvg(req.gr, page, req.color) };
         },
-        voiceMap: (req) => {
-            const gr = needGR(req.gr);
-            return { map: mapOf(scoreMap.getVoiceMap(gr, needPage(gr, req.page), req.w, req.h, req.voice || 1)) };
+        // maps of a page in page units: {"voice": n} and/or {"staff": n}
+        maps: (req) => maps(req.gr, needPage(needGR(req.gr), req.page), req.voice, req.staff),
+        duration: (req) => {
+            const d = engine.duration(needGR(req.gr));
+            return { duration: { num: d.num, denom: d.denom } };
         },
-        staffMap: (req) => {
-            const gr = needGR(req.gr);
-            return { map: mapOf(scoreMap.getStaffMap(gr, needPage(gr, req.page), req.w, req.h, req.staff || 1)) };
-        },
-        duration: (req) => describe(needGR(req.gr), false),
         free: (req) => {
-            if (req.gr !== undefined && grs.has(req.gr)) { engine.freeGR(grs.get(req.gr).gr); grs.delete(req.gr); }
-            if (req.ar !== undefined && ars.has(req.ar)) { engine.freeAR(ars.get(req.ar)); ars.delete(req.ar); }
+            release(req);
             return {};
         },
         handles: () => ({ ar: ars.size, gr: grs.size }),
