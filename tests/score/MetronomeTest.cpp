@@ -108,3 +108,15 @@ TEST(Metronome, TalkingBeyondSixIsSilentWithOneWarning)
     EXPECT_EQ(AssertRecorder::expressions(), QStringList({"0"}));
     EXPECT_EQ(sequencer.outputRegions().size(), 12);
 }
+
+TEST(Metronome, RunOfBeatsNeedsItsCounts)
+{
+    // nothing sets the counts, so a run reports them and lays nothing
+    Metronome metronome;
+    AudioSequencer sequencer(44100, 2);
+    AssertRecorder::clear();
+    metronome.sequence(sequencer, 0.0);
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList({"m_beatCount > 0", "m_tempo > 0", "m_beatsPerBar > 0"}));
+    EXPECT_TRUE(sequencer.outputRegions().isEmpty());
+    EXPECT_DOUBLE_EQ(sequencer.duration(), 0.0);
+}

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 #include <cmath>
 
@@ -255,4 +256,25 @@ TEST_F(SequenceTest, TemporaryMidiFilesAreRemovedByDefault)
     AudioSequencer sequencer(44100, 2);
     score.sequence(sequencer, 0.0);
     EXPECT_EQ(QDir(QDir::tempPath()).entryList({"ruvex_zq_score.*.midi"}).size(), before);
+}
+
+TEST_F(SequenceTest, NoTemporaryFileIsAFailedRender)
+{
+    Score score;
+    ASSERT_TRUE(score.setGMNCode("[ \\countingOverlay c d ]"));
+    const QByteArray saved = qgetenv("TMPDIR");
+    // a plain file as the temporary directory: nothing can be created below it
+    QTemporaryFile notADirectory;
+    ASSERT_TRUE(notADirectory.open());
+    qputenv("TMPDIR", QFile::encodeName(notADirectory.fileName()));
+    AudioSequencer sequencer(44100, 2);
+    AssertRecorder::clear();
+    LogCapture::instance().clear();
+    score.sequence(sequencer, 0.5);
+    qputenv("TMPDIR", saved);
+    EXPECT_TRUE(AssertRecorder::expressions().contains("midiFile.open()"));
+    EXPECT_TRUE(LogCapture::instance().contains("failed to render midi file"));
+    EXPECT_TRUE(sequencer.outputRegions().isEmpty());  // neither the score nor its syllables
+    EXPECT_EQ(markersOf(sequencer).size(), 3);
+    EXPECT_NEAR(score.playbackOffset(), 0.5, 1e-9);
 }
