@@ -194,6 +194,44 @@ TEST_F(DatabaseRecords, AnswersReadBackNewestFirstWithinTheLimitForAllUsers)
     EXPECT_EQ(all[v].size(), 60);
 }
 
+TEST_F(DatabaseRecords, InterleavedAnswersAreGroupedPerVariantWithinTheLimit)
+{
+    // Three variants answered in turn, ten rounds: each list holds its own newest three.
+    const QList<QuestionVariant> variants = {{"g/s/a", "x"}, {"g/s/b", ""}, {"g/s/a", "y"}};
+    for (int round = 0; round < 10; ++round) {
+        for (int v = 0; v < variants.size(); ++v)
+            ASSERT_EQ(m_db.saveAnswer(1, variants[v], round / 10.0 + v / 100.0), 0);
+    }
+    Database::AnswerMap answers;
+    ASSERT_EQ(m_db.getAnswers(answers, 3, false), 0);
+    ASSERT_EQ(answers.keys(), (QList<QuestionVariant>{variants[0], variants[2], variants[1]}));
+    for (int v = 0; v < variants.size(); ++v) {
+        const QList<Database::Answer>& list = answers[variants[v]];
+        ASSERT_EQ(list.size(), 3);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_DOUBLE_EQ(list[i].correctness, (9 - i) / 10.0 + v / 100.0);
+            EXPECT_FALSE(list[i].timestamp.isValid());  // not asked for
+        }
+    }
+}
+
+TEST_F(DatabaseRecords, VariantsCompareByPathThenTag)
+{
+    // Concatenated, both would read "a/bc"; they are different variants.
+    const QuestionVariant first("a/b", "c");
+    const QuestionVariant second("a/bc", "");
+    EXPECT_TRUE(first < second);
+    EXPECT_FALSE(second < first);
+    ASSERT_EQ(m_db.saveAnswer(1, first, 1.0), 0);
+    ASSERT_EQ(m_db.saveAnswer(1, second, 0.0), 0);
+    Database::AnswerMap answers;
+    ASSERT_EQ(m_db.getAnswers(answers), 0);
+    ASSERT_EQ(answers.size(), 2);
+    EXPECT_DOUBLE_EQ(answers[first].value(0).correctness, 1.0);
+    EXPECT_DOUBLE_EQ(answers[second].value(0).correctness, 0.0);
+    EXPECT_EQ(QuestionVariant(QStringLiteral("p@t@u")).tag, QStringLiteral("t@u"));
+}
+
 TEST_F(DatabaseRecords, AwkwardTagsAndPathsRoundTrip)
 {
     // Quotes, percent signs, underscores and "@" inside the tag: split at the first "@".
