@@ -22,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 #include <atomic>
 #include <cstdlib>
@@ -246,6 +247,27 @@ TEST_F(TestCard, PlayWhilePlayingStopsTheRunningStreamFirst)
     EXPECT_FALSE(seq.isPlaying());
     EXPECT_EQ(finished.count(), 3);
     EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
+}
+
+TEST_F(TestCard, CompletedStreamIsClosedOnceWhoeverGetsThereFirst)
+{
+    for (int variant = 0; variant < 2; ++variant) {
+        AudioSequencer seq(44100, 2);
+        seq.addSilence(0.05, 0.0, true);
+        seq.prepare();
+        QSignalSpy finished(&seq, &AudioSequencer::finished);
+        ASSERT_EQ(seq.play(), 0);
+        QThread::msleep(500);  // the stream completes; no event loop has run yet
+        EXPECT_EQ(Audio::activeAudioHandleCount(), 1);
+        if (variant == 0)
+            EXPECT_EQ(seq.stop(false), 0);  // the control thread closes it before the queued finish
+        else
+            EXPECT_EQ(seq.prepare(), 0);    // so does the next prepare
+        EXPECT_FALSE(seq.isPlaying());
+        EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
+        QTest::qWait(100);
+        EXPECT_EQ(finished.count(), 1) << "variant " << variant;
+    }
 }
 
 TEST_F(TestCard, TerminateTellsSequencersAndMicrophonesTheirStreamsAreGone)

@@ -63,6 +63,7 @@ int WavWriter::open(const QString& path, const WavDesc& desc)
     std::copy_n("data", 4, header + 36);
     putU32(header + 40, 0);
     std::fwrite(header, 1, sizeof header, mp_file);
+    std::fflush(mp_file);  // readable from the start, like every later write
     m_riffSizePos = 4;
     m_dataSizePos = 40;
     return 0;
