@@ -31,7 +31,7 @@ PitchDetector::PitchDetector()
 
 PitchDetector::~PitchDetector()
 {
-    LOG_TRACE("pitch", "%s", "");
+    LOG_ENTRY("pitch");
     mp_thread->destroy();
     mp_thread->wait();
     mp_thread->queuedCount(); // takes the worker's lock once more: its last writes are visible
@@ -57,7 +57,7 @@ void PitchDetector::resetLocked()
 
 void PitchDetector::reset()
 {
-    LOG_TRACE("pitch", "%s", "");
+    LOG_ENTRY("pitch");
     // Dropped before and after taking the processing lock: the worker then stops after the block
     // in hand, and nothing queued meanwhile survives.
     mp_thread->dropQueued();
@@ -68,7 +68,7 @@ void PitchDetector::reset()
 
 void PitchDetector::start()
 {
-    LOG_TRACE("pitch", "%s", "");
+    LOG_ENTRY("pitch");
     mp_thread->dropQueued();
     std::lock_guard<std::mutex> processing(mp_thread->processingMutex());
     mp_thread->dropQueued();
@@ -76,8 +76,9 @@ void PitchDetector::start()
     for (PitchDetectionHeuristic* heuristic : m_heuristics)
         heuristic->prepare();
     mp_thread->primeFreeBlocks(kSpareBlocks, static_cast<int>(qMax(1u, m_blockSize)));
-    if (m_subBlockCount == 0)
-        LOG_ERROR("pitch", "sub-block count is 0; one pitch result per block is used");
+    if (pieceCount() != m_subBlockCount)
+        LOG_ERROR("pitch", "sub-block count %u does not fit a block of %u samples; one pitch result per block is used",
+                  m_subBlockCount, m_blockSize);
 }
 
 void PitchDetector::stop()
@@ -148,7 +149,9 @@ void PitchDetector::process(QVector<double>& block)
 
 unsigned int PitchDetector::pieceCount() const
 {
-    return m_subBlockCount > 0 ? m_subBlockCount : 1;
+    // 0, or a "negative" count wrapped to a huge one, would divide by zero or never end.
+    const unsigned int blockSize = qMax(1u, m_blockSize);
+    return (m_subBlockCount == 0 || m_subBlockCount > blockSize) ? 1 : m_subBlockCount;
 }
 
 void PitchDetector::submitPitch(double frequency)

@@ -51,6 +51,8 @@ public:
     void addSample(double sample);
 
     OnsetDetectionStrategy* getOnsetDetectionStrategy() const { return mp_onsetDetectionStrategy; }
+    // Pitch results per block actually used: m_subBlockCount, or 1 when it does not fit a block.
+    unsigned int pieceCount() const;
 
     // Worker side.
     void process(QVector<double>& block);
@@ -77,7 +79,6 @@ public:
 
 private:
     void resetLocked();
-    unsigned int pieceCount() const;
 
     // Set by reset(); the feeding thread empties its block before the next sample.
     std::atomic<bool> m_discardCurrent;

@@ -22,7 +22,7 @@ void WaveletStrategy::reset()
 
 void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
 {
-    const int pieces = detector->m_subBlockCount > 0 ? static_cast<int>(detector->m_subBlockCount) : 1;
+    const int pieces = static_cast<int>(detector->pieceCount());
     // One sample more than an even split; the last piece is the shorter.
     const int length = static_cast<int>(detector->m_blockSize) / pieces + 1;
     const int size = block.size();

@@ -127,6 +127,9 @@ TEST(WaveletStrategy, TwoPiecesPerBlockWithTheirOffsets)
     detector.m_subBlockCount = 0;
     detector.process(shortBlock);
     EXPECT_EQ(detector.m_notes.size(), 3);
+    detector.m_subBlockCount = static_cast<unsigned int>(-2); // a negative count from a settings row
+    detector.process(shortBlock);
+    EXPECT_EQ(detector.m_notes.size(), 4);
 }
 
 } // namespace
