@@ -101,3 +101,12 @@ TEST_F(ScoreTest, EmptyAndInvalidCodesLeaveNoNotes)
     EXPECT_EQ(score.countingSyllableAtIndex(0), QString("?"));
     EXPECT_EQ(score.solfegeSyllableAtIndex(0), QString("?"));
 }
+
+TEST_F(ScoreTest, NotesTheEngineSplitsSoundOnce)
+{
+    Score score;
+    // the half note crosses the bar line: the engine draws it as two tied quarters
+    ASSERT_TRUE(score.setGMNCode("[ \\meter<\"2/4\"> c/4 d/2 e/4 ]"));
+    EXPECT_EQ(pitchesOf(score), QList<int>({0, 2, 12, 4}));
+    expectTimes(score, {0.0, 0.6, 1.2, 1.8}, 2.4);
+}
