@@ -168,8 +168,12 @@ void StatisticsEngine::getSubjectSkillRatings(QMap<QString, int>& out)
 
     Database::AnswerMap answerMap;
     BRISOLA_ASSERT(mp_db->getAnswers(answerMap, -1, false) == RC_OK);
+    QHash<QString, LmsElement*> elementByPath;  // the tags of one activity share its lookup
     for (auto it = answerMap.constBegin(); it != answerMap.constEnd(); ++it) {
-        LmsElement* element = lmsCourse->findElementByNormalizedPath(it.key().path);
+        auto cached = elementByPath.constFind(it.key().path);
+        if (cached == elementByPath.constEnd())
+            cached = elementByPath.insert(it.key().path, lmsCourse->findElementByNormalizedPath(it.key().path));
+        LmsElement* element = cached.value();
         if (!element || element->getElementType() != LmsElement::ElementTypeActivity) {
             // Answers of content that is gone (or moved) stay stored but count nowhere.
             LOG_WARN("stats-eng", "skipping answers of %s: no such activity in the course",
