@@ -83,7 +83,7 @@ protected:
 
 // ---- first login -----------------------------------------------------------------------------
 
-TEST_F(ModelTest, FirstLoginLeavesExactlyTheSpecifiedRows)
+TEST_F(ModelTest, FirstLoginLeavesExactlyTheExpectedRows)
 {
     login(QStringLiteral("g1[s1[a1 a2] s2[b1] e[] x1] g2[s3[c1]]"));
     EXPECT_EQ(m_course->states(), QStringLiteral("g1=U s1=U a1=U a2=L s2=U b1=U e=L x1=L g2=L s3=L c1=L"));

@@ -193,7 +193,7 @@ TEST_F(Statistics, AnswerLimitIsTwentyForAllButSubjectRatings)
     EXPECT_DOUBLE_EQ(avg["g/s/q1@"], 0.95);
 }
 
-TEST_F(Statistics, SubjectRatingOfTheWorkedSpecExample)
+TEST_F(Statistics, SubjectRatingOfTwoActivitiesTruncatesAtEachStep)
 {
     useCourse("g[s[q1 q2]]");
     answer("g/s/q1", "", {0.8});
@@ -204,7 +204,7 @@ TEST_F(Statistics, SubjectRatingOfTheWorkedSpecExample)
     EXPECT_EQ(out.value("s"), 1125);
 }
 
-TEST_F(Statistics, OverallRatingOfTheWorkedSpecExample)
+TEST_F(Statistics, OverallRatingOfTwoActivities)
 {
     useCourse("g[s[q1 q2]]");
     answer("g/s/q1", "", {0.75});
