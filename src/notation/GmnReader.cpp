@@ -1,6 +1,8 @@
 #include "notation/GmnReader.h"
 
 #include <QHash>
+
+#include <algorithm>
 #include <QRegularExpression>
 
 namespace {
@@ -56,7 +58,7 @@ QList<NotationDate> displayablePieces(NotationDate d)
 
 class Parser {
 public:
-    explicit Parser(const QString& code) : m_code(code) {}
+    Parser(const QString& code, bool cut) : m_code(code), m_cut(cut) {}
 
     GmnReader::Result run()
     {
@@ -425,7 +427,7 @@ private:
         NotationDate t = m_time;
         NotationDate measureStart = m_measureStart;
         QList<NotationDate> barPieces;
-        if (m_measureLength > NotationDate(0, 1)) {
+        if (m_cut && m_measureLength > NotationDate(0, 1)) {
             while (measureStart + m_measureLength <= t)
                 measureStart += m_measureLength;
             NotationDate left = length;
@@ -442,8 +444,12 @@ private:
             barPieces.append(length);
         }
         QList<NotationDate> pieces;
-        for (const NotationDate& p : barPieces)
-            pieces.append(displayablePieces(p));
+        for (const NotationDate& p : barPieces) {
+            if (m_cut)
+                pieces.append(displayablePieces(p));
+            else
+                pieces.append(p);
+        }
 
         int tie = activeTie();
         if (pieces.size() > 1 && tie == 0 && ev.kind == GmnEvent::Note)
@@ -468,6 +474,7 @@ private:
     void advance(const NotationDate& length) { m_time += length; }
 
     const QString& m_code;
+    const bool m_cut;
     int m_pos = 0;
     QString m_error;
     int m_errorPos = -1;
@@ -492,7 +499,74 @@ private:
 
 GmnReader::Result GmnReader::read(const QString& code)
 {
-    return Parser(code).run();
+    return Parser(code, true).run();
+}
+
+GmnReader::Result GmnReader::readWritten(const QString& code)
+{
+    return Parser(code, false).run();
+}
+
+bool GmnReader::cutLikeMap(const QList<GmnEvent>& written, const NotationMap& map, const QList<GmnEvent>& cut,
+                           QList<GmnEvent>& out)
+{
+    out.clear();
+    int nextTie = 0;
+    for (const GmnEvent& e : written)
+        nextTie = std::max(nextTie, e.tieRange);
+    for (const GmnEvent& e : cut)
+        nextTie = std::max(nextTie, e.tieRange);
+
+    int j = 0;
+    NotationDate mappedEnd(0, 1);
+    for (const GmnEvent& w : written) {
+        if (w.kind == GmnEvent::Empty) {
+            out.append(w);
+            continue;
+        }
+        if (j >= map.size()) {
+            // Past the end of the map (later pages): the reader's own cutting goes on from here.
+            for (const GmnEvent& c : cut) {
+                if (c.kind != GmnEvent::Empty && c.start >= mappedEnd && c.sourceOffset >= w.sourceOffset)
+                    out.append(c);
+            }
+            return true;
+        }
+        // The consecutive entries that together cover the written event.
+        int k = j;
+        NotationDate at = w.start;
+        while (k < map.size() && map[k].time.start == at && map[k].time.end <= w.end) {
+            at = map[k].time.end;
+            ++k;
+            if (at == w.end)
+                break;
+        }
+        if (k == j || at != w.end || (w.chord >= 0 && k - j != 1)) {
+            out.clear();
+            return false;
+        }
+        const bool cutUp = k - j > 1;
+        const int tie = w.tieRange != 0 ? w.tieRange : (cutUp && w.isNote() ? ++nextTie : 0);
+        for (int i = j; i < k; ++i) {
+            GmnEvent piece = w;
+            piece.start = map[i].time.start;
+            piece.end = map[i].time.end;
+            piece.duration = piece.end - piece.start;
+            piece.split = i > j;
+            if (w.isNote()) {
+                piece.tieRange = tie;
+                piece.tieStart = i == j && (w.tieStart || (tie != 0 && w.tieRange == 0));
+            }
+            out.append(piece);
+        }
+        mappedEnd = at;
+        j = k;
+    }
+    if (j != map.size()) {
+        out.clear();
+        return false;
+    }
+    return true;
 }
 
 QList<GmnEvent> GmnReader::mappedEvents(const QList<GmnEvent>& events)

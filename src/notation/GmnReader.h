@@ -1,6 +1,7 @@
 #pragma once
 
 #include "notation/GmnEvent.h"
+#include "notation/NotationMapEntry.h"
 
 #include <QList>
 #include <QString>
@@ -19,6 +20,14 @@ public:
     };
 
     static Result read(const QString& code);
+    // The events as written: no note is cut at bar lines or into drawable values.
+    static Result readWritten(const QString& code);
+
+    // Cuts written events exactly as the engine's voice map shows them (for values whose cutting
+    // the reader does not know). False when the map does not fit the written events; then out is
+    // left empty. A map that ends early (page 1 only) keeps the rest of cut as they are.
+    static bool cutLikeMap(const QList<GmnEvent>& written, const NotationMap& map, const QList<GmnEvent>& cut,
+                           QList<GmnEvent>& out);
 
     // The events that the engine's voice map lists, in its order (empty events have no entry).
     static QList<GmnEvent> mappedEvents(const QList<GmnEvent>& events);

@@ -50,7 +50,18 @@ bool NotationEngine::start()
         return true;
     if (mp_process)
         kill("host not running");
+    if (m_failedStartAtMs >= 0 && nowMs() - m_failedStartAtMs < m_retryDelayMs)
+        return false;  // a start just failed: fail fast rather than block the caller again
+    if (!startHost()) {
+        m_failedStartAtMs = nowMs();
+        return false;
+    }
+    m_failedStartAtMs = -1;
+    return true;
+}
 
+bool NotationEngine::startHost()
+{
     const QString dir = m_engineDirOverride.isEmpty() ? NotationResources::engineDirectory() : m_engineDirOverride;
     const QString script = dir + "/" + NotationResources::hostScriptName();
     if (dir.isEmpty() || !QFile::exists(script)) {
@@ -102,6 +113,7 @@ void NotationEngine::stop()
 {
     if (mp_process)
         kill("stopped");
+    m_failedStartAtMs = -1;  // an explicit stop or start begins afresh
 }
 
 void NotationEngine::kill(const char* why)

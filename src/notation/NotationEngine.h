@@ -35,8 +35,14 @@ public:
     void setRequestTimeout(int ms) { m_requestTimeoutMs = ms; }
     int requestTimeout() const { return m_requestTimeoutMs; }
     void setStartTimeout(int ms) { m_startTimeoutMs = ms; }
+    // After a failed start, requests fail at once for this long instead of waiting on another start.
+    void setRetryDelay(int ms) { m_retryDelayMs = ms; }
     // Overrides the engine directory (tests); empty means NotationResources::engineDirectory().
-    void setEngineDirectory(const QString& dir) { m_engineDirOverride = dir; }
+    void setEngineDirectory(const QString& dir)
+    {
+        m_engineDirOverride = dir;
+        m_failedStartAtMs = -1;
+    }
 
     // Learnt from the host when it starts (defaults before that).
     QString version() const { return m_version; }
@@ -50,6 +56,7 @@ private:
     NotationEngine(const NotationEngine&) = delete;
     NotationEngine& operator=(const NotationEngine&) = delete;
 
+    bool startHost();
     // Reads one protocol line within the time left; false on time-out or death.
     bool readLine(QByteArray& line, qint64 deadlineMs);
     void drainStderr();
@@ -61,7 +68,9 @@ private:
     quint64 m_generation = 0;
     qint64 m_nextRequestId = 1;
     int m_requestTimeoutMs = 3000;
-    int m_startTimeoutMs = 10000;
+    int m_startTimeoutMs = 5000;
+    int m_retryDelayMs = 2000;
+    qint64 m_failedStartAtMs = -1;
     int m_lastStartMs = -1;
     QString m_engineDirOverride;
     QString m_version;

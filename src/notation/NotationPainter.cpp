@@ -375,8 +375,17 @@ QList<GmnEvent> NotationPainter::firstVoiceEvents()
     bool same = mapped.size() >= map.size();
     for (int i = 0; same && i < map.size(); ++i)
         same = mapped[i].start == map[i].time.start && mapped[i].end == map[i].time.end;
-    if (!same)
-        LOG_WARN(kChannel, "GMN reader and engine disagree on event times (%d read, %d mapped): %s",
-                 int(mapped.size()), int(map.size()), qPrintable(m_code));
+    if (same)
+        return voice.events;
+
+    // The engine cut some value in a way the reader does not know: take its cuts from the map.
+    QList<GmnEvent> cut;
+    const GmnReader::Result written = GmnReader::readWritten(m_code);
+    if (written.ok && GmnReader::cutLikeMap(written.events, map, voice.events, cut)) {
+        LOG_INFO(kChannel, "GMN reader's cuts taken from the engine's voice map: %s", qPrintable(m_code));
+        return cut;
+    }
+    LOG_WARN(kChannel, "GMN reader and engine disagree on event times (%d read, %d mapped): %s",
+             int(mapped.size()), int(map.size()), qPrintable(m_code));
     return voice.events;
 }

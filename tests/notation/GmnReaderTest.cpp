@@ -117,6 +117,34 @@ TEST(GmnReaderTest, NotesAreCutAtBarLinesAndIntoDrawableValues)
     EXPECT_EQ(times(readOk("[ c*5/8 d*3/5 e*7/16 ]").events), "0/1-1/2 1/2-5/8 5/8-41/40 41/40-49/40 49/40-133/80");
 }
 
+TEST(GmnReaderTest, WrittenEventsAreCutAsAMapShowsThem)
+{
+    const auto written = GmnReader::readWritten("[ c/12 d*5/6 empty/4 e ]");
+    ASSERT_TRUE(written.ok);
+    EXPECT_EQ(times(written.events), "0/1-1/12 1/12-11/12 11/12-7/6 7/6-17/12");
+    auto entry = [](long long a, long long b, long long c, long long d) {
+        NotationMapEntry e;
+        e.time.start = NotationDate(a, b);
+        e.time.end = NotationDate(c, d);
+        return e;
+    };
+    // As the engine draws it: d as a third and a half; the empty event has no entry.
+    NotationMap map{entry(0, 1, 1, 12), entry(1, 12, 5, 12), entry(5, 12, 11, 12), entry(7, 6, 17, 12)};
+    QList<GmnEvent> out;
+    ASSERT_TRUE(GmnReader::cutLikeMap(written.events, map, GmnReader::read("[ c/12 d*5/6 empty/4 e ]").events, out));
+    EXPECT_EQ(times(out), "0/1-1/12 1/12-5/12 5/12-11/12 11/12-7/6 7/6-17/12");
+    EXPECT_FALSE(out[1].split);
+    EXPECT_TRUE(out[2].split);
+    EXPECT_EQ(out[1].tieRange, out[2].tieRange);
+    EXPECT_NE(out[1].tieRange, 0);
+    EXPECT_TRUE(out[1].tieStart);
+    EXPECT_EQ(out[3].kind, GmnEvent::Empty);
+    // A map that does not fit the written events is refused.
+    NotationMap wrong{entry(0, 1, 1, 12), entry(1, 12, 1, 2)};
+    EXPECT_FALSE(GmnReader::cutLikeMap(written.events, wrong, written.events, out));
+    EXPECT_TRUE(out.isEmpty());
+}
+
 TEST(GmnReaderTest, ErrorsSayWhere)
 {
     const auto missing = GmnReader::read("[ c d ");

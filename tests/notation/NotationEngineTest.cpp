@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QJsonArray>
 
 #include <signal.h>
@@ -235,6 +237,37 @@ TEST_F(NotationEngineTest, AMissingEngineFailsFastWithAnError)
     EXPECT_TRUE(LogCapture::instance().contains("host not found"));
     engine.setEngineDirectory(QString());
     EXPECT_TRUE(painter.setGMNCode("[ c ]"));
+}
+
+TEST_F(NotationEngineTest, AHostThatNeverGetsReadyIsGivenUpAndNotRetriedAtOnce)
+{
+    QTemporaryDir dir;
+    QFile script(dir.path() + "/guido-host.js");
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("setInterval(() => {}, 1000);\n");  // runs, never answers
+    script.close();
+    NotationEngine& engine = NotationEngine::instance();
+    engine.stop();
+    engine.setEngineDirectory(dir.path());
+    engine.setStartTimeout(400);
+    engine.setRetryDelay(60000);
+
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_EQ(engine.call("handles").status, NotationReply::EngineError);
+    EXPECT_LT(timer.elapsed(), 3000);
+    EXPECT_TRUE(LogCapture::instance().contains("no ready line"));
+    EXPECT_FALSE(engine.isRunning());
+    // Within the retry delay a request fails at once instead of blocking on another start.
+    timer.restart();
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(engine.call("handles").status, NotationReply::EngineError);
+    EXPECT_LT(timer.elapsed(), 100);
+
+    engine.setStartTimeout(5000);
+    engine.setRetryDelay(2000);
+    engine.setEngineDirectory(QString());
+    EXPECT_TRUE(engine.call("handles").ok());
 }
 
 TEST_F(NotationEngineTest, StartUpIsQuick)
