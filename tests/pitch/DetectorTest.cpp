@@ -211,6 +211,41 @@ TEST_F(Detector, ResultsAfterTheLastExpectedNoteAreDiscarded)
     EXPECT_EQ(detector.m_expectedIndex, 0);
 }
 
+class RejectAll : public PitchDetectionHeuristic {
+public:
+    explicit RejectAll(PitchDetector* d) : PitchDetectionHeuristic(d, "RejectAll") {}
+    bool process(PitchDetector::NoteInfo&) override { return false; }
+};
+
+TEST_F(Detector, DebugFlagsLogResultsAndVerdicts)
+{
+    ToExpected rewrite(&detector);
+    RejectAll reject(&detector);
+    detector.m_heuristics = {&rewrite};
+    detector.m_debugFlags = PitchDetector::LogResults | PitchDetector::LogVerdicts;
+    Debugging::setLoggingLevel(QsLogging::DebugLevel);
+    detector.start();
+    feed(2048, 0.1);
+    detector.wait();
+    EXPECT_TRUE(LogCapture::instance().contains("PitchTracking - Chunk:000 Result:1 Offset:0.00s Frequency:440.00"));
+    EXPECT_TRUE(LogCapture::instance().contains("PitchTracking - Chunk:000 Result:2 Offset:0.02s"));
+    EXPECT_EQ(LogCapture::instance().linesContaining("** Submitted **").size(), 2);
+    EXPECT_TRUE(LogCapture::instance().contains("Note: C5"));
+
+    LogCapture::instance().clear();
+    detector.m_heuristics = {&rewrite, &reject};
+    strategy.frequency = 0.0; // no note: with flag 0x4 its lines are left out
+    detector.m_debugFlags = PitchDetector::LogResults | PitchDetector::LogVerdicts | PitchDetector::SkipSilentResults;
+    detector.start();
+    feed(2048, 0.1);
+    detector.wait();
+    EXPECT_FALSE(LogCapture::instance().contains("PitchTracking - Chunk:000 Result:1"));
+    EXPECT_EQ(LogCapture::instance().linesContaining("- rejected -").size(), 2);
+    EXPECT_FALSE(LogCapture::instance().contains("** Submitted **"));
+    detector.m_debugFlags = 0;
+    Debugging::setLoggingLevel(QsLogging::InfoLevel);
+}
+
 TEST_F(Detector, ABlockWithoutStrategiesRaisesTheAssertionAndIsCounted)
 {
     detector.mp_pitchDetectionStrategy = nullptr;
