@@ -68,10 +68,17 @@ TEST_F(Chain, AveragingNoteBelowTheMinimumCountIsNoNote)
     // Nine different notes once each, then seven E: nothing reaches 8.
     const Pitch::Note others[9] = {Pitch::C, Pitch::CSharp, Pitch::D, Pitch::DSharp, Pitch::F,
                                    Pitch::FSharp, Pitch::G, Pitch::GSharp, Pitch::A};
+    Debugging::setLoggingLevel(QsLogging::TraceLevel);
     for (int i = 0; i < 16; ++i) {
         note = makeNote(i < 9 ? others[i] : Pitch::E, 4, i * 0.023);
         EXPECT_FALSE(averaging.process(note)) << i;
     }
+    Debugging::setLoggingLevel(QsLogging::InfoLevel);
+    EXPECT_EQ(LogCapture::instance().linesContaining("most frequent note is NONE0").size(), 1);
+    // One more E makes eight: now E wins the vote.
+    note = makeNote(Pitch::E, 4, 16 * 0.023);
+    EXPECT_TRUE(averaging.process(note));
+    EXPECT_EQ(note.note, Pitch::E);
 }
 
 TEST_F(Chain, AveragingTieGoesToTheLowerNoteAndOctave)
