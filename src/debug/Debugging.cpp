@@ -144,7 +144,8 @@ void Debugging::doLog(QsLogging::Level level, const char* module, const char* fu
         }
     }
 
-    const QByteArray text = QString::fromLatin1(buffer).trimmed().toLocal8Bit();
+    // Arguments arrive in the local encoding (paths, course names); reading them as Latin-1 would garble them.
+    const QByteArray text = QString::fromLocal8Bit(buffer).trimmed().toLocal8Bit();
     QsLogging::Logger::Helper(level).stream() << text.constData();
 }
 

@@ -76,6 +76,12 @@ TEST_F(LogLine, PrintfArgumentsAndPlaceholdersStayUnexpanded)
     EXPECT_TRUE(onlyLine().endsWith(QStringLiteral(" x          42-y %1 ")));
 }
 
+TEST_F(LogLine, NonAsciiArgumentsAreNotGarbled)
+{
+    LOG_INFO("x", "%s", QStringLiteral("02_chœur/é").toLocal8Bit().constData());
+    EXPECT_TRUE(onlyLine().endsWith(QStringLiteral(" x          02_chœur/é "))) << onlyLine().toStdString();
+}
+
 TEST_F(LogLine, TrailingNewlineOfMessageIsRemoved)
 {
     LOG_INFO("x", "ends in newline\n");
