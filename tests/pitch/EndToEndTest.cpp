@@ -8,10 +8,13 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
-#include <QThread>
+#include <QElapsedTimer>
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
+#include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -150,6 +153,47 @@ TEST(EndToEnd, TwoCapturesInARowOnOneDetectorFindTheSameNotes)
     const Capture second = capture(assembly.detector(), signal, expectedFrom(truth));
     expectNotes(first, truth, 0.08);
     expectNotes(second, truth, 0.08);
+}
+
+TEST(EndToEnd, AssembliesTornDownWithWorkQueuedNeverHang)
+{
+    std::atomic<bool> done(false);
+    std::thread watchdog([&done] {
+        for (int i = 0; i < 600 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!done) {
+            fprintf(stderr, "pitch assembly teardown hangs\n");
+            std::abort();
+        }
+    });
+    const auto truth = scale();
+    const std::vector<double> signal = SignalFactory::melody(truth, 1.5);
+    qint64 slowestTeardownMs = 0;
+    for (int cycle = 0; cycle < 40; ++cycle) {
+        Collector collector; // outlives the assembly and its worker
+        std::unique_ptr<StandardPitchAssembly> assembly(new StandardPitchAssembly());
+        PitchDetector* detector = assembly->detector();
+        detector->m_expectedNotes = expectedFrom(truth);
+        detector->mp_listener = &collector;
+        detector->start();
+        const size_t count = signal.size() * (cycle % 4 + 1) / 4;
+        std::thread feeder([&] {
+            for (size_t i = 0; i < count; ++i)
+                detector->addSample(signal[i]);
+        });
+        feeder.join();
+        if (cycle % 2)
+            detector->reset(); // drops what is queued while the worker may be mid-block
+        // The assembly goes with blocks still queued or in analysis: the worker stops after the
+        // block in hand instead of draining the queue.
+        QElapsedTimer timer;
+        timer.start();
+        assembly.reset();
+        slowestTeardownMs = std::max(slowestTeardownMs, timer.elapsed());
+    }
+    done = true;
+    watchdog.join();
+    EXPECT_LT(slowestTeardownMs, 200);
 }
 
 TEST(EndToEnd, ClapsGiveOnsetsAtTheirTimes)
