@@ -64,6 +64,24 @@ TEST_F(NotationEngineTest, ParseErrorsCarryLineAndColumn)
     EXPECT_EQ(line, -1);
 }
 
+TEST_F(NotationEngineTest, BadRequestsAreRefusedAndTheHostGoesOn)
+{
+    NotationEngine& engine = NotationEngine::instance();
+    const qint64 pid = engine.hostProcessId();
+    const NotationReply unknownHandle = engine.call("svg", {{"gr", 999999}, {"page", 1}});
+    EXPECT_EQ(unknownHandle.status, NotationReply::Refused);
+    EXPECT_TRUE(unknownHandle.error.contains("unknown graphic handle"));
+    const NotationReply unknownOp = engine.call("dance");
+    EXPECT_EQ(unknownOp.status, NotationReply::Refused);
+    const NotationReply loaded = load("[ c d ]");
+    ASSERT_TRUE(loaded.ok());
+    const NotationReply badPage = engine.call("maps", {{"gr", loaded.data.value("gr")}, {"page", 2}, {"voice", 1}});
+    EXPECT_EQ(badPage.status, NotationReply::Refused);
+    EXPECT_TRUE(badPage.error.contains("out of range"));
+    EXPECT_EQ(engine.hostProcessId(), pid);
+    engine.call("free", {{"gr", loaded.data.value("gr")}, {"ar", loaded.data.value("ar")}});
+}
+
 TEST_F(NotationEngineTest, EmptyVoiceAndCustomTagsAreAccepted)
 {
     NotationPainter painter;

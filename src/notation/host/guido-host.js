@@ -12,6 +12,8 @@ const readline = require('readline');
 
 const engineDir = path.resolve(process.argv[2] || __dirname);
 const toStderr = (text) => process.stderr.write(String(text) + '\n');
+// Nothing but the protocol may reach stdout, whoever logs.
+console.log = console.info = console.warn = console.debug = (...args) => toStderr(args.join(' '));
 
 let factory;
 try {
