@@ -167,7 +167,7 @@ private:
     void addSyllable(AudioSequencer& sequencer, const QMap<QString, AudioBuffer*>& bank, const QString& syllable,
                      double position);
 
-    static bool loadSyllables(const QString& soundsDir, const char* prefix, const char* message,
+    static void loadSyllables(const QString& soundsDir, const char* prefix, const char* message,
                               const QStringList& keys, QMap<QString, AudioBuffer*>& bank);
 
     unsigned long m_instance;

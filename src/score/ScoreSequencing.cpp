@@ -17,10 +17,9 @@ bool Score::m_initialized = false;
 QMap<QString, AudioBuffer*> Score::m_rhythmSyllables;
 QMap<QString, AudioBuffer*> Score::m_solfegeSyllables;
 
-bool Score::loadSyllables(const QString& soundsDir, const char* prefix, const char* message,
+void Score::loadSyllables(const QString& soundsDir, const char* prefix, const char* message,
                           const QStringList& keys, QMap<QString, AudioBuffer*>& bank)
 {
-    bool all = true;
     for (const QString& key : keys) {
         const QString filePath = soundsDir + "/" + prefix + key + ".ogg";
         LOG_DEBUG(kChannel, message, qPrintable(filePath));
@@ -28,13 +27,10 @@ bool Score::loadSyllables(const QString& soundsDir, const char* prefix, const ch
         AudioBuffer* buffer = nullptr;
         const int rc = AudioFormats::read(&buffer, filePath, AudioFormats::TypeByName, 0.0, 0.0);
         BRISOLA_ASSERT(rc == AudioFormats::StatusSuccess);
-        if (rc != AudioFormats::StatusSuccess || !buffer) {
-            all = false;
+        if (rc != AudioFormats::StatusSuccess || !buffer)
             continue;
-        }
         bank.insert(key, buffer);
     }
-    return all;
 }
 
 void Score::initialize(const QString& assetsDir, bool loadFont)

@@ -1,0 +1,55 @@
+#include "score/Score.h"
+
+#include "audio/AudioBuffer.h"
+#include "support/AssertRecorder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+// The one-time set-up of the score layer, in its own process (it runs once per process).
+
+TEST(ScoreSetup, MissingAndBrokenSoundsAreReportedAndSkipped)
+{
+    QTemporaryDir assets;
+    ASSERT_TRUE(QDir(assets.path()).mkpath("sounds"));
+    const QString source = QStringLiteral(BRISOLA_SOURCE_DIR) + "/content/score/sounds/";
+    for (const QString& name : QDir(source).entryList({"*.ogg"}))
+        ASSERT_TRUE(QFile::copy(source + name, assets.path() + "/sounds/" + name));
+    QFile::remove(assets.path() + "/sounds/counting-trip.ogg");
+    QFile broken(assets.path() + "/sounds/solfege-La.ogg");
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    broken.write("not a sound");
+    broken.close();
+
+    AssertRecorder::clear();
+    LogCapture::instance().clear();
+    EXPECT_FALSE(Score::isInitialized());
+    Score::initialize(assets.path(), true);
+    EXPECT_TRUE(Score::isInitialized());
+    // no font there nor in the current directory
+    EXPECT_TRUE(LogCapture::instance().contains("guido2.ttf does not exist; attempting to load from current directory."));
+    EXPECT_EQ(AssertRecorder::expressions(),
+              QStringList({"QFile(fontFilePath).exists()", "rc != -1", "QFile(filePath).exists()",
+                           "rc == AudioFormats::StatusSuccess", "rc == AudioFormats::StatusSuccess"}));
+
+    EXPECT_EQ(Score::rhythmSyllables().size(), 12);
+    EXPECT_FALSE(Score::rhythmSyllables().contains("trip"));
+    EXPECT_EQ(Score::solfegeSyllables().size(), 7);
+    EXPECT_FALSE(Score::solfegeSyllables().contains("La"));
+    const AudioBuffer* one = Score::rhythmSyllables().value("1");
+    ASSERT_NE(one, nullptr);
+    EXPECT_EQ(one->getSampleRate(), 44100);
+    EXPECT_EQ(one->getChannelCount(), 2);
+    EXPECT_GT(one->duration(), 0.1);
+    EXPECT_LT(one->duration(), 0.6);  // short enough to sit on an eighth note at tempo 100
+
+    // later calls change nothing
+    AssertRecorder::clear();
+    Score::initialize(QString(), false);
+    EXPECT_EQ(AssertRecorder::count(), 0);
+    EXPECT_EQ(Score::rhythmSyllables().size(), 12);
+}
