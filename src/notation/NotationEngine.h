@@ -14,6 +14,7 @@ class QProcess;
 // Requests are synchronous with a time-out, so a stuck or dead host costs the caller at most that
 // long: it is then killed, the request reports an engine error, and the next request starts a fresh
 // host. Handles belong to one host; generation() tells which, so none outlives its host.
+// GUI thread only: the host process belongs to the thread that started it.
 class NotationEngine {
 public:
     static NotationEngine& instance();

@@ -18,10 +18,12 @@
 #include <memory>
 
 class QPainter;
+class QSvgRenderer;
 
 // A GMN score laid out by the notation engine, drawn from the engine's SVG of each page through
 // QtSvg with the notation font. Holds the engine's handles for its code; when the engine host was
 // restarted since, the code is laid out again on the next use, so no stale handle is ever sent.
+// GUI thread only, like the engine client.
 class NotationPainter {
 public:
     enum ErrorCode { NoError = 0, ParseError = -1, EngineError = -2, InvalidHandle = -8 };
@@ -81,8 +83,11 @@ private:
     // Maps are kept in page units and scaled to the size asked for (they are linear in it).
     int unitMap(bool voice, int page, int index, NotationMap& map);
     static NotationMap mapFromJson(const QJsonValue& json);
-    static quint64 mapKey(bool voice, int page, int index) { return (quint64(voice) << 62) | (quint64(page) << 31) | quint64(index); }
-    class QSvgRenderer* renderer(int page);
+    static quint64 mapKey(bool voice, int page, int index)
+    {
+        return (quint64(voice) << 62) | (quint64(page) << 31) | quint64(index);
+    }
+    QSvgRenderer* renderer(int page);
 
     QString m_code;
     QString m_fileName;
@@ -104,7 +109,7 @@ private:
     NotationDate m_duration;
     QHash<int, QByteArray> m_svgCache;
     QHash<quint64, NotationMap> m_mapCache;
-    QHash<int, std::shared_ptr<class QSvgRenderer>> m_renderers;
+    QHash<int, std::shared_ptr<QSvgRenderer>> m_renderers;
     // The last picture drawn of each page, reused while the target size stays the same.
     QHash<int, QImage> m_pictures;
 };
