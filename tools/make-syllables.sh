@@ -20,7 +20,7 @@ entries=(
 
 for e in "${entries[@]}"; do
   IFS='|' read -r name text pitch <<<"$e"
-  espeak-ng -v en-us -s 160 -p "$pitch" -w "$work/raw.wav" "$text"
+  espeak-ng -v en-us -s 210 -p "$pitch" -w "$work/raw.wav" "$text"
   # trim leading and trailing silence, short fades so the cut does not click
   sox "$work/raw.wav" -r 44100 -c 2 -b 16 "$work/cut.wav" \
       silence 1 0.01 0.5% reverse silence 1 0.01 0.5% reverse

@@ -45,7 +45,7 @@ TEST(ScoreSetup, MissingAndBrokenSoundsAreReportedAndSkipped)
     EXPECT_EQ(one->getSampleRate(), 44100);
     EXPECT_EQ(one->getChannelCount(), 2);
     EXPECT_GT(one->duration(), 0.1);
-    EXPECT_LT(one->duration(), 0.6);  // short enough to sit on an eighth note at tempo 100
+    EXPECT_LT(one->duration(), 0.4);  // short enough for eighth notes at tempo 100
 
     // later calls change nothing
     AssertRecorder::clear();
