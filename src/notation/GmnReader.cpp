@@ -36,18 +36,16 @@ bool isDisplayable(const NotationDate& d)
     return d.num() == 7 && isPowerOfTwo(d.denom()) && d.denom() >= 4;
 }
 
-// The pieces the engine draws for a value: whole notes first, then the largest power-of-two part.
+// The pieces the engine draws for a value: the largest part whose numerator (over the value's own
+// denominator) is a power of two and that is at most a whole note, then the same for the rest.
 QList<NotationDate> displayablePieces(NotationDate d)
 {
     QList<NotationDate> pieces;
     while (d > NotationDate(0, 1) && !isDisplayable(d)) {
-        NotationDate piece(1, 1);
-        if (d < NotationDate(1, 1)) {
-            long long p = 1;
-            while (p * 2 <= d.num())
-                p *= 2;
-            piece = NotationDate(p, d.denom());
-        }
+        long long p = 1;
+        while (p * 2 <= d.num() && p * 2 <= d.denom())
+            p *= 2;
+        const NotationDate piece(p, d.denom());
         pieces.append(piece);
         d -= piece;
     }
