@@ -109,6 +109,10 @@ void Score::acquireBoundingRects()
         if (int(top) == 0 && int(height) == 0) {
             top = note.top();
             height = 4 * note.height();
+        } else if (int(height) == 0) {
+            // the flat band of a one-line (percussive) staff would give a flat rectangle
+            top = note.top();
+            height = note.height();
         }
         const double w = note.width();
         const QRectF rect(note.left() - w / 2, top - height / 2, 2 * w, 2 * height);

@@ -137,3 +137,25 @@ TEST_F(ScoreTest, RectanglesSitOnThePaintedNotes)
         EXPECT_TRUE(image.save(QString("%1/question-%2x.png").arg(out).arg(int(factor))));
     }
 }
+
+TEST_F(ScoreTest, PercussiveRectanglesAreNotFlat)
+{
+    Score score;
+    ASSERT_TRUE(score.setGMNCode("[ \\meter<\"4/4\"> x x/8 x/8 x/4 _ | x/2 x/2 ] (* percussive *)"));
+    QImage image = paintWithRects(score);
+    ASSERT_EQ(score.noteBoundingRects().size(), 7);
+    for (int i = 0; i < score.noteCount(); ++i) {
+        const QRectF rect = score.noteBoundingRectAtIdx(i).toRectF();
+        // the one-line staff has no height of its own; the rectangle takes the note's
+        EXPECT_GT(rect.height(), 5.0) << i;
+        EXPECT_GT(inkIn(image, rect.toRect()), 8) << i;
+    }
+    QPainter painter(&image);
+    painter.setPen(QPen(Qt::red, 1));
+    for (const QVariant& v : score.noteBoundingRects())
+        painter.drawRect(v.toRectF());
+    painter.end();
+    const QString out = QStringLiteral(BRISOLA_BINARY_DIR) + "/tests/score-pictures";
+    QDir().mkpath(out);
+    EXPECT_TRUE(image.save(out + "/percussive-2x.png"));
+}
