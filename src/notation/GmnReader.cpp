@@ -38,10 +38,13 @@ bool isDisplayable(const NotationDate& d)
 
 // The pieces the engine draws for a value: the largest part whose numerator (over the value's own
 // denominator) is a power of two and that is at most a whole note, then the same for the rest.
+// No written event of a question comes near this; it bounds work on hostile input.
+const int kMaxPieces = 4096;
+
 QList<NotationDate> displayablePieces(NotationDate d)
 {
     QList<NotationDate> pieces;
-    while (d > NotationDate(0, 1) && !isDisplayable(d)) {
+    while (d > NotationDate(0, 1) && !isDisplayable(d) && pieces.size() <= kMaxPieces) {
         long long p = 1;
         while (p * 2 <= d.num() && p * 2 <= d.denom())
             p *= 2;
@@ -125,10 +128,15 @@ private:
     bool readNumber(long long& value)
     {
         const int from = m_pos;
-        while (m_pos < m_code.size() && m_code[m_pos].isDigit())
+        while (m_pos < m_code.size() && m_code[m_pos] >= '0' && m_code[m_pos] <= '9')
             ++m_pos;
         if (m_pos == from)
             return false;
+        if (m_pos - from > 6) {
+            m_pos = from;
+            error("number out of range");
+            return false;
+        }
         value = m_code.mid(from, m_pos - from).toLongLong();
         return true;
     }
@@ -425,12 +433,20 @@ private:
         NotationDate t = m_time;
         NotationDate measureStart = m_measureStart;
         QList<NotationDate> barPieces;
-        if (m_cut && m_measureLength > NotationDate(0, 1)) {
-            while (measureStart + m_measureLength <= t)
-                measureStart += m_measureLength;
+        // Empty events are not drawn, so nothing cuts them.
+        const bool cut = m_cut && ev.kind != GmnEvent::Empty;
+        if (cut && m_measureLength > NotationDate(0, 1)) {
+            // Jump whole measures at once: a long rest must not cost one step per measure.
+            if (measureStart + m_measureLength <= t) {
+                const NotationDate gone = t - measureStart;
+                const long long whole = (long long)(gone.toDouble() / m_measureLength.toDouble());
+                measureStart += m_measureLength * NotationDate(std::max(0LL, whole - 1), 1);
+                while (measureStart + m_measureLength <= t)
+                    measureStart += m_measureLength;
+            }
             NotationDate left = length;
             NotationDate at = t;
-            while (at + left > measureStart + m_measureLength) {
+            while (at + left > measureStart + m_measureLength && barPieces.size() <= kMaxPieces) {
                 const NotationDate piece = measureStart + m_measureLength - at;
                 barPieces.append(piece);
                 left -= piece;
@@ -443,10 +459,14 @@ private:
         }
         QList<NotationDate> pieces;
         for (const NotationDate& p : barPieces) {
-            if (m_cut)
+            if (cut)
                 pieces.append(displayablePieces(p));
             else
                 pieces.append(p);
+        }
+        if (pieces.size() > kMaxPieces || !(t + length).isValid()) {
+            error("value too long or too fine to place");
+            return;
         }
 
         int tie = activeTie();

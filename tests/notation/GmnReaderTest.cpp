@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+
+#include <limits>
+
 namespace {
 
 std::string times(const QList<GmnEvent>& events)
@@ -29,6 +34,12 @@ TEST(NotationDateTest, FractionsAreExactAndReduced)
     EXPECT_FALSE(NotationDate(1, 0).isValid());
     EXPECT_LT(NotationDate(1, 3), NotationDate(1, 2));
     EXPECT_DOUBLE_EQ(NotationDate(3, 8).toDouble(), 0.375);
+    // Results that do not fit are invalid, never wrapped around.
+    const long long big = std::numeric_limits<long long>::max();
+    EXPECT_FALSE((NotationDate(big, 1) + NotationDate(1, 1)).isValid());
+    EXPECT_FALSE((NotationDate(1, big) + NotationDate(1, big - 1)).isValid());
+    EXPECT_TRUE((NotationDate(big, 2) * NotationDate(2, big)).isValid());
+    EXPECT_LT(NotationDate(big - 1, big), NotationDate(1, 1));
 }
 
 TEST(GmnReaderTest, NamesAccidentalsAndOctaves)
@@ -161,6 +172,67 @@ TEST(GmnReaderTest, ErrorsSayWhere)
     const auto empty = readOk("[]");
     EXPECT_TRUE(empty.events.isEmpty());
     EXPECT_EQ(empty.duration, NotationDate(0, 1));
+}
+
+TEST(GmnReaderTest, HostileInputEndsQuicklyWithADefinedResult)
+{
+    // Values far beyond any question: refused, not cut into millions of pieces or overflowed.
+    EXPECT_FALSE(GmnReader::read("[ \\meter<\"1/64\"> c*999999 ]").ok);
+    EXPECT_FALSE(GmnReader::read("[ c*1/9999999 ]").ok);
+    QString fine = "[";
+    for (int d : {999983, 999979, 999961, 999959, 999953, 999931, 999917, 999907})
+        fine += QString(" c*1/%1").arg(d);
+    const auto tooFine = GmnReader::read(fine + " ]");
+    EXPECT_FALSE(tooFine.ok);
+    EXPECT_TRUE(tooFine.error.contains("too fine"));
+    // A long silence under a short meter is passed without stepping through every measure.
+    QElapsedTimer clock;
+    clock.start();
+    const auto late = GmnReader::read("[ \\meter<\"1/64\"> empty*99999 c/32 ]");
+    ASSERT_TRUE(late.ok);
+    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_EQ(late.events.size(), 3);  // the empty event, and c cut at the bar line
+    EXPECT_EQ(late.events[1].start, NotationDate(99999, 1));
+    EXPECT_EQ(late.events[2].start, NotationDate(99999 * 64 + 1, 64));
+
+    // Random text and broken codes: every input gives ok or an error, times never run backwards.
+    const QString alphabet = "[]{}()<>,|\\_/*.#&-0123456789 cdefgabhisrmoltxempy\"=%:";
+    const QString base = "[ \\meter<\"4/4\"> \\tie(c1/4 c) {d, f#} \\tuplet<\"-3-\">(e/12 f g) _/8. a&/16 | b ]";
+    QRandomGenerator rng(5);
+    clock.restart();
+    int accepted = 0;
+    for (int i = 0; i < 4000; ++i) {
+        QString code;
+        if (i % 2) {
+            code = base;
+            for (int k = 0; k < 1 + rng.bounded(4); ++k) {
+                const int at = rng.bounded(code.size());
+                if (rng.bounded(2))
+                    code.remove(at, 1 + rng.bounded(3));
+                else
+                    code.insert(at, alphabet[rng.bounded(alphabet.size())]);
+            }
+        } else {
+            for (int k = 0; k < rng.bounded(40); ++k)
+                code += alphabet[rng.bounded(alphabet.size())];
+        }
+        const auto r = GmnReader::read(code);
+        if (!r.ok) {
+            EXPECT_FALSE(r.error.isEmpty());
+            continue;
+        }
+        ++accepted;
+        NotationDate last(0, 1);
+        for (const GmnEvent& e : r.events) {
+            ASSERT_TRUE(e.start.isValid() && e.end.isValid()) << qPrintable(code);
+            EXPECT_GE(e.start, last) << qPrintable(code);
+            EXPECT_GT(e.end, e.start) << qPrintable(code);
+            if (e.chord < 0)
+                last = e.start;
+        }
+    }
+    EXPECT_GT(accepted, 100);
+    EXPECT_LT(clock.elapsed(), 3000);
 }
 
 }  // namespace
