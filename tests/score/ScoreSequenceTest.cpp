@@ -207,17 +207,28 @@ TEST_F(SequenceTest, RealRenderThroughTheSoundFont)
 
 namespace {
 
-// The temporary MIDI file the last sequencing left behind.
-QByteArray takeMidiFile()
+QStringList midiFiles()
 {
-    const QFileInfoList files =
-        QDir(QDir::tempPath()).entryInfoList({"ruvex_zq_score.*.midi"}, QDir::Files, QDir::Time);
-    if (files.isEmpty())
-        return QByteArray();
-    QFile file(files.first().absoluteFilePath());
-    file.open(QIODevice::ReadOnly);
-    const QByteArray bytes = file.readAll();
-    file.remove();
+    return QDir(QDir::tempPath()).entryList({"ruvex_zq_score.*.midi"}, QDir::Files);
+}
+
+// Sequences the score and takes the one MIDI file it left in the temporary directory.
+QByteArray sequenceAndTakeMidi(Score& score)
+{
+    const QStringList before = midiFiles();
+    AudioSequencer sequencer(44100, 2);
+    score.sequence(sequencer, 0.0);
+    QByteArray bytes;
+    for (const QString& name : midiFiles()) {
+        if (before.contains(name))
+            continue;
+        QFile file(QDir(QDir::tempPath()).filePath(name));
+        EXPECT_TRUE(bytes.isEmpty()) << "more than one new file";
+        if (file.open(QIODevice::ReadOnly))
+            bytes = file.readAll();
+        file.remove();
+    }
+    EXPECT_EQ(renderedRegions(sequencer).size(), 1);
     return bytes;
 }
 
@@ -228,21 +239,16 @@ TEST_F(SequenceTest, PercussiveScoresRenderHandClapsOnChannelTen)
     Score score;
     ASSERT_TRUE(score.setGMNCode("[ \\meter<\"2/4\"> x x/8 x/8 ] (* percussive *)"));
     score.setAutoRemoveMidi(false);
-    AudioSequencer sequencer(44100, 2);
-    score.sequence(sequencer, 0.0);
-    const QByteArray midi = takeMidiFile();
+    const QByteArray midi = sequenceAndTakeMidi(score);
     ASSERT_TRUE(midi.startsWith("MThd"));
     // note-on, channel 9 counted from 0, note 39, velocity 0.8 x 127 rounded
     EXPECT_EQ(midi.count(QByteArray("\x99\x27\x66", 3)), 3);
     EXPECT_FALSE(midi.contains(QByteArray("\x90", 1)));
-    ASSERT_EQ(renderedRegions(sequencer).size(), 1);
 
     Score melodic;
     ASSERT_TRUE(melodic.setGMNCode("[ a1/4 c2 ]"));
     melodic.setAutoRemoveMidi(false);
-    AudioSequencer second(44100, 2);
-    melodic.sequence(second, 0.0);
-    const QByteArray notes = takeMidiFile();
+    const QByteArray notes = sequenceAndTakeMidi(melodic);
     EXPECT_EQ(notes.count(QByteArray("\x90\x45\x66", 3)), 1);  // a1 = MIDI 69
     EXPECT_EQ(notes.count(QByteArray("\x90\x48\x66", 3)), 1);  // c2 = MIDI 72
     EXPECT_FALSE(notes.contains(QByteArray("\x99", 1)));
@@ -250,12 +256,12 @@ TEST_F(SequenceTest, PercussiveScoresRenderHandClapsOnChannelTen)
 
 TEST_F(SequenceTest, TemporaryMidiFilesAreRemovedByDefault)
 {
-    const int before = QDir(QDir::tempPath()).entryList({"ruvex_zq_score.*.midi"}).size();
+    const QStringList before = midiFiles();
     Score score;
     ASSERT_TRUE(score.setGMNCode("[ c d ]"));
     AudioSequencer sequencer(44100, 2);
     score.sequence(sequencer, 0.0);
-    EXPECT_EQ(QDir(QDir::tempPath()).entryList({"ruvex_zq_score.*.midi"}).size(), before);
+    EXPECT_EQ(midiFiles(), before);
 }
 
 TEST_F(SequenceTest, NoTemporaryFileIsAFailedRender)
