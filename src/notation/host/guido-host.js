@@ -126,7 +126,8 @@ factory({ print: toStderr, printErr: toStderr }).then((m) => {
     // drawing a page and the maps of that page share one coordinate system. A colour replaces black.
     function pageSvg(id, page, color) {
         const entry = grs.get(id);
-        let svg = engine.gr2SVG(entry.gr, page, false, 0);
+        // Indentation is a third of the engine's SVG; the pipe and the parsers need not carry it.
+        let svg = engine.gr2SVG(entry.gr, page, false, 0).replace(/\n[ \t]+/g, '\n');
         entry.dirty = true;
         const scale = /transform="scale\(([0-9.eE+-]+)/.exec(svg);
         const size = entry.pages[page - 1];
