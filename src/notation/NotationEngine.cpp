@@ -79,7 +79,9 @@ bool NotationEngine::startHost()
     const qint64 t0 = nowMs();
     mp_process = new QProcess;
     mp_process->setProcessChannelMode(QProcess::SeparateChannels);
-    mp_process->start(node, {script, dir});
+    // Each host numbers its handles from its own base, so a handle of an ended host is recognised.
+    m_handleBase = qint64(m_generation + 1) * 1000000 + 1;
+    mp_process->start(node, {script, dir, QString::number(m_handleBase)});
     if (!mp_process->waitForStarted(m_startTimeoutMs)) {
         LOG_ERROR(kChannel, "notation engine host did not start: %s", qPrintable(mp_process->errorString()));
         kill("start failed");
@@ -180,6 +182,15 @@ NotationReply NotationEngine::call(const QString& op, const QJsonObject& args)
             LOG_ERROR(kChannel, "notation engine host died (exit code %d); restarting", mp_process->exitCode());
         if (!start()) {
             reply.error = QStringLiteral("notation engine unavailable");
+            return reply;
+        }
+    }
+    for (const char* key : {"ar", "gr"}) {
+        const QJsonValue handle = args.value(QLatin1String(key));
+        if (handle.isDouble() && qint64(handle.toDouble()) < m_handleBase) {
+            reply.status = NotationReply::Refused;
+            reply.error = QStringLiteral("stale %1 handle %2 (its host has ended)").arg(key).arg(qint64(handle.toDouble()));
+            LOG_WARN(kChannel, "%s (op %s)", qPrintable(reply.error), qPrintable(op));
             return reply;
         }
     }

@@ -68,6 +68,7 @@ private:
     QByteArray m_stderrBuffer;
     quint64 m_generation = 0;
     qint64 m_nextRequestId = 1;
+    qint64 m_handleBase = 1;  // the running host's handle ids start here
     int m_requestTimeoutMs = 3000;
     int m_startTimeoutMs = 5000;
     int m_retryDelayMs = 2000;

@@ -135,8 +135,8 @@ bool NotationPainter::layOut()
         return false;
     }
     m_generation = engine.generation();
-    m_ar = reply.data.value("ar").toInt();
-    m_gr = reply.data.value("gr").toInt();
+    m_ar = qint64(reply.data.value("ar").toDouble());
+    m_gr = qint64(reply.data.value("gr").toDouble());
     applyLayoutReply(reply.data);
     m_valid = true;
     return true;

@@ -102,8 +102,8 @@ private:
     bool m_resizeToMusic = false;
     QColor m_color = Qt::black;
 
-    int m_ar = 0;
-    int m_gr = 0;
+    qint64 m_ar = 0;
+    qint64 m_gr = 0;
     quint64 m_generation = 0;
     QList<QSizeF> m_pageSizes;  // engine units, page 1 first
     NotationDate m_duration;

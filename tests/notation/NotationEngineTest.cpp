@@ -33,8 +33,8 @@ TEST_F(NotationEngineTest, ParsesAndLaysOutAQuestion)
 {
     const NotationReply r = load("[ \\meter<\"4/4\"> c1/4 d e f | g/2 _/2 ]");
     ASSERT_TRUE(r.ok()) << qPrintable(r.error);
-    EXPECT_GT(r.data.value("ar").toInt(), 0);
-    EXPECT_GT(r.data.value("gr").toInt(), 0);
+    EXPECT_GT(r.data.value("ar").toDouble(), 0);
+    EXPECT_GT(r.data.value("gr").toDouble(), 0);
     EXPECT_EQ(r.data.value("pages").toArray().size(), 1);
     EXPECT_EQ(r.data.value("duration").toObject().value("num").toInt(), 2);
     EXPECT_EQ(r.data.value("duration").toObject().value("denom").toInt(), 1);
@@ -68,7 +68,7 @@ TEST_F(NotationEngineTest, BadRequestsAreRefusedAndTheHostGoesOn)
 {
     NotationEngine& engine = NotationEngine::instance();
     const qint64 pid = engine.hostProcessId();
-    const NotationReply unknownHandle = engine.call("svg", {{"gr", 999999}, {"page", 1}});
+    const NotationReply unknownHandle = engine.call("svg", {{"gr", double(1LL << 45)}, {"page", 1}});
     EXPECT_EQ(unknownHandle.status, NotationReply::Refused);
     EXPECT_TRUE(unknownHandle.error.contains("unknown graphic handle"));
     const NotationReply unknownOp = engine.call("dance");
@@ -196,6 +196,8 @@ TEST_F(NotationEngineTest, AKilledHostIsRestarted)
     NotationEngine& engine = NotationEngine::instance();
     NotationPainter painter;
     ASSERT_TRUE(painter.setGMNCode("[ c d e f ]"));
+    const NotationReply before = load("[ g a ]");
+    ASSERT_TRUE(before.ok());
     const qint64 pid = engine.hostProcessId();
     const quint64 generation = engine.generation();
     ASSERT_GT(pid, 0);
@@ -218,6 +220,11 @@ TEST_F(NotationEngineTest, AKilledHostIsRestarted)
     NotationMap map;
     EXPECT_EQ(painter.voiceMap(1, QSizeF(100, 100), 1, map), NotationPainter::NoError);
     EXPECT_EQ(map.size(), 4);
+
+    // A handle of the ended host is refused here, never sent to the new host as someone else's.
+    const NotationReply stale = engine.call("svg", {{"gr", before.data.value("gr")}, {"page", 1}});
+    EXPECT_EQ(stale.status, NotationReply::Refused);
+    EXPECT_TRUE(stale.error.contains("stale"));
 }
 
 TEST_F(NotationEngineTest, AHangingHostTimesOutAndIsReplaced)

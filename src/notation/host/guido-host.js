@@ -2,7 +2,9 @@
 // Notation engine host: loads the GUIDO engine's WebAssembly build once and answers line-delimited
 // JSON requests on stdin with one JSON line each on stdout. The engine's own printing goes to stderr,
 // so stdout carries nothing but the protocol.
-//   usage: node guido-host.js [engine directory]   (default: this script's directory)
+//   usage: node guido-host.js [engine directory [first handle id]]
+//   (default: this script's directory, 1). A client gives each host its own range of handle ids, so
+//   that an id from an earlier host is never mistaken for one of this host.
 // A request is {"id": n, "op": name, ...arguments}; the answer is {"id": n, "ok": true, ...results}
 // or {"id": n, "ok": false, "error": text}. The first line written is {"ready": true, ...}.
 'use strict';
@@ -38,7 +40,7 @@ factory({ print: toStderr, printErr: toStderr }).then((m) => {
     // Handles live here; the client only ever sees their ids.
     const ars = new Map();
     const grs = new Map();
-    let nextId = 1;
+    let nextId = Math.max(1, parseInt(process.argv[3], 10) || 1);
 
     function needAR(id) {
         const ar = ars.get(id);
