@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
+#include <QThread>
 
 namespace {
 const char* kChannel = "notation";
@@ -25,8 +26,17 @@ qint64 nowMs()
 NotationEngine& NotationEngine::instance()
 {
     // Never deleted: the host goes with the process (its stdin closes and it exits).
-    static NotationEngine* engine = new NotationEngine;
+    static NotationEngine* engine = [] {
+        auto* e = new NotationEngine;
+        e->mp_ownerThread = QThread::currentThread();
+        return e;
+    }();
     return *engine;
+}
+
+bool NotationEngine::onOwnerThread() const
+{
+    return QThread::currentThread() == mp_ownerThread;
 }
 
 NotationEngine::~NotationEngine()
@@ -46,6 +56,10 @@ qint64 NotationEngine::hostProcessId() const
 
 bool NotationEngine::start()
 {
+    if (!onOwnerThread()) {
+        LOG_ERROR(kChannel, "notation engine started off its thread");
+        return false;
+    }
     if (isRunning())
         return true;
     if (mp_process)
@@ -177,6 +191,12 @@ bool NotationEngine::readLine(QByteArray& line, qint64 deadlineMs)
 NotationReply NotationEngine::call(const QString& op, const QJsonObject& args)
 {
     NotationReply reply;
+    if (!onOwnerThread()) {
+        // The host process belongs to its thread; using it from another is not safe.
+        reply.error = QStringLiteral("notation engine used off its thread");
+        LOG_ERROR(kChannel, "%s (op %s)", qPrintable(reply.error), qPrintable(op));
+        return reply;
+    }
     if (!isRunning()) {
         if (mp_process)
             LOG_ERROR(kChannel, "notation engine host died (exit code %d); restarting", mp_process->exitCode());

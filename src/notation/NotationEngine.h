@@ -9,6 +9,7 @@
 #include <QString>
 
 class QProcess;
+class QThread;
 
 // Client of the notation engine host (a Node.js process running the engine's WebAssembly build).
 // Requests are synchronous with a time-out, so a stuck or dead host costs the caller at most that
@@ -25,7 +26,9 @@ public:
     // Ends the host; its handles become invalid.
     void stop();
 
+    // Off the owner thread (the one that first used the engine) a request is refused at once.
     NotationReply call(const QString& op, const QJsonObject& args = QJsonObject());
+    bool onOwnerThread() const;
 
     // Changes each time a host starts; handles carry the generation they were made in.
     quint64 generation() const { return m_generation; }
@@ -63,6 +66,7 @@ private:
     void drainStderr();
     void kill(const char* why);
 
+    QThread* mp_ownerThread = nullptr;
     QProcess* mp_process = nullptr;
     QByteArray m_buffer;
     QByteArray m_stderrBuffer;

@@ -147,6 +147,8 @@ bool NotationPainter::ensureCurrent()
     if (!m_valid)
         return false;
     NotationEngine& engine = NotationEngine::instance();
+    if (!engine.onOwnerThread())
+        return false;  // no engine work here, and the score stays as it is
     if (m_generation == engine.generation() && engine.isRunning())
         return true;
     LOG_INFO(kChannel, "notation engine restarted; laying the score out again");
@@ -250,7 +252,16 @@ QSvgRenderer* NotationPainter::renderer(int page)
     auto it = m_renderers.constFind(page);
     if (it != m_renderers.constEnd())
         return it.value().get();
-    const QByteArray svg = pageSvg(page);
+    // QtQuick may paint on its render thread (the GUI thread waits meanwhile); the engine is only
+    // asked from its own thread, so there only a picture fetched before can be drawn.
+    QByteArray svg = m_svgCache.value(page);
+    if (svg.isEmpty()) {
+        if (!NotationEngine::instance().onOwnerThread()) {
+            LOG_WARN(kChannel, "page %d was not fetched before painting off the GUI thread", page);
+            return nullptr;
+        }
+        svg = pageSvg(page);
+    }
     if (svg.isEmpty())
         return nullptr;
     NotationResources::registerFont();
@@ -266,10 +277,7 @@ QSvgRenderer* NotationPainter::renderer(int page)
 
 bool NotationPainter::draw(QPainter* painter, int page, const QRect& target, const QRect& clip)
 {
-    if (!painter || target.isEmpty())
-        return false;
-    // A restarted host invalidates everything cached from the old one.
-    if (!ensureCurrent())
+    if (!painter || target.isEmpty() || !m_valid)
         return false;
     // Rendering the SVG costs milliseconds; the picture of the last target size is kept.
     const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;

@@ -1,5 +1,7 @@
 #include "notation/NotationPainter.h"
+#include "notation/NotationEngine.h"
 #include "notation/NotationResources.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -7,6 +9,8 @@
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
+
+#include <thread>
 
 namespace {
 
@@ -134,6 +138,41 @@ TEST(NotationPainterTest, DrawingKeepsTheAspectRatio)
                 (page.adjusted(-1, -1, 1, 1).contains(QPointF(x, y)) ? inside : outside)++;
     EXPECT_GT(inside, 20);
     EXPECT_EQ(outside, 0);
+}
+
+TEST(NotationPainterTest, PaintingOffTheGuiThreadUsesOnlyFetchedPages)
+{
+    // QtQuick may call paint on its render thread while the GUI thread waits.
+    NotationPainter painter;
+    NotationPageFormat small = painter.guidoPageFormat();
+    small.height /= 4;
+    painter.setGuidoPageFormat(small);
+    QString code = "[ \\meter<\"4/4\">";
+    for (int i = 0; i < 40; ++i)
+        code += " c/8 d e f g a b c2 |";
+    ASSERT_TRUE(painter.setGMNCode(code + " ]"));
+    ASSERT_GT(painter.pageCount(), 1);
+    LogCapture::instance().clear();
+    bool first = false, second = true;
+    NotationReply offThread;
+    std::thread render([&] {
+        QImage image(400, 300, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        first = painter.draw(&p, 1, image.rect());   // page 1 came with the layout
+        second = painter.draw(&p, 2, image.rect());  // page 2 was never fetched
+        offThread = NotationEngine::instance().call("handles");
+    });
+    render.join();
+    EXPECT_TRUE(first);
+    EXPECT_FALSE(second);
+    EXPECT_EQ(offThread.status, NotationReply::EngineError);
+    EXPECT_TRUE(LogCapture::instance().contains("not fetched"));
+    EXPECT_TRUE(painter.isGMNValid());
+    // Back on the GUI thread the page is fetched and drawn.
+    QImage image(400, 300, QImage::Format_ARGB32_Premultiplied);
+    QPainter p(&image);
+    EXPECT_TRUE(painter.draw(&p, 2, image.rect()));
 }
 
 TEST(NotationPainterTest, NothingIsDrawnForAnInvalidScore)
