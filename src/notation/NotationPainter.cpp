@@ -17,6 +17,8 @@ const char* kChannel = "notation";
 
 NotationPainter::NotationPainter()
 {
+    // The SVG names the notation font; it is registered here, on the GUI thread, not where paint runs.
+    NotationResources::registerFont();
     NotationEngine& engine = NotationEngine::instance();
     m_settings = engine.defaultLayoutSettings();
     m_pageFormat = engine.defaultPageFormat();
@@ -264,7 +266,6 @@ QSvgRenderer* NotationPainter::renderer(int page)
     }
     if (svg.isEmpty())
         return nullptr;
-    NotationResources::registerFont();
     auto r = std::make_shared<QSvgRenderer>(svg);
     if (!r->isValid()) {
         LOG_WARN(kChannel, "the engine's SVG of page %d does not render", page);

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFontDatabase>
+#include <QGuiApplication>
 
 namespace {
 const char* kChannel = "notation";
@@ -44,8 +45,16 @@ QString NotationResources::fontFile()
 bool NotationResources::registerFont()
 {
     static int fontId = -1;
+    static bool failed = false;  // reported once, not on every score
     if (fontId != -1)
         return true;
+    if (failed)
+        return false;
+    failed = true;
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        LOG_ERROR(kChannel, "the notation font needs a GUI application");
+        return false;
+    }
     const QString path = fontFile();
     if (path.isEmpty() || !QFile::exists(path)) {
         LOG_ERROR(kChannel, "notation font not found (%s)", qPrintable(path));
@@ -56,5 +65,6 @@ bool NotationResources::registerFont()
         LOG_ERROR(kChannel, "could not register the notation font %s", qPrintable(path));
         return false;
     }
+    failed = false;
     return true;
 }
