@@ -69,9 +69,6 @@ factory({ print: toStderr, printErr: toStderr }).then((m) => {
     }
     function describe(gr, resize) {
         if (resize) engine.resizePageToMusic(gr);
-        for (const entry of grs.values()) {
-            if (entry.gr === gr) entry.dirty = false;
-        }
         const count = engine.getPageCount(gr);
         const pages = [];
         for (let p = 1; p <= count; ++p) {
@@ -174,16 +171,16 @@ factory({ print: toStderr, printErr: toStderr }).then((m) => {
         load: (req) => {
             if (req.release) release(req.release);
             const ar = parse(req.code);
+            let result = { ar: ar };
             try {
-                const result = Object.assign({ ar: ar }, layout(ar, req));
+                result = Object.assign(result, layout(ar, req));
                 if (result.pages.length > 0) {
                     if (req.maps) Object.assign(result, maps(result.gr, 1, 1, 1));
                     if (req.svg) result.svg = pageSvg(result.gr, 1, req.color);
                 }
                 return result;
             } catch (e) {
-                engine.freeAR(ars.get(ar));
-                ars.delete(ar);
+                release({ ar: ar, gr: result.gr });  // nothing half made stays behind
                 throw e;
             }
         },
