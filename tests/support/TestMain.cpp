@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QTemporaryDir>
 
 #include <cstdlib>
 
@@ -17,6 +18,14 @@ int main(int argc, char** argv)
         return RUN_ALL_TESTS();
     if (!std::getenv("DISPLAY") && !std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    // Tests that run side by side must not see each other's temporary files (rendered scores and
+    // their clean-up). Child processes (death tests, hosts) inherit the same folder.
+    QTemporaryDir privateTmp;
+    if (!std::getenv("BRISOLA_TEST_TMPDIR") && privateTmp.isValid()) {
+        setenv("TMPDIR", privateTmp.path().toLocal8Bit().constData(), 1);
+        setenv("BRISOLA_TEST_TMPDIR", "1", 1);
+    }
 
     QApplication app(argc, argv);
     AssertRecorder::install();
