@@ -31,7 +31,7 @@ PitchDetector::PitchDetector()
 
 PitchDetector::~PitchDetector()
 {
-    LOG_ENTRY("pitch");
+    LOG_TRACE("pitch", "%s", "");
     mp_thread->destroy();
     mp_thread->wait();
     mp_thread->queuedCount(); // takes the worker's lock once more: its last writes are visible
@@ -57,7 +57,7 @@ void PitchDetector::resetLocked()
 
 void PitchDetector::reset()
 {
-    LOG_ENTRY("pitch");
+    LOG_TRACE("pitch", "%s", "");
     // Dropped before and after taking the processing lock: the worker then stops after the block
     // in hand, and nothing queued meanwhile survives.
     mp_thread->dropQueued();
@@ -68,7 +68,7 @@ void PitchDetector::reset()
 
 void PitchDetector::start()
 {
-    LOG_ENTRY("pitch");
+    LOG_TRACE("pitch", "%s", ""); // the line of the reset it begins with
     mp_thread->dropQueued();
     std::lock_guard<std::mutex> processing(mp_thread->processingMutex());
     mp_thread->dropQueued();

@@ -246,6 +246,24 @@ TEST_F(Detector, DebugFlagsLogResultsAndVerdicts)
     Debugging::setLoggingLevel(QsLogging::InfoLevel);
 }
 
+TEST_F(Detector, ResetStartAndTeardownWriteABareTraceLine)
+{
+    auto bareLines = [] {
+        int count = 0;
+        for (const QString& line : LogCapture::instance().lines())
+            count += line.trimmed().endsWith(QLatin1String(" pitch")) ? 1 : 0;
+        return count;
+    };
+    Debugging::setLoggingLevel(QsLogging::TraceLevel);
+    detector.reset();
+    detector.start();
+    delete new PitchDetector();
+    Debugging::setLoggingLevel(QsLogging::InfoLevel);
+    // reset and start once each; the short-lived detector's construction (a reset) and teardown.
+    EXPECT_EQ(bareLines(), 4);
+    EXPECT_FALSE(LogCapture::instance().contains("entered..."));
+}
+
 TEST_F(Detector, ABlockWithoutStrategiesRaisesTheAssertionAndIsCounted)
 {
     detector.mp_pitchDetectionStrategy = nullptr;
