@@ -1,7 +1,5 @@
 #include "pitch/heuristics/ClosestOctaveHeuristic.h"
 
-#include <cmath>
-
 ClosestOctaveHeuristic::ClosestOctaveHeuristic(PitchDetector* detector)
     : PitchDetectionHeuristic(detector, QStringLiteral("ClosestOctaveHeuristic"))
 {
@@ -19,10 +17,6 @@ bool ClosestOctaveHeuristic::process(PitchDetector::NoteInfo& note)
         shift = (d - 7) / 12 + 1;
     else if (d <= -7)
         shift = -((-d - 7) / 12 + 1);
-    if (shift != 0) {
-        note.octave -= shift;
-        if (note.frequency > 0.0)
-            note.frequency = std::ldexp(note.frequency, -shift);
-    }
+    note.octave -= shift; // the frequency stays as measured
     return true;
 }

@@ -3,7 +3,7 @@
 #include "pitch/PitchDetectionHeuristic.h"
 
 // Folds a result into the octave closest to the expected note (within a fifth either way).
-// The frequency moves with the octave so later steps compare like with like.
+// Only the octave moves; the frequency stays the measured one.
 class ClosestOctaveHeuristic : public PitchDetectionHeuristic {
 public:
     explicit ClosestOctaveHeuristic(PitchDetector* detector);

@@ -20,8 +20,13 @@ bool PitchQuantizationHeuristic::process(PitchDetector::NoteInfo& note)
     const double fE = Pitch::noteToFreq(target.note, target.octave);
     const double fD = Pitch::noteToFreq(note.note, note.octave);
     const double t = std::fabs(fD - fE) * m_tolerance;
+    // Octave folding moved the name but not the measured frequency: move the frequency by the
+    // same number of octaves, or a wrong semitone in another octave would pass as right.
+    double frequency = note.frequency;
+    if (frequency > 0.0)
+        frequency = std::ldexp(frequency, -static_cast<int>(std::lround(std::log2(frequency / fD))));
     const bool above = distance > 0;
-    if ((above && note.frequency < fE + t) || (!above && note.frequency > fE - t)) {
+    if ((above && frequency < fE + t) || (!above && frequency > fE - t)) {
         note.note = target.note;
         note.octave = target.octave;
     }
