@@ -28,7 +28,8 @@ const char* Music::noteToSolfege(int key, ScaleType scale, const char* noteName)
         root = circle_of_5ths_sharps[key];
     else if (key < 0 && key >= -6)
         root = circle_of_5ths_flats[-key];
-    // keys beyond six sharps or flats are valid GMN; the caller warns and shows "?"
+    // the score checks isKeySupported first, so only a broken caller gets here
+    BRISOLA_ASSERT(root);
     if (!root)
         return nullptr;
 

@@ -12,7 +12,8 @@ public:
     static const char* const circle_of_5ths_flats[7];
 
     // Solfege of a note name relative to the key (sharps positive, flats negative, -6..6) and
-    // scale; the tonic is always "Do". Null when there is none (key out of range, unknown name).
+    // scale; the tonic is always "Do". Null, with an assertion, for a key out of range or an
+    // unknown name.
     static const char* noteToSolfege(int key, ScaleType scale, const char* noteName);
     static bool isKeySupported(int key) { return key >= -6 && key <= 6; }
     // The same for a pitch class 0 (C) .. 11 (B), spelled with flats in flat keys.
