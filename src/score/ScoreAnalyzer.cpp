@@ -63,7 +63,7 @@ bool ScoreAnalyzer::analyzeMeasures(QList<ScoreMeasureInfo>& measures) const
             bool okN = false, okD = false;
             const int n = numeric.captured(1).toInt(&okN);
             const int d = numeric.captured(2).toInt(&okD);
-            if (!okN || !okD || n < 1 || d < 1) {
+            if (!okN || !okD || n < 1 || d < 1 || n > maxMeterNumerator) {
                 LOG_WARN(kChannel, "[%lu] syntax error while deriving time signatures (gmn=\"%s\")", m_instance,
                          qPrintable(m_code));
                 measures.clear();

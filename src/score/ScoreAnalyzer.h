@@ -13,6 +13,10 @@
 // Works in whole-note fractions only, so a tempo change leaves its results valid.
 class ScoreAnalyzer {
 public:
+    // Larger numerators are refused like a malformed meter: every beat is a record, and a
+    // hostile code must not make billions of them.
+    static const int maxMeterNumerator = 128;
+
     // instance: the score's number for its log lines; code: the code the score holds.
     ScoreAnalyzer(unsigned long instance, const QString& code);
 

@@ -101,6 +101,17 @@ TEST(MeasureAnalysis, CutTimeAndRefusedMeters)
     m = measuresOf("[ \\meter<\"0/4\"> c ]", &ok);
     EXPECT_FALSE(ok);
     EXPECT_TRUE(m.isEmpty());
+
+    // a numerator no one counts would ask for a record per beat
+    m = measuresOf("[ \\meter<\"128/8\"> c ]", &ok);
+    EXPECT_TRUE(ok);
+    ASSERT_EQ(m.size(), 1);
+    EXPECT_EQ(m[0].beatList.size(), 128);
+    LogCapture::instance().clear();
+    m = measuresOf("[ \\meter<\"2000000000/4\"> c ]", &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_TRUE(m.isEmpty());
+    EXPECT_TRUE(LogCapture::instance().contains("syntax error while deriving time signatures"));
 }
 
 TEST(MeasureAnalysis, BarLinesAndMissingMeter)
