@@ -128,8 +128,11 @@ int AudioOutput::fillBuffer(short* out, unsigned long frames)
     m_readOffset = offset + n * 4;
     if (n < qint64(frames)) {
         std::memset(reinterpret_cast<char*>(out) + n * 4, 0, size_t(qint64(frames) - n) * 4);
-        LOG_TRACE(kChannel, "last buffer finished (offset=%d left=%d perBuffer = %d)", int(offset), int(left),
-                  int(frames));
+        // Logged by the control thread once the stream has ended.
+        m_lastBuffer.offset = int(offset);
+        m_lastBuffer.left = int(left);
+        m_lastBuffer.perBuffer = int(frames);
+        m_lastBufferFinished.store(true, std::memory_order_release);
         return paComplete;
     }
     return paContinue;
@@ -151,6 +154,9 @@ int AudioOutput::start(int delayMs)
         emit tick();
         QThread::msleep(ulong(m_tickIntervalMs > 0 ? m_tickIntervalMs : 100));
     }
+    if (m_lastBufferFinished.exchange(false, std::memory_order_acquire))
+        LOG_TRACE(kChannel, "last buffer finished (offset=%d left=%d perBuffer = %d)", m_lastBuffer.offset,
+                  m_lastBuffer.left, m_lastBuffer.perBuffer);
     LOG_DEBUG(kChannel, "calling stop m_stop=%s streamActive=%s", m_running ? "false" : "true",
               mp_stream && Pa_IsStreamActive(stream) == 1 ? "true" : "false");
     stop();

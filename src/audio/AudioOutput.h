@@ -40,6 +40,14 @@ private:
     std::atomic<qint64> m_readOffset{0};
     std::atomic<bool> m_paused{true};
     std::atomic<bool> m_running{false};
+    // Written by the callback before it completes the stream; read once the stream has ended.
+    struct LastBuffer {
+        int offset = 0;
+        int left = 0;
+        int perBuffer = 0;
+    };
+    LastBuffer m_lastBuffer;
+    std::atomic<bool> m_lastBufferFinished{false};
     int m_tickIntervalMs = 0;
     int m_latencyMs = 0;
     void* mp_stream = nullptr;

@@ -5,6 +5,7 @@
 #include "audio/AudioInputRegion.h"
 #include "audio/AudioMarkerRegion.h"
 #include "audio/AudioOutputRegion.h"
+#include "audio/AudioSequencerMarkerEvent.h"
 #include "debug/Debugging.h"
 
 #include <QCoreApplication>
@@ -117,6 +118,7 @@ int AudioSequencer::addMarker(QObject* target, int id, double position, bool abs
 {
     QMutexLocker lock(&m_mutex);
     const double start = absolute ? position : position + m_totalDuration;
+    AudioSequencerMarkerEvent::customType();  // registered here, on the control thread, before any posting
     m_markerRegions.append(new AudioMarkerRegion(target, id, start));
     m_totalDuration = std::max(m_totalDuration, start);
     LOG_DEBUG(kChannel, "marker id: %d  pos: %f\n", id, start);
@@ -272,7 +274,9 @@ void AudioSequencer::mixOutputRegions()
                     }
                     const int sum = out + sample;
                     if (sum > 32767 || sum < -32768) {
-                        out = sum > 0 ? 32767 : -32768;  // clip
+                        // Hold the sample before it (the other channel or the previous frame).
+                        const qint64 at = offset + f * 2 + c;
+                        out = at > 0 ? dst[at - 1] : 0;
                         ++limited;
                     } else {
                         out = short(sum);
@@ -520,9 +524,7 @@ int AudioSequencer::play()
     int result = 4;
     resetCursor();
     m_playing = true;
-    for (int attempt = 0; attempt < kPlayAttempts; ++attempt) {
-        if (attempt > 0)
-            recoverAudio();
+    for (int attempt = 0; attempt < kPlayAttempts && result != 0; ++attempt) {
         resetCursor();
         // Device ids can change across a re-initialisation, so they are read for every attempt.
         const int inputDevice = Audio::inputDeviceId();
@@ -539,6 +541,7 @@ int AudioSequencer::play()
                                     &AudioSequencerCallback::run, this);
         if (err != paNoError) {
             LOG_ERROR(kChannel, "failed to open stream (%s)", Pa_GetErrorText(err));
+            recoverAudio();
             continue;
         }
         m_streamTiming = StreamTiming();
@@ -556,12 +559,12 @@ int AudioSequencer::play()
                 LOG_ERROR(kChannel, "host errror info (api=%d code=%ld text=\"%s\")", int(host->hostApiType),
                           host->errorCode, host->errorText ? host->errorText : "");
             Pa_CloseStream(stream);  // never started, so nothing to announce
+            recoverAudio();
             continue;
         }
         mp_stream = stream;
         Audio::addActiveAudioHandle(stream, this);
         result = 0;
-        break;
     }
     if (result != 0) {
         m_playing = false;

@@ -1,10 +1,6 @@
 #include "audio/AudioSequencerMarkerEvent.h"
 
-#include <atomic>
-
-namespace {
-std::atomic<int> g_customType{0};
-}
+std::atomic<int> AudioSequencerMarkerEvent::m_customType{0};
 
 AudioSequencerMarkerEvent::AudioSequencerMarkerEvent(int id, double time)
     : QEvent(customType()), m_id(id), m_time(time)
@@ -13,11 +9,11 @@ AudioSequencerMarkerEvent::AudioSequencerMarkerEvent(int id, double time)
 
 QEvent::Type AudioSequencerMarkerEvent::customType()
 {
-    int type = g_customType.load();
+    int type = m_customType.load();
     if (type == 0) {
         const int registered = QEvent::registerEventType(-1);
         // Two first users at once: keep the one that got in first.
-        if (!g_customType.compare_exchange_strong(type, registered))
+        if (!m_customType.compare_exchange_strong(type, registered))
             return QEvent::Type(type);
         type = registered;
     }

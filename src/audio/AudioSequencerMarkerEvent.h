@@ -2,6 +2,8 @@
 
 #include <QEvent>
 
+#include <atomic>
+
 // Posted to a marker's target when playback reaches the marker.
 class AudioSequencerMarkerEvent : public QEvent {
 public:
@@ -10,8 +12,10 @@ public:
     int id() const { return m_id; }
     double time() const { return m_time; }
 
-    // Registered on first use and kept for the run.
+    // Registered by its first user and kept for the run.
     static QEvent::Type customType();
+    // 0 until registered.
+    static std::atomic<int> m_customType;
 
 private:
     int m_id;

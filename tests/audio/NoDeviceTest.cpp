@@ -84,7 +84,7 @@ TEST_F(NoDevice, FailedPlayIsNotPlayingAndAnnouncesNothing)
     QTest::qWait(50);
     EXPECT_EQ(finished.count(), 0);
     EXPECT_EQ(started.count(), 0);
-    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("attempting to recover audio")).size(), 4);
+    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("attempting to recover audio")).size(), 5);
     EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("failed to open stream")).size(), 5);
     EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
     // The sequencer is usable afterwards.

@@ -12,6 +12,7 @@
 #include "audio/MicInput.h"
 #include "audio/MicSampleListener.h"
 #include "debug/Debugging.h"
+#include "debug/Logger.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMutex>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -67,6 +69,36 @@ public:
     }
     std::vector<short> samples;
     std::atomic<long> count{0};
+};
+
+// Lines logged off the main thread, that is from an audio callback. Installed once per process.
+class OffMainThreadLog : public QsLogging::Destination {
+public:
+    static OffMainThreadLog& instance()
+    {
+        static OffMainThreadLog* const log = [] {
+            auto* l = new OffMainThreadLog();
+            QsLogging::Logger::instance().addDestination(l);
+            return l;
+        }();
+        return *log;
+    }
+    void write(const QString& message) override
+    {
+        if (QThread::currentThread() == QCoreApplication::instance()->thread())
+            return;
+        QMutexLocker lock(&m_mutex);
+        m_lines << message;
+    }
+    QStringList lines() const
+    {
+        QMutexLocker lock(&m_mutex);
+        return m_lines;
+    }
+
+private:
+    mutable QMutex m_mutex;
+    QStringList m_lines;
 };
 
 // Left channel = signature(base + frame).
@@ -123,7 +155,11 @@ protected:
         Audio::setOutputDevice(QStringLiteral("testcard"));
         LogCapture::instance().clear();
     }
-    void TearDown() override { Audio::setOutputVolume(1.0); }
+    void TearDown() override
+    {
+        Audio::setOutputVolume(1.0);
+        Debugging::setLoggingLevel(QsLogging::InfoLevel);
+    }
 
     QString spk() const { return m_dir.filePath("spk.wav"); }
     QTemporaryDir m_dir;
@@ -191,11 +227,17 @@ TEST_F(TestCard, DuplexPlaybackDeliversMarkersInputAndOutputExactlyOnce)
     QSignalSpy started(&seq, &AudioSequencer::started);
     QSignalSpy finished(&seq, &AudioSequencer::finished);
 
+    OffMainThreadLog::instance();
+    Debugging::setLoggingLevel(QsLogging::TraceLevel);
     ASSERT_EQ(seq.play(), 0);
     EXPECT_TRUE(seq.isPlaying());
     EXPECT_EQ(Audio::activeAudioHandleCount(), 1);
     ASSERT_TRUE(finished.wait(20000));
     QTest::qWait(200);
+    Debugging::setLoggingLevel(QsLogging::InfoLevel);
+    // The callback logs only errors.
+    const QStringList offThread = OffMainThreadLog::instance().lines();
+    EXPECT_TRUE(offThread.isEmpty()) << qPrintable(offThread.join('\n'));
     EXPECT_EQ(finished.count(), 1);
     EXPECT_EQ(started.count(), 1);
     EXPECT_FALSE(seq.isPlaying());
@@ -384,6 +426,8 @@ TEST_F(TestCard, PlayerPlaysAnExcerptAndReportsTheEnd)
 
 TEST_F(TestCard, OutputQueuePlaysItsChunksPaddedToTheirDurations)
 {
+    OffMainThreadLog::instance();
+    Debugging::setLoggingLevel(QsLogging::TraceLevel);
     AudioOutput queue;
     QSignalSpy ticks(&queue, &AudioOutput::tick);
     QSignalSpy done(&queue, &AudioOutput::playFinished);
@@ -397,6 +441,11 @@ TEST_F(TestCard, OutputQueuePlaysItsChunksPaddedToTheirDurations)
         body[i] = signature(i);
     ASSERT_EQ(queue.addData(reinterpret_cast<const unsigned char*>(body.constData()), uint(body.size() * 2), 0), 0);
     EXPECT_EQ(queue.start(0), 0);  // returns when the queue has played
+    Debugging::setLoggingLevel(QsLogging::InfoLevel);
+    // The callback logs nothing; the end of the queue is reported once the stream has ended.
+    const QStringList offThread = OffMainThreadLog::instance().lines();
+    EXPECT_TRUE(offThread.isEmpty()) << qPrintable(offThread.join('\n'));
+    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("last buffer finished (offset=")).size(), 1);
     EXPECT_EQ(done.count(), 1);
     EXPECT_GE(ticks.count(), 1);
     EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
