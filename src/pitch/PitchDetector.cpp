@@ -26,6 +26,7 @@ PitchDetector::PitchDetector()
     mp_thread = new DetectorThread(this);
     mp_thread->start();
     mp_currentBlock = new QVector<double>();
+    mp_currentBlock->reserve(static_cast<int>(m_blockSize));
     reset();
 }
 
@@ -53,6 +54,9 @@ void PitchDetector::resetLocked()
     if (mp_onsetDetectionStrategy)
         mp_onsetDetectionStrategy->reset();
     m_expectedIndex = 0;
+    // Also for a feeder that never calls start() (the calibration test): blocks are ready before
+    // the first hand-off.
+    mp_thread->primeFreeBlocks(kSpareBlocks, static_cast<int>(qMax(1u, m_blockSize)));
 }
 
 void PitchDetector::reset()
@@ -75,7 +79,6 @@ void PitchDetector::start()
     resetLocked();
     for (PitchDetectionHeuristic* heuristic : m_heuristics)
         heuristic->prepare();
-    mp_thread->primeFreeBlocks(kSpareBlocks, static_cast<int>(qMax(1u, m_blockSize)));
     if (pieceCount() != m_subBlockCount)
         LOG_ERROR("pitch", "sub-block count %u does not fit a block of %u samples; one pitch result per block is used",
                   m_subBlockCount, m_blockSize);

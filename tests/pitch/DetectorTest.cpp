@@ -169,6 +169,25 @@ TEST_F(Detector, FullBlocksGoToTheWorkerWithTheirOffsets)
     EXPECT_EQ(detector.m_notes.size(), 8);
 }
 
+TEST(DetectorFeeding, BlocksHaveRoomBeforeTheFirstHandOffEvenWithoutStart)
+{
+    // A feeder that never starts the detector (the calibration test) must not grow blocks on the
+    // audio thread either.
+    RecordingStrategy strategy;
+    PitchDetector detector;
+    detector.mp_pitchDetectionStrategy = &strategy;
+    detector.m_blockSize = 2048;
+    EXPECT_GE(detector.mp_currentBlock->capacity(), 2048);
+    for (int block = 0; block < 3; ++block) {
+        for (int i = 0; i < 2048; ++i)
+            detector.addSample(0.1);
+        EXPECT_TRUE(detector.mp_currentBlock->isEmpty()) << block;
+        EXPECT_GE(detector.mp_currentBlock->capacity(), 2048) << block;
+    }
+    detector.wait();
+    EXPECT_EQ(strategy.copy().size(), 3u);
+}
+
 TEST_F(Detector, OnsetsCarryTimeAndAnEmptyNote)
 {
     OnsetAtStart onsets;
