@@ -117,10 +117,27 @@ private:
                 while (m_pos < m_code.size() && m_code[m_pos] != '\n')
                     ++m_pos;
             } else if (c == '(' && peek(1) == '*') {
-                const int end = m_code.indexOf("*)", m_pos + 2);
-                m_pos = end < 0 ? m_code.size() : end + 2;
+                skipBlockComment();
             } else {
                 break;
+            }
+        }
+    }
+
+    // Block comments nest, as the engine reads them.
+    void skipBlockComment()
+    {
+        int depth = 0;
+        while (m_pos < m_code.size()) {
+            if (peek() == '(' && peek(1) == '*') {
+                ++depth;
+                m_pos += 2;
+            } else if (peek() == '*' && peek(1) == ')') {
+                m_pos += 2;
+                if (--depth == 0)
+                    return;
+            } else {
+                ++m_pos;
             }
         }
     }
@@ -323,27 +340,34 @@ private:
             ev.kind = GmnEvent::Rest;
             ev.writtenName = "_";
         } else {
-            while (m_pos < m_code.size() && m_code[m_pos].isLetter())
-                ++m_pos;
-            const QString word = m_code.mid(from, m_pos - from);
-            ev.writtenName = word;
-            if (word == "empty") {
-                ev.kind = GmnEvent::Empty;
-            } else {
-                bool known = false;
+            // The engine takes the longest name at this point, so "sib" is si then b.
+            const Pitch* name = nullptr;
+            int length = QStringLiteral("empty").size();
+            const bool empty = m_code.midRef(from, length) == QLatin1String("empty");
+            if (!empty) {
+                length = 0;
                 for (const Pitch& p : kNames) {
-                    if (word == QLatin1String(p.name)) {
-                        ev.name = p.letter;
-                        ev.accidentals = p.accidentals;
-                        known = true;
-                        break;
+                    const int n = int(qstrlen(p.name));
+                    if (n > length && m_code.midRef(from, n) == QLatin1String(p.name)) {
+                        name = &p;
+                        length = n;
                     }
                 }
-                if (!known) {
-                    m_pos = from;
-                    error(QString("unknown note name '%1'").arg(word));
-                    return;
-                }
+            }
+            if (!empty && !name) {
+                int end = from;
+                while (end < m_code.size() && m_code[end].isLetter())
+                    ++end;
+                error(QString("unknown note name '%1'").arg(m_code.mid(from, end - from)));
+                return;
+            }
+            m_pos = from + length;
+            ev.writtenName = m_code.mid(from, length);
+            if (empty) {
+                ev.kind = GmnEvent::Empty;
+            } else {
+                ev.name = name->letter;
+                ev.accidentals = name->accidentals;
                 while (peek() == '#' || peek() == '&') {
                     ev.accidentals += peek() == '#' ? 1 : -1;
                     ++m_pos;

@@ -59,6 +59,11 @@ const char* kHandWritten[] = {
     "[ \\staffFormat<\"1-line\"> \\clef<\"\"> a1 a a/8 a a/4 ]",
     "[ \\meter<\"4/4\"> c d e f \\repeatEnd g/2. a/2 ]",
     "[ \\meter<\"4/4\"> c/8 d/4 e/4 f/4 g/4 ]",
+    "[ ce/8 f ]",
+    "[ fae sola dob sib hb ]",
+    "[ emptyc cempty d ]",
+    "[ c#d dis#e c/8.d c4/4d ]",
+    "[ c (* a (* nested *) b *) d ]",
 };
 
 const char* kNames[] = {"c", "d", "e", "f", "g", "a", "b", "h", "cis", "fis", "do", "re", "mi", "sol"};

@@ -58,6 +58,21 @@ TEST(GmnReaderTest, NamesAccidentalsAndOctaves)
     EXPECT_EQ(r.events[3].writtenName.toStdString(), "fis");
 }
 
+TEST(GmnReaderTest, NamesWrittenTogetherAreReadLongestFirst)
+{
+    const auto r = readOk("[ sib/8 fae cis#d2 emptyc (* x (* y *) z *) lab ]");
+    QStringList got;
+    for (const GmnEvent& e : r.events)
+        got << e.writtenName + QString::number(e.accidentals) + QString::number(e.octave);
+    EXPECT_EQ(got.join(' ').toStdString(), "si01 b01 fa01 e01 cis21 d02 empty01 c02 la02 b02");
+    EXPECT_EQ(r.events[6].kind, GmnEvent::Empty);
+    EXPECT_EQ(r.duration, NotationDate(11, 8));  // si keeps the quarter; /8 belongs to b
+    const auto bad = GmnReader::read("[ c dx ]");
+    EXPECT_FALSE(bad.ok);
+    EXPECT_EQ(bad.errorOffset, 5);
+    EXPECT_TRUE(bad.error.contains("'x'"));
+}
+
 TEST(GmnReaderTest, DurationsDotsAndInheritance)
 {
     // Duration, dots and octave carry over to the next event until given again.
