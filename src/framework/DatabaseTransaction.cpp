@@ -3,14 +3,18 @@
 #include "debug/Debugging.h"
 #include "framework/Database.h"
 
+#include <sqlite3.h>
+
 namespace edufrmwk {
 
 DatabaseTransaction::DatabaseTransaction(Database* db)
     : mp_db(db)
     , m_active(false)
+    , m_outermost(false)
 {
     if (!mp_db || !mp_db->getDb())
         return;
+    m_outermost = sqlite3_get_autocommit(mp_db->getDb()) != 0;
     DatabaseQuery q(mp_db);
     q.exec("SAVEPOINT fmwk");
     m_active = q.isOK();
@@ -46,6 +50,10 @@ void DatabaseTransaction::rollback()
     // Undo to the savepoint, then drop it (ROLLBACK TO keeps it on the stack).
     q.exec("ROLLBACK TO fmwk");
     q.exec("RELEASE fmwk");
+    // Releasing the outermost savepoint is a commit, which a reader's lock can refuse even with
+    // nothing left to write; the transaction would then stay open and swallow every later write.
+    if (m_outermost && !sqlite3_get_autocommit(mp_db->getDb()))
+        q.exec("ROLLBACK");
 }
 
 }  // namespace edufrmwk

@@ -22,6 +22,7 @@ public:
 private:
     Database* mp_db;
     bool m_active;
+    bool m_outermost;  // began the connection's transaction, so it must also end it
 };
 
 }  // namespace edufrmwk

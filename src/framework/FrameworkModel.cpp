@@ -146,7 +146,8 @@ void FrameworkModel::setUserSession(UserSession* session)
             LOG_FATAL("fmwk", "cannot set initial recommended activity");
         }
     }
-    login.commit();
+    if (!login.commit())
+        LOG_ERROR("fmwk", "the states of this login were not stored; the next login makes them again");
     notifyObservers(UserSessionSet);
 }
 

@@ -11,7 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <QTemporaryDir>
-#include <QThread>
+
+#include <sqlite3.h>
 
 using edufrmwk::Database;
 
@@ -138,6 +139,27 @@ TEST_F(ElementStateRows, FailedSelectionKeepsTheOldOne)
                                "WHEN NEW.selected = 'true' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     EXPECT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/a2")), 200);
     EXPECT_EQ(m_db.getSelectedElement(1), QStringLiteral("g1/s1/a1"));
+}
+
+TEST_F(ElementStateRows, SelectionRefusedByAReaderKeepsTheOldOneAndTheConnectionUsable)
+{
+    for (const char* path : {"g1/s1/a1", "g1/s1/a2"})
+        ASSERT_EQ(m_db.saveElementState(1, QString::fromLatin1(path), ElementState::UNLOCKED), 0);
+    ASSERT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/a1")), 0);
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(m_file.toUtf8().constData(), &reader), SQLITE_OK);
+    sqlite3_stmt* read = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(reader, "SELECT path FROM element_state", -1, &read, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(read), SQLITE_ROW);
+
+    EXPECT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/a2")), 200);
+    sqlite3_finalize(read);
+    sqlite3_close(reader);
+
+    EXPECT_NE(sqlite3_get_autocommit(m_db.getDb()), 0);
+    EXPECT_EQ(m_db.getSelectedElement(1), QStringLiteral("g1/s1/a1"));
+    ASSERT_EQ(m_db.saveMark(1, QStringLiteral("g1/s1/a1"), 0.5, 0), 0);
+    EXPECT_EQ(rows("SELECT path FROM marks"), QStringList{"g1/s1/a1"});
 }
 
 TEST_F(ElementStateRows, PathsWithQuotesAndWildcardsAreExactKeys)

@@ -331,6 +331,32 @@ TEST_F(ModelTest, FailedSaveMidChainUndoesTheWholeChange)
     EXPECT_EQ(storedStates(), QStringLiteral("g1=U s1=C a1=C a2=C s2=U b1=U"));
 }
 
+TEST_F(ModelTest, CommitRefusedByAReaderUndoesTheChangeAndLaterWritesStillReachTheFile)
+{
+    login(QStringLiteral("g1[s1[a1 a2]]"));
+    const QStringList rowsBefore = rows("SELECT * FROM element_state ORDER BY id");
+    // Another program in the middle of a read holds a shared lock: the commit cannot take the file.
+    sqlite3* reader = nullptr;
+    ASSERT_EQ(sqlite3_open(m_file.toUtf8().constData(), &reader), SQLITE_OK);
+    sqlite3_stmt* read = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(reader, "SELECT path FROM element_state", -1, &read, nullptr), SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(read), SQLITE_ROW);
+    AssertRecorder::clear();
+
+    EXPECT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 200);
+    EXPECT_EQ(m_course->states(), QStringLiteral("g1=U s1=U a1=U a2=L"));
+    sqlite3_finalize(read);
+    sqlite3_close(reader);
+
+    // Nothing of the change is in the file, and the connection is not left inside a transaction.
+    EXPECT_EQ(rows("SELECT * FROM element_state ORDER BY id"), rowsBefore);
+    EXPECT_NE(sqlite3_get_autocommit(m_db.getDb()), 0);
+    ASSERT_EQ(m_db.saveAnswer(1, {"g1/s1/a1", ""}, 0.5), 0);
+    EXPECT_EQ(rows("SELECT variant FROM answers"), QStringList{"g1/s1/a1@"});
+    EXPECT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 0);
+    EXPECT_EQ(storedStates(), QStringLiteral("g1=U s1=U a1=C a2=U"));
+}
+
 TEST_F(ModelTest, FailedFirstSaveLeavesMemoryAsItWas)
 {
     login(QStringLiteral("g1[s1[a1 a2]]"));
