@@ -12,7 +12,8 @@ static const char* const kChannel = "score";
 void Score::setScalingFactor(double factor)
 {
     LOG_TRACE(kChannel, "[%lu] %s(factor=%lf)", m_instance, "setScalingFactor", factor);
-    if (factor == m_scalingFactor || factor < 0.0 || factor > 10.0)
+    // NaN lies outside 0..10 as well; it would give the item a size of NaN
+    if (factor == m_scalingFactor || !(factor >= 0.0 && factor <= 10.0))
         return;
     m_scalingFactor = factor;
     if (isLaidOut())

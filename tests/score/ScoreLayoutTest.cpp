@@ -8,6 +8,8 @@
 #include <QPainter>
 #include <QSignalSpy>
 
+#include <cmath>
+
 // Scaling, compact pages, note rectangles and painting.
 
 namespace {
@@ -52,7 +54,9 @@ TEST_F(ScoreTest, ScalingFactorLimitsAndSize)
     score.setScalingFactor(-0.5);
     score.setScalingFactor(10.5);
     score.setScalingFactor(2.0);
+    score.setScalingFactor(std::nan(""));
     EXPECT_EQ(scaling.count(), 0);
+    EXPECT_DOUBLE_EQ(score.scalingFactor(), 2.0);
     score.setScalingFactor(1.0);
     EXPECT_EQ(scaling.count(), 1);
     EXPECT_DOUBLE_EQ(score.width(), base.width());
