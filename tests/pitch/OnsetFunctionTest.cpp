@@ -106,6 +106,34 @@ TEST(OnsetFunctions, LinearPredictionFunctionsReactToAChangeAndNotToSilence)
     EXPECT_EQ(complex.process_frame(512, silence.data()), 0.0);
 }
 
+TEST(OnsetFunctions, SpectralPredictionsAgreeWithThePlainSpectralDifference)
+{
+    std::vector<double> frame = SignalFactory::sine(1000.0, 512 / SignalFactory::kRate);
+    SpectralDifferenceODF plain;
+    const double magnitudes = plain.process_frame(512, frame.data());
+    ASSERT_GT(magnitudes, 10.0);
+
+    // Order 0 predicts nothing: every magnitude (or change of bin) counts whole.
+    LPSpectralDifferenceODF spectral;
+    LPComplexODF complex;
+    spectral.set_order(0);
+    complex.set_order(0);
+    EXPECT_NEAR(spectral.process_frame(512, frame.data()), magnitudes, magnitudes * 1e-9);
+    EXPECT_NEAR(spectral.process_frame(512, frame.data()), magnitudes, magnitudes * 1e-9);
+    EXPECT_NEAR(complex.process_frame(512, frame.data()), magnitudes, magnitudes * 1e-9);
+    EXPECT_NEAR(complex.process_frame(512, frame.data()), 0.0, magnitudes * 1e-9);
+
+    // Order 2 learns a steady magnitude from two frames and then predicts it.
+    LPSpectralDifferenceODF steady;
+    steady.set_order(2);
+    EXPECT_NEAR(steady.process_frame(512, frame.data()), magnitudes, magnitudes * 1e-9);
+    EXPECT_NEAR(steady.process_frame(512, frame.data()), magnitudes, magnitudes * 1e-9);
+    EXPECT_NEAR(steady.process_frame(512, frame.data()), 0.0, magnitudes * 1e-6);
+    // A new frame size starts the histories over.
+    std::vector<double> longer = SignalFactory::sine(1000.0, 1024 / SignalFactory::kRate);
+    EXPECT_GT(steady.process_frame(1024, longer.data()), magnitudes);
+}
+
 TEST(OnsetFunctions, BatchComputesEveryFrameNormalisesAndThrowsOnShortOutput)
 {
     SpectralDifferenceODF odf;

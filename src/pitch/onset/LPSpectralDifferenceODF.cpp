@@ -1,11 +1,5 @@
 #include "pitch/onset/LPSpectralDifferenceODF.h"
 
-#include "pitch/onset/FrameSpectrum.h"
-#include "pitch/onset/RealFft.h"
-#include "pitch/onset/SignalMath.h"
-
-#include <cmath>
-
 LPSpectralDifferenceODF::LPSpectralDifferenceODF()
 {
     init();
@@ -16,40 +10,7 @@ LPSpectralDifferenceODF::~LPSpectralDifferenceODF()
     destroy();
 }
 
-bool LPSpectralDifferenceODF::acceptsFrameSize(int size) const
+double LPSpectralDifferenceODF::binValue(int, const std::complex<double>& bin)
 {
-    return RealFft::isSupportedSize(size);
-}
-
-void LPSpectralDifferenceODF::init()
-{
-    mp_spectrum.reset(new FrameSpectrum(frame_size));
-    window = mp_spectrum->window();
-    m_histories.assign(static_cast<size_t>(mp_spectrum->binCount()) * order, 0.0);
-    m_coefficients.assign(order, 0.0);
-}
-
-void LPSpectralDifferenceODF::destroy()
-{
-    window = nullptr;
-    mp_spectrum.reset();
-    m_histories.clear();
-    m_coefficients.clear();
-}
-
-double LPSpectralDifferenceODF::process_frame(int size, double* frame)
-{
-    if (!adoptFrameSize(size) || !mp_spectrum)
-        return 0.0;
-    const std::complex<double>* spectrum = mp_spectrum->analyse(*this, frame);
-    double sum = 0.0;
-    const int bins = mp_spectrum->binCount();
-    for (int i = 0; i < bins; ++i) {
-        const double magnitude = std::abs(spectrum[i]);
-        const double prediction =
-            predict_and_push(m_histories.data() + static_cast<size_t>(i) * order, order,
-                             m_coefficients.data(), magnitude);
-        sum += std::fabs(magnitude - prediction);
-    }
-    return sum;
+    return std::abs(bin);
 }

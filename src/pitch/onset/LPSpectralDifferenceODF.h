@@ -1,27 +1,14 @@
 #pragma once
 
-#include "pitch/onset/LinearPredictionODF.h"
-
-#include <memory>
-#include <vector>
-
-class FrameSpectrum;
+#include "pitch/onset/SpectralLinearPredictionODF.h"
 
 // Sum over bins of each magnitude's distance from its prediction from that bin's last order
 // magnitudes.
-class LPSpectralDifferenceODF : public LinearPredictionODF {
+class LPSpectralDifferenceODF : public SpectralLinearPredictionODF {
 public:
     LPSpectralDifferenceODF();
     ~LPSpectralDifferenceODF() override;
-    void init() override;
-    void destroy() override;
-    double process_frame(int size, double* frame) override;
 
 protected:
-    bool acceptsFrameSize(int size) const override;
-
-private:
-    std::unique_ptr<FrameSpectrum> mp_spectrum;
-    std::vector<double> m_histories; // order values per bin
-    std::vector<double> m_coefficients;
+    double binValue(int i, const std::complex<double>& bin) override;
 };
