@@ -23,9 +23,20 @@ QRandomGenerator& selectionRandom()
 struct QuestionSelectEntry {
     LmsQuestion* question;
     bool used;
-    quint64 serial;
+    quint64 selection;  // which call chose it last; a clock reading can repeat
     quint32 randomKey;
 };
+
+// Never chosen first, then chosen longest ago, then the random key: a strict weak order,
+// so questions chosen together are shuffled again on their next turn.
+bool questionSelectLessThan(const QuestionSelectEntry& a, const QuestionSelectEntry& b)
+{
+    if (a.used != b.used)
+        return !a.used;
+    if (a.selection != b.selection)
+        return a.selection < b.selection;
+    return a.randomKey < b.randomKey;
+}
 
 }  // namespace
 
@@ -225,24 +236,17 @@ QList<LmsQuestion*> LmsQuestionActivity::QuestionList::selectQuestions(const Lms
     for (LmsQuestion* question : getAllMatchedQuestions(filter)) {
         const auto used = m_lastUsed.constFind(question);
         const bool wasUsed = used != m_lastUsed.constEnd();
-        entries.push_back({question, wasUsed, wasUsed ? used->serial : 0, selectionRandom().generate()});
+        entries.push_back({question, wasUsed, wasUsed ? used->selection : 0, selectionRandom().generate()});
     }
-    // Never chosen first, then least recently chosen, then the random key: a strict weak order.
-    std::sort(entries.begin(), entries.end(), [](const QuestionSelectEntry& a, const QuestionSelectEntry& b) {
-        if (a.used != b.used)
-            return !a.used;
-        if (a.serial != b.serial)
-            return a.serial < b.serial;
-        return a.randomKey < b.randomKey;
-    });
+    std::sort(entries.begin(), entries.end(), questionSelectLessThan);
     const int count = filter->getCount();
     if (count <= 0)
         return chosen;
-    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const Usage usage{QDateTime::currentDateTimeUtc(), ++m_selections};
     for (const QuestionSelectEntry& entry : entries) {
         if (chosen.size() >= count)
             break;
-        m_lastUsed.insert(entry.question, Usage{now, ++m_useSerial});
+        m_lastUsed.insert(entry.question, usage);
         chosen.append(entry.question);
     }
     return chosen;

@@ -73,7 +73,8 @@ public:
         int getMatchesCount(const LmsQuestionFilter* filter) const;
         QList<LmsQuestion*> getAllMatchedQuestions(const LmsQuestionFilter* filter) const;
         // Up to the filter's count of matching questions: never chosen first, then least
-        // recently chosen, ties broken by a random key. Stamps each chosen one as used now.
+        // recently chosen, ties (never chosen, or chosen in one call) broken by a random key.
+        // Stamps each chosen one as used now.
         QList<LmsQuestion*> selectQuestions(const LmsQuestionFilter* filter);
         // When the question was last selected; null when never.
         QDateTime getLastUsed(LmsQuestion* question) const;
@@ -81,13 +82,13 @@ public:
     private:
         struct Usage {
             QDateTime time;
-            quint64 serial = 0;  // strictly increasing, so equal clock readings still order
+            quint64 selection = 0;  // numbers the calls, so equal clock readings still order
         };
 
         LmsQuestionActivity* mp_parent;
         QList<LmsQuestion*> m_questions;
         QMap<LmsQuestion*, Usage> m_lastUsed;
-        quint64 m_useSerial = 0;
+        quint64 m_selections = 0;
     };
 
     // Owns its associations (and through them their filters).
