@@ -45,7 +45,7 @@ void LmsQuestion::setActivity(LmsQuestionActivity* activity)
 
 bool LmsQuestion::hasTagList(bool inherited) const
 {
-    return m_hasOwnTags || (inherited && hasDefaultTagList());
+    return inherited ? hasDefaultTagList() : m_hasOwnTags;
 }
 
 QStringList LmsQuestion::getTagList(bool inherited) const

@@ -27,8 +27,9 @@ public:
     // Takes the question out of its current activity first; adds it to no container.
     void setActivity(LmsQuestionActivity* activity);
 
-    // Own tags (false), or also the template's when the question has none of its own (true).
+    // false: whether the question has tags of its own; true: whether its template has.
     bool hasTagList(bool inherited = true) const;
+    // The own tags; without them, the template's when inherited is true.
     QStringList getTagList(bool inherited = true) const;
     bool hasDefaultTagList() const;
     QStringList getDefaultTagList() const;

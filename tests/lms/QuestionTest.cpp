@@ -130,10 +130,22 @@ TEST(Question, InheritedTagsComeFromTheTemplateButDoNotMatch)
     EXPECT_EQ(q->getTagList(true), QStringList({"x"}));
     EXPECT_TRUE(q->getTagList(false).isEmpty());
     EXPECT_TRUE(q->hasDefaultTagList());
+    EXPECT_TRUE(q->hasTagList(true));
+    EXPECT_FALSE(q->hasTagList(false));
     LmsQuestionFilter f;
     f.setDifficulty(0);
     f.setTagList(QStringList({"x"}));
     EXPECT_FALSE(q->matchFilter(&f));
+
+    // Asked with true, hasTagList speaks of the template alone: own tags do not count.
+    auto* other = new LmsQuestion();
+    other->setType(QStringLiteral("Untagged"));
+    other->setTagList(QStringLiteral("y"));
+    activity.getQuestionList().append(other);
+    EXPECT_TRUE(other->hasTagList(false));
+    EXPECT_FALSE(other->hasTagList(true));
+    EXPECT_EQ(other->getTagList(true), QStringList({"y"}));
+    EXPECT_FALSE(activity.getTemplateMap().contains(QStringLiteral("Untagged")));
 }
 
 TEST(Question, AttributesResolveThroughTemplateAndPluginDefault)
