@@ -97,29 +97,51 @@ QScriptValue LmsMetadata::fromString(const QString& text)
     return result;
 }
 
+namespace {
+
+// JSON.stringify with two-space indentation; false when the value cannot be written
+// (a cycle, for instance), so no caller mistakes an empty text for the value.
+bool stringify(QScriptEngine* engine, const QScriptValue& value, QString& text)
+{
+    QScriptValue function = engine->globalObject().property(QStringLiteral("JSON")).property(QStringLiteral("stringify"));
+    const QScriptValue result = function.call(QScriptValue(), QScriptValueList() << value << QScriptValue(QScriptValue::NullValue) << QScriptValue(2));
+    if (engine->hasUncaughtException()) {
+        qWarning() << "Can not write JSON:" << engine->uncaughtException().toString();
+        engine->clearExceptions();
+        return false;
+    }
+    if (!result.isString()) {
+        qWarning() << "Can not write JSON: the value has no JSON text";
+        return false;
+    }
+    text = result.toString();
+    return true;
+}
+
+}  // namespace
+
 QString LmsMetadata::toString(const QScriptValue& value)
 {
     initialize();
-    QScriptValue stringify = mp_scriptEngine->globalObject().property(QStringLiteral("JSON"))
-                                 .property(QStringLiteral("stringify"));
-    const QScriptValue text = stringify.call(QScriptValue(), QScriptValueList() << value << QScriptValue(QScriptValue::NullValue) << QScriptValue(2));
-    if (mp_scriptEngine->hasUncaughtException()) {
-        qWarning() << "Can not write JSON:" << mp_scriptEngine->uncaughtException().toString();
-        mp_scriptEngine->clearExceptions();
-        return QString();
-    }
-    return text.toString();
+    QString text;
+    stringify(mp_scriptEngine, value, text);
+    return text;
 }
 
 LmsMetadata::Status LmsMetadata::toFile(const QScriptValue& value, const QString& path)
 {
     initialize();
+    QString text;
+    if (!stringify(mp_scriptEngine, value, text)) {
+        qWarning() << "Can not save JSON object to file: " << path;
+        return StatusFailed;
+    }
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         qWarning() << "Can not save JSON object to file: " << path;
         return StatusFailed;
     }
-    const QByteArray bytes = toString(value).toUtf8();
+    const QByteArray bytes = text.toUtf8();
     if (file.write(bytes) != bytes.size() || !file.commit()) {
         qWarning() << "Can not save JSON object to file: " << path;
         file.cancelWriting();

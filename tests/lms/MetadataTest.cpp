@@ -91,6 +91,16 @@ TEST_F(Metadata, WritesAndReplacesFiles)
     ASSERT_EQ(LmsMetadata::toFile(object, path), LmsMetadata::StatusOk);
     EXPECT_EQ(LmsMetadata::fromFile(path).property(QStringLiteral("b")).toInt32(), 2);
 
+    // A value without JSON text (a cycle) fails and leaves the file as it was.
+    const QByteArray kept = readFile(path);
+    QScriptValue cyclic = LmsMetadata::engine()->newObject();
+    cyclic.setProperty(QStringLiteral("self"), cyclic);
+    EXPECT_EQ(LmsMetadata::toFile(cyclic, path), LmsMetadata::StatusFailed);
+    EXPECT_EQ(readFile(path), kept);
+    EXPECT_EQ(LmsMetadata::toFile(QScriptValue(), path), LmsMetadata::StatusFailed);
+    EXPECT_EQ(readFile(path), kept);
+    EXPECT_FALSE(LmsMetadata::engine()->hasUncaughtException());
+
     const QString nowhere = dir.filePath(QStringLiteral("missing/out.json"));
     EXPECT_EQ(LmsMetadata::toFile(object, nowhere), LmsMetadata::StatusFailed);
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("Can not save JSON object to file:")));
