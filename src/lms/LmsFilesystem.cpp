@@ -50,7 +50,10 @@ QMap<QString, QVariant> readAttributes(const QScriptValue& description)
     return attributes;
 }
 
-void readTemplates(const QScriptValue& list, LmsQuestionActivity* activity)
+// Visits a list's own properties with positions from 1; an array's length slot counts
+// too (it is no object, so it is reported like any other entry that is not one).
+template <class Read>
+void forEachDescription(const QScriptValue& list, const char* notAnObject, Read read)
 {
     if (!list.isObject())
         return;
@@ -61,75 +64,61 @@ void readTemplates(const QScriptValue& list, LmsQuestionActivity* activity)
         ++position;
         const QScriptValue description = it.value();
         if (!description.isObject()) {
-            qDebug() << "template description is not an object (" << position << ")";
+            qDebug() << notAnObject << position << ")";
             continue;
         }
+        read(description, position);
+    }
+}
+
+// The part a template and a question share: type, own tags when given, attributes.
+LmsQuestion* newQuestion(const QString& type, const QScriptValue& description)
+{
+    auto* question = new LmsQuestion(nullptr);
+    question->setType(type);
+    const QScriptValue tags = description.property(QStringLiteral("_tags"));
+    if (isPresent(tags))
+        question->setTagList(tags.toString());
+    question->setAttributeMap(readAttributes(description));
+    return question;
+}
+
+void readTemplates(const QScriptValue& list, LmsQuestionActivity* activity)
+{
+    forEachDescription(list, "template description is not an object (", [activity](const QScriptValue& description, int position) {
         const QString type = description.property(QStringLiteral("_type")).toString();
         if (type.isEmpty()) {
             qWarning() << "invalid template description (" << position << ")";
-            continue;
+            return;
         }
-        auto* question = new LmsQuestion(nullptr);
-        question->setType(type);
-        const QScriptValue tags = description.property(QStringLiteral("_tags"));
-        if (isPresent(tags))
-            question->setTagList(tags.toString());
-        question->setAttributeMap(readAttributes(description));
-        activity->getTemplateMap().insert(question);
-    }
+        activity->getTemplateMap().insert(newQuestion(type, description));
+    });
 }
 
 void readQuestions(const QScriptValue& list, LmsQuestionActivity* activity)
 {
-    if (!list.isObject())
-        return;
-    int position = 0;
-    QScriptValueIterator it(list);
-    while (it.hasNext()) {
-        it.next();
-        ++position;
-        const QScriptValue description = it.value();
-        if (!description.isObject()) {
-            qDebug() << "question description is not an object (" << position << ")";
-            continue;
-        }
+    forEachDescription(list, "question description is not an object (", [activity](const QScriptValue& description, int position) {
         const QString type = description.property(QStringLiteral("_type")).toString();
         const int uid = description.property(QStringLiteral("_uid")).toInt32();
         if (type.isEmpty() || uid < 0) {
             qWarning() << "invalid question description (" << position << ")";
-            continue;
+            return;
         }
-        auto* question = new LmsQuestion(nullptr);
-        question->setType(type);
+        LmsQuestion* question = newQuestion(type, description);
         question->setUid(uid);
-        const QScriptValue tags = description.property(QStringLiteral("_tags"));
-        if (isPresent(tags))
-            question->setTagList(tags.toString());
         question->setDifficulty(description.property(QStringLiteral("_difficulty")).toInt32());
-        question->setAttributeMap(readAttributes(description));
         activity->getQuestionList().append(question);
-    }
+    });
 }
 
 void readAssociations(const QScriptValue& list, LmsQuestionActivity* activity,
                       QMap<LmsQuestionAssociation*, QString>& associationPaths)
 {
-    if (!list.isObject())
-        return;
-    int position = 0;
-    QScriptValueIterator it(list);
-    while (it.hasNext()) {
-        it.next();
-        ++position;
-        const QScriptValue description = it.value();
-        if (!description.isObject()) {
-            qDebug() << "association is not an object (" << position << ")";
-            continue;
-        }
+    forEachDescription(list, "association is not an object (", [&](const QScriptValue& description, int position) {
         const QString path = description.property(QStringLiteral("path")).toString().trimmed();
         if (path.isEmpty()) {
             qWarning() << "invalid association description (" << position << ")";
-            continue;
+            return;
         }
         auto* association = new LmsQuestionAssociation();
         if (path == QLatin1String("."))
@@ -154,7 +143,7 @@ void readAssociations(const QScriptValue& list, LmsQuestionActivity* activity,
         if (isPresent(count))
             filter->setCount(count.toInt32());
         activity->getAssociationList().append(association);
-    }
+    });
 }
 
 // Unlinks and destroys the children a failed load drops.
@@ -264,8 +253,6 @@ bool renameEntry(const QString& directory, const QString& from, const QString& t
     return false;
 }
 
-QScriptValue toWrittenForm(QScriptEngine* engine, const QVariant& value);
-
 QScriptValue toJsonValue(QScriptEngine* engine, const QVariant& value)
 {
     switch (static_cast<QMetaType::Type>(value.type())) {
@@ -298,17 +285,27 @@ QScriptValue toJsonValue(QScriptEngine* engine, const QVariant& value)
     }
 }
 
-// Lists become arrays of texts, maps JSON objects, anything else its text.
+bool isList(int type)
+{
+    return type == QMetaType::QVariantList || type == QMetaType::QStringList;
+}
+
+// Lists become arrays of texts, maps JSON objects, anything else its text. Maps and lists
+// inside a list keep their structure: as text they would be lost.
 QScriptValue toWrittenForm(QScriptEngine* engine, const QVariant& value)
 {
     const int type = value.userType();
     if (type == QMetaType::QVariantMap)
         return toJsonValue(engine, value);
-    if (type == QMetaType::QVariantList || type == QMetaType::QStringList) {
+    if (isList(type)) {
         const QVariantList list = value.toList();
         QScriptValue array = engine->newArray(static_cast<uint>(list.size()));
-        for (int i = 0; i < list.size(); ++i)
-            array.setProperty(static_cast<quint32>(i), QScriptValue(list.at(i).toString()));
+        for (int i = 0; i < list.size(); ++i) {
+            const QVariant& item = list.at(i);
+            const bool structured = item.userType() == QMetaType::QVariantMap || isList(item.userType());
+            array.setProperty(static_cast<quint32>(i),
+                              structured ? toWrittenForm(engine, item) : QScriptValue(item.toString()));
+        }
         return array;
     }
     return QScriptValue(value.toString());

@@ -107,6 +107,27 @@ TEST_F(CourseSaver, RoundTripKeepsEverything)
     EXPECT_TRUE(QFileInfo::exists(at(QStringLiteral("00_first_grade/00_intervals/00_listening/page.qml"))));
 }
 
+TEST_F(CourseSaver, StructuredItemsOfListAttributesSurvive)
+{
+    auto* steps = element<LmsExerciseActivity>(QStringLiteral("Second Grade / Melodies / Steps"));
+    ASSERT_NE(steps, nullptr);
+    const QVariantMap note({{QStringLiteral("pitch"), QStringLiteral("c")}, {QStringLiteral("beats"), 2}});
+    steps->getQuestionList().getQuestion(0)->setAttribute(
+        QStringLiteral("phrases"), QVariantList({note, QStringList({"d", "e"}), 3}));
+    ASSERT_EQ(course.save(), 0);
+
+    LmsCourse reloaded(QStringLiteral("Course"));
+    ASSERT_EQ(reloaded.load(root(), false), 0);
+    auto* again = dynamic_cast<LmsExerciseActivity*>(reloaded.getElement(QStringLiteral("Second Grade / Melodies / Steps")));
+    ASSERT_NE(again, nullptr);
+    const QVariantList phrases = again->getQuestionList().getQuestion(0)->getAttribute(QStringLiteral("phrases")).toList();
+    ASSERT_EQ(phrases.size(), 3);
+    EXPECT_EQ(phrases[0].toMap().value(QStringLiteral("pitch")).toString(), QStringLiteral("c"));
+    EXPECT_EQ(phrases[0].toMap().value(QStringLiteral("beats")).toInt(), 2);
+    EXPECT_EQ(phrases[1].toStringList(), QStringList({"d", "e"}));
+    EXPECT_EQ(phrases[2], QVariant(QStringLiteral("3")));  // plain items are written as text
+}
+
 TEST_F(CourseSaver, RenumbersRenamesAndRemoves)
 {
     auto* intervals = element<LmsModuleElement>(QStringLiteral("First Grade / Intervals"));
