@@ -1,5 +1,7 @@
 #include "AudioFixtures.h"
 
+#include "audio/AudioBuffer.h"
+
 #include <QFile>
 
 #include <vorbis/vorbisenc.h>
@@ -230,6 +232,15 @@ short signature(qint64 index)
 {
     // 40503 is odd, so index -> 40503 x index is a bijection modulo 65536.
     return short(quint16((index * 40503 + 12345) & 0xffff));
+}
+
+AudioBuffer* signatureBuffer(int frames, qint64 base)
+{
+    auto* b = new AudioBuffer(2, 0, 44100);
+    const QVector<short> s =
+        makeSamples(frames, 2, [base](int f, int c) { return c == 0 ? signature(base + f) : short(0); });
+    b->addSamples(s.constData(), s.size(), 0.0, 1.0);
+    return b;
 }
 
 }  // namespace AudioFixtures

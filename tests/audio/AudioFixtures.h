@@ -6,6 +6,8 @@
 
 #include <functional>
 
+class AudioBuffer;
+
 // Sound fixtures made on the spot (nothing is downloaded).
 namespace AudioFixtures {
 
@@ -30,5 +32,7 @@ double rms(const short* samples, int count, int step = 1);
 
 // A sequence without short repeats (period 65536), so that any window of it has one place.
 short signature(qint64 index);
+// A stereo 44100 Hz buffer whose left channel is signature(base + frame) and whose right channel is 0.
+AudioBuffer* signatureBuffer(int frames, qint64 base);
 
 }  // namespace AudioFixtures

@@ -18,6 +18,7 @@
 namespace {
 
 using AudioFixtures::signature;
+using AudioFixtures::signatureBuffer;
 
 class InputRecorder : public AudioSequencerInputListener {
 public:
@@ -35,17 +36,6 @@ public:
     void newMarker(int id, double time) override { seen.append(qMakePair(id, time)); }
     QList<QPair<int, double>> seen;
 };
-
-// Left channel = signature(frame + base), right channel = 0.
-AudioBuffer* signed_(int frames, qint64 base)
-{
-    auto* b = new AudioBuffer(2, 0, 44100);
-    QVector<short> s(frames * 2, 0);
-    for (int f = 0; f < frames; ++f)
-        s[2 * f] = signature(base + f);
-    b->addSamples(s.constData(), s.size(), 0.0, 1.0);
-    return b;
-}
 
 // Feeds 10 ms blocks with 10 ms input and 20 ms output latency; the microphone is signature(frame).
 class CallbackCore : public ::testing::Test {
@@ -86,7 +76,7 @@ protected:
 
 TEST_F(CallbackCore, NineteenSilentWarmUpBlocksThenStarted)
 {
-    seq.addOutput(signed_(2000, 0), 0.0, true, true);
+    seq.addOutput(signatureBuffer(2000, 0), 0.0, true, true);
     seq.prepare();
     QSignalSpy started(&seq, &AudioSequencer::started);
     for (int i = 0; i < AudioSequencer::kWarmUpInvocations; ++i) {
@@ -105,7 +95,7 @@ TEST_F(CallbackCore, NineteenSilentWarmUpBlocksThenStarted)
 
 TEST_F(CallbackCore, RegionStartsAtItsFrameOffsetInMonoFrames)
 {
-    seq.addOutput(signed_(500, 0), 0.005, true, true);  // 220.5 frames into the first block
+    seq.addOutput(signatureBuffer(500, 0), 0.005, true, true);  // 220.5 frames into the first block
     seq.prepare();
     warmUp();
     ASSERT_EQ(block(), 0);
@@ -126,7 +116,7 @@ TEST_F(CallbackCore, TouchingRegionsPlayBackToBackWithoutStopping)
     qint64 base = 0;
     for (int piece = 0; piece < 12; ++piece) {
         const int length = 137 + 61 * piece;
-        seq.addOutput(signed_(length, base), position, true, true);
+        seq.addOutput(signatureBuffer(length, base), position, true, true);
         position += length / 44100.0;
         base += length;
     }
@@ -144,8 +134,8 @@ TEST_F(CallbackCore, StreamRateBelowTimelineRateStartsLateRegionsNow)
 {
     // At 40000 Hz the second region's offset falls inside the first one's frames: it follows at once.
     timing.sampleRate = 40000.0;
-    seq.addOutput(signed_(300, 0), 0.0, true, true);
-    seq.addOutput(signed_(100, 300), 300 / 44100.0, true, true);
+    seq.addOutput(signatureBuffer(300, 0), 0.0, true, true);
+    seq.addOutput(signatureBuffer(100, 300), 300 / 44100.0, true, true);
     seq.prepare();
     warmUp();
     ASSERT_EQ(block(), 0);
@@ -156,8 +146,8 @@ TEST_F(CallbackCore, StreamRateBelowTimelineRateStartsLateRegionsNow)
 
 TEST_F(CallbackCore, RegionAlreadyPassedIsNeverPlayed)
 {
-    seq.addOutput(signed_(441, 50000), -0.5, true, true);
-    seq.addOutput(signed_(100, 0), 0.02, true, true);
+    seq.addOutput(signatureBuffer(441, 50000), -0.5, true, true);
+    seq.addOutput(signatureBuffer(100, 0), 0.02, true, true);
     seq.prepare();
     warmUp();
     for (int i = 0; i < 5; ++i)
@@ -199,7 +189,7 @@ TEST_F(CallbackCore, OutputVolumeScalesAndSaturates)
 TEST_F(CallbackCore, MarkersFallDueWithTheInputWindowInOrderAndOnce)
 {
     MarkerRecorder target;
-    seq.addOutput(signed_(4410, 0), 0.0, true, true);
+    seq.addOutput(signatureBuffer(4410, 0), 0.0, true, true);
     seq.addMarker(&target, 1, 0.0, true);
     seq.addMarker(&target, 3, 0.035, true);
     seq.addMarker(&target, 2, 0.035, true);  // same position: insertion order
@@ -268,7 +258,7 @@ TEST_F(CallbackCore, BackToBackInputRegionsLoseNoSample)
 TEST_F(CallbackCore, EndOfTimelineCompletesOnceAndFinishes)
 {
     QSignalSpy finished(&seq, &AudioSequencer::finished);
-    seq.addOutput(signed_(int(0.095 * 44100), 0), 0.0, true, true);
+    seq.addOutput(signatureBuffer(int(0.095 * 44100), 0), 0.0, true, true);
     seq.prepare();  // 0.195 s with the tail
     warmUp();
     for (int k = 0; k < 22; ++k) {
@@ -286,7 +276,7 @@ TEST_F(CallbackCore, EndOfTimelineCompletesOnceAndFinishes)
 TEST_F(CallbackCore, MissingInputBufferIsAnErrorThatEndsPlayback)
 {
     QSignalSpy finished(&seq, &AudioSequencer::finished);
-    seq.addOutput(signed_(441, 0), 0.0, true, true);
+    seq.addOutput(signatureBuffer(441, 0), 0.0, true, true);
     seq.prepare();
     warmUp();
     std::vector<short> o(441);
@@ -298,7 +288,7 @@ TEST_F(CallbackCore, MissingInputBufferIsAnErrorThatEndsPlayback)
 
 TEST_F(CallbackCore, PrepareRewindsTheCursor)
 {
-    seq.addOutput(signed_(441, 0), 0.0, true, true);
+    seq.addOutput(signatureBuffer(441, 0), 0.0, true, true);
     seq.prepare();
     warmUp();
     block();

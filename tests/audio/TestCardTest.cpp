@@ -33,6 +33,7 @@
 namespace {
 
 using AudioFixtures::signature;
+using AudioFixtures::signatureBuffer;
 
 const int kMicSeconds = 20;
 
@@ -100,17 +101,6 @@ private:
     mutable QMutex m_mutex;
     QStringList m_lines;
 };
-
-// Left channel = signature(base + frame).
-AudioBuffer* signedBuffer(int frames, qint64 base)
-{
-    auto* b = new AudioBuffer(2, 0, 44100);
-    QVector<short> s(frames * 2, 0);
-    for (int f = 0; f < frames; ++f)
-        s[2 * f] = signature(base + f);
-    b->addSamples(s.constData(), s.size(), 0.0, 1.0);
-    return b;
-}
 
 // Where `expected` (a run of the signature) starts in `haystack`, and how often it occurs whole.
 int occurrences(const QVector<short>& haystack, qint64 base, int length, int* firstAt)
@@ -217,7 +207,7 @@ TEST_F(TestCard, DuplexPlaybackDeliversMarkersInputAndOutputExactlyOnce)
     input.samples.reserve(100000);
     input.times.reserve(100000);
     const int outputFrames = 22050;
-    seq.addOutput(signedBuffer(outputFrames, 100000), 0.1, true, true);
+    seq.addOutput(signatureBuffer(outputFrames, 100000), 0.1, true, true);
     seq.addInput(&input, 0.3, 0.2, true);
     seq.addMarker(&markers, 10, 0.0, true);
     seq.addMarker(&markers, 12, 0.25, true);

@@ -96,7 +96,8 @@ void WavWriter::addData32(const short* samples, int count, int shift)
     delete[] out;
 }
 
-void WavWriter::addData16lr(const short* left, const short* right, int frames)
+template <typename Sample, typename Convert>
+void WavWriter::writeInterleaved(const Sample* left, const Sample* right, int frames, Convert convert)
 {
     if (!mp_file || !left || !right || frames <= 0)
         return;
@@ -104,26 +105,21 @@ void WavWriter::addData16lr(const short* left, const short* right, int frames)
     if (!out)
         return;
     for (int i = 0; i < frames; ++i) {
-        out[2 * i] = left[i];
-        out[2 * i + 1] = right[i];
+        out[2 * i] = convert(left[i]);
+        out[2 * i + 1] = convert(right[i]);
     }
     writeConverted(out, size_t(frames) * 2);
     delete[] out;
 }
 
+void WavWriter::addData16lr(const short* left, const short* right, int frames)
+{
+    writeInterleaved(left, right, frames, [](short v) { return v; });
+}
+
 void WavWriter::addData32lr(const int* left, const int* right, int frames, int shift)
 {
-    if (!mp_file || !left || !right || frames <= 0)
-        return;
-    short* out = new (std::nothrow) short[size_t(frames) * 2];
-    if (!out)
-        return;
-    for (int i = 0; i < frames; ++i) {
-        out[2 * i] = clampShifted(left[i], shift);
-        out[2 * i + 1] = clampShifted(right[i], shift);
-    }
-    writeConverted(out, size_t(frames) * 2);
-    delete[] out;
+    writeInterleaved(left, right, frames, [shift](int v) { return clampShifted(v, shift); });
 }
 
 void WavWriter::close()

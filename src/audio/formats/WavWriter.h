@@ -37,6 +37,8 @@ public:
 
 private:
     void writeConverted(const short* data, size_t count);
+    template <typename Sample, typename Convert>
+    void writeInterleaved(const Sample* left, const Sample* right, int frames, Convert convert);
 
     FILE* mp_file = nullptr;
     uint32_t m_riffSizePos = 0;
