@@ -14,20 +14,12 @@ void ComplexODF::rebuildHistory()
     m_prevPrevPhases.assign(binCount(), 0.0);
 }
 
-double ComplexODF::process_frame(int size, double* frame)
+double ComplexODF::binDistance(int i, const std::complex<double>& bin)
 {
-    const std::complex<double>* spectrum = analyse(size, frame);
-    if (!spectrum)
-        return 0.0;
-    double sum = 0.0;
-    const int bins = binCount();
-    for (int i = 0; i < bins; ++i) {
-        const double phase = 2.0 * m_prevPhases[i] - m_prevPrevPhases[i];
-        const std::complex<double> predicted = std::polar(m_prevMagnitudes[i], phase);
-        sum += std::abs(spectrum[i] - predicted);
-        m_prevMagnitudes[i] = std::abs(spectrum[i]);
-        m_prevPrevPhases[i] = m_prevPhases[i];
-        m_prevPhases[i] = std::atan2(spectrum[i].imag(), spectrum[i].real());
-    }
-    return sum;
+    const double phase = 2.0 * m_prevPhases[i] - m_prevPrevPhases[i];
+    const double distance = std::abs(bin - std::polar(m_prevMagnitudes[i], phase));
+    m_prevMagnitudes[i] = std::abs(bin);
+    m_prevPrevPhases[i] = m_prevPhases[i];
+    m_prevPhases[i] = std::atan2(bin.imag(), bin.real());
+    return distance;
 }

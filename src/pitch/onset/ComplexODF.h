@@ -9,10 +9,10 @@
 class ComplexODF : public SpectralODF {
 public:
     ComplexODF();
-    double process_frame(int size, double* frame) override;
 
 protected:
     void rebuildHistory() override;
+    double binDistance(int i, const std::complex<double>& bin) override;
 
 private:
     std::vector<double> m_prevMagnitudes;

@@ -8,10 +8,10 @@
 class SpectralDifferenceODF : public SpectralODF {
 public:
     SpectralDifferenceODF();
-    double process_frame(int size, double* frame) override;
 
 protected:
     void rebuildHistory() override;
+    double binDistance(int i, const std::complex<double>& bin) override;
 
 private:
     std::vector<double> m_prevMagnitudes;

@@ -41,3 +41,15 @@ const std::complex<double>* SpectralODF::analyse(int size, double* frame)
         return nullptr;
     return mp_spectrum->analyse(*this, frame);
 }
+
+double SpectralODF::process_frame(int size, double* frame)
+{
+    const std::complex<double>* spectrum = analyse(size, frame);
+    if (!spectrum)
+        return 0.0;
+    double sum = 0.0;
+    const int bins = binCount();
+    for (int i = 0; i < bins; ++i)
+        sum += binDistance(i, spectrum[i]);
+    return sum;
+}

@@ -8,14 +8,18 @@
 class FrameSpectrum;
 
 // Common ground of the functions that look at a frame's spectrum: the per-size spectrum state,
-// rebuilt (with the subclass's history) whenever the frame size changes.
+// rebuilt (with the subclass's history) whenever the frame size changes, and the value of a
+// frame as the sum over its bins of each bin's distance from the subclass's history.
 class SpectralODF : public OnsetDetectionFunction {
 public:
     SpectralODF();
     ~SpectralODF() override;
     void set_frame_size(int value) override;
+    double process_frame(int size, double* frame) override;
 
 protected:
+    // Bin i's contribution; the subclass then keeps what it needs of the bin.
+    virtual double binDistance(int i, const std::complex<double>& bin) = 0;
     bool acceptsFrameSize(int size) const override;
     // Copies, windows and transforms the frame; returns the spectrum, or null when the frame's
     // size cannot be analysed.
