@@ -36,6 +36,13 @@ LmsCourse* StatisticsEngine::course() const
     return mp_course ? mp_course : FrameworkModel::getInstance()->getCourse();
 }
 
+void StatisticsEngine::readAnswers(Database::AnswerMap& answers, int limit, const char* expression) const
+{
+    // Times are not needed here, and reading them is most of the cost.
+    if (mp_db->getAnswers(answers, limit, false) != RC_OK)
+        Debugging::doAssert(expression, __FILE__, __LINE__, nullptr);
+}
+
 double StatisticsEngine::meanCorrectness(const QList<Database::Answer>& answers)
 {
     if (answers.isEmpty())
@@ -48,12 +55,11 @@ double StatisticsEngine::meanCorrectness(const QList<Database::Answer>& answers)
 
 void StatisticsEngine::getAverageVariantOutcomes(QMap<QString, double>& out)
 {
-    Database* db = mp_db;
-    BRISOLA_ASSERT(db);
-    if (!db)
+    BRISOLA_ASSERT(mp_db);
+    if (!mp_db)
         return;
     Database::AnswerMap answerMap;
-    BRISOLA_ASSERT(db->getAnswers(answerMap, 20, false) == RC_OK);
+    readAnswers(answerMap, g_answerLimit, "db->getAnswers(answerMap, 20) == RC_OK");
     for (auto it = answerMap.constBegin(); it != answerMap.constEnd(); ++it) {
         const double mean = meanCorrectness(it.value());
         const QString flat = it.key().flatten();
@@ -74,7 +80,7 @@ void StatisticsEngine::getQuestionRecommendations(QList<Recommendation>& out, in
     if (!mp_db)
         return;
     Database::AnswerMap answerMap;
-    BRISOLA_ASSERT(mp_db->getAnswers(answerMap, 20, false) == RC_OK);
+    readAnswers(answerMap, g_answerLimit, "mp_db->getAnswers(answerMap, 20) == RC_OK");
     LOG_TRACE("stats-eng", "average outcomes: ");
 
     QList<PrioritizedQuestion> prioritized;
@@ -125,7 +131,7 @@ int StatisticsEngine::getSkillRating()
     if (!mp_db || !lmsCourse)
         return 0;
     Database::AnswerMap answerMap;
-    BRISOLA_ASSERT(mp_db->getAnswers(answerMap, 20, false) == RC_OK);
+    readAnswers(answerMap, g_answerLimit, "mp_db->getAnswers(answerMap, 20) == RC_OK");
 
     QList<LmsQuestionActivity*> qaList;
     lmsCourse->findElementsByType<LmsQuestionActivity>(qaList);
@@ -167,7 +173,7 @@ void StatisticsEngine::getSubjectSkillRatings(QMap<QString, int>& out)
         return;
 
     Database::AnswerMap answerMap;
-    BRISOLA_ASSERT(mp_db->getAnswers(answerMap, -1, false) == RC_OK);
+    readAnswers(answerMap, -1, "mp_db->getAnswers(answerMap) == RC_OK");
     QHash<QString, LmsElement*> elementByPath;  // the tags of one activity share its lookup
     for (auto it = answerMap.constBegin(); it != answerMap.constEnd(); ++it) {
         auto cached = elementByPath.constFind(it.key().path);
@@ -193,11 +199,11 @@ void StatisticsEngine::getSubjectSkillRatings(QMap<QString, int>& out)
     }
 
     for (auto it = out.begin(); it != out.end(); ++it) {
-        const auto subject = qaPerSubject.constFind(it.key());
-        BRISOLA_ASSERT(subject != qaPerSubject.constEnd());
-        if (subject == qaPerSubject.constEnd())
-            continue;
-        it.value() = it.value() / subject.value();
+        const QString& subject = it.key();
+        BRISOLA_ASSERT(qaPerSubject.find(subject) != qaPerSubject.end());
+        const int activities = qaPerSubject.value(subject);
+        if (activities > 0)
+            it.value() = it.value() / activities;
     }
 }
 

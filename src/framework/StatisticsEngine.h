@@ -68,6 +68,8 @@ public:
 
 private:
     LmsCourse* course() const;
+    // The answers without their times; a failed read is reported under the caller's expression.
+    void readAnswers(Database::AnswerMap& answers, int limit, const char* expression) const;
 
     Database* mp_db;
     LmsCourse* mp_course = nullptr;

@@ -245,6 +245,28 @@ TEST_F(Statistics, EmptyAnswersTableLeavesOutputsAlone)
     EXPECT_EQ(subjects, (QMap<QString, int>{{"s", 0}}));
 }
 
+TEST_F(Statistics, UnreadableAnswersAreReportedAndCountAsNone)
+{
+    useCourse("g[s[q1 q2]]");
+    answer("g/s/q1", "", {0.5});
+    ASSERT_TRUE(sqlRun(m_dir.filePath(QStringLiteral("Brisola.db")), "DROP TABLE answers"));
+    AssertRecorder::clear();
+
+    QMap<QString, double> avg{{QStringLiteral("kept"), 0.5}};
+    m_engine.getAverageVariantOutcomes(avg);
+    EXPECT_EQ(avg.keys(), QStringList{"kept"});
+    EXPECT_EQ(recommend(5), QString());
+    EXPECT_EQ(m_engine.getSkillRating(), 0);
+    // An entry that names no subject of the course cannot be averaged.
+    QMap<QString, int> subjects{{QStringLiteral("elsewhere"), 7}};
+    m_engine.getSubjectSkillRatings(subjects);
+    EXPECT_EQ(subjects, (QMap<QString, int>{{"elsewhere", 7}, {"s", 0}}));
+    EXPECT_EQ(AssertRecorder::expressions(),
+              (QStringList{"db->getAnswers(answerMap, 20) == RC_OK", "mp_db->getAnswers(answerMap, 20) == RC_OK",
+                           "mp_db->getAnswers(answerMap, 20) == RC_OK", "mp_db->getAnswers(answerMap) == RC_OK",
+                           "qaPerSubject.find(subject) != qaPerSubject.end()"}));
+}
+
 TEST_F(Statistics, UserIdAndCountingModules)
 {
     int id = -1;
