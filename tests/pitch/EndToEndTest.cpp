@@ -5,13 +5,12 @@
 #include "pitch/PitchListener.h"
 #include "pitch/StandardPitchAssembly.h"
 #include "pitch/DetectorThread.h"
+#include "Watchdog.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <memory>
 #include <mutex>
@@ -157,15 +156,7 @@ TEST(EndToEnd, TwoCapturesInARowOnOneDetectorFindTheSameNotes)
 
 TEST(EndToEnd, AssembliesTornDownWithWorkQueuedNeverHang)
 {
-    std::atomic<bool> done(false);
-    std::thread watchdog([&done] {
-        for (int i = 0; i < 600 && !done; ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        if (!done) {
-            fprintf(stderr, "pitch assembly teardown hangs\n");
-            std::abort();
-        }
-    });
+    Watchdog watchdog(60000, "pitch assembly teardown");
     const auto truth = scale();
     const std::vector<double> signal = SignalFactory::melody(truth, 1.5);
     qint64 slowestTeardownMs = 0;
@@ -191,8 +182,6 @@ TEST(EndToEnd, AssembliesTornDownWithWorkQueuedNeverHang)
         assembly.reset();
         slowestTeardownMs = std::max(slowestTeardownMs, timer.elapsed());
     }
-    done = true;
-    watchdog.join();
     EXPECT_LT(slowestTeardownMs, 200);
 }
 
