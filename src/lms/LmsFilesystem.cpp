@@ -71,7 +71,7 @@ void forEachDescription(const QScriptValue& list, const char* notAnObject, Read 
     }
 }
 
-// The part a template and a question share: type, own tags when given, attributes.
+// What a template and a question share: type, own tags when given, attributes.
 LmsQuestion* newQuestion(const QString& type, const QScriptValue& description)
 {
     auto* question = new LmsQuestion(nullptr);

@@ -6,17 +6,18 @@
 #include "lms/LmsQuestionAssociation.h"
 #include "lms/LmsQuestionFilter.h"
 
-#include <QRandomGenerator>
 #include <QTime>
 
 #include <algorithm>
+#include <random>
 
 namespace {
 
-// Reseeded from the time of day whenever a question list is made, as the course expects.
-QRandomGenerator& selectionRandom()
+// Reseeded from the time of day whenever a question list is made, as the course expects;
+// a small generator, since every question activity of the course reseeds it on loading.
+std::minstd_rand& selectionRandom()
 {
-    static QRandomGenerator generator;
+    static std::minstd_rand generator;
     return generator;
 }
 
@@ -129,7 +130,7 @@ void LmsQuestionActivity::TemplateMap::clear()
 
 LmsQuestionActivity::QuestionList::QuestionList(LmsQuestionActivity* parent) : mp_parent(parent)
 {
-    selectionRandom().seed(static_cast<quint32>(QTime(0, 0).secsTo(QTime::currentTime())));
+    selectionRandom().seed(static_cast<std::minstd_rand::result_type>(QTime(0, 0).secsTo(QTime::currentTime())));
 }
 
 LmsQuestionActivity::QuestionList::~QuestionList()
@@ -236,7 +237,7 @@ QList<LmsQuestion*> LmsQuestionActivity::QuestionList::selectQuestions(const Lms
     for (LmsQuestion* question : getAllMatchedQuestions(filter)) {
         const auto used = m_lastUsed.constFind(question);
         const bool wasUsed = used != m_lastUsed.constEnd();
-        entries.push_back({question, wasUsed, wasUsed ? used->selection : 0, selectionRandom().generate()});
+        entries.push_back({question, wasUsed, wasUsed ? used->selection : 0, static_cast<quint32>(selectionRandom()())});
     }
     std::sort(entries.begin(), entries.end(), questionSelectLessThan);
     const int count = filter->getCount();
