@@ -286,3 +286,23 @@ TEST_F(SequenceTest, NoTemporaryFileIsAFailedRender)
     EXPECT_EQ(markersOf(sequencer).size(), 3);
     EXPECT_NEAR(score.playbackOffset(), 0.5, 1e-9);
 }
+
+TEST_F(SequenceTest, NothingToExportIsAFailedRender)
+{
+    Score score;
+    ASSERT_TRUE(score.setGMNCode("[ \\meter<\"2/4\"> \\countIn \\countingOverlay c d ]"));
+    // a refused code leaves the old notes but nothing the engine displays
+    ASSERT_FALSE(score.setGMNCode("[ c d"));
+    ASSERT_EQ(score.noteCount(), 2);
+    AudioSequencer sequencer(44100, 2);
+    AssertRecorder::clear();
+    LogCapture::instance().clear();
+    score.sequence(sequencer, 0.0);
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList({"err == guidoNoErr"}));
+    EXPECT_TRUE(LogCapture::instance().contains("failed to render midi file"));
+    EXPECT_TRUE(renderedRegions(sequencer).isEmpty());
+    EXPECT_EQ(beatPositions(sequencer).size(), 2);  // the count-in, but no syllables
+    EXPECT_EQ(sequencer.outputRegions().size(), 2);
+    EXPECT_EQ(markersOf(sequencer).size(), 3);
+    EXPECT_NEAR(score.playbackOffset(), 1.2, 1e-9);
+}
