@@ -11,6 +11,8 @@
 
 namespace {
 const char* kChannel = "notation";
+// The largest time step a variable-length quantity holds (four bytes of seven bits).
+const long long kMaxDelta = 0x0fffffff;
 
 struct Sounding {
     int pitch;
@@ -129,6 +131,10 @@ QByteArray MidiFileWriter::toBytes(const QList<GmnEvent>& events, const MidiExpo
     putBE(track, (unsigned long)std::lround(60000000.0 / tempo), 3);
     long long last = 0;
     for (const MidiEvent& m : midi) {
+        if (m.tick - last > kMaxDelta) {
+            LOG_ERROR(kChannel, "a time step of %lld ticks is too long for a MIDI file", m.tick - last);
+            return QByteArray();
+        }
         putVarLen(track, (unsigned long)(m.tick - last));
         last = m.tick;
         track.append(char((m.on ? 0x90 : 0x80) | channel));
@@ -155,7 +161,9 @@ bool MidiFileWriter::write(const QString& fileName, const QList<GmnEvent>& event
     const QByteArray bytes = toBytes(events, params);
     QFile file(fileName);
     QString why;
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (bytes.isEmpty()) {
+        why = QStringLiteral("the score does not fit a Standard MIDI File");
+    } else if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         why = file.errorString();
     } else {
         const qint64 written = file.write(bytes);

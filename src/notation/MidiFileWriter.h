@@ -11,6 +11,7 @@
 // sounding note (tied notes merged), note-offs before note-ons at equal times.
 class MidiFileWriter {
 public:
+    // Empty (logged) when a time step is too long for the file format.
     static QByteArray toBytes(const QList<GmnEvent>& events, const MidiExportParameters& params);
     // Writes the bytes to the file; false (with the reason, also logged) when it cannot, and then no
     // partial file is left behind.

@@ -210,4 +210,31 @@ TEST(MidiFileWriterTest, WritesThroughAFileAndReportsIoFailures)
     EXPECT_FALSE(QFile::exists(dir.path() + "/bad.midi"));
 }
 
+GmnEvent noteAt(long long wholeNotes)
+{
+    GmnEvent e;
+    e.name = "c";
+    e.start = NotationDate(wholeNotes, 1);
+    e.end = NotationDate(4 * wholeNotes + 1, 4);
+    return e;
+}
+
+TEST(MidiFileWriterTest, TimeStepsBeyondTheFileFormatAreRefused)
+{
+    // The longest step a delta time holds is 0x0fffffff ticks (69905 whole notes at 960 per quarter).
+    const ReadBack ok = parse(MidiFileWriter::toBytes({noteAt(69000)}, scoreParameters(100, 0)));
+    ASSERT_EQ(ok.notes.size(), 1);
+    EXPECT_EQ(ok.notes[0].on, 69000LL * 3840);
+
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/long.midi";
+    QString error;
+    LogCapture::instance().clear();
+    EXPECT_TRUE(MidiFileWriter::toBytes({noteAt(70000)}, scoreParameters(100, 0)).isEmpty());
+    EXPECT_FALSE(MidiFileWriter::write(path, {noteAt(0), noteAt(70000)}, scoreParameters(100, 0), &error));
+    EXPECT_TRUE(error.contains("does not fit"));
+    EXPECT_TRUE(LogCapture::instance().contains("too long for a MIDI file"));
+    EXPECT_FALSE(QFile::exists(path));
+}
+
 }  // namespace
