@@ -11,8 +11,9 @@ test_env_stop() {
 }
 trap test_env_stop EXIT
 
-# Display
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$TEST_ENV_DIR/display" 2>"$TEST_ENV_DIR/xvfb.log" &
+# Display. -noreset: the server otherwise resets when its last client leaves and refuses the
+# connections that arrive meanwhile (tests start and end side by side).
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$TEST_ENV_DIR/display" 2>"$TEST_ENV_DIR/xvfb.log" &
 TEST_ENV_PIDS="$TEST_ENV_PIDS $!"
 for _i in $(seq 1 500); do [ -s "$TEST_ENV_DIR/display" ] && break; sleep 0.02; done
 if [ -s "$TEST_ENV_DIR/display" ]; then
