@@ -28,7 +28,7 @@ int _power2p(int v)
 
 int _bitcount(int v)
 {
-    if (v == 0)
+    if (v <= 0) // a negative value would shift to -1 for ever
         return 0;
     if (v == 1)
         return 1;

@@ -33,6 +33,11 @@ TEST(WaveletTracker, PowerOfTwoHelpers)
     EXPECT_EQ(_2power(5), 32);
     EXPECT_EQ(_iabs(-7), 7);
     EXPECT_EQ(dywapitch_neededsamplecount(50), 4096);
+    // Negative values end instead of recursing without end.
+    EXPECT_EQ(_bitcount(-5), 0);
+    EXPECT_EQ(_ceil_power2(-4), 1);
+    EXPECT_EQ(_floor_power2(-4), 0);
+    EXPECT_EQ(dywapitch_neededsamplecount(-50), 0);
 }
 
 TEST(WaveletTracker, SilenceTinyAndEmptyPiecesHaveNoPitch)
@@ -94,6 +99,17 @@ TEST(WaveletTracker, OctaveErrorsAreCorrectedOnlyWhenConfident)
     // A difference below 1 Hz truncates to 0: a continuation.
     _dywapitchtracker close{440.0, 1};
     EXPECT_EQ(_dywapitch_dynamicprocess(&close, 440.9), 440.9);
+}
+
+TEST(WaveletTracker, AConfidentTrackerFollowsALeapOnceItsConfidenceIsSpent)
+{
+    // A fifth up is neither a continuation nor an octave error: the previous pitch stands while
+    // confidence drains, then the new pitch is taken.
+    _dywapitchtracker leap{440.0, 5};
+    const double expected[] = {440.0, 440.0, 440.0, 440.0, 0.0, 660.0, 660.0};
+    for (double result : expected)
+        EXPECT_EQ(_dywapitch_dynamicprocess(&leap, 660.0), result);
+    EXPECT_EQ(leap.pitchConfidence, 2);
 }
 
 TEST(WaveletStrategy, TwoPiecesPerBlockWithTheirOffsets)
