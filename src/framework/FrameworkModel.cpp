@@ -438,64 +438,45 @@ int FrameworkModel::saveCurrentRating(bool practice)
 
 // ---- next and recommended activity ---------------------------------------------------------------
 
-LmsActivityElement* FrameworkModel::findRecommendedActivityInSubject(LmsModuleElement* subject, int from, int to)
+LmsActivityElement* FrameworkModel::findFirstOpen(LmsModuleElement* module, int from, int to,
+                                                  ModuleSearch searchInside)
 {
-    if (!subject)
+    if (!module)
         return nullptr;
-    const QList<LmsElement*>& children = subject->getElementList();
+    const QList<LmsElement*>& children = module->getElementList();
     from = qMax(from, 0);
     to = qMin(to, children.size());
     for (int i = from; i < to; ++i) {
-        auto* activity = dynamic_cast<LmsActivityElement*>(children.at(i));
-        if (activity && getElementState(activity) == ElementState::UNLOCKED)
+        LmsElement* child = children.at(i);
+        if (!child || getElementState(child) != ElementState::UNLOCKED)
+            continue;
+        if (isModule(child)) {
+            auto* inner = static_cast<LmsModuleElement*>(child);
+            if (!searchInside)
+                continue;
+            if (LmsActivityElement* found = (this->*searchInside)(inner, 0, inner->getElementList().size()))
+                return found;
+        } else if (auto* activity = dynamic_cast<LmsActivityElement*>(child)) {
+            // In the course itself too: the loader allows activities there, and they are offered like others.
             return activity;
+        }
     }
     return nullptr;
+}
+
+LmsActivityElement* FrameworkModel::findRecommendedActivityInSubject(LmsModuleElement* subject, int from, int to)
+{
+    return findFirstOpen(subject, from, to, nullptr);
 }
 
 LmsActivityElement* FrameworkModel::findRecommendedActivityInGrade(LmsModuleElement* grade, int from, int to)
 {
-    if (!grade)
-        return nullptr;
-    const QList<LmsElement*>& children = grade->getElementList();
-    from = qMax(from, 0);
-    to = qMin(to, children.size());
-    for (int i = from; i < to; ++i) {
-        LmsElement* child = children.at(i);
-        if (!child || getElementState(child) != ElementState::UNLOCKED)
-            continue;
-        if (isModule(child)) {
-            auto* subject = static_cast<LmsModuleElement*>(child);
-            if (LmsActivityElement* found = findRecommendedActivityInSubject(subject, 0, subject->getElementList().size()))
-                return found;
-        } else if (auto* activity = dynamic_cast<LmsActivityElement*>(child)) {
-            return activity;
-        }
-    }
-    return nullptr;
+    return findFirstOpen(grade, from, to, &FrameworkModel::findRecommendedActivityInSubject);
 }
 
 LmsActivityElement* FrameworkModel::findRecommendedActivityInRoot(LmsModuleElement* root, int from, int to)
 {
-    if (!root)
-        return nullptr;
-    const QList<LmsElement*>& children = root->getElementList();
-    from = qMax(from, 0);
-    to = qMin(to, children.size());
-    for (int i = from; i < to; ++i) {
-        LmsElement* child = children.at(i);
-        if (!child || getElementState(child) != ElementState::UNLOCKED)
-            continue;
-        if (isModule(child)) {
-            auto* grade = static_cast<LmsModuleElement*>(child);
-            if (LmsActivityElement* found = findRecommendedActivityInGrade(grade, 0, grade->getElementList().size()))
-                return found;
-        } else if (auto* activity = dynamic_cast<LmsActivityElement*>(child)) {
-            // The loader allows activities in the course itself; they are offered like any other.
-            return activity;
-        }
-    }
-    return nullptr;
+    return findFirstOpen(root, from, to, &FrameworkModel::findRecommendedActivityInGrade);
 }
 
 LmsActivityElement* FrameworkModel::getNextActivity(LmsActivityElement* activity)

@@ -78,6 +78,10 @@ private:
     StatisticsEngine* statisticsEngine() const;
     // An item directly in the course: a grade is unlocked as a grade, an activity on its own.
     int unlockRootItem(LmsElement* item);
+    // The first UNLOCKED child in [from, to): an activity is the result, an UNLOCKED module is
+    // searched whole with searchInside (skipped without one).
+    using ModuleSearch = LmsActivityElement* (FrameworkModel::*)(LmsModuleElement*, int, int);
+    LmsActivityElement* findFirstOpen(LmsModuleElement* module, int from, int to, ModuleSearch searchInside);
     void beginChange();
     int endChange(int rc);
 
