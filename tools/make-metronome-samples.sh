@@ -4,6 +4,8 @@
 # counting one to six. Writes src/score/metronome/MetronomeSamples.cpp; the sizes are fixed by
 # MetronomeSamples.h and checked here. Needs sox and espeak-ng.
 set -euo pipefail
+# repeatable dither: the committed assets regenerate byte for byte
+export SOX_OPTS="-R"
 here="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$here/src/score/metronome/MetronomeSamples.cpp}"
 work="$(mktemp -d)"

@@ -3,6 +3,8 @@
 # content/score/sounds/<bank>-<syllable>.ogg: stereo 44100 Hz Ogg Vorbis, silence trimmed.
 # Needs espeak-ng, sox and oggenc (scripts/install-deps.sh --tests installs them).
 set -euo pipefail
+# repeatable dither: the committed assets regenerate byte for byte
+export SOX_OPTS="-R"
 here="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$here/content/score/sounds}"
 mkdir -p "$out"
