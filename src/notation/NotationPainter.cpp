@@ -173,8 +173,19 @@ bool NotationPainter::relayout()
         LOG_WARN(kChannel, "relayout failed: %s", qPrintable(reply.error));
         return ensureCurrent() || layOut();
     }
+    const QList<int> fetched = m_svgCache.keys();
     applyLayoutReply(reply.data);
+    refetch(fetched);
     return true;
+}
+
+void NotationPainter::refetch(const QList<int>& pages)
+{
+    // A paint off the GUI thread draws only pages fetched before; what was fetched stays fetched.
+    for (int page : pages) {
+        if (page <= m_pageSizes.size())
+            pageSvg(page);
+    }
 }
 
 void NotationPainter::setGuidoLayoutSettings(const NotationLayoutSettings& settings)
@@ -210,9 +221,12 @@ void NotationPainter::setScoreColor(const QColor& color)
     if (color == m_color)
         return;
     m_color = color;
+    const QList<int> fetched = m_svgCache.keys();
     m_svgCache.clear();
     m_renderers.clear();
     m_pictures.clear();
+    if (m_valid && NotationEngine::instance().onOwnerThread())
+        refetch(fetched);
 }
 
 QSizeF NotationPainter::pageSize(int page) const

@@ -78,6 +78,7 @@ private:
     bool layOut();          // parse and lay out m_code
     bool relayout();        // lay out again after a settings or format change
     bool ensureCurrent();   // re-create handles lost with a restarted host
+    void refetch(const QList<int>& pages);
     void release();
     void applyLayoutReply(const QJsonObject& data);
     // Maps are kept in page units and scaled to the size asked for (they are linear in it).

@@ -175,6 +175,35 @@ TEST(NotationPainterTest, PaintingOffTheGuiThreadUsesOnlyFetchedPages)
     EXPECT_TRUE(painter.draw(&p, 2, image.rect()));
 }
 
+TEST(NotationPainterTest, FetchedPagesStayDrawableOffTheGuiThreadAfterAFormatOrColourChange)
+{
+    NotationPainter painter;
+    ASSERT_TRUE(painter.setGMNCode("[ \\meter<\"4/4\"> c d e f | g a b c2 ]"));
+    auto drawOffThread = [&painter](QImage& image) {
+        bool drawn = false;
+        std::thread render([&] {
+            image.fill(Qt::white);
+            QPainter p(&image);
+            drawn = painter.draw(&p, 1, image.rect());
+        });
+        render.join();
+        return drawn;
+    };
+    QImage image(400, 300, QImage::Format_RGB32);
+    // A compact page (margins 0) is laid out again; page 1 must still be there for the render thread.
+    NotationPageFormat compact = painter.guidoPageFormat();
+    compact.marginLeft = compact.marginTop = compact.marginRight = compact.marginBottom = 0.0f;
+    painter.setGuidoPageFormat(compact);
+    EXPECT_TRUE(drawOffThread(image));
+    painter.setScoreColor(QColor(200, 0, 0));
+    ASSERT_TRUE(drawOffThread(image));
+    int red = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            red += qRed(image.pixel(x, y)) > 150 && qGreen(image.pixel(x, y)) < 100;
+    EXPECT_GT(red, 20);
+}
+
 TEST(NotationPainterTest, NothingIsDrawnForAnInvalidScore)
 {
     NotationPainter painter;
