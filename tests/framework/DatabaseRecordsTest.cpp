@@ -1,5 +1,5 @@
 // Accounts, settings, answers, marks and ratings: the rows as stored and as read back.
-#include "SqlPeek.h"
+#include "DatabaseFixture.h"
 
 #include "debug/Debugging.h"
 #include "framework/Database.h"
@@ -19,22 +19,7 @@ using edufrmwk::UserInfo;
 
 namespace {
 
-class DatabaseRecords : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_file = m_dir.filePath(QStringLiteral("Brisola.db"));
-        ASSERT_EQ(m_db.initialize(m_file), 0);
-        AssertRecorder::clear();
-        LogCapture::instance().clear();
-    }
-    QStringList rows(const char* sql) const { return sqlRows(m_file, sql); }
-
-    QTemporaryDir m_dir;
-    QString m_file;
-    Database m_db;
-};
+class DatabaseRecords : public OpenDatabase {};
 
 // ---- accounts ------------------------------------------------------------------------------------
 

@@ -1,5 +1,5 @@
 // Element states: the state object on the tree, its names, and the element_state rows.
-#include "SqlPeek.h"
+#include "DatabaseFixture.h"
 #include "TestCourse.h"
 
 #include "framework/Database.h"
@@ -48,22 +48,7 @@ TEST(ElementStateNames, AreTheStoredTextsInValueOrder)
     EXPECT_EQ(ElementState::strToState(QString()), ElementState::INVALID);
 }
 
-class ElementStateRows : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_file = m_dir.filePath(QStringLiteral("Brisola.db"));
-        ASSERT_EQ(m_db.initialize(m_file), 0);
-        AssertRecorder::clear();
-        LogCapture::instance().clear();
-    }
-    QStringList rows(const char* sql) const { return sqlRows(m_file, sql); }
-
-    QTemporaryDir m_dir;
-    QString m_file;
-    Database m_db;
-};
+class ElementStateRows : public OpenDatabase {};
 
 TEST_F(ElementStateRows, SavedByNameWithCompletionTimes)
 {

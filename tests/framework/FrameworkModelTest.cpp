@@ -1,6 +1,6 @@
 // The framework model on small courses: first login, unlocking, completion and the current activity,
 // checked in memory and in the element_state rows.
-#include "SqlPeek.h"
+#include "DatabaseFixture.h"
 #include "TestCourse.h"
 
 #include "debug/Debugging.h"
@@ -29,16 +29,12 @@ int countCommit(void* counter)
     return 0;
 }
 
-class ModelTest : public ::testing::Test {
+class ModelTest : public OpenDatabase {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        m_file = m_dir.filePath(QStringLiteral("Brisola.db"));
-        ASSERT_EQ(m_db.initialize(m_file), 0);
+        OpenDatabase::SetUp();
         m_stats.initialize(&m_db);
-        AssertRecorder::clear();
-        LogCapture::instance().clear();
     }
 
     // A course and a model on it, logged in as "user".
@@ -58,7 +54,6 @@ protected:
     }
     LmsElement* el(const char* name) const { return (*m_course)[QString::fromLatin1(name)]; }
     LmsActivityElement* act(const char* name) const { return dynamic_cast<LmsActivityElement*>(el(name)); }
-    QStringList rows(const char* sql) const { return sqlRows(m_file, sql); }
     // The stored states in the same notation as TestCourse::states(), tree order.
     QString storedStates() const
     {
@@ -73,9 +68,6 @@ protected:
         return out.join(QLatin1Char(' '));
     }
 
-    QTemporaryDir m_dir;
-    QString m_file;
-    Database m_db;
     StatisticsEngine m_stats;
     std::unique_ptr<TestCourse> m_course;
     std::unique_ptr<FrameworkModel> m_model;

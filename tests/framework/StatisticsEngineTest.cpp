@@ -1,5 +1,5 @@
 // The statistics engine against numbers worked out by hand.
-#include "SqlPeek.h"
+#include "DatabaseFixture.h"
 #include "TestCourse.h"
 
 #include "framework/Database.h"
@@ -16,15 +16,12 @@ using namespace edufrmwk;
 
 namespace {
 
-class Statistics : public ::testing::Test {
+class Statistics : public OpenDatabase {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_dir.isValid());
-        ASSERT_EQ(m_db.initialize(m_dir.filePath(QStringLiteral("Brisola.db"))), 0);
+        OpenDatabase::SetUp();
         m_engine.initialize(&m_db);
-        AssertRecorder::clear();
-        LogCapture::instance().clear();
     }
     void answer(const char* path, const char* tag, std::initializer_list<double> values, int user = 1)
     {
@@ -46,8 +43,6 @@ protected:
         return text.join(QLatin1Char(' '));
     }
 
-    QTemporaryDir m_dir;
-    Database m_db;
     StatisticsEngine m_engine;
     std::unique_ptr<TestCourse> m_course;
 };
@@ -249,7 +244,7 @@ TEST_F(Statistics, UnreadableAnswersAreReportedAndCountAsNone)
 {
     useCourse("g[s[q1 q2]]");
     answer("g/s/q1", "", {0.5});
-    ASSERT_TRUE(sqlRun(m_dir.filePath(QStringLiteral("Brisola.db")), "DROP TABLE answers"));
+    ASSERT_TRUE(sqlRun(m_file, "DROP TABLE answers"));
     AssertRecorder::clear();
 
     QMap<QString, double> avg{{QStringLiteral("kept"), 0.5}};
