@@ -25,7 +25,8 @@ namespace {
 const QString MetadataFileName = QStringLiteral("_metadata.json");
 const QString EnabledIconFileName = QStringLiteral("_enabled_icon.png");
 const QString DisabledIconFileName = QStringLiteral("_disabled_icon.png");
-const QRegularExpression FileNameRegExp(QStringLiteral("^([0-9]{2})_([a-z0-9_]+)$"));
+// Anchored at the very end: "$" would also accept a name ending in a line break.
+const QRegularExpression FileNameRegExp(QRegularExpression::anchoredPattern(QStringLiteral("([0-9]{2})_([a-z0-9_]+)")));
 const QString NewDirectoryPrefix = QStringLiteral("NEW_");
 const int MaxModuleElements = 100;
 

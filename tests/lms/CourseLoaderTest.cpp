@@ -167,6 +167,23 @@ TEST_F(CourseLoader, BadDirectoryNamesArePassedOverSilently)
     EXPECT_TRUE(warnings().isEmpty());
 }
 
+TEST_F(CourseLoader, NameEndingInLineBreakIsNoElement)
+{
+    QTemporaryDir root;
+    const QDir dir(root.path());
+    writeFile(dir.filePath(QStringLiteral("00_a/_metadata.json")),
+              "{\"properties\": {\"elementName\": \"A\", \"elementType\": \"learning_activity\"}}");
+    writeFile(dir.filePath(QStringLiteral("00_b\n/_metadata.json")),
+              "{\"properties\": {\"elementName\": \"B\", \"elementType\": \"learning_activity\"}}");
+    ASSERT_EQ(course.load(root.path(), false), 0);
+    ASSERT_EQ(course.getElementList().size(), 1);
+    EXPECT_EQ(course.getElementList().at(0)->getName(), QStringLiteral("A"));
+
+    // Nor is it stale to the saver.
+    ASSERT_EQ(course.save(), 0);
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("00_b\n/_metadata.json"))));
+}
+
 TEST_F(CourseLoader, MalformedJsonIsRefusedAndScriptNeverRuns)
 {
     EXPECT_EQ(course.load(fixture(QStringLiteral("malformed")), false), 1);
