@@ -140,4 +140,18 @@ TEST(PeakOnsetFunctions, SteadySineGivesLittleAfterTheFirstFrameAndSilenceNothin
     EXPECT_NEAR(amp.process_frame(2048, tone.data()), first, first * 1e-6);
 }
 
+TEST(PeakOnsetFunctions, AnotherFrameSizeIsAnnouncedOnceAndThenUsed)
+{
+    PeakAmpDifferenceODF amp; // 512 by default
+    std::vector<double> tone = SignalFactory::sine(44100.0 / 1024 * 40, 4096 / 44100.0);
+    testing::internal::CaptureStdout();
+    const double first = amp.process_frame(1024, tone.data());
+    amp.process_frame(1024, tone.data() + 1024);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(printed, "Warning: size of signal passed to process_frame (1024) does not match frame_size (512), "
+                       "updating frame size.\n");
+    EXPECT_EQ(amp.get_frame_size(), 1024);
+    EXPECT_GT(first, 10.0); // analysed at the new size, as a first frame
+}
+
 } // namespace

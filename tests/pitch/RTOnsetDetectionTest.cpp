@@ -120,7 +120,9 @@ TEST(DefaultOnsetStrategy, SilenceAndShortBlocksAndResetStartOver)
     EXPECT_GE(whole.size(), 2u);
     EXPECT_EQ(whole, pieces);
     QVector<double> empty;
+    const int onsetsBefore = detector.m_onsets.size();
     strategy.process(empty, &detector);
+    EXPECT_EQ(detector.m_onsets.size(), onsetsBefore);
 }
 
 TEST(DefaultOnsetStrategy, NonPositiveHopDoesNotLoopForever)
