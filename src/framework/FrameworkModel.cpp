@@ -173,8 +173,8 @@ int FrameworkModel::syncModuleTree()
             stored.insert(path, ElementState::strToState(state));
         }
     }
-    int rc = readOk ? RC_OK : RC_DB_ERROR;
-    BRISOLA_ASSERT(rc == RC_OK);
+    int result = readOk ? RC_OK : RC_DB_ERROR;
+    BRISOLA_ASSERT(result == RC_OK);
 
     DatabaseTransaction transaction(mp_db);
     std::vector<LmsElement*> stack{mp_lmsCourse};
@@ -201,17 +201,17 @@ int FrameworkModel::syncModuleTree()
             continue;
         }
         state->setState(ElementState::LOCKED);
-        // When the stored states could not be read, nothing is written over them.
-        if (readOk) {
-            const int saved = mp_db->saveElementState(user, path, ElementState::LOCKED);
-            BRISOLA_ASSERT(saved == RC_OK);
-            if (saved != RC_OK && rc == RC_OK)
-                rc = saved;
+        // When the stored states could not be read, nothing is written over them; after one refused
+        // write the file refuses the rest too, and one report is enough.
+        if (result == RC_OK) {
+            const int rc = mp_db->saveElementState(user, path, ElementState::LOCKED);
+            BRISOLA_ASSERT(rc == RC_OK);
+            result = rc;
         }
     }
-    if (!transaction.commit() && rc == RC_OK)
-        rc = RC_DB_ERROR;
-    return rc;
+    if (!transaction.commit() && result == RC_OK)
+        result = RC_DB_ERROR;
+    return result;
 }
 
 // ---- state changes -------------------------------------------------------------------------------

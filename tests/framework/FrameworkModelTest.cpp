@@ -195,6 +195,20 @@ TEST_F(ModelTest, LoginOnALockedFileWritesNothingAndLosesNothing)
     EXPECT_EQ(m_model->getCurrentActivity(), el("a1"));
 }
 
+TEST_F(ModelTest, RefusedFirstLoginIsReportedOnceNotOncePerElement)
+{
+    ASSERT_EQ(m_db.saveAnswer(1, {"g1/s1/a1", ""}, 0.5), 0);
+    ASSERT_TRUE(sqlRun(m_file, "CREATE TRIGGER refuse BEFORE INSERT ON element_state "
+                               "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    login(QStringLiteral("g1[s1[a1 a2] s2[b1 b2]] g2[s3[c1 c2]]"));
+    // One report for the tree, one for the grade that could not be unlocked; each dialog is a click.
+    EXPECT_EQ(AssertRecorder::expressions(), (QStringList{"rc == RC_OK", "rc == RC_OK"}));
+    EXPECT_EQ(m_course->states(), QStringLiteral("g1=L s1=L a1=L a2=L s2=L b1=L b2=L g2=L s3=L c1=L c2=L"));
+    EXPECT_EQ(m_model->getCurrentActivity(), nullptr);
+    EXPECT_EQ(rows("SELECT count(*) FROM element_state"), QStringList{"0"});
+    EXPECT_EQ(rows("SELECT variant FROM answers"), QStringList{"g1/s1/a1@"});
+}
+
 TEST_F(ModelTest, SettingNoActivityClearsTheSelection)
 {
     login(QStringLiteral("g1[s1[a1 a2]]"));
