@@ -1,30 +1,24 @@
 #include "notation/GmnEvent.h"
 
 namespace {
-int letterSemitone(const QString& name)
+// Semitone of the event's letter (c 0 .. b 11) before accidentals; -1 when it has no pitch.
+int letterSemitone(const GmnEvent& e)
 {
     static const char* letters = "c d ef g a b";
-    const int i = name.size() == 1 ? QString(letters).indexOf(name[0]) : -1;
-    return i;
+    if (e.kind != GmnEvent::Note || e.name.size() != 1 || e.name[0] == QLatin1Char(' '))
+        return -1;
+    return QString(letters).indexOf(e.name[0]);
 }
 }
 
 int GmnEvent::pitchClass() const
 {
-    if (kind != Note)
-        return -1;
-    const int base = letterSemitone(name);
-    if (base < 0)
-        return -1;
-    return ((base + accidentals) % 12 + 12) % 12;
+    const int base = letterSemitone(*this);
+    return base < 0 ? -1 : ((base + accidentals) % 12 + 12) % 12;
 }
 
 int GmnEvent::midiPitch() const
 {
-    if (kind != Note)
-        return -1;
-    const int base = letterSemitone(name);
-    if (base < 0)
-        return -1;
-    return 12 * (octave + 4) + base + accidentals;
+    const int base = letterSemitone(*this);
+    return base < 0 ? -1 : 12 * (octave + 4) + base + accidentals;
 }

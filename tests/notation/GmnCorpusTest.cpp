@@ -1,3 +1,4 @@
+#include "EventTimes.h"
 #include "notation/GmnReader.h"
 #include "notation/NotationPainter.h"
 #include "support/LogCapture.h"
@@ -129,22 +130,6 @@ QString generate(QRandomGenerator& rng)
         code += " ";
     }
     return code + "]";
-}
-
-std::string times(const QList<GmnEvent>& events)
-{
-    QStringList parts;
-    for (const GmnEvent& e : events)
-        parts << e.start.toString() + "-" + e.end.toString();
-    return parts.join(' ').toStdString();
-}
-
-std::string times(const NotationMap& map)
-{
-    QStringList parts;
-    for (const NotationMapEntry& e : map)
-        parts << e.time.start.toString() + "-" + e.time.end.toString();
-    return parts.join(' ').toStdString();
 }
 
 // Chords whose notes differ in length, or that a bar line cuts, are drawn by the engine in ways the

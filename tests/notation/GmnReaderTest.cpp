@@ -1,3 +1,4 @@
+#include "EventTimes.h"
 #include "notation/GmnReader.h"
 
 #include <gtest/gtest.h>
@@ -8,14 +9,6 @@
 #include <limits>
 
 namespace {
-
-std::string times(const QList<GmnEvent>& events)
-{
-    QStringList parts;
-    for (const GmnEvent& e : events)
-        parts << e.start.toString() + "-" + e.end.toString();
-    return parts.join(' ').toStdString();
-}
 
 GmnReader::Result readOk(const QString& code)
 {
