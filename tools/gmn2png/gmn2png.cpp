@@ -76,8 +76,11 @@ int main(int argc, char** argv)
     {
         QPainter p(&image);
         p.setRenderHint(QPainter::Antialiasing);
-        if (!painter.draw(&p, parser.value("page").toInt(), image.rect().adjusted(8, 8, -8, -8)))
+        const int page = parser.value("page").toInt();
+        if (!painter.draw(&p, page, image.rect().adjusted(8, 8, -8, -8))) {
+            std::fprintf(stderr, "gmn2png: page %d not drawn (%d pages)\n", page, painter.pageCount());
             return 2;
+        }
     }
     if (!image.save(args[1], "PNG")) {
         std::fprintf(stderr, "gmn2png: cannot write %s\n", qPrintable(args[1]));
