@@ -148,4 +148,26 @@ TEST(WaveletStrategy, TwoPiecesPerBlockWithTheirOffsets)
     EXPECT_EQ(detector.m_notes.size(), 4);
 }
 
+TEST(WaveletStrategy, TheSecondPieceStartsOneSampleLateAndUsesHalfItsLength)
+{
+    // Silence, then a tone in the last 511 samples: piece 1 starts at 1025 and its 1023 samples
+    // floor to 512 (1025..1536), so it never reaches the tone.
+    QVector<double> block(2048, 0.0);
+    const std::vector<double> tone = SignalFactory::sine(440.0, 0.05);
+    for (int i = 1537; i < 2048; ++i)
+        block[i] = tone[i - 1537];
+    ASSERT_GT(_dywapitch_computeWaveletPitch(block.data(), 1024, 1024), 0.0); // a plain half would hear it
+
+    WaveletStrategy strategy;
+    PitchDetector detector;
+    detector.mp_pitchDetectionStrategy = &strategy;
+    detector.m_blockSize = 2048;
+    detector.m_subBlockCount = 2;
+    detector.start();
+    detector.process(block);
+    ASSERT_EQ(detector.m_notes.size(), 2);
+    EXPECT_EQ(detector.m_notes[0].note, Pitch::NONE);
+    EXPECT_EQ(detector.m_notes[1].note, Pitch::NONE);
+}
+
 } // namespace
