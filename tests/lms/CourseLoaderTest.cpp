@@ -224,7 +224,8 @@ TEST_F(CourseLoader, EntryRulesAndLaterSiblings)
     writeFile(dir.filePath(QStringLiteral("00_quiz/_metadata.json")),
               "{\"properties\": {\"elementName\": \"Quiz\", \"elementType\": \"test_activity\"},"
               " \"templates\": [{\"_type\": \"T\", \"a\": 1}, {\"_type\": \"T\", \"b\": 2}, {\"a\": 3}],"
-              " \"questions\": [{\"_type\": \"T\", \"_uid\": -1}, {\"_type\": \"T\", \"_uid\": \"4\"}, {\"_type\": \"T\", \"_tags\": \"\"}],"
+              " \"questions\": [{\"_type\": \"T\", \"_uid\": -1}, {\"_type\": \"T\", \"_uid\": \"4\"}, {\"_type\": \"T\", \"_tags\": \"\"},"
+              " {\"_type\": \"T\", \"_tags\": [\"a\", \" b\"]}],"
               " \"associations\": [{\"path\": \"Later\", \"count\": 2}]}");
     writeFile(dir.filePath(QStringLiteral("01_later/_metadata.json")),
               "{\"properties\": {\"elementName\": \"Later\", \"elementType\": \"exercise_activity\"}}");
@@ -243,9 +244,10 @@ TEST_F(CourseLoader, EntryRulesAndLaterSiblings)
     EXPECT_TRUE(templ->hasAttribute(QStringLiteral("b")));
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("invalid template description ( 3 )")));
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("invalid question description ( 1 )")));
-    ASSERT_EQ(quiz->getQuestionList().getCount(), 2);
+    ASSERT_EQ(quiz->getQuestionList().getCount(), 3);
     EXPECT_EQ(quiz->getQuestionList().getQuestion(0)->getDifficulty(), 0);  // absent "_difficulty"
     EXPECT_EQ(quiz->getQuestionList().getQuestion(1)->getTagList(false), QStringList({""}));
+    EXPECT_EQ(quiz->getQuestionList().getQuestion(2)->getTagList(false), QStringList({"a", "b"}));  // an array reads as "a, b"
     EXPECT_FALSE(dynamic_cast<LmsLearningActivity*>(course.getElementList().at(2))->hasData());
 
     // One more entry gives the page data.
