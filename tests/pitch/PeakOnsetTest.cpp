@@ -55,6 +55,26 @@ TEST_F(MQ, SilenceHasNoPeaks)
     delete_peak_list(list);
 }
 
+TEST_F(MQ, TheFirstAndLastBinsAreNeverPeaks)
+{
+    // DC plus the Nyquist frequency: all energy in bins 0 and 1024 (and their window leakage).
+    std::vector<double> frame(2048);
+    for (int i = 0; i < 2048; ++i)
+        frame[i] = 0.5 + ((i % 2) ? -0.4 : 0.4);
+    PeakList* list = find_peaks(2048, frame.data(), &params);
+    EXPECT_EQ(peak_list_length(list), 0);
+    delete_peak_list(list);
+    // A tone in bin 1023 is still found next to the last bin.
+    const std::vector<double> high = sines({1023 * params.fundamental}, {0.5});
+    list = find_peaks(2048, const_cast<double*>(high.data()), &params);
+    ASSERT_GE(peak_list_length(list), 1);
+    bool found = false;
+    for (Peak* peak : peaksOf(list))
+        found = found || peak->bin == 1023;
+    EXPECT_TRUE(found);
+    delete_peak_list(list);
+}
+
 TEST_F(MQ, KeepsTheLargestPeaksInAscendingFrequency)
 {
     std::vector<double> frequencies;
