@@ -514,6 +514,10 @@ LmsFilesystem::Status saveModuleContent(const QString& path, LmsModuleElement* m
 
 LmsFilesystem::Status LmsFilesystem::loadModule(const QString& path, LmsModuleElement* module)
 {
+    if (!module) {
+        qWarning() << "Can not load module without a module object: " << path;
+        return StatusFailed;
+    }
     destroyChildren(module);
     // A missing course directory is a failed load, not an empty course.
     if (!QFileInfo(path).isDir()) {
@@ -561,6 +565,10 @@ LmsElement* LmsFilesystem::loadElement(const QString& path, LmsModuleElement* pa
                                        QMap<LmsQuestionAssociation*, QString>& associationPaths)
 {
     qDebug() << "loading " << path;
+    if (!parent) {
+        qWarning() << "Can not load element without a parent module: " << path;
+        return nullptr;
+    }
     const int level = parent->getDepth();
     const QDir dir(path);
     const QString metadataPath = dir.filePath(MetadataFileName);

@@ -142,6 +142,15 @@ TEST_F(CourseLoader, ValidCourseGivesExactlyTheExpectedTree)
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("question description is not an object ( 4 )")));
 }
 
+TEST_F(CourseLoader, MissingModuleObjectIsAFailureNotACrash)
+{
+    QMap<LmsQuestionAssociation*, QString> associationPaths;
+    EXPECT_EQ(LmsFilesystem::loadModule(fixture(QStringLiteral("valid")), nullptr), LmsFilesystem::StatusFailed);
+    EXPECT_EQ(LmsFilesystem::loadElement(fixture(QStringLiteral("valid/02_final_exam")), nullptr, associationPaths), nullptr);
+    EXPECT_EQ(warnings().size(), 2);
+    EXPECT_TRUE(associationPaths.isEmpty());
+}
+
 TEST_F(CourseLoader, GapInNumberingIsRefused)
 {
     EXPECT_EQ(course.load(fixture(QStringLiteral("gap")), false), 1);
