@@ -65,6 +65,10 @@ TEST_F(Others, OctaveHeuristicLearnsOneShiftFromTheFirstResult)
 {
     OctaveHeuristic octave(&detector);
     detector.m_expectedNotes = {makeNote(Pitch::A, 4), makeNote(Pitch::B, 4)};
+    N silence = makeNote(Pitch::NONE, 0);
+    EXPECT_TRUE(octave.process(silence)); // silence before the first note teaches nothing
+    EXPECT_EQ(octave.octaveShift(), 0);
+    EXPECT_EQ(silence.note, Pitch::NONE);
     N a5 = makeNote(Pitch::A, 5);
     EXPECT_TRUE(octave.process(a5));
     EXPECT_EQ(a5.octave, 4);
