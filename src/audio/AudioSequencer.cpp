@@ -503,9 +503,14 @@ void AudioSequencer::audioStreamClosed(void* stream)
 void AudioSequencer::recoverAudio()
 {
     LOG_WARN(kChannel, "attempting to recover audio");
+    // Initialising selects the default devices again; the next attempt keeps the chosen ones.
+    const QString input = Audio::inputDeviceName();
+    const QString output = Audio::outputDeviceName();
     Audio::terminate();
     QThread::usleep(250000);
     Audio::initialize();
+    Audio::setInputDevice(input);
+    Audio::setOutputDevice(output);
 }
 
 int AudioSequencer::play()
@@ -526,7 +531,7 @@ int AudioSequencer::play()
     m_playing = true;
     for (int attempt = 0; attempt < kPlayAttempts && result != 0; ++attempt) {
         resetCursor();
-        // Device ids can change across a re-initialisation, so they are read for every attempt.
+        // Read for every attempt: a recovery selects the same devices again, perhaps under other ids.
         const int inputDevice = Audio::inputDeviceId();
         const int outputDevice = Audio::outputDeviceId();
         const PaDeviceInfo* inputInfo = inputDevice >= 0 ? Pa_GetDeviceInfo(inputDevice) : nullptr;

@@ -19,6 +19,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
 #include <QMutex>
 #include <QSignalSpy>
@@ -27,6 +28,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <thread>
 #include <cstdlib>
 #include <vector>
 
@@ -279,6 +281,39 @@ TEST_F(TestCard, PlayWhilePlayingStopsTheRunningStreamFirst)
     EXPECT_FALSE(seq.isPlaying());
     EXPECT_EQ(finished.count(), 3);
     EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
+}
+
+TEST_F(TestCard, RecoveryReopensOnTheSelectedDevices)
+{
+    const int input = Audio::inputDeviceId();
+    const int output = Audio::outputDeviceId();
+    // The microphone's file appears only once the first open has failed for want of it.
+    const QString later = m_dir.filePath("later.raw");
+    setenv("TEST_MIC_RAW", qPrintable(later), 1);
+    std::thread unblock([this, &later] {
+        QElapsedTimer timer;
+        timer.start();
+        while (!LogCapture::instance().contains(QStringLiteral("failed to open stream")) && timer.elapsed() < 10000)
+            QThread::msleep(5);
+        QFile::copy(m_dir.filePath("mic.raw"), later);
+    });
+    AudioSequencer seq(44100, 2);
+    seq.addSilence(0.1, 0.0, true);
+    seq.prepare();
+    Debugging::setLoggingLevel(QsLogging::DebugLevel);
+    const int rc = seq.play();
+    unblock.join();
+    ASSERT_EQ(rc, 0);
+    const QStringList opened = LogCapture::instance().linesContaining(QStringLiteral("opening stream on"));
+    ASSERT_GE(opened.size(), 2) << "no recovery took place";
+    const QString ids = QStringLiteral("(inputDevice=%1 outputDevice=%2)").arg(input).arg(output);
+    for (const QString& line : opened)
+        EXPECT_TRUE(line.contains(ids)) << qPrintable(line);
+    // The layer keeps the choice for later playbacks too.
+    EXPECT_EQ(Audio::outputDeviceName().toStdString(), "testcard");
+    EXPECT_EQ(Audio::inputDeviceName().toStdString(), "testcard");
+    QSignalSpy finished(&seq, &AudioSequencer::finished);
+    EXPECT_TRUE(finished.wait(10000));
 }
 
 TEST_F(TestCard, CompletedStreamIsClosedOnceWhoeverGetsThereFirst)
