@@ -446,6 +446,17 @@ TEST_F(TestCard, PlayerPlaysAnExcerptAndReportsTheEnd)
     EXPECT_EQ(done.count(), 1);
     const QVector<short> played = AudioFixtures::readWavSamples(spk());
     EXPECT_NEAR(AudioFixtures::dominantFrequency(played, 44100, 300, 600), 440, 2);
+    // Two seconds of the tone were played, not the whole file.
+    int first = -1, last = -1;
+    for (int i = 0; i < played.size(); ++i) {
+        if (std::abs(played[i]) > 2000) {
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+    }
+    ASSERT_GE(first, 0);
+    EXPECT_NEAR(last - first, 2 * 44100, 200);
     EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
 }
 
