@@ -1,5 +1,7 @@
 #include "audio/AudioBuffer.h"
 
+#include "debug/Debugging.h"
+
 #include <cmath>
 #include <limits>
 
@@ -36,6 +38,11 @@ int AudioBuffer::addSamples(const short* samples, int count, double minSeconds, 
         blockLength = sampleIndexAt(minSeconds);
     const int copied = int(qMin<qint64>(blockLength, count));
     const int oldSize = m_samples.size();
+    if (oldSize + qMax<qint64>(blockLength, count) > std::numeric_limits<int>::max()) {
+        LOG_ERROR("audio", "a block of %lld samples would overflow the buffer (%d samples); nothing appended",
+                  static_cast<long long>(blockLength), oldSize);
+        return 0;
+    }
     // Geometric growth: renders append thousands of small blocks, and growing to the exact size each
     // time would copy the whole buffer for every block.
     const int needed = oldSize + int(qMax<qint64>(blockLength, count));

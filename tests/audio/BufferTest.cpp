@@ -1,5 +1,6 @@
 // Buffer arithmetic: block lengths, gain, trimming windows.
 #include "audio/AudioBuffer.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -46,6 +47,17 @@ TEST(AudioBufferAppend, MinimumDurationPadsOrCuts)
     // Appends go to the end.
     cut.addSamples(s.constData(), 3, 0.0, 1.0);
     EXPECT_EQ(cut.getSampleCount(), 885);
+}
+
+TEST(AudioBufferAppend, BlockBeyondTheLargestBufferIsRefused)
+{
+    AudioBuffer b(2, 0, 44100);
+    const short s[] = {1, 2};
+    b.addSamples(s, 2, 0.0, 1.0);
+    LogCapture::instance().clear();
+    EXPECT_EQ(b.addSamples(s, 2, 1e9, 1.0), 0);  // a minimum length of 31 years
+    EXPECT_EQ(b.getSamples(), (QVector<short>{1, 2}));
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("nothing appended")));
 }
 
 TEST(AudioBufferAppend, GainTruncatesTowardZero)
