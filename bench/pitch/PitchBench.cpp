@@ -83,6 +83,19 @@ struct OurResult {
     double cpu = 0.0;
 };
 
+// The wavelet tracker alone, without onsets or the chain: one estimate per 1024 samples.
+QVector<PitchDetector::NoteInfo> rawTrack(const std::vector<qint16>& pcm)
+{
+    WaveletStrategy wavelet; // outlives the detector's worker
+    PitchDetector raw;
+    raw.mp_pitchDetectionStrategy = &wavelet;
+    raw.m_blockSize = 2048;
+    raw.m_subBlockCount = 2;
+    raw.start();
+    feed(&raw, pcm);
+    return raw.m_notes;
+}
+
 OurResult runOurs(const std::vector<qint16>& pcm, const std::vector<BenchSignals::Note>& truth)
 {
     OurResult result;
@@ -111,14 +124,7 @@ OurResult runOurs(const std::vector<qint16>& pcm, const std::vector<BenchSignals
         }
     }
     // The raw tracker alone, one estimate per 1024 samples, for the per-frame scores.
-    PitchDetector raw;
-    WaveletStrategy wavelet;
-    raw.mp_pitchDetectionStrategy = &wavelet;
-    raw.m_blockSize = 2048;
-    raw.m_subBlockCount = 2;
-    raw.start();
-    feed(&raw, pcm);
-    for (const PitchDetector::NoteInfo& n : raw.m_notes)
+    for (const PitchDetector::NoteInfo& n : rawTrack(pcm))
         result.frames.push_back({n.offset + 512.0 / 44100.0, n.frequency});
     return result;
 }
@@ -228,15 +234,8 @@ static void trackerSweep()
         const std::vector<BenchSignals::Note> truth = {{midi, 0.0, 1.0}};
         for (int harmonic = 0; harmonic < 2; ++harmonic) {
             std::vector<double> tone = BenchSignals::renderSynthetic(truth, harmonic == 1, 1.0);
-            PitchDetector raw;
-            WaveletStrategy wavelet;
-            raw.mp_pitchDetectionStrategy = &wavelet;
-            raw.m_blockSize = 2048;
-            raw.m_subBlockCount = 2;
-            raw.start();
-            feed(&raw, toPcm(tone));
             std::vector<double> values;
-            for (const PitchDetector::NoteInfo& n : raw.m_notes) {
+            for (const PitchDetector::NoteInfo& n : rawTrack(toPcm(tone))) {
                 if (n.offset > 0.1 && n.offset < 0.85 && n.frequency > 0.0)
                     values.push_back(n.frequency);
             }
