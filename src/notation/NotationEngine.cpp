@@ -245,6 +245,11 @@ NotationReply NotationEngine::call(const QString& op, const QJsonObject& args)
         reply.data = answer;
         if (answer.value("ok").toBool()) {
             reply.status = NotationReply::Ok;
+        } else if (answer.value("fatal").toBool()) {
+            // The engine aborted; its host is ending, and the next request starts a fresh one.
+            reply.error = answer.value("error").toString();
+            LOG_ERROR(kChannel, "%s (op %s)", qPrintable(reply.error), qPrintable(op));
+            kill("engine aborted");
         } else {
             reply.status = NotationReply::Refused;
             reply.error = answer.value("error").toString();

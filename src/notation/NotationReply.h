@@ -8,7 +8,7 @@ struct NotationReply {
     enum Status {
         Ok,
         Refused,      // the engine answered with an error (bad code, unknown handle, ...)
-        EngineError,  // no answer: the host could not start, died or timed out
+        EngineError,  // no answer: the host could not start, died, timed out or its engine aborted
     };
     Status status = EngineError;
     QJsonObject data;

@@ -1,5 +1,6 @@
 #include "notation/NotationEngine.h"
 #include "notation/NotationPainter.h"
+#include "notation/NotationResources.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -248,6 +249,50 @@ TEST_F(NotationEngineTest, AHangingHostTimesOutAndIsReplaced)
     const NotationReply again = load("[ c ]");
     EXPECT_TRUE(again.ok());
     EXPECT_NE(engine.hostProcessId(), pid);
+}
+
+TEST_F(NotationEngineTest, AnEngineAbortEndsItsHostAndTheNextRequestGetsAFreshOne)
+{
+    // A stand-in engine that aborts as a WebAssembly module does (after which it fails every call).
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::copy(NotationResources::engineDirectory() + "/guido-host.js", dir.path() + "/guido-host.js"));
+    QFile fake(dir.path() + "/libGUIDOEngine.js");
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write(R"(
+let aborted = false;
+module.exports = () => Promise.resolve({
+    GuidoEngineAdapter: function () {
+        this.init = () => {};
+        this.openParser = () => ({});
+        this.getDefaultPageFormat = () => ({ width: 100, height: 100 });
+        this.getDefaultLayoutSettings = () => ({});
+        this.getVersionStr = () => 'stand-in';
+        this.unit2CM = () => 0.1;
+        this.string2AR = (parser, code) => {
+            if (aborted || code === 'abort') { aborted = true; throw new WebAssembly.RuntimeError('Aborted()'); }
+            return {};
+        };
+    },
+    GUIDOScoreMap: function () {},
+});
+)");
+    fake.close();
+    NotationEngine& engine = NotationEngine::instance();
+    engine.stop();
+    engine.setEngineDirectory(dir.path());
+    ASSERT_TRUE(engine.call("parse", {{"code", "[ c ]"}}).ok());
+    const qint64 pid = engine.hostProcessId();
+
+    const NotationReply r = engine.call("parse", {{"code", "abort"}});
+    EXPECT_EQ(r.status, NotationReply::EngineError);
+    EXPECT_TRUE(r.error.contains("engine aborted")) << qPrintable(r.error);
+    EXPECT_TRUE(LogCapture::instance().contains("engine aborted"));
+    const NotationReply next = engine.call("parse", {{"code", "[ c ]"}});
+    EXPECT_TRUE(next.ok()) << qPrintable(next.error);
+    EXPECT_NE(engine.hostProcessId(), pid);
+
+    engine.stop();
+    engine.setEngineDirectory(QString());
 }
 
 TEST_F(NotationEngineTest, AMissingEngineFailsFastWithAnError)

@@ -180,7 +180,11 @@ factory({ print: toStderr, printErr: toStderr }).then((m) => {
                 }
                 return result;
             } catch (e) {
-                release({ ar: ar, gr: result.gr });  // nothing half made stays behind
+                try {
+                    release({ ar: ar, gr: result.gr });  // nothing half made stays behind
+                } catch (ignored) {
+                    // an aborted engine frees nothing; the error that counts is e
+                }
                 throw e;
             }
         },
@@ -239,9 +243,17 @@ factory({ print: toStderr, printErr: toStderr }).then((m) => {
         try {
             send(Object.assign({ id: req.id, ok: true }, op(req)));
         } catch (e) {
-            const answer = { id: req.id, ok: false, error: e.message };
+            // An aborted WebAssembly module fails every later call: answer, then end, so that the
+            // client starts a fresh host instead of talking to a dead engine.
+            const aborted = e instanceof WebAssembly.RuntimeError;
+            const answer = { id: req.id, ok: false, error: (aborted ? 'engine aborted: ' : '') + e.message };
             if (e.line !== undefined) { answer.line = e.line; answer.col = e.col; }
+            if (aborted) answer.fatal = true;
             send(answer);
+            if (aborted) {
+                toStderr('guido-host: ' + answer.error);
+                process.exit(4);
+            }
         }
     });
     rl.on('close', () => process.exit(0));
