@@ -16,7 +16,7 @@ struct sqlite3;
 namespace edufrmwk {
 
 // The learner database: one SQLite file, one method per statement. Main thread only.
-// Text values go into statements through "%q" as UTF-8; the stored texts are those of the schema below.
+// Text values go into statements through "%q" as UTF-8, so quotes, "%" and "_" in them stay plain text.
 class Database {
 public:
     using Query = DatabaseQuery;
