@@ -7,6 +7,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -600,13 +601,32 @@ int Database::getRatings(QList<Rating>& ratings)
 
 int Database::getModuleCompletionStats(int userId, QList<ModuleInfo>& modules)
 {
+    return readModuleRows(userId, modules, "getModuleCompletionStats");
+}
+
+int Database::getModuleStats(int userId, ModuleStats& stats)
+{
+    QList<ModuleInfo> modules;
+    const int rc = readModuleRows(userId, modules, "getModuleStats");
+    if (rc != RC_OK)
+        return rc;
+    stats.total = modules.size();
+    // The stored names are read without letter case, so "completed" counts as well.
+    stats.completed = static_cast<int>(std::count_if(modules.cbegin(), modules.cend(), [](const ModuleInfo& info) {
+        return info.state == ElementState::COMPLETED;
+    }));
+    return RC_OK;
+}
+
+int Database::readModuleRows(int userId, QList<ModuleInfo>& modules, const char* operation)
+{
     BRISOLA_ASSERT(mp_db);
     if (!mp_db)
         return RC_DB_ERROR;
     Query q(this);
     q.exec("SELECT * FROM element_state WHERE user_id = %d", userId);
     if (!q.isOK()) {
-        LOG_ERROR("fmwk-db", "%s: db error - %s", "getModuleCompletionStats", q.getError());
+        LOG_ERROR("fmwk-db", "%s: db error - %s", operation, q.getError());
         return RC_DB_ERROR;
     }
     if (q.numRows() == 0)
@@ -625,31 +645,6 @@ int Database::getModuleCompletionStats(int userId, QList<ModuleInfo>& modules)
             info.completionTime = parseTimestamp(completed);
         modules.append(info);
     }
-    return RC_OK;
-}
-
-int Database::getModuleStats(int userId, ModuleStats& stats)
-{
-    BRISOLA_ASSERT(mp_db);
-    if (!mp_db)
-        return RC_DB_ERROR;
-    Query q(this);
-    q.exec("SELECT * FROM element_state WHERE user_id = %d", userId);
-    if (!q.isOK()) {
-        LOG_ERROR("fmwk-db", "%s: db error - %s", "getModuleStats", q.getError());
-        return RC_DB_ERROR;
-    }
-    if (q.numRows() == 0)
-        return RC_DB_ERROR;
-    const int total = static_cast<int>(q.numRows());
-    // State names are compared without letter case, as the state conversion reads them.
-    q.exec("SELECT id FROM element_state WHERE user_id = %d AND upper(state) = 'COMPLETED'", userId);
-    if (!q.isOK()) {
-        LOG_ERROR("fmwk-db", "%s: db error - %s", "getModuleStats", q.getError());
-        return RC_DB_ERROR;
-    }
-    stats.total = total;
-    stats.completed = static_cast<int>(q.numRows());
     return RC_OK;
 }
 

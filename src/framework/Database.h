@@ -97,6 +97,8 @@ public:
 
 private:
     int queryMarks(int userId, QList<Mark>& marks, const char* pathClause, bool validOnly, int limit);
+    // The user's element_state rows; a failure is logged under the operation's name; no row is 200.
+    int readModuleRows(int userId, QList<ModuleInfo>& modules, const char* operation);
 
     sqlite3* mp_db;
 };

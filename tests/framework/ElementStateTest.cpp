@@ -167,13 +167,14 @@ TEST_F(ElementStateRows, ModuleStatsCountCompletedRows)
     ASSERT_EQ(m_db.saveElementState(1, QStringLiteral("g1"), ElementState::COMPLETED), 0);
     ASSERT_EQ(m_db.saveElementState(1, QStringLiteral("g2"), ElementState::UNLOCKED), 0);
     ASSERT_EQ(m_db.saveElementState(2, QStringLiteral("g1"), ElementState::COMPLETED), 0);
+    ASSERT_TRUE(sqlRun(m_file, "INSERT INTO element_state (path, user_id, state) VALUES ('g3', 1, 'completed')"));
     ASSERT_EQ(m_db.getModuleStats(1, stats), 0);
-    EXPECT_EQ(stats.completed, 1);
-    EXPECT_EQ(stats.total, 2);
+    EXPECT_EQ(stats.completed, 2);
+    EXPECT_EQ(stats.total, 3);
 
     QList<Database::ModuleInfo> modules;
     ASSERT_EQ(m_db.getModuleCompletionStats(1, modules), 0);
-    ASSERT_EQ(modules.size(), 2);
+    ASSERT_EQ(modules.size(), 3);
     EXPECT_EQ(modules[0].path, QStringLiteral("g1"));
     EXPECT_EQ(modules[0].state, ElementState::COMPLETED);
     EXPECT_TRUE(modules[0].completionTime.isValid());
