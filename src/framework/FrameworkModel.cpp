@@ -503,7 +503,9 @@ LmsActivityElement* FrameworkModel::getNextActivity(LmsActivityElement* activity
         // An activity in the course itself: only the whole-course search applies.
         rootModule = parent;
     } else {
+        // Outside any course (the practice activity): neither a grade nor a course to search.
         BRISOLA_ASSERT(gradeModule);
+        BRISOLA_ASSERT(rootModule);
         return nullptr;
     }
 
