@@ -54,6 +54,8 @@ struct AudioSequencerCallback {
         timing.streamTime = timeInfo ? timeInfo->currentTime : 0.0;
         return sequencer->processBlock(static_cast<const short*>(input), static_cast<short*>(output), frames, timing);
     }
+
+    static void finished(void* userData) { static_cast<AudioSequencer*>(userData)->hostStreamFinished(); }
 };
 
 AudioSequencer::AudioSequencer(int sampleRate, int channelCount, QObject* parent)
@@ -427,6 +429,13 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
     return paContinue;
 }
 
+void AudioSequencer::hostStreamFinished()
+{
+    int running = Running;
+    if (m_endState.compare_exchange_strong(running, Failed, std::memory_order_acq_rel))
+        wake();
+}
+
 void AudioSequencer::wake()
 {
     if (m_wakePipe[1] < 0 || m_wakePending.exchange(true, std::memory_order_acq_rel))
@@ -549,6 +558,7 @@ int AudioSequencer::play()
             recoverAudio();
             continue;
         }
+        Pa_SetStreamFinishedCallback(stream, &AudioSequencerCallback::finished);
         m_streamTiming = StreamTiming();
         if (const PaStreamInfo* info = Pa_GetStreamInfo(stream)) {
             LOG_DEBUG(kChannel, "outputLatency=%.3f inputLatency=%.3f sampleRate=%.3f", info->outputLatency,
@@ -591,6 +601,9 @@ int AudioSequencer::stop(bool alreadyLocked)
     }
     if (mp_stream) {
         auto* stream = static_cast<PaStream*>(mp_stream);
+        // Stopped on purpose: the finished hook must not read this as a host failure.
+        int running = Running;
+        m_endState.compare_exchange_strong(running, Completed, std::memory_order_acq_rel);
         PaError err = Pa_StopStream(stream);
         if (err != paNoError) {
             LOG_WARN(kChannel, "could not stop stream (%s)", Pa_GetErrorText(err));

@@ -63,6 +63,9 @@ public:
     // The callback's work on one block; returns 0 to continue and 1 to complete the stream.
     // Public so that it can be driven with synthetic buffers.
     int processBlock(const short* input, short* output, unsigned long frames, const StreamTiming& timing);
+    // PortAudio's stream-finished hook: a stream the host ended by itself (a poll error, a lost sound
+    // server) never reaches the end in processBlock, and would otherwise stay "playing" for good.
+    void hostStreamFinished();
     qint64 framesProcessed() const { return m_frameCount; }
     // Control thread: emits started(), posts reached markers, finishes a completed playback.
     // Runs by itself when the callback wakes the sequencer's thread.

@@ -286,6 +286,37 @@ TEST_F(CallbackCore, MissingInputBufferIsAnErrorThatEndsPlayback)
     EXPECT_EQ(finished.count(), 1);
 }
 
+TEST_F(CallbackCore, StreamEndedByTheHostFinishesThePlaybackOnce)
+{
+    QSignalSpy finished(&seq, &AudioSequencer::finished);
+    seq.addOutput(signatureBuffer(44100, 0), 0.0, true, true);
+    seq.prepare();
+    warmUp();
+    block();
+    dispatch();
+    seq.hostStreamFinished();
+    seq.hostStreamFinished();
+    dispatch();
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("playback ended on a stream error")));
+    EXPECT_EQ(finished.count(), 1);
+}
+
+TEST_F(CallbackCore, HostFinishAfterTheEndChangesNothing)
+{
+    QSignalSpy finished(&seq, &AudioSequencer::finished);
+    seq.addOutput(signatureBuffer(441, 0), 0.0, true, true);
+    seq.prepare();
+    warmUp();
+    for (int i = 0; i < 1000 && block() == 0; ++i) {
+    }
+    dispatch();
+    ASSERT_EQ(finished.count(), 1);
+    seq.hostStreamFinished();
+    dispatch();
+    EXPECT_FALSE(LogCapture::instance().contains(QStringLiteral("playback ended on a stream error")));
+    EXPECT_EQ(finished.count(), 1);
+}
+
 TEST_F(CallbackCore, PrepareRewindsTheCursor)
 {
     seq.addOutput(signatureBuffer(441, 0), 0.0, true, true);
