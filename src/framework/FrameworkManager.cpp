@@ -10,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QRegularExpression>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -46,7 +45,7 @@ int FrameworkManager::initialize(const QString& appName, const QString& version)
 
     Debugging::initialize();
     Debugging::enableFileLogging(m_dataPath + QDir::separator() + m_appName + QStringLiteral(".log"));
-    applyLoggingOptions(QCoreApplication::arguments());
+    Debugging::applyLoggingOptions(QCoreApplication::arguments());
 
     LOG_INFO("fmwk", "initializing framework...");
     setSplashPageText(QStringLiteral("Initializing database..."));
@@ -187,17 +186,6 @@ int FrameworkManager::activityCompleted(UserSession* session, const LmsQuestionA
                                          aborted ? -1.0 : mark, ratingDelta);
     BRISOLA_ASSERT(rc == RC_OK);
     return rc;
-}
-
-void FrameworkManager::applyLoggingOptions(QStringList arguments)
-{
-    static const QRegularExpression levelOption(QStringLiteral("\\A(?:--log-level=.*)\\z"));
-    const auto isLevelOption = [](const QString& argument) { return levelOption.match(argument).hasMatch(); };
-    if (!arguments.isEmpty() && isLevelOption(arguments.first())) {
-        // The first match is the program path: it decides, and it sets nothing.
-        arguments.erase(std::remove_if(arguments.begin() + 1, arguments.end(), isLevelOption), arguments.end());
-    }
-    Debugging::applyLoggingOptions(arguments);
 }
 
 void FrameworkManager::terminate()

@@ -42,9 +42,6 @@ public:
     int startGUI() { return 0; }
     void terminate();
 
-    // "--log-console", and the first argument that is a whole "--log-level=..." option, which counts
-    // only when it is not the program path itself.
-    static void applyLoggingOptions(QStringList arguments);
 
     const QString& getAppName() const { return m_appName; }
     const QString& getVersion() const { return m_version; }

@@ -102,31 +102,6 @@ TEST_F(Manager, StartUpSetsUpDataDirectoryLogAndDatabase)
     EXPECT_EQ(QsLogging::Logger::instance().loggingLevel(), QsLogging::InfoLevel);
 }
 
-TEST_F(Manager, OnlyTheFirstLevelOptionAfterTheProgramPathCounts)
-{
-    struct Case {
-        QStringList arguments;
-        QsLogging::Level expected;
-    };
-    const QList<Case> cases = {
-        {{"brisola", "--log-level=debug"}, QsLogging::DebugLevel},
-        {{"brisola", "--log-level=DEBUG"}, QsLogging::DebugLevel},
-        {{"brisola", "x", "--log-level=error", "--log-level=trace"}, QsLogging::ErrorLevel},
-        {{"brisola", "--log-level=debug=2"}, QsLogging::WarnLevel},
-        {{"brisola", "--log-level"}, QsLogging::WarnLevel},
-        {{"brisola", "--log-level="}, QsLogging::WarnLevel},
-        {{"brisola", "--log-level=loud", "--log-level=debug"}, QsLogging::WarnLevel},
-        // The program path itself matches first: no level, not even from a later argument.
-        {{"--log-level=debug", "--log-level=error"}, QsLogging::WarnLevel},
-    };
-    for (const Case& c : cases) {
-        Debugging::setLoggingLevel(QsLogging::WarnLevel);
-        FrameworkManager::applyLoggingOptions(c.arguments);
-        EXPECT_EQ(QsLogging::Logger::instance().loggingLevel(), c.expected) << c.arguments.join(' ').toStdString();
-    }
-    Debugging::setLoggingLevel(QsLogging::InfoLevel);
-}
-
 TEST_F(Manager, LoginChecksInOrderAndChangesNothingOnFailure)
 {
     UserSession* current = FrameworkModel::getInstance()->getUserSession();
