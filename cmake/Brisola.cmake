@@ -24,11 +24,12 @@ function(brisola_add_subsystem name)
   endif()
 endfunction()
 
-# brisola_add_test(<target> LABEL <subsystem> SOURCES files... [DEPS targets...])
+# brisola_add_test(<target> LABEL <subsystem> SOURCES files... [DEPS targets...] [RUN_SERIAL])
 # A GoogleTest executable whose cases are listed at test time (so the display exists then),
-# each case a CTest test labelled by subsystem.
+# each case a CTest test labelled by subsystem. RUN_SERIAL keeps its cases away from any other
+# test running at once (real-time audio that a loaded machine would starve).
 function(brisola_add_test target)
-  cmake_parse_arguments(ARG "" "LABEL;TIMEOUT" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "RUN_SERIAL" "LABEL;TIMEOUT" "SOURCES;DEPS" ${ARGN})
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
@@ -38,8 +39,12 @@ function(brisola_add_test target)
   target_compile_definitions(${target} PRIVATE
       BRISOLA_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
       BRISOLA_BINARY_DIR="${CMAKE_BINARY_DIR}")
+  set(_serial)
+  if(ARG_RUN_SERIAL)
+    set(_serial RUN_SERIAL TRUE)
+  endif()
   gtest_discover_tests(${target}
       DISCOVERY_MODE PRE_TEST
       DISCOVERY_TIMEOUT 60
-      PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT})
+      PROPERTIES LABELS ${ARG_LABEL} TIMEOUT ${ARG_TIMEOUT} ${_serial})
 endfunction()

@@ -27,6 +27,9 @@ Score::Score(QQuickItem* parent)
 
 Score::~Score()
 {
+    // The end of playback is not announced from here: a listener may already be gone (a local
+    // declared after the score), and a half-destroyed score has nothing left to clean up.
+    disconnect(&m_sequencer, nullptr, this, nullptr);
     // no marker may reach this score once it is going
     if (m_sequencer.isPlaying())
         m_sequencer.stop(false);

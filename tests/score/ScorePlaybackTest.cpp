@@ -50,9 +50,10 @@ protected:
 
 TEST_F(RealTimePlaybackTest, PlaysFollowingTheNotesThenCleansUp)
 {
+    // declared before the score, so that it outlives every signal the score sends
+    QList<int> indices;
     Score score;
     ASSERT_TRUE(score.setGMNCode("[ \\bpm<240> c d e f ]"));
-    QList<int> indices;
     QObject::connect(&score, &Score::currentNoteIndexChanged, [&] { indices << score.currentNoteIndex(); });
     QSignalSpy playing(&score, &Score::playingChanged);
     ASSERT_TRUE(score.play());
@@ -119,4 +120,42 @@ TEST_F(PlaybackTest, DeletingAPlayingScoreStopsItsMarkers)
     // markers the sequencer reached before it stopped must be dropped, not delivered
     QTest::qWait(300);
     EXPECT_FALSE(LogCapture::instance().contains(prefix));
+}
+
+TEST_F(PlaybackTest, AScoreGoingAwayInMidPlaybackSignalsNobody)
+{
+    // A listener may be gone before the score it listens to (a local declared after it): the
+    // score's destructor must not announce the end of its playback to anyone.
+    for (const bool hostEnded : {false, true}) {
+        auto* score = new Score;
+        ASSERT_TRUE(score->setGMNCode("[ \\bpm<30> c d e f g a b c2 ]"));
+        int announced = 0;
+        QObject::connect(score, &Score::playingChanged, [&] { ++announced; });
+        QObject::connect(score, &Score::currentNoteIndexChanged, [&] { ++announced; });
+        ASSERT_TRUE(score->play());
+        // a stream the host ended, its end not yet dispatched (as after a poll error)
+        if (hostEnded)
+            const_cast<AudioSequencer&>(score->ownSequencer()).hostStreamFinished();
+        announced = 0;
+        delete score;
+        EXPECT_EQ(announced, 0) << "host ended: " << hostEnded;
+    }
+}
+
+TEST_F(PlaybackTest, AStreamTheHostEndsFinishesThePlayback)
+{
+    Score score;
+    ASSERT_TRUE(score.setGMNCode("[ \\bpm<30> c d e f g a b c2 ]"));
+    QSignalSpy playing(&score, &Score::playingChanged);
+    ASSERT_TRUE(score.play());
+    const_cast<AudioSequencer&>(score.ownSequencer()).hostStreamFinished();
+    for (int i = 0; i < 20 && playing.count() < 2; ++i)
+        playing.wait(250);
+    EXPECT_EQ(playing.count(), 2);
+    EXPECT_FALSE(score.playing());
+    EXPECT_EQ(score.currentNoteIndex(), -1);
+    // the score plays again afterwards
+    EXPECT_TRUE(score.play());
+    score.stop();
+    EXPECT_FALSE(score.playing());
 }
