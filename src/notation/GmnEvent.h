@@ -25,6 +25,8 @@ struct GmnEvent {
     bool tieStart = false; // first event of its tie range
     bool split = false;    // a later piece of a written note the engine cut up
     int sourceOffset = -1; // character offset of the written event in the code
+    int voice = 1;         // voice of the score, from 1
+    bool grace = false;    // a grace note: drawn at the next event's time, taking none of its own
     QStringList rangeTags; // names of the range tags around the event, outermost first
 
     bool isNote() const { return kind == Note; }

@@ -61,21 +61,41 @@ class Parser {
 public:
     Parser(const QString& code, bool cut) : m_code(code), m_cut(cut) {}
 
-    GmnReader::Result run()
+    // The first voice only, or every voice of a score in braces (numbered from 1).
+    GmnReader::Result run(bool allVoices)
     {
         skipBlank();
-        if (peek() == '{') {
+        const bool score = peek() == '{';
+        if (score) {
             ++m_pos;
             skipBlank();
         }
-        if (peek() != '[')
-            return fail("a voice must begin with [");
-        ++m_pos;
-        readSequence();
-        if (!m_error.isEmpty())
-            return fail(m_error);
+        NotationDate longest(0, 1);
+        for (int voice = 1;; ++voice) {
+            if (peek() != '[')
+                return fail("a voice must begin with [");
+            ++m_pos;
+            startVoice(voice);
+            readSequence();
+            if (!m_error.isEmpty())
+                return fail(m_error);
+            if (m_time > longest)
+                longest = m_time;
+            if (!allVoices || !score)
+                break;
+            skipBlank();
+            if (peek() == ',') {
+                ++m_pos;
+                skipBlank();
+                continue;
+            }
+            if (peek() != '}')
+                return fail("missing }");
+            ++m_pos;
+            break;
+        }
         m_result.ok = true;
-        m_result.duration = m_time;
+        m_result.duration = longest;
         return m_result;
     }
 
@@ -84,6 +104,35 @@ private:
         QString name;
         int tie = 0;
     };
+
+    struct OpenTie {
+        int range;
+        long long id;  // -1 when the begin tag has no id
+    };
+
+    // Every voice starts afresh: time, inherited values and meter are its own. Tie and chord
+    // numbers go on, so that they stay unique over the score.
+    void startVoice(int voice)
+    {
+        m_voice = voice;
+        m_time = NotationDate(0, 1);
+        m_written = NotationDate(1, 4);
+        m_dots = 0;
+        m_octave = 1;
+        m_measureLength = NotationDate(0, 1);
+        m_measureStart = NotationDate(0, 1);
+        m_ranges.clear();
+        m_openTies.clear();
+    }
+
+    bool inGrace() const
+    {
+        for (const Range& r : m_ranges) {
+            if (r.name == QLatin1String("grace"))
+                return true;
+        }
+        return false;
+    }
 
     QChar peek(int ahead = 0) const
     {
@@ -212,9 +261,9 @@ private:
             error("tag without a name");
             return;
         }
+        long long id = -1;
         if (peek() == ':') {  // tag id
             ++m_pos;
-            long long id;
             if (!readNumber(id)) {
                 error("tag id expected");
                 return;
@@ -241,7 +290,7 @@ private:
         const bool range = peek() == '(' && peek(1) != '*';
         if (range)
             ++m_pos;
-        positionTag(name, params);
+        positionTag(name, id, params);
         if (range) {
             Range r;
             r.name = name;
@@ -251,7 +300,7 @@ private:
         }
     }
 
-    void positionTag(const QString& name, const QString& params)
+    void positionTag(const QString& name, long long id, const QString& params)
     {
         if (name == "meter") {
             setMeter(params);
@@ -259,10 +308,15 @@ private:
                    || name == "repeatEnd" || name == "finishBar") {
             barLine();
         } else if (name == "tieBegin") {
-            m_openTies.append(++m_tieCount);
+            m_openTies.append({++m_tieCount, id});
         } else if (name == "tieEnd") {
-            if (!m_openTies.isEmpty())
-                m_openTies.removeFirst();
+            // An end with an id closes the begin of that id; one without closes the oldest.
+            for (int i = 0; i < m_openTies.size(); ++i) {
+                if (id < 0 || m_openTies[i].id == id) {
+                    m_openTies.removeAt(i);
+                    break;
+                }
+            }
         }
     }
 
@@ -327,7 +381,8 @@ private:
             readElement(true);
             m_currentChord = -1;
         }
-        advance(m_chordLength);
+        if (!inGrace())
+            advance(m_chordLength);
     }
 
     void readEvent(bool inChord)
@@ -431,10 +486,21 @@ private:
             length += add;
         }
         ev.chord = inChord ? m_currentChord : -1;
+        ev.voice = m_voice;
         for (const Range& r : m_ranges)
             ev.rangeTags.append(r.name);
+        const bool grace = inGrace();
+        if (grace) {
+            // The engine lists grace notes at the time of the next event, with their written
+            // value, and does not draw a rest among them.
+            ev.grace = true;
+            if (ev.kind == GmnEvent::Rest)
+                ev.kind = GmnEvent::Empty;
+        }
         emitEvent(ev, length);
-        if (inChord) {
+        if (grace) {
+            // takes no time of its own
+        } else if (inChord) {
             if (length > m_chordLength)
                 m_chordLength = length;
         } else {
@@ -448,7 +514,7 @@ private:
             if (r.tie)
                 return r.tie;
         }
-        return m_openTies.isEmpty() ? 0 : m_openTies.first();
+        return m_openTies.isEmpty() ? 0 : m_openTies.first().range;
     }
 
     // Cuts the event at bar lines (when a meter is known) and into displayable values.
@@ -458,7 +524,7 @@ private:
         NotationDate measureStart = m_measureStart;
         QList<NotationDate> barPieces;
         // Empty events are not drawn, so nothing cuts them.
-        const bool cut = m_cut && ev.kind != GmnEvent::Empty;
+        const bool cut = m_cut && ev.kind != GmnEvent::Empty && !ev.grace;
         if (cut && m_measureLength > NotationDate(0, 1)) {
             // Jump whole measures at once: a long rest must not cost one step per measure.
             if (measureStart + m_measureLength <= t) {
@@ -529,7 +595,8 @@ private:
     NotationDate m_measureLength{0, 1};
     NotationDate m_measureStart{0, 1};
     QList<Range> m_ranges;
-    QList<int> m_openTies;
+    QList<OpenTie> m_openTies;
+    int m_voice = 1;
     QHash<int, bool> m_tieSeen;
     int m_tieCount = 0;
     int m_chordCount = 0;
@@ -541,12 +608,17 @@ private:
 
 GmnReader::Result GmnReader::read(const QString& code)
 {
-    return Parser(code, true).run();
+    return Parser(code, true).run(false);
 }
 
 GmnReader::Result GmnReader::readWritten(const QString& code)
 {
-    return Parser(code, false).run();
+    return Parser(code, false).run(false);
+}
+
+GmnReader::Result GmnReader::readVoices(const QString& code)
+{
+    return Parser(code, true).run(true);
 }
 
 bool GmnReader::cutLikeMap(const QList<GmnEvent>& written, const NotationMap& map, const QList<GmnEvent>& cut,
@@ -608,6 +680,50 @@ bool GmnReader::cutLikeMap(const QList<GmnEvent>& written, const NotationMap& ma
         out.clear();
         return false;
     }
+    return true;
+}
+
+bool GmnReader::orderLikeMap(const QList<GmnEvent>& events, const NotationMap& map, QList<GmnEvent>& out)
+{
+    out.clear();
+    QList<int> places;  // indices of the mapped events in events
+    for (int i = 0; i < events.size(); ++i) {
+        if (events[i].kind != GmnEvent::Empty)
+            places.append(i);
+    }
+    if (places.size() < map.size())
+        return false;
+    QList<GmnEvent> mapped;
+    for (int i : places)
+        mapped.append(events[i]);
+    for (int from = 0; from < map.size();) {
+        int to = from + 1;
+        bool grace = mapped[from].grace;
+        while (to < mapped.size() && mapped[to].start == mapped[from].start) {
+            grace = grace || mapped[to].grace;
+            ++to;
+        }
+        if (grace && to - from > 1 && to <= map.size()) {
+            QList<GmnEvent> group = mapped.mid(from, to - from);
+            for (int k = from; k < to; ++k) {
+                auto it = std::find_if(group.begin(), group.end(), [&](const GmnEvent& e) {
+                    return e.start == map[k].time.start && e.end == map[k].time.end;
+                });
+                if (it == group.end())
+                    return false;
+                mapped[k] = *it;
+                group.erase(it);
+            }
+        }
+        for (int k = from; k < to && k < map.size(); ++k) {
+            if (mapped[k].start != map[k].time.start || mapped[k].end != map[k].time.end)
+                return false;
+        }
+        from = to;
+    }
+    out = events;
+    for (int k = 0; k < places.size(); ++k)
+        out[places[k]] = mapped[k];
     return true;
 }
 

@@ -15,6 +15,7 @@ const char* kChannel = "notation";
 const long long kMaxDelta = 0x0fffffff;
 
 struct Sounding {
+    int voice;
     int pitch;
     int tieRange;
     NotationDate start;
@@ -70,7 +71,8 @@ QByteArray MidiFileWriter::toBytes(const QList<GmnEvent>& events, const MidiExpo
 
     QList<Sounding> notes;
     for (const GmnEvent& e : events) {
-        if (!e.isNote())
+        // A grace note has no time of its own to sound in.
+        if (!e.isNote() || e.grace)
             continue;
         const int pitch = e.midiPitch();
         if (pitch < 0 || pitch > 127) {
@@ -80,7 +82,7 @@ QByteArray MidiFileWriter::toBytes(const QList<GmnEvent>& events, const MidiExpo
         if (e.tieRange != 0 && !e.tieStart) {
             // Continue the tied note of the same pitch that ends where this one starts.
             auto it = std::find_if(notes.rbegin(), notes.rend(), [&](const Sounding& s) {
-                return s.pitch == pitch && s.tieRange == e.tieRange && s.end == e.start;
+                return s.voice == e.voice && s.pitch == pitch && s.tieRange == e.tieRange && s.end == e.start;
             });
             if (it != notes.rend()) {
                 it->end = e.end;
@@ -88,6 +90,7 @@ QByteArray MidiFileWriter::toBytes(const QList<GmnEvent>& events, const MidiExpo
             }
         }
         Sounding s;
+        s.voice = e.voice;
         s.pitch = pitch;
         s.tieRange = e.tieRange;
         s.start = e.start;
@@ -189,13 +192,13 @@ bool MidiFileWriter::write(const QString& fileName, const QList<GmnEvent>& event
 bool MidiFileWriter::writeCode(const QString& fileName, const QString& gmnCode, const MidiExportParameters& params,
                                QString* error)
 {
-    const GmnReader::Result voice = GmnReader::read(gmnCode);
-    if (!voice.ok) {
-        const QString why = QString("unreadable GMN code: %1 (offset %2)").arg(voice.error).arg(voice.errorOffset);
+    const GmnReader::Result voices = GmnReader::readVoices(gmnCode);
+    if (!voices.ok) {
+        const QString why = QString("unreadable GMN code: %1 (offset %2)").arg(voices.error).arg(voices.errorOffset);
         LOG_ERROR(kChannel, "could not write MIDI file %s: %s", qPrintable(fileName), qPrintable(why));
         if (error)
             *error = why;
         return false;
     }
-    return write(fileName, voice.events, params, error);
+    return write(fileName, voices.events, params, error);
 }

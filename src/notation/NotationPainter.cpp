@@ -401,14 +401,23 @@ QList<GmnEvent> NotationPainter::firstVoiceEvents()
     if (same)
         return voice.events;
 
+    QList<GmnEvent> ordered;
+    if (GmnReader::orderLikeMap(voice.events, map, ordered))
+        return ordered;
+
     // The engine cut some value in a way the reader does not know: take its cuts from the map.
     QList<GmnEvent> cut;
     const GmnReader::Result written = GmnReader::readWritten(m_code);
+    // The score asks for the events more than once per code; one log line each is enough.
+    const bool log = m_eventsLoggedFor != m_code;
+    m_eventsLoggedFor = m_code;
     if (written.ok && GmnReader::cutLikeMap(written.events, map, voice.events, cut)) {
-        LOG_INFO(kChannel, "GMN reader's cuts taken from the engine's voice map: %s", qPrintable(m_code));
+        if (log)
+            LOG_INFO(kChannel, "GMN reader's cuts taken from the engine's voice map: %s", qPrintable(m_code));
         return cut;
     }
-    LOG_WARN(kChannel, "GMN reader and engine disagree on event times (%d read, %d mapped): %s",
-             int(mapped.size()), int(map.size()), qPrintable(m_code));
+    if (log)
+        LOG_WARN(kChannel, "GMN reader and engine disagree on event times (%d read, %d mapped): %s",
+                 int(mapped.size()), int(map.size()), qPrintable(m_code));
     return voice.events;
 }

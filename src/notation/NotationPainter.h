@@ -71,7 +71,7 @@ public:
     int staffMap(int page, const QSizeF& size, int staff, NotationMap& map);
 
     // The first voice's events read from the code, checked against the engine's voice map of page 1
-    // (a difference is logged as a warning). Empty when the code is not valid.
+    // (a difference is logged as a warning, once per code). Empty when the code is not valid.
     QList<GmnEvent> firstVoiceEvents();
 
 private:
@@ -91,6 +91,7 @@ private:
     QSvgRenderer* renderer(int page);
 
     QString m_code;
+    QString m_eventsLoggedFor;  // the code whose events' difference from the map was logged
     QString m_fileName;
     bool m_valid = false;
     QString m_lastError;

@@ -105,6 +105,83 @@ TEST(GmnReaderTest, TiesByRangeAndByBeginEnd)
     EXPECT_EQ(r.events[0].rangeTags, QStringList{"tie"});
 }
 
+TEST(GmnReaderTest, TieEndsCloseTheBeginOfTheirId)
+{
+    // The end of tie 2 leaves tie 1 open, so f is still tied to what came before.
+    const auto r = readOk("[ \\tieBegin:1 c \\tieBegin:2 d \\tieEnd:2 e \\tieEnd:1 f \\tieBegin g \\tieEnd a ]");
+    QStringList got;
+    for (const GmnEvent& e : r.events)
+        got << QString("%1%2%3").arg(e.name).arg(e.tieRange).arg(e.tieStart ? "s" : "");
+    EXPECT_EQ(got.join(' ').toStdString(), "c1s d1 e1 f0 g3s a0");
+    // An end whose id was never begun closes nothing.
+    const auto stray = readOk("[ \\tieBegin:1 c \\tieEnd:5 c \\tieEnd:1 d ]");
+    ASSERT_EQ(stray.events.size(), 3);
+    EXPECT_EQ(stray.events[1].tieRange, 1);
+    EXPECT_EQ(stray.events[2].tieRange, 0);
+}
+
+TEST(GmnReaderTest, GraceNotesSitAtTheNextEventsTime)
+{
+    // As the engine's voice map lists them: their written value, no time taken, no drawn rest.
+    const auto r = readOk("[ \\meter<\"2/4\"> c/4 \\grace(d/16 _ {e, g}) f/4 \\grace(c/4) | d ]");
+    EXPECT_EQ(times(GmnReader::mappedEvents(r.events)), "0/1-1/4 1/4-5/16 1/4-5/16 1/4-5/16 1/4-1/2 1/2-3/4 1/2-3/4");
+    EXPECT_TRUE(r.events[1].grace);
+    EXPECT_EQ(r.events[2].kind, GmnEvent::Empty);
+    EXPECT_EQ(r.events[3].chord, r.events[4].chord);
+    EXPECT_FALSE(r.events[5].grace);
+    EXPECT_EQ(r.events[5].name, "f");
+    EXPECT_EQ(r.duration, NotationDate(3, 4));
+}
+
+NotationMapEntry entry(NotationDate start, NotationDate end)
+{
+    NotationMapEntry e;
+    e.time.start = start;
+    e.time.end = end;
+    return e;
+}
+
+TEST(GmnReaderTest, GraceNotesAreOrderedAsTheMapListsThem)
+{
+    const auto r = readOk("[ c/4 \\grace(g/4. b/16) a/16 empty/16 d/4 ]");
+    const NotationMap map = {entry({0, 1}, {1, 4}), entry({1, 4}, {5, 16}), entry({1, 4}, {5, 8}),
+                             entry({1, 4}, {5, 16}), entry({3, 8}, {5, 8})};
+    QList<GmnEvent> out;
+    ASSERT_TRUE(GmnReader::orderLikeMap(r.events, map, out));
+    ASSERT_EQ(out.size(), r.events.size());
+    EXPECT_EQ(out[1].name, "b");
+    EXPECT_EQ(out[2].name, "g");
+    EXPECT_EQ(out[3].name, "a");
+    EXPECT_FALSE(out[3].grace);
+    EXPECT_EQ(out[4].kind, GmnEvent::Empty);  // empty events keep their place
+    EXPECT_EQ(out[5].name, "d");
+    // Other times, or another order outside grace notes, are not taken.
+    NotationMap other = map;
+    other[4] = entry({3, 8}, {1, 2});
+    EXPECT_FALSE(GmnReader::orderLikeMap(r.events, other, out));
+    EXPECT_TRUE(out.isEmpty());
+    const auto plain = readOk("[ c/4 {d/8, e/4} ]");
+    EXPECT_FALSE(GmnReader::orderLikeMap(
+        plain.events, {entry({0, 1}, {1, 4}), entry({1, 4}, {1, 2}), entry({1, 4}, {3, 8})}, out));
+}
+
+TEST(GmnReaderTest, VoicesAreReadEachFromItsOwnStart)
+{
+    const QString code = "{ [ \\meter<\"2/4\"> c2/8 d e/2 ], [ f g/2. ] }";
+    const auto first = readOk(code);
+    EXPECT_EQ(times(first.events), "0/1-1/8 1/8-1/4 1/4-1/2 1/2-3/4");
+    const GmnReader::Result all = GmnReader::readVoices(code);
+    ASSERT_TRUE(all.ok) << qPrintable(all.error);
+    ASSERT_EQ(all.events.size(), 6);
+    // The second voice inherits nothing from the first: quarter notes in octave 1, no meter.
+    EXPECT_EQ(all.events[4].voice, 2);
+    EXPECT_EQ(all.events[4].octave, 1);
+    EXPECT_EQ(times(all.events.mid(4)), "0/1-1/4 1/4-1/1");
+    EXPECT_EQ(all.duration, NotationDate(1, 1));
+    EXPECT_FALSE(GmnReader::readVoices("{ [ c ], [ d ( ] }").ok);
+    EXPECT_FALSE(GmnReader::readVoices("{ [ c ] [ d ] }").ok);
+}
+
 TEST(GmnReaderTest, CommentsAndTagsAreSkipped)
 {
     const auto r = readOk("% a question\n[ \\title<\"Q\", dy=2hs> (* block *) \\clef<\"g2\"> c "

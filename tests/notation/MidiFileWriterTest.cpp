@@ -210,6 +210,44 @@ TEST(MidiFileWriterTest, WritesThroughAFileAndReportsIoFailures)
     EXPECT_FALSE(QFile::exists(dir.path() + "/bad.midi"));
 }
 
+TEST(MidiFileWriterTest, EveryVoiceGoesIntoTheOneTrack)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/voices.midi";
+    QString error;
+    ASSERT_TRUE(MidiFileWriter::writeCode(path, "{[ c d e f ], [ e f g a ]}", scoreParameters(100, 9), &error))
+        << qPrintable(error);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const ReadBack r = parse(file.readAll());
+    EXPECT_EQ(r.format, 0);
+    EXPECT_EQ(r.tracks, 1);
+    ASSERT_EQ(r.notes.size(), 8);
+    // The voices sound together, beat by beat, on the one channel.
+    QStringList onsets;
+    for (const Note& n : r.notes) {
+        onsets << QString("%1@%2").arg(n.pitch).arg(n.on);
+        EXPECT_EQ(n.channel, 9);
+        EXPECT_EQ(n.off - n.on, 768);
+    }
+    EXPECT_EQ(onsets.join(' ').toStdString(), "60@0 64@0 62@960 65@960 64@1920 67@1920 65@2880 69@2880");
+
+    // A tie in one voice does not join a note of the same pitch in another.
+    const GmnReader::Result tied = GmnReader::readVoices("{[ \\tie(c/2 c/2) ], [ d/2 c/2 ]}");
+    ASSERT_TRUE(tied.ok);
+    const ReadBack t = parse(MidiFileWriter::toBytes(tied.events, scoreParameters(100, 0)));
+    ASSERT_EQ(t.notes.size(), 3);
+    EXPECT_EQ(t.order.join(' ').toStdString(), "on60@0 on62@0 off62@1536 on60@1920 off60@3072 off60@3456");
+}
+
+TEST(MidiFileWriterTest, GraceNotesTakeNoTimeAndDoNotSound)
+{
+    const ReadBack r = parse(MidiFileWriter::toBytes(events("[ c/4 \\grace(d/16 e) f/4 ]"), scoreParameters(100, 0)));
+    ASSERT_EQ(r.notes.size(), 2);
+    EXPECT_EQ(r.notes[1].pitch, 65);
+    EXPECT_EQ(r.notes[1].on, 960);
+}
+
 GmnEvent noteAt(long long wholeNotes)
 {
     GmnEvent e;
