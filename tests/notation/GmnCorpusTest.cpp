@@ -66,6 +66,7 @@ const char* kHandWritten[] = {
     "[ c#d dis#e c/8.d c4/4d ]",
     "[ c (* a (* nested *) b *) d ]",
     "[ \\grace(c/16) d e f g ]",
+    "[ \\meter<\"4/4\"> \\grace(c/16) d/4 e f g ]",
     "[ c \\grace(c/16) d e f g ]",
     "[ \\grace(c/16 d/16) e/4 f g ]",
     "[ \\grace(c/16. d/32) e/4 ]",
@@ -314,6 +315,18 @@ TEST(GmnCorpusTest, RunTimeEventsFollowTheEngineEvenWhereTheRulesDoNot)
 
 TEST(GmnCorpusTest, DisagreementIsLoggedAtRunTime)
 {
+    // A grace note takes no time: the notes after it are not pushed across the bar line.
+    {
+        NotationPainter grace;
+        ASSERT_TRUE(grace.setGMNCode("[ \\meter<\"4/4\"> \\grace(c/16) d/4 e f g ]"));
+        LogCapture::instance().clear();
+        NotationMap map;
+        ASSERT_EQ(grace.voiceMap(1, grace.pageSize(1), 1, map), NotationPainter::NoError);
+        EXPECT_EQ(GmnReader::mappedEvents(grace.firstVoiceEvents()).size(), map.size());
+        EXPECT_EQ(map.size(), 5);
+        EXPECT_FALSE(LogCapture::instance().contains("disagree"));
+        EXPECT_FALSE(LogCapture::instance().contains("taken from"));
+    }
     NotationPainter painter;
     ASSERT_TRUE(painter.setGMNCode("[ \\meter<\"4/4\"> c d e f ]"));
     LogCapture::instance().clear();
