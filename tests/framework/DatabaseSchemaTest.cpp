@@ -1,16 +1,10 @@
 // The learner database file: schema as stored, default accounts, the query layer and damaged files.
-#include "SqlPeek.h"
+#include "DatabaseFixture.h"
 
 #include "debug/Debugging.h"
-#include "framework/Database.h"
-#include "support/AssertRecorder.h"
-#include "support/LogCapture.h"
-
-#include <gtest/gtest.h>
 
 #include <QFile>
 #include <QProcess>
-#include <QTemporaryDir>
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -45,23 +39,13 @@ const char* const g_expectedTables[][2] = {
     {"settings", "CREATE TABLE settings (name VARCHAR(128) PRIMARY KEY, value VARCHAR(128) NOT NULL)"},
 };
 
-class DatabaseFile : public ::testing::Test {
+class DatabaseFile : public DatabaseFolder {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_dir.isValid());
-        m_file = m_dir.filePath(QStringLiteral("Brisola.db"));
-        AssertRecorder::clear();
-        LogCapture::instance().clear();
-    }
     QByteArray fileBytes() const
     {
         QFile f(m_file);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-
-    QTemporaryDir m_dir;
-    QString m_file;
 };
 
 TEST_F(DatabaseFile, FreshFileHoldsExactlyTheSchemaAndTheTwoAccounts)
@@ -73,11 +57,10 @@ TEST_F(DatabaseFile, FreshFileHoldsExactlyTheSchemaAndTheTwoAccounts)
     for (const auto& table : g_expectedTables)
         expected << QStringLiteral("table|%1|%2").arg(QLatin1String(table[0]), QLatin1String(table[1]));
     // Indexes SQLite makes for UNIQUE constraints are its own; everything else must be ours.
-    EXPECT_EQ(sqlRows(m_file, "SELECT type, name, sql FROM sqlite_master WHERE name NOT LIKE 'sqlite_autoindex%' "
-                              "ORDER BY rowid"),
+    EXPECT_EQ(rows("SELECT type, name, sql FROM sqlite_master WHERE name NOT LIKE 'sqlite_autoindex%' ORDER BY rowid"),
               expected);
 
-    const QStringList users = sqlRows(m_file, "SELECT id, name, password, admin FROM users ORDER BY id");
+    const QStringList users = rows("SELECT id, name, password, admin FROM users ORDER BY id");
     ASSERT_EQ(users.size(), 2);
     EXPECT_EQ(users[0], QStringLiteral("1|user|quillfen|false"));
     const QStringList admin = users[1].split(QLatin1Char('|'));
@@ -100,11 +83,11 @@ TEST_F(DatabaseFile, SecondStartChangesNothing)
         Database db;
         ASSERT_EQ(db.initialize(m_file), 0);
     }
-    const QStringList before = sqlRows(m_file, "SELECT * FROM users ORDER BY id");
+    const QStringList before = rows("SELECT * FROM users ORDER BY id");
     Database again;
     EXPECT_EQ(again.initialize(m_file), 0);
-    EXPECT_EQ(sqlRows(m_file, "SELECT * FROM users ORDER BY id"), before);
-    EXPECT_EQ(sqlRows(m_file, "SELECT count(*) FROM sqlite_master WHERE type = 'table'"), QStringList{"8"});
+    EXPECT_EQ(rows("SELECT * FROM users ORDER BY id"), before);
+    EXPECT_EQ(rows("SELECT count(*) FROM sqlite_master WHERE type = 'table'"), QStringList{"8"});
 }
 
 TEST_F(DatabaseFile, OpenWhileOpenKeepsTheFirstFile)
@@ -172,9 +155,9 @@ TEST_F(DatabaseFile, LockedFileReportsFailuresAndLosesNothing)
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
 
-    EXPECT_EQ(sqlRows(m_file, "SELECT variant, correctness FROM answers"), QStringList{"g/s/a@t|0.5"});
+    EXPECT_EQ(rows("SELECT variant, correctness FROM answers"), QStringList{"g/s/a@t|0.5"});
     EXPECT_EQ(db.saveAnswer(1, {"g/s/a", "t"}, 0.75), 0);
-    EXPECT_EQ(sqlRows(m_file, "SELECT count(*) FROM answers"), QStringList{"2"});
+    EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{"2"});
 }
 
 TEST_F(DatabaseFile, ReadOnlyFileReadsAndRefusesWrites)
@@ -215,20 +198,17 @@ TEST_F(DatabaseFile, ReadOnlyFileReadsAndRefusesWrites)
 
 // ---- the query layer -----------------------------------------------------------------------------
 
-class DatabaseQueryTest : public DatabaseFile {
+class DatabaseQueryTest : public OpenDatabase {
 protected:
     void SetUp() override
     {
-        DatabaseFile::SetUp();
-        ASSERT_EQ(m_db.initialize(m_file), 0);
+        OpenDatabase::SetUp();
         Debugging::setLoggingLevel(QsLogging::TraceLevel);
-        LogCapture::instance().clear();
     }
     void TearDown() override { Debugging::setLoggingLevel(QsLogging::InfoLevel); }
-    Database m_db;
 };
 
-TEST_F(DatabaseQueryTest, RowsColumnsAndNulls)
+TEST_F(DatabaseQueryTest, RowsColumnsNullsAndValuesThatStayText)
 {
     Database::Query q(&m_db);
     q.exec("SELECT id, name FROM users WHERE name = '%q'", "nobody");
@@ -236,21 +216,21 @@ TEST_F(DatabaseQueryTest, RowsColumnsAndNulls)
     EXPECT_EQ(q.numRows(), 0UL);
     EXPECT_STREQ(q.getError(), "OK");
 
-    q.exec("SELECT NULL AS empty, 'x' AS something, 'a''b' AS quoted");
+    q.exec("SELECT NULL AS empty, 'x' AS something, '%q' AS v, '100%%' AS literal", "50% o'clock %s %d");
     ASSERT_EQ(q.numRows(), 1UL);
     QString value = QStringLiteral("untouched");
     EXPECT_TRUE(q.getValue(0, "empty", value));
     EXPECT_TRUE(value.isEmpty());
-    EXPECT_TRUE(q.getValue(0, "quoted", value));
-    EXPECT_EQ(value, QStringLiteral("a'b"));
-    value = QStringLiteral("untouched");
+    EXPECT_TRUE(q.getValue(0, "v", value));
+    EXPECT_EQ(value, QStringLiteral("50% o'clock %s %d"));
+    EXPECT_TRUE(q.getValue(0, "literal", value));
+    EXPECT_EQ(value, QStringLiteral("100%"));
     EXPECT_FALSE(q.getValue(0, "Something", value));  // names compare with letter case
-    EXPECT_EQ(value, QStringLiteral("untouched"));
+    EXPECT_EQ(value, QStringLiteral("100%"));
 
     // The statement text was logged at TRACE on fmwk-db.
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("SELECT NULL AS empty")));
 }
-
 TEST_F(DatabaseQueryTest, FailedStatementHasNoRowsAndLogsStatementAndError)
 {
     Database::Query q(&m_db);
@@ -268,17 +248,6 @@ TEST_F(DatabaseQueryTest, FailedStatementHasNoRowsAndLogsStatementAndError)
     q.exec("SELECT 2 AS two");
     EXPECT_STREQ(q.getError(), "OK");  // the previous error is discarded
     EXPECT_EQ(q.numRows(), 1UL);
-}
-
-TEST_F(DatabaseQueryTest, PercentAndQuotesInValuesStayText)
-{
-    Database::Query q(&m_db);
-    q.exec("SELECT '%q' AS v, '100%%' AS literal", "50% o'clock %s %d");
-    QString v, literal;
-    ASSERT_TRUE(q.getValue(0, "v", v));
-    ASSERT_TRUE(q.getValue(0, "literal", literal));
-    EXPECT_EQ(v, QStringLiteral("50% o'clock %s %d"));
-    EXPECT_EQ(literal, QStringLiteral("100%"));
 }
 
 TEST_F(DatabaseQueryTest, InsertedRowIdAndAffectedRows)

@@ -1,16 +1,8 @@
 // Element states: the state object on the tree, its names, and the element_state rows.
 #include "DatabaseFixture.h"
-#include "TestCourse.h"
 
-#include "framework/Database.h"
 #include "framework/ElementState.h"
 #include "lms/LmsCourse.h"
-#include "support/AssertRecorder.h"
-#include "support/LogCapture.h"
-
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
 
 #include <sqlite3.h>
 
@@ -48,7 +40,16 @@ TEST(ElementStateNames, AreTheStoredTextsInValueOrder)
     EXPECT_EQ(ElementState::strToState(QString()), ElementState::INVALID);
 }
 
-class ElementStateRows : public OpenDatabase {};
+class ElementStateRows : public OpenDatabase {
+protected:
+    // Two unlocked activities of user 1, the first selected.
+    void selectFirstOfTwo()
+    {
+        for (const char* path : {"g1/s1/a1", "g1/s1/a2"})
+            ASSERT_EQ(m_db.saveElementState(1, QString::fromLatin1(path), ElementState::UNLOCKED), 0);
+        ASSERT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/a1")), 0);
+    }
+};
 
 TEST_F(ElementStateRows, SavedByNameWithCompletionTimes)
 {
@@ -81,8 +82,8 @@ TEST_F(ElementStateRows, ReadBackIgnoringLetterCase)
     EXPECT_EQ(state, ElementState::NONE);
     EXPECT_TRUE(LogCapture::instance().lines().isEmpty());
 
-    ASSERT_TRUE(sqlRun(m_file, "INSERT INTO element_state (path, user_id, state) VALUES ('g1', 1, 'completed'), "
-                               "('g2', 1, 'bogus'), ('g1', 2, 'LOCKED')"));
+    ASSERT_TRUE(run("INSERT INTO element_state (path, user_id, state) VALUES ('g1', 1, 'completed'), "
+                    "('g2', 1, 'bogus'), ('g1', 2, 'LOCKED')"));
     EXPECT_EQ(m_db.getElementState(1, QStringLiteral("g1"), state), 0);
     EXPECT_EQ(state, ElementState::COMPLETED);
     EXPECT_EQ(m_db.getElementState(1, QStringLiteral("g2"), state), 0);
@@ -93,17 +94,14 @@ TEST_F(ElementStateRows, ReadBackIgnoringLetterCase)
 
 TEST_F(ElementStateRows, SelectionMovesOnlyToAnExistingRow)
 {
-    for (const char* path : {"g1/s1/a1", "g1/s1/a2"})
-        ASSERT_EQ(m_db.saveElementState(1, QString::fromLatin1(path), ElementState::UNLOCKED), 0);
     ASSERT_EQ(m_db.saveElementState(2, QStringLiteral("g1/s1/a1"), ElementState::UNLOCKED), 0);
-    EXPECT_TRUE(m_db.getSelectedElement(1).isNull());
-
-    EXPECT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/a1")), 0);
+    selectFirstOfTwo();
+    EXPECT_TRUE(m_db.getSelectedElement(2).isNull());  // user 1's selection is not user 2's
     EXPECT_EQ(m_db.setSelectedElement(2, QStringLiteral("g1/s1/a1")), 0);
     EXPECT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/a2")), 0);
     EXPECT_EQ(m_db.getSelectedElement(1), QStringLiteral("g1/s1/a2"));
     EXPECT_EQ(rows("SELECT path, user_id, selected FROM element_state ORDER BY id"),
-              (QStringList{"g1/s1/a1|1|false", "g1/s1/a2|1|true", "g1/s1/a1|2|true"}));
+              (QStringList{"g1/s1/a1|2|true", "g1/s1/a1|1|false", "g1/s1/a2|1|true"}));
 
     // A path without a row is refused and the old selection stays.
     EXPECT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/gone")), 200);
@@ -115,28 +113,22 @@ TEST_F(ElementStateRows, SelectionMovesOnlyToAnExistingRow)
     EXPECT_EQ(m_db.getSelectedElement(2), QStringLiteral("g1/s1/a1"));
 }
 
-TEST_F(ElementStateRows, FailedSelectionKeepsTheOldOne)
+TEST_F(ElementStateRows, RefusedSelectionKeepsTheOldOneAndTheConnectionUsable)
 {
-    for (const char* path : {"g1/s1/a1", "g1/s1/a2"})
-        ASSERT_EQ(m_db.saveElementState(1, QString::fromLatin1(path), ElementState::UNLOCKED), 0);
-    ASSERT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/a1")), 0);
-    ASSERT_TRUE(sqlRun(m_file, "CREATE TRIGGER refuse BEFORE UPDATE OF selected ON element_state "
-                               "WHEN NEW.selected = 'true' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    selectFirstOfTwo();
+    // Refused by the file itself...
+    ASSERT_TRUE(run("CREATE TRIGGER refuse BEFORE UPDATE OF selected ON element_state "
+                    "WHEN NEW.selected = 'true' BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     EXPECT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/a2")), 200);
     EXPECT_EQ(m_db.getSelectedElement(1), QStringLiteral("g1/s1/a1"));
-}
+    ASSERT_TRUE(run("DROP TRIGGER refuse"));
 
-TEST_F(ElementStateRows, SelectionRefusedByAReaderKeepsTheOldOneAndTheConnectionUsable)
-{
-    for (const char* path : {"g1/s1/a1", "g1/s1/a2"})
-        ASSERT_EQ(m_db.saveElementState(1, QString::fromLatin1(path), ElementState::UNLOCKED), 0);
-    ASSERT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/a1")), 0);
+    // ...and at the commit, by another program in the middle of a read.
     sqlite3* reader = nullptr;
     ASSERT_EQ(sqlite3_open(m_file.toUtf8().constData(), &reader), SQLITE_OK);
     sqlite3_stmt* read = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(reader, "SELECT path FROM element_state", -1, &read, nullptr), SQLITE_OK);
     ASSERT_EQ(sqlite3_step(read), SQLITE_ROW);
-
     EXPECT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/a2")), 200);
     sqlite3_finalize(read);
     sqlite3_close(reader);
@@ -167,7 +159,7 @@ TEST_F(ElementStateRows, ModuleStatsCountCompletedRows)
     ASSERT_EQ(m_db.saveElementState(1, QStringLiteral("g1"), ElementState::COMPLETED), 0);
     ASSERT_EQ(m_db.saveElementState(1, QStringLiteral("g2"), ElementState::UNLOCKED), 0);
     ASSERT_EQ(m_db.saveElementState(2, QStringLiteral("g1"), ElementState::COMPLETED), 0);
-    ASSERT_TRUE(sqlRun(m_file, "INSERT INTO element_state (path, user_id, state) VALUES ('g3', 1, 'completed')"));
+    ASSERT_TRUE(run("INSERT INTO element_state (path, user_id, state) VALUES ('g3', 1, 'completed')"));
     ASSERT_EQ(m_db.getModuleStats(1, stats), 0);
     EXPECT_EQ(stats.completed, 2);
     EXPECT_EQ(stats.total, 3);

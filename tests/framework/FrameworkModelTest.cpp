@@ -1,21 +1,14 @@
 // The framework model on small courses: first login, unlocking, completion and the current activity,
 // checked in memory and in the element_state rows.
+#include "CaseName.h"
 #include "DatabaseFixture.h"
 #include "TestCourse.h"
 
-#include "debug/Debugging.h"
-#include "framework/Database.h"
 #include "framework/FrameworkModel.h"
 #include "framework/StatisticsEngine.h"
 #include "framework/UserSession.h"
 #include "lms/LmsActivityElement.h"
 #include "lms/LmsCourse.h"
-#include "support/AssertRecorder.h"
-#include "support/LogCapture.h"
-
-#include <gtest/gtest.h>
-
-#include <QTemporaryDir>
 
 #include <sqlite3.h>
 
@@ -96,8 +89,7 @@ TEST_F(ModelTest, FirstLoginLeavesExactlyTheExpectedRows)
     EXPECT_EQ(m_model->getCurrentModule(), el("s1"));
     EXPECT_EQ(rows("SELECT id, name FROM users ORDER BY id"), (QStringList{"1|user", "2|admin"}));
     for (const char* table : {"answers", "marks", "ratings", "settings", "user_sessions", "user_properties"})
-        EXPECT_EQ(sqlRows(m_file, qPrintable(QStringLiteral("SELECT count(*) FROM %1").arg(table))), QStringList{"0"})
-            << table;
+        EXPECT_EQ(rows(QStringLiteral("SELECT count(*) FROM %1").arg(table)), QStringList{"0"}) << table;
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("setting initial activity to g1/s1/g1/s1/a1")));
     EXPECT_EQ(AssertRecorder::count(), 0);
 }
@@ -133,13 +125,9 @@ TEST_F(ModelTest, StaleSelectionIsReplacedWithoutAssertion)
     ASSERT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 0);
     // The stored selection names an element below an activity, then one that is gone.
     for (const char* stale : {"g1/s1/a1/deeper", "g9/gone/x"}) {
-        ASSERT_TRUE(sqlRun(m_file, qPrintable(QStringLiteral("INSERT OR REPLACE INTO element_state (path, user_id, "
-                                                             "state, selected) VALUES ('%1', 1, 'UNLOCKED', 'false')")
-                                                  .arg(QLatin1String(stale)))));
-        ASSERT_TRUE(sqlRun(m_file, "UPDATE element_state SET selected = 'false'"));
-        ASSERT_TRUE(sqlRun(m_file, qPrintable(QStringLiteral("UPDATE element_state SET selected = 'true' WHERE "
-                                                             "path = '%1'")
-                                                  .arg(QLatin1String(stale)))));
+        ASSERT_TRUE(run("UPDATE element_state SET selected = 'false'"));
+        ASSERT_TRUE(run(QStringLiteral("INSERT OR REPLACE INTO element_state (path, user_id, state, selected) "
+                                       "VALUES ('%1', 1, 'UNLOCKED', 'true')").arg(QLatin1String(stale))));
         LogCapture::instance().clear();
         login(QStringLiteral("g1[s1[a1 a2]]"));
         EXPECT_TRUE(LogCapture::instance().contains(
@@ -198,8 +186,7 @@ TEST_F(ModelTest, LoginOnALockedFileWritesNothingAndLosesNothing)
 TEST_F(ModelTest, RefusedFirstLoginIsReportedOnceNotOncePerElement)
 {
     ASSERT_EQ(m_db.saveAnswer(1, {"g1/s1/a1", ""}, 0.5), 0);
-    ASSERT_TRUE(sqlRun(m_file, "CREATE TRIGGER refuse BEFORE INSERT ON element_state "
-                               "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    ASSERT_TRUE(run("CREATE TRIGGER refuse BEFORE INSERT ON element_state BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     login(QStringLiteral("g1[s1[a1 a2] s2[b1 b2]] g2[s3[c1 c2]]"));
     // One report for the tree, one for the grade that could not be unlocked; each dialog is a click.
     EXPECT_EQ(AssertRecorder::expressions(), (QStringList{"rc == RC_OK", "rc == RC_OK"}));
@@ -229,13 +216,8 @@ struct CompletionCase {
     const char* before;  // states set on top of the first login's
     const char* complete;
     const char* after;  // every element, tree order
+    friend void PrintTo(const CompletionCase& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const CompletionCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 
 class Completion : public ModelTest, public ::testing::WithParamInterface<CompletionCase> {};
 
@@ -287,7 +269,7 @@ INSTANTIATE_TEST_SUITE_P(
         CompletionCase{"ActivityInCourseUnlocksFollowingGrade", "x1 g1[s1[a1]]", "", "x1",
                        "x1=C g1=U s1=U a1=U"},
         CompletionCase{"GradeBeforeCourseActivityUnlocksIt", "g1[s1[a1]] x1", "", "a1", "g1=C s1=C a1=C x1=U"}),
-    [](const ::testing::TestParamInfo<CompletionCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST_F(ModelTest, SameStateWritesNothingAndPropagatesNothing)
 {
@@ -313,16 +295,23 @@ TEST_F(ModelTest, UnlockingAnOpenGradeDoesNothing)
     EXPECT_EQ(m_course->states(), QStringLiteral("g1=U s1=U a1=U a2=L g2=C s2=L b1=L"));
 }
 
-TEST_F(ModelTest, FailedSaveMidChainUndoesTheWholeChange)
+TEST_F(ModelTest, FailedSaveFirstOrMidChainUndoesTheWholeChange)
 {
     login(QStringLiteral("g1[s1[a1 a2] s2[b1]]"));
+    // The very first save refused: memory stays as it was.
+    ASSERT_TRUE(run("CREATE TRIGGER refuse BEFORE UPDATE ON element_state BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    AssertRecorder::clear();
+    EXPECT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 200);
+    EXPECT_EQ(m_course->states(), QStringLiteral("g1=U s1=U a1=U a2=L s2=U b1=U"));
+    ASSERT_TRUE(run("DROP TRIGGER refuse"));
+
     ASSERT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 0);
     ASSERT_EQ(m_model->setElementState(el("a2"), ElementState::UNLOCKED), 0);
     const QString memoryBefore = m_course->states();
     const QStringList rowsBefore = rows("SELECT * FROM element_state ORDER BY id");
     // Completing a2 completes s1; that save is refused.
-    ASSERT_TRUE(sqlRun(m_file, "CREATE TRIGGER refuse BEFORE UPDATE ON element_state WHEN NEW.path = 'g1/s1' "
-                               "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    ASSERT_TRUE(run("CREATE TRIGGER refuse BEFORE UPDATE ON element_state WHEN NEW.path = 'g1/s1' "
+                    "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     AssertRecorder::clear();
 
     EXPECT_EQ(m_model->setElementState(el("a2"), ElementState::COMPLETED), 200);
@@ -332,7 +321,7 @@ TEST_F(ModelTest, FailedSaveMidChainUndoesTheWholeChange)
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("state change undone")));
 
     // Once the file takes writes again the same change goes through whole.
-    ASSERT_TRUE(sqlRun(m_file, "DROP TRIGGER refuse"));
+    ASSERT_TRUE(run("DROP TRIGGER refuse"));
     EXPECT_EQ(m_model->setElementState(el("a2"), ElementState::COMPLETED), 0);
     EXPECT_EQ(storedStates(), QStringLiteral("g1=U s1=C a1=C a2=C s2=U b1=U"));
 }
@@ -361,16 +350,6 @@ TEST_F(ModelTest, CommitRefusedByAReaderUndoesTheChangeAndLaterWritesStillReachT
     EXPECT_EQ(rows("SELECT variant FROM answers"), QStringList{"g1/s1/a1@"});
     EXPECT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 0);
     EXPECT_EQ(storedStates(), QStringLiteral("g1=U s1=U a1=C a2=U"));
-}
-
-TEST_F(ModelTest, FailedFirstSaveLeavesMemoryAsItWas)
-{
-    login(QStringLiteral("g1[s1[a1 a2]]"));
-    ASSERT_TRUE(sqlRun(m_file, "CREATE TRIGGER refuse BEFORE UPDATE ON element_state "
-                               "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-    AssertRecorder::clear();
-    EXPECT_EQ(m_model->setElementState(el("a1"), ElementState::COMPLETED), 200);
-    EXPECT_EQ(m_course->states(), QStringLiteral("g1=U s1=U a1=U a2=L"));
 }
 
 TEST_F(ModelTest, CompletedActivityCountCoversSubjectsAndLooseActivities)

@@ -1,4 +1,5 @@
 // Next and recommended activity: table-driven over small courses with states set in memory.
+#include "CaseName.h"
 #include "SqlPeek.h"
 #include "TestCourse.h"
 
@@ -20,13 +21,8 @@ struct NextCase {
     const char* states;  // every element not named here is LOCKED
     const char* from;
     const char* expected;  // "" for none
+    friend void PrintTo(const NextCase& c, std::ostream* os) { *os << c.name; }
 };
-
-void PrintTo(const NextCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
-
 
 class NextActivity : public ::testing::TestWithParam<NextCase> {
 protected:
@@ -88,7 +84,7 @@ INSTANTIATE_TEST_SUITE_P(
         NextCase{"ActivityInGradeThenEarlierItems", "g[s[b1] a c]", "g=U s=U b1=U a=C c=C", "a", "b1"},
         NextCase{"ActivityInCourseUsesCourseSearch", "x g[s[a]]", "x=C g=U s=U a=U", "x", "a"},
         NextCase{"ActivityInCourseIsOfferedLikeOthers", "g[s[a]] x", "g=C s=C a=C x=U", "a", "x"}),
-    [](const ::testing::TestParamInfo<NextCase>& info) { return std::string(info.param.name); });
+    CaseName());
 
 TEST(RecommendedActivity, RangesAreHalfOpenAndEmptyRangesFindNothing)
 {

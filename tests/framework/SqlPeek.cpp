@@ -2,7 +2,7 @@
 
 #include <sqlite3.h>
 
-QStringList sqlRows(const QString& file, const char* sql)
+QStringList sqlRows(const QString& file, const QString& sql)
 {
     QStringList rows;
     sqlite3* db = nullptr;
@@ -11,7 +11,7 @@ QStringList sqlRows(const QString& file, const char* sql)
         return {QStringLiteral("<open failed>")};
     }
     sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &stmt, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) != SQLITE_OK) {
         rows << QStringLiteral("<error %1>").arg(QString::fromUtf8(sqlite3_errmsg(db)));
         sqlite3_close(db);
         return rows;
@@ -29,14 +29,14 @@ QStringList sqlRows(const QString& file, const char* sql)
     return rows;
 }
 
-bool sqlRun(const QString& file, const char* sql)
+bool sqlRun(const QString& file, const QString& sql)
 {
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(file.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return false;
     }
-    const bool ok = sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    const bool ok = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
     sqlite3_close(db);
     return ok;
 }

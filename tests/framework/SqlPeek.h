@@ -5,9 +5,9 @@
 
 // Reads a database file through its own connection, independent of the code under test.
 // Each row is its column texts joined by "|", a NULL written as "<null>".
-QStringList sqlRows(const QString& file, const char* sql);
+QStringList sqlRows(const QString& file, const QString& sql);
 // Runs one statement on its own connection; true on success.
-bool sqlRun(const QString& file, const char* sql);
+bool sqlRun(const QString& file, const QString& sql);
 
 #include <ostream>
 
