@@ -53,10 +53,12 @@ bool writeOgg(const QString& path, const QVector<short>& interleaved, int channe
     ogg_stream_packetin(&os, &comm);
     ogg_stream_packetin(&os, &code);
     ogg_page og;
-    while (ogg_stream_flush(&os, &og) != 0) {
+    auto writePage = [&] {
         file.write(reinterpret_cast<const char*>(og.header), og.header_len);
         file.write(reinterpret_cast<const char*>(og.body), og.body_len);
-    }
+    };
+    while (ogg_stream_flush(&os, &og) != 0)
+        writePage();
     const int frames = interleaved.size() / channels;
     const int step = 1024;
     auto drain = [&] {
@@ -66,10 +68,8 @@ bool writeOgg(const QString& path, const QVector<short>& interleaved, int channe
             ogg_packet op;
             while (vorbis_bitrate_flushpacket(&vd, &op)) {
                 ogg_stream_packetin(&os, &op);
-                while (ogg_stream_pageout(&os, &og) != 0) {
-                    file.write(reinterpret_cast<const char*>(og.header), og.header_len);
-                    file.write(reinterpret_cast<const char*>(og.body), og.body_len);
-                }
+                while (ogg_stream_pageout(&os, &og) != 0)
+                    writePage();
             }
         }
     };
@@ -84,10 +84,8 @@ bool writeOgg(const QString& path, const QVector<short>& interleaved, int channe
     }
     vorbis_analysis_wrote(&vd, 0);
     drain();
-    while (ogg_stream_flush(&os, &og) != 0) {
-        file.write(reinterpret_cast<const char*>(og.header), og.header_len);
-        file.write(reinterpret_cast<const char*>(og.body), og.body_len);
-    }
+    while (ogg_stream_flush(&os, &og) != 0)
+        writePage();
     ogg_stream_clear(&os);
     vorbis_block_clear(&vb);
     vorbis_dsp_clear(&vd);
@@ -96,12 +94,15 @@ bool writeOgg(const QString& path, const QVector<short>& interleaved, int channe
     return true;
 }
 
-bool writeRaw(const QString& path, const QVector<short>& samples)
+bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    return file.write(reinterpret_cast<const char*>(samples.constData()), samples.size() * 2) == samples.size() * 2;
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+bool writeRaw(const QString& path, const QVector<short>& samples)
+{
+    return writeBytes(path, QByteArray(reinterpret_cast<const char*>(samples.constData()), samples.size() * 2));
 }
 
 static void put16(QByteArray& b, int v)
@@ -132,8 +133,7 @@ bool writeWav(const QString& path, const QVector<short>& interleaved, int channe
     b.append("data");
     put32(b, data);
     b.append(reinterpret_cast<const char*>(interleaved.constData()), int(data));
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(b) == b.size();
+    return writeBytes(path, b);
 }
 
 QVector<short> readWavSamples(const QString& path, int* channels)
@@ -234,13 +234,25 @@ short signature(qint64 index)
     return short(quint16((index * 40503 + 12345) & 0xffff));
 }
 
-AudioBuffer* signatureBuffer(int frames, qint64 base)
+AudioBuffer* bufferOf(const QVector<short>& interleaved)
 {
     auto* b = new AudioBuffer(2, 0, 44100);
-    const QVector<short> s =
-        makeSamples(frames, 2, [base](int f, int c) { return c == 0 ? signature(base + f) : short(0); });
-    b->addSamples(s.constData(), s.size(), 0.0, 1.0);
+    b->addSamples(interleaved.constData(), interleaved.size(), 0.0, 1.0);
     return b;
+}
+
+QVector<short> channelOf(const AudioBuffer& buffer, int channel, double from, double to)
+{
+    QVector<short> out;
+    const qint64 end = qMin<qint64>(buffer.getSampleCount(), 2 * qint64(qMin(to, 1e5) * buffer.getSampleRate()));
+    for (qint64 i = 2 * qint64(from * buffer.getSampleRate()) + channel; i < end; i += 2)
+        out << buffer.getSamples()[int(i)];
+    return out;
+}
+
+AudioBuffer* signatureBuffer(int frames, qint64 base)
+{
+    return bufferOf(makeSamples(frames, 2, [base](int f, int c) { return c == 0 ? signature(base + f) : short(0); }));
 }
 
 }  // namespace AudioFixtures

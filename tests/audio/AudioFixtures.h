@@ -1,10 +1,18 @@
 #pragma once
 
+#include "audio/AudioSequencerInputListener.h"
+#include "audio/AudioSequencerMarkerEventListener.h"
+#include "audio/MicSampleListener.h"
+
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 #include <QVector>
 
+#include <atomic>
 #include <functional>
+#include <vector>
 
 class AudioBuffer;
 
@@ -17,6 +25,7 @@ QVector<short> sine(int frames, int channels, double hz, double amplitude, int r
 
 // Encodes interleaved samples as Ogg Vorbis; false when the encoder refuses.
 bool writeOgg(const QString& path, const QVector<short>& interleaved, int channels, int rate);
+bool writeBytes(const QString& path, const QByteArray& bytes);
 // Raw little-endian 16-bit samples (the test card's microphone).
 bool writeRaw(const QString& path, const QVector<short>& samples);
 // Little-endian 16-bit PCM WAV.
@@ -32,7 +41,60 @@ double rms(const short* samples, int count, int step = 1);
 
 // A sequence without short repeats (period 65536), so that any window of it has one place.
 short signature(qint64 index);
+// A stereo 44100 Hz buffer holding the interleaved samples.
+AudioBuffer* bufferOf(const QVector<short>& interleaved);
+// One channel of a stereo buffer between two times in seconds.
+QVector<short> channelOf(const AudioBuffer& buffer, int channel, double from = 0.0, double to = 1e9);
 // A stereo 44100 Hz buffer whose left channel is signature(base + frame) and whose right channel is 0.
 AudioBuffer* signatureBuffer(int frames, qint64 base);
+
+// What an input region delivers, kept up to the capacity reserved up front (the callback must not allocate).
+class InputRecorder : public AudioSequencerInputListener {
+public:
+    explicit InputRecorder(size_t capacity = 200000)
+    {
+        times.reserve(capacity);
+        samples.reserve(capacity);
+    }
+    void newSample(double time, short sample) override
+    {
+        if (samples.size() == samples.capacity()) {
+            ++overflow;
+            return;
+        }
+        times.push_back(time);
+        samples.push_back(sample);
+    }
+    std::vector<double> times;
+    std::vector<short> samples;
+    int overflow = 0;
+};
+
+class MarkerRecorder : public AudioSequencerMarkerEventListener {
+public:
+    void newMarker(int id, double time) override { seen.append(qMakePair(id, time)); }
+    QList<int> ids() const
+    {
+        QList<int> out;
+        for (const auto& m : seen)
+            out << m.first;
+        return out;
+    }
+    QList<QPair<int, double>> seen;
+};
+
+// Microphone frames, the first `capacity` kept, all counted.
+class MicRecorder : public MicSampleListener {
+public:
+    explicit MicRecorder(size_t capacity) { samples.reserve(capacity); }
+    void newSample(short sample) override
+    {
+        if (samples.size() < samples.capacity())
+            samples.push_back(sample);
+        count.fetch_add(1);
+    }
+    std::vector<short> samples;
+    std::atomic<long> count{0};
+};
 
 }  // namespace AudioFixtures

@@ -18,21 +18,14 @@ AudioBuffer ramp(int frames)
     return b;
 }
 
-TEST(AudioBufferAppend, WithoutMinimumAllSamplesAreAppended)
+TEST(AudioBufferAppend, MinimumDurationPadsOrCutsAndAppendsGoToTheEnd)
 {
-    AudioBuffer b(2, 0, 44100);
-    QVector<short> s(100, 7);
-    EXPECT_EQ(b.addSamples(s.constData(), 100, 0.001, 1.0), 0);
-    EXPECT_EQ(b.getSampleCount(), 100);
-    EXPECT_EQ(b.getChannelCount(), 2);
-    EXPECT_EQ(b.getSampleRate(), 44100);
-    EXPECT_EQ(b.getSampleFormat(), 0);
-}
-
-TEST(AudioBufferAppend, MinimumDurationPadsOrCuts)
-{
-    AudioBuffer padded(2, 0, 44100);
     QVector<short> s(1000, 5);
+    AudioBuffer small(2, 0, 44100);
+    EXPECT_EQ(small.addSamples(s.constData(), 100, 0.001, 1.0), 0);  // 88 samples at most: not a minimum
+    EXPECT_EQ(small.getSampleCount(), 100);
+
+    AudioBuffer padded(2, 0, 44100);
     padded.addSamples(s.constData(), 100, 0.01, 1.0);
     ASSERT_EQ(padded.getSampleCount(), 882);
     EXPECT_EQ(padded.getSamples()[99], 5);
@@ -43,8 +36,6 @@ TEST(AudioBufferAppend, MinimumDurationPadsOrCuts)
     cut.addSamples(s.constData(), 1000, 0.01, 1.0);
     EXPECT_EQ(cut.getSampleCount(), 882);
     EXPECT_EQ(cut.getSamples()[881], 5);
-
-    // Appends go to the end.
     cut.addSamples(s.constData(), 3, 0.0, 1.0);
     EXPECT_EQ(cut.getSampleCount(), 885);
 }
@@ -60,62 +51,41 @@ TEST(AudioBufferAppend, BlockBeyondTheLargestBufferIsRefused)
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("nothing appended")));
 }
 
-TEST(AudioBufferAppend, GainTruncatesTowardZero)
+TEST(AudioBufferAppend, GainTruncatesTowardZeroAndDurationFollowsTheCount)
 {
     AudioBuffer b(2, 0, 44100);
     const short s[] = {-3, 3, 32767, -32768};
     b.addSamples(s, 4, 0.0, 0.5);
     EXPECT_EQ(b.getSamples(), (QVector<short>{-1, 1, 16383, -16384}));
-}
-
-TEST(AudioBufferAppend, DurationFollowsSampleCount)
-{
     EXPECT_DOUBLE_EQ(ramp(44100 * 3).duration(), 3.0);
     EXPECT_DOUBLE_EQ(AudioBuffer(2, 0, 44100).duration(), 0.0);
 }
 
-TEST(AudioBufferShrink, KeepsWindowCountedFromNewStart)
+TEST(AudioBufferShrink, KeepsTheWindowCountedFromTheNewStart)
 {
-    AudioBuffer b = ramp(44100 * 3);
-    const QVector<short> before = b.getSamples();
-    b.shrink(1.0, 0.5);
-    ASSERT_EQ(b.getSampleCount(), 44100);
-    EXPECT_EQ(b.getSamples(), before.mid(88200, 44100));
-}
-
-TEST(AudioBufferShrink, OffsetPastEndEmptiesAndZeroDurationKeepsRest)
-{
-    AudioBuffer b = ramp(44100 * 3);
-    b.shrink(4.0, 0.0);
-    EXPECT_EQ(b.getSampleCount(), 0);
-
-    AudioBuffer c = ramp(44100 * 3);
-    c.shrink(2.0, 0.0);
-    EXPECT_EQ(c.getSampleCount(), 88200);
-
-    AudioBuffer longer = ramp(100);
-    longer.shrink(0.0, 10.0);  // longer than the buffer: nothing cut
-    EXPECT_EQ(longer.getSampleCount(), 200);
-
-    AudioBuffer empty(2, 0, 44100);
-    empty.shrink(0.0, 0.0);
-    EXPECT_EQ(empty.getSampleCount(), 0);
-}
-
-TEST(AudioBufferShrink, NegativeValuesMeanWholeBufferWithoutLimit)
-{
-    AudioBuffer b = ramp(1000);
-    const QVector<short> before = b.getSamples();
-    b.shrink(-5.0, -1.0);
-    EXPECT_EQ(b.getSamples(), before);
-
-    AudioBuffer c = ramp(44100);
-    c.shrink(-1.0, 0.5);
-    EXPECT_EQ(c.getSampleCount(), 44100);
-
-    AudioBuffer d = ramp(44100);
-    d.shrink(0.5, -3.0);
-    EXPECT_EQ(d.getSampleCount(), 44100);
+    // Negative values (from QML) mean "from the start" and "no limit".
+    const struct {
+        const char* name;
+        int frames;
+        double offset, duration;
+        int firstKept, keptCount;  // in samples of the original buffer
+    } cases[] = {
+        {"window", 44100 * 3, 1.0, 0.5, 88200, 44100},
+        {"offset past the end", 44100 * 3, 4.0, 0.0, 0, 0},
+        {"zero duration keeps the rest", 44100 * 3, 2.0, 0.0, 176400, 88200},
+        {"longer than the buffer", 100, 0.0, 10.0, 0, 200},
+        {"empty buffer", 0, 0.0, 0.0, 0, 0},
+        {"both negative", 1000, -5.0, -1.0, 0, 2000},
+        {"negative offset", 44100, -1.0, 0.5, 0, 44100},
+        {"negative duration", 44100, 0.5, -3.0, 44100, 44100},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AudioBuffer b = ramp(c.frames);
+        const QVector<short> before = b.getSamples();
+        b.shrink(c.offset, c.duration);
+        EXPECT_EQ(b.getSamples(), before.mid(c.firstKept, c.keptCount));
+    }
 }
 
 }  // namespace

@@ -4,8 +4,6 @@
 #include "audio/Audio.h"
 #include "audio/AudioBuffer.h"
 #include "audio/AudioSequencer.h"
-#include "audio/AudioSequencerInputListener.h"
-#include "audio/AudioSequencerMarkerEventListener.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -17,25 +15,9 @@
 
 namespace {
 
+using AudioFixtures::bufferOf;
 using AudioFixtures::signature;
 using AudioFixtures::signatureBuffer;
-
-class InputRecorder : public AudioSequencerInputListener {
-public:
-    void newSample(double time, short sample) override
-    {
-        times.push_back(time);
-        samples.push_back(sample);
-    }
-    std::vector<double> times;
-    std::vector<short> samples;
-};
-
-class MarkerRecorder : public AudioSequencerMarkerEventListener {
-public:
-    void newMarker(int id, double time) override { seen.append(qMakePair(id, time)); }
-    QList<QPair<int, double>> seen;
-};
 
 // Feeds 10 ms blocks with 10 ms input and 20 ms output latency; the microphone is signature(frame).
 class CallbackCore : public ::testing::Test {
@@ -59,6 +41,14 @@ protected:
         for (int i = 0; i < AudioSequencer::kWarmUpInvocations; ++i)
             ASSERT_EQ(block(), 0);
         played.clear();
+    }
+    // Adds the output region if given, prepares the timeline and runs the warm-up.
+    void prepareAndWarmUp(AudioBuffer* output = nullptr, double position = 0.0)
+    {
+        if (output)
+            seq.addOutput(output, position, true, true);
+        seq.prepare();
+        warmUp();
     }
     void dispatch()
     {
@@ -95,9 +85,7 @@ TEST_F(CallbackCore, NineteenSilentWarmUpBlocksThenStarted)
 
 TEST_F(CallbackCore, RegionStartsAtItsFrameOffsetInMonoFrames)
 {
-    seq.addOutput(signatureBuffer(500, 0), 0.005, true, true);  // 220.5 frames into the first block
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp(signatureBuffer(500, 0), 0.005);  // 220.5 frames into the first block
     ASSERT_EQ(block(), 0);
     for (int i = 0; i < 220; ++i)
         ASSERT_EQ(out[i], 0) << i;
@@ -120,8 +108,7 @@ TEST_F(CallbackCore, TouchingRegionsPlayBackToBackWithoutStopping)
         position += length / 44100.0;
         base += length;
     }
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp();
     while (played.size() < size_t(base) + 441)
         ASSERT_EQ(block(), 0) << "stopped mid-timeline at " << played.size();
     for (qint64 i = 0; i < base; ++i)
@@ -135,9 +122,7 @@ TEST_F(CallbackCore, StreamRateBelowTimelineRateStartsLateRegionsNow)
     // At 40000 Hz the second region's offset falls inside the first one's frames: it follows at once.
     timing.sampleRate = 40000.0;
     seq.addOutput(signatureBuffer(300, 0), 0.0, true, true);
-    seq.addOutput(signatureBuffer(100, 300), 300 / 44100.0, true, true);
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp(signatureBuffer(100, 300), 300 / 44100.0);
     ASSERT_EQ(block(), 0);
     for (int i = 0; i < 400; ++i)
         ASSERT_EQ(out[i], signature(i)) << i;
@@ -147,9 +132,7 @@ TEST_F(CallbackCore, StreamRateBelowTimelineRateStartsLateRegionsNow)
 TEST_F(CallbackCore, RegionAlreadyPassedIsNeverPlayed)
 {
     seq.addOutput(signatureBuffer(441, 50000), -0.5, true, true);
-    seq.addOutput(signatureBuffer(100, 0), 0.02, true, true);
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp(signatureBuffer(100, 0), 0.02);
     for (int i = 0; i < 5; ++i)
         ASSERT_EQ(block(), 0);
     for (size_t i = 0; i < played.size(); ++i) {
@@ -162,40 +145,32 @@ TEST_F(CallbackCore, RegionAlreadyPassedIsNeverPlayed)
 
 TEST_F(CallbackCore, OutputVolumeScalesAndSaturates)
 {
-    auto* b = new AudioBuffer(2, 0, 44100);
-    const short s[] = {1000, 0, -3, 0, 30000, 0};
-    b->addSamples(s, 6, 0.0, 1.0);
-    seq.addOutput(b, 0.0, true, true);
-    seq.prepare();
-    warmUp();
-    Audio::setOutputVolume(0.5);
-    block();
-    EXPECT_EQ(out[0], 500);
-    EXPECT_EQ(out[1], -1);
-    EXPECT_EQ(out[2], 15000);
-    AudioSequencer loud(44100, 2);
-    auto* c = new AudioBuffer(2, 0, 44100);
-    c->addSamples(s, 6, 0.0, 1.0);
-    loud.addOutput(c, 0.0, true, true);
-    loud.prepare();
-    Audio::setOutputVolume(2.0);
-    std::vector<short> in(64, 0), o(64, 0);
-    for (int i = 0; i <= AudioSequencer::kWarmUpInvocations; ++i)
-        loud.processBlock(in.data(), o.data(), 64, timing);
-    EXPECT_EQ(o[0], 2000);
-    EXPECT_EQ(o[2], 32767);
+    const struct {
+        double volume;
+        std::vector<short> expected;
+    } cases[] = {{0.5, {500, -1, 15000, 0}}, {2.0, {2000, -6, 32767, 0}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.volume);
+        AudioSequencer s(44100, 2);
+        s.addOutput(bufferOf({1000, 0, -3, 0, 30000, 0}), 0.0, true, true);
+        s.prepare();
+        Audio::setOutputVolume(c.volume);
+        std::vector<short> in(64, 0), o(64, 1);
+        for (int i = 0; i <= AudioSequencer::kWarmUpInvocations; ++i)
+            s.processBlock(in.data(), o.data(), 64, timing);
+        EXPECT_EQ(std::vector<short>(o.begin(), o.begin() + 4), c.expected);
+    }
 }
 
 TEST_F(CallbackCore, MarkersFallDueWithTheInputWindowInOrderAndOnce)
 {
-    MarkerRecorder target;
+    AudioFixtures::MarkerRecorder target;
     seq.addOutput(signatureBuffer(4410, 0), 0.0, true, true);
     seq.addMarker(&target, 1, 0.0, true);
     seq.addMarker(&target, 3, 0.035, true);
     seq.addMarker(&target, 2, 0.035, true);  // same position: insertion order
     seq.addMarker(&target, 4, 0.05, true);
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp();
     // Input window of timeline block k: [k x 10 ms - 30 ms, + 10 ms).
     ASSERT_EQ(block(), 0);  // [-30, -20): nothing due, though the output at 0 s is already playing
     dispatch();
@@ -207,25 +182,20 @@ TEST_F(CallbackCore, MarkersFallDueWithTheInputWindowInOrderAndOnce)
     block();  // [-10, 0]: the marker at 0 s
     block();  // [0, 10)
     dispatch();
-    ASSERT_EQ(target.seen.size(), 1);
-    EXPECT_EQ(target.seen[0].first, 1);
+    EXPECT_EQ(target.ids(), QList<int>{1});
     for (int i = 0; i < 4; ++i)
         block();  // up to [40, 50]: both markers at 35 ms and the one at 50 ms, delivered late together
     dispatch();
     dispatch();
-    ASSERT_EQ(target.seen.size(), 4);
-    EXPECT_EQ(target.seen[1].first, 3);
-    EXPECT_EQ(target.seen[2].first, 2);
-    EXPECT_EQ(target.seen[3].first, 4);
-    EXPECT_DOUBLE_EQ(target.seen[3].second, 0.05);
+    EXPECT_EQ(target.ids(), (QList<int>{1, 3, 2, 4}));
+    EXPECT_DOUBLE_EQ(target.seen.last().second, 0.05);
 }
 
 TEST_F(CallbackCore, InputRegionReceivesExactCountWithWindowStartTimes)
 {
-    InputRecorder listener;
+    AudioFixtures::InputRecorder listener;
     seq.addInput(&listener, 0.02, 0.055, true);  // 882 samples from 5.5 ms into the window [50, 60)
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp();
     for (int k = 0; k < 14; ++k)
         ASSERT_EQ(block(), 0);
     ASSERT_EQ(listener.samples.size(), 882u);
@@ -240,11 +210,10 @@ TEST_F(CallbackCore, InputRegionReceivesExactCountWithWindowStartTimes)
 
 TEST_F(CallbackCore, BackToBackInputRegionsLoseNoSample)
 {
-    InputRecorder a, b;
+    AudioFixtures::InputRecorder a, b;
     seq.addInput(&a, 0.0123, 0.0, true);
     seq.addInput(&b, 0.0077, 0.0, false);
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp();
     for (int k = 0; k < 8; ++k)
         ASSERT_EQ(block(), 0);
     ASSERT_EQ(a.samples.size(), size_t(0.0123 * 44100));
@@ -258,9 +227,7 @@ TEST_F(CallbackCore, BackToBackInputRegionsLoseNoSample)
 TEST_F(CallbackCore, EndOfTimelineCompletesOnceAndFinishes)
 {
     QSignalSpy finished(&seq, &AudioSequencer::finished);
-    seq.addOutput(signatureBuffer(int(0.095 * 44100), 0), 0.0, true, true);
-    seq.prepare();  // 0.195 s with the tail
-    warmUp();
+    prepareAndWarmUp(signatureBuffer(int(0.095 * 44100), 0));  // 0.195 s with the tail
     for (int k = 0; k < 22; ++k) {
         ASSERT_EQ(block(), 0) << k;
         dispatch();
@@ -276,9 +243,7 @@ TEST_F(CallbackCore, EndOfTimelineCompletesOnceAndFinishes)
 TEST_F(CallbackCore, MissingInputBufferIsAnErrorThatEndsPlayback)
 {
     QSignalSpy finished(&seq, &AudioSequencer::finished);
-    seq.addOutput(signatureBuffer(441, 0), 0.0, true, true);
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp(signatureBuffer(441, 0));
     std::vector<short> o(441);
     EXPECT_EQ(seq.processBlock(nullptr, o.data(), 441, timing), 1);
     dispatch();
@@ -289,9 +254,7 @@ TEST_F(CallbackCore, MissingInputBufferIsAnErrorThatEndsPlayback)
 TEST_F(CallbackCore, StreamEndedByTheHostFinishesThePlaybackOnce)
 {
     QSignalSpy finished(&seq, &AudioSequencer::finished);
-    seq.addOutput(signatureBuffer(44100, 0), 0.0, true, true);
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp(signatureBuffer(44100, 0));
     block();
     dispatch();
     seq.hostStreamFinished();
@@ -304,9 +267,7 @@ TEST_F(CallbackCore, StreamEndedByTheHostFinishesThePlaybackOnce)
 TEST_F(CallbackCore, HostFinishAfterTheEndChangesNothing)
 {
     QSignalSpy finished(&seq, &AudioSequencer::finished);
-    seq.addOutput(signatureBuffer(441, 0), 0.0, true, true);
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp(signatureBuffer(441, 0));
     for (int i = 0; i < 1000 && block() == 0; ++i) {
     }
     dispatch();
@@ -319,13 +280,10 @@ TEST_F(CallbackCore, HostFinishAfterTheEndChangesNothing)
 
 TEST_F(CallbackCore, PrepareRewindsTheCursor)
 {
-    seq.addOutput(signatureBuffer(441, 0), 0.0, true, true);
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp(signatureBuffer(441, 0));
     block();
     EXPECT_EQ(out[0], signature(0));
-    seq.prepare();
-    warmUp();
+    prepareAndWarmUp();
     block();
     // The cursor is rewound but the region was consumed: a timeline plays once.
     EXPECT_EQ(out[0], 0);
