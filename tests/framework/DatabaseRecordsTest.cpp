@@ -27,6 +27,22 @@ protected:
         EXPECT_EQ(m_db.getMarks(1, out, pattern, validOnly, limit), 0) << pattern.toStdString();
         return text(out);
     }
+    // An account as read back, "id|name|password|A or U|property=value ...", or its result code.
+    QString user(const char* name)
+    {
+        UserInfo* info = nullptr;
+        const int rc = m_db.getUser(QString::fromUtf8(name), &info);
+        if (rc != 0)
+            return QString::number(rc);
+        const std::unique_ptr<UserInfo> owned(info);
+        QString out = QStringLiteral("%1|%2|%3|").arg(info->getId()).arg(QString::fromUtf8(info->getName()),
+                                                                         QString::fromUtf8(info->getPassword()));
+        out += info->getType() == UserInfo::Administrator ? QLatin1Char('A') : QLatin1Char('U');
+        for (const auto& property : info->getProperties())
+            out += QStringLiteral("|%1=%2").arg(QString::fromStdString(property.first),
+                                                QString::fromStdString(property.second));
+        return out;
+    }
 };
 
 // ---- accounts ------------------------------------------------------------------------------------
@@ -41,17 +57,10 @@ TEST_F(DatabaseRecords, AccountsCreateReadUpdateRemove)
     EXPECT_EQ(rows("SELECT name, password, admin FROM users WHERE id = 3"),
               QStringList{"ann o'hara|S3cret'%|false"});
 
-    UserInfo* read = nullptr;
-    ASSERT_EQ(m_db.getUser(QStringLiteral("ann o'hara"), &read), 0);
-    std::unique_ptr<UserInfo> owned(read);
-    EXPECT_EQ(read->getId(), 3);
-    EXPECT_STREQ(read->getName(), "ann o'hara");
-    EXPECT_STREQ(read->getPassword(), "S3cret'%");
-    EXPECT_EQ(read->getType(), UserInfo::User);
-    EXPECT_TRUE(read->getProperties().empty());
-
+    EXPECT_EQ(user("ann o'hara"), QStringLiteral("3|ann o'hara|S3cret'%|U"));
+    UserInfo* read = &ann;
     EXPECT_EQ(m_db.getUser(QStringLiteral("Ann O'Hara"), &read), 205);  // names compare with letter case
-    EXPECT_EQ(read, owned.get());                                        // out untouched
+    EXPECT_EQ(read, &ann);                                               // out untouched
 
     UserInfo promoted(0, "ann o'hara", "new", UserInfo::Administrator);
     EXPECT_EQ(m_db.updateUser(&promoted), 0);
@@ -67,23 +76,16 @@ TEST_F(DatabaseRecords, AdminFlagIsTrueOnlyForTheExactWord)
 {
     ASSERT_TRUE(run("INSERT INTO users (name, password, admin) VALUES ('a', 'p', 'TRUE'), "
                     "('b', 'p', '1'), ('c', 'p', 'true')"));
-    for (const char* name : {"a", "b", "c"}) {
-        UserInfo* info = nullptr;
-        ASSERT_EQ(m_db.getUser(QString::fromLatin1(name), &info), 0);
-        EXPECT_EQ(info->getType(), name[0] == 'c' ? UserInfo::Administrator : UserInfo::User) << name;
-        delete info;
-    }
+    EXPECT_EQ(user("a"), QStringLiteral("3|a|p|U"));
+    EXPECT_EQ(user("b"), QStringLiteral("4|b|p|U"));
+    EXPECT_EQ(user("c"), QStringLiteral("5|c|p|A"));
 }
 
 TEST_F(DatabaseRecords, PropertiesAreReadInOrder)
 {
     ASSERT_TRUE(run("INSERT INTO user_properties (name, value, user_id) VALUES ('level', '3', 1), "
                     "('nick', NULL, 1), ('other', 'x', 2)"));
-    UserInfo* info = nullptr;
-    ASSERT_EQ(m_db.getUser(QStringLiteral("user"), &info), 0);
-    const UserInfo::Properties expected{{"level", "3"}, {"nick", ""}};
-    EXPECT_EQ(info->getProperties(), expected);
-    delete info;
+    EXPECT_EQ(user("user"), QStringLiteral("1|user|quillfen|U|level=3|nick="));
 }
 
 TEST_F(DatabaseRecords, RemovingAllKeepsAdministratorsUnlessAll)
