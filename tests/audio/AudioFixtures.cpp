@@ -234,6 +234,19 @@ short signature(qint64 index)
     return short(quint16((index * 40503 + 12345) & 0xffff));
 }
 
+QVector<short> signatureRun(qint64 base, int count)
+{
+    return makeSamples(count, 1, [base](int f, int) { return signature(base + f); });
+}
+
+qint64 signatureMismatch(const short* samples, qint64 count, qint64 base)
+{
+    for (qint64 i = 0; i < count; ++i)
+        if (samples[i] != signature(base + i))
+            return i;
+    return -1;
+}
+
 AudioBuffer* bufferOf(const QVector<short>& interleaved)
 {
     auto* b = new AudioBuffer(2, 0, 44100);

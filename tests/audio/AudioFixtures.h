@@ -45,6 +45,10 @@ short signature(qint64 index);
 AudioBuffer* bufferOf(const QVector<short>& interleaved);
 // One channel of a stereo buffer between two times in seconds.
 QVector<short> channelOf(const AudioBuffer& buffer, int channel, double from = 0.0, double to = 1e9);
+// signature(base), signature(base + 1), ...
+QVector<short> signatureRun(qint64 base, int count);
+// Index of the first of `count` samples that is not signature(base + index); -1 when all are.
+qint64 signatureMismatch(const short* samples, qint64 count, qint64 base);
 // A stereo 44100 Hz buffer whose left channel is signature(base + frame) and whose right channel is 0.
 AudioBuffer* signatureBuffer(int frames, qint64 base);
 

@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-
-#include <cmath>
 #include <QTemporaryDir>
 
+#include <cmath>
+
 namespace {
+
+using namespace AudioFixtures;
 
 QString soundFont()
 {
@@ -28,17 +30,8 @@ protected:
     }
     QString writeMidi(const QString& name, const QVector<int>& notes)
     {
-        QFile f(m_dir.filePath(name));
-        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(AudioFixtures::midiFile(notes));
-        return f.fileName();
-    }
-    static QVector<short> left(const AudioBuffer& b, double from, double to)
-    {
-        QVector<short> out;
-        for (int i = 2 * int(from * 44100); i < 2 * int(to * 44100) && i < b.getSampleCount(); i += 2)
-            out << b.getSamples()[i];
-        return out;
+        EXPECT_TRUE(writeBytes(m_dir.filePath(name), midiFile(notes)));
+        return m_dir.filePath(name);
     }
     QTemporaryDir m_dir;
 };
@@ -54,10 +47,10 @@ TEST_F(MidiRender, MelodyComesOutAtItsPitchesAndTempo)
     EXPECT_EQ(buffer.getSampleCount() % 2, 0);
     const double expected[] = {261.6, 329.6, 392.0, 523.3};
     for (int n = 0; n < 4; ++n) {
-        const QVector<short> note = left(buffer, n * 0.5 + 0.05, n * 0.5 + 0.45);
-        EXPECT_GT(AudioFixtures::rms(note.constData(), note.size()), 300.0) << n;
+        const QVector<short> note = channelOf(buffer, 0, n * 0.5 + 0.05, n * 0.5 + 0.45);
+        EXPECT_GT(rms(note.constData(), note.size()), 300.0) << n;
         // The piano's strongest partial is its fundamental or the octave above.
-        const double hz = AudioFixtures::dominantFrequency(note, 44100, 200, 1100);
+        const double hz = dominantFrequency(note, 44100, 200, 1100);
         const double ratio = hz / expected[n];
         EXPECT_TRUE(std::abs(ratio - 1.0) < 0.02 || std::abs(ratio - 2.0) < 0.04) << n << ": " << hz << " Hz";
     }
@@ -72,8 +65,9 @@ TEST_F(MidiRender, RendersAppendAndEachUsesItsOwnPlayer)
     ASSERT_GT(once, 44100);
     ASSERT_EQ(MidiSynth::instance()->renderToAudioBuffer(midi, buffer), 0);
     EXPECT_NEAR(buffer.getSampleCount(), 2 * once, 2 * 64 * 2);
-    const QVector<short> second = left(buffer, double(once / 2) / 44100 + 0.05, double(once / 2) / 44100 + 0.4);
-    EXPECT_NEAR(AudioFixtures::dominantFrequency(second, 44100, 300, 600), 440, 9);
+    const double start = double(once / 2) / 44100;
+    const QVector<short> second = channelOf(buffer, 0, start + 0.05, start + 0.4);
+    EXPECT_NEAR(dominantFrequency(second, 44100, 300, 600), 440, 9);
 }
 
 TEST_F(MidiRender, MissingOrForeignMidiFileFailsAndAppendsNothing)
@@ -82,11 +76,8 @@ TEST_F(MidiRender, MissingOrForeignMidiFileFailsAndAppendsNothing)
     EXPECT_EQ(MidiSynth::instance()->renderToAudioBuffer(m_dir.filePath("none.mid"), buffer), 4);
     EXPECT_EQ(buffer.getSampleCount(), 0);
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("could not add")));
-    QFile junk(m_dir.filePath("junk.mid"));
-    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
-    junk.write(QByteArray(200, 'z'));
-    junk.close();
-    EXPECT_EQ(MidiSynth::instance()->renderToAudioBuffer(junk.fileName(), buffer), 4);
+    ASSERT_TRUE(writeBytes(m_dir.filePath("junk.mid"), QByteArray(200, 'z')));
+    EXPECT_EQ(MidiSynth::instance()->renderToAudioBuffer(m_dir.filePath("junk.mid"), buffer), 4);
     EXPECT_EQ(buffer.getSampleCount(), 0);
     // The synthesizer survives a failed render.
     EXPECT_EQ(MidiSynth::instance()->renderToAudioBuffer(writeMidi("ok.mid", {60}), buffer), 0);

@@ -4,7 +4,6 @@
 #include "audio/AudioPlayer.h"
 #include "audio/AudioSequencer.h"
 #include "audio/MicInput.h"
-#include "audio/MicSampleListener.h"
 #include "support/AssertRecorder.h"
 #include "support/LogCapture.h"
 
@@ -17,11 +16,6 @@
 #include <cstdlib>
 
 namespace {
-
-class NullListener : public MicSampleListener {
-public:
-    void newSample(short) override {}
-};
 
 // Hides every device before PortAudio first looks: no PulseAudio, no test card.
 class NoDevice : public ::testing::Test {
@@ -62,7 +56,7 @@ TEST_F(NoDevice, InitialiseAssertsForBothDirectionsAndNamesAreUnknown)
 
 TEST_F(NoDevice, MicInputReportsNoDevice)
 {
-    NullListener listener;
+    AudioFixtures::MicRecorder listener(0);
     MicInput mic;
     mic.setSampleListener(&listener);
     EXPECT_EQ(mic.start(), 1);

@@ -4,7 +4,6 @@
 #include "audio/Audio.h"
 #include "audio/AudioBuffer.h"
 #include "audio/AudioSequencer.h"
-#include "audio/AudioSequencerInputListener.h"
 
 #include <gtest/gtest.h>
 
@@ -16,27 +15,10 @@
 
 #include <cstdlib>
 #include <iostream>
-#include <vector>
 
 namespace {
 
-class InputRecorder : public AudioSequencerInputListener {
-public:
-    InputRecorder()
-    {
-        samples.reserve(200000);
-        times.reserve(200000);
-    }
-    void newSample(double time, short sample) override
-    {
-        if (samples.size() < samples.capacity()) {
-            samples.push_back(sample);
-            times.push_back(time);
-        }
-    }
-    std::vector<short> samples;
-    std::vector<double> times;
-};
+using namespace AudioFixtures;
 
 TEST(RealTime, OneSecondTimelinePlaysInRealTimeAndHearsTheFedTone)
 {
@@ -44,7 +26,7 @@ TEST(RealTime, OneSecondTimelinePlaysInRealTimeAndHearsTheFedTone)
         GTEST_SKIP() << "no private PulseAudio (PULSE_SERVER unset); run through scripts/run-tests.sh";
     QTemporaryDir dir;
     const QString tone = dir.filePath("tone.wav");
-    ASSERT_TRUE(AudioFixtures::writeWav(tone, AudioFixtures::sine(5 * 44100, 1, 440.0, 12000), 1, 44100));
+    ASSERT_TRUE(writeWav(tone, sine(5 * 44100, 1, 440.0, 12000), 1, 44100));
 
     ASSERT_TRUE(Audio::initialize());
     if (!Audio::inputDeviceList().contains(QStringLiteral("default")))
@@ -59,10 +41,7 @@ TEST(RealTime, OneSecondTimelinePlaysInRealTimeAndHearsTheFedTone)
 
     AudioSequencer seq(44100, 2);
     InputRecorder input;
-    auto* out = new AudioBuffer(2, 0, 44100);
-    const QVector<short> s = AudioFixtures::sine(44100, 2, 660.0, 8000);
-    out->addSamples(s.constData(), s.size(), 0.0, 1.0);
-    seq.addOutput(out, 0.0, true, true);
+    seq.addOutput(bufferOf(sine(44100, 2, 660.0, 8000)), 0.0, true, true);
     seq.addInput(&input, 0.5, 0.3, true);
     seq.prepare();
     QSignalSpy finished(&seq, &AudioSequencer::finished);
@@ -82,8 +61,8 @@ TEST(RealTime, OneSecondTimelinePlaysInRealTimeAndHearsTheFedTone)
     ASSERT_EQ(input.samples.size(), size_t(0.5 * 44100));
     EXPECT_TRUE(std::is_sorted(input.times.begin(), input.times.end()));
     const QVector<short> heard(input.samples.begin(), input.samples.end());
-    EXPECT_GT(AudioFixtures::rms(heard.constData(), heard.size()), 1000.0);
-    EXPECT_NEAR(AudioFixtures::dominantFrequency(heard, 44100, 100, 2000), 440.0, 3.0);
+    EXPECT_GT(rms(heard.constData(), heard.size()), 1000.0);
+    EXPECT_NEAR(dominantFrequency(heard, 44100, 100, 2000), 440.0, 3.0);
 }
 
 }  // namespace
