@@ -42,6 +42,12 @@ void RuvexGuidoScoreBrowser::rest()
     ++m_index;
 }
 
+void RuvexGuidoScoreBrowser::skip()
+{
+    if (roomFor())
+        ++m_index;
+}
+
 bool RuvexGuidoScoreBrowser::soundingPitch(const QString& name, int accidentals, int octave, int* note,
                                            int* soundingOctave)
 {

@@ -16,6 +16,8 @@ public:
     // is not taken for the continuation of an earlier tie of the same pitch.
     void tieEvent(bool startsRange = false);
     void rest();
+    // A record no event fills: it keeps what it holds.
+    void skip();
     // name: "c" .. "b" (or a sharp name of the table); accidentals: sharps positive, flats negative.
     // An empty name is an empty event and fills nothing.
     void note(const QString& name, int accidentals, int octave);

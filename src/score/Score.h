@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audio/AudioSequencer.h"
+#include "notation/GmnEvent.h"
 #include "score/Music.h"
 #include "score/QGuidoQuickPaintedItem.h"
 #include "score/ScoreMeasureInfo.h"
@@ -176,6 +177,8 @@ private:
     int m_tempo = 100;
     double m_duration = 0.0;
     QList<NoteInfo> m_noteList;
+    // The first voice's events the note list was filled from; the rectangles are paired with them.
+    QList<GmnEvent> m_voiceEvents;
     QList<MeasureInfo> m_measuresList;
     QStringList m_countingSyllables;
     QStringList m_solfegeSyllableList;

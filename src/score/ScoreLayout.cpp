@@ -4,6 +4,7 @@
 #include "notation/NotationEngine.h"
 #include "notation/NotationPageManager.h"
 #include "notation/NotationPainter.h"
+#include "score/ScoreNoteMatcher.h"
 
 #include <cmath>
 
@@ -88,13 +89,16 @@ void Score::acquireBoundingRects()
         return;
     }
 
-    for (int i = 0; i < voiceMap.size(); ++i) {
-        const QRectF note = voiceMap.at(i).rect;
+    // rectangle i belongs to note i of the note list, whatever order the engine lists a chord in
+    const QList<ScoreNoteMatcher::Source> records = ScoreNoteMatcher::match(m_voiceEvents, voiceMap).records;
+    for (int i = 0; i < records.size(); ++i) {
+        const int entry = records.at(i).entry;
+        const QRectF note = voiceMap.at(entry).rect;
         double top = 0.0;
         double height = 0.0;
         if (staffMap.size() == voiceMap.size()) {
-            top = staffMap.at(i).rect.top();
-            height = staffMap.at(i).rect.height();
+            top = staffMap.at(entry).rect.top();
+            height = staffMap.at(entry).rect.height();
         } else if (!staffMap.isEmpty()) {
             // the staff band nearest to the note, first wins on a tie
             double best = -1.0;

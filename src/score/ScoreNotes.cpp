@@ -4,6 +4,7 @@
 #include "notation/NotationPageManager.h"
 #include "notation/NotationPainter.h"
 #include "score/RuvexGuidoGetNotes.h"
+#include "score/ScoreNoteMatcher.h"
 
 static const char* const kChannel = "score";
 
@@ -30,6 +31,7 @@ void Score::acquireNoteInfoList()
         return;
     }
     m_noteList.clear();
+    m_voiceEvents.clear();
 
     NotationMap map;
     const QSizeF page = pageManager()->pageSize(1);
@@ -40,17 +42,27 @@ void Score::acquireNoteInfoList()
         return;
     }
     LOG_TRACE(kChannel, "[%lu] note count: %d", m_instance, int(map.size()));
-    for (const NotationMapEntry& entry : map) {
+    if (!map.isEmpty())
+        m_voiceEvents = painter()->firstVoiceEvents();
+    // the engine lists a chord's notes in an order of its own and leaves some out: pair by onset and staff place
+    const ScoreNoteMatcher::Result matched = ScoreNoteMatcher::match(m_voiceEvents, map);
+    if (matched.unplaced > 0 || matched.unfilled > 0)
+        LOG_WARN(kChannel, "[%lu] %d note(s) without a place in the engine's voice map, %d place(s) without a note (gmn=\"%s\")",
+                 m_instance, matched.unplaced, matched.unfilled, qPrintable(gmnCode()));
+    QList<int> eventOfRecord;
+    for (const ScoreNoteMatcher::Source& source : matched.records) {
+        const NotationMapEntry& entry = map.at(source.entry);
         NoteInfo info;
         info.guidoTimeSegment.first = toScoreDate(entry.time.start);
         info.guidoTimeSegment.second = toScoreDate(entry.time.end);
         info.timeSegment.first = guidoDateToAudioTime(info.guidoTimeSegment.first);
         info.timeSegment.second = guidoDateToAudioTime(info.guidoTimeSegment.second);
         m_noteList << info;
+        eventOfRecord << source.event;
     }
 
     if (!m_noteList.isEmpty()) {
-        RuvexGuidoGetNotes(painter()->firstVoiceEvents(), m_noteList);
+        RuvexGuidoGetNotes(m_voiceEvents, m_noteList, eventOfRecord);
         for (int i = 0; i < m_noteList.size(); ++i) {
             const NoteInfo& n = m_noteList.at(i);
             LOG_TRACE(kChannel,

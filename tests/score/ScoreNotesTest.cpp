@@ -1,6 +1,7 @@
 #include "ScoreFixture.h"
 
 #include "support/AssertRecorder.h"
+#include "support/LogCapture.h"
 
 #include <QSignalSpy>
 
@@ -109,4 +110,32 @@ TEST_F(ScoreTest, NotesTheEngineSplitsSoundOnce)
     ASSERT_TRUE(score.setGMNCode("[ \\meter<\"2/4\"> c/4 d/2 e/4 ]"));
     EXPECT_EQ(pitchesOf(score), QList<int>({0, 2, 12, 4}));
     expectTimes(score, {0.0, 0.6, 1.2, 1.8}, 2.4);
+}
+
+TEST_F(ScoreTest, ChordsWithSecondsKeepTheNotesAfterThem)
+{
+    // the engine lists no head for a note drawn beside the stem (g, d); nothing after them shifts
+    Score score;
+    LogCapture::instance().clear();
+    ASSERT_TRUE(score.setGMNCode("[ {f1, g, a} {c1, d, e} {e1, c1, g1} c2 ]"));
+    EXPECT_EQ(pitchesOf(score), QList<int>({5, 9, 0, 4, 4, 0, 7, 0}));
+    EXPECT_EQ(score.noteList().last().octave, 2);
+    EXPECT_NEAR(score.noteList().last().start(), 1.8, 1e-9);
+    EXPECT_EQ(score.noteBoundingRects().size(), score.noteCount());
+    EXPECT_FALSE(LogCapture::instance().contains("exceeds offset list"));
+    EXPECT_TRUE(LogCapture::instance().contains("2 note(s) without a place in the engine's voice map"));
+}
+
+TEST_F(ScoreTest, GraceNotesMeetTheirNotes)
+{
+    Score score;
+    LogCapture::instance().clear();
+    ASSERT_TRUE(score.setGMNCode("[ \\meter<\"4/4\"> \\grace(c/16) d/4 e f g ]"));
+    EXPECT_EQ(pitchesOf(score), QList<int>({0, 2, 4, 5, 7}));
+    // the grace note takes no time of its own: d begins the measure and g ends it
+    EXPECT_NEAR(score.noteList()[1].start(), 0.0, 1e-9);
+    EXPECT_NEAR(score.noteList()[4].end(), 2.4, 1e-9);
+    EXPECT_EQ(score.noteBoundingRects().size(), 5);
+    EXPECT_FALSE(LogCapture::instance().contains("exceeds offset list"));
+    EXPECT_EQ(score.countingSyllableList().size(), 5);
 }
