@@ -59,31 +59,24 @@ bool writeOgg(const QString& path, const QVector<short>& interleaved, int channe
     };
     while (ogg_stream_flush(&os, &og) != 0)
         writePage();
+    // One analysis buffer for the whole signal, then the end of stream: the encoder splits it into blocks.
     const int frames = interleaved.size() / channels;
-    const int step = 1024;
-    auto drain = [&] {
-        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-            vorbis_analysis(&vb, nullptr);
-            vorbis_bitrate_addblock(&vb);
-            ogg_packet op;
-            while (vorbis_bitrate_flushpacket(&vd, &op)) {
-                ogg_stream_packetin(&os, &op);
-                while (ogg_stream_pageout(&os, &og) != 0)
-                    writePage();
-            }
-        }
-    };
-    for (int pos = 0; pos < frames; pos += step) {
-        const int n = std::min(step, frames - pos);
-        float** buf = vorbis_analysis_buffer(&vd, n);
-        for (int f = 0; f < n; ++f)
-            for (int c = 0; c < channels; ++c)
-                buf[c][f] = interleaved[(pos + f) * channels + c] / 32768.0f;
-        vorbis_analysis_wrote(&vd, n);
-        drain();
-    }
+    float** buf = vorbis_analysis_buffer(&vd, frames);
+    for (int f = 0; f < frames; ++f)
+        for (int c = 0; c < channels; ++c)
+            buf[c][f] = interleaved[f * channels + c] / 32768.0f;
+    vorbis_analysis_wrote(&vd, frames);
     vorbis_analysis_wrote(&vd, 0);
-    drain();
+    while (vorbis_analysis_blockout(&vd, &vb) == 1) {
+        vorbis_analysis(&vb, nullptr);
+        vorbis_bitrate_addblock(&vb);
+        ogg_packet op;
+        while (vorbis_bitrate_flushpacket(&vd, &op)) {
+            ogg_stream_packetin(&os, &op);
+            while (ogg_stream_pageout(&os, &og) != 0)
+                writePage();
+        }
+    }
     while (ogg_stream_flush(&os, &og) != 0)
         writePage();
     ogg_stream_clear(&os);

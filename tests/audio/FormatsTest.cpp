@@ -52,9 +52,10 @@ protected:
     QTemporaryDir m_dir;
 };
 
-TEST_F(OggReading, StereoFileDecodesWithItsLengthAndChannels)
+TEST_F(OggReading, StereoFileDecodesWholeOrTrimmed)
 {
-    const auto b = read(stereoFile());
+    const QString file = stereoFile();
+    const auto b = read(file);
     ASSERT_EQ(m_status, AudioFormats::StatusSuccess);
     ASSERT_TRUE(b);
     EXPECT_EQ(b->getChannelCount(), 2);
@@ -64,16 +65,10 @@ TEST_F(OggReading, StereoFileDecodesWithItsLengthAndChannels)
     EXPECT_NEAR(dominantFrequency(channelOf(*b, 1).mid(0, 8192), 44100, 300, 800), 660, 2);
     EXPECT_NEAR(rms(b->getSamples().constData(), b->getSampleCount()), 12000 / std::sqrt(2.0), 400);
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("detected as an OGG file")));
-}
 
-TEST_F(OggReading, TrimmedReadKeepsTheRequestedWindow)
-{
-    const QString file = stereoFile();
-    const auto whole = read(file);
     const auto part = read(file, 1.0, 2.0);
-    ASSERT_TRUE(whole && part);
-    ASSERT_EQ(part->getSampleCount(), 2 * 44100 * 2);
-    EXPECT_EQ(part->getSamples(), whole->getSamples().mid(88200, 176400));
+    ASSERT_TRUE(part);
+    EXPECT_EQ(part->getSamples(), b->getSamples().mid(88200, 176400));
 }
 
 TEST_F(OggReading, MonoFileStillClaimsTwoChannels)
