@@ -15,10 +15,7 @@
 
 namespace {
 
-using AudioFixtures::bufferOf;
-using AudioFixtures::signature;
-using AudioFixtures::signatureMismatch;
-using AudioFixtures::signatureBuffer;
+using namespace AudioFixtures;
 
 // Feeds 10 ms blocks with 10 ms input and 20 ms output latency; the microphone is signature(frame).
 class CallbackCore : public ::testing::Test {
@@ -37,19 +34,15 @@ protected:
         played.insert(played.end(), out.begin(), out.end());
         return rc;
     }
-    void warmUp()
-    {
-        for (int i = 0; i < AudioSequencer::kWarmUpInvocations; ++i)
-            ASSERT_EQ(block(), 0);
-        played.clear();
-    }
     // Adds the output region if given, prepares the timeline and runs the warm-up.
     void prepareAndWarmUp(AudioBuffer* output = nullptr, double position = 0.0)
     {
         if (output)
             seq.addOutput(output, position, true, true);
         seq.prepare();
-        warmUp();
+        for (int i = 0; i < AudioSequencer::kWarmUpInvocations; ++i)
+            ASSERT_EQ(block(), 0);
+        played.clear();
     }
     void dispatch()
     {
@@ -160,7 +153,7 @@ TEST_F(CallbackCore, OutputVolumeScalesAndSaturates)
 
 TEST_F(CallbackCore, MarkersFallDueWithTheInputWindowInOrderAndOnce)
 {
-    AudioFixtures::MarkerRecorder target;
+    MarkerRecorder target;
     seq.addOutput(signatureBuffer(4410, 0), 0.0, true, true);
     seq.addMarker(&target, 1, 0.0, true);
     seq.addMarker(&target, 3, 0.035, true);
@@ -189,7 +182,7 @@ TEST_F(CallbackCore, MarkersFallDueWithTheInputWindowInOrderAndOnce)
 
 TEST_F(CallbackCore, InputRegionReceivesExactCountWithWindowStartTimes)
 {
-    AudioFixtures::InputRecorder listener;
+    InputRecorder listener;
     seq.addInput(&listener, 0.02, 0.055, true);  // 882 samples from 5.5 ms into the window [50, 60)
     prepareAndWarmUp();
     for (int k = 0; k < 14; ++k)
@@ -205,7 +198,7 @@ TEST_F(CallbackCore, InputRegionReceivesExactCountWithWindowStartTimes)
 
 TEST_F(CallbackCore, BackToBackInputRegionsLoseNoSample)
 {
-    AudioFixtures::InputRecorder a, b;
+    InputRecorder a, b;
     seq.addInput(&a, 0.0123, 0.0, true);
     seq.addInput(&b, 0.0077, 0.0, false);
     prepareAndWarmUp();

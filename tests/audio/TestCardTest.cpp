@@ -93,6 +93,18 @@ protected:
         Audio::setInputDevice(QStringLiteral("testcard"));
         Audio::setOutputDevice(QStringLiteral("testcard"));
     }
+    // Records what audio callbacks log, at every level, until expectNoCallbackLog() checks it is nothing.
+    static void traceCallbacks()
+    {
+        OffMainThreadLog::instance();
+        Debugging::setLoggingLevel(QsLogging::TraceLevel);
+    }
+    static void expectNoCallbackLog()
+    {
+        Debugging::setLoggingLevel(QsLogging::InfoLevel);
+        const QStringList offThread = OffMainThreadLog::instance().lines();
+        EXPECT_TRUE(offThread.isEmpty()) << qPrintable(offThread.join('\n'));
+    }
     QString spk() const { return m_dir.filePath("spk.wav"); }
     QTemporaryDir m_dir;
 };
@@ -151,17 +163,13 @@ TEST_F(TestCard, DuplexPlaybackDeliversMarkersInputAndOutputExactlyOnce)
     QSignalSpy started(&seq, &AudioSequencer::started);
     QSignalSpy finished(&seq, &AudioSequencer::finished);
 
-    OffMainThreadLog::instance();
-    Debugging::setLoggingLevel(QsLogging::TraceLevel);
+    traceCallbacks();
     ASSERT_EQ(seq.play(), 0);
     EXPECT_TRUE(seq.isPlaying());
     EXPECT_EQ(Audio::activeAudioHandleCount(), 1);
     ASSERT_TRUE(finished.wait(20000));
     QTest::qWait(200);
-    Debugging::setLoggingLevel(QsLogging::InfoLevel);
-    // The callback logs only errors.
-    const QStringList offThread = OffMainThreadLog::instance().lines();
-    EXPECT_TRUE(offThread.isEmpty()) << qPrintable(offThread.join('\n'));
+    expectNoCallbackLog();  // the callback logs only errors
     EXPECT_EQ(finished.count(), 1);
     EXPECT_EQ(started.count(), 1);
     EXPECT_FALSE(seq.isPlaying());
@@ -388,8 +396,7 @@ TEST_F(TestCard, PlayerPlaysAnExcerptAndReportsTheEnd)
 
 TEST_F(TestCard, OutputQueuePlaysItsChunksPaddedToTheirDurations)
 {
-    OffMainThreadLog::instance();
-    Debugging::setLoggingLevel(QsLogging::TraceLevel);
+    traceCallbacks();
     AudioOutput queue;
     QSignalSpy ticks(&queue, &AudioOutput::tick);
     QSignalSpy done(&queue, &AudioOutput::playFinished);
@@ -401,10 +408,8 @@ TEST_F(TestCard, OutputQueuePlaysItsChunksPaddedToTheirDurations)
     const QVector<short> body = signatureRun(0, 2 * 8820);
     ASSERT_EQ(queue.addData(reinterpret_cast<const unsigned char*>(body.constData()), uint(body.size() * 2), 0), 0);
     EXPECT_EQ(queue.start(0), 0);  // returns when the queue has played
-    Debugging::setLoggingLevel(QsLogging::InfoLevel);
-    // The callback logs nothing; the end of the queue is reported once the stream has ended.
-    const QStringList offThread = OffMainThreadLog::instance().lines();
-    EXPECT_TRUE(offThread.isEmpty()) << qPrintable(offThread.join('\n'));
+    expectNoCallbackLog();
+    // The end of the queue is reported once the stream has ended.
     EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("last buffer finished (offset=")).size(), 1);
     EXPECT_EQ(done.count(), 1);
     EXPECT_GE(ticks.count(), 1);
