@@ -81,13 +81,10 @@ TEST_F(CallbackCore, RegionStartsAtItsFrameOffsetInMonoFrames)
 {
     prepareAndWarmUp(signatureBuffer(500, 0), 0.005);  // 220.5 frames into the first block
     ASSERT_EQ(block(), 0);
-    EXPECT_EQ(std::count(out.begin(), out.begin() + 220, 0), 220);
-    EXPECT_EQ(out[220], signature(0));
-    EXPECT_EQ(out[440], signature(220));
     ASSERT_EQ(block(), 0);
-    EXPECT_EQ(out[0], signature(221));
-    EXPECT_EQ(out[278], signature(499));
-    EXPECT_EQ(out[279], 0);
+    EXPECT_EQ(std::count(played.begin(), played.begin() + 220, 0), 220);
+    EXPECT_EQ(signatureMismatch(played.data() + 220, 500, 0), -1);
+    EXPECT_EQ(played[720], 0);
 }
 
 TEST_F(CallbackCore, TouchingRegionsPlayBackToBackWithoutStopping)
