@@ -49,8 +49,18 @@ QList<Unit> entryUnits(const NotationMap& map)
 // Pairs the events evs with the entries ens of one onset: the lowest note with the lowest head.
 // Where the engine left heads out, the heads' distances on the staff say which notes they are.
 // Returns the records of the onset: pairs in the order of the events, then entries no event fills.
+// A head whose note is known: a single note paired with a single entry.
+struct Reference {
+    int entry;
+    int step;
+};
+
+// Onsets further apart than this many staff steps lie on different systems.
+const int kSystemSteps = 16;
+
 QList<ScoreNoteMatcher::Source> pairOnset(const QList<GmnEvent>& events, const QList<int>& evs,
-                                          const NotationMap& map, const QList<int>& ens, int* unplaced)
+                                          const NotationMap& map, const QList<int>& ens,
+                                          const QList<Reference>& refs, int* unplaced)
 {
     const int k = evs.size();
     const int m = ens.size();
@@ -59,7 +69,7 @@ QList<ScoreNoteMatcher::Source> pairOnset(const QList<GmnEvent>& events, const Q
     for (int e : evs)
         hasRest = hasRest || events[e].kind != GmnEvent::Note;
 
-    if (hasRest || k == 1 || m == 1) {
+    if (hasRest || k == 1) {
         for (int i = 0; i < qMin(k, m); ++i)
             pairs.append({ens[i], evs[i]});
     } else {
@@ -78,37 +88,53 @@ QList<ScoreNoteMatcher::Source> pairOnset(const QList<GmnEvent>& events, const Q
             double halfStep = 0.0;
             for (int e : ens)
                 halfStep = qMax(halfStep, map[e].rect.height() / 2.0);
-            QVector<int> rel(m, 0);
-            if (halfStep > 0.0) {
+            QVector<bool> evUsed(k, false);
+            QVector<bool> enUsed(m, false);
+            auto pairStep = [&](int j, int step) {
+                for (int i = 0; i < k; ++i) {
+                    if (!evUsed[i] && ScoreNoteMatcher::staffStep(events[evOrder[i]]) == step) {
+                        evUsed[i] = enUsed[j] = true;
+                        pairs.append({enOrder[j], evOrder[i]});
+                        return;
+                    }
+                }
+            };
+            // the nearest known head on the same system says which note each head is
+            const Reference* ref = nullptr;
+            for (const Reference& r : refs) {
+                const double dy = std::fabs(map[r.entry].rect.center().y() - map[ens[0]].rect.center().y());
+                if (halfStep > 0.0 && dy <= kSystemSteps * halfStep
+                    && (!ref || std::abs(r.entry - ens[0]) < std::abs(ref->entry - ens[0])))
+                    ref = &r;
+            }
+            if (ref) {
+                const double refY = map[ref->entry].rect.center().y();
+                for (int j = 0; j < m; ++j)
+                    pairStep(j, ref->step + int(std::lround((refY - map[enOrder[j]].rect.center().y()) / halfStep)));
+            }
+            if (pairs.isEmpty() && m > 1 && halfStep > 0.0) {
+                // else the heads' distances: the lowest head is one of the notes, the one under which
+                // most heads fall on notes
+                QVector<int> rel(m, 0);
                 const double low = map[enOrder[0]].rect.center().y();
                 for (int j = 0; j < m; ++j)
                     rel[j] = int(std::lround((low - map[enOrder[j]].rect.center().y()) / halfStep));
-            }
-            QVector<int> d(k);
-            for (int i = 0; i < k; ++i)
-                d[i] = ScoreNoteMatcher::staffStep(events[evOrder[i]]) - ScoreNoteMatcher::staffStep(events[evOrder[0]]);
-            // the lowest head is one of the notes: take the one under which most heads fall on notes
-            int bestOffset = 0;
-            int bestCount = -1;
-            for (int i = 0; i < k; ++i) {
-                int count = 0;
-                for (int j = 0; j < m; ++j)
-                    count += d.contains(rel[j] + d[i]) ? 1 : 0;
-                if (count > bestCount) {
-                    bestCount = count;
-                    bestOffset = d[i];
-                }
-            }
-            QVector<bool> evUsed(k, false);
-            QVector<bool> enUsed(m, false);
-            for (int j = 0; j < m; ++j) {
+                QVector<int> steps(k);
+                for (int i = 0; i < k; ++i)
+                    steps[i] = ScoreNoteMatcher::staffStep(events[evOrder[i]]);
+                int bestBase = steps[0];
+                int bestCount = -1;
                 for (int i = 0; i < k; ++i) {
-                    if (!evUsed[i] && d[i] == rel[j] + bestOffset) {
-                        evUsed[i] = enUsed[j] = true;
-                        pairs.append({enOrder[j], evOrder[i]});
-                        break;
+                    int count = 0;
+                    for (int j = 0; j < m; ++j)
+                        count += steps.contains(rel[j] + steps[i]) ? 1 : 0;
+                    if (count > bestCount) {
+                        bestCount = count;
+                        bestBase = steps[i];
                     }
                 }
+                for (int j = 0; j < m; ++j)
+                    pairStep(j, rel[j] + bestBase);
             }
             int i = 0;
             for (int j = 0; j < m; ++j) {
@@ -168,6 +194,12 @@ ScoreNoteMatcher::Result ScoreNoteMatcher::match(const QList<GmnEvent>& events, 
     }
     const QList<Unit> evUnits = eventUnits(events, placed);
 
+    // events and entries of one onset, in the map's order; no events for an entry nothing fills
+    struct Onset {
+        QList<int> evs;
+        QList<int> ens;
+    };
+    QList<Onset> onsets;
     if (placed.size() == map.size()) {
         // One entry per event: paired in order, except that the notes of one onset find their heads.
         for (const Unit& u : evUnits) {
@@ -175,56 +207,69 @@ ScoreNoteMatcher::Result ScoreNoteMatcher::match(const QList<GmnEvent>& events, 
             for (int i = u.first + 1; i < u.first + u.count; ++i)
                 oneOnset = oneOnset && map[i].time.start == map[u.first].time.start;
             if (u.count > 1 && oneOnset) {
-                result.records += pairOnset(events, slice(placed, u), map, range(u), &result.unplaced);
+                onsets.append({slice(placed, u), range(u)});
             } else {
                 for (int i = u.first; i < u.first + u.count; ++i)
-                    result.records.append({i, placed[i]});
+                    onsets.append({{placed[i]}, {i}});
             }
         }
-        return result;
+    } else {
+        // The counts differ: align the onsets of both sides (fewest onsets skipped or of another
+        // time), so that a note the engine left out or an event beyond page 1 shifts nothing after it.
+        const QList<Unit> enUnits = entryUnits(map);
+        const int nu = evUnits.size();
+        const int nv = enUnits.size();
+        QVector<QVector<int>> cost(nu + 1, QVector<int>(nv + 1, 0));
+        for (int i = 0; i <= nu; ++i)
+            cost[i][0] = i;
+        for (int j = 0; j <= nv; ++j)
+            cost[0][j] = j;
+        for (int i = 1; i <= nu; ++i) {
+            for (int j = 1; j <= nv; ++j) {
+                const int same = evUnits[i - 1].start == enUnits[j - 1].start ? 0 : 1;
+                cost[i][j] = qMin(cost[i - 1][j - 1] + same, qMin(cost[i - 1][j], cost[i][j - 1]) + 1);
+            }
+        }
+        // On a tie an event is left out rather than paired with an onset of another time: the
+        // events a map lacks are mostly at its end (page 1) or pieces the engine did not cut.
+        QVector<Onset> perOnset(nv);
+        int i = nu;
+        int j = nv;
+        while (i > 0 || j > 0) {
+            if (i > 0 && (j == 0 || cost[i][j] == cost[i - 1][j] + 1)) {
+                result.unplaced += evUnits[i - 1].count;
+                --i;
+            } else if (i > 0 && j > 0
+                       && cost[i][j]
+                              == cost[i - 1][j - 1] + (evUnits[i - 1].start == enUnits[j - 1].start ? 0 : 1)) {
+                perOnset[j - 1] = {slice(placed, evUnits[i - 1]), range(enUnits[j - 1])};
+                --i;
+                --j;
+            } else {
+                perOnset[j - 1] = {{}, range(enUnits[j - 1])};
+                --j;
+            }
+        }
+        for (const Onset& onset : perOnset)
+            onsets.append(onset);
     }
 
-    // The counts differ: align the onsets of both sides (fewest onsets skipped or of another time),
-    // so that a note the engine left out or an event beyond page 1 shifts nothing after it.
-    const QList<Unit> enUnits = entryUnits(map);
-    const int nu = evUnits.size();
-    const int nv = enUnits.size();
-    QVector<QVector<int>> cost(nu + 1, QVector<int>(nv + 1, 0));
-    for (int i = 0; i <= nu; ++i)
-        cost[i][0] = i;
-    for (int j = 0; j <= nv; ++j)
-        cost[0][j] = j;
-    for (int i = 1; i <= nu; ++i) {
-        for (int j = 1; j <= nv; ++j) {
-            const int same = evUnits[i - 1].start == enUnits[j - 1].start ? 0 : 1;
-            cost[i][j] = qMin(cost[i - 1][j - 1] + same, qMin(cost[i - 1][j], cost[i][j - 1]) + 1);
-        }
+    QList<Reference> refs;
+    for (const Onset& onset : onsets) {
+        if (onset.evs.size() == 1 && onset.ens.size() == 1 && events[onset.evs[0]].kind == GmnEvent::Note)
+            refs.append({onset.ens[0], staffStep(events[onset.evs[0]])});
     }
-    // walk back; each entry onset gets its records
-    QVector<QList<Source>> perOnset(nv);
-    int i = nu;
-    int j = nv;
-    // On a tie an event is left out rather than paired with an onset of another time: the events a
-    // map lacks are mostly at its end (page 1) or pieces the engine did not cut.
-    while (i > 0 || j > 0) {
-        if (i > 0 && (j == 0 || cost[i][j] == cost[i - 1][j] + 1)) {
-            result.unplaced += evUnits[i - 1].count;
-            --i;
-        } else if (i > 0 && j > 0
-                   && cost[i][j] == cost[i - 1][j - 1] + (evUnits[i - 1].start == enUnits[j - 1].start ? 0 : 1)) {
-            perOnset[j - 1] =
-                pairOnset(events, slice(placed, evUnits[i - 1]), map, range(enUnits[j - 1]), &result.unplaced);
-            --i;
-            --j;
+    for (const Onset& onset : onsets) {
+        if (onset.evs.isEmpty()) {
+            for (int e : onset.ens)
+                result.records.append({e, -1});
+            result.unfilled += onset.ens.size();
         } else {
-            for (int e : range(enUnits[j - 1]))
-                perOnset[j - 1].append({e, -1});
-            --j;
+            const QList<Source> pairs = pairOnset(events, onset.evs, map, onset.ens, refs, &result.unplaced);
+            for (const Source& p : pairs)
+                result.unfilled += p.event < 0 ? 1 : 0;
+            result.records += pairs;
         }
     }
-    for (const QList<Source>& onset : perOnset)
-        result.records += onset;
-    for (const Source& s : result.records)
-        result.unfilled += s.event < 0 ? 1 : 0;
     return result;
 }

@@ -117,6 +117,31 @@ TEST(NoteMatcher, HeadsTheEngineLeftOutShiftNothingAfterThem)
     EXPECT_EQ(entriesOf(s), QList<int>({1, 2, 0}));
 }
 
+TEST(NoteMatcher, AKnownNoteNearbySaysWhichHeadsWereDrawn)
+{
+    // e1, then the second {c1, d1} of which the engine listed only d (stem down), then e1 on the
+    // next system far below
+    const QList<GmnEvent> events = {note("e", 1, 0, 1, 1, 4), note("c", 1, 1, 4, 1, 2, 0), note("d", 1, 1, 4, 1, 2, 0),
+                                    note("e", 1, 1, 2, 3, 4)};
+    const NotationMap map = {head(0, 1, 1, 4, 60, 61.5), head(1, 4, 1, 2, 80, 63.6), head(1, 2, 3, 4, 20, 161.5)};
+    ScoreNoteMatcher::Result r = ScoreNoteMatcher::match(events, map);
+    EXPECT_EQ(eventsOf(r), QList<int>({0, 2, 3}));
+    EXPECT_EQ(r.unplaced, 1);
+    EXPECT_EQ(pitchesFilled(events, map), QList<int>({4, 2, 4}));
+
+    // with c drawn instead, c is taken
+    NotationMap lower = map;
+    lower[1] = head(1, 4, 1, 2, 80, 65.7);
+    r = ScoreNoteMatcher::match(events, lower);
+    EXPECT_EQ(eventsOf(r), QList<int>({0, 1, 3}));
+
+    // a known note on another system says nothing: the chord's own heads decide (here the lowest)
+    const QList<GmnEvent> far = {note("e", 1, 0, 1, 1, 4), note("c", 1, 1, 4, 1, 2, 0), note("d", 1, 1, 4, 1, 2, 0)};
+    const NotationMap farMap = {head(0, 1, 1, 4, 60, 161.5), head(1, 4, 1, 2, 80, 63.6)};
+    r = ScoreNoteMatcher::match(far, farMap);
+    EXPECT_EQ(eventsOf(r), QList<int>({0, 1}));
+}
+
 TEST(NoteMatcher, GraceNotesAndMusicBeyondTheMap)
 {
     // a reader that lets the grace note take time cuts g at the bar line: one event more than the map
