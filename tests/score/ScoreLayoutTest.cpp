@@ -163,3 +163,30 @@ TEST_F(ScoreTest, PercussiveRectanglesAreNotFlat)
     QDir().mkpath(out);
     EXPECT_TRUE(image.save(out + "/percussive-2x.png"));
 }
+
+TEST_F(ScoreTest, ChordRectanglesSitOnTheirNotes)
+{
+    Score score;
+    ASSERT_TRUE(
+        score.setGMNCode("[ \\meter<\"4/4\"> {e1, c, g} {f1, g, a} d1 {c2, e1, a1} | {b0/2, d1, f1, g1} c1/2 ]"));
+    // the notes drawn beside the stem (g1 of both seconds) have no head in the engine's map
+    EXPECT_EQ(pitchesOf(score), QList<int>({4, 0, 7, 5, 9, 2, 0, 4, 9, 11, 2, 5, 0}));
+    ASSERT_EQ(score.noteBoundingRects().size(), score.noteCount());
+    QImage image = paintWithRects(score);
+    for (int i = 0; i < score.noteCount(); ++i) {
+        const QRectF rect = score.noteBoundingRectAtIdx(i).toRectF();
+        EXPECT_GT(inkIn(image, rect.toRect()), 8) << i;
+        // the notes of one chord share their onset and their column
+        if (i > 0 && score.noteList()[i].start() == score.noteList()[i - 1].start()) {
+            EXPECT_NEAR(rect.center().x(), score.noteBoundingRectAtIdx(i - 1).toRectF().center().x(), 1.0) << i;
+        }
+    }
+    QPainter painter(&image);
+    painter.setPen(QPen(Qt::red, 1));
+    for (const QVariant& v : score.noteBoundingRects())
+        painter.drawRect(v.toRectF());
+    painter.end();
+    const QString out = QStringLiteral(BRISOLA_BINARY_DIR) + "/tests/score-pictures";
+    QDir().mkpath(out);
+    EXPECT_TRUE(image.save(out + "/chords-2x.png"));
+}
