@@ -3,7 +3,6 @@
 #include "audio/AudioBuffer.h"
 #include "audio/midi/MidiSynth.h"
 #include "debug/Debugging.h"
-#include "notation/GmnReader.h"
 #include "notation/MidiFileWriter.h"
 #include "notation/NotationPainter.h"
 
@@ -46,28 +45,16 @@ AudioBuffer* Score::renderScore()
     params.tenutoFactor = 0.9f;
     params.fermataFactor = 2.0f;
 
-    QList<GmnEvent> events;
-    bool exported = false;
-    if (!m_playbackPercussive) {
-        events = painter()->firstVoiceEvents();
-        exported = !events.isEmpty();
-    } else {
+    // Every voice sounds, not only the first one the note list walks.
+    QString code = gmnCode();
+    if (m_playbackPercussive) {
         // every percussive note was written a1; d#-1 is the hand clap on the percussion channel
-        QString code = gmnCode();
         code.replace(QLatin1String("a1"), QLatin1String("d#-1"), Qt::CaseSensitive);
-        const GmnReader::Result parsed = GmnReader::read(code);
-        exported = parsed.ok;
-        if (parsed.ok)
-            events = parsed.events;
-        else
-            LOG_ERROR(kChannel, "[%lu] percussive code does not parse: %s", m_instance, qPrintable(parsed.error));
     }
-    if (exported) {
-        QString error;
-        exported = MidiFileWriter::write(fileName, events, params, &error);
-        if (!exported)
-            LOG_ERROR(kChannel, "[%lu] midi export failed: %s", m_instance, qPrintable(error));
-    }
+    QString error;
+    const bool exported = MidiFileWriter::writeCode(fileName, code, params, &error);
+    if (!exported)
+        LOG_ERROR(kChannel, "[%lu] midi export failed: %s", m_instance, qPrintable(error));
     const int err = exported ? 0 : -1;
     const int guidoNoErr = 0;
     BRISOLA_ASSERT(err == guidoNoErr);

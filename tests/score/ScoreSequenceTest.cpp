@@ -256,6 +256,18 @@ TEST_F(SequenceTest, PercussiveScoresRenderHandClapsOnChannelTen)
     EXPECT_FALSE(notes.contains(QByteArray("\x99", 1)));
 }
 
+TEST_F(SequenceTest, EveryVoiceIsRendered)
+{
+    Score score;
+    ASSERT_TRUE(score.setGMNCode("{ [ c1/4 d ], [ e1/4 f ] }"));
+    score.setAutoRemoveMidi(false);
+    const QByteArray midi = sequenceAndTakeMidi(score);
+    for (char note : {'\x3c', '\x3e', '\x40', '\x41'})  // c1 d1 e1 f1
+        EXPECT_EQ(midi.count(QByteArray("\x90", 1) + note + QByteArray("\x66", 1)), 1) << int(note);
+    // the note list still walks the first voice only
+    EXPECT_EQ(score.noteList().size(), 2);
+}
+
 TEST_F(SequenceTest, TemporaryMidiFilesAreRemovedByDefault)
 {
     const QStringList before = midiFiles();
