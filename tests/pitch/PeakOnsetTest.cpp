@@ -75,6 +75,29 @@ TEST_F(MQ, TheFirstAndLastBinsAreNeverPeaks)
     delete_peak_list(list);
 }
 
+TEST_F(MQ, PeakMagnitudesAreTheUnscaledWindowedSpectrum)
+{
+    // The fixed peak threshold of 0.1 only means something on the unscaled transform: a tone of
+    // amplitude a on a bin centre reads a x (sum of the Hann weights) / 2 = a x 1023.5 / 2.
+    const double binCentre = 100 * params.fundamental;
+    PeakList* list = find_peaks(2048, sines({binCentre}, {0.5}).data(), &params);
+    ASSERT_GE(peak_list_length(list), 1);
+    Peak* strongest = peaksOf(list).front();
+    for (Peak* p : peaksOf(list))
+        strongest = p->amplitude > strongest->amplitude ? p : strongest;
+    EXPECT_EQ(strongest->bin, 100);
+    EXPECT_NEAR(strongest->amplitude, 0.5 * 1023.5 / 2, 0.01);
+    delete_peak_list(list);
+
+    // So the threshold sits near -74 dBFS: 1e-3 (0.26) is a peak, 1e-4 (0.026) is not.
+    list = find_peaks(2048, sines({binCentre}, {1e-3}).data(), &params);
+    EXPECT_EQ(peak_list_length(list), 1);
+    delete_peak_list(list);
+    list = find_peaks(2048, sines({binCentre}, {1e-4}).data(), &params);
+    EXPECT_EQ(peak_list_length(list), 0);
+    delete_peak_list(list);
+}
+
 TEST_F(MQ, KeepsTheLargestPeaksInAscendingFrequency)
 {
     std::vector<double> frequencies;
