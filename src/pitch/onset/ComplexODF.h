@@ -1,12 +1,12 @@
 #pragma once
 
-#include "pitch/onset/SpectralODF.h"
+#include "pitch/onset/BinDistanceODF.h"
 
 #include <vector>
 
 // Sum over bins of the distance between each bin and its prediction from the previous magnitude
 // and a phase that keeps advancing at its last rate.
-class ComplexODF : public SpectralODF {
+class ComplexODF : public BinDistanceODF {
 public:
     ComplexODF();
 

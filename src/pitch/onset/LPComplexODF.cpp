@@ -12,13 +12,13 @@ LPComplexODF::~LPComplexODF()
 
 void LPComplexODF::init()
 {
-    SpectralLinearPredictionODF::init();
+    LPBinDistanceODF::init();
     m_prevSpectrum.assign(binCount(), std::complex<double>());
 }
 
 void LPComplexODF::destroy()
 {
-    SpectralLinearPredictionODF::destroy();
+    LPBinDistanceODF::destroy();
     m_prevSpectrum.clear();
 }
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "pitch/onset/SpectralLinearPredictionODF.h"
+#include "pitch/onset/LPBinDistanceODF.h"
 
 #include <vector>
 
 // Per bin, the distance of the bin from the previous frame's, compared with its prediction from
 // that bin's last order distances; summed over bins.
-class LPComplexODF : public SpectralLinearPredictionODF {
+class LPComplexODF : public LPBinDistanceODF {
 public:
     LPComplexODF();
     ~LPComplexODF() override;

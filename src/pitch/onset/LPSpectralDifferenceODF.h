@@ -1,10 +1,10 @@
 #pragma once
 
-#include "pitch/onset/SpectralLinearPredictionODF.h"
+#include "pitch/onset/LPBinDistanceODF.h"
 
 // Sum over bins of each magnitude's distance from its prediction from that bin's last order
 // magnitudes.
-class LPSpectralDifferenceODF : public SpectralLinearPredictionODF {
+class LPSpectralDifferenceODF : public LPBinDistanceODF {
 public:
     LPSpectralDifferenceODF();
     ~LPSpectralDifferenceODF() override;

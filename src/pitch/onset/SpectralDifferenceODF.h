@@ -1,11 +1,11 @@
 #pragma once
 
-#include "pitch/onset/SpectralODF.h"
+#include "pitch/onset/BinDistanceODF.h"
 
 #include <vector>
 
 // Sum over bins of how much each magnitude changed since the previous frame.
-class SpectralDifferenceODF : public SpectralODF {
+class SpectralDifferenceODF : public BinDistanceODF {
 public:
     SpectralDifferenceODF();
 

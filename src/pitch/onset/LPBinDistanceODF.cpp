@@ -1,37 +1,37 @@
-#include "pitch/onset/SpectralLinearPredictionODF.h"
+#include "pitch/onset/LPBinDistanceODF.h"
 
-#include "pitch/onset/FrameSpectrum.h"
+#include "pitch/onset/WindowedFrameFft.h"
 #include "pitch/onset/RealFft.h"
 #include "pitch/onset/SignalMath.h"
 
 #include <cmath>
 
-SpectralLinearPredictionODF::SpectralLinearPredictionODF() = default;
+LPBinDistanceODF::LPBinDistanceODF() = default;
 
-SpectralLinearPredictionODF::~SpectralLinearPredictionODF()
+LPBinDistanceODF::~LPBinDistanceODF()
 {
     window = nullptr;
 }
 
-bool SpectralLinearPredictionODF::acceptsFrameSize(int size) const
+bool LPBinDistanceODF::acceptsFrameSize(int size) const
 {
     return RealFft::isSupportedSize(size);
 }
 
-int SpectralLinearPredictionODF::binCount() const
+int LPBinDistanceODF::binCount() const
 {
     return mp_spectrum ? mp_spectrum->binCount() : 0;
 }
 
-void SpectralLinearPredictionODF::init()
+void LPBinDistanceODF::init()
 {
-    mp_spectrum.reset(new FrameSpectrum(frame_size));
+    mp_spectrum.reset(new WindowedFrameFft(frame_size));
     window = mp_spectrum->window();
     m_histories.assign(static_cast<size_t>(mp_spectrum->binCount()) * order, 0.0);
     m_coefficients.assign(order, 0.0);
 }
 
-void SpectralLinearPredictionODF::destroy()
+void LPBinDistanceODF::destroy()
 {
     window = nullptr;
     mp_spectrum.reset();
@@ -39,7 +39,7 @@ void SpectralLinearPredictionODF::destroy()
     m_coefficients.clear();
 }
 
-double SpectralLinearPredictionODF::process_frame(int size, double* frame)
+double LPBinDistanceODF::process_frame(int size, double* frame)
 {
     if (!adoptFrameSize(size) || !mp_spectrum)
         return 0.0;

@@ -5,15 +5,15 @@
 #include <complex>
 #include <memory>
 
-class FrameSpectrum;
+class WindowedFrameFft;
 
 // Common ground of the functions that look at a frame's spectrum: the per-size spectrum state,
 // rebuilt (with the subclass's history) whenever the frame size changes, and the value of a
 // frame as the sum over its bins of each bin's distance from the subclass's history.
-class SpectralODF : public OnsetDetectionFunction {
+class BinDistanceODF : public OnsetDetectionFunction {
 public:
-    SpectralODF();
-    ~SpectralODF() override;
+    BinDistanceODF();
+    ~BinDistanceODF() override;
     void set_frame_size(int value) override;
     double process_frame(int size, double* frame) override;
 
@@ -32,5 +32,5 @@ protected:
     void rebuild();
 
 private:
-    std::unique_ptr<FrameSpectrum> mp_spectrum;
+    std::unique_ptr<WindowedFrameFft> mp_spectrum;
 };

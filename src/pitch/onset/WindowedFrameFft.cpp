@@ -1,4 +1,4 @@
-#include "pitch/onset/FrameSpectrum.h"
+#include "pitch/onset/WindowedFrameFft.h"
 
 #include "pitch/onset/OnsetDetectionFunction.h"
 #include "pitch/onset/RealFft.h"
@@ -6,21 +6,21 @@
 
 #include <algorithm>
 
-FrameSpectrum::FrameSpectrum(int frameSize)
+WindowedFrameFft::WindowedFrameFft(int frameSize)
     : m_window(frameSize, 1.0), m_in(frameSize, 0.0), m_out(frameSize / 2 + 1),
       mp_fft(new RealFft(frameSize))
 {
     hann_window(frameSize, m_window.data());
 }
 
-FrameSpectrum::~FrameSpectrum() = default;
+WindowedFrameFft::~WindowedFrameFft() = default;
 
-void FrameSpectrum::transform()
+void WindowedFrameFft::transform()
 {
     mp_fft->forward(m_in.data(), m_out.data());
 }
 
-const std::complex<double>* FrameSpectrum::analyse(OnsetDetectionFunction& function, const double* frame)
+const std::complex<double>* WindowedFrameFft::analyse(OnsetDetectionFunction& function, const double* frame)
 {
     std::copy(frame, frame + m_in.size(), m_in.begin());
     function.window_frame(m_in.data());

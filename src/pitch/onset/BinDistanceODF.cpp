@@ -1,21 +1,21 @@
-#include "pitch/onset/SpectralODF.h"
+#include "pitch/onset/BinDistanceODF.h"
 
-#include "pitch/onset/FrameSpectrum.h"
+#include "pitch/onset/WindowedFrameFft.h"
 #include "pitch/onset/RealFft.h"
 
-SpectralODF::SpectralODF() = default;
+BinDistanceODF::BinDistanceODF() = default;
 
-SpectralODF::~SpectralODF()
+BinDistanceODF::~BinDistanceODF()
 {
     window = nullptr;
 }
 
-bool SpectralODF::acceptsFrameSize(int size) const
+bool BinDistanceODF::acceptsFrameSize(int size) const
 {
     return RealFft::isSupportedSize(size);
 }
 
-void SpectralODF::set_frame_size(int value)
+void BinDistanceODF::set_frame_size(int value)
 {
     if (!checkFrameSize(value))
         return;
@@ -23,26 +23,26 @@ void SpectralODF::set_frame_size(int value)
     rebuild();
 }
 
-void SpectralODF::rebuild()
+void BinDistanceODF::rebuild()
 {
-    mp_spectrum.reset(new FrameSpectrum(frame_size));
+    mp_spectrum.reset(new WindowedFrameFft(frame_size));
     window = mp_spectrum->window();
     rebuildHistory();
 }
 
-int SpectralODF::binCount() const
+int BinDistanceODF::binCount() const
 {
     return mp_spectrum ? mp_spectrum->binCount() : 0;
 }
 
-const std::complex<double>* SpectralODF::analyse(int size, double* frame)
+const std::complex<double>* BinDistanceODF::analyse(int size, double* frame)
 {
     if (!adoptFrameSize(size) || !mp_spectrum)
         return nullptr;
     return mp_spectrum->analyse(*this, frame);
 }
 
-double SpectralODF::process_frame(int size, double* frame)
+double BinDistanceODF::process_frame(int size, double* frame)
 {
     const std::complex<double>* spectrum = analyse(size, frame);
     if (!spectrum)

@@ -9,10 +9,10 @@ class RealFft;
 
 // Per-size state of a spectral onset function: a Hann window, the windowed copy of the frame and
 // its spectrum (frame size / 2 + 1 bins).
-class FrameSpectrum {
+class WindowedFrameFft {
 public:
-    explicit FrameSpectrum(int frameSize);
-    ~FrameSpectrum();
+    explicit WindowedFrameFft(int frameSize);
+    ~WindowedFrameFft();
 
     int binCount() const { return static_cast<int>(m_out.size()); }
     double* window() { return m_window.data(); }

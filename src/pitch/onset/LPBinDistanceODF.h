@@ -6,26 +6,26 @@
 #include <memory>
 #include <vector>
 
-class FrameSpectrum;
+class WindowedFrameFft;
 
 // Linear-prediction functions over a frame's spectrum: per bin, one value is compared with its
 // prediction from that bin's last order values, and the distances are summed over the bins.
-class SpectralLinearPredictionODF : public LinearPredictionODF {
+class LPBinDistanceODF : public LinearPredictionODF {
 public:
-    ~SpectralLinearPredictionODF() override;
+    ~LPBinDistanceODF() override;
     void init() override;
     void destroy() override;
     double process_frame(int size, double* frame) override;
 
 protected:
-    SpectralLinearPredictionODF();
+    LPBinDistanceODF();
     bool acceptsFrameSize(int size) const override;
     int binCount() const;
     // The value of bin i that is predicted from its history.
     virtual double binValue(int i, const std::complex<double>& bin) = 0;
 
 private:
-    std::unique_ptr<FrameSpectrum> mp_spectrum;
+    std::unique_ptr<WindowedFrameFft> mp_spectrum;
     std::vector<double> m_histories; // order values per bin
     std::vector<double> m_coefficients;
 };
