@@ -110,7 +110,7 @@ public:
     void acquireBoundingRects();
 
     // Seconds at the score's tempo of a date in whole notes.
-    double guidoDateToAudioTime(const ScoreDate& date) const;
+    double guidoDateToAudioTime(const NotationDate& date) const;
 
     // Lays the score into sequencer from start (absolute seconds): count-in, metronome, the
     // rendered score, syllables and one marker per note plus an end marker.

@@ -147,7 +147,7 @@ bool ScoreAnalyzer::analyzeRhythm(const QList<ScoreNoteInfo>& notes, const QList
             syllables << QString();
             continue;
         }
-        const double p = note.guidoTimeSegment.first.toDouble();
+        const double p = note.guidoTimeSegment.start.toDouble();
         if (p == lastOnset) {
             syllables << QString();
             continue;

@@ -1,19 +1,6 @@
 #pragma once
 
-#include <QtGlobal>
-
-// A point of the notation engine's musical time, in whole notes (num / denom).
-struct ScoreDate {
-    int num = 0;
-    int denom = 1;
-    double toDouble() const { return denom ? double(num) / double(denom) : 0.0; }
-};
-
-// Start and end of an event in whole-note fractions.
-struct ScoreTimeSegment {
-    ScoreDate first;
-    ScoreDate second;
-};
+#include "notation/NotationTimeSegment.h"
 
 // One note or rest of a score's first voice. Known as Score::NoteInfo.
 struct ScoreNoteInfo {
@@ -26,7 +13,8 @@ struct ScoreNoteInfo {
         double first = 0.0;
         double second = 0.0;
     } timeSegment;
-    ScoreTimeSegment guidoTimeSegment;
+    // The notation engine's start and end dates.
+    NotationTimeSegment guidoTimeSegment;
 
     double start() const { return timeSegment.first; }
     double end() const { return timeSegment.second; }

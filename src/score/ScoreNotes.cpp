@@ -8,20 +8,13 @@
 
 static const char* const kChannel = "score";
 
-double Score::guidoDateToAudioTime(const ScoreDate& date) const
+double Score::guidoDateToAudioTime(const NotationDate& date) const
 {
-    BRISOLA_ASSERT(date.denom != 0);
-    if (date.denom == 0)
+    BRISOLA_ASSERT(date.denom() != 0);
+    if (date.denom() == 0)
         return 0.0;
-    return (double(date.num) / double(date.denom)) / (m_tempo / 240.0);
+    return date.toDouble() / (m_tempo / 240.0);
 }
-
-namespace {
-ScoreDate toScoreDate(const NotationDate& d)
-{
-    return ScoreDate{int(d.num()), int(d.denom())};
-}
-} // namespace
 
 void Score::acquireNoteInfoList()
 {
@@ -53,10 +46,9 @@ void Score::acquireNoteInfoList()
     for (const ScoreNoteMatcher::Source& source : matched.records) {
         const NotationMapEntry& entry = map.at(source.entry);
         NoteInfo info;
-        info.guidoTimeSegment.first = toScoreDate(entry.time.start);
-        info.guidoTimeSegment.second = toScoreDate(entry.time.end);
-        info.timeSegment.first = guidoDateToAudioTime(info.guidoTimeSegment.first);
-        info.timeSegment.second = guidoDateToAudioTime(info.guidoTimeSegment.second);
+        info.guidoTimeSegment = entry.time;
+        info.timeSegment.first = guidoDateToAudioTime(info.guidoTimeSegment.start);
+        info.timeSegment.second = guidoDateToAudioTime(info.guidoTimeSegment.end);
         m_noteList << info;
         eventOfRecord << source.event;
     }
@@ -66,9 +58,9 @@ void Score::acquireNoteInfoList()
         for (int i = 0; i < m_noteList.size(); ++i) {
             const NoteInfo& n = m_noteList.at(i);
             LOG_TRACE(kChannel,
-                      "[%lu]   idx=%-3d note=%-2d octave=%d timeSegment=%.02lf-%.02lf guidoTimeSegment=%d/%d-%d/%d",
-                      m_instance, i, n.note, n.octave, n.start(), n.end(), n.guidoTimeSegment.first.num,
-                      n.guidoTimeSegment.first.denom, n.guidoTimeSegment.second.num, n.guidoTimeSegment.second.denom);
+                      "[%lu]   idx=%-3d note=%-2d octave=%d timeSegment=%.02lf-%.02lf guidoTimeSegment=%lld/%lld-%lld/%lld",
+                      m_instance, i, n.note, n.octave, n.start(), n.end(), n.guidoTimeSegment.start.num(),
+                      n.guidoTimeSegment.start.denom(), n.guidoTimeSegment.end.num(), n.guidoTimeSegment.end.denom());
         }
     }
     emit noteCountChanged();
@@ -87,6 +79,6 @@ void Score::calculateDuration()
                  qPrintable(gmnCode()));
         return;
     }
-    m_duration = guidoDateToAudioTime(toScoreDate(date));
+    m_duration = guidoDateToAudioTime(date);
     emit durationChanged();
 }

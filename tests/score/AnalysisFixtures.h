@@ -21,10 +21,9 @@ inline QList<ScoreNoteInfo> makeNotes(std::initializer_list<TestNote> notes)
         ScoreNoteInfo info;
         info.note = n.note;
         info.octave = n.octave;
-        info.guidoTimeSegment.first = {n.startNum, n.startDenom};
-        info.guidoTimeSegment.second = {n.endNum, n.endDenom};
-        info.timeSegment.first = info.guidoTimeSegment.first.toDouble() * 2.4;
-        info.timeSegment.second = info.guidoTimeSegment.second.toDouble() * 2.4;
+        info.guidoTimeSegment = {NotationDate(n.startNum, n.startDenom), NotationDate(n.endNum, n.endDenom)};
+        info.timeSegment.first = info.guidoTimeSegment.start.toDouble() * 2.4;
+        info.timeSegment.second = info.guidoTimeSegment.end.toDouble() * 2.4;
         list << info;
     }
     return list;

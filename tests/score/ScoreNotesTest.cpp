@@ -30,8 +30,8 @@ TEST_F(ScoreTest, FourQuartersAtTwoTempi)
         EXPECT_EQ(n.octave, 1);
     expectTimes(score, {0.0, 0.6, 1.2, 1.8}, 2.4);
     EXPECT_DOUBLE_EQ(score.duration(), 2.4);
-    EXPECT_EQ(score.noteList()[1].guidoTimeSegment.first.num, 1);
-    EXPECT_EQ(score.noteList()[1].guidoTimeSegment.first.denom, 4);
+    EXPECT_EQ(score.noteList()[1].guidoTimeSegment.start.num(), 1);
+    EXPECT_EQ(score.noteList()[1].guidoTimeSegment.start.denom(), 4);
 
     QSignalSpy duration(&score, &Score::durationChanged);
     score.setTempo(50);
