@@ -4,7 +4,7 @@
 #include "notation/NotationEngine.h"
 #include "notation/NotationPageManager.h"
 #include "notation/NotationPainter.h"
-#include "score/ScoreNoteMatcher.h"
+#include "notation/NotationEventMatcher.h"
 
 #include <cmath>
 
@@ -90,7 +90,7 @@ void Score::acquireBoundingRects()
     }
 
     // rectangle i belongs to note i of the note list, whatever order the engine lists a chord in
-    const QList<ScoreNoteMatcher::Source> records = ScoreNoteMatcher::match(m_voiceEvents, voiceMap).records;
+    const QList<NotationEventMatcher::Source> records = NotationEventMatcher::match(m_voiceEvents, voiceMap).records;
     for (int i = 0; i < records.size(); ++i) {
         const int entry = records.at(i).entry;
         const QRectF note = voiceMap.at(entry).rect;

@@ -4,7 +4,7 @@
 #include "notation/NotationPageManager.h"
 #include "notation/NotationPainter.h"
 #include "score/RuvexGuidoGetNotes.h"
-#include "score/ScoreNoteMatcher.h"
+#include "notation/NotationEventMatcher.h"
 
 static const char* const kChannel = "score";
 
@@ -38,12 +38,12 @@ void Score::acquireNoteInfoList()
     if (!map.isEmpty())
         m_voiceEvents = painter()->firstVoiceEvents();
     // the engine lists a chord's notes in an order of its own and leaves some out: pair by onset and staff place
-    const ScoreNoteMatcher::Result matched = ScoreNoteMatcher::match(m_voiceEvents, map);
+    const NotationEventMatcher::Result matched = NotationEventMatcher::match(m_voiceEvents, map);
     if (matched.unplaced > 0 || matched.unfilled > 0)
         LOG_WARN(kChannel, "[%lu] %d note(s) without a place in the engine's voice map, %d place(s) without a note (gmn=\"%s\")",
                  m_instance, matched.unplaced, matched.unfilled, qPrintable(gmnCode()));
     QList<int> eventOfRecord;
-    for (const ScoreNoteMatcher::Source& source : matched.records) {
+    for (const NotationEventMatcher::Source& source : matched.records) {
         const NotationMapEntry& entry = map.at(source.entry);
         NoteInfo info;
         info.guidoTimeSegment = entry.time;

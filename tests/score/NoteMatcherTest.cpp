@@ -1,5 +1,5 @@
 #include "score/RuvexGuidoGetNotes.h"
-#include "score/ScoreNoteMatcher.h"
+#include "notation/NotationEventMatcher.h"
 
 #include "support/LogCapture.h"
 
@@ -32,25 +32,25 @@ NotationMapEntry head(int startNum, int startDenom, int endNum, int endDenom, do
     return e;
 }
 
-QList<int> entriesOf(const ScoreNoteMatcher::Result& r)
+QList<int> entriesOf(const NotationEventMatcher::Result& r)
 {
     QList<int> out;
-    for (const ScoreNoteMatcher::Source& s : r.records)
+    for (const NotationEventMatcher::Source& s : r.records)
         out << s.entry;
     return out;
 }
 
-QList<int> eventsOf(const ScoreNoteMatcher::Result& r)
+QList<int> eventsOf(const NotationEventMatcher::Result& r)
 {
     QList<int> out;
-    for (const ScoreNoteMatcher::Source& s : r.records)
+    for (const NotationEventMatcher::Source& s : r.records)
         out << s.event;
     return out;
 }
 
 QList<int> pitchesFilled(const QList<GmnEvent>& events, const NotationMap& map)
 {
-    const ScoreNoteMatcher::Result r = ScoreNoteMatcher::match(events, map);
+    const NotationEventMatcher::Result r = NotationEventMatcher::match(events, map);
     QList<ScoreNoteInfo> notes;
     for (int i = 0; i < r.records.size(); ++i)
         notes << ScoreNoteInfo();
@@ -72,7 +72,7 @@ TEST(NoteMatcher, ChordNotesFindTheirHeadsInAnyOrder)
     // the engine listed the chord as a, f, c; in another layout as c, a, f
     const NotationMap afc = {head(0, 1, 1, 4, 60, a), head(0, 1, 1, 4, 60, f), head(0, 1, 1, 4, 60, c),
                              head(1, 4, 1, 2, 80, 63.6)};
-    ScoreNoteMatcher::Result r = ScoreNoteMatcher::match(events, afc);
+    NotationEventMatcher::Result r = NotationEventMatcher::match(events, afc);
     // the note list keeps the written order; each note takes its own head
     EXPECT_EQ(eventsOf(r), QList<int>({0, 1, 2, 3}));
     EXPECT_EQ(entriesOf(r), QList<int>({1, 0, 2, 3}));
@@ -81,16 +81,16 @@ TEST(NoteMatcher, ChordNotesFindTheirHeadsInAnyOrder)
 
     const NotationMap caf = {head(0, 1, 1, 4, 60, c), head(0, 1, 1, 4, 60, a), head(0, 1, 1, 4, 60, f),
                              head(1, 4, 1, 2, 80, 63.6)};
-    r = ScoreNoteMatcher::match(events, caf);
+    r = NotationEventMatcher::match(events, caf);
     EXPECT_EQ(eventsOf(r), QList<int>({0, 1, 2, 3}));
     EXPECT_EQ(entriesOf(r), QList<int>({2, 1, 0, 3}));
     EXPECT_EQ(pitchesFilled(events, caf), QList<int>({5, 9, 0, 2}));
 
     // an accidental does not move a head: c#1 and d&1 sit a step apart
-    EXPECT_EQ(ScoreNoteMatcher::staffStep(note("c", 1, 0, 1, 1, 4)) + 1,
-              ScoreNoteMatcher::staffStep(note("d", 1, 0, 1, 1, 4)));
-    EXPECT_EQ(ScoreNoteMatcher::staffStep(note("b", 0, 0, 1, 1, 4)) + 1,
-              ScoreNoteMatcher::staffStep(note("c", 1, 0, 1, 1, 4)));
+    EXPECT_EQ(NotationEventMatcher::staffStep(note("c", 1, 0, 1, 1, 4)) + 1,
+              NotationEventMatcher::staffStep(note("d", 1, 0, 1, 1, 4)));
+    EXPECT_EQ(NotationEventMatcher::staffStep(note("b", 0, 0, 1, 1, 4)) + 1,
+              NotationEventMatcher::staffStep(note("c", 1, 0, 1, 1, 4)));
 }
 
 TEST(NoteMatcher, HeadsTheEngineLeftOutShiftNothingAfterThem)
@@ -99,7 +99,7 @@ TEST(NoteMatcher, HeadsTheEngineLeftOutShiftNothingAfterThem)
     const QList<GmnEvent> events = {note("f", 1, 0, 1, 1, 4, 0), note("g", 1, 0, 1, 1, 4, 0),
                                     note("a", 1, 0, 1, 1, 4, 0), note("c", 1, 1, 4, 1, 2)};
     const NotationMap map = {head(0, 1, 1, 4, 60, 55.2), head(0, 1, 1, 4, 60, 59.4), head(1, 4, 1, 2, 80, 65.7)};
-    const ScoreNoteMatcher::Result r = ScoreNoteMatcher::match(events, map);
+    const NotationEventMatcher::Result r = NotationEventMatcher::match(events, map);
     EXPECT_EQ(eventsOf(r), QList<int>({0, 2, 3}));
     EXPECT_EQ(entriesOf(r), QList<int>({1, 0, 2}));
     EXPECT_EQ(r.unplaced, 1);
@@ -113,7 +113,7 @@ TEST(NoteMatcher, HeadsTheEngineLeftOutShiftNothingAfterThem)
                                      note("f", 1, 0, 1, 1, 4, 0), note("g", 1, 0, 1, 1, 4, 0)};
     const NotationMap three = {head(0, 1, 1, 4, 60, 63.2), head(0, 1, 1, 4, 60, 71.6), head(0, 1, 1, 4, 60, 67.4)};
     EXPECT_EQ(pitchesFilled(seventh, three), QList<int>({11, 2, 5}));
-    const ScoreNoteMatcher::Result s = ScoreNoteMatcher::match(seventh, three);
+    const NotationEventMatcher::Result s = NotationEventMatcher::match(seventh, three);
     EXPECT_EQ(entriesOf(s), QList<int>({1, 2, 0}));
 }
 
@@ -124,7 +124,7 @@ TEST(NoteMatcher, AKnownNoteNearbySaysWhichHeadsWereDrawn)
     const QList<GmnEvent> events = {note("e", 1, 0, 1, 1, 4), note("c", 1, 1, 4, 1, 2, 0), note("d", 1, 1, 4, 1, 2, 0),
                                     note("e", 1, 1, 2, 3, 4)};
     const NotationMap map = {head(0, 1, 1, 4, 60, 61.5), head(1, 4, 1, 2, 80, 63.6), head(1, 2, 3, 4, 20, 161.5)};
-    ScoreNoteMatcher::Result r = ScoreNoteMatcher::match(events, map);
+    NotationEventMatcher::Result r = NotationEventMatcher::match(events, map);
     EXPECT_EQ(eventsOf(r), QList<int>({0, 2, 3}));
     EXPECT_EQ(r.unplaced, 1);
     EXPECT_EQ(pitchesFilled(events, map), QList<int>({4, 2, 4}));
@@ -132,13 +132,13 @@ TEST(NoteMatcher, AKnownNoteNearbySaysWhichHeadsWereDrawn)
     // with c drawn instead, c is taken
     NotationMap lower = map;
     lower[1] = head(1, 4, 1, 2, 80, 65.7);
-    r = ScoreNoteMatcher::match(events, lower);
+    r = NotationEventMatcher::match(events, lower);
     EXPECT_EQ(eventsOf(r), QList<int>({0, 1, 3}));
 
     // a known note on another system says nothing: the chord's own heads decide (here the lowest)
     const QList<GmnEvent> far = {note("e", 1, 0, 1, 1, 4), note("c", 1, 1, 4, 1, 2, 0), note("d", 1, 1, 4, 1, 2, 0)};
     const NotationMap farMap = {head(0, 1, 1, 4, 60, 161.5), head(1, 4, 1, 2, 80, 63.6)};
-    r = ScoreNoteMatcher::match(far, farMap);
+    r = NotationEventMatcher::match(far, farMap);
     EXPECT_EQ(eventsOf(r), QList<int>({0, 1}));
 }
 
@@ -157,7 +157,7 @@ TEST(NoteMatcher, GraceNotesAndMusicBeyondTheMap)
                                     gTail};
     const NotationMap map = {head(0, 1, 1, 16, 65, 65.7, 3.2), head(0, 1, 1, 4, 73, 63.6), head(1, 4, 1, 2, 93, 61.5),
                              head(1, 2, 3, 4, 113, 59.4), head(3, 4, 1, 1, 133, 57.3)};
-    ScoreNoteMatcher::Result r = ScoreNoteMatcher::match(events, map);
+    NotationEventMatcher::Result r = NotationEventMatcher::match(events, map);
     EXPECT_EQ(eventsOf(r), QList<int>({0, 1, 2, 3, 4}));
     EXPECT_EQ(entriesOf(r), QList<int>({0, 1, 2, 3, 4}));
     EXPECT_EQ(r.unplaced, 1);
@@ -170,7 +170,7 @@ TEST(NoteMatcher, GraceNotesAndMusicBeyondTheMap)
     rest.kind = GmnEvent::Rest;
     const QList<GmnEvent> long_ = {note("c", 1, 0, 1, 1, 4), rest, note("e", 1, 1, 2, 3, 4), note("f", 1, 3, 4, 1, 1)};
     const NotationMap page1 = {head(0, 1, 1, 4, 60, 65.7), head(1, 4, 1, 2, 80, 60.0)};
-    r = ScoreNoteMatcher::match(long_, page1);
+    r = NotationEventMatcher::match(long_, page1);
     EXPECT_EQ(eventsOf(r), QList<int>({0, 1}));
     EXPECT_EQ(r.unplaced, 2);
     EXPECT_EQ(pitchesFilled(long_, page1), QList<int>({0, 12}));
@@ -178,7 +178,7 @@ TEST(NoteMatcher, GraceNotesAndMusicBeyondTheMap)
     // and a map entry that no event fills keeps a record of its own, with nothing in it
     const NotationMap extra = {head(0, 1, 1, 4, 60, 65.7), head(1, 4, 1, 2, 80, 60.0), head(1, 2, 3, 4, 90, 61.5),
                                head(3, 4, 1, 1, 100, 59.4), head(1, 1, 5, 4, 110, 57.3)};
-    r = ScoreNoteMatcher::match(long_, extra);
+    r = NotationEventMatcher::match(long_, extra);
     EXPECT_EQ(eventsOf(r), QList<int>({0, 1, 2, 3, -1}));
     EXPECT_EQ(r.unfilled, 1);
 }

@@ -1,4 +1,4 @@
-#include "score/ScoreNoteMatcher.h"
+#include "notation/NotationEventMatcher.h"
 
 #include <QVector>
 
@@ -58,13 +58,13 @@ struct Reference {
 // Onsets further apart than this many staff steps lie on different systems.
 const int kSystemSteps = 16;
 
-QList<ScoreNoteMatcher::Source> pairOnset(const QList<GmnEvent>& events, const QList<int>& evs,
+QList<NotationEventMatcher::Source> pairOnset(const QList<GmnEvent>& events, const QList<int>& evs,
                                           const NotationMap& map, const QList<int>& ens,
                                           const QList<Reference>& refs, int* unplaced)
 {
     const int k = evs.size();
     const int m = ens.size();
-    QList<ScoreNoteMatcher::Source> pairs;
+    QList<NotationEventMatcher::Source> pairs;
     bool hasRest = false;
     for (int e : evs)
         hasRest = hasRest || events[e].kind != GmnEvent::Note;
@@ -75,7 +75,7 @@ QList<ScoreNoteMatcher::Source> pairOnset(const QList<GmnEvent>& events, const Q
     } else {
         QList<int> evOrder = evs;
         std::stable_sort(evOrder.begin(), evOrder.end(), [&](int a, int b) {
-            return ScoreNoteMatcher::staffStep(events[a]) < ScoreNoteMatcher::staffStep(events[b]);
+            return NotationEventMatcher::staffStep(events[a]) < NotationEventMatcher::staffStep(events[b]);
         });
         QList<int> enOrder = ens;
         std::stable_sort(enOrder.begin(), enOrder.end(),
@@ -92,7 +92,7 @@ QList<ScoreNoteMatcher::Source> pairOnset(const QList<GmnEvent>& events, const Q
             QVector<bool> enUsed(m, false);
             auto pairStep = [&](int j, int step) {
                 for (int i = 0; i < k; ++i) {
-                    if (!evUsed[i] && ScoreNoteMatcher::staffStep(events[evOrder[i]]) == step) {
+                    if (!evUsed[i] && NotationEventMatcher::staffStep(events[evOrder[i]]) == step) {
                         evUsed[i] = enUsed[j] = true;
                         pairs.append({enOrder[j], evOrder[i]});
                         return;
@@ -121,7 +121,7 @@ QList<ScoreNoteMatcher::Source> pairOnset(const QList<GmnEvent>& events, const Q
                     rel[j] = int(std::lround((low - map[enOrder[j]].rect.center().y()) / halfStep));
                 QVector<int> steps(k);
                 for (int i = 0; i < k; ++i)
-                    steps[i] = ScoreNoteMatcher::staffStep(events[evOrder[i]]);
+                    steps[i] = NotationEventMatcher::staffStep(events[evOrder[i]]);
                 int bestBase = steps[0];
                 int bestCount = -1;
                 for (int i = 0; i < k; ++i) {
@@ -151,11 +151,11 @@ QList<ScoreNoteMatcher::Source> pairOnset(const QList<GmnEvent>& events, const Q
     }
 
     std::sort(pairs.begin(), pairs.end(),
-              [](const ScoreNoteMatcher::Source& a, const ScoreNoteMatcher::Source& b) { return a.event < b.event; });
+              [](const NotationEventMatcher::Source& a, const NotationEventMatcher::Source& b) { return a.event < b.event; });
     *unplaced += k - pairs.size();
     for (int e : ens) {
         const bool taken = std::any_of(pairs.begin(), pairs.end(),
-                                       [e](const ScoreNoteMatcher::Source& s) { return s.entry == e; });
+                                       [e](const NotationEventMatcher::Source& s) { return s.entry == e; });
         if (!taken)
             pairs.append({e, -1});
     }
@@ -177,14 +177,14 @@ QList<int> range(const Unit& unit)
 
 } // namespace
 
-int ScoreNoteMatcher::staffStep(const GmnEvent& event)
+int NotationEventMatcher::staffStep(const GmnEvent& event)
 {
     static const QString letters = QStringLiteral("cdefgab");
     const int letter = event.name.isEmpty() ? -1 : letters.indexOf(event.name.at(0));
     return 7 * event.octave + qMax(letter, 0);
 }
 
-ScoreNoteMatcher::Result ScoreNoteMatcher::match(const QList<GmnEvent>& events, const NotationMap& map)
+NotationEventMatcher::Result NotationEventMatcher::match(const QList<GmnEvent>& events, const NotationMap& map)
 {
     Result result;
     QList<int> placed;

@@ -9,7 +9,7 @@
 // which list the notes of one chord in an order of their own (not the written one, and not the same
 // in every layout) and leave out some chord notes (the heads set beside the stem in a second).
 // Notes of one onset are paired by where they sit on the staff, so a note gets its own rectangle.
-class ScoreNoteMatcher {
+class NotationEventMatcher {
 public:
     // One record of the note list: the voice-map entry that gives its time and rectangle, and the
     // index in the events it takes its pitch from (-1 when no event has a place there).
