@@ -536,7 +536,6 @@ int AudioSequencer::play()
         stop(true);
 
     int result = 4;
-    resetCursor();
     m_playing = true;
     for (int attempt = 0; attempt < kPlayAttempts && result != 0; ++attempt) {
         resetCursor();
