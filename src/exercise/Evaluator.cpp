@@ -121,7 +121,7 @@ void Evaluator::readScore(Score& score)
         int k = int(std::upper_bound(tokenStarts.begin(), tokenStarts.end(), e.sourceOffset) - tokenStarts.begin()) - 1;
         NoteLocation loc;
         loc.lead = e.sourceOffset - tokenStarts.at(k);
-        if (!tokens.at(k).at(loc.lead).isLetter())
+        if (loc.lead >= tokens.at(k).size() || !tokens.at(k).at(loc.lead).isLetter())
             continue;
         loc.token = k;
         loc.octave = e.octave;
@@ -226,7 +226,7 @@ bool Evaluator::evaluate(Pitch::Note note, int octave, double offset)
     entry.pitch = m_mode != RhythmMode ? getPitchAccuracy(index, note, octave, offset) : NONE;
     entry.evaluated = true;
     m_lastIndex = index;
-    emit inputEvaluated(index, entry);
+    emitGrade(index);
 
     if (index == m_lastSounding) {
         LOG_DEBUG(kChannel, "terminating after processing the final note.");
@@ -373,8 +373,15 @@ void Evaluator::processUnevaluated(int from, int to)
         if (m_mode != RhythmMode)
             entry.pitch = WRONG;
         entry.skipped = true;
-        emit inputEvaluated(i, entry);
+        emitGrade(i);
     }
+}
+
+void Evaluator::emitGrade(int index)
+{
+    EvaluationEntry entry = m_evaluationList.at(index);
+    entry.colouredGmn = getGmnBasedOnInput();
+    emit inputEvaluated(index, entry);
 }
 
 void Evaluator::finalize()

@@ -47,6 +47,8 @@ public:
         accuracy_e pitch = NONE;
         bool evaluated = false;
         bool skipped = false;  // graded WRONG because the note was never played
+        // The coloured answer as this grade left it, for a receiver on another thread.
+        QString colouredGmn;
 
         QString toString() const;
     };
@@ -108,6 +110,7 @@ private:
     void updateGmnNote(int idx, Pitch::Note note, int octave, bool correct);
     // The shown token from its source and the colours of the notes in it (lock held).
     void rebuildToken(int token);
+    void emitGrade(int index);
     bool isSounding(int index) const { return m_noteInfoList.at(index).note != Pitch::NONE; }
     int nextSounding(int after) const;
 

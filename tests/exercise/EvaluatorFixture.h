@@ -7,7 +7,7 @@
 
 #include <memory>
 
-// An evaluator over a score made from a code, with its grades recorded.
+// An evaluator over a score made from a code, with its emitted grades recorded.
 class EvaluatorTest : public ScoreTest {
 protected:
     void load(const QString& code, int mode)
@@ -17,8 +17,12 @@ protected:
         evaluator->setMode(mode);
         spy.reset(new QSignalSpy(evaluator.get(), &Evaluator::inputEvaluated));
     }
-
-    // Indexes of the grades emitted so far, in order.
+    // A note given as a MIDI number (negative: no note), offset in seconds.
+    bool input(int midi, double offset)
+    {
+        const Pitch::Note note = midi < 0 ? Pitch::NONE : Pitch::Note((midi - 12) % 12);
+        return evaluator->evaluate(note, midi < 0 ? 0 : (midi - 12) / 12, offset);
+    }
     QList<int> gradedIndexes() const
     {
         QList<int> out;
@@ -26,15 +30,7 @@ protected:
             out << args.at(0).toInt();
         return out;
     }
-
     Evaluator::EvaluationEntry entry(int index) const { return evaluator->evaluationList().at(index); }
-
-    // A note sung or played the given number of semitones from a MIDI note (detector numbering).
-    static void fromMidi(int midi, Pitch::Note& note, int& octave)
-    {
-        note = Pitch::Note((midi - 12) % 12);
-        octave = (midi - 12) / 12;
-    }
 
     Score score;
     std::unique_ptr<Evaluator> evaluator;
