@@ -1,6 +1,7 @@
 #include "debug/Debugging.h"
 
 #include "debug/DestinationFactory.h"
+#include "debug/FileDestination.h"
 #include "debug/Logger.h"
 
 #include <QApplication>
@@ -80,7 +81,13 @@ void Debugging::enableConsoleLogging()
 
 void Debugging::enableFileLogging(const QString& filePath)
 {
-    QsLogging::Logger::instance().addDestination(QsLogging::DestinationFactory::MakeFileDestination(filePath));
+    QsLogging::Destination* destination = QsLogging::DestinationFactory::MakeFileDestination(filePath);
+    // A file that did not open has said so on standard error; keeping it would only lose lines.
+    if (auto* file = dynamic_cast<QsLogging::FileDestination*>(destination); file && !file->isOpen()) {
+        delete destination;
+        return;
+    }
+    QsLogging::Logger::instance().addDestination(destination);
 }
 
 QString Debugging::exclusionKey(const char* module, QsLogging::Level level)

@@ -13,6 +13,9 @@ public:
     explicit FileDestination(const QString& filePath);
     ~FileDestination() override;
     void write(const QString& message) override;
+    // False when the file could not be opened (said once on standard error); such a
+    // destination writes nothing and is not added to the logger.
+    bool isOpen() const { return m_file.isOpen(); }
 
 private:
     QFile m_file;

@@ -2,6 +2,7 @@
 
 #include "debug/Debugging.h"
 #include "debug/Destination.h"
+#include "debug/QsDebugOutput.h"
 
 #include <QDateTime>
 #include <QList>
@@ -114,8 +115,20 @@ void Logger::Helper::writeToLog()
                                       .arg(QDateTime::currentDateTime().toString("hh:mm:ss.zzz"))
                                       .arg(m_buffer));
 
+    // A destination whose work makes the toolkit warn would come back here through the message
+    // handler and wait for the mutex this thread holds: such a line goes to standard error.
+    thread_local bool writing = false;
+    if (writing) {
+        QsDebugOutput::output(completeMessage);
+        return;
+    }
     Logger& logger = Logger::instance();
     QMutexLocker lock(&logger.d->logMutex);
+    writing = true;
+    struct Reset {
+        bool& flag;
+        ~Reset() { flag = false; }
+    } reset{writing};
     logger.write(completeMessage);
 }
 

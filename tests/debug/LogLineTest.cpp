@@ -3,12 +3,15 @@
 #include "debug/DestinationFactory.h"
 #include "debug/Logger.h"
 #include "support/LogCapture.h"
+#include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+
+#include <atomic>
 
 namespace {
 
@@ -140,6 +143,57 @@ TEST_F(LogLine, FileLoggingThroughTheFrontEnd)
     const QString content = QString::fromUtf8(in.readAll());
     EXPECT_TRUE(content.endsWith(QStringLiteral(" zq-main    to the file \n"))) << content.toStdString();
     EXPECT_TRUE(content.startsWith(QStringLiteral("ERROR ")));
+}
+
+TEST_F(LogLine, UnopenableLogFileIsReportedOnceAndLoggingGoesOn)
+{
+    QTemporaryDir dir;
+    QFile plain(dir.filePath("plain"));
+    ASSERT_TRUE(plain.open(QFile::WriteOnly));
+    plain.close();
+    const QString paths[] = {QStringLiteral("/nonexistent-dir/x.log"), dir.path(), dir.filePath("plain/x.log")};
+    Debugging::initialize();  // the toolkit's messages reach the logger
+    // Writing to the unopened file used to warn back into the logger, which then waited on itself.
+    Watchdog watchdog(10000, "logging after an unopenable log file");
+    for (const QString& path : paths) {
+        SCOPED_TRACE(path.toStdString());
+        LogCapture::instance().clear();
+        testing::internal::CaptureStderr();
+        Debugging::enableFileLogging(path);
+        LOG_INFO("x", "after");
+        LOG_INFO("x", "and again");
+        const QString err = QString::fromStdString(testing::internal::GetCapturedStderr());
+        EXPECT_EQ(err.count(path), 1) << err.toStdString();
+        EXPECT_EQ(LogCapture::instance().lines().size(), 2);
+    }
+}
+
+// Says something through the toolkit while the logger writes, once per arming.
+class WarningDestination : public QsLogging::Destination {
+public:
+    void write(const QString&) override
+    {
+        if (armed.exchange(false))
+            qWarning("warned from inside a destination");
+    }
+    std::atomic<bool> armed{false};
+};
+
+TEST_F(LogLine, DestinationThatLogsDoesNotReenterTheLogger)
+{
+    static WarningDestination* const destination = [] {
+        auto* d = new WarningDestination;
+        QsLogging::Logger::instance().addDestination(d);
+        return d;
+    }();
+    Debugging::initialize();
+    Watchdog watchdog(10000, "a destination that logs");
+    destination->armed = true;
+    testing::internal::CaptureStderr();
+    LOG_INFO("x", "outer");
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("warned from inside a destination"), std::string::npos) << err;
+    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("outer")).size(), 1);
 }
 
 TEST_F(LogLine, NullDestinationIsDroppedWithAnAssertion)

@@ -8,7 +8,7 @@
 #include "debug/Debugging.h"
 #include "support/AssertRecorder.h"
 #include "support/LogCapture.h"
-#include "Watchdog.h"
+#include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "pitch/PitchListener.h"
 #include "pitch/StandardPitchAssembly.h"
 #include "pitch/DetectorThread.h"
-#include "Watchdog.h"
+#include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
 

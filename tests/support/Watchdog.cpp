@@ -1,4 +1,4 @@
-#include "Watchdog.h"
+#include "support/Watchdog.h"
 
 #include <chrono>
 #include <cstdio>
