@@ -332,9 +332,11 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
 
     if (timing.streamTime > 0.0 && m_lastStreamTime > 0.0
         && timing.streamTime - m_lastStreamTime > m_lastBlockSeconds + 0.005) {
-        if (m_lateCount++ % 500 == 0)
-            LOG_WARN(kChannel, "time elapsed between invocations is unexpectedly high (%f)",
-                     timing.streamTime - m_lastStreamTime);
+        // Logged by the control side: logging here would lock, allocate and write a file.
+        if (m_lateCount++ % 500 == 0) {
+            m_lateGapToReport.store(timing.streamTime - m_lastStreamTime, std::memory_order_release);
+            news = true;
+        }
     }
     m_lastStreamTime = timing.streamTime;
     m_lastBlockSeconds = blockSeconds;
@@ -472,6 +474,9 @@ void AudioSequencer::dispatchCallbackEvents()
 {
     QMutexLocker lock(&m_mutex);
     drainWakePipe();
+    const double lateGap = m_lateGapToReport.exchange(-1.0, std::memory_order_acq_rel);
+    if (lateGap >= 0.0)
+        LOG_WARN(kChannel, "time elapsed between invocations is unexpectedly high (%f)", lateGap);
     deliverStartedAndMarkers();
     const int end = m_endState.load(std::memory_order_acquire);
     if (end == Running || m_endHandled)
@@ -620,6 +625,9 @@ int AudioSequencer::stop(bool alreadyLocked)
     }
     // The callback has stopped: hand on what it reached before announcing the end.
     drainWakePipe();
+    const double lateGap = m_lateGapToReport.exchange(-1.0, std::memory_order_acq_rel);
+    if (lateGap >= 0.0)
+        LOG_WARN(kChannel, "time elapsed between invocations is unexpectedly high (%f)", lateGap);
     deliverStartedAndMarkers();
     m_endHandled = true;
     m_playing = false;

@@ -122,6 +122,8 @@ private:
     std::atomic<int> m_markersTaken{-1};
     std::atomic<int> m_endState{Running};
     std::atomic<bool> m_wakePending{false};
+    // The gap of a late invocation to warn about (the 1st, 501st...); negative when none.
+    std::atomic<double> m_lateGapToReport{-1.0};
     int m_wakePipe[2] = {-1, -1};
     QSocketNotifier* mp_wakeNotifier = nullptr;
 };

@@ -177,6 +177,30 @@ TEST_F(CallbackCore, MarkersFallDueWithTheInputWindowInOrderAndOnce)
     EXPECT_DOUBLE_EQ(target.seen.last().second, 0.05);
 }
 
+TEST_F(CallbackCore, LateInvocationsAreWarnedFromTheControlSideOnceIn500)
+{
+    const QString warning = QStringLiteral("time elapsed between invocations is unexpectedly high (0.050000)");
+    seq.addSilence(10.0, 0.0, true);
+    prepareAndWarmUp();
+    timing.streamTime = 1.0;
+    ASSERT_EQ(block(), 0);
+    // Block k comes 50 ms after the one before it instead of 10 ms; the callback itself logs nothing.
+    const struct {
+        int lateBlocks;
+        int warnings;  // the 1st late one, none of the next 499, the 501st
+    } steps[] = {{1, 1}, {499, 0}, {1, 1}};
+    for (const auto& step : steps) {
+        for (int k = 0; k < step.lateBlocks; ++k) {
+            timing.streamTime += 0.05;
+            ASSERT_EQ(block(), 0);
+        }
+        EXPECT_FALSE(LogCapture::instance().contains(QStringLiteral("unexpectedly high")));
+        dispatch();
+        EXPECT_EQ(LogCapture::instance().linesContaining(warning).size(), step.warnings) << step.lateBlocks;
+        LogCapture::instance().clear();
+    }
+}
+
 TEST_F(CallbackCore, InputRegionReceivesExactCountWithWindowStartTimes)
 {
     InputRecorder listener;
