@@ -1,0 +1,208 @@
+#include "app/instance/QtLocalPeer.h"
+
+#include <QCoreApplication>
+#include <QDataStream>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QtEndian>
+#include <QtDebug>
+
+#include <ctime>
+#include <unistd.h>
+
+const char* QtLocalPeer::ack = "ack";
+
+// Retries of a start whose running instance holds the lock but does not answer yet (busy with a
+// long start-up step): short waits, then the start gives up rather than run a second instance.
+static const int kBusyRetries = 3;
+static const int kBusyRetryTimeoutMs = 500;
+static const int kBusyRetryPauseMs = 250;
+
+static void sleepMs(int ms)
+{
+    struct timespec ts = {ms / 1000, (ms % 1000) * 1000 * 1000};
+    nanosleep(&ts, nullptr);
+}
+
+static QString instanceDirectory()
+{
+    // The temporary folder is shared between users; the runtime folder belongs to this user alone.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString dir = (!runtime.isEmpty() && QFileInfo(runtime).isDir()) ? runtime : QDir::tempPath();
+    return QDir::cleanPath(QDir(dir).absolutePath());
+}
+
+QtLocalPeer::QtLocalPeer(QObject* parent, const QString& appId) : QObject(parent), m_id(appId)
+{
+    QString prefix = m_id;
+    if (m_id.isEmpty()) {
+        m_id = QCoreApplication::applicationFilePath();
+        prefix = m_id.section(QLatin1Char('/'), -1);
+    }
+    prefix.remove(QRegularExpression(QStringLiteral("[^a-zA-Z]")));
+    prefix.truncate(6);
+
+    const QByteArray idBytes = m_id.toUtf8();
+    const quint16 checksum = qChecksum(idBytes.constData(), uint(idBytes.size()));
+    m_socketName = QLatin1String("qtsingleapp-") + prefix + QLatin1Char('-') + QString::number(checksum, 16) +
+                   QLatin1Char('-') + QString::number(::getuid(), 16);
+    m_directory = instanceDirectory();
+
+    mp_server = new QLocalServer(this);
+    mp_server->setSocketOptions(QLocalServer::UserAccessOption);
+
+    m_lockFile.setFileName(m_directory + QLatin1Char('/') + m_socketName + QLatin1String("-lockfile"));
+    m_lockFile.open(QIODevice::ReadWrite);
+}
+
+bool QtLocalPeer::isClient()
+{
+    if (m_lockFile.isLocked())
+        return false;
+    if (!m_lockFile.lock(QtLockedFile::WriteLock, false)) {
+        m_guardUnusable = m_lockFile.lockFileUnusable();
+        return true;
+    }
+    m_guardUnusable = false;
+
+    bool listening = mp_server->listen(serverPath());
+    if (!listening && mp_server->serverError() == QAbstractSocket::AddressInUseError) {
+        // a socket file left behind by an instance that did not end cleanly
+        QFile::remove(serverPath());
+        listening = mp_server->listen(serverPath());
+    }
+    if (!listening)
+        qWarning("QtSingleCoreApplication: listen on local socket failed, %s", qPrintable(mp_server->errorString()));
+    connect(mp_server, &QLocalServer::newConnection, this, &QtLocalPeer::receiveConnection);
+    return false;
+}
+
+bool QtLocalPeer::sendMessage(const QString& message, int timeout)
+{
+    return sendMessage(message.toUtf8(), timeout);
+}
+
+bool QtLocalPeer::sendMessage(const char* message, int timeout)
+{
+    return sendMessage(QByteArray(message), timeout);
+}
+
+bool QtLocalPeer::sendMessage(const QByteArray& message, int timeout)
+{
+    if (!isClient())
+        return false;
+
+    QLocalSocket socket;
+    bool connected = false;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        socket.connectToServer(serverPath(), QIODevice::ReadWrite);
+        connected = socket.waitForConnected(timeout / 2);
+        if (connected || attempt == 1)
+            break;
+        sleepMs(250);
+    }
+    if (!connected)
+        return false;
+
+    QDataStream stream(&socket);
+    stream.writeBytes(message.constData(), uint(message.size()));
+    const bool written = socket.waitForBytesWritten(timeout);
+    // the answer may already have come in while the message was being written
+    bool answered = socket.bytesAvailable() > 0;
+    if (!answered)
+        answered = socket.waitForReadyRead(timeout);
+    const QByteArray reply = socket.read(qstrlen(ack));
+    return written && answered && reply == ack;
+}
+
+bool QtLocalPeer::notifyRunningInstance(const QString& message, int timeout)
+{
+    for (int attempt = 0;; ++attempt) {
+        if (!isClient())
+            return false;
+        if (m_guardUnusable) {
+            qWarning("QtLocalPeer: the lock file %s cannot be used; starting without the single-instance guard",
+                     qPrintable(lockFilePath()));
+            return false;
+        }
+        if (sendMessage(message, attempt == 0 ? timeout : qMin(timeout, kBusyRetryTimeoutMs)))
+            return true;
+        if (attempt == kBusyRetries)
+            break;
+        sleepMs(kBusyRetryPauseMs);
+    }
+    qWarning("QtLocalPeer: another instance holds the lock but does not answer; not starting a second one");
+    return true;
+}
+
+void QtLocalPeer::receiveConnection()
+{
+    // Read without blocking the event loop: a peer that sends nothing, or stops half-way, costs a
+    // timer and is dropped, never acknowledged or delivered.
+    while (QLocalSocket* socket = mp_server->nextPendingConnection()) {
+        m_incoming.insert(socket, QByteArray());
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readMessage(socket); });
+        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
+            readMessage(socket);  // whatever arrived just before the close
+            if (m_incoming.contains(socket))
+                dropConnection(socket, socket->errorString());
+        });
+        QTimer::singleShot(kReceiveLimitMs, socket, [this, socket] {
+            if (m_incoming.contains(socket))
+                dropConnection(socket, QStringLiteral("no complete message within %1 ms").arg(kReceiveLimitMs));
+        });
+        readMessage(socket);
+    }
+}
+
+void QtLocalPeer::readMessage(QLocalSocket* socket)
+{
+    auto it = m_incoming.find(socket);
+    if (it == m_incoming.end())
+        return;
+    QByteArray& data = it.value();
+    const int prefix = int(sizeof(quint32));
+    if (data.size() < prefix)
+        data += socket->read(prefix - data.size());
+    if (data.size() < prefix)
+        return;
+    const quint32 length = qFromBigEndian<quint32>(reinterpret_cast<const uchar*>(data.constData()));
+    if (length > kMaxMessageLength) {
+        dropConnection(socket, QStringLiteral("announced length %1 is above %2").arg(length).arg(kMaxMessageLength));
+        return;
+    }
+    const int total = prefix + int(length);
+    if (data.size() < total)
+        data += socket->read(total - data.size());
+    if (data.size() < total)
+        return;
+
+    QByteArray message = data.mid(prefix);
+    m_incoming.erase(it);
+    disconnect(socket, nullptr, this, nullptr);
+    socket->write(ack, qstrlen(ack));
+    socket->flush();
+    // closes once the acknowledgement is out
+    connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+    socket->disconnectFromServer();
+    if (socket->state() == QLocalSocket::UnconnectedState)
+        socket->deleteLater();
+
+    const int zero = message.indexOf('\0');
+    if (zero >= 0)
+        message.truncate(zero);
+    emit messageReceived(QString::fromUtf8(message));
+}
+
+void QtLocalPeer::dropConnection(QLocalSocket* socket, const QString& reason)
+{
+    qWarning("QtLocalPeer: Message reception failed \"%s\"", qPrintable(reason));
+    m_incoming.remove(socket);
+    disconnect(socket, nullptr, this, nullptr);
+    socket->abort();
+    socket->deleteLater();
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include "app/instance/QtLockedFile.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class QLocalServer;
+class QLocalSocket;
+
+// One running instance per user and application id. The process that holds the write lock on the
+// lock file is the server and listens on a local socket; later starts are clients that hand it a
+// message: a 32-bit big-endian length, the message bytes, answered by "ack".
+class QtLocalPeer : public QObject {
+    Q_OBJECT
+public:
+    // The only message is a few bytes; a larger announced length is refused without reading it.
+    static const quint32 kMaxMessageLength = 64 * 1024;
+    // A connection that has not delivered its whole message by then is dropped (the sender's own
+    // default time-out, after which it has given up).
+    static const int kReceiveLimitMs = 5000;
+
+    explicit QtLocalPeer(QObject* parent = nullptr, const QString& appId = QString());
+
+    // True while another process holds the lock (also when the lock file is unusable); false once
+    // this process is the server.
+    bool isClient();
+    bool sendMessage(const QString& message, int timeout);
+    bool sendMessage(const QByteArray& message, int timeout);
+    bool sendMessage(const char* message, int timeout);
+
+    // The start-up decision: true when another instance runs and this process should end (it
+    // acknowledged the message, or it holds the lock but stays busy past a few brief retries);
+    // false when this process is the server, or the lock file is unusable (then with a warning,
+    // and the process runs without the guard).
+    bool notifyRunningInstance(const QString& message, int timeout);
+    // The last isClient() failed because the lock file cannot be used, not because of another holder.
+    bool guardUnusable() const { return m_guardUnusable; }
+
+    QString applicationId() const { return m_id; }
+    QString socketName() const { return m_socketName; }
+    // The folder of the socket and the lock file: $XDG_RUNTIME_DIR when set (private to the user),
+    // else the temporary folder.
+    QString directory() const { return m_directory; }
+    QString serverPath() const { return m_directory + QLatin1Char('/') + m_socketName; }
+    QString lockFilePath() const { return m_lockFile.fileName(); }
+
+    static const char* ack;
+
+signals:
+    void messageReceived(const QString& message);
+    void messageReceived(const QByteArray& message);
+    void messageReceived(const char* message);
+
+protected slots:
+    void receiveConnection();
+
+private:
+    void readMessage(QLocalSocket* socket);
+    void dropConnection(QLocalSocket* socket, const QString& reason);
+
+    QString m_id;
+    QString m_socketName;
+    QString m_directory;
+    QLocalServer* mp_server;
+    QtLockedFile m_lockFile;
+    bool m_guardUnusable = false;
+    // Bytes received so far on each connection still being read (length prefix included).
+    QHash<QLocalSocket*, QByteArray> m_incoming;
+};
