@@ -1,0 +1,63 @@
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+import "../js/CourseLogic.js" as CourseLogic
+
+// One activity of the course map: its name, kind and state; the current one is outlined.
+Rectangle {
+    id: root
+
+    property var item: null
+    // bumped by the map when states may have changed behind the items' backs
+    property int revision: 0
+    readonly property int itemState: { revision; return item ? item.state : 0; }
+    readonly property bool isCurrent: { revision; return item ? item.isCurrent : false; }
+    readonly property bool openable: CourseLogic.canOpen(itemState)
+
+    signal openRequested(var item)
+
+    implicitHeight: Theme.tileHeight
+    radius: Theme.radius
+    color: itemState === CourseLogic.State.Completed ? "#e3f1e6"
+         : openable ? Theme.surface : Theme.surfaceAlt
+    border.width: isCurrent ? 3 : 1
+    border.color: isCurrent ? Theme.current : Theme.border
+
+    RowLayout {
+        anchors.fill: parent
+        anchors.leftMargin: Theme.spacing
+        anchors.rightMargin: Theme.spacing
+        spacing: 6
+
+        Rectangle {
+            width: 10
+            height: 10
+            radius: 5
+            color: root.itemState === CourseLogic.State.Completed ? Theme.completed
+                 : root.openable ? Theme.open : Theme.locked
+        }
+        Text {
+            Layout.fillWidth: true
+            text: root.item ? CourseLogic.displayName(root.item.name) : ""
+            elide: Text.ElideRight
+            color: root.openable ? Theme.text : Theme.textMuted
+            font.family: Theme.fontFamily
+            font.pixelSize: Theme.fontNormal
+            font.bold: root.isCurrent
+        }
+        Text {
+            // the dot says it too; the word goes where the name needs the room
+            visible: root.width >= 240
+            text: CourseLogic.stateLabel(root.itemState)
+            color: Theme.textMuted
+            font.family: Theme.fontFamily
+            font.pixelSize: Theme.fontSmall
+        }
+    }
+
+    MouseArea {
+        anchors.fill: parent
+        enabled: root.openable && runtime.globals.interactionEnabled
+        cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
+        onClicked: root.openRequested(root.item)
+    }
+}

@@ -1,0 +1,138 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+
+// Microphone calibration: the live level, a timed capture of the learner's loudest singing,
+// and a test mode that shows every note the program hears.
+ColumnLayout {
+    id: root
+
+    readonly property var calibrator: runtime.calibration.calibrator
+    readonly property var meter: runtime.calibration.inputLevelMeter
+    property bool capturing: false
+    property bool testing: false
+    property var heard: []
+
+    function startCalibration() {
+        stopTest();
+        calibrator.startCapture();
+        capturing = true;
+        captureTimer.restart();
+    }
+
+    function finishCalibration() {
+        calibrator.calibrate();
+        calibrator.stopCapture();
+        capturing = false;
+    }
+
+    function startTest() {
+        heard = [];
+        calibrator.startTest();
+        testing = true;
+    }
+
+    function stopTest() {
+        if (testing) {
+            calibrator.stopTest();
+            testing = false;
+        }
+    }
+
+    spacing: Theme.spacing
+
+    Component.onCompleted: meter.start()
+    Component.onDestruction: {
+        captureTimer.stop();
+        if (capturing)
+            calibrator.stopCapture();
+        stopTest();
+        meter.stop();
+    }
+
+    Connections {
+        target: root.meter
+
+        function onNewInputLevel(level) { levelMeter.report(level); }
+    }
+    Connections {
+        target: root.calibrator
+
+        function onTestNote(note, octave) {
+            var list = root.heard.slice(-11);
+            list.push(note + octave);
+            root.heard = list;
+        }
+    }
+    Timer {
+        id: captureTimer
+
+        interval: 4000
+        onTriggered: root.finishCalibration()
+    }
+
+    Heading {
+        large: false
+        text: qsTr("Microphone")
+    }
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: Theme.spacing
+
+        Text {
+            text: qsTr("Level")
+            color: Theme.text
+            font.family: Theme.fontFamily
+            font.pixelSize: Theme.fontNormal
+        }
+        LevelMeter {
+            id: levelMeter
+
+            objectName: "levelMeter"
+            Layout.fillWidth: true
+        }
+    }
+    BodyText {
+        Layout.fillWidth: true
+        text: root.capturing ? qsTr("Sing a long note at your loudest until the bar finishes\u2026")
+            : root.calibrator.failReason !== "" ? root.calibrator.failReason
+            : root.calibrator.calibrated ? qsTr("The microphone is calibrated.")
+            : qsTr("Not calibrated yet: press Calibrate and sing a long note at your loudest.")
+        color: root.calibrator.failReason !== "" && !root.capturing ? Theme.gradeWrong : Theme.text
+    }
+    ProgressBar {
+        Layout.fillWidth: true
+        visible: root.capturing
+        from: 0
+        to: 1
+        value: 0
+        indeterminate: root.capturing
+    }
+    RowLayout {
+        Layout.fillWidth: true
+        spacing: Theme.spacing
+
+        AppButton {
+            objectName: "calibrateButton"
+            enabled: !root.capturing
+            text: qsTr("Calibrate")
+            onClicked: root.startCalibration()
+        }
+        AppButton {
+            objectName: "testButton"
+            enabled: !root.capturing
+            text: root.testing ? qsTr("Stop test") : qsTr("Test: show the notes I sing")
+            onClicked: root.testing ? root.stopTest() : root.startTest()
+        }
+    }
+    Text {
+        Layout.fillWidth: true
+        visible: root.testing
+        text: root.heard.length > 0 ? qsTr("Heard: %1").arg(root.heard.join("  ")) : qsTr("Sing a note\u2026")
+        elide: Text.ElideLeft
+        color: Theme.accent
+        font.family: Theme.fontFamily
+        font.pixelSize: Theme.fontLarge
+        font.bold: true
+    }
+}

@@ -1,0 +1,130 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import "../js/CourseLogic.js" as CourseLogic
+
+// The main screen: where the learner is, how far the current subject is done, and every grade
+// with its subjects and activities.
+Rectangle {
+    id: root
+
+    // states change in the records without every item saying so; re-read them on these signals
+    property int revision: 0
+    readonly property var course: runtime.course
+    readonly property var current: course.currentActivity
+    readonly property var gradeStates: {
+        revision;
+        var states = [];
+        var grades = course.rootItem.children;
+        for (var i = 0; i < grades.length; ++i)
+            states.push(grades[i].state);
+        return states;
+    }
+
+    signal openRequested()
+
+    color: Theme.background
+
+    Connections {
+        target: root.course
+
+        function onModelChanged() { root.revision++; }
+        function onCurrentActivityChanged() { root.revision++; }
+        function onModuleCompletionPercentageChanged() { root.revision++; }
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: Theme.margin
+        spacing: Theme.margin
+
+        Rectangle {
+            Layout.fillWidth: true
+            implicitHeight: currentRow.implicitHeight + 2 * Theme.margin
+            color: Theme.accentLight
+            radius: Theme.radius
+
+            RowLayout {
+                id: currentRow
+
+                anchors.fill: parent
+                anchors.margins: Theme.margin
+                spacing: Theme.margin
+
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 4
+
+                    Text {
+                        text: root.course.isInitialActivity ? qsTr("Start here") : qsTr("Continue with")
+                        color: Theme.textMuted
+                        font.family: Theme.fontFamily
+                        font.pixelSize: Theme.fontSmall
+                    }
+                    Heading {
+                        Layout.fillWidth: true
+                        objectName: "currentActivityName"
+                        text: root.current ? CourseLogic.displayName(root.current.name) : ""
+                    }
+                    RowLayout {
+                        Layout.fillWidth: true
+
+                        Text {
+                            text: root.course.currentModule
+                                  ? qsTr("%1: %2% done").arg(root.course.currentModule.name)
+                                                         .arg(root.course.moduleCompletionPercentage)
+                                  : ""
+                            color: Theme.text
+                            font.family: Theme.fontFamily
+                            font.pixelSize: Theme.fontNormal
+                        }
+                        ProgressBar {
+                            Layout.fillWidth: true
+                            Layout.maximumWidth: 240
+                            from: 0
+                            to: 100
+                            value: root.course.moduleCompletionPercentage
+                        }
+                    }
+                }
+                AppButton {
+                    objectName: "openCurrentButton"
+                    primary: true
+                    enabled: root.current !== null && runtime.globals.interactionEnabled
+                    text: qsTr("Open")
+                    onClicked: root.openRequested()
+                }
+            }
+        }
+
+        ScrollView {
+            id: scroller
+
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            contentWidth: availableWidth
+            clip: true
+
+            ColumnLayout {
+                width: scroller.availableWidth
+                spacing: Theme.margin
+
+                Repeater {
+                    model: root.course.rootItem.children
+
+                    GradeCard {
+                        Layout.fillWidth: true
+                        grade: modelData
+                        revision: root.revision
+                        unlockable: CourseLogic.unlockableGrade(root.gradeStates) === index
+                        onUnlockRequested: root.course.unlockNextGrade()
+                        onOpenRequested: {
+                            root.course.setCurrentActivity(item);
+                            root.openRequested();
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,367 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import Tarvolin 1.0
+import CourseItem 1.0
+import "../js/ExerciseLogic.js" as Logic
+import "../js/CourseLogic.js" as CourseLogic
+
+// The question page of every exercise (and, in test mode, of quizzes and exams): the question
+// is drawn and played, the learner answers on the keyboard or into the microphone, each note is
+// graded and coloured, and the outcomes and the activity's mark are recorded.
+FocusScope {
+    id: page
+
+    // the CourseItem whose questions run here; set by whoever loads the page
+    property var activity: null
+    // tests: one try per question, the mark only at the end
+    property bool testMode: false
+    // practice: the run is recorded but no course state changes
+    property bool practiceMode: false
+
+    readonly property var context: activity ? activity.questionContext : null
+    property var run: Logic.newRun(0)
+    property int questionIndex: -1
+    property var question: ({})
+    // intro, listening, waiting, ready, answering, grading, graded, summary
+    property string phase: "intro"
+    property int countInBeat: 0
+    property real lastMark: -1
+    property real runMark: -1
+    property var engine: null
+    property bool holdsLock: false
+    readonly property string source: Logic.inputSource(question.captureType, runtime.settings)
+    readonly property bool keyboard: source === "keyboard"
+    readonly property bool busy: ["listening", "waiting", "ready", "answering", "grading"].indexOf(phase) >= 0
+
+    signal runFinished(real mark)
+    signal leaveRequested()
+
+    function begin() {
+        if (!context)
+            return;
+        stopEngine();
+        context.load();
+        context.start();
+        // count has no change signal: read it after load
+        run = Logic.newRun(context.count);
+        runMark = -1;
+        showQuestion(0);
+        phase = "intro";
+    }
+
+    function showQuestion(index) {
+        questionIndex = index;
+        question = index < run.count ? context.question(index) : ({});
+        lastMark = -1;
+        countInBeat = 0;
+        inputView.gmnCode = "";
+        if (engine) {
+            engine.destroy();
+            engine = null;
+        }
+    }
+
+    function startQuestion() {
+        // an engine picks its input once, so every question gets its own
+        if (!engine)
+            engine = engineComponent.createObject(page);
+        engine.settings = Logic.engineSettings(question);
+        lastMark = -1;
+        countInBeat = 0;
+        inputView.gmnCode = "";
+        if (!holdsLock) {
+            runtime.globals.pushLock();
+            holdsLock = true;
+        }
+        phase = "listening";
+        page.forceActiveFocus();
+        engine.start(run.marks[questionIndex] >= 0);
+    }
+
+    function questionFinished(mark) {
+        releaseLock();
+        Logic.recordAttempt(run, questionIndex, mark);
+        context.submitQuestionOutcome(questionIndex, mark);
+        lastMark = mark;
+        phase = "graded";
+    }
+
+    function continueRun() {
+        if (Logic.isLastQuestion(run, questionIndex)) {
+            finishRun();
+        } else {
+            showQuestion(questionIndex + 1);
+            startQuestion();
+        }
+    }
+
+    function finishRun() {
+        runMark = Logic.runMark(run);
+        context.submitMark(runMark);
+        if (!practiceMode)
+            activity.state = CourseItem.Completed;
+        phase = "summary";
+        runFinished(runMark);
+    }
+
+    function releaseLock() {
+        if (holdsLock) {
+            runtime.globals.popLock();
+            holdsLock = false;
+        }
+    }
+
+    function stopEngine() {
+        if (engine && busy)
+            engine.abort();
+        releaseLock();
+    }
+
+    onActivityChanged: begin()
+    Component.onDestruction: stopEngine()
+
+    Keys.onPressed: {
+        if (Logic.acceptsKey(phase, keyboard, event.isAutoRepeat) && engine) {
+            engine.handleKeyPress();
+            tapFlash.restart();
+            event.accepted = true;
+        }
+    }
+
+    Component {
+        id: engineComponent
+
+        ImitationQuestionEngine {
+            questionScore: questionView.score
+            answerScore: expectedScore
+            inputScore: inputView.score
+
+            onStarted: page.phase = "listening"
+            onCountInBeat: page.countInBeat = index
+            onPlaybackBegin: page.phase = "listening"
+            onPlaybackEnd: page.phase = "waiting"
+            onPreCapture: {
+                page.countInBeat = 0;
+                page.phase = "ready";
+            }
+            onUserInputBegin: page.phase = "answering"
+            onUserInputEnd: page.phase = "grading"
+            onFinished: page.questionFinished(score)
+        }
+    }
+
+    // the notes the answer is graded against; never drawn
+    ScoreProxy {
+        id: expectedScore
+
+        visible: false
+        gmnCode: page.question.gmn || ""
+        tempo: page.question.tempo || 80
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: Theme.background
+    }
+
+    ScrollView {
+        id: scroller
+
+        anchors.fill: parent
+        anchors.margins: Theme.margin
+        contentWidth: availableWidth
+        clip: true
+
+        ColumnLayout {
+            width: scroller.availableWidth
+            spacing: Theme.spacing
+
+            RowLayout {
+                Layout.fillWidth: true
+                spacing: Theme.margin
+
+                Heading {
+                    Layout.fillWidth: true
+                    text: page.activity ? CourseLogic.displayName(page.activity.name) : ""
+                }
+                Text {
+                    visible: page.phase !== "summary" && page.run.count > 0
+                    text: qsTr("Question %1 of %2").arg(page.questionIndex + 1).arg(page.run.count)
+                    color: Theme.textMuted
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontNormal
+                }
+            }
+
+            ProgressBar {
+                Layout.fillWidth: true
+                visible: page.phase !== "summary"
+                from: 0
+                to: Math.max(1, page.run.count)
+                value: Logic.answeredCount(page.run)
+            }
+
+            BodyText {
+                Layout.fillWidth: true
+                visible: page.phase === "intro"
+                text: page.testMode
+                      ? qsTr("%n question(s), one try each. Your mark comes at the end.", "", page.run.count)
+                      : (page.question.introText || "")
+            }
+
+            Text {
+                Layout.fillWidth: true
+                visible: page.phase !== "summary"
+                text: Logic.answerInstruction(page.question.captureType, page.source)
+                color: Theme.accent
+                wrapMode: Text.WordWrap
+                font.family: Theme.fontFamily
+                font.pixelSize: Theme.fontNormal
+                font.bold: true
+            }
+
+            ScoreView {
+                id: questionView
+
+                Layout.fillWidth: true
+                Layout.preferredHeight: implicitHeight
+                visible: page.phase !== "summary"
+                gmnCode: page.question.gmn || ""
+                tempo: page.question.tempo || 80
+                maximumHeight: 180
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                visible: page.busy
+                spacing: Theme.margin
+
+                Text {
+                    Layout.fillWidth: true
+                    text: {
+                        switch (page.phase) {
+                        case "listening": return qsTr("Listen\u2026");
+                        case "waiting": return qsTr("Your turn next\u2026");
+                        case "ready": return qsTr("Get ready\u2026");
+                        case "answering": return page.keyboard ? qsTr("Tap now!") : qsTr("Now!");
+                        case "grading": return qsTr("Grading\u2026");
+                        }
+                        return "";
+                    }
+                    color: Theme.text
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontLarge
+                    font.bold: true
+                }
+                Rectangle {
+                    id: tapLight
+
+                    width: 26
+                    height: 26
+                    radius: 13
+                    visible: page.keyboard
+                    color: tapFlash.running ? Theme.current : Theme.surfaceAlt
+                    border.color: Theme.border
+
+                    Timer {
+                        id: tapFlash
+
+                        interval: 120
+                    }
+                }
+                CountInIndicator {
+                    beats: Math.max(1, questionView.score.beatsPerMeasure)
+                    current: page.countInBeat
+                }
+            }
+
+            Text {
+                visible: page.phase === "graded"
+                text: qsTr("Your answer")
+                color: Theme.textMuted
+                font.family: Theme.fontFamily
+                font.pixelSize: Theme.fontSmall
+            }
+
+            ScoreView {
+                id: inputView
+
+                Layout.fillWidth: true
+                Layout.preferredHeight: implicitHeight
+                visible: page.phase === "graded" && gmnCode !== ""
+                maximumHeight: 180
+            }
+
+            OutcomeStrip {
+                Layout.fillWidth: true
+                visible: page.phase === "graded"
+                outcomes: page.engine ? page.engine.outcomeModel : null
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                visible: page.phase === "graded" && !page.testMode
+                spacing: Theme.margin
+
+                MarkBadge {
+                    mark: page.lastMark
+                }
+                BodyText {
+                    Layout.fillWidth: true
+                    text: Logic.verdict(page.lastMark)
+                    font.pixelSize: Theme.fontLarge
+                }
+            }
+
+            RunSummary {
+                Layout.fillWidth: true
+                visible: page.phase === "summary"
+                mark: page.runMark
+                marks: page.run.marks
+                testMode: page.testMode
+                practiceMode: page.practiceMode
+                ratingDelta: page.phase === "summary" && page.context ? page.context.ratingDelta : -1
+                onRepeatRequested: page.begin()
+                onNextRequested: {
+                    if (page.practiceMode)
+                        page.leaveRequested();
+                    else
+                        runtime.course.nextActivity();
+                }
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+                Layout.topMargin: Theme.spacing
+                visible: page.phase === "intro" || page.phase === "graded"
+                spacing: Theme.spacing
+
+                Item {
+                    Layout.fillWidth: true
+                }
+                AppButton {
+                    objectName: "startButton"
+                    visible: page.phase === "intro"
+                    enabled: page.run.count > 0
+                    primary: true
+                    text: qsTr("Start")
+                    onClicked: page.startQuestion()
+                }
+                AppButton {
+                    objectName: "retryButton"
+                    visible: page.phase === "graded" && !page.testMode
+                    text: qsTr("Retry")
+                    onClicked: page.startQuestion()
+                }
+                AppButton {
+                    objectName: "continueButton"
+                    visible: page.phase === "graded"
+                    primary: true
+                    text: Logic.isLastQuestion(page.run, page.questionIndex) ? qsTr("Finish") : qsTr("Continue")
+                    onClicked: page.continueRun()
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,105 @@
+import QtQuick 2.15
+import QtQuick.Layouts 1.15
+import "../js/CourseLogic.js" as CourseLogic
+
+// A grade of the course map: its subjects side by side, then the activities of the grade itself.
+Rectangle {
+    id: root
+
+    property var grade: null
+    property int revision: 0
+    property bool unlockable: false
+    readonly property int gradeState: { revision; return grade ? grade.state : 0; }
+    readonly property bool locked: gradeState === CourseLogic.State.Locked
+    readonly property var done: {
+        revision;
+        var states = [];
+        var collect = function (item) {
+            var children = item.children;
+            if (children.length === 0)
+                states.push(item.state);
+            for (var i = 0; i < children.length; ++i)
+                collect(children[i]);
+        };
+        if (grade)
+            collect(grade);
+        return CourseLogic.completion(states);
+    }
+
+    signal openRequested(var item)
+    signal unlockRequested()
+
+    implicitHeight: layout.implicitHeight + 2 * Theme.margin
+    color: Theme.surface
+    radius: Theme.radius
+    border.color: Theme.border
+    opacity: locked ? 0.75 : 1.0
+
+    ColumnLayout {
+        id: layout
+
+        anchors.fill: parent
+        anchors.margins: Theme.margin
+        spacing: Theme.spacing
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: Theme.margin
+
+            Heading {
+                text: root.grade ? root.grade.name : ""
+            }
+            Text {
+                Layout.fillWidth: true
+                text: root.locked ? qsTr("locked")
+                                  : qsTr("%1 of %2 activities completed").arg(root.done.done).arg(root.done.total)
+                elide: Text.ElideRight
+                color: Theme.textMuted
+                font.family: Theme.fontFamily
+                font.pixelSize: Theme.fontNormal
+            }
+            AppButton {
+                visible: root.locked && root.unlockable
+                enabled: runtime.globals.interactionEnabled
+                text: qsTr("Unlock this grade")
+                onClicked: root.unlockRequested()
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: Theme.margin
+
+            Repeater {
+                model: root.grade ? root.grade.children : []
+
+                SubjectColumn {
+                    Layout.fillWidth: true
+                    Layout.preferredWidth: 1
+                    Layout.alignment: Qt.AlignTop
+                    visible: modelData.type === CourseLogic.Type.Module
+                    subject: visible ? modelData : null
+                    revision: root.revision
+                    onOpenRequested: root.openRequested(item)
+                }
+            }
+        }
+
+        Flow {
+            Layout.fillWidth: true
+            spacing: Theme.spacing
+
+            Repeater {
+                model: root.grade ? root.grade.children : []
+
+                ActivityTile {
+                    width: 220
+                    visible: modelData.type !== CourseLogic.Type.Module
+                    item: modelData
+                    revision: root.revision
+                    onOpenRequested: root.openRequested(item)
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,89 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+import CourseItem 1.0
+
+// A lesson: text with an example score, then Continue (which completes it and opens the next).
+FocusScope {
+    id: page
+
+    property var activity: null
+    property string title
+    property var paragraphs: []
+    property string exampleGmn
+    property string exampleCaption
+
+    Rectangle {
+        anchors.fill: parent
+        color: Theme.background
+    }
+
+    ScrollView {
+        id: scroller
+
+        anchors.fill: parent
+        anchors.margins: Theme.margin
+        contentWidth: availableWidth
+        clip: true
+
+        ColumnLayout {
+            width: scroller.availableWidth
+            spacing: Theme.margin
+
+            Heading {
+                Layout.fillWidth: true
+                text: page.title
+            }
+
+            Repeater {
+                model: page.paragraphs
+
+                BodyText {
+                    Layout.fillWidth: true
+                    text: modelData
+                }
+            }
+
+            BodyText {
+                Layout.fillWidth: true
+                visible: page.exampleGmn !== ""
+                muted: true
+                text: page.exampleCaption
+            }
+
+            ScoreView {
+                id: example
+
+                Layout.fillWidth: true
+                Layout.preferredHeight: implicitHeight
+                visible: page.exampleGmn !== ""
+                gmnCode: page.exampleGmn
+                maximumHeight: 160
+            }
+
+            RowLayout {
+                Layout.fillWidth: true
+
+                AppButton {
+                    visible: page.exampleGmn !== ""
+                    enabled: runtime.globals.interactionEnabled
+                    text: qsTr("Play the example")
+                    onClicked: example.score.play()
+                }
+                Item {
+                    Layout.fillWidth: true
+                }
+                AppButton {
+                    objectName: "continueButton"
+                    primary: true
+                    enabled: runtime.globals.interactionEnabled
+                    text: qsTr("Continue")
+                    onClicked: {
+                        page.activity.state = CourseItem.Completed;
+                        runtime.course.nextActivity();
+                    }
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,128 @@
+import QtQuick 2.15
+import QtQuick.Controls 2.15
+import QtQuick.Layouts 1.15
+
+// Settings: audio devices, volume, input sensitivity, where each kind of answer comes from,
+// and the microphone's calibration.
+Rectangle {
+    id: root
+
+    readonly property var settings: runtime.settings
+    readonly property var system: runtime.system
+
+    color: Theme.background
+    Component.onCompleted: system.update()
+
+    ScrollView {
+        id: scroller
+
+        anchors.fill: parent
+        anchors.margins: Theme.margin
+        contentWidth: availableWidth
+        clip: true
+
+        ColumnLayout {
+            width: scroller.availableWidth
+            spacing: Theme.spacing
+
+            Heading {
+                text: qsTr("Settings")
+            }
+
+            SettingRow {
+                Layout.fillWidth: true
+                label: qsTr("Output device")
+
+                DeviceChooser {
+                    width: parent.width
+                    devices: root.system.outputDeviceList
+                    selected: root.system.outputDeviceName
+                    onChosen: root.settings.output_device = name
+                }
+            }
+            SettingRow {
+                Layout.fillWidth: true
+                label: qsTr("Volume")
+
+                Slider {
+                    objectName: "volumeSlider"
+                    width: parent.width
+                    focusPolicy: Qt.NoFocus
+                    from: 0
+                    to: 1
+                    value: root.settings.output_volume
+                    onMoved: root.settings.output_volume = value
+                }
+            }
+            SettingRow {
+                Layout.fillWidth: true
+                label: qsTr("Input device")
+
+                DeviceChooser {
+                    width: parent.width
+                    devices: root.system.inputDeviceList
+                    selected: root.system.inputDeviceName
+                    onChosen: root.settings.input_device = name
+                }
+            }
+            SettingRow {
+                Layout.fillWidth: true
+                label: qsTr("Input sensitivity")
+
+                Slider {
+                    width: parent.width
+                    focusPolicy: Qt.NoFocus
+                    from: 0
+                    to: 1
+                    value: root.settings.input_sensitivity
+                    onMoved: root.settings.input_sensitivity = value
+                }
+            }
+            SettingRow {
+                Layout.fillWidth: true
+                label: qsTr("Rhythm answers")
+
+                ComboBox {
+                    objectName: "clappingSource"
+                    width: parent.width
+                    focusPolicy: Qt.NoFocus
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontNormal
+                    textRole: "label"
+                    model: [
+                        { source: "keyboard", label: qsTr("Tapped on the keyboard") },
+                        { source: "mic", label: qsTr("Clapped into the microphone") }
+                    ]
+                    currentIndex: root.settings.input_default_clapping === "mic" ? 1 : 0
+                    onActivated: root.settings.input_default_clapping = model[index].source
+                }
+            }
+            SettingRow {
+                Layout.fillWidth: true
+                label: qsTr("Singing answers")
+
+                BodyText {
+                    width: parent.width
+                    muted: true
+                    // singing and playing have only the microphone
+                    text: qsTr("Sung into the microphone")
+                }
+            }
+            SettingRow {
+                Layout.fillWidth: true
+                label: qsTr("Playing answers")
+
+                BodyText {
+                    width: parent.width
+                    muted: true
+                    text: qsTr("Played into the microphone")
+                }
+            }
+
+            CalibrationPanel {
+                Layout.fillWidth: true
+                Layout.topMargin: Theme.margin
+            }
+        }
+    }
+}

@@ -1,0 +1,73 @@
+.pragma library
+
+// Course map helpers: names as the learner reads them, states, completion and page URLs.
+
+// Values of CourseItem.Type and CourseItem.State.
+var Type = { Unknown: 0, Module: 1, Learning: 2, Exercise: 3, Test: 4, Practice: 5, EndOfCourse: 6 };
+var State = { None: 0, Locked: 1, Unlocked: 2, Aborted: 3, Completed: 4, Invalid: 5 };
+
+function displayName(name) {
+    if (name === "quiz")
+        return qsTr("Quiz");
+    if (name === "exam")
+        return qsTr("Exam");
+    if (name === "#endofcourse#")
+        return qsTr("End of the course");
+    var m = /^Exercise:\s+(.+)$/.exec(name);
+    return m ? m[1] : name;
+}
+
+function kindLabel(type) {
+    switch (type) {
+    case Type.Learning: return qsTr("Lesson");
+    case Type.Exercise: return qsTr("Exercise");
+    case Type.Test: return qsTr("Test");
+    case Type.Practice: return qsTr("Practice");
+    case Type.EndOfCourse: return qsTr("The end");
+    }
+    return "";
+}
+
+function stateLabel(state) {
+    switch (state) {
+    case State.Locked: return qsTr("locked");
+    case State.Unlocked: return qsTr("open");
+    case State.Aborted: return qsTr("started");
+    case State.Completed: return qsTr("completed");
+    }
+    return "";
+}
+
+function canOpen(state) {
+    return state === State.Unlocked || state === State.Aborted || state === State.Completed;
+}
+
+// Completed leaves below an item (given as a list of states) as {done, total, percent}.
+function completion(states) {
+    var done = 0;
+    for (var i = 0; i < states.length; ++i)
+        if (states[i] === State.Completed)
+            ++done;
+    var total = states.length;
+    return { done: done, total: total, percent: total > 0 ? Math.floor(done * 100 / total) : 0 };
+}
+
+// Only the first locked grade offers to be unlocked: the course unlocks grades in order.
+function unlockableGrade(gradeStates) {
+    for (var i = 0; i < gradeStates.length; ++i)
+        if (gradeStates[i] === State.Locked)
+            return i;
+    return -1;
+}
+
+// A page path of the course facade as a URL: resource paths start with ":".
+function pageUrl(fsPath) {
+    if (!fsPath)
+        return "";
+    return fsPath.charAt(0) === ":" ? "qrc" + fsPath : fsPath;
+}
+
+// Past the end-of-course page there is nothing to move to.
+function canGoNext(type) {
+    return type !== Type.EndOfCourse;
+}

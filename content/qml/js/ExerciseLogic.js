@@ -1,0 +1,159 @@
+.pragma library
+
+// What a question page decides on its own: the input it listens to, the engine's settings,
+// the grade of each note and the mark of a run of questions.
+
+var CaptureRhythm = 1;
+var CapturePitch = 2;
+var CaptureRhythmAndPitch = 3;
+
+// Values of the engine's outcome rows.
+var Accuracy = {
+    None: 0, Perfect: 1, Early: 2, Late: 3, VeryEarly: 4, VeryLate: 5,
+    Low: 6, High: 7, VeryLow: 8, VeryHigh: 9, Wrong: 10
+};
+
+function toBool(value) {
+    if (typeof value === "string")
+        return value.toLowerCase() === "true" || value === "1";
+    return !!value;
+}
+
+// The note input a capture type uses: rhythm questions clap, pitch questions sing, both play.
+function inputKind(captureType) {
+    switch (Number(captureType)) {
+    case CaptureRhythm: return "clapping";
+    case CapturePitch: return "singing";
+    case CaptureRhythmAndPitch: return "playing";
+    }
+    return "";
+}
+
+// "keyboard" or "mic": the default source the settings give the question's input.
+function inputSource(captureType, settings) {
+    var kind = inputKind(captureType);
+    if (kind === "" || !settings)
+        return "mic";
+    var source = settings["input_default_" + kind];
+    // only clapping can come from the keyboard
+    return kind === "clapping" && source === "keyboard" ? "keyboard" : "mic";
+}
+
+function usesKeyboard(captureType, settings) {
+    return inputSource(captureType, settings) === "keyboard";
+}
+
+function answerInstruction(captureType, source) {
+    switch (Number(captureType)) {
+    case CaptureRhythm:
+        return source === "keyboard" ? qsTr("Tap any key or the space bar at the start of every note.")
+                                     : qsTr("Clap at the start of every note, close to the microphone.");
+    case CapturePitch:
+        return qsTr("Sing every note into the microphone.");
+    case CaptureRhythmAndPitch:
+        return qsTr("Play every note into the microphone.");
+    }
+    return "";
+}
+
+// The engine's settings map from a question's attributes.
+function engineSettings(question) {
+    return {
+        captureType: Number(question.captureType),
+        playbackMetronomeCountIn: toBool(question.playbackMetronomeCountIn),
+        playbackMetronome: toBool(question.playbackMetronome),
+        captureMetronomeCountIn: toBool(question.captureMetronomeCountIn),
+        captureMetronome: toBool(question.captureMetronome),
+        capturePlayback: toBool(question.capturePlayback)
+    };
+}
+
+// "right", "close", "far", "wrong" or "none": how a graded note is coloured.
+function gradeClass(accuracy) {
+    switch (Number(accuracy)) {
+    case Accuracy.Perfect:
+        return "right";
+    case Accuracy.Early: case Accuracy.Late: case Accuracy.Low: case Accuracy.High:
+        return "close";
+    case Accuracy.VeryEarly: case Accuracy.VeryLate: case Accuracy.VeryLow: case Accuracy.VeryHigh:
+        return "far";
+    case Accuracy.Wrong:
+        return "wrong";
+    }
+    return "none";
+}
+
+function gradeLabel(accuracy) {
+    switch (Number(accuracy)) {
+    case Accuracy.Perfect: return qsTr("right");
+    case Accuracy.Early: return qsTr("early");
+    case Accuracy.Late: return qsTr("late");
+    case Accuracy.VeryEarly: return qsTr("very early");
+    case Accuracy.VeryLate: return qsTr("very late");
+    case Accuracy.Low: return qsTr("flat");
+    case Accuracy.High: return qsTr("sharp");
+    case Accuracy.VeryLow: return qsTr("very flat");
+    case Accuracy.VeryHigh: return qsTr("very sharp");
+    case Accuracy.Wrong: return qsTr("missed");
+    }
+    return "";
+}
+
+// A run of questions: the mark of the last attempt at each question counts.
+function newRun(count) {
+    var marks = [];
+    for (var i = 0; i < count; ++i)
+        marks.push(-1);
+    return { count: count, marks: marks, attempts: 0 };
+}
+
+function recordAttempt(run, index, mark) {
+    if (index < 0 || index >= run.count)
+        return false;
+    run.marks[index] = Math.max(0, Math.min(1, Number(mark)));
+    run.attempts += 1;
+    return true;
+}
+
+function answeredCount(run) {
+    var n = 0;
+    for (var i = 0; i < run.count; ++i)
+        if (run.marks[i] >= 0)
+            ++n;
+    return n;
+}
+
+// The activity's mark: the mean over all its questions, an unanswered one counting 0.
+function runMark(run) {
+    if (run.count === 0)
+        return 0;
+    var sum = 0;
+    for (var i = 0; i < run.count; ++i)
+        sum += Math.max(0, run.marks[i]);
+    return sum / run.count;
+}
+
+function isLastQuestion(run, index) {
+    return index >= run.count - 1;
+}
+
+function percentText(mark) {
+    if (mark === undefined || mark === null || mark < 0)
+        return "\u2013";
+    return Math.round(mark * 100) + "%";
+}
+
+function verdict(mark) {
+    if (mark >= 0.9)
+        return qsTr("Excellent!");
+    if (mark >= 0.75)
+        return qsTr("Well done.");
+    if (mark >= 0.5)
+        return qsTr("Getting there: keep practising.");
+    return qsTr("Listen again and have another go.");
+}
+
+// Keys reach the engine only while it listens and only the first press of a held key.
+function acceptsKey(phase, keyboard, autoRepeat) {
+    return keyboard && !autoRepeat && (phase === "ready" || phase === "answering");
+}

@@ -1,0 +1,4 @@
+#include <QtQuickTest>
+
+// Runs every tst_*.qml of this folder.
+QUICK_TEST_MAIN(screens)

@@ -1,0 +1,94 @@
+import QtQuick 2.15
+import QtTest 1.15
+import "../../content/qml/components"
+
+// Components that draw data: the grade chips, the rating plot and the level meter.
+Item {
+    id: root
+
+    width: 640
+    height: 480
+
+    ListModel {
+        id: outcomes
+
+        ListElement { outcome: 1 }
+        ListElement { outcome: 3 }
+        ListElement { outcome: 9 }
+        ListElement { outcome: 10 }
+    }
+
+    OutcomeStrip {
+        id: strip
+
+        width: 600
+        outcomes: outcomes
+    }
+
+    RatingPlot {
+        id: plot
+
+        y: 100
+        width: 400
+        height: 240
+    }
+
+    LevelMeter {
+        id: meter
+
+        y: 360
+        width: 200
+    }
+
+    TestCase {
+        name: "Components"
+        when: windowShown
+
+        function chips() {
+            var out = [];
+            for (var i = 0; i < strip.children.length; ++i)
+                if (strip.children[i].hasOwnProperty("radius"))
+                    out.push(strip.children[i]);
+            return out;
+        }
+
+        function test_every_answered_note_gets_a_chip_in_its_grade_colour() {
+            var c = chips();
+            compare(c.length, 4);
+            compare(c[0].color, Theme.gradeRight);
+            compare(c[1].color, Theme.gradeClose);
+            compare(c[2].color, Theme.gradeFar);
+            compare(c[3].color, Theme.gradeWrong);
+            compare(c[1].children[0].text, "2 late");
+            compare(c[3].children[0].text, "4 missed");
+        }
+
+        function test_plot_draws_the_rating_line_through_its_points() {
+            plot.points = [{ x: 0, y: 0 }, { x: 1, y: 10 }, { x: 2, y: 20 }];
+            compare(plot.bounds.maxY, 20);
+            wait(50);
+            waitForRendering(plot);
+            var image = grabImage(plot);
+            // the last point sits at the top right corner of the plot area
+            var px = Theme.spacing + plot.width - 2 * Theme.spacing - 12;
+            var py = Theme.spacing + 8;
+            var found = false;
+            for (var dx = -2; dx <= 2 && !found; ++dx)
+                for (var dy = -2; dy <= 2 && !found; ++dy)
+                    found = Qt.colorEqual(image.pixel(px + dx, py + dy), Theme.plotLine);
+            verify(found, "no rating line at the last point");
+            // the area under the first point is not filled: the rating started at zero there
+            verify(!Qt.colorEqual(image.pixel(Theme.spacing + plot.leftMargin + 30, py + 4), Theme.plotLine));
+        }
+
+        function test_level_meter_shows_quiet_input_and_keeps_the_peak() {
+            meter.report(0.01);
+            fuzzyCompare(meter.shown, 0.2, 1e-9);
+            meter.report(0.25);
+            compare(meter.shown, 1);
+            meter.report(0.0);
+            compare(meter.shown, 0);
+            verify(meter.peak > 0.9);
+        }
+    }
+}
