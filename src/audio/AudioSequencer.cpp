@@ -175,6 +175,7 @@ void AudioSequencer::resetCursor()
     m_markerIndex = -1;
     m_startedFlag = false;
     m_markersTaken = -1;
+    m_publishedFrames = 0;
     m_endState = Running;
     m_markersPosted = -1;
     m_startedEmitted = false;
@@ -317,6 +318,7 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
     const double t = double(m_frameCount) / rate;
     const double blockSeconds = double(frames) / rate;
     m_frameCount += qint64(frames);
+    m_publishedFrames.store(m_frameCount, std::memory_order_release);
     const double outputStart = t + timing.outputLatency - m_startTime;
     const double inputStart = t - timing.inputLatency - m_startTime;
     const double inputEnd = inputStart + blockSeconds;
@@ -429,6 +431,12 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
     if (news)
         wake();
     return paContinue;
+}
+
+double AudioSequencer::playbackPosition() const
+{
+    const double rate = m_streamTiming.sampleRate > 0.0 ? m_streamTiming.sampleRate : double(m_sampleRate);
+    return double(m_publishedFrames.load(std::memory_order_acquire)) / rate - m_streamTiming.outputLatency;
 }
 
 void AudioSequencer::hostStreamFinished()

@@ -67,6 +67,10 @@ public:
     // server) never reaches the end in processBlock, and would otherwise stay "playing" for good.
     void hostStreamFinished();
     qint64 framesProcessed() const { return m_frameCount; }
+    // Any thread, while playing: the timeline position heard now, as of the latest callback (its
+    // frames counted, less the output latency); a clock that follows the samples also on a device
+    // that runs faster than real time.
+    double playbackPosition() const;
     // Control thread: emits started(), posts reached markers, finishes a completed playback.
     // Runs by itself when the callback wakes the sequencer's thread.
     void dispatchCallbackEvents();
@@ -120,6 +124,7 @@ private:
     enum EndState { Running = 0, Completed = 1, Failed = 2 };
     std::atomic<bool> m_startedFlag{false};
     std::atomic<int> m_markersTaken{-1};
+    std::atomic<qint64> m_publishedFrames{0};
     std::atomic<int> m_endState{Running};
     std::atomic<bool> m_wakePending{false};
     // The gap of a late invocation to warn about (the 1st, 501st...); negative when none.

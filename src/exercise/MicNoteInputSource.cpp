@@ -1,0 +1,113 @@
+#include "exercise/MicNoteInputSource.h"
+
+#include "debug/Debugging.h"
+#include "exercise/DebugFile.h"
+#include "exercise/NoteInput.h"
+#include "pitch/DetectorThread.h"
+
+#include <mutex>
+#include <thread>
+
+#include <unistd.h>
+
+static const char* const kChannel = "zq-notein";
+
+MicNoteInputSource::MicNoteInputSource(const QString& name, PitchDetector* detector, QObject* parent)
+    : NoteInputSource(name, parent), mp_detector(detector)
+{
+}
+
+MicNoteInputSource::~MicNoteInputSource()
+{
+    setNoteInput(nullptr);
+    if (mp_detector && mp_detector->mp_listener == this) {
+        std::lock_guard<std::mutex> processing(mp_detector->mp_thread->processingMutex());
+        mp_detector->mp_listener = nullptr;
+    }
+}
+
+void MicNoteInputSource::start()
+{
+    LOG_TRACE(kChannel, "starting mic note input source");
+    if (!m_captureFile.isEmpty()) {
+        const int fd = DebugFile::openForWriting(m_captureFile);
+        if (fd >= 0) {
+            // Reopened through the checked descriptor, so no link planted meanwhile is followed.
+            m_wavWriter.open(QStringLiteral("/proc/self/fd/%1").arg(fd), WavDesc());
+            ::close(fd);
+        }
+    }
+    m_detectorFed.store(false, std::memory_order_relaxed);
+    m_clockShift.store(0.0, std::memory_order_relaxed);
+    if (!mp_detector)
+        return;
+    {
+        // The worker reads the listener during its passes.
+        std::lock_guard<std::mutex> processing(mp_detector->mp_thread->processingMutex());
+        mp_detector->mp_listener = this;
+    }
+    mp_detector->start();
+}
+
+void MicNoteInputSource::stop()
+{
+    LOG_TRACE(kChannel, "stopping mic note input source");
+    setNoteInput(nullptr);
+    m_wavWriter.close();
+}
+
+void MicNoteInputSource::setNoteInput(NoteInput* input)
+{
+    mp_noteInput.store(input, std::memory_order_seq_cst);
+    if (!input)
+        waitForUsers();
+}
+
+void MicNoteInputSource::waitForUsers() const
+{
+    // Pairs with the increment before the load in newSample/newNote: either that load sees the
+    // cleared input, or this sees the user and waits for it to leave.
+    while (m_users.load(std::memory_order_seq_cst) > 0)
+        std::this_thread::yield();
+}
+
+void MicNoteInputSource::rewindCapture()
+{
+    m_regionSamples.store(0, std::memory_order_relaxed);
+}
+
+void MicNoteInputSource::newSample(double, short sample)
+{
+    // Counted from the region's first sample, fed or not; the passed time is the start of the
+    // callback's window, not of this sample.
+    const qint64 index = m_regionSamples.load(std::memory_order_relaxed);
+    m_regionSamples.store(index + 1, std::memory_order_relaxed);
+
+    m_users.fetch_add(1, std::memory_order_seq_cst);
+    NoteInput* input = mp_noteInput.load(std::memory_order_seq_cst);
+    if (input && input->isStarted()) {
+        if (!m_detectorFed.load(std::memory_order_relaxed)) {
+            m_clockShift.store(double(index) / 44100.0, std::memory_order_release);
+            m_detectorFed.store(true, std::memory_order_relaxed);
+        }
+        if (m_wavWriter.isOpen())
+            m_wavWriter.addData16(&sample, 1);
+        if (mp_detector)
+            mp_detector->addSample(sample);
+    }
+    m_users.fetch_sub(1, std::memory_order_release);
+}
+
+void MicNoteInputSource::newNote(const PitchDetector::NoteInfo& info)
+{
+    LOG_ENTRY(kChannel);
+    if (info.note == Pitch::NONE)
+        return;
+    const double offset = info.offset + clockShift();
+    LOG_DEBUG(kChannel, "%s new mic note: %s%d; offset: %.2lf", qPrintable(m_name), Pitch::noteToStr(info.note),
+              info.octave, offset);
+    m_users.fetch_add(1, std::memory_order_seq_cst);
+    if (NoteInput* input = mp_noteInput.load(std::memory_order_seq_cst))
+        input->handleInput(this, info.note, info.octave, offset);
+    m_users.fetch_sub(1, std::memory_order_release);
+}

@@ -1,0 +1,154 @@
+// The engine's outcome rows, its life between attempts (abort, reuse for another question, stale
+// markers) and its debug dump.
+#include "ExerciseFixture.h"
+
+#include "audio/AudioSequencerMarkerEvent.h"
+#include "exercise/ExerciseDebugContext.h"
+#include "exercise/ImitationQuestionSettings.h"
+#include "exercise/MicNoteInputSource.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+class EngineOutcomeTest : public ExerciseTest {
+protected:
+    // An engine that ran one attempt, so it holds its evaluator and mode; rows cleared.
+    void runOnce(int captureType)
+    {
+        setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(captureType));
+        startAndReadTimeline();
+        engine->reset();
+    }
+    void grade(int idx, Evaluator::accuracy_e rhythm, Evaluator::accuracy_e pitch)
+    {
+        Evaluator::EvaluationEntry entry;
+        entry.rhythm = rhythm;
+        entry.pitch = pitch;
+        entry.evaluated = true;
+        QMetaObject::invokeMethod(engine.get(), "inputEvaluated", Q_ARG(int, idx),
+                                  Q_ARG(Evaluator::EvaluationEntry, entry));
+    }
+};
+
+TEST_F(EngineOutcomeTest, RowsInIndexOrderPaddedWithWrongAndLateGradesDropped)
+{
+    runOnce(ImitationQuestionSettings::CaptureRhythm);
+    QSignalSpy changed(engine.get(), &ImitationQuestionEngine::outcomeModelChanged);
+    grade(0, Evaluator::EARLY, Evaluator::NONE);   // rhythm mode: the rhythm grade
+    grade(3, Evaluator::LATE, Evaluator::NONE);
+    grade(1, Evaluator::PERFECT, Evaluator::NONE);  // its row was filled in as WRONG already
+    grade(4, Evaluator::PERFECT, Evaluator::WRONG);  // a wrong pitch is WRONG in every mode
+    EXPECT_EQ(outcomes(), (QList<int>{Evaluator::EARLY, Evaluator::WRONG, Evaluator::WRONG, Evaluator::LATE,
+                                      Evaluator::WRONG}));
+    EXPECT_TRUE(LogCapture::instance().contains("dropping out of order index 1"));
+    EXPECT_EQ(changed.count(), 4);
+    EXPECT_EQ(engine->outcomeModel()->length(), 5);
+
+    changed.clear();
+    engine->reset();
+    EXPECT_TRUE(outcomes().isEmpty());
+    EXPECT_EQ(changed.count(), 1);
+}
+
+TEST_F(EngineOutcomeTest, PitchModeRowsHoldThePitchGrade)
+{
+    runOnce(ImitationQuestionSettings::CapturePitch);
+    grade(0, Evaluator::EARLY, Evaluator::HIGH);
+    EXPECT_EQ(outcomes(), QList<int>{Evaluator::HIGH});
+}
+
+// Abort stops the sound and the input: a key press afterwards grades nothing and nothing finishes.
+TEST_F(EngineOutcomeTest, AbortAlsoStopsTheNoteInput)
+{
+    setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(ImitationQuestionSettings::CaptureRhythm));
+    QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
+    QObject::connect(engine.get(), &ImitationQuestionEngine::userInputBegin, engine.get(),
+                     [this] { engine->abort(); });
+    engine->start();
+    QTest::qWait(1500);
+    EXPECT_FALSE(engine->sequencer().isPlaying());
+    EXPECT_FALSE(engine->noteInput()->isStarted());
+    engine->handleKeyPress();
+    QTest::qWait(200);
+    EXPECT_EQ(finished.count(), 0);
+    EXPECT_TRUE(outcomes().isEmpty());
+}
+
+// An engine reused for the next question grades against that question's notes.
+TEST_F(EngineOutcomeTest, ReusedEngineGradesTheCurrentAnswer)
+{
+    setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(ImitationQuestionSettings::CaptureRhythm));
+    startAndReadTimeline();
+    EXPECT_EQ(outcomes().size(), 4);
+    ASSERT_TRUE(questionScore.setGMNCode("[ c1/2 e/2 ]"));
+    ASSERT_TRUE(answerScore.setGMNCode("[ c1/2 e/2 ]"));
+    startAndReadTimeline();
+    EXPECT_EQ(engine->evaluator()->noteInfoList().size(), 2);
+    EXPECT_EQ(outcomes(), (QList<int>{Evaluator::WRONG, Evaluator::WRONG}));
+}
+
+// Marker events of a timeline that was reset or replaced do not drive the current one.
+TEST_F(EngineOutcomeTest, StaleMarkerEventsAreIgnored)
+{
+    setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(ImitationQuestionSettings::CaptureRhythm));
+    startAndReadTimeline();
+    QSignalSpy captureBegin(engine.get(), &ImitationQuestionEngine::captureBegin);
+    // one of no timeline now laid out
+    AudioSequencerMarkerEvent stale(1003, 4.4);
+    QCoreApplication::sendEvent(engine.get(), &stale);
+    // one still queued when the timeline is reset
+    QCoreApplication::postEvent(engine.get(), new AudioSequencerMarkerEvent(1003, 4.4));
+    engine->reset();
+    QCoreApplication::sendPostedEvents(engine.get());
+    EXPECT_EQ(captureBegin.count(), 0);
+    EXPECT_FALSE(engine->noteInput()->isStarted());
+    EXPECT_TRUE(LogCapture::instance().contains("ignoring stale marker 1003"));
+}
+
+// The debug dump: fixed names in the temporary directory, never written through a planted link,
+// an empty path without a current activity.
+TEST_F(EngineOutcomeTest, DebugDumpWritesPlainFilesOnly)
+{
+    const QString info = QDir::temp().filePath("zq_question_info.txt");
+    const QString capture = QDir::temp().filePath("zq_question_capture.wav");
+    QFile::remove(info);
+    const QString code = "[ c1/4 d ]";
+    setUp(code, code, settings(ImitationQuestionSettings::CapturePitch));
+    ExerciseDebugContext::setDebugMode(true);
+    engine->start();
+    QFile dump(info);
+    ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(dump.readAll()),
+              QStringLiteral("Path: \nType: pitch\nGMN: %1\n").arg(answerScore.gmnCode()));
+    dump.close();
+    EXPECT_EQ(engine->micSource()->captureFile(), capture);
+
+    ExerciseDebugContext::setCurrentActivityPathProvider([] { return QStringLiteral("grade1/rhythm/intro"); });
+    QFile::remove(info);
+    const QString victim = QDir::temp().filePath("victim.txt");
+    QFile v(victim);
+    ASSERT_TRUE(v.open(QIODevice::WriteOnly));
+    v.write("keep me");
+    v.close();
+    ASSERT_TRUE(QFile::link(victim, info));
+    engine->start();
+    ASSERT_TRUE(v.open(QIODevice::ReadOnly));
+    EXPECT_EQ(v.readAll(), QByteArray("keep me"));
+    EXPECT_TRUE(LogCapture::instance().contains("cannot open debug file"));
+
+    QFile::remove(info);
+    engine->start();
+    ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(dump.readLine().startsWith("Path: grade1/rhythm/intro\n"));
+
+    ExerciseDebugContext::setDebugMode(false);
+    ExerciseDebugContext::setCurrentActivityPathProvider({});
+    QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
+    finished.wait(20000);
+    engine->micSource()->setCaptureFile(QString());
+    QFile::remove(capture);
+}
+
+}  // namespace
