@@ -266,7 +266,9 @@ void ImitationQuestionEngine::inputEvaluated(int idx, Evaluator::EvaluationEntry
         LOG_WARN(kChannel, "dropping out of order index %d", idx);
 
     if (mp_inputScore && mp_evaluator) {
-        mp_inputScore->setGMNCode(mp_evaluator->getGmnBasedOnInput());
+        // The colours as this grade left them; a later grade may already be under way on the worker.
+        mp_inputScore->setGMNCode(entry.colouredGmn.isEmpty() ? mp_evaluator->getGmnBasedOnInput()
+                                                              : entry.colouredGmn);
         emit inputScoreChanged();
     }
     emit mp_outcomeModel->lengthChanged();
