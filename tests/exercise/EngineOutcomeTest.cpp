@@ -59,6 +59,41 @@ TEST_F(EngineOutcomeTest, PitchModeRowsHoldThePitchGrade)
     EXPECT_EQ(outcomes(), QList<int>{Evaluator::HIGH});
 }
 
+// A whole keyboard exercise on the test card; the taps are scripted on the input's clock, since the
+// card plays the timeline at once.
+TEST_F(EngineOutcomeTest, KeyboardExerciseGetsExactMarks)
+{
+    struct Row {
+        QList<double> taps;  // seconds from the first note
+        QList<int> outcomes;
+        double mark;
+    };
+    const Row rows[] = {
+        {{0.0, 0.71, 1.0}, {Evaluator::PERFECT, Evaluator::LATE, Evaluator::VERY_EARLY, Evaluator::WRONG}, 0.5625},
+        {{-0.3, 0.02, 0.62, 1.14, 1.83}, {Evaluator::PERFECT, Evaluator::PERFECT, Evaluator::PERFECT, Evaluator::PERFECT},
+         1.0},
+        {{0.0, 3.0}, {Evaluator::PERFECT, Evaluator::WRONG, Evaluator::WRONG, Evaluator::WRONG}, 0.25},
+    };
+    for (const Row& row : rows) {
+        engine.reset(new ImitationQuestionEngine());
+        setUp("[ \\meter<\"4/4\"> c1/4 d e f ]", "[ \\meter<\"4/4\"> c1/4 d e f ]",
+              settings(ImitationQuestionSettings::CaptureRhythm));
+        double now = 0.0;
+        QObject::connect(engine.get(), &ImitationQuestionEngine::userInputBegin, engine.get(), [&] {
+            engine->noteInput()->setInputClock([&now] { return now; });
+            for (double tap : row.taps) {
+                now = ImitationQuestionEngine::kCaptureLead + tap;
+                engine->handleKeyPress();
+            }
+        });
+        QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
+        engine->start();
+        ASSERT_TRUE(finished.wait(20000));
+        EXPECT_EQ(outcomes(), row.outcomes);
+        EXPECT_DOUBLE_EQ(finished.first().first().toDouble(), row.mark);
+    }
+}
+
 // Abort stops the sound and the input: a key press afterwards grades nothing and nothing finishes.
 TEST_F(EngineOutcomeTest, AbortAlsoStopsTheNoteInput)
 {

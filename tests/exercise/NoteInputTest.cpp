@@ -10,6 +10,10 @@
 #include "score/ScoreFixture.h"
 #include "support/AssertRecorder.h"
 #include "support/LogCapture.h"
+#include "debug/Logger.h"
+#include "debug/Debugging.h"
+
+#include <QFileInfo>
 
 #include <QFile>
 #include <QSignalSpy>
@@ -282,34 +286,60 @@ TEST_F(NoteInputTest, StopWaitsForAGradeInProgressOnTheWorker)
     worker.join();
 }
 
-// The debug capture file is closed only once the audio thread no longer writes to it.
-TEST_F(NoteInputTest, CaptureFileIsWholeAfterEveryStopWhileSamplesArrive)
+// Holds the audio thread inside its sample, at the detector's clipping warning, until released.
+class HoldingDestination : public QsLogging::Destination {
+public:
+    void write(const QString& message) override
+    {
+        if (!message.contains("above peak amplitude") || QThread::currentThread() == qApp->thread())
+            return;
+        held = true;
+        while (!released)
+            QThread::usleep(100);
+    }
+    std::atomic<bool> held{false};
+    std::atomic<bool> released{false};
+};
+
+// The debug capture file is closed only once the audio thread has left the sample it is writing.
+TEST_F(NoteInputTest, StopWaitsForTheSampleBeingWritten)
 {
+    static HoldingDestination* const hold = [] {
+        auto* d = new HoldingDestination();
+        QsLogging::Logger::instance().addDestination(d);
+        return d;
+    }();
     QTemporaryDir dir;
     NoteInput* singing = manager()->mp_singingInput;
     MicNoteInputSource* mic = manager()->mp_micSource;
+    PitchDetector* detector = mic->mp_detector;
+    const double peak = detector->m_peakAmplitude;
+    detector->m_peakAmplitude = 0.001;  // the sample below clips, so the detector warns
+    Debugging::setLoggingLevel(QsLogging::WarnLevel);  // nothing on this thread reaches the logger
     mic->setCaptureFile(dir.filePath("capture.wav"));
     singing->setEvaluator(evaluator.get());
-    std::atomic<bool> feeding{true};
+    singing->start(0.0);
+
+    std::atomic<bool> left{false};
     std::thread audio([&] {
-        short s = 0;
-        while (feeding)
-            mic->newSample(0.0, s++);
+        mic->newSample(0.0, 1000);
+        left = true;
     });
-    for (int cycle = 0; cycle < 50; ++cycle) {
-        singing->reset();
-        singing->start(0.0);
-        QThread::usleep(300);
-        singing->stop();
-        QFile wav(dir.filePath("capture.wav"));
-        ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
-        const QByteArray bytes = wav.readAll();
-        ASSERT_GE(bytes.size(), 44);
-        const quint32 dataSize = *reinterpret_cast<const quint32*>(bytes.constData() + 40);
-        ASSERT_EQ(dataSize, quint32(bytes.size() - 44)) << "cycle " << cycle;
-    }
-    feeding = false;
+    while (!hold->held)
+        QThread::usleep(100);
+    std::thread releaser([&] {
+        QThread::msleep(150);
+        hold->released = true;
+    });
+    singing->stop();
+    EXPECT_TRUE(left);
     audio.join();
+    releaser.join();
+    EXPECT_FALSE(mic->m_wavWriter.isOpen());
+    EXPECT_EQ(QFileInfo(dir.filePath("capture.wav")).size(), 44 + 2);
+
+    Debugging::setLoggingLevel(QsLogging::TraceLevel);
+    detector->m_peakAmplitude = peak;
     mic->setCaptureFile(QString());
 }
 
