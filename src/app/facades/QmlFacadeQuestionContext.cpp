@@ -1,0 +1,167 @@
+#include "app/facades/QmlFacadeQuestionContext.h"
+
+#include "app/facades/QmlFacadeCourseItem.h"
+#include "debug/Debugging.h"
+#include "framework/Database.h"
+#include "framework/FrameworkManager.h"
+#include "framework/FrameworkModel.h"
+#include "framework/StatisticsEngine.h"
+#include "framework/UserSession.h"
+#include "lms/LmsQuestion.h"
+#include "lms/LmsQuestionActivity.h"
+#include "lms/LmsQuestionAssociation.h"
+#include "lms/LmsQuestionFilter.h"
+
+using edufrmwk::Database;
+using edufrmwk::FrameworkManager;
+using edufrmwk::FrameworkModel;
+
+namespace {
+
+const char* const Channel = "qml-course";
+
+int currentSkillRating()
+{
+    edufrmwk::StatisticsEngine* engine = FrameworkManager::getInstance()->mp_statisticsEngine;
+    return engine ? engine->getSkillRating() : 0;
+}
+
+}  // namespace
+
+QmlFacadeQuestionContext::QmlFacadeQuestionContext(QmlFacadeCourseItem* item)
+    : QObject(item)
+    , mp_item(item)
+    , mp_activity(item ? dynamic_cast<LmsQuestionActivity*>(item->element()) : nullptr)
+    , m_startRating(0)
+{
+}
+
+bool QmlFacadeQuestionContext::hasActivity(const char* operation) const
+{
+    if (mp_activity)
+        return true;
+    LOG_WARN(Channel, "%s: %s has no questions (not a question activity)", operation,
+             mp_item ? mp_item->name().toUtf8().constData() : "(no item)");
+    return false;
+}
+
+bool QmlFacadeQuestionContext::validIndex(int idx) const
+{
+    if (idx >= 0 && idx < m_questionList.count())
+        return true;
+    BRISOLA_ASSERT(idx < m_questionList.count());
+    if (idx < 0)
+        BRISOLA_ASSERT(idx >= 0);
+    return false;
+}
+
+void QmlFacadeQuestionContext::load()
+{
+    LOG_ENTRY(Channel);
+    m_questionList.clear();
+    if (!hasActivity("load"))
+        return;
+    const QList<LmsQuestionAssociation*>& associations = mp_activity->getAssociationList().getAssociations();
+    for (int i = 0; i < associations.size(); ++i) {
+        LmsQuestionActivity* source = associations.at(i)->getSource();
+        const LmsQuestionFilter* filter = associations.at(i)->getFilter();
+        BRISOLA_ASSERT(source);
+        BRISOLA_ASSERT(filter);
+        if (!source || !filter)
+            continue;
+        const int desiredCount = filter->getCount();
+        BRISOLA_ASSERT(desiredCount);
+        if (desiredCount <= 0)
+            continue;
+        const int matches = source->getMatchesCount(filter);
+        LOG_DEBUG(Channel, "   - as.%02d ; count=%02d ; matches=%02d ; src=\"%s\"", i, desiredCount, matches,
+                  source->getFsRelativePath().toUtf8().constData());
+        const QList<LmsQuestion*> selected = source->selectQuestions(filter);
+        BRISOLA_ASSERT(selected.count());
+        if (selected.isEmpty())
+            continue;
+        m_questionList.append(selected);
+        if (matches < desiredCount) {
+            LOG_WARN(Channel,
+                     "could not get enough unique questions from %s (requested=%d matched=%d); inserting duplicates "
+                     "to compensate",
+                     source->getNormalizedElementName().toUtf8().constData(), desiredCount, matches);
+            for (int k = 0; k < desiredCount - matches; ++k)
+                m_questionList.append(selected.at(k % selected.size()));
+        }
+    }
+}
+
+void QmlFacadeQuestionContext::start()
+{
+    LOG_ENTRY(Channel);
+    m_startRating = currentSkillRating();
+}
+
+QVariantMap QmlFacadeQuestionContext::question(int idx)
+{
+    LOG_TRACE(Channel, "idx=%d", idx);
+    if (!validIndex(idx))
+        return QVariantMap();
+    const QVariantMap map = m_questionList.at(idx)->getResolvedAttributeMap();
+    LOG_TRACE(Channel, "question attribute map count = %d", map.size());
+    return map;
+}
+
+void QmlFacadeQuestionContext::submitQuestionOutcome(int idx, double mark)
+{
+    LOG_TRACE(Channel, "%s: idx=%d outcome=%lf", "submitQuestionOutcome", idx, mark);
+    if (!validIndex(idx))
+        return;
+    FrameworkManager::getInstance()->questionAnswered(FrameworkModel::getInstance()->getUserSession(),
+                                                      m_questionList.at(idx), mark);
+}
+
+void QmlFacadeQuestionContext::submitMark(double mark)
+{
+    LOG_TRACE(Channel, "%s: %lf", "submitMark", mark);
+    if (!hasActivity("submitMark"))
+        return;
+    const int ratingDelta = currentSkillRating() - m_startRating;
+    LOG_DEBUG(Channel, "rating delta %d", ratingDelta);
+    FrameworkModel* frameworkModel = FrameworkModel::getInstance();
+    FrameworkManager::getInstance()->activityCompleted(frameworkModel->getUserSession(), mp_activity, mark,
+                                                       ratingDelta, false);
+    frameworkModel->saveCurrentRating(mp_item && mp_item->type() == QmlFacadeCourseItem::Practice);
+    emit markChanged();
+}
+
+bool QmlFacadeQuestionContext::latestMark(double& mark, int& ratingDelta)
+{
+    Database* db = FrameworkManager::getInstance()->mp_database;
+    const edufrmwk::UserSession* session = FrameworkModel::getInstance()->getUserSession();
+    QList<Database::Mark> marks;
+    const int rc = db && session ? db->getMarksOfPath(session->getUserId(), marks,
+                                                      mp_activity->getNormalizedElementPath(), true, 1)
+                                 : edufrmwk::RC_DB_ERROR;
+    BRISOLA_ASSERT(rc == 0);
+    if (rc != 0 || marks.isEmpty())
+        return false;
+    mark = marks.first().mark;
+    ratingDelta = marks.first().ratingDelta;
+    return true;
+}
+
+double QmlFacadeQuestionContext::mark()
+{
+    LOG_ENTRY(Channel);
+    double value = -1.0;
+    int delta = -1;
+    if (!hasActivity("mark") || !latestMark(value, delta))
+        return -1.0;
+    return value;
+}
+
+double QmlFacadeQuestionContext::ratingDelta()
+{
+    double value = -1.0;
+    int delta = -1;
+    if (!hasActivity("ratingDelta") || !latestMark(value, delta))
+        return -1;
+    return delta;
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QVariantMap>
+
+class LmsQuestion;
+class LmsQuestionActivity;
+class QmlFacadeCourseItem;
+
+// Serves one question activity's questions to QML: draws them from the activity's associations
+// (repeating when a source has too few), records each outcome, the activity's mark and the change
+// in skill rating, and reads back the newest mark. Items of other kinds hold an idle context.
+class QmlFacadeQuestionContext : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(double mark READ mark NOTIFY markChanged)
+    Q_PROPERTY(double ratingDelta READ ratingDelta NOTIFY markChanged)
+    Q_PROPERTY(int count READ count)
+
+public:
+    explicit QmlFacadeQuestionContext(QmlFacadeCourseItem* item);
+    ~QmlFacadeQuestionContext() override = default;
+
+    Q_INVOKABLE void load();
+    Q_INVOKABLE void start();
+    Q_INVOKABLE QVariantMap question(int idx);
+    Q_INVOKABLE void submitQuestionOutcome(int idx, double mark);
+    Q_INVOKABLE void submitMark(double mark);
+
+    // -1 when the activity has no valid mark yet.
+    double mark();
+    double ratingDelta();
+    int count() const { return m_questionList.count(); }
+
+    LmsQuestionActivity* activity() const { return mp_activity; }
+    const QList<LmsQuestion*>& questions() const { return m_questionList; }
+
+signals:
+    void markChanged();
+    void completed();
+
+private:
+    bool hasActivity(const char* operation) const;
+    bool validIndex(int idx) const;
+    // Reads the newest valid mark; false when there is none.
+    bool latestMark(double& mark, int& ratingDelta);
+
+    QmlFacadeCourseItem* mp_item;
+    LmsQuestionActivity* mp_activity;
+    QList<LmsQuestion*> m_questionList;
+    int m_startRating;
+};

@@ -1,0 +1,2 @@
+import QtQuick 2.0
+Item {}
