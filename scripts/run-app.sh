@@ -3,5 +3,10 @@
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 "$ROOT/scripts/install-deps.sh"
+# The program opens a window; without a display the toolkit would abort after the build.
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
+  echo "run-app: no display (DISPLAY is not set); start it from a desktop session or under xvfb-run" >&2
+  exit 1
+fi
 "$ROOT/scripts/build.sh"
 exec "${BUILD_DIR:-$ROOT/build}/bin/brisola" "$@"

@@ -9,11 +9,13 @@ namespace {
 
 QMutex g_mutex;
 QStringList g_expressions;
+QStringList g_messages;
 
-void record(const char* expression, const char*, int, const char*)
+void record(const char* expression, const char*, int, const char* message)
 {
     QMutexLocker lock(&g_mutex);
     g_expressions.append(QString::fromLatin1(expression));
+    g_messages.append(QString::fromLocal8Bit(message ? message : ""));
 }
 
 }  // namespace
@@ -27,6 +29,7 @@ void AssertRecorder::clear()
 {
     QMutexLocker lock(&g_mutex);
     g_expressions.clear();
+    g_messages.clear();
 }
 
 int AssertRecorder::count()
@@ -39,4 +42,10 @@ QStringList AssertRecorder::expressions()
 {
     QMutexLocker lock(&g_mutex);
     return g_expressions;
+}
+
+QStringList AssertRecorder::messages()
+{
+    QMutexLocker lock(&g_mutex);
+    return g_messages;
 }

@@ -12,4 +12,6 @@ public:
     static int count();
     // "expression" of each failed assertion, in order.
     static QStringList expressions();
+    // The message of each failed assertion, in order ("" when it had none).
+    static QStringList messages();
 };
