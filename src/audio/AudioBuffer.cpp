@@ -5,6 +5,14 @@
 #include <cmath>
 #include <limits>
 
+namespace {
+
+// The vector's one allocation, header included, is limited to INT_MAX bytes, not elements.
+const qint64 kMaxSamples =
+    (qint64(std::numeric_limits<int>::max()) - qint64(sizeof(QArrayData))) / qint64(sizeof(short));
+
+}  // namespace
+
 AudioBuffer::AudioBuffer(int channelCount, int sampleFormat, int sampleRate)
     : m_channelCount(channelCount), m_sampleFormat(sampleFormat), m_sampleRate(sampleRate)
 {
@@ -38,7 +46,7 @@ int AudioBuffer::addSamples(const short* samples, int count, double minSeconds, 
         blockLength = sampleIndexAt(minSeconds);
     const int copied = int(qMin<qint64>(blockLength, count));
     const int oldSize = m_samples.size();
-    if (oldSize + qMax<qint64>(blockLength, count) > std::numeric_limits<int>::max()) {
+    if (oldSize + qMax<qint64>(blockLength, count) > kMaxSamples) {
         LOG_ERROR("audio", "a block of %lld samples would overflow the buffer (%d samples); nothing appended",
                   static_cast<long long>(blockLength), oldSize);
         return 0;
@@ -47,7 +55,7 @@ int AudioBuffer::addSamples(const short* samples, int count, double minSeconds, 
     // time would copy the whole buffer for every block.
     const int needed = oldSize + int(qMax<qint64>(blockLength, count));
     if (needed > m_samples.capacity())
-        m_samples.reserve(qMax(needed, m_samples.capacity() * 2));
+        m_samples.reserve(int(qBound<qint64>(needed, 2 * qint64(m_samples.capacity()), kMaxSamples)));
     m_samples.resize(oldSize + int(blockLength));
     short* dst = m_samples.data() + oldSize;
     for (int i = 0; i < copied; ++i)

@@ -45,10 +45,13 @@ TEST(AudioBufferAppend, BlockBeyondTheLargestBufferIsRefused)
     AudioBuffer b(2, 0, 44100);
     const short s[] = {1, 2};
     b.addSamples(s, 2, 0.0, 1.0);
-    LogCapture::instance().clear();
-    EXPECT_EQ(b.addSamples(s, 2, 1e9, 1.0), 0);  // a minimum length of 31 years
-    EXPECT_EQ(b.getSamples(), (QVector<short>{1, 2}));
-    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("nothing appended")));
+    // 31 years; and 3 h 23 min, whose 1,076,040,000 samples fit an int but not the vector's 2 GB of bytes
+    for (double seconds : {1e9, 12200.0}) {
+        LogCapture::instance().clear();
+        EXPECT_EQ(b.addSamples(s, 2, seconds, 1.0), 0);
+        EXPECT_EQ(b.getSamples(), (QVector<short>{1, 2}));
+        EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("nothing appended"))) << seconds;
+    }
 }
 
 TEST(AudioBufferAppend, GainTruncatesTowardZeroAndDurationFollowsTheCount)
