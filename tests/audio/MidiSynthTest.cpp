@@ -3,6 +3,7 @@
 #include "audio/AudioBuffer.h"
 #include "audio/midi/MidiSynth.h"
 #include "support/LogCapture.h"
+#include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,45 @@ TEST_F(MidiRender, MissingOrForeignMidiFileFailsAndAppendsNothing)
     // The synthesizer survives a failed render.
     EXPECT_EQ(MidiSynth::instance()->renderToAudioBuffer(writeMidi("ok.mid", {60}), buffer), 0);
     EXPECT_GT(buffer.getSampleCount(), 0);
+}
+
+TEST_F(MidiRender, DamagedFilesFailWithoutRendering)
+{
+    const QByteArray whole = midiFile({60});
+    QByteArray hugeTrack = whole;
+    hugeTrack.replace(18, 4, QByteArray::fromHex("7fffffff"));
+    const struct {
+        const char* name;
+        QByteArray bytes;
+    } cases[] = {
+        {"header only", whole.left(14)},
+        {"cut inside the track", whole.left(whole.size() - 5)},
+        {"track length 0x7fffffff", hugeTrack},
+        {"junk after MThd", "MThd" + QByteArray(200, 'z')},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(writeBytes(m_dir.filePath("bad.mid"), c.bytes));
+        AudioBuffer buffer(2, 0, 44100);
+        EXPECT_EQ(MidiSynth::instance()->renderToAudioBuffer(m_dir.filePath("bad.mid"), buffer), 4);
+        EXPECT_EQ(buffer.getSampleCount(), 0);
+    }
+}
+
+TEST_F(MidiRender, NoteThatNeverEndsIsCutAfterTheReleaseTail)
+{
+    // An organ note left on: the player would wait for it to die away for ever.
+    QByteArray held = midiFile({60});
+    held.replace(held.indexOf(QByteArray::fromHex("00c000")), 3, QByteArray::fromHex("00c013"));
+    held.replace(held.indexOf(QByteArray::fromHex("803c00")), 3, QByteArray::fromHex("903e64"));
+    ASSERT_TRUE(writeBytes(m_dir.filePath("held.mid"), held));
+    Watchdog watchdog(20000, "rendering a note that never ends");
+    AudioBuffer buffer(2, 0, 44100);
+    ASSERT_EQ(MidiSynth::instance()->renderToAudioBuffer(m_dir.filePath("held.mid"), buffer), 0);
+    EXPECT_NEAR(buffer.duration(), 0.5 + 5.0, 0.01);  // the file's length and the 5 s tail
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("rendering stopped there")));
+    EXPECT_EQ(MidiSynth::instance()->renderToPcmFile(m_dir.filePath("held.mid"), m_dir.filePath("held.raw")), 0);
+    EXPECT_NEAR(QFile(m_dir.filePath("held.raw")).size() / 4 / 44100.0, 5.5, 0.01);
 }
 
 TEST_F(MidiRender, RenderToPcmFileWritesSamples)

@@ -3,6 +3,7 @@
 #include "audio/AudioBuffer.h"
 #include "support/AssertRecorder.h"
 #include "support/LogCapture.h"
+#include "support/Watchdog.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -268,6 +269,22 @@ TEST_F(SequenceTest, EveryVoiceIsRendered)
     EXPECT_EQ(score.noteList().size(), 2);
 }
 
+TEST_F(SequenceTest, CrowdOfVoicesRendersWithABoundedTail)
+{
+    // So many notes at once that the synthesizer steals voices and one never dies away.
+    QStringList voices;
+    for (int i = 0; i < 150; ++i)
+        voices << QStringLiteral("[ c ]");
+    Score score;
+    ASSERT_TRUE(score.setGMNCode("{ " + voices.join(", ") + " }"));
+    Watchdog watchdog(30000, "rendering 150 voices");
+    AudioSequencer sequencer(44100, 2);
+    score.sequence(sequencer, 0.0);
+    const QList<const AudioOutputRegion*> rendered = renderedRegions(sequencer);
+    ASSERT_EQ(rendered.size(), 1);
+    EXPECT_LE(rendered[0]->duration(), score.duration() + 5.01);
+}
+
 TEST_F(SequenceTest, TemporaryMidiFilesAreRemovedByDefault)
 {
     const QStringList before = midiFiles();
@@ -318,3 +335,4 @@ TEST_F(SequenceTest, NothingToExportIsAFailedRender)
     EXPECT_EQ(markersOf(sequencer).size(), 3);
     EXPECT_NEAR(score.playbackOffset(), 1.2, 1e-9);
 }
+

@@ -14,12 +14,69 @@ static const char* const kChannel = "midi-synth";
 namespace {
 
 const int kScratchValues = 32768;
+// The player stays "playing" until every voice has died away, and a voice that never does (a note
+// left on, voices stolen from a crowd of notes) would keep a render going until memory runs out.
+const double kReleaseTailSeconds = 5.0;
+
+quint32 bigEndian(const QByteArray& bytes, int at, int size)
+{
+    quint32 value = 0;
+    for (int i = 0; i < size; ++i)
+        value = (value << 8) | quint8(bytes.at(at + i));
+    return value;
+}
+
+// The chunk structure of a Standard MIDI File: FluidSynth plays a damaged file as a moment of
+// silence and still reports success. Empty when complete, else what is wrong.
+QString midiFileDamage(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot be read");
+    const QByteArray bytes = file.readAll();
+    const qint64 size = bytes.size();
+    if (size < 14 || !bytes.startsWith("MThd"))
+        return QStringLiteral("no header");
+    const qint64 headerLength = bigEndian(bytes, 4, 4);
+    const int tracks = int(bigEndian(bytes, 10, 2));
+    if (headerLength < 6 || 8 + headerLength > size || bigEndian(bytes, 12, 2) == 0)
+        return QStringLiteral("damaged header");
+    if (tracks == 0)
+        return QStringLiteral("no track");
+    qint64 at = 8 + headerLength;
+    int found = 0;
+    while (found < tracks) {
+        if (at + 8 > size)
+            return QStringLiteral("%1 of %2 tracks").arg(found).arg(tracks);
+        const qint64 length = bigEndian(bytes, int(at) + 4, 4);
+        if (at + 8 + length > size)
+            return QStringLiteral("track %1 is cut short").arg(found + 1);
+        if (bytes.mid(int(at), 4) == "MTrk")
+            ++found;
+        at += 8 + length;
+    }
+    return QString();
+}
 
 void discardMessage(int, const char*, void*) {}
 
 QByteArray localName(const QString& path)
 {
     return QFile::encodeName(path);
+}
+
+// Counts the frames rendered after the file's last tick; past the limit the player is stopped.
+bool pastReleaseTail(fluid_player_t* player, int frames, qint64& tailFrames, const QString& midiPath)
+{
+    if (fluid_player_get_current_tick(player) < fluid_player_get_total_ticks(player))
+        return false;
+    tailFrames += frames;
+    if (tailFrames <= qint64(kReleaseTailSeconds * 44100.0))
+        return false;
+    LOG_WARN(kChannel, "notes of %s still sound %.0f s after its end; rendering stopped there", qPrintable(midiPath),
+             kReleaseTailSeconds);
+    fluid_player_stop(player);
+    return true;
 }
 
 }  // namespace
@@ -98,8 +155,16 @@ int MidiSynth::prepare(const QString& midiPath)
     }
     // The player accepts a missing or foreign file and then renders a moment of silence; check first.
     const QByteArray path = localName(midiPath);
-    if (!QFileInfo(midiPath).isFile() || !fluid_is_midifile(path.constData())
-        || fluid_player_add(mp_private->player, path.constData()) != FLUID_OK) {
+    if (!QFileInfo(midiPath).isFile() || !fluid_is_midifile(path.constData())) {
+        LOG_WARN(kChannel, "could not add %s to player", qPrintable(midiPath));
+        return 4;
+    }
+    const QString damage = midiFileDamage(midiPath);
+    if (!damage.isEmpty()) {
+        LOG_WARN(kChannel, "%s is not a complete MIDI file (%s)", qPrintable(midiPath), qPrintable(damage));
+        return 4;
+    }
+    if (fluid_player_add(mp_private->player, path.constData()) != FLUID_OK) {
         LOG_WARN(kChannel, "could not add %s to player", qPrintable(midiPath));
         return 4;
     }
@@ -122,7 +187,10 @@ int MidiSynth::renderToAudioBuffer(const QString& midiPath, AudioBuffer& buffer)
             period = 64;
         LOG_DEBUG(kChannel, "beginning rendering (period=%d ; buf_size=%d)", period, period * 4);
         qint64 total = 0;
+        qint64 tailFrames = 0;
         while (fluid_player_get_status(mp_private->player) == FLUID_PLAYER_PLAYING) {
+            if (pastReleaseTail(mp_private->player, period, tailFrames, midiPath))
+                break;
             const int rc = fluid_synth_write_s16(mp_private->synth, period, scratch, 0, 2, scratch, 1, 2);
             buffer.addSamples(scratch, period * 2, 0.0, 1.0);
             total += period * 4;
@@ -153,7 +221,12 @@ int MidiSynth::renderToPcmFile(const QString& midiPath, const QString& outputPat
             LOG_WARN(kChannel, "could not create renderer");
             result = 4;
         } else {
+            int period = 64;
+            fluid_settings_getint(mp_private->settings, "audio.period-size", &period);
+            qint64 tailFrames = 0;
             while (fluid_player_get_status(mp_private->player) == FLUID_PLAYER_PLAYING) {
+                if (pastReleaseTail(mp_private->player, period, tailFrames, midiPath))
+                    break;
                 if (fluid_file_renderer_process_block(renderer) != FLUID_OK) {
                     LOG_WARN(kChannel, "could not render block");
                     result = 4;
