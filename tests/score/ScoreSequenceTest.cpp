@@ -336,3 +336,20 @@ TEST_F(SequenceTest, NothingToExportIsAFailedRender)
     EXPECT_NEAR(score.playbackOffset(), 1.2, 1e-9);
 }
 
+TEST_F(SequenceTest, AcceptedCodeTheReaderCannotTimeIsAFailedRenderWithoutFatalReport)
+{
+    // The engine accepts zero durations; the note list and the MIDI export cannot time them.
+    for (const char* code : {"[ c/0 ]", "[ \\countingOverlay c/0 d/4 ]"}) {
+        SCOPED_TRACE(code);
+        Score score;
+        ASSERT_TRUE(score.setGMNCode(code));
+        AudioSequencer sequencer(44100, 2);
+        AssertRecorder::clear();
+        LogCapture::instance().clear();
+        score.sequence(sequencer, 0.0);
+        EXPECT_EQ(AssertRecorder::count(), 0) << AssertRecorder::expressions().join(", ").toStdString();
+        EXPECT_TRUE(LogCapture::instance().contains("failed to render midi file"));
+        EXPECT_TRUE(sequencer.outputRegions().isEmpty());
+        EXPECT_EQ(markersOf(sequencer).size(), score.noteList().size() + 1);
+    }
+}
