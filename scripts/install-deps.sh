@@ -12,7 +12,8 @@ BUILD_PKGS=(cmake g++ pkg-config
   libjs-json fonts-dejavu-core woff2 libgtest-dev libgmock-dev)
 TEST_PKGS=(xvfb xauth x11-utils libgl1-mesa-dri
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
-  sox espeak-ng vorbis-tools python3-xlib sqlite3)
+  sox espeak-ng vorbis-tools
+  xdotool imagemagick x11-apps python3-xlib sqlite3)
 [ "${WITH_BENCH:-}" = 1 ] && TEST_PKGS+=(aubio-tools)
 
 want=("${BUILD_PKGS[@]}")

@@ -12,6 +12,19 @@ Rectangle {
     height: 768
     color: Theme.background
 
+    // Ctrl+1..4 reach the screens the header's buttons reach
+    Repeater {
+        model: ["map", "practice", "statistics", "settings"]
+
+        Item {
+            Shortcut {
+                sequence: "Ctrl+" + (index + 1)
+                enabled: runtime.globals.interactionEnabled
+                onActivated: root.screen = modelData
+            }
+        }
+    }
+
     AppHeader {
         id: header
 

@@ -18,6 +18,18 @@ Rectangle {
     color: Theme.background
     Component.onCompleted: reload()
 
+    Shortcut {
+        sequence: "Ctrl+Left"
+        enabled: runtime.globals.interactionEnabled
+        onActivated: root.course.previousActivity()
+    }
+    Shortcut {
+        sequence: "Ctrl+Right"
+        enabled: runtime.globals.interactionEnabled && root.activity !== null
+                 && CourseLogic.canGoNext(root.activity.type)
+        onActivated: root.course.nextActivity()
+    }
+
     // the page may be the one asking to move on: swap it once its handler has returned
     Connections {
         target: root.course

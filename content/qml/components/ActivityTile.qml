@@ -15,12 +15,21 @@ Rectangle {
 
     signal openRequested(var item)
 
+    function open() {
+        if (openable && runtime.globals.interactionEnabled)
+            openRequested(item);
+    }
+
+    activeFocusOnTab: true
+    Keys.onReturnPressed: open()
+    Keys.onEnterPressed: open()
+
     implicitHeight: Theme.tileHeight
     radius: Theme.radius
     color: itemState === CourseLogic.State.Completed ? "#e3f1e6"
          : openable ? Theme.surface : Theme.surfaceAlt
-    border.width: isCurrent ? 3 : 1
-    border.color: isCurrent ? Theme.current : Theme.border
+    border.width: isCurrent || activeFocus ? 3 : 1
+    border.color: activeFocus ? Theme.accent : isCurrent ? Theme.current : Theme.border
 
     RowLayout {
         anchors.fill: parent
@@ -58,6 +67,6 @@ Rectangle {
         anchors.fill: parent
         enabled: root.openable && runtime.globals.interactionEnabled
         cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
-        onClicked: root.openRequested(root.item)
+        onClicked: root.open()
     }
 }

@@ -23,7 +23,14 @@ Rectangle {
 
     signal openRequested()
 
+    function openCurrent() {
+        if (current && runtime.globals.interactionEnabled)
+            openRequested();
+    }
+
     color: Theme.background
+    Keys.onReturnPressed: openCurrent()
+    Keys.onEnterPressed: openCurrent()
 
     Connections {
         target: root.course
@@ -92,7 +99,7 @@ Rectangle {
                     primary: true
                     enabled: root.current !== null && runtime.globals.interactionEnabled
                     text: qsTr("Open")
-                    onClicked: root.openRequested()
+                    onClicked: root.openCurrent()
                 }
             }
         }

@@ -121,10 +121,32 @@ FocusScope {
     onActivityChanged: begin()
     Component.onDestruction: stopEngine()
 
+    // the main action of the moment, also on Return
+    function primaryAction() {
+        switch (phase) {
+        case "intro":
+            if (run.count > 0)
+                startQuestion();
+            break;
+        case "graded":
+            continueRun();
+            break;
+        case "summary":
+            if (practiceMode)
+                leaveRequested();
+            else
+                runtime.course.nextActivity();
+            break;
+        }
+    }
+
     Keys.onPressed: {
         if (Logic.acceptsKey(phase, keyboard, event.isAutoRepeat) && engine) {
             engine.handleKeyPress();
             tapFlash.restart();
+            event.accepted = true;
+        } else if ((event.key === Qt.Key_Return || event.key === Qt.Key_Enter) && !event.isAutoRepeat) {
+            primaryAction();
             event.accepted = true;
         }
     }
@@ -323,12 +345,7 @@ FocusScope {
                 practiceMode: page.practiceMode
                 ratingDelta: page.phase === "summary" && page.context ? page.context.ratingDelta : -1
                 onRepeatRequested: page.begin()
-                onNextRequested: {
-                    if (page.practiceMode)
-                        page.leaveRequested();
-                    else
-                        runtime.course.nextActivity();
-                }
+                onNextRequested: page.primaryAction()
             }
 
             RowLayout {
@@ -346,7 +363,7 @@ FocusScope {
                     enabled: page.run.count > 0
                     primary: true
                     text: qsTr("Start")
-                    onClicked: page.startQuestion()
+                    onClicked: page.primaryAction()
                 }
                 AppButton {
                     objectName: "retryButton"
@@ -359,7 +376,7 @@ FocusScope {
                     visible: page.phase === "graded"
                     primary: true
                     text: Logic.isLastQuestion(page.run, page.questionIndex) ? qsTr("Finish") : qsTr("Continue")
-                    onClicked: page.continueRun()
+                    onClicked: page.primaryAction()
                 }
             }
         }

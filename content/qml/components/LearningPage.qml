@@ -13,6 +13,14 @@ FocusScope {
     property string exampleGmn
     property string exampleCaption
 
+    function complete() {
+        activity.state = CourseItem.Completed;
+        runtime.course.nextActivity();
+    }
+
+    Keys.onReturnPressed: complete()
+    Keys.onEnterPressed: complete()
+
     Rectangle {
         anchors.fill: parent
         color: Theme.background
@@ -78,10 +86,7 @@ FocusScope {
                     primary: true
                     enabled: runtime.globals.interactionEnabled
                     text: qsTr("Continue")
-                    onClicked: {
-                        page.activity.state = CourseItem.Completed;
-                        runtime.course.nextActivity();
-                    }
+                    onClicked: page.complete()
                 }
             }
         }

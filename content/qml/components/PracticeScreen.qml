@@ -25,7 +25,7 @@ FocusScope {
     }
 
     function start() {
-        if (selectedCount < 1 || !practice.prepare(countBox.value, true))
+        if (running || !runtime.globals.interactionEnabled || selectedCount < 1 || !practice.prepare(countBox.value, true))
             return;
         running = true;
         runner.active = true;
@@ -35,6 +35,8 @@ FocusScope {
     }
 
     Component.onCompleted: reload()
+    Keys.onReturnPressed: start()
+    Keys.onEnterPressed: start()
 
     Rectangle {
         anchors.fill: parent
