@@ -63,6 +63,20 @@ TestCase {
         compare(Logic.gradeLabel(data.accuracy), data.label);
     }
 
+    function test_outcome_rows_become_a_list_of_grades() {
+        var rows = [{ outcome: 1 }, { outcome: "10" }, { outcome: 3 }];
+        compare(Logic.outcomeList({ length: 3, get: function (i) { return rows[i]; } }), [1, 10, 3]);
+        compare(Logic.outcomeList(null), []);
+    }
+
+    function test_notes_are_numbered_without_the_rests() {
+        var score = { noteAtIndex: function (i) { return ["C1", "S", "E1", "S", "G1"][i]; } };
+        compare(Logic.soundingNumber(score, 0), 1);
+        compare(Logic.soundingNumber(score, 2), 2);
+        compare(Logic.soundingNumber(score, 4), 3);
+        compare(Logic.soundingNumber(null, 4), 5);
+    }
+
     function test_last_attempt_of_each_question_makes_the_mark() {
         var run = Logic.newRun(3);
         compare(Logic.answeredCount(run), 0);

@@ -2,8 +2,8 @@ import QtQuick 2.15
 import QtQuick.Layouts 1.15
 import "../js/CourseLogic.js" as CourseLogic
 
-// The current activity's own page, between Previous and Next.
-Rectangle {
+// The current activity's own page, between Previous and Next. The page holds the keyboard focus.
+FocusScope {
     id: root
 
     readonly property var course: runtime.course
@@ -15,7 +15,6 @@ Rectangle {
         pageUrl = activity ? CourseLogic.pageUrl(activity.fsPath) : "";
     }
 
-    color: Theme.background
     Component.onCompleted: reload()
 
     Shortcut {
@@ -35,6 +34,11 @@ Rectangle {
         target: root.course
 
         function onCurrentActivityChanged() { Qt.callLater(root.reload); }
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: Theme.background
     }
 
     Rectangle {

@@ -19,7 +19,8 @@ FocusScope {
     // practice: the run is recorded but no course state changes
     property bool practiceMode: false
 
-    readonly property var context: activity ? activity.questionContext : null
+    // taken from the activity when a run begins (a binding might not have followed it yet)
+    property var context: null
     property var run: Logic.newRun(0)
     property int questionIndex: -1
     property var question: ({})
@@ -27,6 +28,8 @@ FocusScope {
     property string phase: "intro"
     property int countInBeat: 0
     property real lastMark: -1
+    // accuracy per note of the last answer
+    property var grades: []
     property real runMark: -1
     property var engine: null
     property bool holdsLock: false
@@ -38,6 +41,7 @@ FocusScope {
     signal leaveRequested()
 
     function begin() {
+        context = activity ? activity.questionContext : null;
         if (!context)
             return;
         stopEngine();
@@ -55,7 +59,6 @@ FocusScope {
         question = index < run.count ? context.question(index) : ({});
         lastMark = -1;
         countInBeat = 0;
-        inputView.gmnCode = "";
         if (engine) {
             engine.destroy();
             engine = null;
@@ -68,8 +71,8 @@ FocusScope {
             engine = engineComponent.createObject(page);
         engine.settings = Logic.engineSettings(question);
         lastMark = -1;
+        grades = [];
         countInBeat = 0;
-        inputView.gmnCode = "";
         if (!holdsLock) {
             runtime.globals.pushLock();
             holdsLock = true;
@@ -81,6 +84,7 @@ FocusScope {
 
     function questionFinished(mark) {
         releaseLock();
+        grades = Logic.outcomeList(engine.outcomeModel);
         Logic.recordAttempt(run, questionIndex, mark);
         context.submitQuestionOutcome(questionIndex, mark);
         lastMark = mark;
@@ -178,8 +182,12 @@ FocusScope {
         id: expectedScore
 
         visible: false
-        gmnCode: page.question.gmn || ""
         tempo: page.question.tempo || 80
+    }
+
+    onQuestionChanged: {
+        if (question.gmn)
+            expectedScore.gmnCode = question.gmn;
     }
 
     Rectangle {
@@ -249,7 +257,7 @@ FocusScope {
                 Layout.fillWidth: true
                 Layout.preferredHeight: implicitHeight
                 visible: page.phase !== "summary"
-                gmnCode: page.question.gmn || ""
+                code: page.question.gmn || ""
                 tempo: page.question.tempo || 80
                 maximumHeight: 180
             }
@@ -311,14 +319,16 @@ FocusScope {
 
                 Layout.fillWidth: true
                 Layout.preferredHeight: implicitHeight
-                visible: page.phase === "graded" && gmnCode !== ""
+                visible: page.phase === "graded" && score.gmnCode !== ""
                 maximumHeight: 180
+                grades: page.grades
             }
 
             OutcomeStrip {
                 Layout.fillWidth: true
                 visible: page.phase === "graded"
-                outcomes: page.engine ? page.engine.outcomeModel : null
+                grades: page.grades
+                score: expectedScore
             }
 
             RowLayout {

@@ -65,7 +65,7 @@ FocusScope {
                 Layout.fillWidth: true
                 Layout.preferredHeight: implicitHeight
                 visible: page.exampleGmn !== ""
-                gmnCode: page.exampleGmn
+                code: page.exampleGmn
                 maximumHeight: 160
             }
 

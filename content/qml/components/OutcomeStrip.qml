@@ -1,38 +1,35 @@
 import QtQuick 2.15
 import "../js/ExerciseLogic.js" as Logic
 
-// The grade of every answered note, in note order, as coloured chips with a word each.
+// The grade of every answered note, in note order, as coloured chips with a word each. Rests have
+// no chip: the engine fills their rows, but nothing was to be played there.
 Flow {
     id: root
 
-    property var outcomes: null
-
-    function colourOf(accuracy) {
-        switch (Logic.gradeClass(accuracy)) {
-        case "right": return Theme.gradeRight;
-        case "close": return Theme.gradeClose;
-        case "far": return Theme.gradeFar;
-        case "wrong": return Theme.gradeWrong;
-        }
-        return Theme.gradeNone;
-    }
+    // accuracy per note of the answer's note list (rests included)
+    property var grades: []
+    // the answer's score, to tell rests ("S") from notes
+    property var score: null
 
     spacing: 4
 
     Repeater {
-        model: root.outcomes
+        model: root.grades
 
         Rectangle {
+            readonly property bool rest: root.score !== null && root.score.noteAtIndex(index) === "S"
+
+            visible: !rest
             width: label.implicitWidth + 14
             height: label.implicitHeight + 8
             radius: Theme.radius
-            color: root.colourOf(model.outcome)
+            color: Theme.gradeColour(Logic.gradeClass(modelData))
 
             Text {
                 id: label
 
                 anchors.centerIn: parent
-                text: (index + 1) + " " + Logic.gradeLabel(model.outcome)
+                text: Logic.soundingNumber(root.score, index) + " " + Logic.gradeLabel(modelData)
                 color: Theme.textOnDark
                 font.family: Theme.fontFamily
                 font.pixelSize: Theme.fontSmall

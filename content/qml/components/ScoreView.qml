@@ -1,16 +1,22 @@
 import QtQuick 2.15
 import Tarvolin 1.0
+import "../js/ExerciseLogic.js" as Logic
 
-// A score drawn to the width it is given and cut below its last staff.
+// A score drawn as large as its width allows (up to maximumScale) and cut below its last staff.
 Rectangle {
     id: root
 
     property alias score: proxy
-    property alias gmnCode: proxy.gmnCode
+    // the code to draw; an empty code is never handed to the score (the engine refuses it)
+    property string code
     property alias tempo: proxy.tempo
     property int maximumHeight: 220
+    property real maximumScale: 4.5
+    // accuracy per note (see ExerciseLogic): each graded note is marked in its grade's colour
+    property var grades: []
     readonly property int padding: Theme.spacing
-    // lowest edge of the drawn staves, in item coordinates of the score
+    // width of the music (not of the page) at scale 1, measured on each new code
+    property real baseMusicWidth: 0
     readonly property real musicBottom: {
         var bottom = 0;
         var rects = proxy.noteBoundingRects;
@@ -18,35 +24,67 @@ Rectangle {
             bottom = Math.max(bottom, rects[i].y + rects[i].height);
         return bottom > 0 ? bottom : Math.min(proxy.height, maximumHeight);
     }
-    property real baseWidth: 0
+
+    function measureMusic() {
+        var right = 0;
+        var rects = proxy.noteBoundingRects;
+        for (var i = 0; i < rects.length; ++i)
+            right = Math.max(right, rects[i].x + rects[i].width);
+        // the final bar line stands a little after the last note
+        if (right > 0 && proxy.scalingFactor > 0)
+            baseMusicWidth = (right * 1.08 + 12) / proxy.scalingFactor;
+    }
 
     function fit() {
-        if (proxy.gmnCode === "" || proxy.width <= 0 || proxy.scalingFactor <= 0)
+        if (baseMusicWidth <= 0)
             return;
-        if (baseWidth <= 0)
-            baseWidth = proxy.width / proxy.scalingFactor;
-        var factor = (root.width - 2 * padding) / baseWidth;
-        if (factor > 0 && factor <= 10 && Math.abs(factor - proxy.scalingFactor) > 0.001)
+        var factor = Math.min(maximumScale, (width - 2 * padding) / baseMusicWidth);
+        if (factor > 0 && Math.abs(factor - proxy.scalingFactor) > 0.001)
             proxy.scalingFactor = factor;
     }
 
-    implicitHeight: Math.min(maximumHeight, musicBottom + 2 * padding)
+    // room below the staff for the time signature and the grade marks
+    implicitHeight: Math.min(maximumHeight, musicBottom + 3 * padding + 6 * proxy.scalingFactor)
     color: Theme.surface
     border.color: Theme.border
     radius: Theme.radius
     clip: true
 
     onWidthChanged: fit()
+    onCodeChanged: {
+        if (code !== "")
+            proxy.gmnCode = code;
+    }
 
     ScoreProxy {
         id: proxy
 
         x: root.padding
-        y: root.padding
+        y: 2 * root.padding
         compact: true
+        // the rectangles of a new code are in place when its change is announced
         onGmnCodeChanged: {
-            root.baseWidth = 0;
+            root.measureMusic();
             root.fit();
+        }
+
+        Repeater {
+            model: root.grades.length > 0 ? proxy.noteBoundingRects : []
+
+            Rectangle {
+                readonly property var grade: root.grades[index]
+                readonly property color gradeColour: Theme.gradeColour(Logic.gradeClass(grade))
+
+                visible: grade !== undefined && proxy.noteAtIndex(index) !== "S"
+                x: modelData.x
+                y: modelData.y
+                width: modelData.width
+                height: modelData.height + 2 * root.padding
+                radius: 3
+                color: Qt.rgba(gradeColour.r, gradeColour.g, gradeColour.b, 0.22)
+                border.color: gradeColour
+                border.width: 2
+            }
         }
     }
 }

@@ -43,6 +43,17 @@ QtObject {
     readonly property color gradeWrong: "#c8372d"
     readonly property color gradeNone: "#9aa1a8"
 
+    // colour of a grade class of ExerciseLogic.gradeClass
+    function gradeColour(gradeClass) {
+        switch (gradeClass) {
+        case "right": return gradeRight;
+        case "close": return gradeClose;
+        case "far": return gradeFar;
+        case "wrong": return gradeWrong;
+        }
+        return gradeNone;
+    }
+
     readonly property color plotLine: "#2f6db5"
     readonly property color plotFill: "#302f6db5"
     readonly property color plotGrid: "#ddd6c8"

@@ -99,6 +99,27 @@ function gradeLabel(accuracy) {
     return "";
 }
 
+// The engine's outcome rows ({length, get(row).outcome}) as a list of accuracies.
+function outcomeList(model) {
+    var list = [];
+    if (!model)
+        return list;
+    for (var i = 0; i < model.length; ++i)
+        list.push(Number(model.get(i).outcome));
+    return list;
+}
+
+// The number of note index among the sounding notes of a score (rests, "S", are not counted).
+function soundingNumber(score, index) {
+    if (!score)
+        return index + 1;
+    var n = 0;
+    for (var i = 0; i <= index; ++i)
+        if (score.noteAtIndex(i) !== "S")
+            ++n;
+    return n;
+}
+
 // A run of questions: the mark of the last attempt at each question counts.
 function newRun(count) {
     var marks = [];
