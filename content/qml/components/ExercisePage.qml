@@ -259,7 +259,7 @@ FocusScope {
                 visible: page.phase !== "summary"
                 code: page.question.gmn || ""
                 tempo: page.question.tempo || 80
-                maximumHeight: 180
+                maximumHeight: page.height < 560 ? 120 : 180
             }
 
             RowLayout {
@@ -320,7 +320,7 @@ FocusScope {
                 Layout.fillWidth: true
                 Layout.preferredHeight: implicitHeight
                 visible: page.phase === "graded" && score.gmnCode !== ""
-                maximumHeight: 180
+                maximumHeight: page.height < 560 ? 120 : 180
                 grades: page.grades
             }
 
@@ -329,21 +329,6 @@ FocusScope {
                 visible: page.phase === "graded"
                 grades: page.grades
                 score: expectedScore
-            }
-
-            RowLayout {
-                Layout.fillWidth: true
-                visible: page.phase === "graded" && !page.testMode
-                spacing: Theme.margin
-
-                MarkBadge {
-                    mark: page.lastMark
-                }
-                BodyText {
-                    Layout.fillWidth: true
-                    text: Logic.verdict(page.lastMark)
-                    font.pixelSize: Theme.fontLarge
-                }
             }
 
             RunSummary {
@@ -358,14 +343,26 @@ FocusScope {
                 onNextRequested: page.primaryAction()
             }
 
+            // the mark of the answer and what to do next, on one line to leave the scores their room
             RowLayout {
                 Layout.fillWidth: true
                 Layout.topMargin: Theme.spacing
                 visible: page.phase === "intro" || page.phase === "graded"
                 spacing: Theme.spacing
 
+                MarkBadge {
+                    visible: page.phase === "graded" && !page.testMode
+                    mark: page.lastMark
+                }
+                BodyText {
+                    Layout.fillWidth: true
+                    visible: page.phase === "graded" && !page.testMode
+                    text: Logic.verdict(page.lastMark)
+                    font.pixelSize: Theme.fontLarge
+                }
                 Item {
                     Layout.fillWidth: true
+                    visible: page.phase === "intro" || page.testMode
                 }
                 AppButton {
                     objectName: "startButton"

@@ -17,6 +17,7 @@ Rectangle {
     readonly property int padding: Theme.spacing
     // width of the music (not of the page) at scale 1, measured on each new code
     property real baseMusicWidth: 0
+    property real baseMusicBottom: 0
     readonly property real musicBottom: {
         var bottom = 0;
         var rects = proxy.noteBoundingRects;
@@ -31,14 +32,18 @@ Rectangle {
         for (var i = 0; i < rects.length; ++i)
             right = Math.max(right, rects[i].x + rects[i].width);
         // the final bar line stands a little after the last note
-        if (right > 0 && proxy.scalingFactor > 0)
+        if (right > 0 && proxy.scalingFactor > 0) {
             baseMusicWidth = (right * 1.08 + 12) / proxy.scalingFactor;
+            baseMusicBottom = musicBottom / proxy.scalingFactor;
+        }
     }
 
     function fit() {
         if (baseMusicWidth <= 0)
             return;
-        var factor = Math.min(maximumScale, (width - 2 * padding) / baseMusicWidth);
+        // as wide as the view, as tall as allowed (see implicitHeight), never larger than maximumScale
+        var factor = Math.min(maximumScale, (width - 2 * padding) / baseMusicWidth,
+                              (maximumHeight - 3 * padding) / (baseMusicBottom + 6));
         if (factor > 0 && Math.abs(factor - proxy.scalingFactor) > 0.001)
             proxy.scalingFactor = factor;
     }
@@ -51,6 +56,7 @@ Rectangle {
     clip: true
 
     onWidthChanged: fit()
+    onMaximumHeightChanged: fit()
     onCodeChanged: {
         if (code !== "")
             proxy.gmnCode = code;
