@@ -43,13 +43,13 @@ Rectangle {
             return;
         // as wide as the view, as tall as allowed (see implicitHeight), never larger than maximumScale
         var factor = Math.min(maximumScale, (width - 2 * padding) / baseMusicWidth,
-                              (maximumHeight - 3 * padding) / (baseMusicBottom + 6));
+                              (maximumHeight - 3 * padding) / (baseMusicBottom + 2));
         if (factor > 0 && Math.abs(factor - proxy.scalingFactor) > 0.001)
             proxy.scalingFactor = factor;
     }
 
     // room below the staff for the time signature and the grade marks
-    implicitHeight: Math.min(maximumHeight, musicBottom + 3 * padding + 6 * proxy.scalingFactor)
+    implicitHeight: Math.min(maximumHeight, musicBottom + 3 * padding + 2 * proxy.scalingFactor)
     color: Theme.surface
     border.color: Theme.border
     radius: Theme.radius
