@@ -1,0 +1,31 @@
+import QtQuick 2.15
+
+// Stands in for the exercise engine in page tests: records what the page asks of it; the test
+// emits its signals.
+QtObject {
+    property var settings
+    property var questionScore
+    property var answerScore
+    property var inputScore
+    property var rows: []
+    property var outcomeModel: ({ length: rows.length, get: function (i) { return { outcome: rows[i] }; } })
+    property int starts: 0
+    property int keyPresses: 0
+    property int aborts: 0
+
+    signal started()
+    signal playbackBegin()
+    signal playbackEnd()
+    signal preCapture()
+    signal captureBegin()
+    signal userInputBegin()
+    signal userInputEnd()
+    signal finished(real score)
+    signal countInBeat(int index)
+    // tells a test about an abort that comes as the engine goes away
+    signal aborting()
+
+    function start(retry) { starts += 1; return 0; }
+    function abort() { aborts += 1; aborting(); return 0; }
+    function handleKeyPress() { keyPresses += 1; }
+}
