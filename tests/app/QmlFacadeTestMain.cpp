@@ -1,6 +1,6 @@
 // Qt Quick Test of the course facade and the question context as the screens see them: the
-// framework logged in over a course of its own, the types registered under their module names
-// and the facade reached through "runtime".
+// framework logged in over the course of three grades, the types registered under their module
+// names and the facade reached through "runtime".
 #include "CourseWriter.h"
 #include "FacadeEnvironment.h"
 
@@ -8,6 +8,8 @@
 #include "app/facades/QmlFacadeCourseItem.h"
 #include "app/facades/QmlFacadeCourseModel.h"
 #include "app/facades/QmlFacadeQuestionContext.h"
+#include "framework/FrameworkManager.h"
+#include "framework/SqlPeek.h"
 #include "support/AssertRecorder.h"
 #include "support/LogCapture.h"
 
@@ -17,7 +19,7 @@
 #include <QTemporaryDir>
 #include <QtQuickTest>
 
-// What the QML tests need besides the facades: a fresh start of the learner's progress and the log.
+// What the QML tests need besides the facades: a fresh start, the log, the assertions and the rows.
 class QmlTestSupport : public QObject {
     Q_OBJECT
 public:
@@ -28,8 +30,12 @@ public:
         LogCapture::instance().clear();
         AssertRecorder::clear();
     }
-    Q_INVOKABLE int logLines(const QString& needle) const { return LogCapture::instance().linesContaining(needle).size(); }
+    Q_INVOKABLE int logLines(const QString& text) const { return LogCapture::instance().linesContaining(text).size(); }
     Q_INVOKABLE int assertions() const { return AssertRecorder::count(); }
+    Q_INVOKABLE QStringList dbRows(const QString& sql) const
+    {
+        return sqlRows(edufrmwk::FrameworkManager::getInstance()->m_dbPath, sql);
+    }
 };
 
 class Setup : public QObject {
@@ -38,38 +44,20 @@ public slots:
     void applicationAvailable()
     {
         AssertRecorder::install();
-        CourseWriter w(m_courseDir.path());
-        w.plugins();
-        w.module("00_grade_1", "Grade 1");
-        w.module("00_grade_1/00_rhythm", "Rhythm");
-        w.learning("00_grade_1/00_rhythm/00_intro", "Intro");
-        w.exercise("00_grade_1/00_rhythm/01_tapping", "Exercise: Beat Tapping 1", {"a, b", ""},
-                   "[{\"path\": \".\", \"count\": 5}]");
-        for (int i = 2; i < 7; ++i)
-            w.learning(QStringLiteral("00_grade_1/00_rhythm/0%1_page").arg(i), QStringLiteral("Page %1").arg(i));
-        w.module("00_grade_1/01_melody", "Melody");
-        w.learning("00_grade_1/01_melody/00_listen", "Listen");
-        for (int g = 2; g <= 3; ++g) {
-            const QString grade = QStringLiteral("0%1_grade_%2").arg(g - 1).arg(g);
-            w.module(grade, QStringLiteral("Grade %1").arg(g));
-            w.module(grade + "/00_rhythm", "Rhythm");
-            w.learning(grade + "/00_rhythm/00_intro", "Intro");
-        }
-        m_started = w.ok() && startFramework(m_courseDir.path()) != nullptr;
+        m_started = CourseWriter::writeCourseOfThreeGrades(m_courseDir.path()) && startFramework(m_courseDir.path());
         LogCapture::instance();
     }
 
     void qmlEngineAvailable(QQmlEngine* engine)
     {
-        const char* const reason = "A message";
-        qmlRegisterUncreatableType<QmlFacadeQuestionContext>("QuestionContext", 1, 0, "QuestionContext", reason);
-        qmlRegisterUncreatableType<QmlFacadeCourseItem>("CourseItem", 1, 0, "CourseItem", reason);
-        qmlRegisterUncreatableType<QmlFacadeCourseModel>("CourseModel", 1, 0, "CourseModel", reason);
+        qmlRegisterUncreatableType<QmlFacadeQuestionContext>("QuestionContext", 1, 0, "QuestionContext", "A message");
+        qmlRegisterUncreatableType<QmlFacadeCourseItem>("CourseItem", 1, 0, "CourseItem", "A message");
+        qmlRegisterUncreatableType<QmlFacadeCourseModel>("CourseModel", 1, 0, "CourseModel", "A message");
         auto* runtime = new QQmlPropertyMap(engine->rootContext());
         if (m_started)
-            runtime->insert(QStringLiteral("course"), QVariant::fromValue<QObject*>(QmlFacadeCourse::instance()));
-        engine->rootContext()->setContextProperty(QStringLiteral("runtime"), runtime);
-        engine->rootContext()->setContextProperty(QStringLiteral("testSupport"), new QmlTestSupport());
+            runtime->insert("course", QVariant::fromValue<QObject*>(QmlFacadeCourse::instance()));
+        engine->rootContext()->setContextProperty("runtime", runtime);
+        engine->rootContext()->setContextProperty("testSupport", new QmlTestSupport());
     }
 
 private:
