@@ -1,8 +1,5 @@
-#include "ScoreFixture.h"
+#include "ScoreFixtures.h"
 
-#include "support/LogCapture.h"
-
-#include <QDir>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -15,17 +12,14 @@ TEST_F(ScoreTest, PlayWithoutAStreamFailsAndUnlocks)
     static QTemporaryDir home;
     setenv("HOME", qPrintable(home.path()), 1);
     setenv("PULSE_SERVER", "unix:/nonexistent/pulse", 1);
-
     Score score;
     ASSERT_TRUE(score.setGMNCode("[ c d ]"));
     QSignalSpy playing(&score, &Score::playingChanged);
-    LogCapture::instance().clear();
     EXPECT_FALSE(score.play());
     EXPECT_FALSE(score.playing());
     EXPECT_EQ(playing.count(), 2);  // on, then off again
     EXPECT_TRUE(LogCapture::instance().contains("playback could not start"));
     EXPECT_DOUBLE_EQ(score.ownSequencer().duration(), 0.0);
-    // the score can be tried again
-    EXPECT_FALSE(score.play());
+    EXPECT_FALSE(score.play());  // and can be tried again
     EXPECT_EQ(playing.count(), 4);
 }

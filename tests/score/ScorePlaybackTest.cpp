@@ -1,8 +1,6 @@
-#include "SequenceFixtures.h"
+#include "ScoreFixtures.h"
 
 #include "audio/Audio.h"
-
-#include "support/LogCapture.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -30,6 +28,7 @@ protected:
             GTEST_SKIP() << "needs the test card of scripts/test-env.sh";
         Audio::setOutputDevice("testcard");
         Audio::setInputDevice("testcard");
+        LogCapture::instance().clear();
     }
 };
 
@@ -46,12 +45,13 @@ protected:
     }
 };
 
-} // namespace
+AudioSequencer& sequencerOf(Score& score) { return const_cast<AudioSequencer&>(score.ownSequencer()); }
+
+}  // namespace
 
 TEST_F(RealTimePlaybackTest, PlaysFollowingTheNotesThenCleansUp)
 {
-    // declared before the score, so that it outlives every signal the score sends
-    QList<int> indices;
+    QList<int> indices;  // declared before the score, so that it outlives every signal the score sends
     Score score;
     ASSERT_TRUE(score.setGMNCode("[ \\bpm<240> c d e f ]"));
     QObject::connect(&score, &Score::currentNoteIndexChanged, [&] { indices << score.currentNoteIndex(); });
@@ -63,99 +63,69 @@ TEST_F(RealTimePlaybackTest, PlaysFollowingTheNotesThenCleansUp)
     for (int i = 0; i < 2 && playing.count() < 2; ++i)
         playing.wait(10000);
     ASSERT_EQ(playing.count(), 2);
-    EXPECT_FALSE(score.playing());
     EXPECT_EQ(indices, QList<int>({0, 1, 2, 3, -1}));
-    EXPECT_EQ(score.currentNoteIndex(), -1);
     EXPECT_DOUBLE_EQ(score.ownSequencer().duration(), 0.0);
 }
 
-TEST_F(PlaybackTest, StopEndsPlaybackOnce)
-{
-    Score score;
-    ASSERT_TRUE(score.setGMNCode("[ \\bpm<60> c d e f g a b c2 ]"));
-    ASSERT_TRUE(score.prepare());
-    EXPECT_GT(score.ownSequencer().duration(), 8.0);
-    QSignalSpy playing(&score, &Score::playingChanged);
-    ASSERT_TRUE(score.play());
-    score.stop();
-    EXPECT_FALSE(score.playing());
-    EXPECT_EQ(score.currentNoteIndex(), -1);
-    EXPECT_EQ(playing.count(), 2);
-    // a late finished() from the sequencer changes nothing
-    QMetaObject::invokeMethod(const_cast<AudioSequencer*>(&score.ownSequencer()), "finished");
-    EXPECT_EQ(playing.count(), 2);
-    score.stop();
-    EXPECT_EQ(playing.count(), 2);
-}
-
-TEST_F(PlaybackTest, NoteTrackingFollowsTimesWhilePlaying)
+TEST_F(PlaybackTest, StopTrackingAndAStreamTheHostEnds)
 {
     Score score;
     ASSERT_TRUE(score.setGMNCode("[ \\meter<\"4/4\"> \\countIn \\bpm<30> c/4 _ e f ]"));
     score.setCurrentNoteByTimeOffset(9.0);
     EXPECT_EQ(score.currentNoteIndex(), -1);  // not playing
+    QSignalSpy playing(&score, &Score::playingChanged);
     ASSERT_TRUE(score.play());
     const double offset = score.playbackOffset();
     EXPECT_NEAR(offset, 8.0, 1e-9);
-    score.setCurrentNoteByTimeOffset(offset + 2.01);
-    EXPECT_EQ(score.currentNoteIndex(), 1);
-    score.setCurrentNoteByTimeOffset(offset + 6.5);
-    EXPECT_EQ(score.currentNoteIndex(), 3);
-    score.setCurrentNoteByTimeOffset(offset + 8.5);  // after the end: unchanged
-    EXPECT_EQ(score.currentNoteIndex(), 3);
+    QList<int> indices;
+    for (double at : {2.01, 6.5, 8.5}) {  // after the end: unchanged
+        score.setCurrentNoteByTimeOffset(offset + at);
+        indices << score.currentNoteIndex();
+    }
+    EXPECT_EQ(indices, QList<int>({1, 3, 3}));
+    score.stop();
+    EXPECT_EQ(QVariantList({score.playing(), score.currentNoteIndex(), playing.count()}), QVariantList({false, -1, 2}));
+    QMetaObject::invokeMethod(&sequencerOf(score), "finished");  // a late finished() changes nothing
+    score.stop();
+    EXPECT_EQ(playing.count(), 2);
+
+    // a stream the host ended (a poll error, a lost server) finishes the playback, which can start again
+    ASSERT_TRUE(score.play());
+    sequencerOf(score).hostStreamFinished();
+    for (int i = 0; i < 20 && playing.count() < 4; ++i)
+        playing.wait(250);
+    EXPECT_EQ(QVariantList({score.playing(), score.currentNoteIndex(), playing.count()}), QVariantList({false, -1, 4}));
+    EXPECT_TRUE(score.play());
     score.stop();
 }
 
-TEST_F(PlaybackTest, DeletingAPlayingScoreStopsItsMarkers)
+TEST_F(PlaybackTest, AScoreGoingAwayInMidPlaybackSignalsNobody)
 {
+    // markers the sequencer reached before it stopped are dropped, not delivered
     auto* score = new Score;
     ASSERT_TRUE(score->setGMNCode("[ \\bpm<480> c d e f ]"));
     const QString prefix = QString("[%1] newMarker").arg(score->instanceNumber());
-    LogCapture::instance().clear();
     ASSERT_TRUE(score->play());
     QTest::qWait(50);
     EXPECT_TRUE(LogCapture::instance().contains(prefix));  // markers arrive while it lives
     delete score;
     LogCapture::instance().clear();
-    // markers the sequencer reached before it stopped must be dropped, not delivered
     QTest::qWait(300);
     EXPECT_FALSE(LogCapture::instance().contains(prefix));
-}
 
-TEST_F(PlaybackTest, AScoreGoingAwayInMidPlaybackSignalsNobody)
-{
-    // A listener may be gone before the score it listens to (a local declared after it): the
-    // score's destructor must not announce the end of its playback to anyone.
+    // a listener may be gone before the score (a local declared after it): the destructor must not
+    // announce the end of its playback, also when the host's end is not yet dispatched
     for (const bool hostEnded : {false, true}) {
-        auto* score = new Score;
+        score = new Score;
         ASSERT_TRUE(score->setGMNCode("[ \\bpm<30> c d e f g a b c2 ]"));
         int announced = 0;
         QObject::connect(score, &Score::playingChanged, [&] { ++announced; });
         QObject::connect(score, &Score::currentNoteIndexChanged, [&] { ++announced; });
         ASSERT_TRUE(score->play());
-        // a stream the host ended, its end not yet dispatched (as after a poll error)
         if (hostEnded)
-            const_cast<AudioSequencer&>(score->ownSequencer()).hostStreamFinished();
+            sequencerOf(*score).hostStreamFinished();
         announced = 0;
         delete score;
         EXPECT_EQ(announced, 0) << "host ended: " << hostEnded;
     }
-}
-
-TEST_F(PlaybackTest, AStreamTheHostEndsFinishesThePlayback)
-{
-    Score score;
-    ASSERT_TRUE(score.setGMNCode("[ \\bpm<30> c d e f g a b c2 ]"));
-    QSignalSpy playing(&score, &Score::playingChanged);
-    ASSERT_TRUE(score.play());
-    const_cast<AudioSequencer&>(score.ownSequencer()).hostStreamFinished();
-    for (int i = 0; i < 20 && playing.count() < 2; ++i)
-        playing.wait(250);
-    EXPECT_EQ(playing.count(), 2);
-    EXPECT_FALSE(score.playing());
-    EXPECT_EQ(score.currentNoteIndex(), -1);
-    // the score plays again afterwards
-    EXPECT_TRUE(score.play());
-    score.stop();
-    EXPECT_FALSE(score.playing());
 }

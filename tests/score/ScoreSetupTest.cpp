@@ -18,8 +18,8 @@ TEST(ScoreSetup, MissingAndBrokenSoundsAreReportedAndSkipped)
     ASSERT_TRUE(QDir(assets.path()).mkpath("sounds"));
     const QString source = QStringLiteral(BRISOLA_SOURCE_DIR) + "/content/score/sounds/";
     for (const QString& name : QDir(source).entryList({"*.ogg"}))
-        ASSERT_TRUE(QFile::copy(source + name, assets.path() + "/sounds/" + name));
-    QFile::remove(assets.path() + "/sounds/counting-trip.ogg");
+        if (name != "counting-trip.ogg")
+            ASSERT_TRUE(QFile::copy(source + name, assets.path() + "/sounds/" + name));
     QFile broken(assets.path() + "/sounds/solfege-La.ogg");
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
     broken.write("not a sound");
@@ -35,21 +35,18 @@ TEST(ScoreSetup, MissingAndBrokenSoundsAreReportedAndSkipped)
     EXPECT_EQ(AssertRecorder::expressions(),
               QStringList({"QFile(fontFilePath).exists()", "rc != -1", "QFile(filePath).exists()",
                            "rc == AudioFormats::StatusSuccess", "rc == AudioFormats::StatusSuccess"}));
-
     EXPECT_EQ(Score::rhythmSyllables().size(), 12);
     EXPECT_FALSE(Score::rhythmSyllables().contains("trip"));
     EXPECT_EQ(Score::solfegeSyllables().size(), 7);
     EXPECT_FALSE(Score::solfegeSyllables().contains("La"));
     const AudioBuffer* one = Score::rhythmSyllables().value("1");
     ASSERT_NE(one, nullptr);
-    EXPECT_EQ(one->getSampleRate(), 44100);
-    EXPECT_EQ(one->getChannelCount(), 2);
+    EXPECT_EQ(QList<int>({one->getSampleRate(), one->getChannelCount()}), QList<int>({44100, 2}));
     EXPECT_GT(one->duration(), 0.1);
     EXPECT_LT(one->duration(), 0.4);  // short enough for eighth notes at tempo 100
 
-    // later calls change nothing
     AssertRecorder::clear();
-    Score::initialize(QString(), false);
+    Score::initialize(QString(), false);  // later calls change nothing
     EXPECT_EQ(AssertRecorder::count(), 0);
     EXPECT_EQ(Score::rhythmSyllables().size(), 12);
 }
