@@ -1,4 +1,4 @@
-#include "ScoreFixtures.h"
+#include "ScoreFixture.h"
 
 // Runs in its own process: the synthesizer is never given a SoundFont here, so rendering fails.
 

@@ -1,4 +1,4 @@
-#include "ScoreFixtures.h"
+#include "ScoreFixture.h"
 
 #include "audio/AudioBuffer.h"
 

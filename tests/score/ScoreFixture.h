@@ -16,8 +16,6 @@
 #include <gtest/gtest.h>
 
 
-inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
-
 // Scores need the score layer set up once per process (engine, syllable sounds).
 class ScoreTest : public ::testing::Test {
 protected:
