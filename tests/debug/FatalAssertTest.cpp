@@ -29,27 +29,16 @@ TEST_F(FatalAssert, FailedCheckLogsFatalLineWhateverTheLevelAndGoesOn)
 {
     Debugging::setLoggingLevel(QsLogging::FatalLevel);
     Debugging::addExclusionSubstring("Assertion");
-    bool after = false;
+    BRISOLA_ASSERT_MSG(2 > 1, "never shown");
     BRISOLA_ASSERT(1 + 1 == 3);
-    after = true;
-    EXPECT_TRUE(after);
-    ASSERT_EQ(AssertRecorder::count(), 1);
-    EXPECT_EQ(AssertRecorder::expressions()[0], QStringLiteral("1 + 1 == 3"));
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList("1 + 1 == 3"));
     const QStringList lines = LogCapture::instance().lines();
     ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("FATAL ")));
     // No channel column: the text follows the time directly.
     EXPECT_TRUE(lines[0].contains(QRegularExpression(
         QStringLiteral("^FATAL \\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d Assertion '1 \\+ 1 == 3' failed in .*FatalAssertTest\\.cpp\\(\\d+\\) $"))))
         << lines[0].toStdString();
     Debugging::setLoggingLevel(QsLogging::InfoLevel);
-}
-
-TEST_F(FatalAssert, PassingCheckReportsNothing)
-{
-    BRISOLA_ASSERT_MSG(2 > 1, "never shown");
-    EXPECT_EQ(AssertRecorder::count(), 0);
-    EXPECT_TRUE(LogCapture::instance().lines().isEmpty());
 }
 
 // Finds the open report and presses one of its buttons once the dialog runs.
@@ -72,21 +61,16 @@ void pressOnReport(QMessageBox::StandardButton which, QString* seenText = nullpt
 TEST_F(FatalAssert, IgnoreOnTheDialogReturnsToTheCaller)
 {
     Debugging::setAssertHook(nullptr);
-    QString text, info;
-    pressOnReport(QMessageBox::Ignore, &text, &info);
-    Debugging::doAssert("x != nullptr", "file.cpp", 12, "no score");
-    EXPECT_EQ(text, QStringLiteral("Fatal error...|Fatal error: no score|Assertion 'x != nullptr' failed in file.cpp(12)"));
-    EXPECT_EQ(info, QStringLiteral(
-        "The application encountered a fatal error and must be closed.  Please try reopening it again."));
-}
-
-TEST_F(FatalAssert, DialogWithoutMessageSaysFatalErrorOnly)
-{
-    Debugging::setAssertHook(nullptr);
-    QString text;
-    pressOnReport(QMessageBox::Ignore, &text);
-    Debugging::doAssert("ok", "f.cpp", 1, nullptr);
-    EXPECT_TRUE(text.startsWith(QStringLiteral("Fatal error...|Fatal error|")));
+    const struct { const char* message; QString text; } rows[] = {
+        {"no score", "Fatal error...|Fatal error: no score|Assertion 'x != nullptr' failed in file.cpp(12)"},
+        {nullptr, "Fatal error...|Fatal error|Assertion 'x != nullptr' failed in file.cpp(12)"}};
+    for (const auto& r : rows) {
+        QString text, info;
+        pressOnReport(QMessageBox::Ignore, &text, &info);
+        Debugging::doAssert("x != nullptr", "file.cpp", 12, r.message);
+        EXPECT_EQ(text, r.text);
+        EXPECT_EQ(info, "The application encountered a fatal error and must be closed.  Please try reopening it again.");
+    }
 }
 
 TEST_F(FatalAssert, CloseOnTheDialogEndsTheProcessWithStatusOne)
