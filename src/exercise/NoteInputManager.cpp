@@ -34,6 +34,19 @@ bool NoteInputManager::initialize()
     return true;
 }
 
+void NoteInputManager::shutdown()
+{
+    if (!mp_pitchAssembly)
+        return;
+    LOG_DEBUG(kChannel, "stopping the pitch detector");
+    if (mp_micSource) {
+        mp_micSource->stop();
+        mp_micSource->mp_detector = nullptr;
+    }
+    delete mp_pitchAssembly;  // the detector goes first and joins its worker
+    mp_pitchAssembly = nullptr;
+}
+
 void NoteInputManager::initMicInputSource()
 {
     mp_pitchAssembly = new StandardPitchAssembly();

@@ -23,6 +23,10 @@ public:
 
     // Creates the sources and the inputs; true (also when already done).
     bool initialize();
+    // Ends the pitch detector's worker thread before the process ends (the manager is never
+    // deleted, so the thread would otherwise outlive the statics it logs through). The microphone
+    // source stays, without a detector. Safe to call more than once.
+    void shutdown();
     void initMicInputSource();
     void initKeyboardInputSource();
     void initMidiInputSource();

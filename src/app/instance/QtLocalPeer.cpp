@@ -81,6 +81,14 @@ bool QtLocalPeer::isClient()
     return false;
 }
 
+void QtLocalPeer::release()
+{
+    mp_server->close();
+    if (m_lockFile.isLocked())
+        m_lockFile.unlock();
+    m_lockFile.close();
+}
+
 bool QtLocalPeer::sendMessage(const QString& message, int timeout)
 {
     return sendMessage(message.toUtf8(), timeout);

@@ -36,6 +36,9 @@ public:
     // false when this process is the server, or the lock file is unusable (then with a warning,
     // and the process runs without the guard).
     bool notifyRunningInstance(const QString& message, int timeout);
+    // Gives the guard up for a successor process (a restart): stops listening, unlocks and closes
+    // the lock file. This process no longer receives messages afterwards.
+    void release();
     // The last isClient() failed because the lock file cannot be used, not because of another holder.
     bool guardUnusable() const { return m_guardUnusable; }
 

@@ -42,6 +42,11 @@ bool QtSingleApplication::notifyRunningInstance(const QString& message, int time
     return mp_peer->notifyRunningInstance(message, timeout);
 }
 
+void QtSingleApplication::releaseGuard()
+{
+    mp_peer->release();
+}
+
 QString QtSingleApplication::id() const
 {
     return mp_peer->applicationId();

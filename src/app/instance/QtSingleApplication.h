@@ -19,6 +19,9 @@ public:
     // See QtLocalPeer::notifyRunningInstance: true when this start should end.
     bool notifyRunningInstance(const QString& message, int timeout = 5000);
 
+    // Hands the single-instance guard over before a successor process starts (restart).
+    void releaseGuard();
+
     void setActivationWindow(QQuickView* window, bool activateOnMessage = true);
     QQuickView* activationWindow() const { return mp_activationWindow; }
 

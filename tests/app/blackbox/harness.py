@@ -1,0 +1,217 @@
+"""Runs the real program under a private X display of a chosen size (beside the PulseAudio of the
+test command), with scratch XDG_DATA_HOME, XDG_RUNTIME_DIR and TMPDIR, and reads what it logged."""
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+from xwin import Screen
+
+BIN = os.environ['BRISOLA_BIN']            # <build>/bin/brisola
+RESOURCES = os.environ['BRISOLA_RESOURCES']  # <build>/Resources
+CONTENT = os.environ['BRISOLA_CONTENT']    # <source>/content
+RCC = os.environ.get('BRISOLA_RCC', 'rcc')
+
+LINE = re.compile(r'^\s*(TRACE|DEBUG|INFO|WARN|ERROR|FATAL) (\d\d):(\d\d):(\d\d)\.(\d\d\d) (\S+)\s+(.*?)\s*$')
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, what):
+    if not condition:
+        raise Failure(what)
+
+
+class Display:
+    """A private Xvfb of the given size; -displayfd reports the number once it accepts clients."""
+
+    def __init__(self, size='1440x900'):
+        r, w = os.pipe()
+        self.proc = subprocess.Popen(['Xvfb', '-displayfd', str(w), '-screen', '0', size + 'x24', '-nolisten', 'tcp',
+                                      '-noreset'], pass_fds=(w,), stderr=subprocess.DEVNULL)
+        os.close(w)
+        number = b''
+        while not number.endswith(b'\n'):
+            chunk = os.read(r, 16)
+            if not chunk:
+                raise Failure('Xvfb did not start')
+            number += chunk
+        os.close(r)
+        self.name = ':' + number.decode().strip()
+        self.screen = Screen(self.name)
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait()
+
+
+class Scratch:
+    """Scratch folders for one or more runs: data, runtime (the single-instance guard) and temporary."""
+
+    def __init__(self):
+        self.root = tempfile.mkdtemp(prefix='brisola-bb-')
+        for d in ('data', 'runtime', 'tmp'):
+            os.makedirs(os.path.join(self.root, d), mode=0o700)
+        self.data = os.path.join(self.root, 'data')
+        self.runtime = os.path.join(self.root, 'runtime')
+        self.tmp = os.path.join(self.root, 'tmp')
+        self.log = os.path.join(self.data, 'Brisola', 'Brisola.log')
+        self.db = os.path.join(self.data, 'Brisola', 'Brisola.db')
+
+    def remove(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+
+    def dev_tree_binary(self):
+        """A copy of the program outside the installed layout: it reads the development tree."""
+        path = os.path.join(self.root, 'devbin', 'brisola')
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        shutil.copy2(BIN, path)
+        return path
+
+    def installed_layout(self, course_dir=None, main_qml=None):
+        """An installed layout of our own: the real program and assets, with a course.dat built from
+        the content tree where course_dir replaces the course and main_qml the main screen."""
+        base = os.path.join(self.root, 'inst')
+        os.makedirs(os.path.join(base, 'bin'))
+        os.makedirs(os.path.join(base, 'Resources'))
+        shutil.copy2(BIN, os.path.join(base, 'bin', 'brisola'))
+        for name in ('VessaGM6mb.sf2', 'score'):
+            os.symlink(os.path.join(RESOURCES, name), os.path.join(base, 'Resources', name))
+        entries = []
+        qml_root = os.path.join(CONTENT, 'qml')
+        for dirpath, dirnames, filenames in os.walk(qml_root):
+            rel = os.path.relpath(dirpath, qml_root)
+            if course_dir and (rel == 'content' or rel.startswith('content' + os.sep)):
+                continue
+            for f in filenames:
+                if not f.startswith('.'):
+                    entries.append((os.path.normpath(os.path.join('qml', rel, f)), os.path.join(dirpath, f)))
+        if course_dir:
+            for dirpath, dirnames, filenames in os.walk(course_dir):
+                rel = os.path.relpath(dirpath, course_dir)
+                for f in filenames:
+                    entries.append((os.path.normpath(os.path.join('qml', 'content', rel, f)),
+                                    os.path.join(dirpath, f)))
+        if main_qml:
+            probe = os.path.join(self.root, 'main.qml')
+            with open(probe, 'w') as f:
+                f.write(main_qml)
+            entries = [e for e in entries if e[0] != 'qml/main.qml'] + [('qml/main.qml', probe)]
+        for font in ('guido2.ttf', 'DejaVuSans.ttf'):
+            entries.append(('fonts/' + font, os.path.join(CONTENT, 'fonts', font)))
+        qrc = os.path.join(self.root, 'course.qrc')
+        with open(qrc, 'w') as f:
+            f.write('<!DOCTYPE RCC><RCC version="1.0"><qresource prefix="/">\n')
+            for alias, path in entries:
+                f.write('<file alias="%s">%s</file>\n' % (alias, path))
+            f.write('</qresource></RCC>\n')
+        subprocess.run([RCC, '-binary', qrc, '-o', os.path.join(base, 'Resources', 'course.dat')], check=True)
+        return os.path.join(base, 'bin', 'brisola')
+
+
+def write_course(root, tree):
+    """tree: {relative dir: metadata json text}; page.qml beside every activity."""
+    for rel, meta in tree.items():
+        d = os.path.join(root, rel)
+        os.makedirs(d, exist_ok=True)
+        with open(os.path.join(d, '_metadata.json'), 'w') as f:
+            f.write(meta)
+        if '_activity' in meta:
+            with open(os.path.join(d, 'page.qml'), 'w') as f:
+                f.write('import QtQuick 2.12\nItem {}\n')
+    lms = os.path.join(root, 'lms')
+    os.makedirs(lms, exist_ok=True)
+    shutil.copy2(os.path.join(CONTENT, 'qml', 'content', 'lms', 'ImitationQuestion.json'), lms)
+
+
+class Run:
+    """One process of the program."""
+
+    def __init__(self, display, scratch, args=(), program=BIN, cwd=None):
+        env = dict(os.environ)
+        env.update(DISPLAY=display.name, XDG_DATA_HOME=scratch.data, XDG_RUNTIME_DIR=scratch.runtime,
+                   TMPDIR=scratch.tmp)
+        env.pop('QT_QPA_PLATFORM', None)
+        self.scratch = scratch
+        self.display = display
+        self.started = time.time()
+        self.out = open(os.path.join(scratch.root, 'out-%d.txt' % int(self.started * 1000)), 'w+')
+        self.proc = subprocess.Popen([program] + list(args), env=env, cwd=cwd or scratch.root,
+                                     stdout=self.out, stderr=subprocess.STDOUT)
+
+    @property
+    def pid(self):
+        return self.proc.pid
+
+    def lines(self):
+        """(level, seconds of the day, channel, text) of each log line."""
+        out = []
+        try:
+            with open(self.scratch.log, errors='replace') as f:
+                for raw in f:
+                    m = LINE.match(raw)
+                    if m:
+                        h, mi, s, ms = (int(x) for x in m.group(2, 3, 4, 5))
+                        out.append((m.group(1), h * 3600 + mi * 60 + s + ms / 1000.0, m.group(6), m.group(7)))
+        except FileNotFoundError:
+            pass
+        return out
+
+    def texts(self, channel=None):
+        return [t for (_, _, c, t) in self.lines() if channel is None or c == channel]
+
+    def wait_for_line(self, text, timeout=30):
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            if any(t == text for t in self.texts()):
+                return
+            if self.proc.poll() is not None:
+                raise Failure('program ended (%s) before "%s"\n%s' % (self.proc.returncode, text, self.dump()))
+            time.sleep(0.05)
+        raise Failure('no "%s" within %d s\n%s' % (text, timeout, self.dump()))
+
+    def main_window(self):
+        for w, _ in self.display.screen.windows(self.pid):
+            info = self.display.screen.info(w)
+            if info['mapped'] and info['width'] >= 800:
+                return w
+        raise Failure('no main window')
+
+    def children(self):
+        try:
+            with open('/proc/%d/task/%d/children' % (self.pid, self.pid)) as f:
+                return [int(p) for p in f.read().split()]
+        except OSError:
+            return []
+
+    def wait(self, timeout=15):
+        try:
+            return self.proc.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.proc.send_signal(signal.SIGKILL)
+            self.proc.wait()
+            raise Failure('program did not end within %d s\n%s' % (timeout, self.dump()))
+
+    def kill(self):
+        if self.proc.poll() is None:
+            self.proc.kill()
+            self.proc.wait()
+
+    def dump(self):
+        self.out.seek(0)
+        tail = self.out.read()[-4000:]
+        log = '\n'.join('%s %s %s' % (lv, c, t) for (lv, _, c, t) in self.lines()[-60:])
+        return '--- output ---\n%s\n--- log ---\n%s' % (tail, log)
+
+
+def alive(pid):
+    try:
+        with open('/proc/%d/status' % pid) as f:
+            return 'State:\tZ' not in f.read()
+    except OSError:
+        return False

@@ -1,0 +1,218 @@
+"""Black-box tests of the program as a user starts it: one case per run of this script
+(python3 startup_test.py <case>), each with its own display, data, runtime and temporary folders."""
+import os
+import sqlite3
+import sys
+import time
+
+from harness import BIN, Display, Failure, Run, Scratch, alive, check, write_course
+
+STEPS = ['initializing audio...', 'loading fonts...', 'removing 0 temporary files...', 'initializing facilities...',
+         'loading plugins...', 'loading course...', 'loading settings...', 'logging in...',
+         'starting user interface...']
+PATHS = ['resource path: ', 'qml path: ', 'fonts path: ', 'course path: ', 'course content type: ',
+         'course plugin path: ']
+
+
+def start_up_lines(run):
+    """The start-up's own lines, in order, without the font list and entry traces."""
+    return [t for t in run.texts('zq-main') if not t.startswith('loaded font: ') and 'entered...' not in t]
+
+
+def close_and_check_end(run):
+    """Closes the main window as a window manager does; the program ends with 0 and no child left."""
+    children = run.children()
+    check(children, 'the notation engine host runs as a child before the close')
+    run.display.screen.close(run.main_window())
+    rc = run.wait()
+    check(rc == 0, 'exit status after closing the window is %s\n%s' % (rc, run.dump()))
+    time.sleep(0.2)
+    left = [p for p in children if alive(p)]
+    check(not left, 'child processes left behind: %s' % left)
+    texts = run.texts('zq-main')
+    check('cleaning up' in texts, 'no "cleaning up" line')
+    return texts[texts.index('cleaning up'):]
+
+
+def case_installed():
+    """Installed layout: binary content, one main-screen line, the window centred, a clean end."""
+    display, scratch = Display('1440x900'), Scratch()
+    try:
+        run = Run(display, scratch, ['--log-level=debug'])
+        run.wait_for_line('event loop')
+        startup = time.time() - run.started
+        lines = start_up_lines(run)
+        res = os.path.join(os.path.dirname(BIN), '../Resources/')
+        check(lines[0] == 'binary data file: ' + res + '/course.dat', lines[0])
+        check([l for l in lines if any(l.startswith(p) for p in PATHS)] ==
+              ['resource path: ' + res, 'qml path: :/qml', 'fonts path: :/fonts', 'course path: :/qml/content',
+               'course content type: binary', 'course plugin path: :/qml/content/lms'], lines)
+        check(lines[7:] == STEPS + ['loading main screen: :/qml/main.qml', 'activating window', 'event loop'],
+              '\n'.join(lines))
+
+        screen = display.screen
+        info = screen.info(run.main_window())
+        check((info['x'], info['y'], info['width'], info['height']) == (208, 66, 1024, 768), info)
+        check(info['min'] == (800, 600), info)
+        small = [screen.info(w) for w, _ in screen.windows(run.pid) if screen.info(w)['width'] == 500]
+        check(small and not small[0]['mapped'] and small[0]['height'] == 350, 'splash still shown: %s' % small)
+
+        end = close_and_check_end(run)
+        check(end == ['cleaning up', 'removing 0 temporary files...'], end)
+        print('start-up to the event loop: %.2f s' % startup)
+    finally:
+        display.stop()
+        scratch.remove()
+
+
+def case_development_tree():
+    """A copy of the program outside the installed layout reads content/, or with
+    "--use-bin-resources" the built course.dat."""
+    display, scratch = Display('1440x900'), Scratch()
+    content = os.environ['BRISOLA_CONTENT']
+    try:
+        program = scratch.dev_tree_binary()
+        for args, kind in (([], 'raw'), (['--use-bin-resources'], 'binary')):
+            run = Run(display, scratch, ['--log-level=debug'] + args, program=program)
+            run.wait_for_line('event loop')
+            lines = start_up_lines(run)
+            check(lines[0] == 'not running in an installed bundled; using default resource paths.', lines[0])
+            check('course content type: ' + kind in lines, lines)
+            check('course plugin path: ' + content + '/qml/content/lms' in lines, lines)
+            main = [l for l in lines if l.startswith('loading main screen: ')]
+            if kind == 'raw':
+                check(main == ['loading main screen: ' + content + '/qml/main.qml',
+                               'loading main screen: file://' + content + '/qml/main.qml'], main)
+            else:
+                check(main == ['loading main screen: :/qml/main.qml'], main)
+            check(lines[-3:] == main[-1:] + ['activating window', 'event loop'], lines[-3:])
+            close_and_check_end(run)
+            os.remove(scratch.log)
+    finally:
+        display.stop()
+        scratch.remove()
+
+
+def case_temporary_files():
+    """Only the program's own files go, at start and at exit; a directory and other files stay."""
+    display, scratch = Display('1440x900'), Scratch()
+    try:
+        open(os.path.join(scratch.tmp, 'ruvex_zq_score.x.midi'), 'w').close()
+        open(os.path.join(scratch.tmp, 'other.txt'), 'w').close()
+        os.mkdir(os.path.join(scratch.tmp, 'ruvex_zq_dir'))
+        run = Run(display, scratch)
+        run.wait_for_line('starting user interface...')
+        check('removing 1 temporary files...' in run.texts('zq-main'), run.texts('zq-main'))
+        check(sorted(os.listdir(scratch.tmp)) == ['other.txt', 'ruvex_zq_dir'], os.listdir(scratch.tmp))
+        time.sleep(0.5)
+        open(os.path.join(scratch.tmp, 'ruvex_zq_score.y.midi'), 'w').close()
+        end = close_and_check_end(run)
+        check(end == ['cleaning up', 'removing 1 temporary files...'], end)
+        check(sorted(os.listdir(scratch.tmp)) == ['other.txt', 'ruvex_zq_dir'], os.listdir(scratch.tmp))
+    finally:
+        display.stop()
+        scratch.remove()
+
+
+def case_second_instance():
+    """A second start exits 0 at once and raises the first one's window."""
+    display, scratch = Display('1440x900'), Scratch()
+    first = None
+    try:
+        first = Run(display, scratch)
+        first.wait_for_line('starting user interface...')
+        time.sleep(1.0)
+        screen = display.screen
+        main = first.main_window()
+        cover = screen.raise_other()
+        check(screen.stacking()[-1] == cover.id, 'cover window is not on top')
+        t0 = time.time()
+        second = Run(display, scratch)
+        rc = second.wait(timeout=5)
+        elapsed = time.time() - t0
+        check(rc == 0, 'second instance exit status %s' % rc)
+        check(elapsed < 1.0, 'second instance took %.2f s' % elapsed)
+        deadline = time.time() + 2
+        while screen.stacking()[-1] != main.id and time.time() < deadline:
+            time.sleep(0.05)
+        check(screen.stacking()[-1] == main.id, 'the first window was not raised')
+        check(first.proc.poll() is None, 'the first instance ended')
+        print('second instance ended after %.2f s' % elapsed)
+        close_and_check_end(first)
+    finally:
+        if first:
+            first.kill()
+        display.stop()
+        scratch.remove()
+
+
+PROBE = '''import QtQuick 2.12
+Item {
+    Component.onCompleted: console.log("probe debugMode=" + runtime.system.debugMode
+                                       + " keys=" + Object.keys(runtime).join(","))
+}
+'''
+
+
+def case_debug_mode():
+    """"--debug-mode" exactly sets runtime.system.debugMode; look-alikes do not."""
+    display, scratch = Display('1440x900'), Scratch()
+    try:
+        program = scratch.installed_layout(main_qml=PROBE)
+        for args, expected in ((['--debug-mode'], 'true'), (['--DEBUG-MODE'], 'false'),
+                               (['--debug-mode=1'], 'false'), ([], 'false')):
+            run = Run(display, scratch, ['--log-level=debug'] + args, program=program)
+            run.wait_for_line('event loop')
+            probe = [t for t in run.texts('qtlog') if 'probe debugMode=' in t]
+            check(len(probe) == 1 and ('debugMode=' + expected + ' ') in probe[0], '%s: %s' % (args, probe))
+            close_and_check_end(run)
+            os.remove(scratch.log)
+    finally:
+        display.stop()
+        scratch.remove()
+
+
+SMALL_COURSE = {
+    '00_grade_1': '{"properties": {"elementName": "Grade 1", "elementType": "module"}}',
+    '00_grade_1/00_rhythm': '{"properties": {"elementName": "Rhythm", "elementType": "module"}}',
+    '00_grade_1/00_rhythm/00_intro': '{"properties": {"elementName": "Intro", "elementType": "learning_activity"}}',
+    '00_grade_1/00_rhythm/01_more': '{"properties": {"elementName": "More", "elementType": "learning_activity"}}',
+    '01_grade_2': '{"properties": {"elementName": "Grade 2", "elementType": "module"}}',
+    '01_grade_2/00_rhythm': '{"properties": {"elementName": "Rhythm", "elementType": "module"}}',
+    '01_grade_2/00_rhythm/00_end': '{"properties": {"elementName": "#endofcourse#", '
+                                   '"elementType": "learning_activity"}}',
+}
+
+
+def case_first_start():
+    """First start over a small course: the two accounts and the element states."""
+    display, scratch = Display('1440x900'), Scratch()
+    try:
+        course = os.path.join(scratch.root, 'course')
+        write_course(course, SMALL_COURSE)
+        program = scratch.installed_layout(course_dir=course)
+        run = Run(display, scratch, ['--log-level=debug'], program=program)
+        run.wait_for_line('event loop')
+        close_and_check_end(run)
+        db = sqlite3.connect(scratch.db)
+        users = db.execute('SELECT name, password, admin FROM users ORDER BY id').fetchall()
+        check(users == [('user', 'quillfen', 'false'), ('admin', 'toren', 'true')], users)
+        states = db.execute('SELECT path, state, selected FROM element_state ORDER BY path').fetchall()
+        locked = ['', 'grade_1/rhythm/more', 'grade_2', 'grade_2/rhythm', 'grade_2/rhythm/end']
+        expected = sorted([(p, 'LOCKED', 'false') for p in locked] + [
+            ('grade_1', 'UNLOCKED', 'false'), ('grade_1/rhythm', 'UNLOCKED', 'false'),
+            ('grade_1/rhythm/intro', 'UNLOCKED', 'true')])
+        check(states == expected, states)
+    finally:
+        display.stop()
+        scratch.remove()
+
+
+if __name__ == '__main__':
+    name = sys.argv[1]
+    try:
+        globals()['case_' + name]()
+    except Failure as e:
+        print('FAIL: %s' % e)
+        sys.exit(1)
+    print('PASS: %s' % name)
