@@ -4,6 +4,7 @@
 
 #include <QDebug>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QScriptEngine>
 
@@ -70,6 +71,13 @@ QScriptEngine* LmsMetadata::engine()
 QScriptValue LmsMetadata::fromFile(const QString& path)
 {
     initialize();
+    // Only regular files of a sane size: opening a FIFO would wait for a writer for good.
+    const QFileInfo info(path);
+    if (info.exists() && (!info.isFile() || info.size() > MaxFileSize)) {
+        qWarning() << "Can not load JSON object from file: " << path << "(not a regular file of at most"
+                   << MaxFileSize << "bytes)";
+        return QScriptValue();
+    }
     QFile file(path);
     if (!file.exists() || !file.open(QIODevice::ReadOnly)) {
         qWarning() << "Can not load JSON object from file: " << path;

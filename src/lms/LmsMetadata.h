@@ -21,6 +21,8 @@ public:
 
     // Strict JSON: the file is never run as script. An invalid value when the file cannot
     // be read, the engine's error value when the text is not JSON.
+    // Larger files are refused unread; course files are far smaller.
+    static constexpr qint64 MaxFileSize = 64 * 1024 * 1024;
     static QScriptValue fromFile(const QString& path);
     static QScriptValue fromString(const QString& text);
     // JSON with two-space indentation, keys in property order.

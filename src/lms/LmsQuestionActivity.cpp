@@ -140,13 +140,20 @@ LmsQuestionActivity::QuestionList::~QuestionList()
 
 LmsQuestion* LmsQuestionActivity::QuestionList::append(LmsQuestion* question)
 {
-    if (!question || m_questions.contains(question))
+    if (!question || m_members.contains(question))
         return question;
     question->setActivity(nullptr);
     question->setUid(getNextUid());
-    m_questions.append(question);
+    added(question);
     question->setActivity(mp_parent);
     return question;
+}
+
+void LmsQuestionActivity::QuestionList::added(LmsQuestion* question)
+{
+    m_questions.append(question);
+    m_members.insert(question);
+    m_largestUid = qMax(m_largestUid, question->getUid());
 }
 
 LmsQuestion* LmsQuestionActivity::QuestionList::append()
@@ -157,7 +164,7 @@ LmsQuestion* LmsQuestionActivity::QuestionList::append()
     auto* question = new LmsQuestion(nullptr);
     question->setUid(getNextUid());
     question->setType(types.first());
-    m_questions.append(question);
+    added(question);
     question->setActivity(mp_parent);
     return question;
 }
@@ -169,10 +176,13 @@ LmsQuestion* LmsQuestionActivity::QuestionList::getQuestion(int index) const
 
 int LmsQuestionActivity::QuestionList::getNextUid() const
 {
-    int largest = -1;
-    for (const LmsQuestion* question : m_questions)
-        largest = qMax(largest, question->getUid());
-    return largest + 1;
+    if (!m_largestUidKnown) {
+        m_largestUid = -1;
+        for (const LmsQuestion* question : m_questions)
+            m_largestUid = qMax(m_largestUid, question->getUid());
+        m_largestUidKnown = true;
+    }
+    return m_largestUid + 1;
 }
 
 LmsQuestion* LmsQuestionActivity::QuestionList::take(LmsQuestion* question)
@@ -185,6 +195,9 @@ LmsQuestion* LmsQuestionActivity::QuestionList::take(int index)
     if (index < 0 || index >= m_questions.size())
         return nullptr;
     LmsQuestion* question = m_questions.takeAt(index);
+    m_members.remove(question);
+    if (question->getUid() >= m_largestUid)
+        m_largestUidKnown = false;
     m_lastUsed.remove(question);
     question->setActivity(nullptr);
     return question;
@@ -204,6 +217,9 @@ void LmsQuestionActivity::QuestionList::clear()
 {
     const QList<LmsQuestion*> questions = m_questions;
     m_questions.clear();
+    m_members.clear();
+    m_largestUid = -1;
+    m_largestUidKnown = true;
     m_lastUsed.clear();
     qDeleteAll(questions);
 }

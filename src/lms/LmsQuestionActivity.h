@@ -5,6 +5,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QMap>
+#include <QSet>
 #include <QStringList>
 #include <QVariant>
 
@@ -58,7 +59,7 @@ public:
         LmsQuestion* append(LmsQuestion* question);
         // A new question of the first known question type; null when no type is known.
         LmsQuestion* append();
-        bool contains(LmsQuestion* question) const { return m_questions.contains(question); }
+        bool contains(LmsQuestion* question) const { return m_members.contains(question); }
         LmsQuestion* getQuestion(int index) const;
         const QList<LmsQuestion*>& getQuestions() const { return m_questions; }
         int getCount() const { return m_questions.size(); }
@@ -85,8 +86,16 @@ public:
             quint64 selection = 0;  // numbers the calls, so equal clock readings still order
         };
 
+        void added(LmsQuestion* question);
+
         LmsQuestionActivity* mp_parent;
         QList<LmsQuestion*> m_questions;
+        // Appending stays constant time for activities of many thousand questions: membership by
+        // hash, and the largest uid kept (uids are given by append only), found again after the
+        // question holding it leaves.
+        QSet<const LmsQuestion*> m_members;
+        mutable int m_largestUid = -1;
+        mutable bool m_largestUidKnown = true;
         QMap<LmsQuestion*, Usage> m_lastUsed;
         quint64 m_selections = 0;
     };

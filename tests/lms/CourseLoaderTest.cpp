@@ -10,12 +10,18 @@
 
 #include "CourseDescription.h"
 #include "LmsTestSupport.h"
+#include "lms/LmsMetadata.h"
+#include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QTemporaryDir>
+
+#include <functional>
+
+#include <sys/stat.h>
 
 using namespace lmstest;
 
@@ -205,6 +211,35 @@ TEST_F(CourseLoader, MalformedJsonIsRefusedAndScriptNeverRuns)
     timer.start();
     EXPECT_EQ(hostile.load(fixture(QStringLiteral("script")), false), 1);
     EXPECT_LT(timer.elapsed(), 2000);
+}
+
+TEST_F(CourseLoader, MetadataThatIsNoRegularFileOrTooLargeIsRefusedUnread)
+{
+    const struct {
+        const char* name;
+        std::function<bool(const QString&)> make;
+    } cases[] = {
+        // opening a FIFO waits for a writer for good
+        {"fifo", [](const QString& path) { return mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }},
+        {"directory", [](const QString& path) { return QDir().mkdir(path); }},
+        {"oversized", [](const QString& path) {
+             QFile file(path);
+             return file.open(QIODevice::WriteOnly) && file.resize(LmsMetadata::MaxFileSize + 1);
+         }},
+    };
+    Watchdog watchdog(20000, "loading odd metadata files");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        ASSERT_TRUE(copyTree(fixture(QStringLiteral("valid")), dir.path()));
+        const QString metadata = dir.filePath(QStringLiteral("00_first_grade/_metadata.json"));
+        ASSERT_TRUE(QFile::remove(metadata));
+        ASSERT_TRUE(c.make(metadata));
+        LogCapture::instance().clear();
+        LmsCourse odd(QStringLiteral("Course"));
+        EXPECT_EQ(odd.load(dir.path(), false), 1);
+        EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("not a regular file")).size(), 1);
+    }
 }
 
 TEST_F(CourseLoader, UnresolvedAssociationIsWarnedAtLoad)

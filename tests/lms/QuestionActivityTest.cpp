@@ -8,6 +8,7 @@
 #include "lms/LmsTestActivity.h"
 
 #include "LmsTestSupport.h"
+#include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -81,6 +82,18 @@ TEST(QuestionActivity, AppendingNumbersQuestions)
 
     // Nothing here touches the element's own change state.
     EXPECT_FALSE(a.isModified());
+}
+
+TEST(QuestionActivity, AppendingStaysConstantTimeInLargeActivities)
+{
+    // Each append scanned the whole list twice: 200,000 questions took minutes to load.
+    LmsExerciseActivity a(QStringLiteral("A"), QStringLiteral("00_a"), nullptr);
+    Watchdog watchdog(20000, "appending 200,000 questions");
+    appendQuestions(a, 200000);
+    auto& list = a.getQuestionList();
+    EXPECT_EQ(list.getQuestion(199999)->getUid(), 199999);
+    list.remove(199999);  // the largest leaves: its uid is free again
+    EXPECT_EQ(list.getNextUid(), 199999);
 }
 
 TEST(QuestionActivity, TemplatesReplaceByType)
