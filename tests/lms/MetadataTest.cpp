@@ -65,7 +65,8 @@ TEST_F(Metadata, ReadsStrictJsonOnly)
 TEST_F(Metadata, FileIsReadUpToNul)
 {
     const QString path = dir.filePath(QStringLiteral("m.json"));
-    ASSERT_TRUE(writeFile(path, QByteArray("{\"k\": \"v\u00e9\"}\0garbage", 23)));
+    static const char bytes[] = "{\"k\": \"v\u00e9\"}\0garbage";  // "\u00e9" is two bytes
+    ASSERT_TRUE(writeFile(path, QByteArray(bytes, sizeof bytes - 1)));
     const QScriptValue value = LmsMetadata::fromFile(path);
     ASSERT_TRUE(value.isObject());
     EXPECT_EQ(value.property(QStringLiteral("k")).toString(), QString::fromUtf8("v\u00e9"));
