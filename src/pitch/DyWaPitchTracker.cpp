@@ -2,6 +2,7 @@
 
 #include "debug/Debugging.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -79,6 +80,22 @@ void dywapitch_inittracking(_dywapitchtracker* tracker)
     tracker->pitchConfidence = -1;
 }
 
+// The previous level's mean distance, taken again over only the distances within delta of where this
+// level puts the period. The mode's window (twice delta wide, from its first best position) can reach
+// a second cluster: vowels whose formant doubles the maxima in each period add the short spacing
+// between them, and the period came out up to a semitone short (sharp).
+double refineModeDistance(const int* counts, int size, double centre, int delta, double modeDistance)
+{
+    const int middle = static_cast<int>(std::lround(centre));
+    double sum = 0.0;
+    double weight = 0.0;
+    for (int i = std::max(0, middle - delta); i <= std::min(size - 1, middle + delta); ++i) {
+        sum += static_cast<double>(i) * counts[i];
+        weight += counts[i];
+    }
+    return weight > 0.0 ? sum / weight : modeDistance;
+}
+
 double _dywapitch_computeWaveletPitch(double* samples, int start, int count)
 {
     if (count < 2 || start < 0) // nothing to analyse (a zero count would divide by zero below)
@@ -86,6 +103,7 @@ double _dywapitch_computeWaveletPitch(double* samples, int start, int count)
     const int total = _floor_power2(count);
     double* x = static_cast<double*>(malloc(sizeof(double) * total));
     int* distances = static_cast<int*>(malloc(sizeof(int) * total));
+    int* previousDistances = static_cast<int*>(calloc(static_cast<size_t>(total), sizeof(int)));
     int* mins = static_cast<int*>(malloc(sizeof(int) * total));
     int* maxs = static_cast<int*>(malloc(sizeof(int) * total));
     memcpy(x, samples + start, sizeof(double) * total);
@@ -109,6 +127,7 @@ double _dywapitch_computeWaveletPitch(double* samples, int start, int count)
 
     int level = 0;
     double modeDistance = -1.0;
+    int previousCount = 0;
     int n = total;
     for (;;) {
         const int delta = static_cast<int>(44100.0 / (_2power(level) * kMaxFrequency));
@@ -197,10 +216,13 @@ double _dywapitch_computeWaveletPitch(double* samples, int start, int count)
         }
 
         if (distAvg > -1.0 && modeDistance > -1.0 && std::fabs(distAvg * 2 - modeDistance) <= 2 * delta) {
-            pitch = 44100.0 / (_2power(level - 1) * modeDistance);
+            pitch = 44100.0 / (_2power(level - 1) * refineModeDistance(previousDistances, previousCount, distAvg * 2,
+                                                                        delta, modeDistance));
             break;
         }
         modeDistance = distAvg;
+        std::swap(distances, previousDistances);
+        previousCount = n;
         if (level + 1 >= kMaxFlwtLevels)
             break;
         ++level;
@@ -213,6 +235,7 @@ double _dywapitch_computeWaveletPitch(double* samples, int start, int count)
 
     free(x);
     free(distances);
+    free(previousDistances);
     free(mins);
     free(maxs);
     return pitch;

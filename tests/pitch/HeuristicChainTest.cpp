@@ -279,8 +279,13 @@ TEST_F(Chain, OnsetCoordinatorTiesTheFirstNoteToAnOnsetInRange)
     onset.time = 1.30;
     detector.m_onsets = {onset};
     coordinator.reset();
+    note.duration = 0.5;
     EXPECT_TRUE(coordinator.process(note));
     EXPECT_EQ(detector.m_onsets[0].noteInfo.note, Pitch::A);
+    // The onset dates the note; its end stays.
+    EXPECT_DOUBLE_EQ(note.offset, 1.30);
+    EXPECT_DOUBLE_EQ(note.duration, 1.2);
+    EXPECT_DOUBLE_EQ(detector.m_onsets[0].noteInfo.offset, 1.30);
     // Never tied twice.
     N later = makeNote(Pitch::B, 4, 2.2);
     EXPECT_FALSE(coordinator.process(later));

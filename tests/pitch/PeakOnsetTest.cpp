@@ -181,6 +181,13 @@ TEST(PeakOnsetFunctions, SteadySineGivesLittleAfterTheFirstFrameAndSilenceNothin
 
     amp.reset(); // the history is forgotten: every peak is new again
     EXPECT_NEAR(amp.process_frame(2048, tone.data()), first, first * 1e-6);
+
+    // Only rises count: a note's release is no onset.
+    std::vector<double> softer(tone.begin() + 2048, tone.end());
+    for (double& v : softer)
+        v *= 0.5;
+    EXPECT_EQ(amp.process_frame(2048, softer.data()), 0.0);
+    EXPECT_NEAR(amp.process_frame(2048, tone.data() + 2048), first * 0.5, first * 0.05);
 }
 
 TEST(PeakOnsetFunctions, AnotherFrameSizeIsAnnouncedOnceAndThenUsed)

@@ -71,6 +71,21 @@ TEST(WaveletTracker, SinesFromC3ToC6WithinTwentyCentsAndSungTonesMostlyRight)
     EXPECT_GE(sungRight, 33); // of 37 single raw estimates; the dynamic step smooths the rest
 }
 
+// A strong formant on the 8th harmonic puts two maxima in each period. The mode's window then also
+// took the short spacing between them and read D4 56 cents sharp, as D#4.
+TEST(WaveletTracker, TwoMaximaPerPeriodDoNotShortenThePeriod)
+{
+    const double f = 294.0;
+    for (int start : {0, 100, 333, 1000}) {
+        std::vector<double> x(1024);
+        for (int i = 0; i < 1024; ++i) {
+            const double phase = 2 * M_PI * f * (i + start) / 44100.0;
+            x[i] = 0.5 * (std::sin(phase) + 0.9 * std::sin(8 * phase));
+        }
+        EXPECT_LT(std::fabs(cents(_dywapitch_computeWaveletPitch(x.data(), 0, 1024), f)), 10.0) << start;
+    }
+}
+
 TEST(WaveletTracker, DynamicStepBuildsAndLosesConfidence)
 {
     _dywapitchtracker tracker;

@@ -89,6 +89,11 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
         }
         m_lastOnsetIndex = found;
         LOG_TRACE("pitch-hrstic", "associated onset %d (%.2lf)", found, onsets[found].time);
+        // The onset dates the note: the run the averaging found may begin late (an unvoiced or off
+        // result in the attack) or early (a repeated pitch still in the window). The end stays.
+        const double end = note.offset + note.duration;
+        note.offset = onsets[found].time;
+        note.duration = end > note.offset ? end - note.offset : 0.0;
         onsets[found].noteInfo = note;
         return true;
     }

@@ -2,12 +2,11 @@
 
 #include "pitch/onset/MQPeaks.h"
 
-#include <cmath>
-
 double PeakAmpDifferenceODF::get_distance(Peak* peak, Peak* previous)
 {
+    // Only rises: a note's release must not read as an onset and fill the picker's history.
     if (previous)
-        return std::fabs(peak->amplitude - previous->amplitude);
+        return peak->amplitude > previous->amplitude ? static_cast<double>(peak->amplitude - previous->amplitude) : 0.0;
     return peak->amplitude;
 }
 

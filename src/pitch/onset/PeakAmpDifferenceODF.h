@@ -2,7 +2,8 @@
 
 #include "pitch/onset/PeakODF.h"
 
-// How much each peak's amplitude changed since the previous frame; a new peak counts whole.
+// How much each peak's amplitude rose since the previous frame (falls count 0); a new peak counts
+// whole.
 class PeakAmpDifferenceODF : public PeakODF {
 public:
     PeakAmpDifferenceODF() = default;
