@@ -260,6 +260,7 @@ FocusScope {
                 code: page.question.gmn || ""
                 tempo: page.question.tempo || 80
                 maximumHeight: page.height < 560 ? 120 : 180
+                followPlayback: page.busy
             }
 
             RowLayout {

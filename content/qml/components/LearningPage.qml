@@ -66,6 +66,7 @@ FocusScope {
                 Layout.preferredHeight: implicitHeight
                 visible: page.exampleGmn !== ""
                 code: page.exampleGmn
+                followPlayback: true
                 maximumHeight: 160
             }
 

@@ -14,7 +14,12 @@ Rectangle {
     property real maximumScale: 4.5
     // accuracy per note (see ExerciseLogic): each graded note is marked in its grade's colour
     property var grades: []
+    // mark the note the score's playback has reached
+    property bool followPlayback: false
     readonly property int padding: Theme.spacing
+    // room below the marked staff band for stems and the time signature, at scale 1: a one-line
+    // (percussive) staff's band is only the line, a five-line staff's band already holds it
+    readonly property real belowBand: proxy.playbackPercussive ? 6 : 2
     // width of the music (not of the page) at scale 1, measured on each new code
     property real baseMusicWidth: 0
     property real baseMusicBottom: 0
@@ -43,13 +48,12 @@ Rectangle {
             return;
         // as wide as the view, as tall as allowed (see implicitHeight), never larger than maximumScale
         var factor = Math.min(maximumScale, (width - 2 * padding) / baseMusicWidth,
-                              (maximumHeight - 3 * padding) / (baseMusicBottom + 2));
+                              (maximumHeight - 3 * padding) / (baseMusicBottom + belowBand));
         if (factor > 0 && Math.abs(factor - proxy.scalingFactor) > 0.001)
             proxy.scalingFactor = factor;
     }
 
-    // room below the staff for the time signature and the grade marks
-    implicitHeight: Math.min(maximumHeight, musicBottom + 3 * padding + 2 * proxy.scalingFactor)
+    implicitHeight: Math.min(maximumHeight, musicBottom + 3 * padding + belowBand * proxy.scalingFactor)
     color: Theme.surface
     border.color: Theme.border
     radius: Theme.radius
@@ -72,6 +76,18 @@ Rectangle {
         onGmnCodeChanged: {
             root.measureMusic();
             root.fit();
+        }
+
+        Rectangle {
+            readonly property var rect: proxy.noteBoundingRectAtIdx(proxy.currentNoteIndex)
+
+            visible: root.followPlayback && proxy.currentNoteIndex >= 0 && rect !== undefined
+            x: visible ? rect.x : 0
+            y: visible ? rect.y : 0
+            width: visible ? rect.width : 0
+            height: visible ? rect.height + 2 * root.padding : 0
+            radius: 3
+            color: Qt.rgba(Theme.current.r, Theme.current.g, Theme.current.b, 0.35)
         }
 
         Repeater {

@@ -9,7 +9,10 @@ Item {
     property int beatsPerMeasure: 4
     property var noteBoundingRects: []
     property bool playing
+    property bool playbackPercussive
+    property int currentNoteIndex: -1
 
     function noteAtIndex(i) { return gmnCode.indexOf("_") >= 0 && i === 1 ? "S" : "C1"; }
     function play() { return true; }
+    function noteBoundingRectAtIdx(i) { return undefined; }
 }
