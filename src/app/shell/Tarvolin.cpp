@@ -7,6 +7,7 @@
 #include "app/qml/QmlFacade.h"
 #include "app/shell/CourseStartup.h"
 #include "app/shell/FontLoader.h"
+#include "app/shell/ProgramRelauncher.h"
 #include "app/shell/ResourcePaths.h"
 #include "app/shell/ShellSystemInfo.h"
 #include "app/shell/TemporaryFiles.h"
@@ -29,7 +30,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QOperatingSystemVersion>
-#include <QProcess>
 #include <QQmlEngine>
 #include <QScreen>
 #include <QSplashScreen>
@@ -259,18 +259,13 @@ void Tarvolin::restart()
 {
     LOG_INFO(kChannel, "restarting");
     cleanup();
-    // The new process must find the guard free, or it would take this one for a running instance.
-    if (mp_app)
-        mp_app->releaseGuard();
-    const QString program = QCoreApplication::applicationFilePath();
-    if (!QProcess::startDetached(program, QStringList())) {
-        LOG_ERROR(kChannel, "failed to restart: could not start %s", qPrintable(program));
-        QMessageBox::warning(nullptr, QStringLiteral("Restart failed"),
-                             QStringLiteral("The program could not start again. Please start it yourself."),
-                             QMessageBox::Ok);
-        std::exit(1);
-    }
-    std::exit(0);
+    const bool started = ProgramRelauncher::relaunch(
+        [this] {
+            if (mp_app)
+                mp_app->releaseGuard();
+        },
+        QCoreApplication::applicationFilePath());
+    std::exit(started ? 0 : 1);
 }
 
 void Tarvolin::requestExit()

@@ -1,0 +1,127 @@
+// The shell's start-up pieces that run without the event loop: the course with its state objects,
+// the steps that cannot be ignored past, and the restart's hand-over of the single-instance guard.
+#include "CourseWriter.h"
+
+#include "app/instance/QtLocalPeer.h"
+#include "app/shell/CourseStartup.h"
+#include "app/shell/ProgramRelauncher.h"
+#include "app/shell/Tarvolin.h"
+#include "framework/ElementState.h"
+#include "lms/LmsCourse.h"
+#include "support/AssertRecorder.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+int stateObjects(LmsElement* element, QStringList& order)
+{
+    auto* state = dynamic_cast<ElementState*>(element->getState());
+    if (!state || state->getState() != ElementState::INVALID)
+        return -1000;
+    order << element->getName();
+    int n = 1;
+    if (auto* module = dynamic_cast<LmsModuleElement*>(element))
+        for (LmsElement* child : module->getElementList())
+            n += stateObjects(child, order);
+    return n;
+}
+
+TEST(ShellStartup, EveryElementGetsOneStateObjectParentsFirst)
+{
+    QTemporaryDir dir;
+    CourseWriter w(dir.path());
+    w.addAll({"00_a|A", "00_a/00_x|X|", "00_a/01_y|Y|", "01_b|B", "01_b/00_z|Z|"});
+    ASSERT_TRUE(w.ok());
+    LmsCourse* course = initializeLms(dir.path());
+    ASSERT_NE(course, nullptr);
+    QStringList order;
+    EXPECT_EQ(stateObjects(course, order), 6);
+    EXPECT_EQ(order, QStringList({"Course", "A", "X", "Y", "B", "Z"}));
+
+    LogCapture::instance().clear();
+    EXPECT_EQ(initializeLms(dir.path() + "/missing"), nullptr);
+    EXPECT_TRUE(LogCapture::instance().contains("failed to load LMS (1)"));
+}
+
+// The report is answered Ignore (the test hook); start-up must still end, with status 1.
+TEST(ShellStartupDeathTest, IgnoredCourseOrLoginFailureEndsWithStatusOne)
+{
+    Tarvolin* shell = Tarvolin::getInstance();
+    shell->m_coursePath = QStringLiteral("/nonexistent/course");
+    EXPECT_EXIT(shell->loadCourse(), ::testing::ExitedWithCode(1), "");
+    // no framework, no database: the login fails
+    EXPECT_EXIT(shell->logIn(), ::testing::ExitedWithCode(1), "");
+}
+
+struct RestartCase {
+    const char* name;
+    bool releaseFirst;
+    const char* successorResult;  // the helper's "start" status: 10 it became the instance, 0 it ended
+};
+
+void PrintTo(const RestartCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class Restart : public ::testing::TestWithParam<RestartCase> {};
+
+TEST_P(Restart, SuccessorFindsTheGuardFreeOnlyWhenReleased)
+{
+    QTemporaryDir dir;
+    const QString id = QStringLiteral("restart-%1-%2").arg(QCoreApplication::applicationPid()).arg(GetParam().name);
+    QtLocalPeer guard(nullptr, id);
+    ASSERT_FALSE(guard.isClient());  // this process is the running instance
+
+    // The successor as a program without arguments, like the restart starts it.
+    const QString result = dir.filePath("result");
+    const QString script = dir.filePath("successor.sh");
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("#!/bin/sh\n'%1' start '%2' 1500\necho $? > '%3.tmp' && mv '%3.tmp' '%3'\n")
+                .arg(QStringLiteral(BRISOLA_BINARY_DIR "/tests/app_instance_helper"), id, result)
+                .toLocal8Bit());
+    f.close();
+    ASSERT_TRUE(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
+
+    const bool release = GetParam().releaseFirst;
+    ASSERT_TRUE(ProgramRelauncher::relaunch([&] { if (release) guard.release(); }, script));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(result); }, 10000));
+    QFile r(result);
+    ASSERT_TRUE(r.open(QIODevice::ReadOnly));
+    EXPECT_EQ(r.readAll().trimmed(), QByteArray(GetParam().successorResult));
+}
+
+INSTANTIATE_TEST_SUITE_P(Shell, Restart,
+                         ::testing::Values(RestartCase{"Released", true, "10"},
+                                           RestartCase{"StillHeld", false, "0"}),
+                         [](const ::testing::TestParamInfo<RestartCase>& info) { return std::string(info.param.name); });
+
+TEST(ShellRestart, FailedStartIsLoggedAndTheUserIsTold)
+{
+    QString shown;
+    QTimer::singleShot(200, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    bool released = false;
+    LogCapture::instance().clear();
+    EXPECT_FALSE(ProgramRelauncher::relaunch([&] { released = true; }, QStringLiteral("/nonexistent/brisola")));
+    EXPECT_TRUE(released);
+    EXPECT_TRUE(LogCapture::instance().contains("failed to restart: could not start /nonexistent/brisola"));
+    EXPECT_TRUE(shown.contains("could not be started again"));
+}
+
+}  // namespace
