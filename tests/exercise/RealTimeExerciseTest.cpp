@@ -184,7 +184,9 @@ TEST_F(RealTimeExerciseTest, ClappedAnswerToARhythmQuestion)
     std::printf("[ clapping ] rows %s, mark %.4f, graded offsets", qPrintable(names.join(' ')), mark);
     for (double o : gradedOffsets("rhythm"))
         std::printf(" %.3f", o);
-    std::printf("\n");
+    std::printf("; the detector found %d onsets and gave %d notes\n",
+                int(LogCapture::instance().linesContaining("<< ONSET >>").size()),
+                int(LogCapture::instance().linesContaining("new mic note").size()));
 }
 
 }  // namespace
