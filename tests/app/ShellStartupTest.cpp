@@ -15,6 +15,8 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDir>
+#include <QPushButton>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -122,6 +124,28 @@ TEST(ShellRestart, FailedStartIsLoggedAndTheUserIsTold)
     EXPECT_TRUE(released);
     EXPECT_TRUE(LogCapture::instance().contains("failed to restart: could not start /nonexistent/brisola"));
     EXPECT_TRUE(shown.contains("could not be started again"));
+}
+
+TEST(ShellExit, RequestAnsweredNoChangesNothingYesCleansUp)
+{
+    const QString leftover = QDir::temp().filePath("ruvex_zq_score.abc.midi");
+    QFile(leftover).open(QIODevice::WriteOnly);
+    Tarvolin* shell = Tarvolin::getInstance();
+    for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+        LogCapture::instance().clear();
+        QString asked;
+        QTimer::singleShot(200, [&asked, answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                asked = box->windowTitle() + "|" + box->text();
+                box->button(answer)->click();
+            }
+        });
+        shell->requestExit();
+        EXPECT_EQ(asked, "Exit now?|Are you sure that you want to exit now?");
+        const bool yes = answer == QMessageBox::Yes;
+        EXPECT_EQ(LogCapture::instance().contains("cleaning up"), yes);
+        EXPECT_EQ(QFile::exists(leftover), !yes);
+    }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 (python3 startup_test.py <case>), each with its own display, data, runtime and temporary folders."""
 import os
 import sqlite3
+import subprocess
 import sys
 import time
 
@@ -206,6 +207,14 @@ def case_first_start():
     finally:
         display.stop()
         scratch.remove()
+
+
+def case_no_display():
+    """Without a display the program says so and ends with a failure status instead of hanging."""
+    env = {k: v for k, v in os.environ.items() if k not in ('DISPLAY', 'WAYLAND_DISPLAY', 'QT_QPA_PLATFORM')}
+    done = subprocess.run([BIN], env=env, capture_output=True, text=True, timeout=10)
+    check(done.returncode == 1, 'exit status %s' % done.returncode)
+    check('no display' in done.stderr, done.stderr)
 
 
 if __name__ == '__main__':
