@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -27,140 +28,119 @@ void expectMarkers(const TimelineSnapshot& shot, const Markers& expected)
 
 class EngineTimelineTest : public ExerciseTest {};
 
-// Rhythm, no count-in, D = 2.4 s: the worked example, with a silence for the keyboard and an input
-// region for the microphone.
-TEST_F(EngineTimelineTest, RhythmCaptureFollowsTheWorkedExample)
+// Each capture type's timeline. Markers are given from two reference points read back: p, where the
+// question pass ends (the score's own length), and c, where the learner's input begins.
+TEST_F(EngineTimelineTest, TimelinesOfTheThreeCaptureTypes)
 {
-    const QString code = "[ \\meter<\"4/4\"> c1/4 d e f ]";
-    for (bool mic : {false, true}) {
-        SCOPED_TRACE(mic ? "microphone" : "keyboard");
+    const QString plain = "[ \\meter<\"4/4\"> c1/4 d e f ]";
+    const QString withRest = "[ \\meter<\"4/4\"> c1/4 _ e g ]";
+    const QString compound = "[ \\meter<\"6/8\"> c1/8 d e f g a ]";
+    struct Row {
+        const char* name;
+        int type;
+        bool countIns, mic;
+        QString question, answer;
+        double passEnd;
+        std::function<Markers(double p, double c)> markers;
+        double inputLength;  // 0: a silence instead of an input region
+        int mode;
+        NoteInput* input;
+        QList<double> expectedOffsets;  // for the detector; empty: left as it was
+    };
+    NoteInputManager* m = NoteInputManager::getInstance();
+    const Row rows[] = {
+        // the worked example, D = 2.4 s: the keyboard gets a silence, the microphone an input region
+        {"rhythm, keyboard", 1, false, false, plain, plain, 4.4,
+         [](double p, double) { return Markers{{1000, 2.0}, {1001, p}, {1003, p}, {1002, p + 1.0}, {1004, p + 2.0},
+                                               {1005, p + 4.4}, {1006, p + 4.7}}; },
+         0.0, Evaluator::RhythmMode, m->mp_clappingInput, {}},
+        {"rhythm, microphone", 1, false, true, plain, plain, 4.4,
+         [](double p, double) { return Markers{{1000, 2.0}, {1001, p}, {1003, p}, {1002, p + 1.0}, {1004, p + 2.0},
+                                               {1005, p + 4.4}, {1006, p + 4.7}}; },
+         4.7, Evaluator::RhythmMode, m->mp_clappingInput, {}},
+        // four count-in beats 0.6 s apart before each pass; a window of max(10, 2D); the rest counts
+        {"pitch, count-ins", 2, true, true, plain, withRest, 6.8,
+         [](double p, double c) { return Markers{{1, 2.0}, {2, 2.6}, {3, 3.2}, {4, 3.8}, {1000, 4.4}, {1001, p},
+                                                 {1002, p + 1.0}, {1, p + 2.0}, {1003, c - 2.0}, {2, p + 2.6},
+                                                 {3, p + 3.2}, {4, p + 3.8}, {1004, c}, {1005, c + 10.0},
+                                                 {1006, c + 10.0}}; },
+         10.0, Evaluator::PitchMode, m->mp_singingInput, {2.0, 3.2, 3.8}},
+        // rhythm and pitch drops the count-ins it was given
+        {"rhythm and pitch", 3, true, true, compound, compound, 3.8,
+         [](double p, double c) { return Markers{{1000, 2.0}, {1001, p}, {1003, p}, {1002, p + 1.0}, {1004, c},
+                                                 {1005, c + 10.0}, {1006, c + 10.0}}; },
+         10.0, Evaluator::PitchMode, m->mp_playingInput, {2.0, 2.3, 2.6, 2.9, 3.2, 3.5}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
         engine.reset(new ImitationQuestionEngine());
-        NoteInputManager* m = NoteInputManager::getInstance();
-        m->mp_clappingInput->setActiveSource(mic ? static_cast<NoteInputSource*>(m->mp_micSource)
-                                                 : m->mp_keyboardSource);
-        setUp(code, code, settings(ImitationQuestionSettings::CaptureRhythm));
-        const QList<PitchDetector::NoteInfo> before = m->mp_micSource->mp_detector->m_expectedNotes;
+        m->mp_clappingInput->setActiveSource(row.mic ? static_cast<NoteInputSource*>(m->mp_micSource)
+                                                     : static_cast<NoteInputSource*>(m->mp_keyboardSource));
+        {
+            std::lock_guard<std::mutex> processing(m->mp_micSource->mp_detector->mp_thread->processingMutex());
+            m->mp_micSource->mp_detector->m_expectedNotes.clear();
+        }
+        LogCapture::instance().clear();
+        setUp(row.question, row.answer, settings(row.type, row.countIns));
         const TimelineSnapshot shot = startAndReadTimeline();
-        const double passEnd = shot.marker(1001);
-        EXPECT_NEAR(passEnd, 4.4, 0.05);  // the question pass ends with the score
-        expectMarkers(shot, {{1000, 2.0}, {1001, passEnd}, {1003, passEnd}, {1002, passEnd + 1.0},
-                             {1004, passEnd + 2.0}, {1005, passEnd + 4.4}, {1006, passEnd + 4.7}});
-        EXPECT_NEAR(shot.duration, passEnd + 4.7 + 0.1, 1e-9);  // with the sequencer's tail
-        if (mic)
-            EXPECT_EQ(shot.inputs, (QList<QPair<double, double>>{{passEnd, 4.7}}));
-        else
+        const double p = shot.marker(1001);
+        const double c = shot.marker(1004);
+        EXPECT_NEAR(p, row.passEnd, 0.05);  // the pass ends with the score
+        expectMarkers(shot, row.markers(p, c));
+        EXPECT_NEAR(shot.duration, shot.marker(1006) + 0.1, 1e-9);  // with the sequencer's tail
+        if (row.inputLength > 0.0) {
+            ASSERT_EQ(shot.inputs.size(), 1);
+            EXPECT_NEAR(shot.inputs[0].first, c - 2.0, 1e-9);
+            EXPECT_NEAR(shot.inputs[0].second, row.inputLength, 1e-9);
+        } else {
             EXPECT_TRUE(shot.inputs.isEmpty());
-        EXPECT_EQ(engine->evaluator()->mode(), Evaluator::RhythmMode);
-        EXPECT_DOUBLE_EQ(engine->evaluator()->rhythmSevere(), 0.25);
-        EXPECT_EQ(engine->noteInput(), m->mp_clappingInput);
-        EXPECT_EQ(shot.expected.size(), before.size());  // rhythm leaves the detector's notes alone
+        }
+        EXPECT_EQ(engine->evaluator()->mode(), row.mode);
+        EXPECT_EQ(engine->noteInput(), row.input);
+        const ImitationQuestionSettings* s = engine->settingsObject();
+        EXPECT_EQ(s->playbackMetronomeCountIn || s->captureMetronomeCountIn, row.countIns && row.type != 3);
+        ASSERT_EQ(shot.expected.size(), row.expectedOffsets.size());
+        for (int i = 0; i < shot.expected.size(); ++i)
+            EXPECT_NEAR(shot.expected[i].offset, row.expectedOffsets[i], 1e-9) << "expected note " << i;
+        if (row.type == ImitationQuestionSettings::CapturePitch) {
+            // C4 E4 G4, logged with their index among all records: the rest counts
+            EXPECT_EQ(shot.expected[1].note, Pitch::E);
+            EXPECT_EQ(shot.expected[1].octave, 4);
+            const QStringList lines = LogCapture::instance().linesContaining("expected note ");
+            ASSERT_EQ(lines.size(), 3);
+            EXPECT_TRUE(lines[1].contains("expected note 2\tE\t3.2")) << qPrintable(lines[1]);
+        }
     }
 }
 
-// Pitch with both count-ins at tempo 100 in 4/4: four beats 0.6 s apart before each pass, a window
-// of max(10, 2D), and the answer's sounding notes handed to the detector 2 s after the capture begin.
-TEST_F(EngineTimelineTest, PitchCaptureWithCountInsAndExpectedNotes)
-{
-    setUp("[ \\meter<\"4/4\"> c1/4 d e f ]", "[ \\meter<\"4/4\"> c1/4 _ e g ]",
-          settings(ImitationQuestionSettings::CapturePitch, true));
-    const TimelineSnapshot shot = startAndReadTimeline();
-    const double t2 = shot.marker(1002) + 1.0;  // the capture pass begins
-    const double c = t2 + 2.4;                   // after its count-in
-    expectMarkers(shot, {{1, 2.0}, {2, 2.6}, {3, 3.2}, {4, 3.8}, {1000, 4.4}, {1001, t2 - 2.0},
-                         {1002, t2 - 1.0}, {1, t2}, {1003, c - 2.0}, {2, t2 + 0.6}, {3, t2 + 1.2},
-                         {4, t2 + 1.8}, {1004, c}, {1005, c + 10.0}, {1006, c + 10.0}});
-    EXPECT_NEAR(t2 - 2.0, 6.8, 0.05);
-    ASSERT_EQ(shot.inputs.size(), 1);
-    EXPECT_NEAR(shot.inputs[0].first, c - 2.0, 1e-9);
-    EXPECT_DOUBLE_EQ(shot.inputs[0].second, 10.0);
-    EXPECT_EQ(engine->noteInput(), NoteInputManager::getInstance()->mp_singingInput);
-    EXPECT_EQ(engine->evaluator()->mode(), Evaluator::PitchMode);
-
-    ASSERT_EQ(shot.expected.size(), 3);
-    const int notes[] = {Pitch::C, Pitch::E, Pitch::G};
-    const double offsets[] = {2.0, 3.2, 3.8};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(shot.expected[i].note, notes[i]);
-        EXPECT_EQ(shot.expected[i].octave, 4);
-        EXPECT_NEAR(shot.expected[i].offset, offsets[i], 1e-9);
-    }
-    const QStringList lines = LogCapture::instance().linesContaining("expected note ");
-    ASSERT_EQ(lines.size(), 3);
-    EXPECT_TRUE(lines[0].contains("expected note 0\tC\t2.0")) << qPrintable(lines[0]);
-    EXPECT_TRUE(lines[1].contains("expected note 2\tE\t3.2")) << qPrintable(lines[1]);  // the rest counts
-    EXPECT_TRUE(lines[2].contains("expected note 3\tG\t3.8")) << qPrintable(lines[2]);
-}
-
-// Rhythm and pitch clears the four metronome flags, plays through the playing input, and a short
-// score gets the 10 s minimum window.
-TEST_F(EngineTimelineTest, RhythmAndPitchDropsTheMetronomeAndUsesThePlayingInput)
-{
-    setUp("[ \\meter<\"6/8\"> c1/8 d e f g a ]", "[ \\meter<\"6/8\"> c1/8 d e f g a ]",
-          settings(ImitationQuestionSettings::CaptureRhythmAndPitch, true, true));
-    const TimelineSnapshot shot = startAndReadTimeline();
-    const ImitationQuestionSettings* s = engine->settingsObject();
-    EXPECT_FALSE(s->playbackMetronomeCountIn || s->playbackMetronome || s->captureMetronomeCountIn
-                 || s->captureMetronome);
-    EXPECT_EQ(engine->noteInput(), NoteInputManager::getInstance()->mp_playingInput);
-    EXPECT_EQ(engine->evaluator()->mode(), Evaluator::PitchMode);
-    const double c = shot.marker(1004);
-    EXPECT_DOUBLE_EQ(shot.marker(1000), 2.0);
-    EXPECT_DOUBLE_EQ(shot.marker(1003), c - 2.0);
-    EXPECT_DOUBLE_EQ(shot.marker(1005), c + 10.0);
-    ASSERT_EQ(shot.inputs.size(), 1);
-    EXPECT_NEAR(shot.inputs[0].first, c - 2.0, 1e-9);
-    EXPECT_DOUBLE_EQ(shot.inputs[0].second, 10.0);
-    EXPECT_EQ(shot.expected.size(), 6);
-}
-
-// 6/8 counts two dotted-quarter beats of 0.9 s.
-TEST_F(EngineTimelineTest, CompoundMeterCountsInDottedBeats)
-{
-    setUp("[ \\meter<\"6/8\"> c1/8 d e f g a ]", "[ \\meter<\"6/8\"> c1/8 d e f g a ]",
-          settings(ImitationQuestionSettings::CaptureRhythm, true));
-    const TimelineSnapshot shot = startAndReadTimeline();
-    EXPECT_DOUBLE_EQ(shot.marker(1), 2.0);
-    EXPECT_DOUBLE_EQ(shot.marker(2), 2.9);
-    EXPECT_DOUBLE_EQ(shot.marker(1000), 3.8);
-    EXPECT_EQ(shot.marker(3), -1.0);
-}
-
-TEST_F(EngineTimelineTest, StartNeedsBothScoresAndASettingsMap)
-{
-    ASSERT_TRUE(questionScore.setGMNCode("[ c1/4 d ]"));
-    engine->setQuestionScore(&questionScore);
-    engine->setSettingsMap(settings(ImitationQuestionSettings::CaptureRhythm));
-    EXPECT_EQ(engine->start(), 0);
-    EXPECT_FALSE(engine->isInitialized());
-    EXPECT_TRUE(LogCapture::instance().contains("not enough properties set to initialize"));
-
-    ASSERT_TRUE(answerScore.setGMNCode("[ c1/4 d ]"));
-    engine->setAnswerScore(&answerScore);
-    QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
-    engine->start();
-    EXPECT_TRUE(engine->isInitialized());
-    EXPECT_TRUE(finished.wait(20000));
-}
-
-// An unknown capture type keeps its assertion and starts nothing.
-TEST_F(EngineTimelineTest, UnknownCaptureTypeStartsNothing)
-{
-    setUp("[ c1/4 d ]", "[ c1/4 d ]", settings(7));
-    QSignalSpy requested(engine.get(), &ImitationQuestionEngine::startRequested);
-    EXPECT_EQ(engine->start(), 0);
-    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"0"});
-    EXPECT_FALSE(engine->isInitialized());
-    EXPECT_EQ(engine->evaluator(), nullptr);
-    EXPECT_EQ(requested.count(), 0);
-}
-
-TEST_F(EngineTimelineTest, MissingSettingIsReportedByName)
+// Refused starts: a missing score (a later start runs), a missing setting, an unknown capture type
+// (its assertion kept, nothing started).
+TEST_F(EngineTimelineTest, StartsThatCannotRun)
 {
     QVariantMap map = settings(ImitationQuestionSettings::CaptureRhythm);
     map.remove("captureType");
     engine->setSettingsMap(map);
     EXPECT_TRUE(LogCapture::instance().contains("invalid attribute \"captureType\""));
     EXPECT_EQ(AssertRecorder::expressions(), QStringList{"success"});
+
+    ASSERT_TRUE(questionScore.setGMNCode("[ c1/4 d ]"));
+    engine->setQuestionScore(&questionScore);
+    engine->setSettingsMap(settings(7));
+    QSignalSpy requested(engine.get(), &ImitationQuestionEngine::startRequested);
+    EXPECT_EQ(engine->start(), 0);
+    EXPECT_TRUE(LogCapture::instance().contains("not enough properties set to initialize"));
+    engine->setAnswerScore(&questionScore);
+    EXPECT_EQ(engine->start(), 0);
+    EXPECT_EQ(AssertRecorder::expressions(), (QStringList{"success", "0"}));
+    EXPECT_FALSE(engine->isInitialized());
+    EXPECT_EQ(engine->evaluator(), nullptr);
+
+    engine->setSettingsMap(settings(ImitationQuestionSettings::CaptureRhythm));
+    QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
+    engine->start();
+    EXPECT_TRUE(engine->isInitialized());
+    EXPECT_TRUE(finished.wait(20000));
+    EXPECT_EQ(requested.count(), 1);
 }
 
 // The expected notes are replaced under the detector's processing lock, never beside a pass.

@@ -22,6 +22,7 @@
 
 #include <atomic>
 #include <memory>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -78,160 +79,92 @@ protected:
 TEST_F(NoteInputTest, ManagerHoldsTheSourcesAndTheThreeInputs)
 {
     NoteInputManager* m = manager();
-    ASSERT_TRUE(m->mp_micSource && m->mp_keyboardSource);
-    EXPECT_EQ(m->mp_micSource->name(), "mic");
-    EXPECT_EQ(m->mp_keyboardSource->name(), "Keyboard");
-    EXPECT_EQ(m->mp_midiSource, nullptr);
-    EXPECT_EQ(m->m_sources.keys(), (QList<NoteInputManager::SourceType>{NoteInputManager::SOURCE_MIC,
-                                                                       NoteInputManager::SOURCE_KEYBOARD,
-                                                                       NoteInputManager::SOURCE_MIDI}));
-    EXPECT_EQ(m->getSourceByType(NoteInputManager::SOURCE_MIC), m->mp_micSource);
-    EXPECT_EQ(m->getSourceByType(NoteInputManager::SOURCE_MIDI), nullptr);
+    ASSERT_TRUE(m->mp_micSource && m->mp_keyboardSource && m->mp_micSource->mp_detector);
+    EXPECT_EQ(m->mp_micSource->name() + m->mp_keyboardSource->name(), "micKeyboard");
+    EXPECT_EQ(m->m_sources, (QMap<NoteInputManager::SourceType, NoteInputSource*>{
+                                {NoteInputManager::SOURCE_MIC, m->mp_micSource},
+                                {NoteInputManager::SOURCE_KEYBOARD, m->mp_keyboardSource},
+                                {NoteInputManager::SOURCE_MIDI, nullptr}}));
     EXPECT_EQ(m->getTypeBySource(m->mp_keyboardSource), NoteInputManager::SOURCE_KEYBOARD);
     EXPECT_EQ(int(m->getTypeBySource(nullptr)), 0);
-
-    // the clapping input has both sources, the microphone (registered first) active
-    EXPECT_EQ(m->mp_clappingInput->sources(),
-              (QSet<NoteInputSource*>{m->mp_micSource, m->mp_keyboardSource}));
-    EXPECT_EQ(m->mp_clappingInput->activeSource(), m->mp_micSource);
-    for (NoteInput* input : {m->mp_playingInput, m->mp_singingInput}) {
-        EXPECT_EQ(input->sources(), QSet<NoteInputSource*>{m->mp_micSource});
+    // clapping has both sources with the microphone (registered first) active; the others the microphone
+    EXPECT_EQ(m->mp_clappingInput->sources(), (QSet<NoteInputSource*>{m->mp_micSource, m->mp_keyboardSource}));
+    for (NoteInput* input : {m->mp_clappingInput, m->mp_playingInput, m->mp_singingInput})
         EXPECT_EQ(input->activeSource(), m->mp_micSource);
-    }
+    EXPECT_EQ(m->mp_singingInput->sources(), QSet<NoteInputSource*>{m->mp_micSource});
     EXPECT_EQ(m->getInputByName("Singing"), m->mp_singingInput);
-    EXPECT_EQ(m->getInputByName("CLAPPING"), m->mp_clappingInput);
-    EXPECT_EQ(m->getInputByName("playing"), m->mp_playingInput);
     EXPECT_EQ(m->getInputByName("humming"), nullptr);
     EXPECT_EQ(AssertRecorder::expressions(), QStringList{"0"});
-
-    // the one detector, built with the standard chain; a second initialize changes nothing
+    // the one detector, built with the standard chain, kept by a second initialize
     PitchDetector* detector = m->mp_micSource->mp_detector;
-    ASSERT_TRUE(detector);
-    EXPECT_EQ(detector->m_blockSize, 2048u);
-    EXPECT_EQ(detector->m_subBlockCount, 2u);
     EXPECT_EQ(detector->m_heuristics.size(), 6);
-    NoteInput* clapping = m->mp_clappingInput;
     EXPECT_TRUE(m->initialize());
-    EXPECT_EQ(m->mp_clappingInput, clapping);
     EXPECT_EQ(m->mp_micSource->mp_detector, detector);
 }
 
-TEST_F(NoteInputTest, ActiveSourceIsSetOnlyToARegisteredOne)
+// Registration and the active source; sources start before another thread can see them feed the
+// input; reset clears the started flag only.
+TEST_F(NoteInputTest, SourcesAreRegisteredActivatedStartedAndReset)
 {
     NoteInput input;
-    ProbeSource a, b;
+    ProbeSource a, b, stranger;
     input.registerSource(&a);
     input.registerSource(&b);
     EXPECT_EQ(input.activeSource(), &a);
     input.setActiveSource(&b);
-    EXPECT_EQ(input.activeSource(), &b);
-
-    ProbeSource stranger;
     input.setActiveSource(&stranger);
-    input.setActiveSource(nullptr);
-    EXPECT_EQ(AssertRecorder::expressions(), (QStringList{"m_sourceList.contains(src)", "src", "m_sourceList.contains(src)"}));
     EXPECT_EQ(input.activeSource(), &b);
-
-    input.unregisterSource(&a);
-    EXPECT_EQ(input.sources(), QSet<NoteInputSource*>{&b});
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"m_sourceList.contains(src)"});
     {
         ProbeSource shortLived;
         input.registerSource(&shortLived);
     }
-    EXPECT_EQ(input.sources(), QSet<NoteInputSource*>{&b});  // a deleted source leaves no dangling entry
-}
+    EXPECT_EQ(input.sources(), (QSet<NoteInputSource*>{&a, &b}));  // a deleted source leaves no entry
 
-// Every input's time: its own offset, or the input's clock, less the start offset.
-TEST_F(NoteInputTest, InputsAreTimedFromTheCaptureBeginLessTheStartOffset)
-{
-    NoteInput input;
-    ProbeSource source;
-    input.registerSource(&source);
     input.setEvaluator(evaluator.get());
-
-    input.handleInput(&source, Pitch::C, 4, 2.62);  // not started: dropped silently
-    EXPECT_TRUE(graded().isEmpty());
-
     input.start(2.0);
-    input.handleInput(&source, Pitch::C, 4, 3.1);  // 1.1: nearest to note 2 (1.2)
-    input.setInputClock([] { return 2.62; });       // 0.62: note 1
-    input.handleInput(&source, Pitch::C, 4, -1.0);
-    EXPECT_EQ(graded(), (QList<QPair<int, int>>{{2, Evaluator::EARLY}, {1, Evaluator::PERFECT}}));
-}
-
-TEST_F(NoteInputTest, InputsOfAnInactiveSourceAreDropped)
-{
-    NoteInput* clapping = manager()->mp_clappingInput;
-    clapping->setActiveSource(manager()->mp_keyboardSource);
-    clapping->setEvaluator(evaluator.get());
-    clapping->start(0.0);
-    PitchDetector::NoteInfo sung;
-    sung.note = Pitch::A;
-    sung.octave = 4;
-    sung.offset = 0.6;
-    manager()->mp_micSource->newNote(sung);
-    EXPECT_TRUE(graded().isEmpty());
-    EXPECT_TRUE(LogCapture::instance().contains("discarding input from inactive source source..."));
-    clapping->stop();
-    clapping->setActiveSource(manager()->mp_micSource);
-}
-
-TEST_F(NoteInputTest, ResetClearsOnlyTheStartedFlag)
-{
-    NoteInput input;
-    ProbeSource source;
-    input.registerSource(&source);
-    input.setEvaluator(evaluator.get());
-    input.start(0.0);
+    EXPECT_EQ(b.sawInput, nullptr);
+    EXPECT_FALSE(b.sawStarted);
+    EXPECT_EQ(b.noteInput(), &input);
     input.reset();
     EXPECT_FALSE(input.isStarted());
-    EXPECT_EQ(source.stops, 0);
-    EXPECT_EQ(source.noteInput(), &input);
-    input.handleInput(&source, Pitch::C, 4, 0.0);
+    EXPECT_EQ(b.stops, 0);
+    input.handleInput(&b, Pitch::C, 4, 2.0);  // not started: dropped silently
     EXPECT_TRUE(graded().isEmpty());
-    input.start(0.0);  // allowed again
-    EXPECT_EQ(AssertRecorder::count(), 0);
-    EXPECT_EQ(source.starts, 2);
+    input.start(2.0);  // allowed again
+    EXPECT_EQ(AssertRecorder::count(), 1);
     input.stop();
-    EXPECT_EQ(source.noteInput(), nullptr);
+    EXPECT_EQ(b.noteInput(), nullptr);
+    EXPECT_EQ(b.starts, 2);
 }
 
-// A source is started before any other thread can see it feeding the input.
-TEST_F(NoteInputTest, SourcesStartBeforeTheInputIsPublished)
+// Every input's time, its own or the input's clock, less the start offset; inputs of an inactive
+// source are dropped.
+TEST_F(NoteInputTest, InputsAreTimedFromTheCaptureBeginLessTheStartOffset)
 {
-    NoteInput input;
-    ProbeSource source;
-    input.registerSource(&source);
-    input.setEvaluator(evaluator.get());
-    input.start(2.0);
-    EXPECT_EQ(source.sawInput, nullptr);
-    EXPECT_FALSE(source.sawStarted);
-    EXPECT_EQ(source.noteInput(), &input);
-    EXPECT_TRUE(input.isStarted());
-}
-
-TEST_F(NoteInputTest, KeyPressIsOneTimedInputAndNothingAfterTheLast)
-{
-    NoteInput input;
-    KeyboardNoteInputSource keys;
-    input.registerSource(&keys);
-    input.setEvaluator(evaluator.get());
-    keys.keyPressEvent(nullptr);  // before start: reaches nothing
-    EXPECT_TRUE(graded().isEmpty());
-
-    QSignalSpy finished(&input, &NoteInput::inputFinished);
-    input.start(0.0);
-    double now = 0.0;
-    input.setInputClock([&now] { return now; });
-    now = 1.81;  // the last note: the evaluation is complete
-    keys.keyPressEvent(nullptr);
+    NoteInput* clapping = manager()->mp_clappingInput;
+    KeyboardNoteInputSource* keys = manager()->mp_keyboardSource;
+    clapping->setActiveSource(keys);
+    clapping->setEvaluator(evaluator.get());
+    keys->keyPressEvent(nullptr);  // before start: reaches nothing
+    QSignalSpy finished(clapping, &NoteInput::inputFinished);
+    clapping->start(2.0);
+    double now = 2.62;  // note 1 at 0.62
+    clapping->setInputClock([&now] { return now; });
+    keys->keyPressEvent(nullptr);
+    clapping->handleInput(keys, Pitch::C, 4, 3.1);  // 1.1: nearest to note 2 (1.2)
+    PitchDetector::NoteInfo sung;
+    sung.note = Pitch::A;
+    sung.offset = 1.8;
+    manager()->mp_micSource->newNote(sung);
+    EXPECT_TRUE(LogCapture::instance().contains("discarding input from inactive source source..."));
+    now = 3.81;  // the last note completes the evaluation, so the NONE input after it is not sent
+    keys->keyPressEvent(nullptr);
     EXPECT_EQ(finished.count(), 1);
-    EXPECT_FALSE(input.isStarted());
-    EXPECT_EQ(keys.noteInput(), nullptr);  // stopped on the first input, so the NONE one was not sent
-    now = 0.0;
-    keys.keyPressEvent(nullptr);
-    EXPECT_EQ(graded().first(), qMakePair(3, int(Evaluator::PERFECT)));
-    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(keys->noteInput(), nullptr);
+    EXPECT_EQ(graded(), (QList<QPair<int, int>>{{1, Evaluator::PERFECT}, {2, Evaluator::EARLY},
+                                               {3, Evaluator::PERFECT}, {0, Evaluator::WRONG}}));
+    clapping->setActiveSource(manager()->mp_micSource);
 }
 
 // Notes are dated from the input region's first sample, not from the late start on the main thread.
@@ -256,37 +189,8 @@ TEST_F(NoteInputTest, MicrophoneNotesCountTheRegionSamplesBeforeTheStart)
     EXPECT_EQ(graded(), (QList<QPair<int, int>>{{1, Evaluator::PERFECT}}));
 }
 
-// Stopping waits for a grade being made on another thread, so nothing is graded after it returns.
-TEST_F(NoteInputTest, StopWaitsForAGradeInProgressOnTheWorker)
-{
-    NoteInput* singing = manager()->mp_singingInput;
-    MicNoteInputSource* mic = manager()->mp_micSource;
-    singing->setEvaluator(evaluator.get());
-    singing->start(0.0);
-    std::atomic<bool> grading{false};
-    std::atomic<bool> graded{false};
-    QObject::connect(evaluator.get(), &Evaluator::inputEvaluated, evaluator.get(),
-                     [&] {
-                         grading = true;
-                         QThread::msleep(150);
-                         graded = true;
-                     },
-                     Qt::DirectConnection);
-    std::thread worker([&] {
-        PitchDetector::NoteInfo sung;
-        sung.note = Pitch::C;
-        sung.octave = 4;
-        sung.offset = 0.0;
-        mic->newNote(sung);
-    });
-    while (!grading)
-        QThread::usleep(100);
-    singing->stop();
-    EXPECT_TRUE(graded);
-    worker.join();
-}
-
-// Holds the audio thread inside its sample, at the detector's clipping warning, until released.
+// Holds the thread that logs the detector's clipping warning (the audio thread, inside its sample)
+// until released.
 class HoldingDestination : public QsLogging::Destination {
 public:
     void write(const QString& message) override
@@ -301,8 +205,9 @@ public:
     std::atomic<bool> released{false};
 };
 
-// The debug capture file is closed only once the audio thread has left the sample it is writing.
-TEST_F(NoteInputTest, StopWaitsForTheSampleBeingWritten)
+// Stopping returns only once no other thread is inside a call with the input in hand: a grade on
+// the detector's worker, a sample the audio thread writes to the debug capture file.
+TEST_F(NoteInputTest, StopWaitsForTheWorkerAndTheAudioThread)
 {
     static HoldingDestination* const hold = [] {
         auto* d = new HoldingDestination();
@@ -313,31 +218,46 @@ TEST_F(NoteInputTest, StopWaitsForTheSampleBeingWritten)
     NoteInput* singing = manager()->mp_singingInput;
     MicNoteInputSource* mic = manager()->mp_micSource;
     PitchDetector* detector = mic->mp_detector;
+    singing->setEvaluator(evaluator.get());
+    std::atomic<bool> grading{false}, released{false};
+    QObject::connect(evaluator.get(), &Evaluator::inputEvaluated, evaluator.get(), [&] {
+        grading = true;
+        while (!released)
+            QThread::usleep(100);
+    }, Qt::DirectConnection);
+    // Runs call on another thread, waits until it is held there, stops, and tells whether it had left.
+    auto stopWhileInside = [&](std::function<void()> call, std::atomic<bool>& held, std::atomic<bool>& release) {
+        singing->reset();
+        singing->start(0.0);
+        std::atomic<bool> left{false};
+        std::thread other([&] {
+            call();
+            left = true;
+        });
+        while (!held)
+            QThread::usleep(100);
+        std::thread releaser([&] {
+            QThread::msleep(150);
+            release = true;
+        });
+        singing->stop();
+        const bool waited = left;
+        other.join();
+        releaser.join();
+        return waited;
+    };
+    PitchDetector::NoteInfo sung;
+    sung.note = Pitch::C;
+    sung.offset = 0.0;
+    EXPECT_TRUE(stopWhileInside([&] { mic->newNote(sung); }, grading, released));
+
     const double peak = detector->m_peakAmplitude;
-    detector->m_peakAmplitude = 0.001;  // the sample below clips, so the detector warns
+    detector->m_peakAmplitude = 0.001;  // the sample clips, so the detector warns
     Debugging::setLoggingLevel(QsLogging::WarnLevel);  // nothing on this thread reaches the logger
     mic->setCaptureFile(dir.filePath("capture.wav"));
-    singing->setEvaluator(evaluator.get());
-    singing->start(0.0);
-
-    std::atomic<bool> left{false};
-    std::thread audio([&] {
-        mic->newSample(0.0, 1000);
-        left = true;
-    });
-    while (!hold->held)
-        QThread::usleep(100);
-    std::thread releaser([&] {
-        QThread::msleep(150);
-        hold->released = true;
-    });
-    singing->stop();
-    EXPECT_TRUE(left);
-    audio.join();
-    releaser.join();
+    EXPECT_TRUE(stopWhileInside([&] { mic->newSample(0.0, 1000); }, hold->held, hold->released));
     EXPECT_FALSE(mic->m_wavWriter.isOpen());
     EXPECT_EQ(QFileInfo(dir.filePath("capture.wav")).size(), 44 + 2);
-
     Debugging::setLoggingLevel(QsLogging::TraceLevel);
     detector->m_peakAmplitude = peak;
     mic->setCaptureFile(QString());
