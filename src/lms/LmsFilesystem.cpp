@@ -18,6 +18,7 @@
 #include <QScriptValueIterator>
 #include <QSet>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -193,14 +194,49 @@ bool existingMetadataReadable(const QString& directory)
     return metadata.isObject() && !metadata.isError();
 }
 
-// Everything that would make the written tree unreadable, or lose an existing file, is
-// found here, before the first directory is touched. currentPath is empty for elements
-// that have no directory yet.
+// An element's directory takes a new metadata file (written beside and renamed over the old one).
+bool metadataWritable(const QString& directory)
+{
+    const QFileInfo metadata(QDir(directory).filePath(MetadataFileName));
+    QString readOnly;
+    if (!QFileInfo(directory).isWritable())
+        readOnly = directory;
+    else if (metadata.exists() && !metadata.isWritable())
+        readOnly = metadata.filePath();
+    if (readOnly.isEmpty())
+        return true;
+    qWarning() << "Can not save into read-only " << readOnly;
+    return false;
+}
+
+// Whether saving the module creates, renames or removes entries of its directory.
+bool changesEntries(const QString& path, const LmsModuleElement* module)
+{
+    const QList<LmsElement*>& children = module->getElementList();
+    QSet<QString> owned;
+    for (int i = 0; i < children.size(); ++i) {
+        if (children.at(i)->getFsName() != directoryNameFor(i, children.at(i)->getName()))
+            return true;
+        owned.insert(children.at(i)->getFsName());
+    }
+    const QStringList entries = QDir(path).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    return std::any_of(entries.cbegin(), entries.cend(), [&owned](const QString& name) {
+        return FileNameRegExp.match(name).hasMatch() && !owned.contains(name);
+    });
+}
+
+// Everything that would make the written tree unreadable, lose an existing file, or stop the
+// save half way (a read-only directory or file) is found here, before the first directory is
+// touched. currentPath is empty for elements that have no directory yet.
 bool validateModule(const QString& currentPath, const LmsModuleElement* module)
 {
     const QList<LmsElement*>& children = module->getElementList();
     if (children.size() > MaxModuleElements) {
         qWarning() << "Can not save module with more than 100 elements: " << module->getName();
+        return false;
+    }
+    if (!currentPath.isEmpty() && !QFileInfo(currentPath).isWritable() && changesEntries(currentPath, module)) {
+        qWarning() << "Can not save into read-only " << currentPath;
         return false;
     }
     QSet<QString> directoryNames;
@@ -237,6 +273,8 @@ bool validateModule(const QString& currentPath, const LmsModuleElement* module)
                 }
                 if (!QFileInfo(childPath).isDir())
                     childPath.clear();
+                else if (!metadataWritable(childPath))
+                    return false;
             }
         }
         if (childModule && !validateModule(childPath, childModule))
@@ -641,7 +679,7 @@ LmsFilesystem::Status LmsFilesystem::saveModule(const QString& path, LmsModuleEl
 
 LmsFilesystem::Status LmsFilesystem::saveElement(const QString& path, LmsElement* element)
 {
-    if (!element || !existingMetadataReadable(path))
+    if (!element || !existingMetadataReadable(path) || (QFileInfo(path).isDir() && !metadataWritable(path)))
         return StatusFailed;
     auto* module = dynamic_cast<LmsModuleElement*>(element);
     if (module && !validateModule(path, module))

@@ -13,7 +13,10 @@
 #include <gtest/gtest.h>
 
 #include <QDirIterator>
+#include <QProcess>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 using namespace lmstest;
 
@@ -240,6 +243,36 @@ TEST_F(CourseSaver, RefusesBeforeTouchingTheDisk)
     EXPECT_EQ(course.save(), 1);
     EXPECT_EQ(snapshot(root()), disk2);
     EXPECT_TRUE(course.isModified());
+}
+
+TEST_F(CourseSaver, ReadOnlyDirectoryOrFileRefusesTheSaveBeforeAnyChange)
+{
+    // Moving the final exam first renames all three grades; the read-only entry lies deep below.
+    course.moveElement(2, 0);
+    for (const char* readOnly : {"01_second_grade/01_review", "00_first_grade/01_rhythm/_metadata.json"}) {
+        SCOPED_TRACE(readOnly);
+        const QString path = at(QLatin1String(readOnly));
+        // The superuser ignores permission bits; the immutable attribute holds for it too.
+        const bool superuser = geteuid() == 0;
+        if (superuser && QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) != 0) {
+            GTEST_SKIP() << "cannot make entries read-only for the superuser here";
+        }
+        if (!superuser) {
+            ASSERT_TRUE(QFile::setPermissions(path, QFileInfo(path).permissions() & ~QFile::WriteOwner));
+        }
+        const QStringList disk = snapshot(root());
+        LogCapture::instance().clear();
+        EXPECT_EQ(course.save(), 1);
+        const QStringList after = snapshot(root());
+        if (superuser)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path});
+        else
+            QFile::setPermissions(path, QFileInfo(path).permissions() | QFile::WriteOwner);
+        EXPECT_EQ(after.join('\n').toStdString(), disk.join('\n').toStdString());
+        EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("Can not save into read-only  \"") + path));
+    }
+    EXPECT_EQ(course.save(), 0);
+    EXPECT_EQ(subdirectories(root()).mid(0, 3), (QStringList{"00_final_exam", "01_first_grade", "02_second_grade"}));
 }
 
 TEST_F(CourseSaver, FailedRenameOrCreateIsReported)
