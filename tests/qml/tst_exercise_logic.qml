@@ -80,25 +80,25 @@ TestCase {
     function test_last_attempt_of_each_question_makes_the_mark() {
         var run = Logic.newRun(3);
         compare(Logic.answeredCount(run), 0);
-        verify(Logic.recordAttempt(run, 0, 0.5));
-        verify(Logic.recordAttempt(run, 0, 1.0));   // a retry replaces the first try
-        verify(Logic.recordAttempt(run, 1, 0.75));
-        verify(!Logic.recordAttempt(run, 3, 1.0));  // no such question
-        verify(!Logic.recordAttempt(run, -1, 1.0));
+        var first = Logic.withAttempt(run, 0, 0.5);
+        verify(first !== run, "a new run, so that bindings on it follow");
+        compare(run.marks, [-1, -1, -1]);
+        run = Logic.withAttempt(first, 0, 1.0);   // a retry replaces the first try
+        run = Logic.withAttempt(run, 1, 0.75);
+        compare(Logic.withAttempt(run, 3, 1.0), run);  // no such question
+        compare(Logic.withAttempt(run, -1, 1.0), run);
         compare(run.attempts, 3);
         compare(Logic.answeredCount(run), 2);
         verify(!Logic.isLastQuestion(run, 1));
         verify(Logic.isLastQuestion(run, 2));
         // the unanswered third question counts as nothing
         fuzzyCompare(Logic.runMark(run), (1.0 + 0.75) / 3, 1e-9);
-        verify(Logic.recordAttempt(run, 2, 0.25));
+        run = Logic.withAttempt(run, 2, 0.25);
         fuzzyCompare(Logic.runMark(run), 2.0 / 3, 1e-9);
     }
 
     function test_marks_are_clamped_and_empty_runs_score_nothing() {
-        var run = Logic.newRun(2);
-        Logic.recordAttempt(run, 0, 1.4);
-        Logic.recordAttempt(run, 1, -0.2);
+        var run = Logic.withAttempt(Logic.withAttempt(Logic.newRun(2), 0, 1.4), 1, -0.2);
         compare(run.marks, [1, 0]);
         compare(Logic.runMark(Logic.newRun(0)), 0);
     }

@@ -169,6 +169,7 @@ Item {
             keyClick(Qt.Key_Return);                 // Finish
             compare(context.outcomes, [[0, 0.5], [0, 1.0], [1, 0.5]]);
             compare(context.marks, [0.75]);
+            compare(page.run.marks, [1.0, 0.5], "the summary lists each question's last try");
             compare(activity.state, 4, "the exercise is completed");
             compare(page.phase, "summary");
             keyClick(Qt.Key_Return);                 // Next activity

@@ -85,7 +85,7 @@ FocusScope {
     function questionFinished(mark) {
         releaseLock();
         grades = Logic.outcomeList(engine.outcomeModel);
-        Logic.recordAttempt(run, questionIndex, mark);
+        run = Logic.withAttempt(run, questionIndex, mark);
         context.submitQuestionOutcome(questionIndex, mark);
         lastMark = mark;
         phase = "graded";

@@ -128,12 +128,14 @@ function newRun(count) {
     return { count: count, marks: marks, attempts: 0 };
 }
 
-function recordAttempt(run, index, mark) {
+// A new run with the attempt recorded (bindings see a new object; the old one is left as it was);
+// the same run for an index outside it.
+function withAttempt(run, index, mark) {
     if (index < 0 || index >= run.count)
-        return false;
-    run.marks[index] = Math.max(0, Math.min(1, Number(mark)));
-    run.attempts += 1;
-    return true;
+        return run;
+    var marks = run.marks.slice();
+    marks[index] = Math.max(0, Math.min(1, Number(mark)));
+    return { count: run.count, marks: marks, attempts: run.attempts + 1 };
 }
 
 function answeredCount(run) {
