@@ -50,12 +50,10 @@ TEST_F(EngineOutcomeTest, RowsInIndexOrderPaddedWithWrongAndLateGradesDropped)
     engine->reset();
     EXPECT_TRUE(outcomes().isEmpty());
     EXPECT_EQ(changed.count(), 1);
-}
 
-TEST_F(EngineOutcomeTest, PitchModeRowsHoldThePitchGrade)
-{
+    engine.reset(new ImitationQuestionEngine());
     runOnce(ImitationQuestionSettings::CapturePitch);
-    grade(0, Evaluator::EARLY, Evaluator::HIGH);
+    grade(0, Evaluator::EARLY, Evaluator::HIGH);  // pitch mode: the pitch grade
     EXPECT_EQ(outcomes(), QList<int>{Evaluator::HIGH});
 }
 
@@ -111,8 +109,9 @@ TEST_F(EngineOutcomeTest, AbortAlsoStopsTheNoteInput)
     EXPECT_TRUE(outcomes().isEmpty());
 }
 
-// An engine reused for the next question grades against that question's notes.
-TEST_F(EngineOutcomeTest, ReusedEngineGradesTheCurrentAnswer)
+// An engine reused for the next question grades against that question's notes; marker events of
+// a timeline that was reset or replaced do not drive the current one.
+TEST_F(EngineOutcomeTest, ReusedEngineFollowsTheCurrentQuestionOnly)
 {
     setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(ImitationQuestionSettings::CaptureRhythm));
     startAndReadTimeline();
@@ -122,19 +121,11 @@ TEST_F(EngineOutcomeTest, ReusedEngineGradesTheCurrentAnswer)
     startAndReadTimeline();
     EXPECT_EQ(engine->evaluator()->noteInfoList().size(), 2);
     EXPECT_EQ(outcomes(), (QList<int>{Evaluator::WRONG, Evaluator::WRONG}));
-}
 
-// Marker events of a timeline that was reset or replaced do not drive the current one.
-TEST_F(EngineOutcomeTest, StaleMarkerEventsAreIgnored)
-{
-    setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(ImitationQuestionSettings::CaptureRhythm));
-    startAndReadTimeline();
     QSignalSpy captureBegin(engine.get(), &ImitationQuestionEngine::captureBegin);
-    // one of no timeline now laid out
-    AudioSequencerMarkerEvent stale(1003, 4.4);
+    AudioSequencerMarkerEvent stale(1003, 4.4);  // of no timeline now laid out
     QCoreApplication::sendEvent(engine.get(), &stale);
-    // one still queued when the timeline is reset
-    QCoreApplication::postEvent(engine.get(), new AudioSequencerMarkerEvent(1003, 4.4));
+    QCoreApplication::postEvent(engine.get(), new AudioSequencerMarkerEvent(1003, 4.4));  // queued at a reset
     engine->reset();
     QCoreApplication::sendPostedEvents(engine.get());
     EXPECT_EQ(captureBegin.count(), 0);
