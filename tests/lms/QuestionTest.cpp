@@ -27,35 +27,21 @@ void loadIntervalPlugin()
 
 }  // namespace
 
-TEST(Question, SettersSignalOnlyOnChange)
+TEST(Question, SignalsAndTagTexts)
 {
     LmsQuestion q;
-    EXPECT_EQ(q.getUid(), -1);
-    EXPECT_EQ(q.getDifficulty(), 5);
-    EXPECT_FALSE(q.hasTagList(false));
-    EXPECT_TRUE(q.getAttributeMap().isEmpty());
-
     QSignalSpy changed(&q, &LmsQuestion::changed);
-    QSignalSpy typeChanged(&q, &LmsQuestion::typeChanged);
     QStringList order;
     QObject::connect(&q, &LmsQuestion::typeChanged, [&] { order << "type"; });
     QObject::connect(&q, &LmsQuestion::changed, [&] { order << "changed"; });
-    q.setUid(-1);
+    q.setUid(-1);  // the defaults: no signal
     q.setDifficulty(5);
     q.setType(QString());
-    EXPECT_EQ(changed.count(), 0);
     q.setType(QStringLiteral("Resolving"));
-    EXPECT_EQ(order, QStringList({"type", "changed"}));
     q.setAttribute(QStringLiteral("k"), 1);
     q.setAttribute(QStringLiteral("k"), 1);  // always signals
     q.clearAttributes();
-    EXPECT_EQ(changed.count(), 4);
-    EXPECT_EQ(typeChanged.count(), 1);
-}
-
-TEST(Question, TagTextsOfQuestionAndFilterDiffer)
-{
-    LmsQuestion q;
+    EXPECT_EQ(order, QStringList({"type", "changed", "changed", "changed", "changed"}));
     q.setTagList(QStringLiteral("a, b"));
     EXPECT_EQ(q.getTagList(false), QStringList({"a", "b"}));
     EXPECT_TRUE(q.hasTagList(false));
@@ -63,10 +49,10 @@ TEST(Question, TagTextsOfQuestionAndFilterDiffer)
     EXPECT_EQ(q.getTagList(false), QStringList({""}));
     q.setTagList(QStringLiteral("a,,b"));
     EXPECT_EQ(q.getTagList(false), QStringList({"a", "", "b"}));
-    QSignalSpy changed(&q, &LmsQuestion::changed);
+    const int before = changed.count();
     q.unsetTagList();
     EXPECT_FALSE(q.hasTagList(false));
-    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(changed.count(), before);
     q.setTagList(QStringList());  // equal to the (empty) stored list: still inherits
     EXPECT_FALSE(q.hasTagList(false));
 
