@@ -1,0 +1,239 @@
+#include "SettingsFixture.h"
+
+#include "app/settings/Settings.h"
+#include "app/settings/SettingsProxy.h"
+#include "audio/Audio.h"
+#include "exercise/KeyboardNoteInputSource.h"
+#include "exercise/MicNoteInputSource.h"
+#include "exercise/NoteInput.h"
+#include "pitch/PitchDetector.h"
+
+#include <QMetaProperty>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QSignalSpy>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+NoteInputManager* inputs()
+{
+    return NoteInputManager::getInstance();
+}
+PitchDetector* detector()
+{
+    return inputs()->mp_micSource->mp_detector;
+}
+NoteInputSource* keyboard()
+{
+    return inputs()->mp_keyboardSource;
+}
+NoteInputSource* mic()
+{
+    return inputs()->mp_micSource;
+}
+
+// One spy per change signal, by property name.
+struct ChangeSpies {
+    explicit ChangeSpies(Settings& s)
+    {
+        const QMetaObject* meta = s.metaObject();
+        for (int i = meta->propertyOffset(); i < meta->propertyCount(); ++i) {
+            const QMetaProperty p = meta->property(i);
+            spies[p.name()] = std::make_unique<QSignalSpy>(&s, p.notifySignal());
+        }
+    }
+    int count(const QString& name) const { return spies.at(name)->count(); }
+    std::map<QString, std::unique_ptr<QSignalSpy>> spies;
+};
+
+const QMap<QString, QString> kFirstRows = {
+    {"output_device", "<defaultOutputDevice>"},
+    {"output_volume", "0.9"},
+    {"input_device", "<defaultInputDevice>"},
+    {"input_sensitivity", "0.9"},
+    {"input_mic_noise_floor", "0"},
+    {"input_mic_peak_amplitude", "1"},
+    {"input_mic_calibrated", "false"},
+    {"input_default_clapping", "keyboard"},
+    {"input_default_playing", "mic"},
+    {"input_default_singing", "mic"},
+};
+
+class SettingsTest : public SettingsFixture {
+protected:
+    void SetUp() override
+    {
+        SettingsFixture::SetUp();
+        // sentinels, so that applying shows
+        Audio::setOutputVolume(0.123);
+        Audio::setInputSensitivity(0.123);
+        detector()->m_noiseFloor = 0.5;
+        detector()->m_peakAmplitude = 0.5;
+        inputs()->mp_clappingInput->setActiveSource(mic());
+    }
+};
+
+
+TEST_F(SettingsTest, BeforeLoadEveryPropertyHoldsItsDefaultUnstoredAndUnapplied)
+{
+    Settings s;
+    for (auto it = kFirstRows.begin(); it != kFirstRows.end(); ++it)
+        EXPECT_EQ(Settings::storedText(s.property(qPrintable(it.key()))), it.value()) << qPrintable(it.key());
+    EXPECT_TRUE(rows().isEmpty());
+    EXPECT_DOUBLE_EQ(Audio::outputVolume(), 0.123);
+    EXPECT_DOUBLE_EQ(detector()->m_peakAmplitude, 0.5);
+    EXPECT_EQ(inputs()->mp_clappingInput->activeSource(), mic());
+}
+
+TEST_F(SettingsTest, FirstLoadWritesTheTenDefaultRowsSignalsAndApplies)
+{
+    Settings s;
+    ChangeSpies spies(s);
+    s.load();
+    EXPECT_EQ(rows(), kFirstRows);
+    for (const QString& name : kFirstRows.keys())
+        EXPECT_EQ(spies.count(name), 1) << qPrintable(name);
+    EXPECT_DOUBLE_EQ(Audio::outputVolume(), 0.9);
+    EXPECT_DOUBLE_EQ(Audio::inputSensitivity(), 0.9);
+    EXPECT_DOUBLE_EQ(detector()->m_noiseFloor, 0.0);
+    EXPECT_DOUBLE_EQ(detector()->m_peakAmplitude, 1.0);
+    EXPECT_EQ(inputs()->mp_clappingInput->activeSource(), keyboard());
+    EXPECT_EQ(inputs()->mp_playingInput->activeSource(), mic());
+    EXPECT_EQ(inputs()->mp_singingInput->activeSource(), mic());
+    EXPECT_TRUE(LogCapture::instance().contains("resetting property to default input_mic_noise_floor = 0.00"));
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(SettingsTest, StoredTextsAreReadByTypeAndStoredBackInTheirOwnForm)
+{
+    struct Row {
+        const char* name;
+        QString stored;
+        QVariant value;  // as read back
+        QString restored;
+    };
+    const Row table[] = {
+        {"output_device", "Speaker 2", QString("Speaker 2"), "Speaker 2"},
+        {"output_volume", "abc", 0.0, "0"},  // no number reads as 0
+        {"input_sensitivity", "0.250", 0.25, "0.25"},
+        {"input_mic_noise_floor", "1e-05", 1e-5, "1e-05"},
+        {"input_mic_peak_amplitude", "0.33333333333333331", 1.0 / 3.0, "0.333333333333333"},
+        {"input_mic_calibrated", "FALSE", false, "false"},
+    };
+    for (const Row& r : table)
+        ASSERT_TRUE(store(r.name, r.stored));
+    Settings s;
+    s.load();
+    for (const Row& r : table) {
+        EXPECT_EQ(s.property(r.name), r.value) << r.name;
+        EXPECT_EQ(rows().value(r.name), r.restored) << r.name;
+    }
+    EXPECT_DOUBLE_EQ(detector()->m_peakAmplitude, 1.0 / 3.0);
+    EXPECT_DOUBLE_EQ(detector()->m_noiseFloor, 1e-5);
+
+    // the flag: false only for empty text, 0 and false in any case
+    for (const auto& [text, flag] : std::vector<std::pair<QString, bool>>{{"yes", true}, {"", false}, {"0", false}}) {
+        ASSERT_TRUE(store("input_mic_calibrated", text));
+        s.load();
+        EXPECT_EQ(s.input_mic_calibrated(), flag) << qPrintable(text);
+        EXPECT_EQ(rows().value("input_mic_calibrated"), flag ? "true" : "false");
+    }
+}
+
+TEST_F(SettingsTest, EverySetterStoresSignalsAndApplies)
+{
+    Settings s;
+    s.load();
+    Audio::setOutputVolume(0.123);
+    struct Row {
+        const char* name;
+        QVariant value;
+        QString stored;
+        std::function<bool()> applied;
+    };
+    const Row table[] = {
+        {"output_volume", 0.7, "0.7", [] { return Audio::outputVolume() == 0.7; }},
+        {"input_device", "nothing like it", "nothing like it", [] { return true; }},
+        {"input_sensitivity", 0.1 + 0.2, "0.3", [] { return Audio::inputSensitivity() == 0.1 + 0.2; }},
+        {"input_mic_noise_floor", 0.001, "0.001", [] { return detector()->m_noiseFloor == 0.001; }},
+        {"input_mic_peak_amplitude", 0.75, "0.75", [] { return detector()->m_peakAmplitude == 0.75; }},
+        {"input_mic_calibrated", true, "true", [] { return true; }},
+        {"input_default_clapping", "mic", "mic", [] { return inputs()->mp_clappingInput->activeSource() == mic(); }},
+        {"input_default_playing", "mic", "mic", [] { return inputs()->mp_playingInput->activeSource() == mic(); }},
+        {"input_default_singing", "mic", "mic", [] { return inputs()->mp_singingInput->activeSource() == mic(); }},
+    };
+    ChangeSpies spies(s);
+    for (const Row& r : table) {
+        // twice: the same value is stored and signalled again
+        for (int round = 1; round <= 2; ++round) {
+            ASSERT_TRUE(store(r.name, "stale"));
+            ASSERT_TRUE(s.setProperty(r.name, r.value)) << r.name;
+            EXPECT_EQ(s.property(r.name), r.value) << r.name;
+            EXPECT_EQ(rows().value(r.name), r.stored) << r.name;
+            EXPECT_EQ(spies.count(r.name), round) << r.name;
+            EXPECT_TRUE(r.applied()) << r.name;
+        }
+    }
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(SettingsTest, UnusableInputSourcesFallBackToTheDefaultAndAreStored)
+{
+    ASSERT_TRUE(store("input_default_clapping", "keybaord"));
+    ASSERT_TRUE(store("input_default_playing", "keyboard"));  // the playing input has no keyboard
+    ASSERT_TRUE(store("input_default_singing", "midi"));      // no MIDI source exists
+    Settings s;
+    s.load();
+    EXPECT_EQ(s.input_default_clapping(), "keyboard");
+    EXPECT_EQ(s.input_default_playing(), "mic");
+    EXPECT_EQ(s.input_default_singing(), "mic");
+    EXPECT_EQ(rows().value("input_default_clapping"), "keyboard");
+    EXPECT_EQ(rows().value("input_default_playing"), "mic");
+    EXPECT_EQ(rows().value("input_default_singing"), "mic");
+    EXPECT_EQ(inputs()->mp_clappingInput->activeSource(), keyboard());
+    EXPECT_TRUE(LogCapture::instance().contains("\"keyboard\" is not a source of the playing input; using \"mic\""));
+
+    // the same from QML
+    s.setProperty("input_default_singing", "keyboard");
+    EXPECT_EQ(s.input_default_singing(), "mic");
+    EXPECT_EQ(rows().value("input_default_singing"), "mic");
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+TEST_F(SettingsTest, NoDatabaseOrARefusedWriteIsFatal)
+{
+    Settings s;
+    ASSERT_TRUE(sqlRun(m_file, "DROP TABLE settings"));
+    s.set_output_volume(0.5);
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"db->saveSetting(name, value) == RC_OK"});
+    EXPECT_DOUBLE_EQ(Audio::outputVolume(), 0.5);  // applied all the same after Ignore
+
+    AssertRecorder::clear();
+    edufrmwk::FrameworkManager::getInstance()->mp_database = nullptr;
+    s.load();
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"db"});
+}
+
+TEST_F(SettingsTest, QmlReachesTheOneInstanceThroughTheProxy)
+{
+    qmlRegisterType<SettingsProxy>("SettingsTest", 1, 0, "SettingsProxy");
+    qmlRegisterUncreatableType<Settings>("SettingsTest", 1, 0, "Settings", "the one instance");
+    QQmlEngine engine;
+    QQmlComponent component(&engine);
+    component.setData("import SettingsTest 1.0\n"
+                      "SettingsProxy { property real volume: settings.output_volume }",
+                      QUrl());
+    std::unique_ptr<QObject> proxy(component.create());
+    ASSERT_TRUE(proxy) << qPrintable(component.errorString());
+    EXPECT_DOUBLE_EQ(proxy->property("volume").toDouble(), 0.9);
+    EXPECT_EQ(Settings::mp_instance, proxy->property("settings").value<Settings*>());
+    EXPECT_TRUE(rows().isEmpty());  // created with defaults, nothing read or written
+
+    Settings::mp_instance->set_output_volume(0.4);
+    EXPECT_DOUBLE_EQ(proxy->property("volume").toDouble(), 0.4);
+}
+
+} // namespace
