@@ -1,0 +1,47 @@
+#pragma once
+
+#include "audio/AudioSequencer.h"
+#include "audio/AudioSequencerInputListener.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <atomic>
+
+// How loud the microphone is: the mean magnitude of every 250 input samples (0.0 to 1.0, about
+// 176 reports a second), over an input region of its own that runs until stop().
+class InputLevelMeter : public QObject, public AudioSequencerInputListener {
+    Q_OBJECT
+public:
+    static const int kSamplesPerReport = 250;
+    // 365 days: in effect, until stop()
+    static constexpr double kInputSeconds = 31536000.0;
+
+    explicit InputLevelMeter(QObject* parent = nullptr);
+    ~InputLevelMeter() override;
+
+    Q_INVOKABLE void start();
+    Q_INVOKABLE void stop();
+
+    const AudioSequencer& sequencer() const { return m_sequencer; }
+
+    // Sequencer callback thread: no lock, no allocation; reports wait in a ring for the main thread.
+    void newSample(double time, short sample) override;
+    // Main thread: emits the waiting reports in order. Runs by itself while the meter plays.
+    void deliverLevels();
+
+signals:
+    void newInputLevel(double level);
+
+private:
+    static const quint32 kRingSize = 256;
+
+    AudioSequencer m_sequencer;
+    QTimer m_delivery;
+    // the callback's own running count and sum
+    quint64 m_count = 0;
+    double m_sum = 0.0;
+    double m_ring[kRingSize] = {};
+    std::atomic<quint32> m_written{0};
+    std::atomic<quint32> m_delivered{0};
+};

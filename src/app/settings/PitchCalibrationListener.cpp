@@ -1,0 +1,37 @@
+#include "app/settings/PitchCalibrationListener.h"
+
+#include "audio/MicInput.h"
+#include "debug/Debugging.h"
+
+static const char* const kChannel = "zq-calibrator";
+
+PitchCalibrationListener::PitchCalibrationListener(QObject* parent) : QObject(parent) {}
+
+void PitchCalibrationListener::start()
+{
+    LOG_ENTRY(kChannel);
+    m_maximum.store(0, std::memory_order_release);
+    if (!mp_mic) {
+        LOG_WARN(kChannel, "no microphone to calibrate");
+        return;
+    }
+    mp_mic->setSampleListener(this);
+    mp_mic->start();
+}
+
+void PitchCalibrationListener::stop()
+{
+    LOG_ENTRY(kChannel);
+    if (mp_mic)
+        mp_mic->stop();
+}
+
+void PitchCalibrationListener::newSample(short sample)
+{
+    // |-32768| is 32768, which an int holds
+    const int magnitude = sample < 0 ? -int(sample) : int(sample);
+    int seen = m_maximum.load(std::memory_order_relaxed);
+    while (magnitude > seen && !m_maximum.compare_exchange_weak(seen, magnitude, std::memory_order_release,
+                                                                std::memory_order_relaxed)) {
+    }
+}

@@ -1,0 +1,42 @@
+#include "app/settings/PitchTesterListener.h"
+
+#include "audio/MicInput.h"
+#include "debug/Debugging.h"
+#include "pitch/Pitch.h"
+
+static const char* const kChannel = "zq-calibrator";
+
+PitchTesterListener::PitchTesterListener(QObject* parent) : QObject(parent) {}
+
+void PitchTesterListener::start()
+{
+    LOG_ENTRY(kChannel);
+    PitchDetector* detector = this->detector();
+    if (!detector || !mp_mic) {
+        LOG_WARN(kChannel, "no pitch detector to test with; test mode not started");
+        return;
+    }
+    mp_mic->setSampleListener(this);
+    detector->mp_listener = this;
+    mp_mic->start();
+}
+
+void PitchTesterListener::stop()
+{
+    LOG_ENTRY(kChannel);
+    if (mp_mic)
+        mp_mic->stop();
+}
+
+void PitchTesterListener::newSample(short sample)
+{
+    if (PitchDetector* detector = mp_detector.load(std::memory_order_acquire))
+        detector->addSample(sample / 32767.0);
+}
+
+void PitchTesterListener::newNote(const PitchDetector::NoteInfo& info)
+{
+    if (info.note == Pitch::NONE)
+        return;
+    emit noteEvent(QString::fromLatin1(Pitch::noteToStr(info.note)), info.octave);
+}

@@ -1,0 +1,164 @@
+#include "SettingsFixture.h"
+
+#include "app/settings/InputCalibrator.h"
+#include "app/settings/InputLevelMeter.h"
+#include "app/settings/PitchCalibrationListener.h"
+#include "app/settings/PitchCalibrator.h"
+#include "app/settings/PitchTesterListener.h"
+#include "app/settings/Settings.h"
+#include "audio/AudioInputRegion.h"
+#include "exercise/MicNoteInputSource.h"
+#include "pitch/PitchDetector.h"
+
+#include <QSignalSpy>
+
+#include <vector>
+
+namespace {
+
+PitchDetector* detector()
+{
+    return NoteInputManager::getInstance()->mp_micSource->mp_detector;
+}
+
+class CalibrationTest : public SettingsFixture {};
+
+TEST_F(CalibrationTest, LargestSampleDecidesThePeakAmplitudeStored)
+{
+    struct Row {
+        std::vector<short> samples;
+        int maximum;
+        bool calibrated;
+        QString stored;  // input_mic_peak_amplitude
+    };
+    const Row table[] = {
+        {{0, 0, 0}, 0, false, "1"},
+        {{327, -12}, 327, false, "1"},                 // p = 0.00998: nothing heard
+        {{-328, 5}, 328, true, "0.02001953125"},       // p = 0.01001: twice p
+        {{100, -200, 50}, 200, false, "1"},            // a negative peak counts by its magnitude
+        {{-16384, 16383}, 16384, true, "0.75"},        // p = 0.5: one and a half p
+        {{32767}, 32767, true, "1"},                   // capped at 1
+        {{-32768, 0}, 32768, true, "1"},
+    };
+    for (const Row& r : table) {
+        PitchCalibrator calibrator;
+        QSignalSpy calibrated(&calibrator, &PitchCalibrator::calibratedChanged);
+        QSignalSpy failed(&calibrator, &PitchCalibrator::failReasonChanged);
+        for (short s : r.samples)
+            calibrator.calibrationListener()->newSample(s);
+        EXPECT_EQ(calibrator.calibrationListener()->maximum(), r.maximum);
+        calibrator.calibrate();
+        EXPECT_EQ(calibrator.calibrated(), r.calibrated) << r.maximum;
+        EXPECT_EQ(calibrated.count(), r.calibrated ? 1 : 0);
+        EXPECT_EQ(failed.count(), r.calibrated ? 0 : 1);
+        EXPECT_EQ(calibrator.failReason(),
+                  r.calibrated ? QString() : QString("Could not detect your input.  Is the microphone working?"));
+        EXPECT_EQ(calibrator.progress(), 100);
+        const QMap<QString, QString> stored = rows();
+        EXPECT_EQ(stored.value("input_mic_noise_floor"), "0");
+        EXPECT_EQ(stored.value("input_mic_peak_amplitude"), r.stored) << r.maximum;
+        EXPECT_EQ(stored.value("input_mic_calibrated"), r.calibrated ? "true" : "false");
+        EXPECT_EQ(Settings::getInstance()->input_mic_peak_amplitude(), r.stored.toDouble());
+        EXPECT_EQ(detector()->m_peakAmplitude, r.stored.toDouble());
+        EXPECT_EQ(detector()->m_noiseFloor, 0.0);
+    }
+}
+
+TEST_F(CalibrationTest, CalibratedFlagWrittenFromQmlAlwaysSignals)
+{
+    PitchCalibrator calibrator;
+    QSignalSpy changed(&calibrator, &PitchCalibrator::calibratedChanged);
+    calibrator.setProperty("calibrated", false);
+    calibrator.setProperty("calibrated", true);
+    EXPECT_TRUE(calibrator.calibrated());
+    EXPECT_EQ(changed.count(), 2);
+}
+
+TEST_F(CalibrationTest, TestModeReportsNamedNotesAndNeedsADetector)
+{
+    PitchCalibrator calibrator;
+    PitchDetector::NoteInfo note;
+    QSignalSpy notes(&calibrator, &PitchCalibrator::testNote);
+
+    // created from QML: no detector, so test mode does nothing
+    PitchListener* before = detector()->mp_listener;
+    calibrator.startTest();
+    EXPECT_TRUE(LogCapture::instance().contains("test mode not started"));
+    EXPECT_EQ(detector()->mp_listener, before);
+    calibrator.tester()->newSample(1000);  // no detector to feed: ignored
+
+    calibrator.setDetector(detector());
+    note.note = Pitch::NONE;
+    calibrator.tester()->newNote(note);
+    note.note = Pitch::ASharp;
+    note.octave = 3;
+    calibrator.tester()->newNote(note);
+    note.note = Pitch::A;
+    note.octave = 4;
+    calibrator.tester()->newNote(note);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(notes.count(), 2);
+    EXPECT_EQ(notes.at(0), QVariantList({"A#", 3}));
+    EXPECT_EQ(notes.at(1), QVariantList({"A", 4}));
+}
+
+TEST_F(CalibrationTest, LevelMeterReportsTheMeanMagnitudeOfEvery250Samples)
+{
+    InputLevelMeter loud;
+    InputLevelMeter quiet;
+    QSignalSpy loudLevels(&loud, &InputLevelMeter::newInputLevel);
+    QSignalSpy quietLevels(&quiet, &InputLevelMeter::newInputLevel);
+    // interleaved, as two meters on two callback threads would run: neither sees the other's sum
+    for (int i = 0; i < 749; ++i) {
+        loud.newSample(0.0, short(i % 2 ? 32767 : -32767));
+        quiet.newSample(0.0, short(i < 250 ? 3277 : i % 2 ? 0 : 6554));
+    }
+    // reports wait for the main thread
+    EXPECT_EQ(loudLevels.count(), 0);
+    loud.deliverLevels();
+    quiet.deliverLevels();
+    ASSERT_EQ(loudLevels.count(), 2);  // the third block of 250 is not complete
+    ASSERT_EQ(quietLevels.count(), 2);
+    EXPECT_DOUBLE_EQ(loudLevels.at(0).at(0).toDouble(), 1.0);
+    EXPECT_DOUBLE_EQ(loudLevels.at(1).at(0).toDouble(), 1.0);
+    EXPECT_NEAR(quietLevels.at(0).at(0).toDouble(), 0.1, 1e-4);
+    EXPECT_NEAR(quietLevels.at(1).at(0).toDouble(), 0.1, 1e-4);
+    quiet.newSample(0.0, 0);
+    quiet.deliverLevels();
+    EXPECT_EQ(quietLevels.count(), 3);
+
+    // its input region outlasts any session: 365 days of frames, beyond a 32-bit count
+    ASSERT_EQ(loud.sequencer().inputRegions().size(), 1);
+    EXPECT_EQ(loud.sequencer().inputRegions().first()->totalSamples(), qint64(31536000) * 44100);
+}
+
+TEST_F(CalibrationTest, LevelMeterRingDropsRatherThanWaitWhenTheMainThreadStalls)
+{
+    InputLevelMeter meter;
+    QSignalSpy levels(&meter, &InputLevelMeter::newInputLevel);
+    for (int i = 0; i < 300 * 250; ++i)
+        meter.newSample(0.0, short(i / 250));
+    meter.deliverLevels();
+    ASSERT_EQ(levels.count(), 256);
+    // the oldest reports, in order
+    EXPECT_DOUBLE_EQ(levels.at(0).at(0).toDouble(), 0.0);
+    EXPECT_DOUBLE_EQ(levels.at(255).at(0).toDouble(), 255 / 32767.0);
+    meter.newSample(0.0, 0);
+    for (int i = 0; i < 249; ++i)
+        meter.newSample(0.0, 300);
+    meter.deliverLevels();
+    ASSERT_EQ(levels.count(), 257);
+    EXPECT_NEAR(levels.at(256).at(0).toDouble(), 249 * 300 / 32767.0 / 250, 1e-12);
+}
+
+TEST_F(CalibrationTest, TheRuntimeCalibratorWorksWithTheMicrophoneSourcesDetector)
+{
+    InputCalibrator* runtime = InputCalibrator::getInstance();
+    EXPECT_EQ(InputCalibrator::getInstance(), runtime);
+    auto* calibrator = runtime->property("calibrator").value<PitchCalibrator*>();
+    ASSERT_TRUE(calibrator);
+    EXPECT_EQ(calibrator->detector(), detector());
+    EXPECT_TRUE(runtime->property("inputLevelMeter").value<InputLevelMeter*>());
+}
+
+} // namespace

@@ -1,0 +1,108 @@
+// The settings screen's microphone check in real time, on the private PulseAudio of
+// scripts/test-env.sh: a tone played into sink "mic" is what the microphone hears.
+#include "SettingsFixture.h"
+
+#include "app/settings/InputLevelMeter.h"
+#include "app/settings/PitchCalibrator.h"
+#include "app/settings/Settings.h"
+#include "audio/Audio.h"
+#include "audio/AudioFixtures.h"
+#include "exercise/MicNoteInputSource.h"
+
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+using namespace AudioFixtures;
+
+// An A4 of amplitude 12000: mean magnitude 12000 x 2/pi / 32767 = 0.233, peak 0.366.
+const double kMeanLevel = 12000 * 2 / 3.141592653589793 / 32767;
+
+class LiveCalibrationTest : public SettingsFixture {
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("PULSE_SERVER"))
+            GTEST_SKIP() << "needs the private PulseAudio of scripts/test-env.sh";
+        SettingsFixture::SetUp();
+        ASSERT_TRUE(Audio::initialize());
+        if (!Audio::inputDeviceList().contains("default"))
+            GTEST_SKIP() << "PortAudio sees no PulseAudio device";
+        Audio::setInputDevice("default");
+        Audio::setOutputDevice("default");
+        m_tone = m_dir.filePath("a4.wav");
+        ASSERT_TRUE(writeWav(m_tone, sine(3 * 44100, 1, 440.0, 12000), 1, 44100));
+    }
+    void TearDown() override
+    {
+        m_feeder.kill();
+        m_feeder.waitForFinished(2000);
+        SettingsFixture::TearDown();
+    }
+    void playTone()
+    {
+        m_feeder.start("paplay", {"-d", "mic", m_tone});
+        ASSERT_TRUE(m_feeder.waitForStarted(5000));
+    }
+    static double maxLevel(const QSignalSpy& spy, int from)
+    {
+        double m = 0.0;
+        for (int i = from; i < spy.count(); ++i)
+            m = std::max(m, spy.at(i).at(0).toDouble());
+        return m;
+    }
+
+    QString m_tone;
+    QProcess m_feeder;
+};
+
+TEST_F(LiveCalibrationTest, ToneMovesTheMeterTestModeNamesItAndCalibrationStoresItsPeak)
+{
+    InputLevelMeter meter;
+    QSignalSpy levels(&meter, &InputLevelMeter::newInputLevel);
+    meter.start();
+    QTest::qWait(700);
+    const int beforeTone = levels.count();
+    EXPECT_GT(beforeTone, 50);  // about 176 a second
+    const double quiet = maxLevel(levels, 0);
+    EXPECT_LT(quiet, 0.01);
+    playTone();
+    QTest::qWait(1500);
+    meter.stop();
+    const double heard = maxLevel(levels, beforeTone);
+    std::printf("level meter: %d reports in 2.2 s, %.3f before the tone, %.3f with it (expected %.3f)\n",
+                levels.count(), quiet, heard, kMeanLevel);
+    EXPECT_NEAR(heard, kMeanLevel, 0.03);
+    m_feeder.waitForFinished(5000);
+
+    PitchCalibrator calibrator;
+    calibrator.setDetector(NoteInputManager::getInstance()->mp_micSource->mp_detector);
+    QSignalSpy notes(&calibrator, &PitchCalibrator::testNote);
+    calibrator.startTest();
+    playTone();
+    for (int i = 0; i < 40 && notes.isEmpty(); ++i)
+        notes.wait(100);
+    calibrator.stopTest();
+    ASSERT_FALSE(notes.isEmpty());
+    EXPECT_EQ(notes.first(), QVariantList({"A", 4}));
+    m_feeder.waitForFinished(5000);
+
+    calibrator.startCapture();
+    playTone();
+    QTest::qWait(1500);
+    calibrator.calibrate();
+    calibrator.stopCapture();
+    EXPECT_TRUE(calibrator.calibrated());
+    const double stored = rows().value("input_mic_peak_amplitude").toDouble();
+    std::printf("calibration: largest sample %.3f, peak amplitude stored %.4f\n", stored / 2, stored);
+    EXPECT_NEAR(stored, 2 * 12000 / 32768.0, 0.02);
+    EXPECT_EQ(rows().value("input_mic_calibrated"), "true");
+}
+
+} // namespace
