@@ -12,131 +12,88 @@
 namespace {
 
 const QString kContent = QStringLiteral(BRISOLA_SOURCE_DIR "/content");
-const QString kBuiltResource = QStringLiteral(BRISOLA_BINARY_DIR "/Resources/course.dat");
+const QString kBuilt = QStringLiteral(BRISOLA_BINARY_DIR "/Resources/course.dat");
 
-// zq-main lines of one run, text after the channel column.
-QStringList mainLines()
+QStringList fields(const ResourcePaths& p)
 {
-    QStringList out;
-    for (const QString& line : LogCapture::instance().lines()) {
-        const int at = line.indexOf(QLatin1String("zq-main    "));
-        if (at >= 0)
-            out << line.mid(at + 11).trimmed();
-    }
-    return out;
+    return {p.resourcePath, p.binResourcePath, p.qmlPath, p.qmlPluginPath, p.fontsPath,
+            p.coursePath,   p.coursePluginPath, p.scorePath, p.soundFontPath};
 }
 
-class ResourcePathsTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(root.isValid());
-        ASSERT_TRUE(QDir(root.path()).mkpath("bin"));
-        exeDir = root.path() + "/bin";
-        LogCapture::instance().clear();
-        AssertRecorder::clear();
-    }
-    // An installed layout around exeDir whose Resources folder holds the given resource file.
-    void install(const QString& courseDat)
-    {
-        ASSERT_TRUE(QDir(root.path()).mkpath("Resources"));
-        ASSERT_TRUE(QFile::copy(courseDat, root.path() + "/Resources/course.dat"));
-    }
-
-    QTemporaryDir root;
-    QString exeDir;
-};
-
-TEST_F(ResourcePathsTest, InstalledLayoutReadsEverythingFromCourseDat)
-{
-    install(kBuiltResource);
-    const ResourcePaths p = ResourcePaths::locate(exeDir, kContent, kBuiltResource, {"brisola"});
-    const QString res = exeDir + "/../Resources/";
-    EXPECT_EQ(p.resourcePath, res);
-    EXPECT_EQ(p.binResourcePath, res + "/course.dat");
-    EXPECT_EQ(p.qmlPath, ":/qml");
-    EXPECT_EQ(p.qmlPluginPath, exeDir + "/plugins");
-    EXPECT_EQ(p.fontsPath, ":/fonts");
-    EXPECT_EQ(p.coursePath, ":/qml/content");
-    EXPECT_EQ(p.coursePluginPath, ":/qml/content/lms");
-    EXPECT_EQ(p.scorePath, res + "/score");
-    EXPECT_EQ(p.soundFontPath, res + "/VessaGM6mb.sf2");
-    EXPECT_EQ(AssertRecorder::count(), 0) << AssertRecorder::messages().join(", ").toStdString();
-
-    // The registered file holds the content tree: main screen, splash, course, plug-ins and fonts.
-    for (const char* path : {":/qml/main.qml", ":/qml/images/splash.png", ":/qml/content/lms/ImitationQuestion.json",
-                             ":/fonts/guido2.ttf", ":/fonts/DejaVuSans.ttf"})
-        EXPECT_TRUE(QFile::exists(QString::fromLatin1(path))) << path;
-    EXPECT_TRUE(QDir(":/qml/content").entryList(QDir::Dirs | QDir::NoDotAndDotDot).contains("00_grade_1"));
-
-    EXPECT_EQ(mainLines(), QStringList({"binary data file: " + res + "/course.dat", "resource path: " + res,
-                                        "qml path: :/qml", "fonts path: :/fonts", "course path: :/qml/content",
-                                        "course content type: binary", "course plugin path: :/qml/content/lms"}));
-}
-
-struct DevCase {
+// {E} stands for the executable's folder, {R} for {E}/../Resources/, {C} for the content folder and {B}
+// for the built resource file.
+struct Layout {
     const char* name;
-    bool useBin;
+    bool installed;
+    const char* option;
+    QStringList expected;
 };
-void PrintTo(const DevCase& c, std::ostream* os)
+void PrintTo(const Layout& l, std::ostream* os)
 {
-    *os << c.name;
+    *os << l.name;
 }
 
-class DevelopmentTree : public ResourcePathsTest, public ::testing::WithParamInterface<DevCase> {};
+class ResourceLayout : public ::testing::TestWithParam<Layout> {};
 
-TEST_P(DevelopmentTree, ContentComesFromTheSourceTreeOrTheBuiltFile)
+TEST_P(ResourceLayout, PathsRegistrationAndContentType)
 {
-    const bool useBin = GetParam().useBin;
-    QStringList args{"brisola", "--log-console"};
-    if (useBin)
-        args << "--use-bin-resources";
-    const ResourcePaths p = ResourcePaths::locate(exeDir, kContent, kBuiltResource, args);
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath("bin"));
+    const QString exe = root.path() + "/bin";
+    if (GetParam().installed) {
+        ASSERT_TRUE(QDir(root.path()).mkpath("Resources"));
+        ASSERT_TRUE(QFile::copy(kBuilt, root.path() + "/Resources/course.dat"));
+    }
+    LogCapture::instance().clear();
+    AssertRecorder::clear();
+    const ResourcePaths p = ResourcePaths::locate(exe, kContent, kBuilt, {"brisola", GetParam().option});
 
-    EXPECT_EQ(p.resourcePath, kContent + "/install");
-    EXPECT_EQ(p.binResourcePath, useBin ? kBuiltResource : QString());
-    EXPECT_EQ(p.qmlPath, useBin ? ":/qml" : kContent + "/qml");
-    EXPECT_EQ(p.qmlPluginPath, useBin ? exeDir + "/plugins" : kContent + "/qml/plugins");
-    EXPECT_EQ(p.fontsPath, useBin ? ":/fonts" : kContent + "/fonts");
-    EXPECT_EQ(p.coursePath, useBin ? ":/qml/content" : kContent + "/qml/content");
-    // plug-in descriptions always come from the source tree here
-    EXPECT_EQ(p.coursePluginPath, kContent + "/qml/content/lms");
-    EXPECT_TRUE(p.scorePath.isEmpty());
-    EXPECT_EQ(p.soundFontPath, kContent + "/install/VessaGM6mb.sf2");
-    EXPECT_TRUE(QFile::exists(p.soundFontPath));
-    EXPECT_EQ(AssertRecorder::count(), 0) << AssertRecorder::messages().join(", ").toStdString();
-
-    const QStringList lines = mainLines();
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_EQ(lines.first(), "not running in an installed bundled; using default resource paths.");
-    EXPECT_TRUE(lines.contains(QString("course content type: ") + (useBin ? "binary" : "raw")));
-    EXPECT_EQ(lines.contains("binary data file: " + kBuiltResource), useBin);
+    QStringList expected = GetParam().expected;
+    expected.replaceInStrings("{R}", exe + "/../Resources/").replaceInStrings("{C}", kContent);
+    expected.replaceInStrings("{E}", exe).replaceInStrings("{B}", kBuilt);
+    EXPECT_EQ(fields(p).join('\n').toStdString(), expected.join('\n').toStdString());
+    EXPECT_EQ(AssertRecorder::messages(), QStringList());
+    EXPECT_EQ(LogCapture::instance().contains("not running in an installed bundled"), !GetParam().installed);
+    EXPECT_TRUE(LogCapture::instance().contains(QString("course content type: ") +
+                                                (p.binResourcePath.isEmpty() ? "raw" : "binary")));
+    // a registered file supplies the main screen and the fonts
+    if (!p.binResourcePath.isEmpty()) {
+        EXPECT_TRUE(QFile::exists(":/qml/main.qml") && QFile::exists(":/fonts/guido2.ttf"));
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Shell, DevelopmentTree,
-                         ::testing::Values(DevCase{"Raw", false}, DevCase{"UseBinResources", true}),
-                         [](const ::testing::TestParamInfo<DevCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Shell, ResourceLayout,
+    ::testing::Values(
+        Layout{"Installed", true, "--log-console",
+               {"{R}", "{R}/course.dat", ":/qml", "{E}/plugins", ":/fonts", ":/qml/content", ":/qml/content/lms", "{R}/score",
+                "{R}/VessaGM6mb.sf2"}},
+        Layout{"DevelopmentRaw", false, "--log-console",
+               {"{C}/install", "", "{C}/qml", "{C}/qml/plugins", "{C}/fonts", "{C}/qml/content", "{C}/qml/content/lms", "",
+                "{C}/install/VessaGM6mb.sf2"}},
+        Layout{"DevelopmentBinary", false, "--use-bin-resources",
+               {"{C}/install", "{B}", ":/qml", "{E}/plugins", ":/fonts", ":/qml/content", "{C}/qml/content/lms", "",
+                "{C}/install/VessaGM6mb.sf2"}}),
+    [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
 
-TEST_F(ResourcePathsTest, MissingFoldersAndBadResourceFileAreReportedInOrder)
+TEST(ResourcePaths, BadResourceFileAndMissingFoldersAreReportedInOrder)
 {
-    // An installed layout whose resource file is not one, and a development tree with no content.
-    QFile bad(root.path() + "/garbage.dat");
-    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
-    bad.write("not a resource file");
+    QTemporaryDir root;
+    ASSERT_TRUE(QDir(root.path()).mkpath("bin/../Resources"));
+    QFile bad(root.path() + "/Resources/course.dat");
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly) && bad.write("not a resource file") > 0);
     bad.close();
-    install(bad.fileName());
-    ResourcePaths::locate(exeDir, root.path(), kBuiltResource, {"brisola"});
+    AssertRecorder::clear();
+    ResourcePaths::locate(root.path() + "/bin", kContent, kBuilt, {"brisola"});
     EXPECT_EQ(AssertRecorder::expressions().value(0), "QResource::registerResource(binResourcePath)");
     EXPECT_EQ(AssertRecorder::messages().value(0), "unable to load binary resources");
 
     AssertRecorder::clear();
     QTemporaryDir empty;
-    const QString devExe = empty.path() + "/bin";
-    ResourcePaths::locate(devExe, empty.path(), kBuiltResource, {"brisola"});
+    ResourcePaths::locate(empty.path() + "/bin", empty.path(), kBuilt, {"brisola"});
     EXPECT_EQ(AssertRecorder::messages(),
               QStringList({"resource path does not exist.", "qml path does not exist.", "fonts path does not exist.",
                            "course path does not exist.", "course plugin path does not exist."}));
-    EXPECT_EQ(AssertRecorder::expressions().value(0), "0");
 }
 
 }  // namespace

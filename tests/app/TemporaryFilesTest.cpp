@@ -52,14 +52,4 @@ TEST(TemporaryFiles, RemovesOnlyOwnRegularFilesWithTheExactPrefix)
     EXPECT_TRUE(QFile::exists(dir.filePath("ruvex_zq_dir/ruvex_zq_nested")));
 }
 
-TEST(TemporaryFiles, EmptyFolderLogsZeroAndNothingElse)
-{
-    QTemporaryDir tmp;
-    LogCapture::instance().clear();
-    EXPECT_EQ(TemporaryFiles::cleanup(tmp.path()), 0);
-    const QStringList lines = LogCapture::instance().linesContaining("zq-main");
-    ASSERT_EQ(lines.size(), 1);
-    EXPECT_TRUE(lines.first().trimmed().endsWith("removing 0 temporary files..."));
-}
-
 }  // namespace
