@@ -209,6 +209,52 @@ def case_first_start():
         scratch.remove()
 
 
+RESTART_PROBE = '''import QtQuick 2.12
+Item {
+    Timer {
+        interval: 300
+        running: Qt.application.arguments.indexOf("--log-console") >= 0
+        onTriggered: runtime.course.resetAllState()
+    }
+}
+'''
+
+
+def case_restart():
+    """Resetting all progress restarts the program: the first process ends with 0 and the new one
+    (started without arguments) becomes the running instance with its window."""
+    display, scratch = Display('1440x900'), Scratch()
+    successor = None
+    try:
+        program = scratch.installed_layout(main_qml=RESTART_PROBE)
+        first = Run(display, scratch, ['--log-console'], program=program)
+        rc = first.wait(timeout=30)
+        check(rc == 0, 'the restarting process ended with %s\n%s' % (rc, first.dump()))
+        deadline = time.time() + 30
+        while successor is None and time.time() < deadline:
+            for w, _ in display.screen.windows():
+                pid = display.screen.pid_of(w)
+                info = display.screen.info(w)
+                if pid and pid != first.pid and info['mapped'] and info['width'] == 1024:
+                    successor = pid
+            time.sleep(0.1)
+        check(successor is not None, 'no window of a restarted process\n%s' % first.dump())
+        time.sleep(0.5)
+        check(alive(successor), 'the restarted process ended')
+        main = [w for w, _ in display.screen.windows(successor) if display.screen.info(w)['width'] == 1024][0]
+        display.screen.close(main)
+        deadline = time.time() + 15
+        while alive(successor) and time.time() < deadline:
+            time.sleep(0.1)
+        check(not alive(successor), 'the restarted process did not end after its window closed')
+        successor = None
+    finally:
+        if successor:
+            os.kill(successor, 9)
+        display.stop()
+        scratch.remove()
+
+
 def case_no_display():
     """Without a display the program says so and ends with a failure status instead of hanging."""
     env = {k: v for k, v in os.environ.items() if k not in ('DISPLAY', 'WAYLAND_DISPLAY', 'QT_QPA_PLATFORM')}
