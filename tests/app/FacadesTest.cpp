@@ -116,7 +116,6 @@ TEST_F(FacadesTest, SystemFacadeReadsTheApplicationThroughItsProvider)
     QSignalSpy lists(&system, &QmlFacadeSystem::outputDeviceListChanged);
     system.update();
     EXPECT_EQ(lists.count(), 1);
-    EXPECT_EQ(system.property("outputDeviceList").toStringList(), Audio::outputDeviceList());
     system.die(QString());
     EXPECT_EQ(AssertRecorder::count(), 0);
     system.die("the course is broken");
