@@ -119,6 +119,31 @@ int Database::openDb(const QString& path)
             sqlite3_close(db);
         return RC_DB_OPEN_FAILED;
     }
+    // Refused here, before anything is written: a file that cannot take the answers would lose
+    // them one by one later, and writing into a damaged file spreads the damage.
+    const char* refusal = nullptr;
+    QByteArray reason;
+    if (sqlite3_db_readonly(db, "main") == 1) {
+        refusal = "the file is read-only";
+    } else {
+        sqlite3_stmt* check = nullptr;
+        int step = sqlite3_prepare_v2(db, "PRAGMA quick_check(1)", -1, &check, nullptr);
+        if (step == SQLITE_OK)
+            step = sqlite3_step(check);
+        if (step == SQLITE_ROW)
+            reason = reinterpret_cast<const char*>(sqlite3_column_text(check, 0));
+        else
+            reason = sqlite3_errmsg(db);
+        sqlite3_finalize(check);
+        if (reason != "ok")
+            refusal = "the file is damaged";
+    }
+    if (refusal) {
+        LOG_ERROR("fmwk-db", "cannot open %s: %s%s%s", file.constData(), refusal, reason.isEmpty() ? "" : ": ",
+                  reason.constData());
+        sqlite3_close(db);
+        return RC_DB_OPEN_FAILED;
+    }
     mp_db = db;
     return RC_OK;
 }

@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QProcess>
 
+#include <functional>
+
 #include <sqlite3.h>
 #include <unistd.h>
 
@@ -41,9 +43,9 @@ const char* const g_expectedTables[][2] = {
 
 class DatabaseFile : public DatabaseFolder {
 protected:
-    QByteArray fileBytes() const
+    static QByteArray readAll(const QString& file)
     {
-        QFile f(m_file);
+        QFile f(file);
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
 };
@@ -104,22 +106,6 @@ TEST_F(DatabaseFile, SecondStartAndOtherFileNames)
     EXPECT_EQ(sqlRows(file, "SELECT name FROM users ORDER BY id"), (QStringList{"user", "admin"}));
 }
 
-TEST_F(DatabaseFile, CorruptFileFailsWith200AndIsLeftAlone)
-{
-    QByteArray junk;
-    for (int i = 0; i < 200; ++i)
-        junk += "this is not a database file, but it is somebody's data. ";
-    {
-        QFile f(m_file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(junk);
-    }
-    Database db;
-    EXPECT_EQ(db.initialize(m_file), 200);
-    EXPECT_EQ(fileBytes(), junk);
-    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("db error: file is not a database")));
-}
-
 TEST_F(DatabaseFile, LockedFileReportsFailuresAndLosesNothing)
 {
     Database db;
@@ -144,40 +130,56 @@ TEST_F(DatabaseFile, LockedFileReportsFailuresAndLosesNothing)
     EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{"2"});
 }
 
-TEST_F(DatabaseFile, ReadOnlyFileReadsAndRefusesWrites)
+TEST_F(DatabaseFile, UnusableFilesAreRefusedAtOpenAndLeftAlone)
 {
-    {
-        Database db;
-        ASSERT_EQ(db.initialize(m_file), 0);
-        ASSERT_EQ(db.saveSetting(QStringLiteral("volume"), QStringLiteral("7")), 0);
-        ASSERT_EQ(db.saveAnswer(1, {"g/s/a", ""}, 1.0), 0);
-    }
     // The superuser ignores permission bits; the immutable attribute holds for it too.
-    bool immutable = false;
-    if (geteuid() == 0) {
-        immutable = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), m_file}) == 0;
-        if (!immutable)
-            GTEST_SKIP() << "cannot make the file read-only for the superuser here";
-    } else {
-        ASSERT_TRUE(QFile::setPermissions(m_file, QFile::ReadOwner));
-    }
-    const QByteArray before = fileBytes();
-    {
+    const auto makeReadOnly = [](const QString& file) {
+        return geteuid() == 0 ? QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), file}) == 0
+                              : QFile::setPermissions(file, QFile::ReadOwner);
+    };
+    const auto damagePage = [](const QString& file) {
+        QFile f(file);
+        if (!f.open(QIODevice::ReadWrite) || f.size() < 3 * 4096)
+            return false;
+        f.seek(f.size() - 4096);  // a leaf page of the answers
+        return f.write(QByteArray(4096, '\x5a')) == 4096;
+    };
+    const struct {
+        const char* name;
+        std::function<bool(const QString&)> spoil;
+        const char* logged;
+    } cases[] = {
+        {"junk", [](const QString& file) {
+             QFile f(file);
+             return f.open(QIODevice::WriteOnly) && f.write(QByteArray(8000, 'j')) == 8000;
+         }, "file is not a database"},
+        {"damaged page", damagePage, "the file is damaged"},
+        {"read-only", makeReadOnly, "the file is read-only"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file = m_dir.filePath(QLatin1String(c.name) + ".db");
+        {
+            Database db;
+            ASSERT_EQ(db.initialize(file), 0);
+        }
+        ASSERT_TRUE(sqlRun(file, "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 300) "
+                                 "INSERT INTO answers (user_id, variant, timestamp, correctness) "
+                                 "SELECT 1, 'g/s/a' || i || '@t', '2026-12-01T10:00:00', 0.5 FROM n"));
+        if (!c.spoil(file)) {
+            ADD_FAILURE() << "cannot spoil the file";
+            continue;
+        }
+        const QByteArray before = readAll(file);
+        LogCapture::instance().clear();
         Database db;
-        EXPECT_EQ(db.initialize(m_file), 0);
-        QString value;
-        EXPECT_EQ(db.getSetting(QStringLiteral("volume"), value), 0);
-        EXPECT_EQ(value, QStringLiteral("7"));
-        Database::AnswerMap answers;
-        EXPECT_EQ(db.getAnswers(answers, 20), 0);
-        EXPECT_EQ(answers.size(), 1);
-        EXPECT_EQ(db.saveAnswer(1, {"g/s/a", ""}, 0.0), 200);
-        EXPECT_EQ(db.saveSetting(QStringLiteral("volume"), QStringLiteral("8")), 200);
-        EXPECT_EQ(db.saveMark(1, QStringLiteral("g/s/a"), 0.5, 1), 200);
+        EXPECT_EQ(db.initialize(file), 202);
+        EXPECT_EQ(db.getDb(), nullptr);
+        EXPECT_TRUE(LogCapture::instance().contains(QLatin1String(c.logged)));
+        EXPECT_EQ(readAll(file), before);
+        if (geteuid() == 0)
+            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), file});
     }
-    if (immutable)
-        QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), m_file});
-    EXPECT_EQ(fileBytes(), before);
 }
 
 // ---- the query layer -----------------------------------------------------------------------------
