@@ -4,13 +4,18 @@
 // analysis cost.
 #include "BenchMetrics.h"
 #include "BenchSignals.h"
+#include "BenchSinging.h"
+#include "debug/Debugging.h"
+#include "exercise/Evaluator.h"
+#include "exercise/ImitationQuestionEngine.h"
 #include "pitch/DetectorThread.h"
 #include "pitch/PitchDetector.h"
 #include "pitch/PitchListener.h"
 #include "pitch/StandardPitchAssembly.h"
 #include "pitch/WaveletStrategy.h"
+#include "score/Score.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDir>
 #include <QMutex>
 #include <QProcess>
@@ -22,6 +27,7 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <random>
 
 namespace {
 
@@ -96,21 +102,30 @@ QVector<PitchDetector::NoteInfo> rawTrack(const std::vector<qint16>& pcm)
     return raw.m_notes;
 }
 
-OurResult runOurs(const std::vector<qint16>& pcm, const std::vector<BenchSignals::Note>& truth)
+QList<PitchDetector::NoteInfo> expectedFrom(const std::vector<BenchSignals::Note>& truth)
+{
+    QList<PitchDetector::NoteInfo> list;
+    for (const BenchSignals::Note& n : truth) {
+        PitchDetector::NoteInfo expected;
+        expected.note = static_cast<Pitch::Note>(n.midi % 12);
+        expected.octave = n.midi / 12 - 1;
+        expected.offset = n.start;
+        list.append(expected);
+    }
+    return list;
+}
+
+OurResult runOurs(const std::vector<qint16>& pcm, const QList<PitchDetector::NoteInfo>& expected)
 {
     OurResult result;
     {
         StandardPitchAssembly assembly;
         PitchDetector* detector = assembly.detector();
         Collector collector;
-        for (const BenchSignals::Note& n : truth) {
-            PitchDetector::NoteInfo expected;
-            expected.note = static_cast<Pitch::Note>(n.midi % 12);
-            expected.octave = n.midi / 12 - 1;
-            expected.offset = n.start;
-            detector->m_expectedNotes.append(expected);
-        }
+        detector->m_expectedNotes = expected;
         detector->mp_listener = &collector;
+        if (!qgetenv("PITCH_BENCH_TRACE").isEmpty())
+            detector->m_debugFlags = PitchDetector::LogResults | PitchDetector::LogVerdicts;
         detector->start();
         const double before = cpuSeconds();
         feed(detector, pcm);
@@ -224,6 +239,229 @@ std::vector<qint16> toPcm(const std::vector<double>& samples)
 
 } // namespace
 
+// Sung melodies and claps: the notes the detector reports are graded in sequence as the exercise
+// engine grades a sung answer in pitch mode; onsets and note times are scored against the truth.
+struct SungTally {
+    int notes = 0, gradedRight = 0, sequenceRight = 0, reported = 0;
+    std::vector<double> timeErrors; // |reported - true| start, ms, of notes reported in sequence
+    int onsetTruth = 0;
+    double det[3] = {}, hit[3] = {}, offsetSum[3] = {}; // ours raw, ours tied, aubio hfc
+    double audioSeconds = 0, ourCpu = 0;
+    bool pitched = true;
+
+    void addOnsets(int which, const std::vector<double>& detected, const std::vector<BenchSignals::Note>& truth)
+    {
+        const BenchMetrics::OnsetScore s = BenchMetrics::scoreOnsets(detected, truth, 0.05);
+        det[which] += detected.size();
+        const double matched = s.recall * truth.size();
+        hit[which] += matched;
+        offsetSum[which] += s.meanOffsetMs * matched;
+    }
+    void print(const QString& label) const
+    {
+        char onsetText[3][48];
+        for (int w = 0; w < 3; ++w) {
+            const double p = det[w] > 0 ? hit[w] / det[w] : 0.0;
+            const double r = onsetTruth > 0 ? hit[w] / onsetTruth : 0.0;
+            const double f = p + r > 0 ? 2 * p * r / (p + r) : 0.0;
+            snprintf(onsetText[w], sizeof onsetText[w], "%.2f/%.2f/%.2f %+4.0f", p, r, f, hit[w] > 0 ? offsetSum[w] / hit[w] : 0.0);
+        }
+        std::vector<double> errors = timeErrors;
+        std::sort(errors.begin(), errors.end());
+        auto at = [&errors](double q) { return errors.empty() ? 0.0 : errors[std::min(errors.size() - 1, static_cast<size_t>(q * errors.size()))]; };
+        if (pitched)
+            printf("| %-16s | %3d/%3d %5.1f %% | %3d/%3d | %3d | %s | %s | %s | %3.0f / %3.0f | %.2f %% |\n", qPrintable(label),
+                   gradedRight, notes, 100.0 * gradedRight / std::max(1, notes), sequenceRight, notes, reported,
+                   onsetText[0], onsetText[1], onsetText[2], at(0.5), at(0.9), 100.0 * ourCpu / audioSeconds);
+        else
+            printf("| %-16s | - | - | %3d | %s | - | %s | - | %.2f %% |\n", qPrintable(label), reported, onsetText[0],
+                   onsetText[2], 100.0 * ourCpu / audioSeconds);
+    }
+};
+
+// The grade the evaluator's default pitch thresholds give a note sung this many semitones off.
+Evaluator::accuracy_e truthGrade(int semitones)
+{
+    if (semitones == 0)
+        return Evaluator::PERFECT;
+    if (semitones > 0)
+        return semitones < 2 ? Evaluator::HIGH : semitones > 4 ? Evaluator::WRONG : Evaluator::VERY_HIGH;
+    return semitones >= -2 ? Evaluator::LOW : semitones < -4 ? Evaluator::WRONG : Evaluator::VERY_LOW;
+}
+
+// The melody as the answer score's GMN, one token per note (the score's tempo is set apart).
+QString melodyCode(const BenchSinging::Take& take)
+{
+    static const char* const names[12] = {"c", "c#", "d", "d#", "e", "f", "f#", "g", "g#", "a", "a#", "b"};
+    static const char* const lengths[5] = {"", "/8", "/4", "/4.", "/2"};
+    QStringList tokens;
+    for (size_t i = 0; i < take.notes.size(); ++i)
+        tokens << QString("%1%2%3").arg(names[take.notes[i].expected % 12]).arg(take.notes[i].expected / 12 - 4).arg(lengths[take.eighths[i]]);
+    return QString("[ %1 ]").arg(tokens.join(' '));
+}
+
+// Grades the detector's notes as the exercise engine does with a sung answer in pitch mode: the
+// answer score's notes become the detector's expected notes (2 s of capture lead), every reported
+// note goes to the evaluator in order, and the count of notes graded as the truth says is returned.
+struct Grading {
+    int right = 0;
+    bool ok = false;
+};
+
+Grading gradeInPitchMode(Score& score, const std::vector<BenchSinging::Note>& truth,
+                         const std::vector<BenchMetrics::DetectedNote>& reported)
+{
+    Grading grading;
+    if (score.noteList().size() != static_cast<int>(truth.size()))
+        return grading;
+    Evaluator evaluator(score);
+    evaluator.setMode(Evaluator::PitchMode);
+    evaluator.reset();
+    for (const BenchMetrics::DetectedNote& note : reported) {
+        if (note.midi > 0 && evaluator.evaluate(Pitch::Note(note.midi % 12), note.midi / 12 - 1,
+                                                note.offset - ImitationQuestionEngine::kCaptureLead))
+            break;
+    }
+    evaluator.finalize();
+    const QList<Evaluator::EvaluationEntry> grades = evaluator.evaluationList();
+    for (size_t i = 0; i < truth.size(); ++i)
+        grading.right += grades.at(static_cast<int>(i)).pitch == truthGrade(truth[i].sung - truth[i].expected) ? 1 : 0;
+    grading.ok = true;
+    return grading;
+}
+
+// The expected notes as the engine hands them to the detector, from the answer score's note list.
+QList<PitchDetector::NoteInfo> expectedFromScore(const Score& score)
+{
+    QList<PitchDetector::NoteInfo> expected;
+    for (const Score::NoteInfo& record : score.noteList()) {
+        if (record.note == Pitch::NONE)
+            continue;
+        PitchDetector::NoteInfo info;
+        info.note = Pitch::Note(record.note);
+        info.octave = Pitch::gmnToMidiOctave(record.octave);
+        info.offset = record.start() + ImitationQuestionEngine::kCaptureLead;
+        expected.append(info);
+    }
+    return expected;
+}
+
+std::vector<BenchSignals::Note> sungTruth(const std::vector<BenchSinging::Note>& notes, bool expected)
+{
+    std::vector<BenchSignals::Note> truth;
+    for (const BenchSinging::Note& n : notes)
+        truth.push_back({expected ? n.expected : n.sung, n.start, n.duration});
+    return truth;
+}
+
+void runSungSets(const QString& dataDir, bool withAubio)
+{
+    struct Kind {
+        const char* name;
+        BenchSinging::Voice voice;
+        bool legato;
+        int vowel;
+        bool clap;
+    };
+    const Kind kinds[] = {{"sung male", BenchSinging::Male, false, -1, false},
+                          {"sung female", BenchSinging::Female, false, -1, false},
+                          {"legato male", BenchSinging::Male, true, -1, false},
+                          {"legato female", BenchSinging::Female, true, -1, false},
+                          {"oo female", BenchSinging::Female, false, 4, false},
+                          {"claps", BenchSinging::Male, false, -1, true}};
+    std::map<QString, SungTally> tallies;
+    for (const Kind& kind : kinds) {
+        for (unsigned seed = 1; seed <= 4; ++seed) {
+            std::mt19937 rng(seed * 13u + static_cast<unsigned>(kind.voice) * 5u + (kind.legato ? 3u : 0u));
+            BenchSinging::Options options;
+            options.voice = kind.voice;
+            options.legato = kind.legato;
+            options.vowel = kind.vowel;
+            options.seed = seed;
+            options.vibratoCents = kind.vowel == 4 ? 0.0 : std::uniform_real_distribution<double>(0.0, 60.0)(rng);
+            options.vibratoHz = std::uniform_real_distribution<double>(4.0, 7.0)(rng);
+            options.roomDbfs = std::uniform_real_distribution<double>(-75.0, -40.0)(rng);
+            options.breathDbfs = std::uniform_real_distribution<double>(-55.0, -42.0)(rng);
+            std::vector<double> clean;
+            std::vector<BenchSinging::Note> notes;
+            Score score;
+            QList<PitchDetector::NoteInfo> expected;
+            if (kind.clap) {
+                const BenchSinging::Clap clap = BenchSinging::clap(seed, options.roomDbfs);
+                clean = clap.samples;
+                for (double t : clap.times)
+                    notes.push_back({0, 0, t, 0.05});
+            } else {
+                const BenchSinging::Take take = BenchSinging::sing(options);
+                clean = take.samples;
+                notes = take.notes;
+                score.setTempo(static_cast<int>(std::lround(60.0 / take.tempoBeat)));
+                if (!score.setGMNCode(melodyCode(take)))
+                    fprintf(stderr, "the score refused %s\n", qPrintable(melodyCode(take)));
+                expected = expectedFromScore(score);
+                for (int i = 0; i < expected.size() && i < static_cast<int>(notes.size()); ++i) {
+                    if (std::fabs(expected[i].offset - notes[i].start) > 0.002)
+                        fprintf(stderr, "note %d: the score has it at %.3f s, the take at %.3f s\n", i,
+                                expected[i].offset, notes[i].start);
+                }
+            }
+            const std::vector<BenchSignals::Note> truth = sungTruth(notes, false);
+            const double seconds = clean.size() / 44100.0;
+            for (double noise : kNoises) {
+                std::vector<double> samples = clean;
+                if (noise != 0.0)
+                    BenchSignals::addNoise(samples, noise, seed * 31 + 7);
+                const QString tag = noise == 0.0 ? QString("clean") : QString::number(noise);
+                const QString name = QString("%1-%2-%3").arg(QString(kind.name).replace(' ', '-')).arg(seed).arg(tag);
+                if (!qgetenv("PITCH_BENCH_DUMP").isEmpty() && qgetenv("PITCH_BENCH_DUMP") != name.toLatin1())
+                    continue;
+                const QString wav = QDir(dataDir).filePath(name + ".wav");
+                BenchSignals::writeWav(wav, samples);
+                const OurResult ours = runOurs(toPcm(samples), expected);
+                if (qgetenv("PITCH_BENCH_DUMP") == name.toLatin1()) {
+                    for (const BenchSinging::Note& n : notes)
+                        printf("truth %d sung %d at %.3f for %.2f\n", n.expected, n.sung, n.start, n.duration);
+                    for (const BenchMetrics::DetectedNote& n : ours.notes)
+                        printf("note %d at %.3f\n", n.midi, n.offset);
+                    for (double t : ours.onsets)
+                        printf("onset %.3f\n", t);
+                }
+                AubioResult aubio;
+                if (withAubio)
+                    aubio = runAubio(wav);
+                SungTally& t = tallies[QString("%1 %2").arg(kind.name).arg(tag)];
+                t.pitched = !kind.clap;
+                t.notes += kind.clap ? 0 : static_cast<int>(notes.size());
+                t.reported += static_cast<int>(ours.notes.size());
+                t.onsetTruth += static_cast<int>(truth.size());
+                t.addOnsets(0, ours.onsets, truth);
+                t.addOnsets(1, ours.tiedOnsets, truth);
+                t.addOnsets(2, aubio.hfc, truth);
+                t.audioSeconds += seconds;
+                t.ourCpu += ours.cpu;
+                if (!kind.clap) {
+                    const Grading grading = gradeInPitchMode(score, notes, ours.notes);
+                    if (!grading.ok)
+                        fprintf(stderr, "%s: the score's notes are not the melody's\n", qPrintable(name));
+                    t.gradedRight += grading.right;
+                    for (size_t i = 0; i < notes.size() && i < ours.notes.size(); ++i) {
+                        if (ours.notes[i].midi == notes[i].sung || std::abs(ours.notes[i].midi - notes[i].sung) == 12)
+                            ++t.sequenceRight;
+                        t.timeErrors.push_back(1000.0 * std::fabs(ours.notes[i].offset - notes[i].start));
+                    }
+                }
+                fprintf(stderr, "%s done\n", qPrintable(name));
+            }
+        }
+    }
+    printf("| set | graded as the truth says | notes right in sequence | notes reported | onsets ours raw P/R/F ms |"
+           " onsets ours tied P/R/F ms | aubio hfc P/R/F ms | note time error median / p90 ms | cost ours |\n");
+    printf("|---|---|---|---|---|---|---|---|---|\n");
+    for (const auto& entry : tallies)
+        entry.second.print(entry.first);
+    printf("\n");
+}
+
 // Raw tracker on steady sines and harmonic tones, one per semitone from C2 to C6: the median
 // estimate of each note against its true frequency.
 static void trackerSweep()
@@ -264,12 +502,24 @@ static void trackerSweep()
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv); // the answer scores are painted items
+    Score::initialize(QString(), false);
+    if (!qgetenv("PITCH_BENCH_TRACE").isEmpty()) {
+        Debugging::initialize();
+        Debugging::setLoggingLevel(QsLogging::TraceLevel);
+        Debugging::enableConsoleLogging();
+    }
     const QStringList args = app.arguments();
-    const QString dataDir = args.size() > 1 ? args[1] : QDir(QCoreApplication::applicationDirPath()).filePath("pitch-data");
+    const QString dataDir = args.size() > 1 ? args[1] : QDir(QApplication::applicationDirPath()).filePath("pitch-data");
     const QString soundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
     QDir().mkpath(dataDir);
 
+    const QByteArray sets = qgetenv("PITCH_BENCH_SETS"); // "sung" or "instruments"; both when unset
+    const bool withAubio = qgetenv("PITCH_BENCH_NO_AUBIO").isEmpty();
+    if (sets.isEmpty() || sets == "sung")
+        runSungSets(dataDir, withAubio);
+    if (sets == "sung")
+        return 0;
     trackerSweep();
     std::map<QString, Tally> bySource;
     std::map<double, Tally> byNoise;
@@ -297,7 +547,7 @@ int main(int argc, char** argv)
                 BenchSignals::writeWav(wav, take);
                 const std::vector<qint16> pcm = toPcm(take);
 
-                const OurResult ours = runOurs(pcm, truth);
+                const OurResult ours = runOurs(pcm, expectedFrom(truth));
                 if (qgetenv("PITCH_BENCH_DUMP") == name.toLatin1()) {
                     for (const BenchSignals::Note& n : truth)
                         printf("truth %d at %.3f for %.2f\n", n.midi, n.start, n.duration);
