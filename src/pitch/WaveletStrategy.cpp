@@ -4,6 +4,7 @@
 #include "pitch/PitchDetector.h"
 
 #include <algorithm>
+#include <cmath>
 
 WaveletStrategy::WaveletStrategy() : mp_tracker(new _dywapitchtracker)
 {
@@ -18,6 +19,19 @@ WaveletStrategy::~WaveletStrategy()
 void WaveletStrategy::reset()
 {
     dywapitch_inittracking(mp_tracker);
+    m_floor = -1.0;
+    m_loudest = 0.0;
+}
+
+bool WaveletStrategy::belowNoiseFloor(const double* samples, int count, double calibratedFloor)
+{
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i)
+        sum += samples[i] * samples[i];
+    const double level = count > 0 ? std::sqrt(sum / count) : 0.0;
+    m_floor = m_floor < 0.0 ? level : std::min(level, m_floor * 1.008);
+    m_loudest = std::max(m_loudest, level);
+    return level < calibratedFloor || (m_loudest > 10.0 * m_floor && level < 2.0 * m_floor);
 }
 
 void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
@@ -30,8 +44,12 @@ void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
         const int start = i * length;
         const int count = std::min(length, size - start);
         double pitch = 0.0;
-        if (count > 0)
-            pitch = dywapitch_computepitch(mp_tracker, block.data(), start, count);
+        if (count > 0) {
+            if (belowNoiseFloor(block.data() + start, count, detector->m_noiseFloor))
+                _dywapitch_dynamicprocess(mp_tracker, 0.0); // as a piece without pitch; nothing is submitted from it
+            else
+                pitch = dywapitch_computepitch(mp_tracker, block.data(), start, count);
+        }
         detector->submitPitch(pitch);
     }
 }

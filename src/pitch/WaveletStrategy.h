@@ -4,7 +4,10 @@
 
 struct _dywapitchtracker;
 
-// Runs the dynamic wavelet tracker on every piece of a block and submits each estimate.
+// Runs the dynamic wavelet tracker on every piece of a block and submits each estimate. A piece
+// below the input's noise floor has no pitch: under the detector's calibrated floor, or within 6 dB
+// of the quietest recent piece once the input has shown 20 dB more than that (the room, between
+// notes). The tracker would otherwise hold the last pitch, or read one from the noise.
 class WaveletStrategy : public PitchDetectionStrategy {
 public:
     WaveletStrategy();
@@ -16,5 +19,9 @@ public:
     void process(QVector<double>& block, PitchDetector* detector) override;
 
 private:
+    bool belowNoiseFloor(const double* samples, int count, double calibratedFloor);
+
     _dywapitchtracker* mp_tracker;
+    double m_floor = -1.0;   // quietest recent piece (RMS), rising 3 dB/s; -1 before the first
+    double m_loudest = 0.0;  // loudest piece since the reset
 };

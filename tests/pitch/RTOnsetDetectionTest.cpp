@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <vector>
 
 namespace {
@@ -82,8 +84,7 @@ std::vector<unsigned long> runStrategy(DefaultOnsetDetectionStrategy& strategy, 
     return positions;
 }
 
-// Each clap gives an onset one hop after the frame that first holds it; the clap leaving the
-// frame may give a second one (falling peak amplitudes count as well as rising ones).
+// Each clap gives an onset one hop after the frame that first holds it, and only one.
 TEST(DefaultOnsetStrategy, FindsEveryClapAtTheFollowingFrame)
 {
     PitchDetector detector;
@@ -100,10 +101,39 @@ TEST(DefaultOnsetStrategy, FindsEveryClapAtTheFollowingFrame)
             if (t > clap - 2048 / 44100.0 && t < clap + 2 * 512 / 44100.0)
                 ++near;
         }
-        EXPECT_GE(near, 1) << clap;
-        EXPECT_LE(near, 2) << clap;
+        EXPECT_EQ(near, 1) << clap;
     }
-    EXPECT_LE(positions.size(), 2 * times.size());
+    EXPECT_EQ(positions.size(), times.size());
+}
+
+// Onsets come from attacks: a held note's vibrato or tremolo and the room's noise give none.
+TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
+{
+    struct Row {
+        const char* name;
+        std::vector<double> signal;
+        std::vector<double> onsets; // seconds
+    };
+    std::vector<double> held(static_cast<size_t>(0.3 * 44100), 0.0);
+    const std::vector<double> vibrato = SignalFactory::sungTone(392.0, 2.5, 0.5, 60.0);
+    held.insert(held.end(), vibrato.begin(), vibrato.end());
+    std::vector<double> tremolo(held.size() - vibrato.size(), 0.0);
+    const std::vector<double> steady = SignalFactory::sungTone(262.0, 2.5, 0.5, 0.0);
+    for (size_t i = 0; i < steady.size(); ++i)
+        tremolo.push_back(steady[i] * (1.0 + 0.3 * std::sin(2 * M_PI * 5.0 * i / 44100.0))); // +-2.3 dB
+    std::vector<double> roomThenNote = SignalFactory::whiteNoise(2.5, -42.0);
+    const std::vector<double> note = SignalFactory::sungTone(330.0, 0.6, 0.5, 30.0);
+    for (size_t i = 0; i < note.size() && static_cast<size_t>(1.5 * 44100) + i < roomThenNote.size(); ++i)
+        roomThenNote[static_cast<size_t>(1.5 * 44100) + i] += note[i];
+    const Row rows[] = {{"vibrato", held, {0.3}}, {"tremolo", tremolo, {0.3}}, {"room", roomThenNote, {1.5}}};
+    for (const Row& row : rows) {
+        PitchDetector detector;
+        DefaultOnsetDetectionStrategy strategy(2048, 512, 44100);
+        const std::vector<unsigned long> positions = runStrategy(strategy, detector, row.signal, 2048);
+        ASSERT_EQ(positions.size(), row.onsets.size()) << row.name;
+        for (size_t i = 0; i < positions.size(); ++i)
+            EXPECT_NEAR(positions[i] / 44100.0, row.onsets[i], 0.05) << row.name;
+    }
 }
 
 TEST(DefaultOnsetStrategy, SilenceAndShortBlocksAndResetStartOver)

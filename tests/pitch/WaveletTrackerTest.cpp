@@ -127,6 +127,42 @@ TEST(WaveletTracker, AConfidentTrackerFollowsALeapOnceItsConfidenceIsSpent)
     EXPECT_EQ(leap.pitchConfidence, 2);
 }
 
+// Rows: a tone, then the room alone; or a tone under the calibrated floor. The pieces of the room
+// after a tone, and a tone under the floor, have no pitch (the dynamic step would hold the tone's
+// pitch for five more pieces, and noise reads a pitch of its own).
+TEST(WaveletStrategy, PiecesBelowTheNoiseFloorHaveNoPitch)
+{
+    struct Row {
+        double toneAmplitude, calibratedFloor;
+        int pitchedPieces; // of the first 20: the tone's
+    };
+    for (const Row& row : {Row{0.5, 1e-5, 20}, Row{0.004, 0.01, 0}}) {
+        WaveletStrategy strategy;
+        PitchDetector detector;
+        detector.mp_pitchDetectionStrategy = &strategy;
+        detector.m_blockSize = 2048;
+        detector.m_subBlockCount = 2;
+        detector.m_noiseFloor = row.calibratedFloor;
+        detector.start();
+        std::vector<double> signal = SignalFactory::sine(330.0, 10 * 2048 / 44100.0, row.toneAmplitude);
+        const std::vector<double> room = SignalFactory::whiteNoise(10 * 2048 / 44100.0, -45.0);
+        signal.insert(signal.end(), room.begin(), room.end());
+        for (size_t b = 0; b + 2048 <= signal.size(); b += 2048) {
+            QVector<double> block(signal.begin() + b, signal.begin() + b + 2048);
+            detector.process(block);
+        }
+        ASSERT_EQ(detector.m_notes.size(), 40);
+        int pitched = 0;
+        for (int i = 0; i < 40; ++i) {
+            if (i >= 20)
+                EXPECT_LE(detector.m_notes[i].frequency, 0.0) << row.toneAmplitude << " piece " << i;
+            else if (detector.m_notes[i].frequency > 0.0)
+                ++pitched;
+        }
+        EXPECT_EQ(pitched, row.pitchedPieces) << row.toneAmplitude;
+    }
+}
+
 TEST(WaveletStrategy, TwoPiecesPerBlockWithTheirOffsets)
 {
     WaveletStrategy strategy;

@@ -2,26 +2,17 @@
 
 #include "debug/Debugging.h"
 #include "pitch/heuristics/AveragingHeuristic.h"
-#include "pitch/heuristics/PitchDistanceHeuristic.h"
 
-#include <cstdlib>
 
 OnsetCoordinatorHeuristic::OnsetCoordinatorHeuristic(PitchDetector* detector, double lookAhead, double lookBack)
     : PitchDetectionHeuristic(detector, QStringLiteral("OnsetCoordinatorHeuristic")), m_lookAhead(lookAhead),
-      m_lookBack(lookBack), m_lastOnsetIndex(-1), mp_averaging(nullptr),
-      mp_fallback(new PitchDistanceHeuristic(detector))
+      m_lookBack(lookBack), m_lastOnsetIndex(-1), mp_averaging(nullptr)
 {
     reset();
 }
 
-OnsetCoordinatorHeuristic::~OnsetCoordinatorHeuristic()
-{
-    delete mp_fallback;
-}
-
 void OnsetCoordinatorHeuristic::prepare()
 {
-    mp_fallback->prepare();
     for (PitchDetectionHeuristic* heuristic : mp_detector->m_heuristics) {
         if (AveragingHeuristic* averaging = dynamic_cast<AveragingHeuristic*>(heuristic)) {
             mp_averaging = averaging;
@@ -33,7 +24,6 @@ void OnsetCoordinatorHeuristic::prepare()
 void OnsetCoordinatorHeuristic::reset()
 {
     m_lastOnsetIndex = -1;
-    mp_fallback->reset();
 }
 
 void OnsetCoordinatorHeuristic::removeSpuriousOnsets()
@@ -98,24 +88,9 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
         return true;
     }
 
+    // A note without an onset of its own is never matched to an expected note: room noise, a
+    // vibrato excursion or the tail of the last note would take the place of the next one, and
+    // every later note would be graded against the wrong one.
     LOG_TRACE("pitch-hrstic", "no onset within range");
-    if (k < 1 || k >= expected.size())
-        return false;
-    const QVector<PitchDetector::NoteInfo>& accepted = mp_detector->m_notes;
-    if (k - 1 >= accepted.size())
-        return false;
-    const double minTimeDelta = (expected[k].offset - expected[k - 1].offset) * 0.5;
-    const double timeDelta = note.offset - accepted[k - 1].offset;
-    if (timeDelta <= minTimeDelta) {
-        LOG_TRACE("pitch-hrstic", "\tfallback rejected due to time interval");
-        return false;
-    }
-    const int pitchDelta = std::abs(expected[k].note - expected[k - 1].note);
-    if (pitchDelta < 2) {
-        LOG_TRACE("pitch-hrstic", "\tfallback rejected due to pitch distance");
-        return false;
-    }
-    LOG_TRACE("pitch-hrstic", "\tattempting fallback (minTimeDelta=%.2lf timeDelta=%.2lf pitchDelta=%d)",
-              minTimeDelta, timeDelta, pitchDelta);
-    return mp_fallback->process(note);
+    return false;
 }

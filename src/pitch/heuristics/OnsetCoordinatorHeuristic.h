@@ -3,15 +3,13 @@
 #include "pitch/PitchDetectionHeuristic.h"
 
 class AveragingHeuristic;
-class PitchDistanceHeuristic;
 
 // Insists that each note start at a detected onset: ties the note to the newest untied onset
 // within look-back before / look-ahead after the note's time, and drops onsets heard inside an
-// earlier sustained note. Without an onset, a clear enough pitch step may still pass.
+// earlier sustained note. A note without an onset of its own is refused.
 class OnsetCoordinatorHeuristic : public PitchDetectionHeuristic {
 public:
     OnsetCoordinatorHeuristic(PitchDetector* detector, double lookAhead, double lookBack);
-    ~OnsetCoordinatorHeuristic() override;
 
     void prepare() override;
     bool process(PitchDetector::NoteInfo& note) override;
@@ -24,5 +22,4 @@ private:
     double m_lookBack;
     int m_lastOnsetIndex;
     AveragingHeuristic* mp_averaging;
-    PitchDistanceHeuristic* mp_fallback;
 };

@@ -4,6 +4,9 @@
 #include "pitch/PitchDetector.h"
 #include "pitch/onset/DefaultOnsetDetectionStrategyPrivate.h"
 
+#include <algorithm>
+#include <cmath>
+
 DefaultOnsetDetectionStrategy::DefaultOnsetDetectionStrategy(int frameSize, int hopSize, int samplingRate)
     : d(nullptr)
 {
@@ -25,6 +28,38 @@ void DefaultOnsetDetectionStrategy::reset()
     d = new DefaultOnsetDetectionStrategyPrivate(frameSize, hopSize, samplingRate);
 }
 
+namespace {
+// An attack raises the level at least 6 dB over the quietest hop of the 93 ms before it; vibrato and
+// tremolo inside a held note move the spectral peaks (and the picker) but not the level that much.
+constexpr double kAttackRise = 2.0;
+// ... and lies 12 dB over the room's noise floor (the quietest hop, rising 3 dB per second).
+constexpr double kOverFloor = 4.0;
+constexpr double kFloorRise = 1.004;
+// A second peak within 100 ms belongs to the same attack (a scoop, a glide, the rest of a clap).
+constexpr int64_t kRefractory = 4410;
+
+double hopLevel(const double* samples, int count)
+{
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i)
+        sum += samples[i] * samples[i];
+    return count > 0 ? std::sqrt(sum / count) : 0.0;
+}
+} // namespace
+
+bool DefaultOnsetDetectionStrategy::isAttack(double level) const
+{
+    // A clap has died away again by the frame that completes its peak: its rise is in the hops
+    // just before.
+    double loudest = level;
+    for (int i = 0; i < 2 && i < d->levelCount; ++i)
+        loudest = std::max(loudest, d->levels[i]);
+    double quietest = loudest;
+    for (int i = 2; i < d->levelCount; ++i)
+        quietest = std::min(quietest, d->levels[i]);
+    return loudest > kAttackRise * quietest && loudest > kOverFloor * d->floor;
+}
+
 void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetector* detector)
 {
     const int frameSize = d->odf.get_frame_size();
@@ -32,8 +67,19 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
     d->buffer.append(block);
     while (d->buffer.size() >= frameSize) {
         const double value = d->odf.process_frame(frameSize, d->buffer.data());
-        if (d->picker.is_onset(value) && detector)
-            detector->submitOnset(static_cast<unsigned long>(d->counter));
+        const bool peak = d->picker.is_onset(value);
+        const double level = hopLevel(d->buffer.data() + frameSize - hopSize, hopSize);
+        d->floor = d->floor < 0.0 ? level : std::min(level, d->floor * kFloorRise);
+        const int64_t position = static_cast<int64_t>(d->counter);
+        if (peak && isAttack(level) && position - d->lastOnset >= kRefractory) {
+            d->lastOnset = position;
+            if (detector)
+                detector->submitOnset(static_cast<unsigned long>(d->counter));
+        }
+        for (int i = DefaultOnsetDetectionStrategyPrivate::kLevelHistory - 1; i > 0; --i)
+            d->levels[i] = d->levels[i - 1];
+        d->levels[0] = level;
+        d->levelCount = std::min(d->levelCount + 1, static_cast<int>(DefaultOnsetDetectionStrategyPrivate::kLevelHistory));
         d->counter += hopSize;
         d->buffer.remove(0, hopSize);
     }

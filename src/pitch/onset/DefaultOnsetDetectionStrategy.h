@@ -17,5 +17,7 @@ public:
     void process(QVector<double>& block, PitchDetector* detector) override;
 
 private:
+    bool isAttack(double level) const;
+
     DefaultOnsetDetectionStrategyPrivate* d;
 };

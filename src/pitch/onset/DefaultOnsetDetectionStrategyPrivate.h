@@ -16,4 +16,11 @@ public:
     RTOnsetDetection picker;
     QVector<double> buffer; // samples not yet consumed, oldest first
     uint64_t counter = 0;   // index of buffer's first sample since the last reset
+    // Level (RMS) of the newest hop of each of the last frames, newest first: an onset must be an
+    // attack, a rise of the last three over the quietest of the eight before them.
+    static constexpr int kLevelHistory = 11;
+    double levels[kLevelHistory] = {};
+    int levelCount = 0;
+    double floor = -1.0;          // quietest hop level, rising 3 dB/s; -1 before the first hop
+    int64_t lastOnset = -100000;  // sample position of the last onset reported
 };
