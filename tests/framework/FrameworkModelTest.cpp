@@ -1,6 +1,5 @@
 // The framework model on small courses: first login, unlocking, completion and the current activity,
 // checked in memory and in the element_state rows.
-#include "CaseName.h"
 #include "DatabaseFixture.h"
 #include "TestCourse.h"
 
@@ -188,68 +187,43 @@ TEST_F(ModelTest, RefusedFirstLoginIsReportedOnceNotOncePerElement)
     EXPECT_EQ(rows("SELECT variant FROM answers"), QStringList{"g1/s1/a1@"});
 }
 
-// ---- completion and unlocking (table-driven) ---------------------------------------------------
-
-struct CompletionCase {
-    const char* name;
-    const char* course;
-    const char* before;  // states set on top of the first login's
-    const char* complete;
-    const char* after;  // every element, tree order
-    friend void PrintTo(const CompletionCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class Completion : public ModelTest, public ::testing::WithParamInterface<CompletionCase> {};
-
-TEST_P(Completion, ClimbsAndUnlocksAsTheRulesSay)
+TEST_F(ModelTest, CompletionClimbsAndUnlocksAsTheRulesSay)
 {
-    const CompletionCase& c = GetParam();
-    login(QString::fromLatin1(c.course));
-    // Put the "before" states into the file as well, as a real history would have.
-    for (const QString& item : QString::fromLatin1(c.before).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QString name = item.section(QLatin1Char('='), 0, 0);
-        const QString letter = item.section(QLatin1Char('='), 1);
-        const auto state = static_cast<ElementState::state_e>(QStringLiteral("NLUACI").indexOf(letter));
-        ASSERT_EQ(m_db.saveElementState(1, (*m_course)[name]->getNormalizedElementPath(), state), 0);
+    // course, states set on top of the first login's (in memory and file), completed element, every
+    // element afterwards in tree order (in memory and in the file)
+    const struct { const char* name; const char* course; const char* before; const char* complete; const char* after; } rows[] = {
+        {"NextSiblingUnlocks", "g1[s1[a1 a2 a3]]", "a2=U", "a2", "g1=U s1=U a1=U a2=C a3=U"},
+        {"FirstOfThreeUnlocksSecondOnly", "g1[s1[a1 a2 a3]]", "", "a1", "g1=U s1=U a1=C a2=U a3=L"},
+        {"CompletedOrAbortedSiblingKeepsItsState", "g1[s1[a1 a2 a3]]", "a2=A", "a1", "g1=U s1=U a1=C a2=A a3=L"},
+        {"LastOpenActivityCompletesSubjectAndUnlocksNextSubject", "g1[s1[a1 a2] s2[b1 b2]]", "a1=C a2=U s2=L b1=L", "a2", "g1=U s1=C a1=C a2=C s2=U b1=L b2=L"},
+        {"LastChildWithOthersOpenUnlocksNothing", "g1[s1[a1 a2 a3]]", "a3=U", "a3", "g1=U s1=U a1=U a2=L a3=C"},
+        {"GradeCompletesAndNextGradeUnlocksWithItsSubjects", "g1[s1[a1]] g2[s2[b1 b2] e[] s3[c1]]", "", "a1",
+         "g1=C s1=C a1=C g2=U s2=U b1=U b2=L e=L s3=U c1=U"},
+        {"LastGradeCompletesTheCourse", "g1[s1[a1]] g2[s2[b1]]", "g1=C s1=C a1=C g2=U s2=U b1=U", "b1", "g1=C s1=C a1=C g2=C s2=C b1=C"},
+        {"TestCompletesItsSubjectWithOthersOpen", "g1[s1[a1 t1 a2] s2[b1]]", "t1=U", "t1", "g1=U s1=C a1=U t1=C a2=L s2=U b1=U"},
+        {"TestInSubjectUnlocksFollowingSubject", "g1[s1[a1 t1] s2[b1]]", "s2=L b1=L t1=U", "t1", "g1=U s1=C a1=U t1=C s2=U b1=L"},
+        {"TestDirectlyInGradeIsNoSubjectTest", "g1[s1[a1] t1 s2[b1]]", "s1=C a1=C t1=U s2=L b1=L", "t1", "g1=U s1=C a1=C t1=C s2=U b1=L"},
+        {"TestDirectlyInGradeCompletesItWhenLast", "g1[s1[a1] t1] g2[s2[b1]]", "s1=C a1=C t1=U", "t1", "g1=C s1=C a1=C t1=C g2=U s2=U b1=U"},
+        {"EmptySubjectBlocksGradeCompletion", "g1[s1[a1] e[]] g2[s2[b1]]", "", "a1", "g1=U s1=C a1=C e=U g2=L s2=L b1=L"},
+        {"ActivityInCourseUnlocksFollowingGrade", "x1 g1[s1[a1]]", "", "x1", "x1=C g1=U s1=U a1=U"},
+        {"GradeBeforeCourseActivityUnlocksIt", "g1[s1[a1]] x1", "", "a1", "g1=C s1=C a1=C x1=U"},
+    };
+    for (const auto& c : rows) {
+        SCOPED_TRACE(c.name);
+        ASSERT_TRUE(run("DELETE FROM element_state"));
+        AssertRecorder::clear();
+        login(QString::fromLatin1(c.course));
+        for (const QString& item : QString::fromLatin1(c.before).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const auto state = static_cast<ElementState::state_e>(QStringLiteral("NLUACI").indexOf(item.section('=', 1)));
+            ASSERT_EQ(m_db.saveElementState(1, (*m_course)[item.section('=', 0, 0)]->getNormalizedElementPath(), state), 0);
+        }
+        m_course->setStates(QString::fromLatin1(c.before));
+        EXPECT_EQ(m_model->setElementState(el(c.complete), ElementState::COMPLETED), 0);
+        EXPECT_EQ(m_course->states(), QString::fromLatin1(c.after));
+        EXPECT_EQ(storedStates(), QString::fromLatin1(c.after));
+        EXPECT_EQ(AssertRecorder::count(), 0);
     }
-    m_course->setStates(QString::fromLatin1(c.before));
-
-    EXPECT_EQ(m_model->setElementState(el(c.complete), ElementState::COMPLETED), 0);
-    EXPECT_EQ(m_course->states(), QString::fromLatin1(c.after));
-    EXPECT_EQ(storedStates(), QString::fromLatin1(c.after));
-    EXPECT_EQ(AssertRecorder::count(), 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, Completion,
-    ::testing::Values(
-        CompletionCase{"NextSiblingUnlocks", "g1[s1[a1 a2 a3]]", "a2=U", "a2", "g1=U s1=U a1=U a2=C a3=U"},
-        CompletionCase{"FirstOfThreeUnlocksSecondOnly", "g1[s1[a1 a2 a3]]", "", "a1", "g1=U s1=U a1=C a2=U a3=L"},
-        CompletionCase{"CompletedOrAbortedSiblingKeepsItsState", "g1[s1[a1 a2 a3]]", "a2=A", "a1",
-                       "g1=U s1=U a1=C a2=A a3=L"},
-        CompletionCase{"LastOpenActivityCompletesSubjectAndUnlocksNextSubject", "g1[s1[a1 a2] s2[b1 b2]]",
-                       "a1=C a2=U s2=L b1=L", "a2", "g1=U s1=C a1=C a2=C s2=U b1=L b2=L"},
-        CompletionCase{"LastChildWithOthersOpenUnlocksNothing", "g1[s1[a1 a2 a3]]", "a3=U", "a3",
-                       "g1=U s1=U a1=U a2=L a3=C"},
-        CompletionCase{"GradeCompletesAndNextGradeUnlocksWithItsSubjects",
-                       "g1[s1[a1]] g2[s2[b1 b2] e[] s3[c1]]", "", "a1",
-                       "g1=C s1=C a1=C g2=U s2=U b1=U b2=L e=L s3=U c1=U"},
-        CompletionCase{"LastGradeCompletesTheCourse", "g1[s1[a1]] g2[s2[b1]]",
-                       "g1=C s1=C a1=C g2=U s2=U b1=U", "b1", "g1=C s1=C a1=C g2=C s2=C b1=C"},
-        CompletionCase{"TestCompletesItsSubjectWithOthersOpen", "g1[s1[a1 t1 a2] s2[b1]]", "t1=U", "t1",
-                       "g1=U s1=C a1=U t1=C a2=L s2=U b1=U"},
-        CompletionCase{"TestInSubjectUnlocksFollowingSubject", "g1[s1[a1 t1] s2[b1]]", "s2=L b1=L t1=U", "t1",
-                       "g1=U s1=C a1=U t1=C s2=U b1=L"},
-        CompletionCase{"TestDirectlyInGradeIsNoSubjectTest", "g1[s1[a1] t1 s2[b1]]", "s1=C a1=C t1=U s2=L b1=L",
-                       "t1", "g1=U s1=C a1=C t1=C s2=U b1=L"},
-        CompletionCase{"TestDirectlyInGradeCompletesItWhenLast", "g1[s1[a1] t1] g2[s2[b1]]", "s1=C a1=C t1=U",
-                       "t1", "g1=C s1=C a1=C t1=C g2=U s2=U b1=U"},
-        CompletionCase{"EmptySubjectBlocksGradeCompletion", "g1[s1[a1] e[]] g2[s2[b1]]", "", "a1",
-                       "g1=U s1=C a1=C e=U g2=L s2=L b1=L"},
-        CompletionCase{"ActivityInCourseUnlocksFollowingGrade", "x1 g1[s1[a1]]", "", "x1",
-                       "x1=C g1=U s1=U a1=U"},
-        CompletionCase{"GradeBeforeCourseActivityUnlocksIt", "g1[s1[a1]] x1", "", "a1", "g1=C s1=C a1=C x1=U"}),
-    CaseName());
 
 TEST_F(ModelTest, SameStateWritesNothingAndPropagatesNothing)
 {

@@ -1,5 +1,4 @@
 // Next and recommended activity: table-driven over small courses with states set in memory.
-#include "CaseName.h"
 #include "SqlPeek.h"
 #include "TestCourse.h"
 
@@ -15,24 +14,6 @@ using edufrmwk::FrameworkModel;
 
 namespace {
 
-struct NextCase {
-    const char* name;
-    const char* course;
-    const char* states;  // every element not named here is LOCKED
-    const char* from;
-    const char* expected;  // "" for none
-    friend void PrintTo(const NextCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class NextActivity : public ::testing::TestWithParam<NextCase> {
-protected:
-    void SetUp() override
-    {
-        AssertRecorder::clear();
-        LogCapture::instance().clear();
-    }
-};
-
 void lockEverything(TestCourse& course, const LmsModuleElement* module)
 {
     for (LmsElement* child : module->getElementList()) {
@@ -42,49 +23,43 @@ void lockEverything(TestCourse& course, const LmsModuleElement* module)
     }
 }
 
-TEST_P(NextActivity, Finds)
+TEST(NextActivity, FollowsTheRules)
 {
-    const NextCase& c = GetParam();
-    TestCourse course(QString::fromLatin1(c.course));
-    lockEverything(course, course.course());
-    course.setStates(QString::fromLatin1(c.states));
-    FrameworkModel model(nullptr);
-
-    LmsActivityElement* next = model.getNextActivity(dynamic_cast<LmsActivityElement*>(course[c.from]));
-    EXPECT_EQ(next ? next->getName() : QString(), QString::fromLatin1(c.expected));
-    if (!next) {
-        EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("finished all content!")));
+    // course, states (every element not named is LOCKED), from, expected ("" for none)
+    const struct { const char* name; const char* course; const char* states; const char* from; const char* expected; } rows[] = {
+        {"NextOpenInSubject", "g[s[a1 a2 a3]]", "g=U s=U a1=C a2=U a3=U", "a1", "a2"},
+        {"SkipsClosedInSubject", "g[s[a1 a2 a3]]", "g=U s=U a2=C a3=U", "a1", "a3"},
+        {"OpenBeforeTestWins", "g[s0[b] s[a] t]", "g=U s0=U b=U s=U a=C t=U", "a", "b"},
+        {"TestWhenNothingBefore", "g[s0[b] s[a] t]", "g=U s0=C b=C s=U a=C t=U", "a", "t"},
+        {"SearchAfterStopsAtTest", "g[s[a] t e]", "g=U s=U a=C t=U e=U", "a", "t"},
+        {"ExerciseAfterIsOffered", "g[s[a] e t]", "g=U s=U a=C e=U t=U", "a", "e"},
+        {"SubjectAfterIsSearchedWhole", "g[s[a] s2[b1 b2]]", "g=U s=U a=C s2=U b2=U", "a", "b2"},
+        {"LockedSubjectIsSkippedWhole", "g[s[a] s2[b1] s3[c1]]", "g=U s=U a=C s2=L b1=U s3=U c1=U", "a", "c1"},
+        {"CompletedSubjectIsSkippedWhole", "g[s[a] s2[b1] s3[c1]]", "g=U s=U a=C s2=C b1=U s3=U c1=U", "a", "c1"},
+        {"EmptySubjectYieldsNothing", "g[s[a] e[] s3[c1]]", "g=U s=U a=C e=U s3=U c1=U", "a", "c1"},
+        {"EarlierInSubjectOnlyThroughCourseSearch", "g[s[a0 a]]", "g=U s=U a0=U a=C", "a", "a0"},
+        {"OtherGradeFromTheFirst", "g1[s1[x]] g2[s[a]]", "g1=U s1=U x=U g2=U s=U a=C", "a", "x"},
+        {"EarlierGradeBeforeOwnEarlierItem", "g1[s1[x]] g2[s[a0 a]]", "g1=U s1=U x=U g2=U s=U a0=U a=C", "a", "x"},
+        {"CourseSearchMayReturnItself", "g[s[a]]", "g=U s=U a=U", "a", "a"},
+        {"EverythingCompleted", "g1[s[a b]] g2[s2[c]]", "g1=C s=C a=C b=C g2=C s2=C c=C", "a", ""},
+        {"ActivityInGradeSearchesLaterSiblings", "g[a s[b1 b2] c]", "g=U a=C s=U b1=C b2=U c=U", "a", "b2"},
+        {"ActivityInGradeThenEarlierItems", "g[s[b1] a c]", "g=U s=U b1=U a=C c=C", "a", "b1"},
+        {"ActivityInCourseUsesCourseSearch", "x g[s[a]]", "x=C g=U s=U a=U", "x", "a"},
+        {"ActivityInCourseIsOfferedLikeOthers", "g[s[a]] x", "g=C s=C a=C x=U", "a", "x"},
+    };
+    for (const auto& c : rows) {
+        AssertRecorder::clear();
+        LogCapture::instance().clear();
+        TestCourse course(QString::fromLatin1(c.course));
+        lockEverything(course, course.course());
+        course.setStates(QString::fromLatin1(c.states));
+        FrameworkModel model(nullptr);
+        LmsActivityElement* next = model.getNextActivity(dynamic_cast<LmsActivityElement*>(course[c.from]));
+        EXPECT_EQ(next ? next->getName() : QString(), QString::fromLatin1(c.expected)) << c.name;
+        EXPECT_EQ(LogCapture::instance().contains(QStringLiteral("finished all content!")), next == nullptr) << c.name;
+        EXPECT_EQ(AssertRecorder::count(), 0) << c.name;
     }
-    EXPECT_EQ(AssertRecorder::count(), 0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Rules, NextActivity,
-    ::testing::Values(
-        NextCase{"NextOpenInSubject", "g[s[a1 a2 a3]]", "g=U s=U a1=C a2=U a3=U", "a1", "a2"},
-        NextCase{"SkipsClosedInSubject", "g[s[a1 a2 a3]]", "g=U s=U a2=C a3=U", "a1", "a3"},
-        NextCase{"OpenBeforeTestWins", "g[s0[b] s[a] t]", "g=U s0=U b=U s=U a=C t=U", "a", "b"},
-        NextCase{"TestWhenNothingBefore", "g[s0[b] s[a] t]", "g=U s0=C b=C s=U a=C t=U", "a", "t"},
-        NextCase{"SearchAfterStopsAtTest", "g[s[a] t e]", "g=U s=U a=C t=U e=U", "a", "t"},
-        NextCase{"ExerciseAfterIsOffered", "g[s[a] e t]", "g=U s=U a=C e=U t=U", "a", "e"},
-        NextCase{"SubjectAfterIsSearchedWhole", "g[s[a] s2[b1 b2]]", "g=U s=U a=C s2=U b2=U", "a", "b2"},
-        NextCase{"LockedSubjectIsSkippedWhole", "g[s[a] s2[b1] s3[c1]]", "g=U s=U a=C s2=L b1=U s3=U c1=U", "a",
-                 "c1"},
-        NextCase{"CompletedSubjectIsSkippedWhole", "g[s[a] s2[b1] s3[c1]]", "g=U s=U a=C s2=C b1=U s3=U c1=U", "a",
-                 "c1"},
-        NextCase{"EmptySubjectYieldsNothing", "g[s[a] e[] s3[c1]]", "g=U s=U a=C e=U s3=U c1=U", "a", "c1"},
-        NextCase{"EarlierInSubjectOnlyThroughCourseSearch", "g[s[a0 a]]", "g=U s=U a0=U a=C", "a", "a0"},
-        NextCase{"OtherGradeFromTheFirst", "g1[s1[x]] g2[s[a]]", "g1=U s1=U x=U g2=U s=U a=C", "a", "x"},
-        NextCase{"EarlierGradeBeforeOwnEarlierItem", "g1[s1[x]] g2[s[a0 a]]",
-                 "g1=U s1=U x=U g2=U s=U a0=U a=C", "a", "x"},
-        NextCase{"CourseSearchMayReturnItself", "g[s[a]]", "g=U s=U a=U", "a", "a"},
-        NextCase{"EverythingCompleted", "g1[s[a b]] g2[s2[c]]", "g1=C s=C a=C b=C g2=C s2=C c=C", "a", ""},
-        NextCase{"ActivityInGradeSearchesLaterSiblings", "g[a s[b1 b2] c]", "g=U a=C s=U b1=C b2=U c=U", "a",
-                 "b2"},
-        NextCase{"ActivityInGradeThenEarlierItems", "g[s[b1] a c]", "g=U s=U b1=U a=C c=C", "a", "b1"},
-        NextCase{"ActivityInCourseUsesCourseSearch", "x g[s[a]]", "x=C g=U s=U a=U", "x", "a"},
-        NextCase{"ActivityInCourseIsOfferedLikeOthers", "g[s[a]] x", "g=C s=C a=C x=U", "a", "x"}),
-    CaseName());
 
 TEST(RecommendedActivity, RangesAreHalfOpenAndEmptyRangesFindNothing)
 {

@@ -1,5 +1,4 @@
 // The statistics engine against numbers worked out by hand.
-#include "CaseName.h"
 #include "DatabaseFixture.h"
 #include "TestCourse.h"
 
@@ -122,38 +121,24 @@ TEST_F(WorkedExample, RecommendationsFavourTheWeakestVariants)
     EXPECT_EQ(recommend(5, {QStringLiteral("nowhere")}), QString());
 }
 
-struct ShareCase {
-    const char* name;
-    std::vector<double> means;  // one variant each, paths v0, v1, ...
-    int count;
-    const char* expected;
-    friend void PrintTo(const ShareCase& c, std::ostream* os) { *os << c.name; }
-};
-
-class Shares : public Statistics, public ::testing::WithParamInterface<ShareCase> {};
-
-TEST_P(Shares, AreTruncatedRaisedAndTopped)
+TEST_F(Statistics, SharesAreTruncatedRaisedAndTopped)
 {
-    const ShareCase& c = GetParam();
-    for (size_t i = 0; i < c.means.size(); ++i)
-        answer(qPrintable(QStringLiteral("v%1").arg(i)), "", {c.means[i]});
-    EXPECT_EQ(recommend(c.count), QString::fromLatin1(c.expected));
+    // one variant per mean, paths v0, v1, ...
+    const struct { std::vector<double> means; int count; const char* expected; } rows[] = {
+        {{0.2, 0.5, 1.0}, 10, "v0@=6 v1@=3 v2@=1"},  // priorities 0.8 0.5 0.0, total 1.3: 6, 3, 0 -> 1
+        {{1.0, 1.0}, 5, "v0@=3 v1@=2"},  // total 0 -> divisor 1: 0 -> 1 each, then 1, 1, 1 round from the first
+        {{0.5, 0.5, 0.5, 0.5}, 2, "v0@=1 v1@=1"},  // equal priorities keep key order; 0 -> 1 until 2 are given
+        {{0.5}, 7, "v0@=7"},
+        {{0.4, 0.4}, 5, "v0@=3 v1@=2"},  // 0.6/1.2 x 5 = 2.5 -> 2 twice; one left goes to the first
+        {{}, 5, ""},
+    };
+    for (const auto& r : rows) {
+        ASSERT_TRUE(run("DELETE FROM answers"));
+        for (size_t i = 0; i < r.means.size(); ++i)
+            answer(qPrintable(QStringLiteral("v%1").arg(i)), "", {r.means[i]});
+        EXPECT_EQ(recommend(r.count), QString::fromLatin1(r.expected)) << r.expected;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Examples, Shares,
-    ::testing::Values(
-        // priorities 0.8 0.5 0.0, total 1.3: 6, 3, 0 -> 1
-        ShareCase{"ThreeVariants", {0.2, 0.5, 1.0}, 10, "v0@=6 v1@=3 v2@=1"},
-        // total 0 -> divisor 1: 0 -> 1 each, then 1, 1, 1 round from the first
-        ShareCase{"AllPerfect", {1.0, 1.0}, 5, "v0@=3 v1@=2"},
-        // equal priorities keep key order; trunc(0.25 x 2) = 0 -> 1 each until 2 are given
-        ShareCase{"EqualPriorities", {0.5, 0.5, 0.5, 0.5}, 2, "v0@=1 v1@=1"},
-        ShareCase{"SingleVariant", {0.5}, 7, "v0@=7"},
-        // 0.6/1.2 x 5 = 2.5 -> 2 twice; one left goes to the first
-        ShareCase{"RoundRobinRemainder", {0.4, 0.4}, 5, "v0@=3 v1@=2"},
-        ShareCase{"NoAnswers", {}, 5, ""}),
-    CaseName());
 
 TEST_F(Statistics, AnswerLimitIsTwentyForAllButSubjectRatings)
 {
