@@ -244,7 +244,7 @@ TEST_F(InstanceTest, SecondStartsAreAnsweredWithinASecondWhateverBadPeersDid)
         qint64 elapsed = 0;
         EXPECT_EQ(secondStart(5000, &elapsed), 0) << row.name;
         std::printf("second start (%s) ended after %lld ms\n", row.name, static_cast<long long>(elapsed));
-        EXPECT_LT(elapsed, 1500) << row.name;
+        EXPECT_LT(elapsed, 2500) << row.name;  // about 0.1 s here; room for a loaded machine
         // only the start's message, and the minimised window brought back each time
         const QList<QByteArray> messages = lines(first, "message:", ++starts);
         EXPECT_EQ(messages.size(), starts) << row.name;
