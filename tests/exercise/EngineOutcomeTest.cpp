@@ -57,6 +57,22 @@ TEST_F(EngineOutcomeTest, RowsInIndexOrderPaddedWithWrongAndLateGradesDropped)
     EXPECT_EQ(outcomes(), QList<int>{Evaluator::HIGH});
 }
 
+// A grade the detector's worker queued before the capture ended gets its row before the ungraded
+// notes are filled in as WRONG (here the capture ends while the grade is still queued).
+TEST_F(EngineOutcomeTest, GradesQueuedBeforeTheEndComeFirst)
+{
+    setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(ImitationQuestionSettings::CaptureRhythm));
+    QObject::connect(engine.get(), &ImitationQuestionEngine::userInputEnd, engine.get(), [this] {
+        Evaluator::EvaluationEntry entry;
+        entry.rhythm = Evaluator::PERFECT;
+        QMetaObject::invokeMethod(engine.get(), "inputEvaluated", Qt::QueuedConnection, Q_ARG(int, 0),
+                                  Q_ARG(Evaluator::EvaluationEntry, entry));
+        emit engine->captureEnd();
+    });
+    startAndReadTimeline();
+    EXPECT_EQ(outcomes(), (QList<int>{Evaluator::PERFECT, Evaluator::WRONG, Evaluator::WRONG, Evaluator::WRONG}));
+}
+
 // A whole keyboard exercise on the test card; the taps are scripted on the input's clock, since the
 // card plays the timeline at once.
 TEST_F(EngineOutcomeTest, KeyboardExerciseGetsExactMarks)
