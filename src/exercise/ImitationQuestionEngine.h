@@ -63,7 +63,7 @@ public:
 
     bool event(QEvent* e) override;
 
-    // For inspection: the timeline, the grading, the chosen input and settings.
+    // Read by tests and tools: the timeline, the grading, the chosen input and settings.
     const AudioSequencer& sequencer() const { return m_sequencer; }
     Evaluator* evaluator() const { return mp_evaluator; }
     NoteInput* noteInput() const { return mp_noteInput; }

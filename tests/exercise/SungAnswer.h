@@ -5,7 +5,7 @@
 #include <QVector>
 
 // Answers synthesised for the end-to-end exercises, mono 16-bit at 44.1 kHz: a voice-like harmonic
-// tone (a glottal-like spectrum shaped by two formants, light vibrato, soft attack and release)
+// tone (glottal-like harmonics shaped by two formants, light vibrato, soft attack and release)
 // for sung notes, short decaying noise bursts for claps.
 namespace SungAnswer {
 
