@@ -11,6 +11,11 @@
 #include "app/facades/QmlFacadeSystem.h"
 #include "app/facades/QmlGlobals.h"
 #include "app/facades/ScoreProxy.h"
+#include "app/settings/InputCalibrator.h"
+#include "app/settings/InputLevelMeter.h"
+#include "app/settings/PitchCalibrator.h"
+#include "app/settings/Settings.h"
+#include "app/settings/SettingsProxy.h"
 #include "exercise/ImitationQuestionEngine.h"
 #include "exercise/RoleItemModel.h"
 #include "score/Score.h"
@@ -36,8 +41,12 @@ void QmlFacade::registerTypes()
     const QString reason = QString::fromLatin1(uncreatableReason());
     qmlRegisterType<ScoreProxy>(uri, 1, 0, "ScoreProxy");
     qmlRegisterType<MediaProxy>(uri, 1, 0, "MediaProxy");
+    qmlRegisterType<SettingsProxy>(uri, 1, 0, "SettingsProxy");
+    qmlRegisterType<PitchCalibrator>(uri, 1, 0, "CalibrationSettingsProxy");
+    qmlRegisterType<InputLevelMeter>(uri, 1, 0, "InputLevelMeterProxy");
     qmlRegisterType<ImitationQuestionEngine>(uri, 1, 0, "ImitationQuestionEngine");
-    // pointer-typed properties: the statistics models and the engine's outcome model
+    // pointer-typed properties: the proxy's settings, the statistics models, the engine's outcome model
+    qmlRegisterAnonymousType<Settings>(uri, 1);
     qmlRegisterAnonymousType<RoleItemModel>(uri, 1);
     qmlRegisterAnonymousType<QStandardItemModel>(uri, 1);
     qRegisterMetaType<PracticeGroupModel*>("PracticeGroupModel*");
@@ -59,6 +68,8 @@ QQmlPropertyMap* QmlFacade::buildRuntime(QQmlContext* context)
     insert("stats", new QmlFacadeStats());
     insert("practice", new QmlFacadePractice());
     insert("globals", QmlGlobals::getInstance());
+    insert("settings", Settings::getInstance());
+    insert("calibration", InputCalibrator::getInstance());
     insert("system", new QmlFacadeSystem());
     context->setContextProperty(QStringLiteral("runtime"), runtime);
     return runtime;

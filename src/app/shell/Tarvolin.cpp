@@ -11,6 +11,8 @@
 #include "app/shell/ResourcePaths.h"
 #include "app/shell/ShellSystemInfo.h"
 #include "app/shell/TemporaryFiles.h"
+#include "app/settings/InputCalibrator.h"
+#include "app/settings/Settings.h"
 #include "audio/Audio.h"
 #include "audio/midi/MidiSynth.h"
 #include "debug/Debugging.h"
@@ -58,7 +60,7 @@ Tarvolin* Tarvolin::getInstance()
     return mp_instance;
 }
 
-Tarvolin::Tarvolin() : QQuickView() {}
+Tarvolin::Tarvolin() : QQuickView(), mp_settings(Settings::getInstance()) {}
 
 bool Tarvolin::platformSupported()
 {
@@ -173,12 +175,14 @@ void Tarvolin::runSteps()
     loadCourse();
 
     announce("loading settings...", QStringLiteral("Loading settings..."));
+    Settings::getInstance()->load();
 
     announce("logging in...", QStringLiteral("Logging in..."));
     logIn();
 
     announce("starting user interface...", QStringLiteral("Starting UI"));
     QmlFacade::initialize(this);
+    m_runtimeBuilt = true;
 }
 
 void Tarvolin::loadCourse()
@@ -244,6 +248,8 @@ void Tarvolin::cleanup()
 {
     LOG_INFO(kChannel, "cleaning up");
     Audio::terminate();
+    if (m_runtimeBuilt)
+        InputCalibrator::getInstance()->calibrator()->setDetector(nullptr);
     NoteInputManager::getInstance()->shutdown();
     NotationEngine::instance().stop();
     cleanupTemporary();

@@ -5,6 +5,7 @@
 
 class QLabel;
 class QSplashScreen;
+class Settings;
 class QtSingleApplication;
 
 // The application object and main window. init() runs the whole start-up on the main thread (each
@@ -47,6 +48,7 @@ public:
     static const char* helpUrl() { return "https://brisola.example.org/help"; }
 
     bool m_debugMode = false;
+    Settings* mp_settings;  // not owned: the settings object outlives the window
     QString m_resourcePath;
     QString m_qmlPath;
     QString m_qmlPluginPath;
@@ -74,4 +76,6 @@ private:
     [[noreturn]] void abortStartup(const char* why);
 
     static Tarvolin* mp_instance;
+    // The runtime map exists: the calibrator holds the pitch detector from then on.
+    bool m_runtimeBuilt = false;
 };

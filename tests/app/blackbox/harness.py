@@ -175,12 +175,16 @@ class Run:
             time.sleep(0.05)
         raise Failure('no "%s" within %d s\n%s' % (text, timeout, self.dump()))
 
-    def main_window(self):
-        for w, _ in self.display.screen.windows(self.pid):
-            info = self.display.screen.info(w)
-            if info['mapped'] and info['width'] >= 800:
-                return w
-        raise Failure('no main window')
+    def main_window(self, timeout=15):
+        """The mapped main window, once it shows."""
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            for w, _ in self.display.screen.windows(self.pid):
+                info = self.display.screen.info(w)
+                if info['mapped'] and info['width'] >= 800:
+                    return w
+            time.sleep(0.05)
+        raise Failure('no main window\n%s' % self.dump())
 
     def children(self):
         try:

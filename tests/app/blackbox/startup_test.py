@@ -150,7 +150,7 @@ def case_second_instance():
 PROBE = '''import QtQuick 2.12
 Item {
     Component.onCompleted: console.log("probe debugMode=" + runtime.system.debugMode
-                                       + " keys=" + Object.keys(runtime).join(","))
+                                       + " keys=" + runtime.keys().join(","))
 }
 '''
 
@@ -165,7 +165,8 @@ def case_debug_mode():
             run = Run(display, scratch, ['--log-level=debug'] + args, program=program)
             run.wait_for_line('event loop')
             probe = [t for t in run.texts('qtlog') if 'probe debugMode=' in t]
-            check(len(probe) == 1 and ('debugMode=' + expected + ' ') in probe[0], '%s: %s' % (args, probe))
+            check(len(probe) == 1 and probe[0].endswith('debugMode=%s keys=course,stats,practice,globals,settings,'
+                                                         'calibration,system' % expected), '%s: %s' % (args, probe))
             close_and_check_end(run)
             os.remove(scratch.log)
     finally:
@@ -186,7 +187,7 @@ SMALL_COURSE = {
 
 
 def case_first_start():
-    """First start over a small course: the two accounts and the element states."""
+    """First start over a small course: the ten settings rows, the two accounts and the element states."""
     display, scratch = Display('1440x900'), Scratch()
     try:
         course = os.path.join(scratch.root, 'course')
@@ -198,6 +199,12 @@ def case_first_start():
         db = sqlite3.connect(scratch.db)
         users = db.execute('SELECT name, password, admin FROM users ORDER BY id').fetchall()
         check(users == [('user', 'quillfen', 'false'), ('admin', 'toren', 'true')], users)
+        settings = db.execute('SELECT name, value FROM settings ORDER BY rowid').fetchall()
+        check(settings == [('output_device', '<defaultOutputDevice>'), ('output_volume', '0.9'),
+                           ('input_device', '<defaultInputDevice>'), ('input_sensitivity', '0.9'),
+                           ('input_mic_noise_floor', '0'), ('input_mic_peak_amplitude', '1'),
+                           ('input_mic_calibrated', 'false'), ('input_default_clapping', 'keyboard'),
+                           ('input_default_playing', 'mic'), ('input_default_singing', 'mic')], settings)
         states = db.execute('SELECT path, state, selected FROM element_state ORDER BY path').fetchall()
         locked = ['', 'grade_1/rhythm/more', 'grade_2', 'grade_2/rhythm', 'grade_2/rhythm/end']
         expected = sorted([(p, 'LOCKED', 'false') for p in locked] + [
