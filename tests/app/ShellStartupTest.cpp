@@ -7,6 +7,7 @@
 #include "app/shell/ProgramRelauncher.h"
 #include "app/shell/Tarvolin.h"
 #include "framework/ElementState.h"
+#include "framework/FrameworkManager.h"
 #include "lms/LmsCourse.h"
 #include "support/AssertRecorder.h"
 #include "support/LogCapture.h"
@@ -16,7 +17,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLabel>
 #include <QPushButton>
+#include <QSplashScreen>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -146,6 +149,34 @@ TEST(ShellExit, RequestAnsweredNoChangesNothingYesCleansUp)
         EXPECT_EQ(LogCapture::instance().contains("cleaning up"), yes);
         EXPECT_EQ(QFile::exists(leftover), !yes);
     }
+}
+
+TEST(ShellWindows, AboutShowsTheSplashWithNameAndVersionAndHelpSaysWhereToGo)
+{
+    Tarvolin* shell = Tarvolin::getInstance();
+    shell->m_qmlPath = QStringLiteral(BRISOLA_SOURCE_DIR "/content/qml");
+    shell->initSplashScreen();
+    shell->setSplashText(QStringLiteral("Loading course..."));
+    shell->displayAbout();
+    EXPECT_TRUE(shell->mp_splash->isVisible());
+    EXPECT_EQ(shell->mp_splash->pixmap().size(), QSize(500, 350));
+    EXPECT_EQ(shell->mp_splash->message(), QString());
+    EXPECT_EQ(shell->mp_versionLabel->text(), "Brisola  1.1.525");
+    shell->hideSplash();
+    EXPECT_FALSE(shell->mp_splash->isVisible());
+
+    // No browser here: the user is told the address instead.
+    edufrmwk::FrameworkManager::getInstance()->m_helpUrl = QStringLiteral("https://brisola.example.org/help");
+    QString shown;
+    QTimer::singleShot(200, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->windowTitle() + "|" + box->text();
+            box->accept();
+        }
+    });
+    shell->displayHelpUrl();
+    EXPECT_EQ(shown, "Error opening browser...|Could not open your browser.  Please go to:\n\n "
+                     "https://brisola.example.org/help");
 }
 
 }  // namespace
