@@ -228,13 +228,15 @@ TEST_F(DatabaseRecords, MarkPatternsAreValuesAndExactPathsAreExact)
     EXPECT_EQ(marks(QStringLiteral("%/exam")), QStringList{"g1/exam|0.5|0"});
     EXPECT_TRUE(marks(QStringLiteral("it's")).isEmpty());
 
-    // One path means that path: "_" is no wildcard, and a quote does no harm.
+    // One path means that path: "_" and "%" are no wildcards, and a quote does no harm.
     QList<Database::Mark> one;
-    ASSERT_EQ(m_db.getMarksOfPath(1, one, QStringLiteral("g1/s_quiz"), true, 1), 0);
+    ASSERT_EQ(m_db.getMarksOfPath(1, one, QStringLiteral("g1/s_quiz"), true, -1), 0);
     EXPECT_EQ(text(one), QStringList{"g1/s_quiz|0.5|0"});
-    QList<Database::Mark> none;
-    EXPECT_EQ(m_db.getMarksOfPath(1, none, QStringLiteral("g1/s'quiz%"), true, 1), 0);
-    EXPECT_TRUE(none.isEmpty());
+    for (const char* path : {"g1/s%quiz", "g1/s'quiz"}) {
+        QList<Database::Mark> none;
+        EXPECT_EQ(m_db.getMarksOfPath(1, none, QString::fromLatin1(path), true, -1), 0);
+        EXPECT_TRUE(none.isEmpty()) << path;
+    }
 }
 
 TEST_F(DatabaseRecords, RatingsAreReadOldestFirstWithThePracticeFlag)
