@@ -88,12 +88,7 @@ QString QmlFacadeCourseItem::pagePath(LmsElement* element, Type type)
         course = FrameworkModel::getInstance()->getCourse();
     const QString prefix = course ? course->getPathPrefix() : QString();
     const QString separator = QDir::separator();
-    QString path = prefix;
-    // The resource root ":/" already ends with the separator; a second one would make "qrc://"
-    // read the first directory as a host name.
-    if (!path.endsWith(separator))
-        path += separator;
-    path += element->getFsRelativePath() + separator;
+    QString path = prefix + separator + element->getFsRelativePath() + separator;
     if (type != Module)
         path += QStringLiteral("page.qml");
     if (!path.startsWith(QLatin1Char(':')))

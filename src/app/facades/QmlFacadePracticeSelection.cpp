@@ -200,10 +200,6 @@ void QmlFacadePractice::prepareAssociations(int count, LmsQuestionActivity::Asso
                 const int matches = drawn->activity->getMatchesCount(filter);
                 BRISOLA_ASSERT(matches);
                 --itemQuota;
-                if (!matches) {
-                    delete filter;  // an association that selects nothing would stop the question load
-                    continue;
-                }
                 LOG_DEBUG(Channel, " adding %s (%d)", drawnKey.toUtf8().constData(), 1);
                 auto* association = new LmsQuestionAssociation();
                 association->setSource(drawn->activity);
