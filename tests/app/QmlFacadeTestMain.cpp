@@ -1,13 +1,11 @@
 // Qt Quick Test of the course facade and the question context as the screens see them: the
-// framework logged in over the course of three grades, the types registered under their module
-// names and the facade reached through "runtime".
+// framework logged in over the course of three grades, the program's own registrations, and the
+// facade reached through "runtime" (only the course: the other facades need the audio layer).
 #include "CourseWriter.h"
 #include "FacadeEnvironment.h"
 
 #include "app/facades/QmlFacadeCourse.h"
-#include "app/facades/QmlFacadeCourseItem.h"
-#include "app/facades/QmlFacadeCourseModel.h"
-#include "app/facades/QmlFacadeQuestionContext.h"
+#include "app/qml/QmlFacade.h"
 #include "framework/FrameworkManager.h"
 #include "framework/SqlPeek.h"
 #include "support/AssertRecorder.h"
@@ -50,9 +48,7 @@ public slots:
 
     void qmlEngineAvailable(QQmlEngine* engine)
     {
-        qmlRegisterUncreatableType<QmlFacadeQuestionContext>("QuestionContext", 1, 0, "QuestionContext", "A message");
-        qmlRegisterUncreatableType<QmlFacadeCourseItem>("CourseItem", 1, 0, "CourseItem", "A message");
-        qmlRegisterUncreatableType<QmlFacadeCourseModel>("CourseModel", 1, 0, "CourseModel", "A message");
+        QmlFacade::registerTypes();
         auto* runtime = new QQmlPropertyMap(engine->rootContext());
         if (m_started)
             runtime->insert("course", QVariant::fromValue<QObject*>(QmlFacadeCourse::instance()));
