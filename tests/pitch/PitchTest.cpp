@@ -19,21 +19,16 @@ void expectNote(double frequency, Pitch::Note note, int octave)
 
 TEST(Pitch, FrequencyNamesNearestNoteAndOctave)
 {
-    expectNote(440.0, Pitch::A, 4);
-    expectNote(261.6255653, Pitch::C, 4);
-    expectNote(27.5, Pitch::A, 0);
-    expectNote(16.0, Pitch::C, 0);
-    expectNote(4186.01, Pitch::C, 8);
-    // B3/C4 boundary: a quarter tone below C4 still names C4, a bit more names B3.
-    expectNote(261.6255653 * std::pow(2.0, -0.49 / 12), Pitch::C, 4);
-    expectNote(261.6255653 * std::pow(2.0, -0.51 / 12), Pitch::B, 3);
-}
-
-TEST(Pitch, NothingAudibleIsNoNoteInOctaveZero)
-{
-    expectNote(-1.0, Pitch::NONE, 0);
-    expectNote(0.0, Pitch::NONE, 0);
-    expectNote(4.0, Pitch::NONE, 0);
+    // B3/C4 boundary: a quarter tone below C4 still names C4, a bit more names B3; nothing
+    // audible is no note in octave 0
+    const struct { double frequency; Pitch::Note note; int octave; } rows[] = {
+        {440.0, Pitch::A, 4}, {261.6255653, Pitch::C, 4}, {27.5, Pitch::A, 0}, {16.0, Pitch::C, 0},
+        {4186.01, Pitch::C, 8}, {261.6255653 * std::pow(2.0, -0.49 / 12), Pitch::C, 4},
+        {261.6255653 * std::pow(2.0, -0.51 / 12), Pitch::B, 3}, {-1.0, Pitch::NONE, 0}, {0.0, Pitch::NONE, 0},
+        {4.0, Pitch::NONE, 0},
+    };
+    for (const auto& r : rows)
+        expectNote(r.frequency, r.note, r.octave);
 }
 
 TEST(Pitch, EveryNoteOfTheRangeRoundTrips)
@@ -47,22 +42,12 @@ TEST(Pitch, EveryNoteOfTheRangeRoundTrips)
             EXPECT_EQ(Pitch::midiNote(note, octave), n + 12 * octave + 12);
         }
     }
-}
-
-TEST(Pitch, NoteFrequenciesMidiNumbersAndNames)
-{
     EXPECT_DOUBLE_EQ(Pitch::noteToFreq(Pitch::A, 4), 440.0);
-    EXPECT_NEAR(Pitch::noteToFreq(Pitch::C, 4), 261.6255653, 1e-6);
     EXPECT_NEAR(Pitch::noteToFreq(Pitch::NONE, 7), 8.1757989, 1e-6);
-    EXPECT_EQ(Pitch::midiNote(Pitch::C, 4), 60);
-    EXPECT_EQ(Pitch::midiNote(Pitch::A, 4), 69);
     EXPECT_EQ(Pitch::midiNote(Pitch::NONE, 4), 0);
     EXPECT_EQ(Pitch::gmnToMidiOctave(1), 4);
     EXPECT_STREQ(Pitch::noteToStr(Pitch::NONE), "NONE");
     EXPECT_STREQ(Pitch::noteToStr(static_cast<Pitch::Note>(1)), "C#");
-    const char* names[] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B", "NONE"};
-    for (int i = 0; i <= 12; ++i)
-        EXPECT_STREQ(MidiNoteNames[i], names[i]);
 }
 
 } // namespace
