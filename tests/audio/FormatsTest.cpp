@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QResource>
 #include <QTemporaryDir>
+#include <QtEndian>
 #include <QUrl>
 
 #include <cmath>
@@ -113,6 +114,17 @@ TEST_F(OggReading, FailuresReturnTheirStatusWithoutBuffer)
     const QString ogg = stereoFile();
     ASSERT_TRUE(writeBytes(path("fake.ogg"), QByteArray(5000, 'x')));
     ASSERT_TRUE(writeWav(path("a.wav"), sine(100, 2, 440, 1000), 2, 44100));
+    // the headers alone, and cut inside the first audio page (the first page with a granule position)
+    const QByteArray whole = [&] {
+        QFile f(ogg);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    int audio = whole.indexOf("OggS");
+    while (audio >= 0 && qFromLittleEndian<qint64>(whole.constData() + audio + 6) <= 0)
+        audio = whole.indexOf("OggS", audio + 4);
+    ASSERT_GT(audio, 0);
+    ASSERT_TRUE(writeBytes(path("headers.ogg"), whole.left(audio)));
+    ASSERT_TRUE(writeBytes(path("first-page-cut.ogg"), whole.left(audio + 200)));
     const struct {
         QString file;
         AudioFormats::Type type;
@@ -123,6 +135,8 @@ TEST_F(OggReading, FailuresReturnTheirStatusWithoutBuffer)
         {QString(), AudioFormats::TypeByName, 1, " is missing"},
         {QStringLiteral("qrc:/fixtures/none.ogg"), AudioFormats::TypeByName, 1, "qrc:/fixtures/none.ogg is missing"},
         {path("fake.ogg"), AudioFormats::TypeByName, 3, "file does not appear to be an Ogg bitstream"},
+        {path("headers.ogg"), AudioFormats::TypeByName, 3, "file appears to be corrupt"},
+        {path("first-page-cut.ogg"), AudioFormats::TypeByName, 3, "file appears to be corrupt"},
         {path("a.wav"), AudioFormats::TypeByName, 4, path("a.wav") + " is unsupported"},
         {ogg, AudioFormats::Type(7), 4, ogg + " is unsupported"},
     };

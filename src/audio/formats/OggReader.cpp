@@ -91,6 +91,11 @@ int loadOggFile(const QString& path, AudioBuffer* buffer)
         if (++errorsInARow >= kMaxErrorsInARow)
             break;
     }
+    // A stream cut after its headers or inside its first audio page opens and ends at once.
+    if (status == AudioFormats::StatusSuccess && buffer->getSampleCount() == 0) {
+        LOG_WARN(kChannel, "file appears to be corrupt (file=%s)", qPrintable(path));
+        status = AudioFormats::StatusNotOgg;
+    }
     ov_clear(&vf);  // closes the file through the close callback
     return status;
 }
