@@ -57,6 +57,9 @@ public:
     // the syllable sounds from <assetsDir>/sounds. An empty folder means the source tree's assets.
     static void initialize(const QString& assetsDir = QString(), bool loadFont = false);
     static bool isInitialized() { return m_initialized; }
+    // Frees the syllable banks (also run at exit, so leak checks stay clean); a later initialize
+    // loads them again.
+    static void cleanup();
     static const QMap<QString, AudioBuffer*>& rhythmSyllables() { return m_rhythmSyllables; }
     static const QMap<QString, AudioBuffer*>& solfegeSyllables() { return m_solfegeSyllables; }
 

@@ -17,6 +17,24 @@ bool Score::m_initialized = false;
 QMap<QString, AudioBuffer*> Score::m_rhythmSyllables;
 QMap<QString, AudioBuffer*> Score::m_solfegeSyllables;
 
+namespace {
+
+// Defined after the banks, so it runs before they are destroyed.
+struct SyllableBanksAtExit {
+    ~SyllableBanksAtExit() { Score::cleanup(); }
+} g_syllableBanksAtExit;
+
+}  // namespace
+
+void Score::cleanup()
+{
+    qDeleteAll(m_rhythmSyllables);
+    m_rhythmSyllables.clear();
+    qDeleteAll(m_solfegeSyllables);
+    m_solfegeSyllables.clear();
+    m_initialized = false;
+}
+
 void Score::loadSyllables(const QString& soundsDir, const char* prefix, const char* message,
                           const QStringList& keys, QMap<QString, AudioBuffer*>& bank)
 {

@@ -17,9 +17,11 @@ TEST(ScoreSetup, MissingAndBrokenSoundsAreReportedAndSkipped)
     QTemporaryDir assets;
     ASSERT_TRUE(QDir(assets.path()).mkpath("sounds"));
     const QString source = QStringLiteral(BRISOLA_SOURCE_DIR) + "/content/score/sounds/";
-    for (const QString& name : QDir(source).entryList({"*.ogg"}))
-        if (name != "counting-trip.ogg")
+    for (const QString& name : QDir(source).entryList({"*.ogg"})) {
+        if (name != "counting-trip.ogg") {
             ASSERT_TRUE(QFile::copy(source + name, assets.path() + "/sounds/" + name));
+        }
+    }
     QFile broken(assets.path() + "/sounds/solfege-La.ogg");
     ASSERT_TRUE(broken.open(QIODevice::WriteOnly | QIODevice::Truncate));
     broken.write("not a sound");
@@ -49,4 +51,11 @@ TEST(ScoreSetup, MissingAndBrokenSoundsAreReportedAndSkipped)
     Score::initialize(QString(), false);  // later calls change nothing
     EXPECT_EQ(AssertRecorder::count(), 0);
     EXPECT_EQ(Score::rhythmSyllables().size(), 12);
+
+    // freed at clean-up; the next set-up loads the banks again
+    Score::cleanup();
+    EXPECT_FALSE(Score::isInitialized());
+    EXPECT_TRUE(Score::rhythmSyllables().isEmpty() && Score::solfegeSyllables().isEmpty());
+    Score::initialize(QString(), false);
+    EXPECT_EQ(Score::rhythmSyllables().size() + Score::solfegeSyllables().size(), 13 + 8);
 }
