@@ -118,7 +118,7 @@ TEST_F(CourseFacade, ItemsCarryTypesStatesAndPagePaths)
 TEST_F(CourseFacade, ItemModelServesTheTreeByRoles)
 {
     QmlFacadeCourseModel* model = facade()->model();
-    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Warning);
+    QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(model->count(), 3);
     const QModelIndex rhythm = model->index(0, 0, model->index(0, 0));
     const QModelIndex intro = model->index(0, 0, rhythm);
