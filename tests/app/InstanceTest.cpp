@@ -154,8 +154,9 @@ TEST_F(InstanceTest, LockFileAndSocketArePrivateAndALinkIsNeverFollowed)
     EXPECT_EQ(modeOf(target), targetMode);
 }
 
-TEST_F(InstanceTest, ReceiverAcknowledgesAndDeliversOnlyWholeMessagesWithinTheCap)
+TEST_F(InstanceTest, ReceiverDeliversWholeMessagesUpToTheCapOnly)
 {
+    // silent, short and oversized peers of any size: the two-process test below
     QtLocalPeer server(nullptr, id());
     ASSERT_FALSE(server.isClient());
     QStringList delivered;
@@ -163,42 +164,29 @@ TEST_F(InstanceTest, ReceiverAcknowledgesAndDeliversOnlyWholeMessagesWithinTheCa
                      [&](const QString& m) { delivered << m; });
     const QByteArray big(int(QtLocalPeer::kMaxMessageLength), 'x');
     const struct {
-        const char* name;
         QByteArray bytes;
-        bool leave;  // the sender goes right after writing
         QByteArray reply;
         QStringList expected;
     } rows[] = {
-        {"message", framed("Do I exist?", 11), false, "ack", {"Do I exist?"}},
-        {"empty", framed("", 0), false, "ack", {""}},
-        {"zero inside", framed(QByteArray("ab\0cd", 5), 5), false, "ack", {"ab"}},
-        {"at the cap", framed(big, quint32(big.size())), false, "ack", {QString(big)}},
-        {"above the cap", framed("", QtLocalPeer::kMaxMessageLength + 1), false, "", {}},
-        {"short, sender leaves", framed("Do I", 11), true, "", {}},
-        {"silent", "", false, "", {}},
+        {framed(QByteArray("ab\0cd", 5), 5), "ack", {"ab"}},
+        {framed(big, quint32(big.size())), "ack", {QString(big)}},
+        {framed("", QtLocalPeer::kMaxMessageLength + 1), "", {}},
     };
     for (const auto& row : rows) {
         delivered.clear();
-        LogCapture::instance().clear();
         QLocalSocket client;
         client.connectToServer(server.serverPath());
-        ASSERT_TRUE(client.waitForConnected(1000)) << row.name;
+        ASSERT_TRUE(client.waitForConnected(1000));
         client.write(row.bytes);
-        client.flush();
-        if (row.leave)
-            client.disconnectFromServer();
         QElapsedTimer t;
         t.start();
-        // the server closes every connection it is done with: answered, refused or timed out
-        while ((client.state() != QLocalSocket::UnconnectedState ||
-                (delivered.isEmpty() && !LogCapture::instance().contains("Message reception failed"))) &&
-               t.elapsed() < QtLocalPeer::kReceiveLimitMs + 2000) {
+        // the server closes every connection it is done with, answered or refused
+        while (client.state() != QLocalSocket::UnconnectedState && t.elapsed() < 3000) {
             QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
             client.waitForReadyRead(20);
         }
-        EXPECT_EQ(client.readAll(), row.reply) << row.name;
-        EXPECT_EQ(delivered, row.expected) << row.name;
-        EXPECT_LT(t.elapsed(), QtLocalPeer::kReceiveLimitMs + 1000) << row.name;
+        EXPECT_EQ(client.readAll(), row.reply) << row.bytes.size();
+        EXPECT_EQ(delivered, row.expected) << row.bytes.size();
     }
 }
 
