@@ -170,7 +170,7 @@ TEST_F(InstanceTest, ReceiverDeliversWholeMessagesUpToTheCapOnly)
     } rows[] = {
         {framed(QByteArray("ab\0cd", 5), 5), "ack", {"ab"}},
         {framed(big, quint32(big.size())), "ack", {QString(big)}},
-        {framed("", QtLocalPeer::kMaxMessageLength + 1), "", {}},
+        {framed(big + "x", quint32(big.size() + 1)), "", {}},
     };
     for (const auto& row : rows) {
         delivered.clear();
