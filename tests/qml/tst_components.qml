@@ -84,10 +84,14 @@ Item {
             verify(!Qt.colorEqual(image.pixel(Theme.spacing + plot.leftMargin + 30, py + 4), Theme.plotLine));
         }
 
-        function test_level_meter_shows_quiet_input_and_keeps_the_peak() {
-            meter.report(0.01);
-            fuzzyCompare(meter.shown, 0.2, 1e-9);
-            meter.report(0.25);
+        function test_level_meter_reads_decibels_and_keeps_the_peak() {
+            meter.report(0.01);                      // -40 dB
+            fuzzyCompare(meter.shown, 1 / 3, 1e-9);
+            meter.report(0.1);                       // -20 dB
+            fuzzyCompare(meter.shown, 2 / 3, 1e-9);
+            meter.report(0.0005);                    // below -60 dB
+            compare(meter.shown, 0);
+            meter.report(1.0);
             compare(meter.shown, 1);
             meter.report(0.0);
             compare(meter.shown, 0);

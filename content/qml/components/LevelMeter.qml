@@ -7,8 +7,8 @@ Rectangle {
     // 0..1, as the input level meter reports it (mean magnitude of 250 samples)
     property real level: 0
     property real peak: 0
-    // reports are small numbers; speech rarely passes a quarter of full scale
-    readonly property real shown: Math.min(1, Math.sqrt(level * 4))
+    // shown in decibels from -60 dB (empty) to full scale, as level meters are read
+    readonly property real shown: level > 0 ? Math.max(0, Math.min(1, 1 + Math.log(level) / Math.LN10 / 3)) : 0
 
     function report(value) {
         level = value;
