@@ -9,7 +9,7 @@
 #include <QStandardItem>
 #include <QtQml>
 
-// The outcome model as the engine fills it and as QML reads it.
+// The outcome model as the engine fills it and as QML reads it: rows by role name.
 
 namespace {
 
@@ -25,29 +25,7 @@ void appendRow(RoleItemModel& model, const QList<QPair<int, QVariant>>& values)
 
 } // namespace
 
-TEST(RoleItemModelTest, RowsReadByRoleName)
-{
-    RoleItemModel model({{OutcomeRole, "outcome"}});
-    for (int grade : {1, 10, 7})
-        appendRow(model, {{OutcomeRole, grade}});
-    const QVariantMap third = model.get(2);
-    EXPECT_EQ(third.keys(), QStringList({"outcome"}));
-    EXPECT_EQ(third.value("outcome"), QVariant(7));
-    // beyond the last row: one key per role, every value invalid
-    for (int row : {3, -1})
-        EXPECT_EQ(model.get(row), QVariantMap({{"outcome", QVariant()}})) << row;
-
-    // several roles; a name is read up to its first zero byte
-    RoleItemModel stats({{OutcomeRole, "name"}, {OutcomeRole + 1, QByteArray("mark\0junk", 9)}});
-    appendRow(stats, {{OutcomeRole, "Intervals"}, {OutcomeRole + 1, 0.75}});
-    EXPECT_EQ(RoleItemModel::getModelData(&stats, 0), QVariantMap({{"name", "Intervals"}, {"mark", 0.75}}));
-
-    RoleItemModel empty({});
-    appendRow(empty, {{OutcomeRole, 1}});
-    EXPECT_TRUE(empty.get(0).isEmpty());
-}
-
-TEST(RoleItemModelTest, QmlReadsLengthAndRows)
+TEST(RoleItemModelTest, QmlReadsLengthAndRowsByRoleName)
 {
     qmlRegisterAnonymousType<RoleItemModel>("Tarvolin", 1);
     RoleItemModel model({{OutcomeRole, "outcome"}});
@@ -64,4 +42,12 @@ TEST(RoleItemModelTest, QmlReadsLengthAndRows)
     EXPECT_EQ(length.evaluate().toInt(), 3);
     EXPECT_EQ(third.evaluate().toInt(), 3);
     EXPECT_FALSE(third.hasError()) << third.error().toString().toStdString();
+    // beyond the last row: one key per role, every value invalid
+    for (int row : {3, -1})
+        EXPECT_EQ(model.get(row), QVariantMap({{"outcome", QVariant()}})) << row;
+
+    // several roles; a name is read up to its first zero byte
+    RoleItemModel stats({{OutcomeRole, "name"}, {OutcomeRole + 1, QByteArray("mark\0junk", 9)}});
+    appendRow(stats, {{OutcomeRole, "Intervals"}, {OutcomeRole + 1, 0.75}});
+    EXPECT_EQ(RoleItemModel::getModelData(&stats, 0), QVariantMap({{"name", "Intervals"}, {"mark", 0.75}}));
 }
