@@ -3,6 +3,8 @@
 #include "ExerciseFixture.h"
 #include "SungAnswer.h"
 
+#include "audio/AudioFixtures.h"
+
 #include "exercise/ExerciseDebugContext.h"
 #include "exercise/ImitationQuestionSettings.h"
 
@@ -107,7 +109,7 @@ TEST_F(RealTimeExerciseTest, SungAnswersAreGradedNoteByNote)
         for (int i = 0; i < 4; ++i)
             notes << SungAnswer::Note{2.0 + kStarts[i], 0.5, kHz[i] * std::pow(2.0, row.semitones[i] / 12.0)};
         const QString wav = dir.filePath(QString("%1.wav").arg(row.name));
-        ASSERT_TRUE(SungAnswer::writeWav(wav, SungAnswer::voice(notes, 5.0)));
+        ASSERT_TRUE(AudioFixtures::writeWav(wav, SungAnswer::voice(notes, 5.0), 1, 44100));
         feedAtCaptureBegin(wav);
         makeCaptureBeginLate();
         double mark = -1.0;
@@ -117,7 +119,7 @@ TEST_F(RealTimeExerciseTest, SungAnswersAreGradedNoteByNote)
         const double shift = engine->micSource()->clockShift();
         EXPECT_GT(shift, 0.2);  // the samples before the late start were not given to the detector
         const QList<double> truth =
-            SungAnswer::onsets(SungAnswer::readWav(QDir::temp().filePath("zq_question_capture.wav")));
+            SungAnswer::onsets(AudioFixtures::readWavSamples(QDir::temp().filePath("zq_question_capture.wav")));
         const QList<double> graded = gradedOffsets("pitch");
         ASSERT_EQ(graded.size(), 4);
         ASSERT_GE(truth.size(), 4);
@@ -172,7 +174,7 @@ TEST_F(RealTimeExerciseTest, ClappedAnswerToARhythmQuestion)
     for (double start : kStarts)
         times << 2.0 + start;
     const QString wav = dir.filePath("claps.wav");
-    ASSERT_TRUE(SungAnswer::writeWav(wav, SungAnswer::claps(times, 5.0)));
+    ASSERT_TRUE(AudioFixtures::writeWav(wav, SungAnswer::claps(times, 5.0), 1, 44100));
     feedAtCaptureBegin(wav);
     double mark = -1.0;
     const QList<int> rows = run(&mark);

@@ -1,11 +1,6 @@
 #include "SungAnswer.h"
 
-#include "audio/formats/WavWriter.h"
-
-#include <QFile>
-
 #include <cmath>
-#include <cstring>
 #include <random>
 
 namespace SungAnswer {
@@ -66,29 +61,6 @@ QVector<short> claps(const QList<double>& times, double seconds, unsigned seed)
         for (int i = 0; i < int(0.06 * kRate) && first + i < out.size(); ++i)
             out[first + i] = short(std::lround(noise(random) * std::exp(-i / (0.012 * kRate)) * 0.6 * 32767.0));
     }
-    return out;
-}
-
-bool writeWav(const QString& path, const QVector<short>& samples)
-{
-    WavWriter writer;
-    if (writer.open(path, WavDesc()) != 0)
-        return false;
-    writer.addData16(samples.constData(), samples.size());
-    writer.close();
-    return true;
-}
-
-QVector<short> readWav(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    if (bytes.size() < 44)
-        return {};
-    QVector<short> out((bytes.size() - 44) / 2);
-    std::memcpy(out.data(), bytes.constData() + 44, size_t(out.size()) * 2);
     return out;
 }
 

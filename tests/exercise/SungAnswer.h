@@ -6,7 +6,7 @@
 
 // Answers synthesised for the end-to-end exercises, mono 16-bit at 44.1 kHz: a voice-like harmonic
 // tone (glottal-like harmonics shaped by two formants, light vibrato, soft attack and release)
-// for sung notes, short decaying noise bursts for claps.
+// for sung notes, short decaying noise bursts for claps (written with the audio fixtures).
 namespace SungAnswer {
 
 struct Note {
@@ -17,9 +17,7 @@ struct Note {
 
 QVector<short> voice(const QList<Note>& notes, double seconds, unsigned seed = 1);
 QVector<short> claps(const QList<double>& times, double seconds, unsigned seed = 1);
-bool writeWav(const QString& path, const QVector<short>& samples);
 // The start of each sound after at least minGap seconds of quiet, in seconds.
 QList<double> onsets(const QVector<short>& samples, double minGap = 0.05);
-QVector<short> readWav(const QString& path);
 
 }  // namespace SungAnswer
