@@ -1,10 +1,30 @@
 #!/bin/bash
 # Builds Brisola and runs every test on a fresh Debian 12 machine (installs what is missing, as root).
-# Extra arguments go to ctest (for example: -L audio).
+# --sanitize: afterwards builds again with AddressSanitizer and UndefinedBehaviorSanitizer into
+#   build-sanitize/ and runs the tests there with leak checking; any report fails the run.
+#   SANITIZE_LABELS (a ctest label pattern, e.g. "audio|lms") narrows that pass.
+# Other arguments go to ctest (for example: -L audio).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
+SANITIZE=0
+ARGS=()
+for arg in "$@"; do
+  if [ "$arg" = --sanitize ]; then SANITIZE=1; else ARGS+=("$arg"); fi
+done
 "$ROOT/scripts/install-deps.sh" --tests
 "$ROOT/scripts/build.sh"
 source "$ROOT/scripts/test-env.sh"
-cd "${BUILD_DIR:-$ROOT/build}"
-ctest --output-on-failure -j"$(nproc)" --timeout 300 "$@"
+# The plain pass first, so that an ordinary failure shows before the slow build.
+(cd "${BUILD_DIR:-$ROOT/build}" && ctest --output-on-failure -j"$(nproc)" --timeout 300 "${ARGS[@]}")
+[ "$SANITIZE" = 1 ] || exit 0
+
+SECONDS=0
+BUILD_DIR=$ROOT/build-sanitize "$ROOT/scripts/build.sh" -DBRISOLA_SANITIZE=address,undefined -DBRISOLA_BUILD_BENCH=OFF
+SUPP=$ROOT/scripts/sanitizers
+export ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=0:detect_stack_use_after_return=0:check_initialization_order=1:suppressions=$SUPP/asan.supp
+export LSAN_OPTIONS=suppressions=$SUPP/lsan.supp:print_suppressions=0:report_objects=0
+export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1:suppressions=$SUPP/ubsan.supp
+LABELS=()
+[ -n "${SANITIZE_LABELS:-}" ] && LABELS=(-L "$SANITIZE_LABELS")
+(cd "$ROOT/build-sanitize" && ctest --output-on-failure -j"$(nproc)" --timeout 900 "${LABELS[@]}" "${ARGS[@]}")
+echo "sanitizer pass: ${SECONDS} s (build and tests)"
