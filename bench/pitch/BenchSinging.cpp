@@ -183,6 +183,9 @@ BenchSinging::Take BenchSinging::sing(const Options& o)
         const double depth = vibratoDepth * uniform(0.8, 1.0);
         const double rate = o.vibratoHz * uniform(0.95, 1.05);
         const double previousLevel = i > 0 ? plan[i - 1].level : p.level;
+        // A legato note runs into the next without a release; the voice dips 0-3 dB at the change.
+        const bool joinedNext = i + 1 < count && plan[i + 1].joined;
+        const double dip = 1.0 - dbToLinear(-uniform(0.0, 3.0));
         for (size_t s = a; s < b; ++s) {
             const double tau = (s - a) / static_cast<double>(kRate);
             const double left = (b - s) / static_cast<double>(kRate);
@@ -206,7 +209,11 @@ BenchSinging::Take BenchSinging::sing(const Options& o)
                 envelope = previousLevel + (p.level - previousLevel) * ramp(tau / p.glideSeconds);
             else
                 envelope = p.level * ramp(tau / p.attack);
-            envelope *= ramp(left / p.release) * (1.0 + tremolo * vibrato);
+            if (p.joined)
+                envelope *= 1.0 - dip * std::sin(M_PI * std::min(1.0, tau / p.glideSeconds));
+            if (!joinedNext)
+                envelope *= ramp(left / p.release);
+            envelope *= 1.0 + tremolo * vibrato;
             amp[s] = envelope;
             vowelB[s] = p.vowel;
             vowelA[s] = p.joined ? plan[i - 1].vowel : p.vowel;

@@ -106,7 +106,8 @@ TEST(DefaultOnsetStrategy, FindsEveryClapAtTheFollowingFrame)
     EXPECT_EQ(positions.size(), times.size());
 }
 
-// Onsets come from attacks: a held note's vibrato or tremolo and the room's noise give none.
+// Onsets come from attacks and legato steps: a held note's vibrato or tremolo and the room's noise
+// give none.
 TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
 {
     struct Row {
@@ -125,7 +126,18 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
     const std::vector<double> note = SignalFactory::sungTone(330.0, 0.6, 0.5, 30.0);
     for (size_t i = 0; i < note.size() && static_cast<size_t>(1.5 * 44100) + i < roomThenNote.size(); ++i)
         roomThenNote[static_cast<size_t>(1.5 * 44100) + i] += note[i];
-    const Row rows[] = {{"vibrato", held, {0.3}}, {"tremolo", tremolo, {0.3}}, {"room", roomThenNote, {1.5}}};
+    // Legato: E4 to F#4 at 1.1 s without a break or a change of level.
+    std::vector<double> legato(held.size() - vibrato.size(), 0.0);
+    double phase = 0.0;
+    for (int i = 0; i < static_cast<int>(1.6 * 44100); ++i) {
+        phase += 2 * M_PI * (i < 0.8 * 44100 ? 329.6 : 370.0) / 44100.0;
+        legato.push_back(0.3 * (std::sin(phase) + 0.5 * std::sin(2 * phase) + 0.3 * std::sin(3 * phase)) *
+                         std::min(1.0, i / (0.03 * 44100)));
+    }
+    const Row rows[] = {{"vibrato", held, {0.3}},
+                        {"tremolo", tremolo, {0.3}},
+                        {"room", roomThenNote, {1.5}},
+                        {"legato", legato, {0.3, 1.1}}};
     for (const Row& row : rows) {
         PitchDetector detector;
         DefaultOnsetDetectionStrategy strategy(2048, 512, 44100);

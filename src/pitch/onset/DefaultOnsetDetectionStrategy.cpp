@@ -1,8 +1,10 @@
 #include "pitch/onset/DefaultOnsetDetectionStrategy.h"
 
 #include "debug/Debugging.h"
+#include "pitch/DyWaPitchTracker.h"
 #include "pitch/PitchDetector.h"
 #include "pitch/onset/DefaultOnsetDetectionStrategyPrivate.h"
+#include "pitch/onset/RTOnsetDetection.h"
 
 #include <algorithm>
 #include <cmath>
@@ -37,6 +39,11 @@ constexpr double kOverFloor = 4.0;
 constexpr double kFloorRise = 1.004;
 // A second peak within 100 ms belongs to the same attack (a scoop, a glide, the rest of a clap).
 constexpr int64_t kRefractory = 4410;
+// A change of pitch by this many semitones is an onset too (legato), read over 1024 samples.
+constexpr double kPitchStep = 0.8;
+constexpr int kPitchSpan = 1024;
+constexpr int kStepLag = 1;                 // frames between the new pitch's start and its detection
+constexpr int64_t kStepRefractory = 11025;  // 250 ms: one step per note
 
 double hopLevel(const double* samples, int count)
 {
@@ -60,6 +67,28 @@ bool DefaultOnsetDetectionStrategy::isAttack(double level) const
     return loudest > kAttackRise * quietest && loudest > kOverFloor * d->floor;
 }
 
+// The median pitch of the last three frames against the held note's, the median of the 13 frames
+// (150 ms, about a vibrato cycle) before the last eight: a legato step moves it a semitone or more,
+// vibrato swings back and forth around the note.
+bool DefaultOnsetDetectionStrategy::pitchChanged() const
+{
+    double recent[3];
+    double held[13];
+    int recentCount = 0;
+    int heldCount = 0;
+    for (int i = 0; i < 3; ++i) {
+        if (d->pitches[i] > 0.0)
+            recent[recentCount++] = d->pitches[i];
+    }
+    for (int i = 8; i < DefaultOnsetDetectionStrategyPrivate::kPitchHistory; ++i) {
+        if (d->pitches[i] > 0.0)
+            held[heldCount++] = d->pitches[i];
+    }
+    if (recentCount < 3 || heldCount < 10)
+        return false;
+    return std::fabs(median(recent, recentCount) - median(held, heldCount)) >= kPitchStep;
+}
+
 void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetector* detector)
 {
     const int frameSize = d->odf.get_frame_size();
@@ -69,12 +98,25 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         const double value = d->odf.process_frame(frameSize, d->buffer.data());
         const bool peak = d->picker.is_onset(value);
         const double level = hopLevel(d->buffer.data() + frameSize - hopSize, hopSize);
+        const int pitchSpan = std::min(frameSize, kPitchSpan);
+        const double frequency = _dywapitch_computeWaveletPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
+        for (int i = DefaultOnsetDetectionStrategyPrivate::kPitchHistory - 1; i > 0; --i)
+            d->pitches[i] = d->pitches[i - 1];
+        d->pitches[0] = frequency > 0.0 ? 69.0 + 12.0 * std::log2(frequency / 440.0) : 0.0;
         d->floor = d->floor < 0.0 ? level : std::min(level, d->floor * kFloorRise);
         const int64_t position = static_cast<int64_t>(d->counter);
+        const bool moved = pitchChanged();
+        const bool step = moved && !d->pitchMoved && level > kOverFloor * d->floor;
+        d->pitchMoved = moved;
         if (peak && isAttack(level) && position - d->lastOnset >= kRefractory) {
             d->lastOnset = position;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->counter));
+        } else if (step && position - kStepLag * hopSize - d->lastOnset >= kStepRefractory) {
+            // A legato step: dated back to where the new pitch began.
+            d->lastOnset = position - kStepLag * hopSize;
+            if (detector)
+                detector->submitOnset(static_cast<unsigned long>(d->lastOnset));
         }
         for (int i = DefaultOnsetDetectionStrategyPrivate::kLevelHistory - 1; i > 0; --i)
             d->levels[i] = d->levels[i - 1];

@@ -21,6 +21,11 @@ public:
     static constexpr int kLevelHistory = 11;
     double levels[kLevelHistory] = {};
     int levelCount = 0;
+    // Raw pitch (semitones, 0 for none) of the newest 1024 samples of each of the last frames,
+    // newest first: an onset may also be a change of pitch.
+    static constexpr int kPitchHistory = 21;
+    double pitches[kPitchHistory] = {};
+    bool pitchMoved = false;      // the last frame's pitch stood apart from the held note's
     double floor = -1.0;          // quietest hop level, rising 3 dB/s; -1 before the first hop
     int64_t lastOnset = -100000;  // sample position of the last onset reported
 };
