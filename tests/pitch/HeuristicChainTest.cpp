@@ -136,83 +136,49 @@ TEST_F(Chain, AveragingContinuesTheSameNoteUnlessTheMelodyRepeatsIt)
     EXPECT_TRUE(averaging.history().isEmpty());
 }
 
-TEST_F(Chain, SilenceFilterDropsNoNote)
+TEST_F(Chain, SilenceOctaveFoldingAndQuantisation)
 {
+    // Against an expected A4. The closest octave moves only the octave (within a fifth) and keeps
+    // the measured frequency; quantisation snaps a near miss onto the expected note, comparing the
+    // frequency shifted by the folded octaves, so a wrong semitone in another octave stays wrong.
+    enum { Silence, Octave, Quantize, Both };
+    const struct { int how; Pitch::Note note; int octave; double hz; bool accepted; Pitch::Note toNote; int toOctave; double toHz; } rows[] = {
+        {Silence, Pitch::NONE, 0, -1, false, Pitch::NONE, 0, -1},
+        {Silence, Pitch::A, 4, 440, true, Pitch::A, 4, 440},
+        {Octave, Pitch::A, 5, 880, true, Pitch::A, 4, 880},
+        {Octave, Pitch::E, 5, 659.26, true, Pitch::E, 4, 659.26},
+        {Octave, Pitch::DSharp, 5, 622.25, true, Pitch::DSharp, 5, 622.25},
+        {Octave, Pitch::A, 2, 110, true, Pitch::A, 4, 110},
+        {Quantize, Pitch::ASharp, 4, 455, true, Pitch::A, 4, 455},
+        {Quantize, Pitch::ASharp, 4, 462, true, Pitch::ASharp, 4, 462},
+        {Quantize, Pitch::GSharp, 4, 425, true, Pitch::A, 4, 425},
+        {Quantize, Pitch::B, 4, 470, true, Pitch::B, 4, 470},
+        {Both, Pitch::GSharp, 5, 830.61, true, Pitch::GSharp, 4, 830.61},  // sung G#5 is no A4
+        {Both, Pitch::GSharp, 5, 874, true, Pitch::A, 4, 874},  // slightly sharp: within tolerance once folded
+        // named G#4 (folded elsewhere) but measured an octave up or down
+        {Quantize, Pitch::GSharp, 4, 830.61, true, Pitch::GSharp, 4, 830.61},
+        {Quantize, Pitch::GSharp, 4, 218.5, true, Pitch::A, 4, 218.5},
+    };
     SilenceFilterHeuristic silence(&detector);
-    N none = makeNote(Pitch::NONE, 0);
-    N a = makeNote(Pitch::A, 4);
-    EXPECT_FALSE(silence.process(none));
-    EXPECT_TRUE(silence.process(a));
-}
-
-TEST_F(Chain, ClosestOctaveFoldsWithinAFifthAndKeepsTheMeasuredFrequency)
-{
-    ClosestOctaveHeuristic octave(&detector);
-    N a5 = makeNote(Pitch::A, 5);
-    N e5 = makeNote(Pitch::E, 5);
-    N ds5 = makeNote(Pitch::DSharp, 5);
-    N a2 = makeNote(Pitch::A, 2);
-    EXPECT_TRUE(octave.process(a5)); // no expected notes: unchanged
-    EXPECT_EQ(a5.octave, 5);
-    detector.m_expectedNotes = {makeNote(Pitch::A, 4)};
-    octave.process(a5);
-    octave.process(e5);
-    octave.process(ds5);
-    octave.process(a2);
-    EXPECT_EQ(a5.octave, 4);
-    EXPECT_EQ(a5.note, Pitch::A);
-    EXPECT_NEAR(a5.frequency, 880.0, 1e-9);
-    EXPECT_EQ(e5.octave, 4);
-    EXPECT_EQ(ds5.octave, 5);
-    EXPECT_EQ(a2.octave, 4);
-    EXPECT_NEAR(a2.frequency, 110.0, 1e-9);
-}
-
-TEST_F(Chain, QuantizationSnapsNearMissesOntoTheExpectedNote)
-{
-    PitchQuantizationHeuristic quantize(&detector, 0.8);
-    detector.m_expectedNotes = {makeNote(Pitch::A, 4)};
-    N near = makeNote(Pitch::ASharp, 4, 0.0, 455.0);
-    N far = makeNote(Pitch::ASharp, 4, 0.0, 462.0);
-    N below = makeNote(Pitch::GSharp, 4, 0.0, 425.0);
-    N twoAway = makeNote(Pitch::B, 4, 0.0, 470.0);
-    EXPECT_TRUE(quantize.process(near));
-    quantize.process(far);
-    quantize.process(below);
-    quantize.process(twoAway);
-    EXPECT_EQ(near.note, Pitch::A);
-    EXPECT_EQ(near.frequency, 455.0);
-    EXPECT_EQ(far.note, Pitch::ASharp);
-    EXPECT_EQ(below.note, Pitch::A);
-    EXPECT_EQ(twoAway.note, Pitch::B);
-}
-
-TEST_F(Chain, AWrongSemitoneInAnotherOctaveStaysWrongAfterFolding)
-{
-    // Sung G#5 against an expected A4: folding must not make it count as A4.
     ClosestOctaveHeuristic octave(&detector);
     PitchQuantizationHeuristic quantize(&detector, 0.8);
+    N alone = makeNote(Pitch::A, 5);
+    EXPECT_TRUE(octave.process(alone));  // no expected notes: unchanged
+    EXPECT_EQ(alone.octave, 5);
     detector.m_expectedNotes = {makeNote(Pitch::A, 4)};
-    N sung = makeNote(Pitch::GSharp, 5);
-    octave.process(sung);
-    quantize.process(sung);
-    EXPECT_EQ(sung.note, Pitch::GSharp);
-    EXPECT_EQ(sung.octave, 4);
-    // A slightly sharp G#5 (within tolerance once folded) is still snapped.
-    N sharp = makeNote(Pitch::GSharp, 5, 0.0, 2 * 437.0);
-    octave.process(sharp);
-    quantize.process(sharp);
-    EXPECT_EQ(sharp.note, Pitch::A);
-    EXPECT_EQ(sharp.octave, 4);
-    // Quantisation alone on records folded elsewhere: named G#4 (A4's neighbour) but measured
-    // an octave up or down.
-    N foldedDown = makeNote(Pitch::GSharp, 4, 0.0, Pitch::noteToFreq(Pitch::GSharp, 5));
-    N foldedUp = makeNote(Pitch::GSharp, 4, 0.0, 437.0 / 2);
-    quantize.process(foldedDown);
-    quantize.process(foldedUp);
-    EXPECT_EQ(foldedDown.note, Pitch::GSharp);
-    EXPECT_EQ(foldedUp.note, Pitch::A);
-    EXPECT_EQ(foldedUp.frequency, 437.0 / 2);
+    for (const auto& r : rows) {
+        N n = makeNote(r.note, r.octave, 0.0, r.hz);
+        bool accepted = true;
+        if (r.how == Silence)
+            accepted = silence.process(n);
+        if (r.how == Octave || r.how == Both)
+            accepted = octave.process(n);
+        if (r.how == Quantize || r.how == Both)
+            accepted = quantize.process(n) && accepted;
+        EXPECT_EQ(accepted, r.accepted) << r.how << " " << r.hz;
+        EXPECT_EQ(std::make_pair(int(n.note), n.octave), std::make_pair(int(r.toNote), r.toOctave)) << r.how << " " << r.hz;
+        EXPECT_DOUBLE_EQ(n.frequency, r.toHz) << r.how << " " << r.hz;
+    }
 }
 
 TEST_F(Chain, UniqueFilterRefusesRepeatsUnlessTheMelodyRepeats)
