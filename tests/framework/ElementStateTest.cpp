@@ -24,6 +24,7 @@ TEST(ElementStateNames, AreTheStoredTextsInValueOrder)
         EXPECT_EQ(ElementState::strToState(QLatin1String(name)), ElementState::INVALID) << name;
 }
 
+
 class ElementStateRows : public OpenDatabase {
 protected:
     // Two unlocked activities of user 1, the first selected.
@@ -34,6 +35,22 @@ protected:
         ASSERT_EQ(m_db.setSelectedElement(1, QStringLiteral("g1/s1/a1")), 0);
     }
 };
+
+TEST_F(ElementStateRows, ReadBackIgnoringLetterCase)
+{
+    auto state = ElementState::NONE;
+    EXPECT_EQ(m_db.getElementState(1, QStringLiteral("g1"), state), 200);  // no row: no error line
+    EXPECT_EQ(state, ElementState::NONE);
+    EXPECT_TRUE(LogCapture::instance().lines().isEmpty());
+    ASSERT_TRUE(run("INSERT INTO element_state (path, user_id, state) VALUES ('g1', 1, 'completed'), "
+                    "('g2', 1, 'bogus'), ('g1', 2, 'LOCKED')"));
+    const struct { int user; const char* path; ElementState::state_e state; } rows_[] = {
+        {1, "g1", ElementState::COMPLETED}, {1, "g2", ElementState::INVALID}, {2, "g1", ElementState::LOCKED}};
+    for (const auto& r : rows_) {
+        EXPECT_EQ(m_db.getElementState(r.user, QLatin1String(r.path), state), 0);
+        EXPECT_EQ(state, r.state) << r.path;
+    }
+}
 
 TEST_F(ElementStateRows, SavedByNameWithCompletionTimes)
 {
@@ -59,23 +76,6 @@ TEST_F(ElementStateRows, SavedByNameWithCompletionTimes)
     EXPECT_EQ(rows("SELECT count(*) FROM element_state"), QStringList{"3"});
 }
 
-TEST_F(ElementStateRows, ReadBackIgnoringLetterCase)
-{
-    auto state = ElementState::NONE;
-    EXPECT_EQ(m_db.getElementState(1, QStringLiteral("g1"), state), 200);
-    EXPECT_EQ(state, ElementState::NONE);
-    EXPECT_TRUE(LogCapture::instance().lines().isEmpty());
-
-    ASSERT_TRUE(run("INSERT INTO element_state (path, user_id, state) VALUES ('g1', 1, 'completed'), "
-                    "('g2', 1, 'bogus'), ('g1', 2, 'LOCKED')"));
-    EXPECT_EQ(m_db.getElementState(1, QStringLiteral("g1"), state), 0);
-    EXPECT_EQ(state, ElementState::COMPLETED);
-    EXPECT_EQ(m_db.getElementState(1, QStringLiteral("g2"), state), 0);
-    EXPECT_EQ(state, ElementState::INVALID);
-    EXPECT_EQ(m_db.getElementState(2, QStringLiteral("g1"), state), 0);
-    EXPECT_EQ(state, ElementState::LOCKED);
-}
-
 TEST_F(ElementStateRows, SelectionMovesOnlyToAnExistingRow)
 {
     ASSERT_EQ(m_db.saveElementState(2, QStringLiteral("g1/s1/a1"), ElementState::UNLOCKED), 0);
@@ -95,6 +95,16 @@ TEST_F(ElementStateRows, SelectionMovesOnlyToAnExistingRow)
     EXPECT_EQ(m_db.setSelectedElement(1, QString()), 0);
     EXPECT_TRUE(m_db.getSelectedElement(1).isNull());
     EXPECT_EQ(m_db.getSelectedElement(2), QStringLiteral("g1/s1/a1"));
+
+    // Paths with quotes and wildcards are exact keys.
+    const QString odd = QStringLiteral("g'1/s%1/a_1@x");
+    ASSERT_EQ(m_db.saveElementState(1, odd, ElementState::UNLOCKED), 0);
+    ASSERT_EQ(m_db.saveElementState(1, QStringLiteral("gX1/s%1/aZ1@x"), ElementState::LOCKED), 0);
+    auto state = ElementState::NONE;
+    EXPECT_EQ(m_db.getElementState(1, odd, state), 0);
+    EXPECT_EQ(state, ElementState::UNLOCKED);
+    EXPECT_EQ(m_db.setSelectedElement(1, odd), 0);
+    EXPECT_EQ(rows("SELECT path FROM element_state WHERE selected = 'true' AND user_id = 1"), QStringList{odd});
 }
 
 TEST_F(ElementStateRows, RefusedSelectionKeepsTheOldOneAndTheConnectionUsable)
@@ -121,19 +131,6 @@ TEST_F(ElementStateRows, RefusedSelectionKeepsTheOldOneAndTheConnectionUsable)
     EXPECT_EQ(m_db.getSelectedElement(1), QStringLiteral("g1/s1/a1"));
     ASSERT_EQ(m_db.saveMark(1, QStringLiteral("g1/s1/a1"), 0.5, 0), 0);
     EXPECT_EQ(rows("SELECT path FROM marks"), QStringList{"g1/s1/a1"});
-}
-
-TEST_F(ElementStateRows, PathsWithQuotesAndWildcardsAreExactKeys)
-{
-    const QString odd = QStringLiteral("g'1/s%1/a_1@x");
-    ASSERT_EQ(m_db.saveElementState(1, odd, ElementState::UNLOCKED), 0);
-    ASSERT_EQ(m_db.saveElementState(1, QStringLiteral("gX1/s%1/aZ1@x"), ElementState::LOCKED), 0);
-    auto state = ElementState::NONE;
-    EXPECT_EQ(m_db.getElementState(1, odd, state), 0);
-    EXPECT_EQ(state, ElementState::UNLOCKED);
-    EXPECT_EQ(m_db.setSelectedElement(1, odd), 0);
-    EXPECT_EQ(m_db.getSelectedElement(1), odd);
-    EXPECT_EQ(rows("SELECT path FROM element_state WHERE selected = 'true'"), QStringList{odd});
 }
 
 TEST_F(ElementStateRows, ModuleStatsCountCompletedRows)
