@@ -10,7 +10,8 @@ class AudioSequencer;
 class Metronome : public QObject {
     Q_OBJECT
 public:
-    enum Mode { ModeNone = 0, ModeMonotone = 1, ModeAccented = 2, ModeTalking = 3 };
+    // A fixed underlying type: a value from QML outside the list is a defined value, refused where used.
+    enum Mode : int { ModeNone = 0, ModeMonotone = 1, ModeAccented = 2, ModeTalking = 3 };
     Q_ENUM(Mode)
 
     // How many beats the counting voice can speak.
