@@ -34,8 +34,8 @@ namespace {
 // An attack raises the level at least 6 dB over the quietest hop of the 93 ms before it; vibrato and
 // tremolo inside a held note move the spectral peaks (and the picker) but not the level that much.
 constexpr double kAttackRise = 2.0;
-// ... and lies 12 dB over the room's noise floor (the quietest hop, rising 3 dB per second).
-constexpr double kOverFloor = 4.0;
+// ... and lies 6 dB over the room's noise floor (the quietest hop, rising 3 dB per second).
+constexpr double kOverFloor = 2.0;
 constexpr double kFloorRise = 1.004;
 // A second peak within 100 ms belongs to the same attack (a scoop, a glide, the rest of a clap).
 constexpr int64_t kRefractory = 4410;
