@@ -1,7 +1,6 @@
 #include "SettingsFixture.h"
 
 #include "app/settings/Settings.h"
-#include "app/settings/SettingsProxy.h"
 #include "audio/Audio.h"
 #include "exercise/KeyboardNoteInputSource.h"
 #include "exercise/MicNoteInputSource.h"
@@ -9,8 +8,6 @@
 #include "pitch/PitchDetector.h"
 
 #include <QMetaProperty>
-#include <QQmlComponent>
-#include <QQmlEngine>
 #include <QSignalSpy>
 
 #include <functional>
@@ -189,23 +186,6 @@ TEST_F(SettingsTest, NoDatabaseOrARefusedWriteIsFatal)
     EXPECT_EQ(AssertRecorder::expressions(), QStringList{"db"});
 }
 
-TEST_F(SettingsTest, QmlReachesTheOneInstanceThroughTheProxy)
-{
-    qmlRegisterType<SettingsProxy>("SettingsTest", 1, 0, "SettingsProxy");
-    qmlRegisterUncreatableType<Settings>("SettingsTest", 1, 0, "Settings", "the one instance");
-    QQmlEngine engine;
-    QQmlComponent component(&engine);
-    component.setData("import SettingsTest 1.0\n"
-                      "SettingsProxy { property real volume: settings.output_volume }",
-                      QUrl());
-    std::unique_ptr<QObject> proxy(component.create());
-    ASSERT_TRUE(proxy) << qPrintable(component.errorString());
-    EXPECT_DOUBLE_EQ(proxy->property("volume").toDouble(), 0.9);
-    EXPECT_EQ(Settings::mp_instance, proxy->property("settings").value<Settings*>());
-    EXPECT_TRUE(rows().isEmpty());  // created with defaults, nothing read or written
-
-    Settings::mp_instance->set_output_volume(0.4);
-    EXPECT_DOUBLE_EQ(proxy->property("volume").toDouble(), 0.4);
-}
+// QML reaching the one instance through SettingsProxy: the registrations test.
 
 } // namespace
