@@ -32,7 +32,7 @@ void DefaultOnsetDetectionStrategy::reset()
 
 namespace {
 // An attack raises the level at least 6 dB over the quietest hop of the 93 ms before it; vibrato and
-// tremolo inside a held note move the spectral peaks (and the picker) but not the level that much.
+// tremolo inside a held note move the frequency peaks (and the picker) but not the level that much.
 constexpr double kAttackRise = 2.0;
 // ... and lies 6 dB over the room's noise floor (the quietest hop, rising 3 dB per second).
 constexpr double kOverFloor = 2.0;
