@@ -13,6 +13,7 @@ TestCase {
             { tag: "quiz", name: "quiz", shown: "Quiz" },
             { tag: "exam", name: "exam", shown: "Exam" },
             { tag: "end of course", name: "#endofcourse#", shown: "End of the course" },
+            { tag: "practice", name: "#practice#", shown: "Practice" },
             { tag: "lesson", name: "How to Answer", shown: "How to Answer" }
         ];
     }

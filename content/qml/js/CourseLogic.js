@@ -13,6 +13,8 @@ function displayName(name) {
         return qsTr("Exam");
     if (name === "#endofcourse#")
         return qsTr("End of the course");
+    if (name === "#practice#")
+        return qsTr("Practice");
     var m = /^Exercise:\s+(.+)$/.exec(name);
     return m ? m[1] : name;
 }
