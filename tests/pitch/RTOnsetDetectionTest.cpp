@@ -148,6 +148,30 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
     }
 }
 
+// A note already sounding when listening begins has no attack to hear; its onset is at the start.
+// Noise from the start, however loud, gives none.
+TEST(DefaultOnsetStrategy, ANoteSoundingFromTheStartHasItsOnsetThere)
+{
+    struct Row {
+        const char* name;
+        std::vector<double> signal;
+        std::vector<double> onsets; // seconds
+    };
+    const std::vector<double> sung = SignalFactory::sungTone(294.0, 1.5, 0.5, 30.0);
+    const std::vector<double> cutInto(sung.begin() + static_cast<long>(0.3 * 44100), sung.end());
+    const Row rows[] = {{"sine", SignalFactory::sine(440.0, 1.0, 12000 / 32767.0), {0.0}},
+                        {"sung, cut into", cutInto, {0.0}},
+                        {"loud room", SignalFactory::whiteNoise(1.0, -20.0), {}}};
+    for (const Row& row : rows) {
+        PitchDetector detector;
+        DefaultOnsetDetectionStrategy strategy(2048, 512, 44100);
+        const std::vector<unsigned long> positions = runStrategy(strategy, detector, row.signal, 2048);
+        ASSERT_EQ(positions.size(), row.onsets.size()) << row.name;
+        for (size_t i = 0; i < positions.size(); ++i)
+            EXPECT_NEAR(positions[i] / 44100.0, row.onsets[i], 0.05) << row.name;
+    }
+}
+
 TEST(DefaultOnsetStrategy, SilenceAndShortBlocksAndResetStartOver)
 {
     PitchDetector detector;

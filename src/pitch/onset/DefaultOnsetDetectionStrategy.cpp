@@ -44,6 +44,8 @@ constexpr double kPitchStep = 0.8;
 constexpr int kPitchSpan = 1024;
 constexpr int kStepLag = 1;                 // frames between the new pitch's start and its detection
 constexpr int64_t kStepRefractory = 11025;  // 250 ms: one step per note
+// Within a quarter tone over two frames: a held note, not noise.
+constexpr double kSteadyPitch = 0.5;
 
 double hopLevel(const double* samples, int count)
 {
@@ -89,6 +91,15 @@ bool DefaultOnsetDetectionStrategy::pitchChanged() const
     return std::fabs(median(recent, recentCount) - median(held, heldCount)) >= kPitchStep;
 }
 
+// A note already sounding when listening begins (the settings' test mode, a learner singing
+// early) has no attack to hear: its first peak, in the first 93 ms, is its onset if it is pitched
+// and steady. Noise from the start has no steady pitch and gives none.
+bool DefaultOnsetDetectionStrategy::soundingFromTheStart() const
+{
+    return d->lastOnset < 0 && d->levelCount < DefaultOnsetDetectionStrategyPrivate::kLevelHistory &&
+           d->pitches[0] > 0.0 && d->pitches[1] > 0.0 && std::fabs(d->pitches[0] - d->pitches[1]) < kSteadyPitch;
+}
+
 void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetector* detector)
 {
     const int frameSize = d->odf.get_frame_size();
@@ -108,7 +119,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         const bool moved = pitchChanged();
         const bool step = moved && !d->pitchMoved && level > kOverFloor * d->floor;
         d->pitchMoved = moved;
-        if (peak && isAttack(level) && position - d->lastOnset >= kRefractory) {
+        if (peak && (isAttack(level) || soundingFromTheStart()) && position - d->lastOnset >= kRefractory) {
             d->lastOnset = position;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->counter));
