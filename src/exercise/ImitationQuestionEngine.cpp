@@ -40,11 +40,17 @@ ImitationQuestionEngine::ImitationQuestionEngine(QObject* parent)
       m_sequencer(44100, 2)
 {
     LOG_ENTRY(kChannel);
+    // Queued, so that the markers the sequencer posted before its end are handled first.
+    connect(&m_sequencer, &AudioSequencer::finished, this, [this] {
+        if (const int run = m_activeRun)
+            QMetaObject::invokeMethod(this, [this, run] { playbackEnded(run); }, Qt::QueuedConnection);
+    });
 }
 
 ImitationQuestionEngine::~ImitationQuestionEngine()
 {
     LOG_ENTRY(kChannel);
+    m_activeRun = 0;
     m_sequencer.stop(false);
     // The shared note input must not go on grading into an evaluator that is gone.
     if (ownsNoteInput()) {
@@ -187,6 +193,7 @@ void ImitationQuestionEngine::writeDebugDump()
 int ImitationQuestionEngine::abort()
 {
     LOG_ENTRY(kChannel);
+    m_activeRun = 0;
     m_sequencer.stop(false);
     QCoreApplication::removePostedEvents(this, AudioSequencerMarkerEvent::customType());
     // A key press after an abort must not finish a question nobody is answering.
@@ -281,9 +288,20 @@ void ImitationQuestionEngine::enter_waitForStartState()
     resetSequencer();
 }
 
+void ImitationQuestionEngine::playbackEnded(int run)
+{
+    if (run != m_activeRun)
+        return;  // aborted, restarted or already graded
+    m_activeRun = 0;
+    // Without its last marker the attempt would wait for ever: it is graded on what was answered.
+    LOG_ERROR(kChannel, "playback ended before the capture end; grading the answer so far");
+    emit captureEnd();
+}
+
 void ImitationQuestionEngine::enter_evaluateState()
 {
     LOG_ENTRY(kChannel);
+    m_activeRun = 0;
     if (ownsNoteInput())
         mp_noteInput->stop();
     // A grade still being made on the detector's worker must be done before the rest is graded.
@@ -310,6 +328,7 @@ double ImitationQuestionEngine::addCountInMarkers(double t)
 void ImitationQuestionEngine::enter_startState()
 {
     LOG_ENTRY(kChannel);
+    m_activeRun = 0;  // stops while laying out the new attempt end nothing
     // The previous attempt's input may still run; grading stops before the evaluator is refreshed.
     if (ownsNoteInput())
         mp_noteInput->stop();
@@ -370,7 +389,10 @@ void ImitationQuestionEngine::enter_startState()
     m_sequencer.prepare();
     if (mp_micSource)
         mp_micSource->rewindCapture();
-    m_sequencer.play();
+    const bool playing = m_sequencer.play() == 0;
+    const int run = m_activeRun = ++m_runCount;
+    if (!playing)  // no stream, so no marker will come
+        QMetaObject::invokeMethod(this, [this, run] { playbackEnded(run); }, Qt::QueuedConnection);
 }
 
 void ImitationQuestionEngine::prepPitchDetection(double startOffset)

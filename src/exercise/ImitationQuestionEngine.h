@@ -106,6 +106,8 @@ private:
     // Count-in markers 1..N from t at the question's tempo; returns the time after the last beat.
     double addCountInMarkers(double t);
     void resetSequencer();
+    // The sequencer's playback of attempt `run` ended or failed; ends the attempt if it still runs.
+    void playbackEnded(int run);
     bool ownsNoteInput() const;
     void writeDebugDump();
 
@@ -123,4 +125,8 @@ private:
     MicNoteInputSource* mp_micSource = nullptr;
     // Timeline position of marker 1003, from which key presses are timed.
     double m_captureBeginPosition = 0.0;
+    // The attempt whose playback runs now (0: none), so that an end of the sequencer's own or of
+    // the host is told apart from a stop the engine made.
+    int m_activeRun = 0;
+    int m_runCount = 0;
 };

@@ -124,6 +124,55 @@ TEST_F(EngineOutcomeTest, AbortAlsoStopsTheNoteInput)
     EXPECT_TRUE(outcomes().isEmpty());
 }
 
+// A playback that ends before its capture-end marker (a stream error, a stream the host ended)
+// ends the attempt with the grades made so far, and Retry runs a whole new one.
+TEST_F(EngineOutcomeTest, PlaybackEndingEarlyGradesWhatWasAnsweredAndRetryRuns)
+{
+    struct Row {
+        const char* when;
+        void (ImitationQuestionEngine::*signal)();
+        bool tapFirstNote;
+        QList<int> outcomes;
+    };
+    const int W = Evaluator::WRONG;
+    const Row rows[] = {
+        {"during the question", &ImitationQuestionEngine::playbackBegin, false, {W, W, W, W}},
+        {"during the answer", &ImitationQuestionEngine::userInputBegin, true, {Evaluator::PERFECT, W, W, W}},
+    };
+    for (const Row& row : rows) {
+        engine.reset(new ImitationQuestionEngine());
+        LogCapture::instance().clear();
+        setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(ImitationQuestionSettings::CaptureRhythm));
+        QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
+        QSignalSpy captureEnd(engine.get(), &ImitationQuestionEngine::captureEnd);
+        QMetaObject::Connection c = QObject::connect(engine.get(), row.signal, engine.get(), [&] {
+            if (row.tapFirstNote) {
+                engine->noteInput()->setInputClock([] { return ImitationQuestionEngine::kCaptureLead; });
+                engine->handleKeyPress();
+            }
+            // the stream ends here (closed, finished emitted), and no later marker comes, however
+            // far the test card ran ahead
+            const_cast<AudioSequencer&>(engine->sequencer()).stop();
+            QCoreApplication::removePostedEvents(engine.get(), AudioSequencerMarkerEvent::customType());
+        });
+        engine->start();
+        ASSERT_TRUE(finished.wait(10000)) << row.when;
+        QObject::disconnect(c);
+        EXPECT_EQ(outcomes(), row.outcomes) << row.when;
+        EXPECT_DOUBLE_EQ(finished.first().first().toDouble(), engine->evaluator()->getOutcome()) << row.when;
+        EXPECT_EQ(row.tapFirstNote, finished.first().first().toDouble() > 0.0) << row.when;
+        EXPECT_FALSE(engine->noteInput()->isStarted()) << row.when;
+        EXPECT_TRUE(LogCapture::instance().contains("playback ended before the capture end")) << row.when;
+        QTest::qWait(100);
+        EXPECT_EQ(QList<int>({finished.count(), captureEnd.count()}), QList<int>({1, 1})) << row.when;
+
+        engine->start();  // Retry
+        ASSERT_TRUE(finished.wait(20000)) << row.when;
+        EXPECT_EQ(outcomes(), QList<int>({W, W, W, W})) << row.when;
+        EXPECT_EQ(captureEnd.count(), 2) << row.when;
+    }
+}
+
 // An engine reused for the next question grades against that question's notes; marker events of
 // a timeline that was reset or replaced do not drive the current one.
 TEST_F(EngineOutcomeTest, ReusedEngineFollowsTheCurrentQuestionOnly)
