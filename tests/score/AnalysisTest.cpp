@@ -87,8 +87,9 @@ TEST(MeasureAnalysis, MetersSchemesAndBarLines)
         bool ok = !r.ok;
         EXPECT_EQ(measureTexts(r.code, &ok), r.measures) << r.code;
         EXPECT_EQ(ok, r.ok) << r.code;
-        if (r.log)
+        if (r.log) {
             EXPECT_TRUE(LogCapture::instance().contains(r.log)) << r.code;
+        }
     }
     bool ok = false;
     EXPECT_EQ(measureTexts("[ \\meter<\"128/8\"> c ]", &ok).size(), 1);

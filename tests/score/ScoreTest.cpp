@@ -99,16 +99,19 @@ TEST_F(ScoreTest, NoteListsAndTheirSyllables)
         LogCapture::instance().clear();
         Score score;
         ASSERT_TRUE(score.setGMNCode(r.code));
-        if (!r.pitches.isEmpty())
+        if (!r.pitches.isEmpty()) {
             EXPECT_EQ(pitchesOf(score), r.pitches);
+        }
         if (!r.starts.isEmpty())
             expectNear(startsOf(score), r.starts);
         EXPECT_NEAR(score.duration(), r.duration, 1e-9);
         EXPECT_NEAR(score.noteList().last().end(), r.duration, 1e-9);
-        if (!r.counting.isEmpty())
+        if (!r.counting.isEmpty()) {
             EXPECT_EQ(score.countingSyllableList(), r.counting);
-        if (!r.solfege.isEmpty())
+        }
+        if (!r.solfege.isEmpty()) {
             EXPECT_EQ(score.solfegeSyllableList(), r.solfege);
+        }
         EXPECT_EQ(score.noteBoundingRects().size(), score.noteCount());
         EXPECT_FALSE(LogCapture::instance().contains("exceeds offset list"));
         EXPECT_EQ(AssertRecorder::count(), 0);
@@ -228,8 +231,9 @@ TEST_F(ScoreTest, RectanglesSitOnThePaintedNotes)
             const QRectF rect = score.noteBoundingRectAtIdx(i).toRectF();
             EXPECT_GT(rect.height(), 2.5 * r.factor) << r.name << " " << i;
             EXPECT_GT(inkIn(image, rect.toRect()), 2 * r.factor * r.factor) << r.name << " " << i;
-            if (i > 0 && score.noteList()[i].start() == score.noteList()[i - 1].start())  // a chord shares its column
+            if (i > 0 && score.noteList()[i].start() == score.noteList()[i - 1].start()) {  // a chord shares its column
                 EXPECT_NEAR(rect.center().x(), score.noteBoundingRectAtIdx(i - 1).toRectF().center().x(), 1.0) << r.name << i;
+            }
         }
         const QRectF first = score.noteBoundingRectAtIdx(0).toRectF();
         EXPECT_EQ(inkIn(image, first.translated(0, 4 * first.height()).toRect()), 0) << r.name;  // blank below

@@ -15,23 +15,23 @@ TEST_F(SequenceTest, Timelines)
     enum { Plain, Accented, PlaybackOff, Refused, NoTemporaryFile };
     const struct { const char* code; int how; double start, offset; QStringList timeline; const char* assertion; QStringList logs; } rows[] = {
         {"[ \\meter<\"4/4\"> \\countIn c d e f | g a b c2 ]", Plain, 1.0, 3.4,
-         {"tock@1", "tock@1.6", "tock@2.2", "tock@2.8", "score@3.4"}, nullptr},
+         {"tock@1", "tock@1.6", "tock@2.2", "tock@2.8", "score@3.4"}, nullptr, {}},
         // count-in: two dotted-quarter beats of 0.9 s; then 6/8 (0.9, 0.9) and 2/4 (0.6, 0.6)
         {"[ \\meter<\"6/8\"> \\countIn c/8 d e f g a | \\meter<\"2/4\"> c/4 d ]", Accented, 0.0, 1.8,
-         {"tick@0", "tock@0.9", "score@1.8", "tick@1.8", "tock@2.7", "tick@3.6", "tock@4.2"}, nullptr},
+         {"tick@0", "tock@0.9", "score@1.8", "tick@1.8", "tock@2.7", "tick@3.6", "tock@4.2"}, nullptr, {}},
         {"[ \\meter<\"3/4\"> \\metronome<\"talking\"> c d e | f g a ]", Plain, 0.5, 0.5,
-         {"score@0.5", "v1@0.5", "v2@1.1", "v3@1.7", "v1@2.3", "v2@2.9", "v3@3.5"}, nullptr},
-        {"[ \\meter<\"4/4\"> \\countIn c d e f ]", PlaybackOff, 0.0, 0.0, {"tock@0", "tock@0.6", "tock@1.2", "tock@1.8"}, nullptr},
+         {"score@0.5", "v1@0.5", "v2@1.1", "v3@1.7", "v1@2.3", "v2@2.9", "v3@3.5"}, nullptr, {}},
+        {"[ \\meter<\"4/4\"> \\countIn c d e f ]", PlaybackOff, 0.0, 0.0, {"tock@0", "tock@0.6", "tock@1.2", "tock@1.8"}, nullptr, {}},
         // the C of octave 2 is the upper Do in any key; the rest gets nothing
         {"[ \\meter<\"2/4\"> \\key<2> \\countingOverlay \\solfegeOverlay d1/8 e/16 f# g/4 | c2/4 _ ]", Plain, 0.0, 0.0,
          {"c:1@0", "s:Do@0", "score@0", "c:&@0.3", "s:Re@0.3", "c:a@0.45", "s:Mi@0.45", "c:2@0.6", "s:Fa@0.6", "c:1@1.2",
-          "s:Do2@1.2"}, nullptr},
+          "s:Do2@1.2"}, nullptr, {}},
         // Ra and Me have no recording: skipped
         {"[ \\meter<\"4/4\"> \\solfegeOverlay c1/4 d& e& d& c/2 ]", Plain, 0.0, 0.0, {"s:Do@0", "score@0", "s:Do@2.4"}, nullptr,
          {"no sound for syllable \"Ra\"", "no sound for syllable \"Me\""}},
-        {"[ \\meter<\"2/4\"> \\countingOverlay c d e ]", Plain, 0.0, 0.0, {"score@0"}, nullptr},  // counting stopped
+        {"[ \\meter<\"2/4\"> \\countingOverlay c d e ]", Plain, 0.0, 0.0, {"score@0"}, nullptr, {}},  // counting stopped
         // without measures the count-in and metronome are skipped after the assertion
-        {"[ \\meter<\"C\"> \\countIn c d ]", Plain, 0.0, 0.0, {"score@0"}, "!m_measuresList.isEmpty()"},
+        {"[ \\meter<\"C\"> \\countIn c d ]", Plain, 0.0, 0.0, {"score@0"}, "!m_measuresList.isEmpty()", {}},
         // a failed render (nothing the engine displays after a refused code, or no temporary file):
         // no score sound and no syllables, but beats, markers and offset as before
         {"[ \\meter<\"2/4\"> \\countIn \\countingOverlay c d ]", Refused, 0.0, 1.2, {"tock@0", "tock@0.6"}, "err == guidoNoErr",
@@ -47,15 +47,17 @@ TEST_F(SequenceTest, Timelines)
         SCOPED_TRACE(r.code);
         AssertRecorder::clear();
         Score score;
-        if (*r.code)
+        if (*r.code) {
             ASSERT_TRUE(score.setGMNCode(r.code));
+        }
         score.setPlaybackEnabled(r.how != PlaybackOff);
         if (r.how == Accented) {
             score.setMetronomeScore(true);
             score.setMetronomeMode(Metronome::ModeAccented);
         }
-        if (r.how == Refused)
+        if (r.how == Refused) {
             ASSERT_FALSE(score.setGMNCode("[ c d"));
+        }
         QTemporaryFile notADirectory;
         ASSERT_TRUE(notADirectory.open());
         const QByteArray tmp = qgetenv("TMPDIR");
@@ -79,8 +81,9 @@ TEST_F(SequenceTest, Timelines)
         EXPECT_EQ(markersOf(sequencer), markers);
         for (const AudioMarkerRegion* m : sequencer.markerRegions())
             EXPECT_NE(m->target(), nullptr);
-        if (r.how == PlaybackOff)
+        if (r.how == PlaybackOff) {
             EXPECT_NEAR(sequencer.duration(), 4.8, 1e-9);  // the count-in and the silence of the score
+        }
     }
     Score empty;
     EXPECT_FALSE(empty.prepare());
