@@ -2,6 +2,7 @@
 
 #include "audio/MicInput.h"
 #include "debug/Debugging.h"
+#include "pitch/DetectorThread.h"
 #include "pitch/Pitch.h"
 
 static const char* const kChannel = "zq-calibrator";
@@ -16,6 +17,13 @@ void PitchTesterListener::start()
         LOG_WARN(kChannel, "no pitch detector to test with; test mode not started");
         return;
     }
+    {
+        // Test mode names whatever is heard: the last exercise's expected notes would bend
+        // results towards them, or drop them all once every one was attained.
+        std::lock_guard<std::mutex> processing(detector->mp_thread->processingMutex());
+        detector->m_expectedNotes.clear();
+    }
+    detector->start();
     mp_mic->setSampleListener(this);
     detector->mp_listener = this;
     mp_mic->start();
