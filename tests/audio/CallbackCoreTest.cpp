@@ -274,12 +274,14 @@ TEST_F(CallbackCore, ErrorsAndTheHostEndPlaybackOnce)
         for (int i = 0; i <= AudioSequencer::kWarmUpInvocations || (r.how == 2 && i < 1000); ++i)
             if (s.processBlock(in.data(), o.data(), 441, timing) != 0)
                 break;
-        if (r.how == 0)
+        if (r.how == 0) {
             EXPECT_EQ(s.processBlock(nullptr, o.data(), 441, timing), 1);
+        }
         s.dispatchCallbackEvents();
         QCoreApplication::sendPostedEvents();
-        if (r.how == 2)
+        if (r.how == 2) {
             ASSERT_EQ(finished.count(), 1);
+        }
         if (r.how >= 1) {
             s.hostStreamFinished();
             s.hostStreamFinished();

@@ -88,8 +88,9 @@ TEST_F(MidiRender, MissingForeignOrDamagedFilesFailAndAppendNothing)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const QString file = m_dir.filePath(QString("%1.mid").arg(c.name));
-        if (!c.bytes.isEmpty())
+        if (!c.bytes.isEmpty()) {
             ASSERT_TRUE(writeBytes(file, c.bytes));
+        }
         EXPECT_EQ(MidiSynth::instance()->renderToAudioBuffer(file, buffer), 4);
         EXPECT_EQ(buffer.getSampleCount(), 0);
     }
