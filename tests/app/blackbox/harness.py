@@ -8,6 +8,7 @@ import subprocess
 import tempfile
 import time
 
+from Xlib.error import XError
 from xwin import Screen
 
 BIN = os.environ['BRISOLA_BIN']            # <build>/bin/brisola
@@ -180,7 +181,10 @@ class Run:
         deadline = time.time() + timeout
         while time.time() < deadline:
             for w, _ in self.display.screen.windows(self.pid):
-                info = self.display.screen.info(w)
+                try:
+                    info = self.display.screen.info(w)
+                except XError:  # gone since it was listed (a splash screen closing)
+                    continue
                 if info['mapped'] and info['width'] >= 800:
                     return w
             time.sleep(0.05)

@@ -6,6 +6,7 @@ import subprocess
 import sys
 import time
 
+from Xlib.error import XError
 from harness import BIN, Display, Failure, Run, Scratch, alive, check, write_course
 
 STEPS = ['initializing audio...', 'loading fonts...', 'removing 0 temporary files...', 'initializing facilities...',
@@ -240,8 +241,11 @@ def case_restart():
         deadline = time.time() + 30
         while successor is None and time.time() < deadline:
             for w, _ in display.screen.windows():
-                pid = display.screen.pid_of(w)
-                info = display.screen.info(w)
+                try:
+                    pid = display.screen.pid_of(w)
+                    info = display.screen.info(w)
+                except XError:  # gone since it was listed (a splash screen closing)
+                    continue
                 if pid and pid != first.pid and info['mapped'] and info['width'] == 1024:
                     successor = pid
             time.sleep(0.1)
