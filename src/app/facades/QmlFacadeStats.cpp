@@ -38,6 +38,15 @@ QmlFacadeStats::QmlFacadeStats(QObject* parent)
 {
 }
 
+// The models have no parent (QML would otherwise see them as children of the facade); the facade owns them.
+QmlFacadeStats::~QmlFacadeStats()
+{
+    delete mp_progress;
+    delete mp_skills;
+    delete mp_quizMarks;
+    delete mp_examMarks;
+}
+
 RoleItemModel* QmlFacadeStats::progress()
 {
     QList<Database::Rating> ratings;

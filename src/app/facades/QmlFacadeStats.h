@@ -18,7 +18,7 @@ public:
     enum Role { TimestampRole = Qt::UserRole + 1, GradeRole, SubjectRole, ValueRole };
 
     explicit QmlFacadeStats(QObject* parent = nullptr);
-    ~QmlFacadeStats() override = default;
+    ~QmlFacadeStats() override;
 
     RoleItemModel* progress();
     RoleItemModel* skills();

@@ -11,6 +11,7 @@ LmsCourse* initializeLms(const QString& coursePath)
     const int rc = course->load(coursePath, false);
     if (rc != 0) {
         LOG_ERROR("zq-main", "failed to load LMS (%d)\n", rc);
+        delete course;
         return nullptr;
     }
     initializeLmsElementState(course);
