@@ -13,6 +13,8 @@
 #include "exercise/NoteInputManager.h"
 #include "score/Score.h"
 
+#include "../BenchQuestions.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
@@ -25,40 +27,6 @@
 #include <vector>
 
 namespace {
-
-// A question of the given bars in 4/4 with quarters, eighth pairs, a dotted rhythm and a rest now and then.
-QString question(QRandomGenerator& random, int bars)
-{
-    static const char* const names[] = {"c", "d", "e", "f", "g", "a", "b"};
-    QString code = "[ \\meter<\"4/4\"> \\key<0> ";
-    for (int bar = 0; bar < bars; ++bar) {
-        for (int beat = 0; beat < 4; ++beat) {
-            const auto note = [&] { return QString(names[random.bounded(7)]) + "1"; };
-            switch (random.bounded(4)) {
-            case 0:
-                code += note() + "/8 " + note() + "/8 ";
-                break;
-            case 1:
-                code += beat < 3 ? note() + "/4. " + note() + "/8 " : note() + "/4 ";
-                beat += beat < 3;
-                break;
-            case 2:
-                code += random.bounded(4) == 0 ? "_/4 " : note() + "/4 ";
-                break;
-            default:
-                code += note() + "/4 ";
-            }
-        }
-        code += bar + 1 < bars ? "| " : "]";
-    }
-    return code;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 QVariantMap settings(int captureType)
 {
@@ -121,7 +89,7 @@ int main(int argc, char** argv)
     std::vector<double> alone;
     for (int i = 0; i < runs; ++i)
         alone.push_back(playAlone());
-    std::printf("play() of a bare timeline on the test card: median %.1f ms\n", median(alone));
+    std::printf("play() of a bare timeline on the test card: median %.1f ms\n", benchMedian(alone));
     for (int bars : {4, 8}) {
         for (int type : {1, 2}) {
             Score questionScore;
@@ -133,7 +101,7 @@ int main(int argc, char** argv)
             int notes = 0;
             double seconds = 0.0;
             for (int i = 0; i <= runs; ++i) {
-                if (!questionScore.setGMNCode(question(random, bars)))
+                if (!questionScore.setGMNCode(benchQuestion(random, bars)))
                     return 1;
                 notes += questionScore.noteCount();
                 seconds += questionScore.duration();
@@ -144,7 +112,7 @@ int main(int argc, char** argv)
             std::printf("%d bars (%.0f notes, %.1f s), %s capture, count-ins and metronome: start() to play() "
                         "median %.1f ms (min %.1f, max %.1f)\n",
                         bars, double(notes) / (runs + 1), seconds / (runs + 1), type == 1 ? "rhythm" : "pitch",
-                        median(ms), *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()));
+                        benchMedian(ms), *std::min_element(ms.begin(), ms.end()), *std::max_element(ms.begin(), ms.end()));
         }
     }
     return 0;
