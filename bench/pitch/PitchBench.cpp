@@ -183,6 +183,17 @@ AubioResult runAubio(const QString& wav)
     return result;
 }
 
+// Adds one file's onsets to a tally's detected, matched and offset sums (ms, per matched onset).
+void addOnsetScore(double* det, double* hit, double* offsetSum, const std::vector<double>& detected,
+                   const std::vector<BenchSignals::Note>& truth)
+{
+    const BenchMetrics::OnsetScore s = BenchMetrics::scoreOnsets(detected, truth, 0.05);
+    *det += detected.size();
+    const double matched = s.recall * truth.size();
+    *hit += matched;
+    *offsetSum += s.meanOffsetMs * matched;
+}
+
 struct Tally {
     int truthNotes = 0;
     int ourNotes = 0, ourSegment = 0, aubioSegment = 0;
@@ -196,11 +207,7 @@ struct Tally {
 
     void addOnsets(int which, const std::vector<double>& detected, const std::vector<BenchSignals::Note>& truth)
     {
-        const BenchMetrics::OnsetScore s = BenchMetrics::scoreOnsets(detected, truth, 0.05);
-        det[which] += detected.size();
-        const double matched = s.recall * truth.size();
-        hit[which] += matched;
-        offsetSum[which] += s.meanOffsetMs * matched;
+        addOnsetScore(&det[which], &hit[which], &offsetSum[which], detected, truth);
     }
     void print(const char* label) const
     {
@@ -251,11 +258,7 @@ struct SungTally {
 
     void addOnsets(int which, const std::vector<double>& detected, const std::vector<BenchSignals::Note>& truth)
     {
-        const BenchMetrics::OnsetScore s = BenchMetrics::scoreOnsets(detected, truth, 0.05);
-        det[which] += detected.size();
-        const double matched = s.recall * truth.size();
-        hit[which] += matched;
-        offsetSum[which] += s.meanOffsetMs * matched;
+        addOnsetScore(&det[which], &hit[which], &offsetSum[which], detected, truth);
     }
     void print(const QString& label) const
     {
