@@ -1,5 +1,5 @@
 // The engine's outcome rows, its life between attempts (abort, reuse for another question, stale
-// markers) and its debug dump.
+// markers, a playback that ends early) and its debug dump.
 #include "ExerciseFixture.h"
 
 #include "audio/AudioSequencerMarkerEvent.h"
@@ -12,47 +12,41 @@
 
 namespace {
 
+const int Rhythm = ImitationQuestionSettings::CaptureRhythm;
+const int P = Evaluator::PERFECT;
+const int W = Evaluator::WRONG;
+
 class EngineOutcomeTest : public ExerciseTest {
 protected:
-    // An engine that ran one attempt, so it holds its evaluator and mode; rows cleared.
-    void runOnce(int captureType)
-    {
-        setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(captureType));
-        startAndReadTimeline();
-        engine->reset();
-    }
-    void grade(int idx, Evaluator::accuracy_e rhythm, Evaluator::accuracy_e pitch)
+    void grade(int idx, Evaluator::accuracy_e rhythm, Evaluator::accuracy_e pitch,
+               Qt::ConnectionType type = Qt::AutoConnection)
     {
         Evaluator::EvaluationEntry entry;
         entry.rhythm = rhythm;
         entry.pitch = pitch;
         entry.evaluated = true;
-        QMetaObject::invokeMethod(engine.get(), "inputEvaluated", Q_ARG(int, idx),
+        QMetaObject::invokeMethod(engine.get(), "inputEvaluated", type, Q_ARG(int, idx),
                                   Q_ARG(Evaluator::EvaluationEntry, entry));
     }
 };
 
 TEST_F(EngineOutcomeTest, RowsInIndexOrderPaddedWithWrongAndLateGradesDropped)
 {
-    runOnce(ImitationQuestionSettings::CaptureRhythm);
+    fresh(Rhythm);
+    run();
+    engine->reset();
     QSignalSpy changed(engine.get(), &ImitationQuestionEngine::outcomeModelChanged);
     grade(0, Evaluator::EARLY, Evaluator::NONE);   // rhythm mode: the rhythm grade
     grade(3, Evaluator::LATE, Evaluator::NONE);
     grade(1, Evaluator::PERFECT, Evaluator::NONE);  // its row was filled in as WRONG already
     grade(4, Evaluator::PERFECT, Evaluator::WRONG);  // a wrong pitch is WRONG in every mode
-    EXPECT_EQ(outcomes(), (QList<int>{Evaluator::EARLY, Evaluator::WRONG, Evaluator::WRONG, Evaluator::LATE,
-                                      Evaluator::WRONG}));
+    EXPECT_EQ(outcomes(), (QList<int>{Evaluator::EARLY, W, W, Evaluator::LATE, W}));
     EXPECT_TRUE(LogCapture::instance().contains("dropping out of order index 1"));
     EXPECT_EQ(changed.count(), 4);
-    EXPECT_EQ(engine->outcomeModel()->length(), 5);
 
-    changed.clear();
+    fresh(ImitationQuestionSettings::CapturePitch);
+    run();
     engine->reset();
-    EXPECT_TRUE(outcomes().isEmpty());
-    EXPECT_EQ(changed.count(), 1);
-
-    engine.reset(new ImitationQuestionEngine());
-    runOnce(ImitationQuestionSettings::CapturePitch);
     grade(0, Evaluator::EARLY, Evaluator::HIGH);  // pitch mode: the pitch grade
     EXPECT_EQ(outcomes(), QList<int>{Evaluator::HIGH});
 }
@@ -61,36 +55,28 @@ TEST_F(EngineOutcomeTest, RowsInIndexOrderPaddedWithWrongAndLateGradesDropped)
 // notes are filled in as WRONG (here the capture ends while the grade is still queued).
 TEST_F(EngineOutcomeTest, GradesQueuedBeforeTheEndComeFirst)
 {
-    setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(ImitationQuestionSettings::CaptureRhythm));
+    fresh(Rhythm);
     QObject::connect(engine.get(), &ImitationQuestionEngine::userInputEnd, engine.get(), [this] {
-        Evaluator::EvaluationEntry entry;
-        entry.rhythm = Evaluator::PERFECT;
-        QMetaObject::invokeMethod(engine.get(), "inputEvaluated", Qt::QueuedConnection, Q_ARG(int, 0),
-                                  Q_ARG(Evaluator::EvaluationEntry, entry));
+        grade(0, Evaluator::PERFECT, Evaluator::NONE, Qt::QueuedConnection);
         emit engine->captureEnd();
     });
-    startAndReadTimeline();
-    EXPECT_EQ(outcomes(), (QList<int>{Evaluator::PERFECT, Evaluator::WRONG, Evaluator::WRONG, Evaluator::WRONG}));
+    EXPECT_EQ(run(), (QList<int>{P, W, W, W}));
 }
 
 // A whole keyboard exercise on the test card; the taps are scripted on the input's clock, since the
 // card plays the timeline at once.
 TEST_F(EngineOutcomeTest, KeyboardExerciseGetsExactMarks)
 {
-    struct Row {
+    const struct {
         QList<double> taps;  // seconds from the first note
         QList<int> outcomes;
         double mark;
+    } rows[] = {
+        {{0.0, 0.71, 1.0}, {P, Evaluator::LATE, Evaluator::VERY_EARLY, W}, 0.5625},
+        {{-0.3, 0.02, 0.62, 1.14, 1.83}, {P, P, P, P}, 1.0},
     };
-    const Row rows[] = {
-        {{0.0, 0.71, 1.0}, {Evaluator::PERFECT, Evaluator::LATE, Evaluator::VERY_EARLY, Evaluator::WRONG}, 0.5625},
-        {{-0.3, 0.02, 0.62, 1.14, 1.83}, {Evaluator::PERFECT, Evaluator::PERFECT, Evaluator::PERFECT, Evaluator::PERFECT},
-         1.0},
-    };
-    for (const Row& row : rows) {
-        engine.reset(new ImitationQuestionEngine());
-        setUp("[ \\meter<\"4/4\"> c1/4 d e f ]", "[ \\meter<\"4/4\"> c1/4 d e f ]",
-              settings(ImitationQuestionSettings::CaptureRhythm));
+    for (const auto& row : rows) {
+        fresh(Rhythm, "[ \\meter<\"4/4\"> c1/4 d e f ]");
         double now = 0.0;
         QObject::connect(engine.get(), &ImitationQuestionEngine::userInputBegin, engine.get(), [&] {
             engine->noteInput()->setInputClock([&now] { return now; });
@@ -99,18 +85,16 @@ TEST_F(EngineOutcomeTest, KeyboardExerciseGetsExactMarks)
                 engine->handleKeyPress();
             }
         });
-        QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
-        engine->start();
-        ASSERT_TRUE(finished.wait(20000));
-        EXPECT_EQ(outcomes(), row.outcomes);
-        EXPECT_DOUBLE_EQ(finished.first().first().toDouble(), row.mark);
+        double mark = -1.0;
+        EXPECT_EQ(run(&mark), row.outcomes);
+        EXPECT_DOUBLE_EQ(mark, row.mark);
     }
 }
 
 // Abort stops the sound and the input: a key press afterwards grades nothing and nothing finishes.
 TEST_F(EngineOutcomeTest, AbortAlsoStopsTheNoteInput)
 {
-    setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(ImitationQuestionSettings::CaptureRhythm));
+    fresh(Rhythm);
     QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
     QObject::connect(engine.get(), &ImitationQuestionEngine::userInputBegin, engine.get(),
                      [this] { engine->abort(); });
@@ -128,22 +112,19 @@ TEST_F(EngineOutcomeTest, AbortAlsoStopsTheNoteInput)
 // ends the attempt with the grades made so far, and Retry runs a whole new one.
 TEST_F(EngineOutcomeTest, PlaybackEndingEarlyGradesWhatWasAnsweredAndRetryRuns)
 {
-    struct Row {
+    const struct {
         const char* when;
         void (ImitationQuestionEngine::*signal)();
         bool tapFirstNote;
         QList<int> outcomes;
+        double mark;
+    } rows[] = {
+        {"during the question", &ImitationQuestionEngine::playbackBegin, false, {W, W, W, W}, 0.0},
+        {"during the answer", &ImitationQuestionEngine::userInputBegin, true, {P, W, W, W}, 0.25},
     };
-    const int W = Evaluator::WRONG;
-    const Row rows[] = {
-        {"during the question", &ImitationQuestionEngine::playbackBegin, false, {W, W, W, W}},
-        {"during the answer", &ImitationQuestionEngine::userInputBegin, true, {Evaluator::PERFECT, W, W, W}},
-    };
-    for (const Row& row : rows) {
-        engine.reset(new ImitationQuestionEngine());
-        LogCapture::instance().clear();
-        setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(ImitationQuestionSettings::CaptureRhythm));
-        QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.when);
+        fresh(Rhythm);
         QSignalSpy captureEnd(engine.get(), &ImitationQuestionEngine::captureEnd);
         QMetaObject::Connection c = QObject::connect(engine.get(), row.signal, engine.get(), [&] {
             if (row.tapFirstNote) {
@@ -155,21 +136,18 @@ TEST_F(EngineOutcomeTest, PlaybackEndingEarlyGradesWhatWasAnsweredAndRetryRuns)
             const_cast<AudioSequencer&>(engine->sequencer()).stop();
             QCoreApplication::removePostedEvents(engine.get(), AudioSequencerMarkerEvent::customType());
         });
-        engine->start();
-        ASSERT_TRUE(finished.wait(10000)) << row.when;
+        QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
+        double mark = -1.0;
+        EXPECT_EQ(run(&mark, 10000), row.outcomes);
         QObject::disconnect(c);
-        EXPECT_EQ(outcomes(), row.outcomes) << row.when;
-        EXPECT_DOUBLE_EQ(finished.first().first().toDouble(), engine->evaluator()->getOutcome()) << row.when;
-        EXPECT_EQ(row.tapFirstNote, finished.first().first().toDouble() > 0.0) << row.when;
-        EXPECT_FALSE(engine->noteInput()->isStarted()) << row.when;
-        EXPECT_TRUE(LogCapture::instance().contains("playback ended before the capture end")) << row.when;
+        EXPECT_DOUBLE_EQ(mark, row.mark);
+        EXPECT_FALSE(engine->noteInput()->isStarted());
+        EXPECT_TRUE(LogCapture::instance().contains("playback ended before the capture end"));
         QTest::qWait(100);
-        EXPECT_EQ(QList<int>({finished.count(), captureEnd.count()}), QList<int>({1, 1})) << row.when;
+        EXPECT_EQ(QList<int>({finished.count(), captureEnd.count()}), QList<int>({1, 1}));
 
-        engine->start();  // Retry
-        ASSERT_TRUE(finished.wait(20000)) << row.when;
-        EXPECT_EQ(outcomes(), QList<int>({W, W, W, W})) << row.when;
-        EXPECT_EQ(captureEnd.count(), 2) << row.when;
+        EXPECT_EQ(run(), QList<int>({W, W, W, W}));  // Retry
+        EXPECT_EQ(captureEnd.count(), 2);
     }
 }
 
@@ -177,15 +155,12 @@ TEST_F(EngineOutcomeTest, PlaybackEndingEarlyGradesWhatWasAnsweredAndRetryRuns)
 // a timeline that was reset or replaced do not drive the current one.
 TEST_F(EngineOutcomeTest, ReusedEngineFollowsTheCurrentQuestionOnly)
 {
-    setUp("[ c1/4 d e f ]", "[ c1/4 d e f ]", settings(ImitationQuestionSettings::CaptureRhythm));
-    startAndReadTimeline();
-    EXPECT_EQ(outcomes().size(), 4);
+    fresh(Rhythm);
+    EXPECT_EQ(run().size(), 4);
     ASSERT_TRUE(questionScore.setGMNCode("[ c1/2 e/2 ]"));
     ASSERT_TRUE(answerScore.setGMNCode("[ c1/2 e/2 ]"));
-    startAndReadTimeline();
-    EXPECT_EQ(engine->evaluator()->noteInfoList().size(), 2);
+    EXPECT_EQ(run(), (QList<int>{W, W}));
     EXPECT_EQ(engine->evaluator()->getGmnBasedOnInput(), answerScore.gmnCode());  // its tokens too
-    EXPECT_EQ(outcomes(), (QList<int>{Evaluator::WRONG, Evaluator::WRONG}));
 
     QSignalSpy captureBegin(engine.get(), &ImitationQuestionEngine::captureBegin);
     AudioSequencerMarkerEvent stale(1003, 4.4);  // of no timeline now laid out
@@ -203,10 +178,8 @@ TEST_F(EngineOutcomeTest, ReusedEngineFollowsTheCurrentQuestionOnly)
 TEST_F(EngineOutcomeTest, DebugDumpWritesPlainFilesOnly)
 {
     const QString info = QDir::temp().filePath("zq_question_info.txt");
-    const QString capture = QDir::temp().filePath("zq_question_capture.wav");
     QFile::remove(info);
-    const QString code = "[ c1/4 d ]";
-    setUp(code, code, settings(ImitationQuestionSettings::CapturePitch));
+    fresh(ImitationQuestionSettings::CapturePitch, "[ c1/4 d ]");
     ExerciseDebugContext::setDebugMode(true);
     engine->start();
     QFile dump(info);
@@ -214,7 +187,7 @@ TEST_F(EngineOutcomeTest, DebugDumpWritesPlainFilesOnly)
     EXPECT_EQ(QString::fromUtf8(dump.readAll()),
               QStringLiteral("Path: \nType: pitch\nGMN: %1\n").arg(answerScore.gmnCode()));
     dump.close();
-    EXPECT_EQ(engine->micSource()->captureFile(), capture);
+    EXPECT_EQ(engine->micSource()->captureFile(), QDir::temp().filePath("zq_question_capture.wav"));
 
     ExerciseDebugContext::setCurrentActivityPathProvider([] { return QStringLiteral("grade1/rhythm/intro"); });
     QFile::remove(info);
@@ -230,16 +203,13 @@ TEST_F(EngineOutcomeTest, DebugDumpWritesPlainFilesOnly)
     EXPECT_TRUE(LogCapture::instance().contains("cannot open debug file"));
 
     QFile::remove(info);
-    engine->start();
+    run();
     ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
     EXPECT_TRUE(dump.readLine().startsWith("Path: grade1/rhythm/intro\n"));
-
     ExerciseDebugContext::setDebugMode(false);
     ExerciseDebugContext::setCurrentActivityPathProvider({});
-    QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
-    finished.wait(20000);
+    QFile::remove(engine->micSource()->captureFile());
     engine->micSource()->setCaptureFile(QString());
-    QFile::remove(capture);
 }
 
 }  // namespace

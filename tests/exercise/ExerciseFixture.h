@@ -80,6 +80,23 @@ protected:
         engine->setAnswerScore(&answerScore);
         engine->setSettingsMap(map);
     }
+    // A new engine whose question and answer are both the code.
+    void fresh(int captureType, const QString& code = QStringLiteral("[ c1/4 d e f ]"))
+    {
+        engine.reset(new ImitationQuestionEngine());
+        LogCapture::instance().clear();
+        setUp(code, code, settings(captureType));
+    }
+    // One attempt to its end: the outcome rows, and the mark it finished with (-1 if it did not).
+    QList<int> run(double* mark = nullptr, int timeoutMs = 20000)
+    {
+        QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
+        engine->start();
+        EXPECT_TRUE(finished.count() > 0 || finished.wait(timeoutMs));
+        if (mark)
+            *mark = finished.isEmpty() ? -1.0 : finished.first().first().toDouble();
+        return outcomes();
+    }
     // Starts and reads the timeline back when the stream has started (before anything resets it).
     TimelineSnapshot startAndReadTimeline()
     {
@@ -93,9 +110,7 @@ protected:
             shot.duration = engine->sequencer().duration();
             shot.expected = NoteInputManager::getInstance()->mp_micSource->mp_detector->m_expectedNotes;
         });
-        QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
-        engine->start();
-        finished.wait(20000);
+        run();
         QObject::disconnect(c);
         return shot;
     }
