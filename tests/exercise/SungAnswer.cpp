@@ -51,19 +51,6 @@ QVector<short> voice(const QList<Note>& notes, double seconds, unsigned seed)
     return out;
 }
 
-QVector<short> claps(const QList<double>& times, double seconds, unsigned seed)
-{
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<double> noise(-1.0, 1.0);
-    QVector<short> out(int(seconds * kRate), 0);
-    for (double time : times) {
-        const int first = int(time * kRate);
-        for (int i = 0; i < int(0.06 * kRate) && first + i < out.size(); ++i)
-            out[first + i] = short(std::lround(noise(random) * std::exp(-i / (0.012 * kRate)) * 0.6 * 32767.0));
-    }
-    return out;
-}
-
 QList<double> onsets(const QVector<short>& samples, double minGap)
 {
     QList<double> out;

@@ -6,7 +6,7 @@
 
 // Answers synthesised for the end-to-end exercises, mono 16-bit at 44.1 kHz: a voice-like harmonic
 // tone (glottal-like harmonics shaped by two formants, light vibrato, soft attack and release)
-// for sung notes, short decaying noise bursts for claps (written with the audio fixtures).
+// for sung notes (written with the audio fixtures).
 namespace SungAnswer {
 
 struct Note {
@@ -16,7 +16,6 @@ struct Note {
 };
 
 QVector<short> voice(const QList<Note>& notes, double seconds, unsigned seed = 1);
-QVector<short> claps(const QList<double>& times, double seconds, unsigned seed = 1);
 // The start of each sound after at least minGap seconds of quiet, in seconds.
 QList<double> onsets(const QVector<short>& samples, double minGap = 0.05);
 
