@@ -5,7 +5,6 @@
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQmlExpression>
-#include <QSignalSpy>
 #include <QStandardItem>
 #include <QtQml>
 
@@ -35,10 +34,8 @@ TEST(RoleItemModelTest, QmlReadsLengthAndRowsByRoleName)
     QQmlExpression third(engine.rootContext(), nullptr, "outcomes.get(2).outcome");
     EXPECT_EQ(length.evaluate().toInt(), 0);
 
-    QSignalSpy changed(&model, &RoleItemModel::lengthChanged);
     for (int grade : {1, 10, 3})
         appendRow(model, {{OutcomeRole, grade}});
-    EXPECT_EQ(changed.count(), 0);  // the fillers announce new rows, not the model
     EXPECT_EQ(length.evaluate().toInt(), 3);
     EXPECT_EQ(third.evaluate().toInt(), 3);
     EXPECT_FALSE(third.hasError()) << third.error().toString().toStdString();
