@@ -23,12 +23,13 @@ namespace AudioFixtures {
 QVector<short> makeSamples(int frames, int channels, const std::function<short(int, int)>& value);
 QVector<short> sine(int frames, int channels, double hz, double amplitude, int rate = 44100);
 
-// Encodes interleaved samples as Ogg Vorbis; false when the encoder refuses.
+// Encodes interleaved samples as Ogg Vorbis (oggenc); false when the encoder refuses.
 bool writeOgg(const QString& path, const QVector<short>& interleaved, int channels, int rate);
 bool writeBytes(const QString& path, const QByteArray& bytes);
 // Raw little-endian 16-bit samples (the test card's microphone).
 bool writeRaw(const QString& path, const QVector<short>& samples);
-// Little-endian 16-bit PCM WAV.
+// The bytes of a little-endian 16-bit PCM WAV file.
+QByteArray wavBytes(const QVector<short>& interleaved, int channels, int rate);
 bool writeWav(const QString& path, const QVector<short>& interleaved, int channels, int rate);
 // Samples of a 16-bit PCM WAV (the test card's speaker); empty when it cannot be read.
 QVector<short> readWavSamples(const QString& path, int* channels = nullptr);
