@@ -16,13 +16,21 @@
 #include <QUrl>
 
 #include <cmath>
+#include <functional>
 #include <memory>
+#include <numeric>
 
 namespace {
 
 using namespace AudioFixtures;
 
-class OggReading : public ::testing::Test {
+QByteArray contents(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class Formats : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -53,26 +61,24 @@ protected:
     QTemporaryDir m_dir;
 };
 
-TEST_F(OggReading, StereoFileDecodesWholeOrTrimmed)
+TEST_F(Formats, StereoOggDecodesWholeOrTrimmed)
 {
     const QString file = stereoFile();
     const auto b = read(file);
     ASSERT_EQ(m_status, AudioFormats::StatusSuccess);
     ASSERT_TRUE(b);
     EXPECT_EQ(b->getChannelCount(), 2);
-    EXPECT_EQ(b->getSampleRate(), 44100);
     EXPECT_EQ(b->getSampleCount(), 5 * 44100 * 2);
     EXPECT_NEAR(dominantFrequency(channelOf(*b, 0).mid(0, 8192), 44100, 300, 800), 440, 2);
     EXPECT_NEAR(dominantFrequency(channelOf(*b, 1).mid(0, 8192), 44100, 300, 800), 660, 2);
     EXPECT_NEAR(rms(b->getSamples().constData(), b->getSampleCount()), 12000 / std::sqrt(2.0), 400);
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("detected as an OGG file")));
-
     const auto part = read(file, 1.0, 2.0);
     ASSERT_TRUE(part);
     EXPECT_EQ(part->getSamples(), b->getSamples().mid(88200, 176400));
 }
 
-TEST_F(OggReading, EveryWayToNameAFile)
+TEST_F(Formats, EveryWayToNameAnOggFile)
 {
     // a mono file still claims two channels (so it lasts half as long in a stereo timeline); a URL, an
     // upper-case suffix, an explicit type whatever the name, compiled resources; a truncated file
@@ -81,15 +87,13 @@ TEST_F(OggReading, EveryWayToNameAFile)
     ASSERT_TRUE(writeOgg(path("mono.ogg"), sine(44100, 1, 440, 10000), 1, 44100));
     ASSERT_TRUE(QFile::copy(file, path("tone.bin")));
     ASSERT_TRUE(QFile::copy(file, path("syllable.ogg")));
-    ASSERT_TRUE(QFile::copy(file, path("cut.ogg")));
-    QFile(path("cut.ogg")).resize(QFile(path("cut.ogg")).size() / 2);
+    ASSERT_TRUE(writeBytes(path("cut.ogg"), contents(file).left(int(QFile(file).size() / 2))));
     ASSERT_TRUE(writeBytes(path("fixture.qrc"),
                            "<RCC><qresource prefix=\"/fixtures\"><file>syllable.ogg</file></qresource></RCC>"));
     QProcess rcc;
     rcc.setWorkingDirectory(m_dir.path());
     rcc.start(QStringLiteral(BRISOLA_RCC), {"-binary", "fixture.qrc", "-o", "fixture.rcc"});
-    ASSERT_TRUE(rcc.waitForFinished(30000));
-    ASSERT_EQ(rcc.exitCode(), 0) << rcc.readAllStandardError().toStdString();
+    ASSERT_TRUE(rcc.waitForFinished(30000) && rcc.exitCode() == 0) << rcc.readAllStandardError().toStdString();
     ASSERT_TRUE(QResource::registerResource(path("fixture.rcc")));
     const struct { QString name; AudioFormats::Type type; double duration; int low, high; } rows[] = {
         {path("mono.ogg"), AudioFormats::TypeByName, 0.0, 44100, 44100},
@@ -99,40 +103,32 @@ TEST_F(OggReading, EveryWayToNameAFile)
         {path("cut.ogg"), AudioFormats::TypeByName, 0.0, 44101, 440999},
     };
     for (const auto& r : rows) {
+        SCOPED_TRACE(r.name.toStdString());
         const auto b = read(r.name, 0.0, r.duration, r.type);
-        EXPECT_EQ(m_status, 0) << r.name.toStdString();
-        ASSERT_TRUE(b) << r.name.toStdString();
+        EXPECT_EQ(m_status, 0);
+        ASSERT_TRUE(b);
         EXPECT_EQ(b->getChannelCount(), 2);
-        EXPECT_GE(b->getSampleCount(), r.low) << r.name.toStdString();
-        EXPECT_LE(b->getSampleCount(), r.high) << r.name.toStdString();
+        EXPECT_GE(b->getSampleCount(), r.low);
+        EXPECT_LE(b->getSampleCount(), r.high);
     }
     QResource::unregisterResource(path("fixture.rcc"));
 }
 
-TEST_F(OggReading, FailuresReturnTheirStatusWithoutBuffer)
+TEST_F(Formats, ReadFailuresReturnTheirStatusWithoutBuffer)
 {
     const QString ogg = stereoFile();
     ASSERT_TRUE(writeBytes(path("fake.ogg"), QByteArray(5000, 'x')));
-    ASSERT_TRUE(writeWav(path("a.wav"), sine(100, 2, 440, 1000), 2, 44100));
+    ASSERT_TRUE(writeBytes(path("a.wav"), wavBytes(sine(100, 2, 440, 1000), 2, 44100)));
     // the headers alone, and cut inside the first audio page (the first page with a granule position)
-    const QByteArray whole = [&] {
-        QFile f(ogg);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }();
+    const QByteArray whole = contents(ogg);
     int audio = whole.indexOf("OggS");
     while (audio >= 0 && qFromLittleEndian<qint64>(whole.constData() + audio + 6) <= 0)
         audio = whole.indexOf("OggS", audio + 4);
     ASSERT_GT(audio, 0);
     ASSERT_TRUE(writeBytes(path("headers.ogg"), whole.left(audio)));
     ASSERT_TRUE(writeBytes(path("first-page-cut.ogg"), whole.left(audio + 200)));
-    const struct {
-        QString file;
-        AudioFormats::Type type;
-        int status;
-        QString logged;
-    } cases[] = {
+    const struct { QString file; AudioFormats::Type type; int status; QString logged; } cases[] = {
         {path("nowhere.ogg"), AudioFormats::TypeByName, 1, path("nowhere.ogg") + " is missing"},
-        {QString(), AudioFormats::TypeByName, 1, " is missing"},
         {QStringLiteral("qrc:/fixtures/none.ogg"), AudioFormats::TypeByName, 1, "qrc:/fixtures/none.ogg is missing"},
         {path("fake.ogg"), AudioFormats::TypeByName, 3, "file does not appear to be an Ogg bitstream"},
         {path("headers.ogg"), AudioFormats::TypeByName, 3, "file appears to be corrupt"},
@@ -149,56 +145,44 @@ TEST_F(OggReading, FailuresReturnTheirStatusWithoutBuffer)
     }
 }
 
-class WavWriting : public ::testing::Test {
-protected:
-    QByteArray bytes(const QString& name)
-    {
-        QFile f(m_dir.filePath(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    static quint32 u32(const QByteArray& b, int at) { return quint32(u16(b, at)) | (quint32(u16(b, at + 2)) << 16); }
-    static int u16(const QByteArray& b, int at) { return quint8(b[at]) | (quint8(b[at + 1]) << 8); }
-    // A 16-bit PCM header with its sizes patched for `dataBytes` of samples.
-    static void expectHeader(const QByteArray& b, int channels, quint32 rate, quint32 dataBytes)
-    {
-        ASSERT_EQ(quint32(b.size()), 44 + dataBytes);
-        EXPECT_EQ(b.left(4), QByteArray("RIFF"));
-        EXPECT_EQ(u32(b, 4), 36 + dataBytes);
-        EXPECT_EQ(b.mid(8, 8), QByteArray("WAVEfmt "));
-        EXPECT_EQ(u32(b, 16), 16u);
-        EXPECT_EQ(u16(b, 20), 1);
-        EXPECT_EQ(u16(b, 22), channels);
-        EXPECT_EQ(u32(b, 24), rate);
-        EXPECT_EQ(u32(b, 28), rate * 2 * quint32(channels));
-        EXPECT_EQ(u16(b, 32), 2 * channels);
-        EXPECT_EQ(u16(b, 34), 16);
-        EXPECT_EQ(b.mid(36, 4), QByteArray("data"));
-        EXPECT_EQ(u32(b, 40), dataBytes);
-    }
-    QTemporaryDir m_dir;
-};
-
-TEST_F(WavWriting, AllZeroDescriptorWritesMonoHeaderAndPatchesSizes)
+TEST_F(Formats, WavHeaderIsReadableAtOnceAndItsSizesArePatchedOnClose)
 {
+    QVector<short> ramp(1000);
+    std::iota(ramp.begin(), ramp.end(), short(0));
     WavWriter w;
-    ASSERT_EQ(w.open(m_dir.filePath("one.wav"), WavDesc()), 0);
-    EXPECT_EQ(u32(bytes("one.wav"), 4), 0u);  // sizes stay 0 until close
-    for (short i = 0; i < 1000; ++i)
-        w.addData16(&i, 1);
+    ASSERT_EQ(w.open(path("one.wav"), WavDesc()), 0);  // all zero: mono, 44100 Hz
+    QByteArray header = wavBytes({}, 1, 44100);
+    header.replace(4, 4, QByteArray(4, '\0'));  // sizes stay 0 until close
+    EXPECT_EQ(contents(path("one.wav")), header);
+    for (short sample : ramp)
+        w.addData16(&sample, 1);
     w.close();
     w.close();  // closing twice does nothing
-    const QByteArray b = bytes("one.wav");
-    expectHeader(b, 1, 44100, 2000);
-    EXPECT_EQ(u16(b, 44 + 2 * 999), 999);
+    EXPECT_EQ(contents(path("one.wav")), wavBytes(ramp, 1, 44100));
 }
 
-TEST_F(WavWriting, RejectedDescriptorsCreateNoFile)
+TEST_F(Formats, WavConversionsInterleaveShiftAndClamp)
 {
-    const struct {
-        const char* name;
-        std::function<void(WavDesc&)> change;
-        int status;
-    } cases[] = {
+    WavWriter w;
+    WavDesc d;
+    d.channels = 2;
+    d.sampleRate = 22050;
+    ASSERT_EQ(w.open(path("st.wav"), d), 0);
+    const short l[] = {1, 2};
+    const short r[] = {-1, -2};
+    w.addData16lr(l, r, 2);
+    const int li[] = {1 << 20, -(1 << 20)};
+    const int ri[] = {256, -256};
+    w.addData32lr(li, ri, 2, 4);  // 65536 -> 32767, -65536 -> -32768, 16, -16
+    const short s[] = {-32768, 100};
+    w.addData32(s, 2, 1);
+    w.close();
+    EXPECT_EQ(contents(path("st.wav")), wavBytes({1, -1, 2, -2, 32767, 16, -32768, -16, -16384, 50}, 2, 22050));
+}
+
+TEST_F(Formats, RejectedWavDescriptorsCreateNoFile)
+{
+    const struct { const char* name; std::function<void(WavDesc&)> change; int status; } cases[] = {
         {"three channels", [](WavDesc& d) { d.channels = 3; }, 1},
         {"48 kHz", [](WavDesc& d) { d.sampleRate = 48000; }, 1},
         {"8 bits", [](WavDesc& d) { d.bitsPerSample = 8; }, 2},
@@ -209,33 +193,10 @@ TEST_F(WavWriting, RejectedDescriptorsCreateNoFile)
         SCOPED_TRACE(c.name);
         WavDesc d;
         c.change(d);
-        EXPECT_EQ(w.open(m_dir.filePath("c.wav"), d), c.status);
-        EXPECT_FALSE(QFile::exists(m_dir.filePath("c.wav")));
+        EXPECT_EQ(w.open(path("c.wav"), d), c.status);
+        EXPECT_FALSE(QFile::exists(path("c.wav")));
     }
-    EXPECT_EQ(w.open(m_dir.filePath("no/such/dir.wav"), WavDesc()), 3);
-}
-
-TEST_F(WavWriting, ConversionsInterleaveShiftAndClamp)
-{
-    WavWriter w;
-    WavDesc d;
-    d.channels = 2;
-    d.sampleRate = 22050;
-    ASSERT_EQ(w.open(m_dir.filePath("st.wav"), d), 0);
-    const short l[] = {1, 2};
-    const short r[] = {-1, -2};
-    w.addData16lr(l, r, 2);
-    const int li[] = {1 << 20, -(1 << 20)};
-    const int ri[] = {256, -256};
-    w.addData32lr(li, ri, 2, 4);  // 65536 -> 32767, -65536 -> -32768, 16, -16
-    const short s[] = {-32768, 100};
-    w.addData32(s, 2, 1);
-    w.close();
-    const QByteArray b = bytes("st.wav");
-    expectHeader(b, 2, 22050, 20);
-    QVector<short> got(10);
-    memcpy(got.data(), b.constData() + 44, 20);
-    EXPECT_EQ(got, (QVector<short>{1, -1, 2, -2, 32767, 16, -32768, -16, -16384, 50}));
+    EXPECT_EQ(w.open(path("no/such/dir.wav"), WavDesc()), 3);
 }
 
 }  // namespace
