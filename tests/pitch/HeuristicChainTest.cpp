@@ -1,6 +1,5 @@
 // The heuristics of the standard chain, each on its own rules.
-#include "HeuristicTestSupport.h"
-#include "pitch/OnsetDetectionStrategy.h"
+#include "HeuristicFixtures.h"
 #include "pitch/heuristics/AveragingHeuristic.h"
 #include "pitch/heuristics/ClosestOctaveHeuristic.h"
 #include "pitch/heuristics/OnsetCoordinatorHeuristic.h"
@@ -8,9 +7,7 @@
 #include "pitch/heuristics/PitchQuantizationHeuristic.h"
 #include "pitch/heuristics/SilenceFilterHeuristic.h"
 #include "pitch/heuristics/UniqueFilterHeuristic.h"
-#include "debug/Debugging.h"
 #include "support/AssertRecorder.h"
-#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -19,119 +16,82 @@
 namespace {
 
 using N = PitchDetector::NoteInfo;
+using Chain = HeuristicTest;
 
-class NoOnsets : public OnsetDetectionStrategy {
-public:
-    void reset() override {}
-    void process(QVector<double>&, PitchDetector*) override {}
-};
-
-class Chain : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        AssertRecorder::clear();
-        LogCapture::instance().clear();
-        detector.mp_onsetDetectionStrategy = &onsets;
-    }
-    PitchDetector detector;
-    NoOnsets onsets;
-};
-
-TEST_F(Chain, AveragingNeedsAFullWindowThenVotesWithExpectedNotesWeighingDouble)
+// The vote over a full window: expected notes weigh double, a note needs the minimum count, and a
+// mean over nothing (results outside the counted octaves) is no note. Each row's results before
+// the last only fill the window.
+TEST_F(Chain, AveragingVotesOverAFullWindow)
 {
-    AveragingHeuristic averaging(&detector, 16, 8);
-    detector.m_expectedNotes = {makeNote(Pitch::A, 4)};
-    N note;
-    Debugging::setLoggingLevel(QsLogging::TraceLevel);
-    for (int i = 0; i < 15; ++i) {
-        note = makeNote(i < 10 ? Pitch::NONE : Pitch::A, 4, i * 0.023);
-        EXPECT_FALSE(averaging.process(note));
-    }
-    Debugging::setLoggingLevel(QsLogging::InfoLevel);
-    EXPECT_EQ(LogCapture::instance().linesContaining("window is too small").size(), 15);
-    // Window: 10 NONE then 6 A (expected: 12 votes) -> A wins.
-    note = makeNote(Pitch::A, 4, 15 * 0.023);
-    ASSERT_TRUE(averaging.process(note));
-    EXPECT_EQ(note.note, Pitch::A);
-    EXPECT_EQ(note.octave, 4);
-    EXPECT_NEAR(note.offset, 10 * 0.023, 1e-12);
-    EXPECT_NEAR(note.duration, 5 * 0.023, 1e-12);
-    EXPECT_NEAR(note.frequency, 440.0, 1e-9);
-    ASSERT_EQ(averaging.history().size(), 1);
-}
-
-TEST_F(Chain, AveragingNoteBelowTheMinimumCountIsNoNote)
-{
-    AveragingHeuristic averaging(&detector, 16, 8);
-    N note;
-    // Nine different notes once each, then seven E: nothing reaches 8.
+    struct Row {
+        const char* name;
+        int window, minCount;
+        QList<N> expected;
+        std::vector<N> results;
+        bool accepted;
+        N note;
+    };
+    std::vector<N> weighed;
+    for (int i = 0; i < 16; ++i)
+        weighed.push_back(makeNote(i < 10 ? Pitch::NONE : Pitch::A, 4, i * 0.023));
+    // nine different notes once each, then E
+    std::vector<N> belowMinimum;
     const Pitch::Note others[9] = {Pitch::C, Pitch::CSharp, Pitch::D, Pitch::DSharp, Pitch::F,
                                    Pitch::FSharp, Pitch::G, Pitch::GSharp, Pitch::A};
-    Debugging::setLoggingLevel(QsLogging::TraceLevel);
-    for (int i = 0; i < 16; ++i) {
-        note = makeNote(i < 9 ? others[i] : Pitch::E, 4, i * 0.023);
-        EXPECT_FALSE(averaging.process(note)) << i;
+    for (int i = 0; i < 16; ++i)
+        belowMinimum.push_back(makeNote(i < 9 ? others[i] : Pitch::E, 4, i * 0.023));
+    std::vector<N> reachesMinimum = belowMinimum;
+    reachesMinimum.push_back(makeNote(Pitch::E, 4, 16 * 0.023));
+    const std::vector<N> octaveNine(4, makeNote(Pitch::A, 9, 0.0, 14080.0));
+    const Row rows[] = {
+        {"six expected A4 outvote ten silences", 16, 8, {makeNote(Pitch::A, 4)}, weighed, true,
+         makeNote(Pitch::A, 4, 10 * 0.023, 440.0, 5 * 0.023)},
+        {"seven E of sixteen", 16, 8, {}, belowMinimum, false, N()},
+        {"eight E of sixteen", 16, 8, {}, reachesMinimum, true, makeNote(Pitch::E, 4, 9 * 0.023, 0.0, 7 * 0.023)},
+        {"mean over nothing", 4, 2, {}, octaveNine, false, N()},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AveragingHeuristic averaging(&detector, row.window, row.minCount);
+        detector.m_expectedNotes = row.expected;
+        N note;
+        for (size_t i = 0; i + 1 < row.results.size(); ++i) {
+            note = row.results[i];
+            EXPECT_FALSE(averaging.process(note)) << i;
+        }
+        note = row.results.back();
+        ASSERT_EQ(averaging.process(note), row.accepted);
+        EXPECT_FALSE(std::isnan(note.frequency));
+        if (row.accepted)
+            expectSameNote(note, row.note);
     }
-    Debugging::setLoggingLevel(QsLogging::InfoLevel);
-    EXPECT_EQ(LogCapture::instance().linesContaining("most frequent note is NONE0").size(), 1);
-    // One more E makes eight: now E wins the vote.
-    note = makeNote(Pitch::E, 4, 16 * 0.023);
-    EXPECT_TRUE(averaging.process(note));
-    EXPECT_EQ(note.note, Pitch::E);
 }
 
 TEST_F(Chain, AveragingTieGoesToTheLowerNoteAndOctave)
 {
     AveragingHeuristic averaging(&detector, 5, 2);
-    for (const N& n : {makeNote(Pitch::D, 4), makeNote(Pitch::C, 5), makeNote(Pitch::D, 4), makeNote(Pitch::C, 3)}) {
-        N copy = n;
-        EXPECT_FALSE(averaging.process(copy)); // window not full yet: only collects
-    }
+    for (N n : {makeNote(Pitch::D, 4), makeNote(Pitch::C, 5), makeNote(Pitch::D, 4), makeNote(Pitch::C, 3)})
+        averaging.process(n);
     Pitch::Note winner = Pitch::NONE;
     int octave = -1;
     double frequency = 0.0;
     ASSERT_TRUE(averaging.getMostFrequentNoteInWindow(winner, octave, frequency));
-    EXPECT_EQ(winner, Pitch::C);
-    EXPECT_EQ(octave, 3);
+    EXPECT_EQ(std::make_pair(winner, octave), std::make_pair(Pitch::C, 3));
     EXPECT_NEAR(frequency, Pitch::noteToFreq(Pitch::C, 3), 1e-9);
-}
-
-TEST_F(Chain, AveragingRejectsAMeanOverNothing)
-{
-    AveragingHeuristic averaging(&detector, 4, 2);
-    N note;
-    for (int i = 0; i < 3; ++i) {
-        note = makeNote(Pitch::A, 9, i * 0.1, 14080.0); // octave 9 is not counted
-        EXPECT_FALSE(averaging.process(note));
-    }
-    note = makeNote(Pitch::A, 9, 0.3, 14080.0);
-    EXPECT_FALSE(averaging.process(note));
-    EXPECT_FALSE(std::isnan(note.frequency));
 }
 
 TEST_F(Chain, AveragingContinuesTheSameNoteUnlessTheMelodyRepeatsIt)
 {
     AveragingHeuristic averaging(&detector, 4, 2);
-    N note;
-    auto push = [&](Pitch::Note n, double t) {
-        note = makeNote(n, 4, t);
-        return averaging.process(note);
-    };
-    push(Pitch::A, 0.0);
-    push(Pitch::A, 0.1);
-    push(Pitch::A, 0.2);
-    ASSERT_TRUE(push(Pitch::A, 0.3));
-    EXPECT_EQ(note.offset, 0.0);
-    ASSERT_TRUE(push(Pitch::A, 0.4));
-    EXPECT_EQ(note.offset, 0.0); // continues the earlier A
+    auto a = [](double t) { return makeNote(Pitch::A, 4, t); };
+    expectSteps(averaging, {{0, a(0.0), false}, {0, a(0.1), false}, {0, a(0.2), false},
+                            {0, a(0.3), true, makeNote(Pitch::A, 4, 0.0, 0.0, 0.3)},
+                            {0, a(0.4), true, makeNote(Pitch::A, 4, 0.0, 0.0, 0.4)}});
     EXPECT_EQ(averaging.history().size(), 1);
-
+    // The melody repeats A: dated from its own run.
     detector.m_expectedNotes = {makeNote(Pitch::A, 4), makeNote(Pitch::A, 4)};
-    detector.m_expectedIndex = 1;
-    ASSERT_TRUE(push(Pitch::A, 0.5));
-    EXPECT_NEAR(note.offset, 0.2, 1e-12); // the melody repeats A: dated from its own run
-
+    expectSteps(averaging, {{1, a(0.5), true, makeNote(Pitch::A, 4, 0.2, 0.0, 0.3)}});
+    // An earlier capture's notes run on that capture's clock.
     averaging.reset();
     EXPECT_TRUE(averaging.history().isEmpty());
 }
@@ -162,9 +122,7 @@ TEST_F(Chain, SilenceOctaveFoldingAndQuantisation)
     SilenceFilterHeuristic silence(&detector);
     ClosestOctaveHeuristic octave(&detector);
     PitchQuantizationHeuristic quantize(&detector, 0.8);
-    N alone = makeNote(Pitch::A, 5);
-    EXPECT_TRUE(octave.process(alone));  // no expected notes: unchanged
-    EXPECT_EQ(alone.octave, 5);
+    expectSteps(octave, {{0, makeNote(Pitch::A, 5), true}});  // no expected notes: unchanged
     detector.m_expectedNotes = {makeNote(Pitch::A, 4)};
     for (const auto& r : rows) {
         N n = makeNote(r.note, r.octave, 0.0, r.hz);
@@ -183,78 +141,51 @@ TEST_F(Chain, SilenceOctaveFoldingAndQuantisation)
 
 TEST_F(Chain, UniqueFilterRefusesRepeatsUnlessTheMelodyRepeats)
 {
-    UniqueFilterHeuristic unique(&detector, true, true);
-    N c4 = makeNote(Pitch::C, 4);
-    N c5 = makeNote(Pitch::C, 5);
-    detector.m_expectedNotes = {makeNote(Pitch::C, 4), makeNote(Pitch::D, 4)};
-    EXPECT_TRUE(unique.process(c4)); // nothing accepted yet
+    const N c4 = makeNote(Pitch::C, 4);
+    const N c5 = makeNote(Pitch::C, 5);
+    // Against the last accepted note, octave ignored.
+    UniqueFilterHeuristic accepted(&detector, true, true);
+    detector.m_expectedNotes = {c4, makeNote(Pitch::D, 4), c4, c4};
+    expectSteps(accepted, {{0, c4, true}});
     detector.m_notes.append(c4);
-    detector.m_expectedIndex = 1;
-    EXPECT_FALSE(unique.process(c5)); // same pitch class in another octave
-    detector.m_expectedNotes = {makeNote(Pitch::C, 4), makeNote(Pitch::C, 4)};
-    EXPECT_TRUE(unique.process(c4));
-
+    expectSteps(accepted, {{1, c5, false}, {3, c4, true}});
+    // Against its own last result, octave counted.
     UniqueFilterHeuristic ownMemory(&detector, false, false);
     detector.m_expectedNotes.clear();
-    detector.m_expectedIndex = 0;
-    EXPECT_TRUE(ownMemory.process(c4));
-    EXPECT_FALSE(ownMemory.process(c4));
-    EXPECT_TRUE(ownMemory.process(c5)); // octave counts here
+    expectSteps(ownMemory, {{0, c4, true}, {0, c4, false}, {0, c5, true}});
     ownMemory.reset();
-    EXPECT_TRUE(ownMemory.process(c5));
+    expectSteps(ownMemory, {{0, c5, true}});
 }
 
 TEST_F(Chain, PitchDistanceRefusesThePreviousNoteAndItsNeighbours)
 {
     PitchDistanceHeuristic distance(&detector);
-    LogCapture::instance().clear();
-    Debugging::setLoggingLevel(QsLogging::DebugLevel);
-    distance.prepare();
-    Debugging::setLoggingLevel(QsLogging::InfoLevel);
-    EXPECT_TRUE(LogCapture::instance().contains("pdh - expected note list is empty"));
-    detector.m_expectedNotes = {makeNote(Pitch::C, 4), makeNote(Pitch::CSharp, 4), makeNote(Pitch::F, 4)};
+    const N c4 = makeNote(Pitch::C, 4);
+    const N cs4 = makeNote(Pitch::CSharp, 4);
+    const N f4 = makeNote(Pitch::F, 4);
+    detector.m_expectedNotes = {c4, cs4, f4};
     distance.prepare();
     EXPECT_EQ(distance.steps(), (QList<int>{0, 1, 2}));
-    N c4 = makeNote(Pitch::C, 4);
-    N d4 = makeNote(Pitch::D, 4);
-    N cs4 = makeNote(Pitch::CSharp, 4);
-    detector.m_expectedIndex = 1;
-    EXPECT_FALSE(distance.process(c4));
-    EXPECT_TRUE(distance.process(cs4));
-    detector.m_expectedIndex = 2;
-    EXPECT_FALSE(distance.process(d4));  // a semitone from C#4
-    EXPECT_FALSE(distance.process(cs4));
-    N f4 = makeNote(Pitch::F, 4);
-    EXPECT_TRUE(distance.process(f4));
+    // D4 is a semitone from C#4
+    expectSteps(distance, {{1, c4, false}, {1, cs4, true}, {2, makeNote(Pitch::D, 4), false}, {2, cs4, false}, {2, f4, true}});
 }
 
-TEST_F(Chain, OnsetCoordinatorTiesTheFirstNoteToAnOnsetInRange)
+TEST_F(Chain, OnsetCoordinatorTiesTheFirstNoteToAnOnsetInRangeAndDatesItByTheOnset)
 {
     OnsetCoordinatorHeuristic coordinator(&detector, 0.1, 0.8);
-    N note = makeNote(Pitch::A, 4, 2.0);
-    EXPECT_FALSE(coordinator.process(note)); // no onsets at all
-
+    const N note = makeNote(Pitch::A, 4, 2.0, 0.0, 0.5);
+    expectSteps(coordinator, {{0, note, false}}); // no onsets at all
     for (double t : {1.15, 2.15}) {
-        PitchDetector::OnsetInfo onset;
-        onset.time = t;
-        detector.m_onsets = {onset};
+        setOnsets({t});
         coordinator.reset();
-        EXPECT_FALSE(coordinator.process(note)) << t;
+        expectSteps(coordinator, {{0, note, false}});
     }
-    PitchDetector::OnsetInfo onset;
-    onset.time = 1.30;
-    detector.m_onsets = {onset};
+    setOnsets({1.30});
     coordinator.reset();
-    note.duration = 0.5;
-    EXPECT_TRUE(coordinator.process(note));
-    EXPECT_EQ(detector.m_onsets[0].noteInfo.note, Pitch::A);
     // The onset dates the note; its end stays.
-    EXPECT_DOUBLE_EQ(note.offset, 1.30);
-    EXPECT_DOUBLE_EQ(note.duration, 1.2);
-    EXPECT_DOUBLE_EQ(detector.m_onsets[0].noteInfo.offset, 1.30);
-    // Never tied twice.
-    N later = makeNote(Pitch::B, 4, 2.2);
-    EXPECT_FALSE(coordinator.process(later));
+    expectSteps(coordinator, {{0, note, true, makeNote(Pitch::A, 4, 1.30, 0.0, 1.2)},
+                              {0, makeNote(Pitch::B, 4, 2.2), false}}); // never tied twice
+    expectSameNote(detector.m_onsets[0].noteInfo, makeNote(Pitch::A, 4, 1.30, 0.0, 1.2));
 }
 
 TEST_F(Chain, OnsetCoordinatorNeedsTimeBetweenOnsetsAndAnOnsetOfItsOwn)
@@ -262,24 +193,13 @@ TEST_F(Chain, OnsetCoordinatorNeedsTimeBetweenOnsetsAndAnOnsetOfItsOwn)
     OnsetCoordinatorHeuristic coordinator(&detector, 0.1, 0.8);
     detector.m_expectedNotes = {makeNote(Pitch::C, 4, 1.0), makeNote(Pitch::G, 4, 2.0), makeNote(Pitch::A, 4, 3.0)};
     coordinator.prepare();
-    PitchDetector::OnsetInfo first;
-    first.time = 1.0;
-    detector.m_onsets = {first};
-    N c = makeNote(Pitch::C, 4, 0.95);
-    ASSERT_TRUE(coordinator.process(c));
-    detector.m_notes.append(c);
-    detector.m_expectedIndex = 1;
-
+    setOnsets({1.0});
+    expectSteps(coordinator, {{0, makeNote(Pitch::C, 4, 0.95), true, makeNote(Pitch::C, 4, 1.0)}});
     // No onset left for G: never matched, however clear the step (C->G) and late the note.
-    N g = makeNote(Pitch::G, 4, 1.6);
-    EXPECT_FALSE(coordinator.process(g));
-
-    // Onset too close to the last tied one.
-    PitchDetector::OnsetInfo close;
-    close.time = 1.2;
-    detector.m_onsets.append(close);
-    N a = makeNote(Pitch::A, 4, 1.25);
-    EXPECT_FALSE(coordinator.process(a));
+    expectSteps(coordinator, {{1, makeNote(Pitch::G, 4, 1.6), false}});
+    // An onset too close to the last tied one.
+    setOnsets({1.0, 1.2});
+    expectSteps(coordinator, {{1, makeNote(Pitch::A, 4, 1.25), false}});
 }
 
 TEST_F(Chain, OnsetCoordinatorRemovesOnsetsInsideAnEarlierSustainedNote)
@@ -289,23 +209,13 @@ TEST_F(Chain, OnsetCoordinatorRemovesOnsetsInsideAnEarlierSustainedNote)
     detector.m_heuristics = {&averaging, &coordinator};
     coordinator.prepare();
     // Two averaged notes: C from 0.0 lasting 1.0 s, then D.
-    N note;
-    for (int i = 0; i <= 10; ++i) {
-        note = makeNote(Pitch::C, 4, i * 0.1);
-        averaging.process(note);
-    }
-    for (int i = 0; i < 4; ++i) {
-        note = makeNote(Pitch::D, 4, 1.1 + i * 0.1);
+    for (int i = 0; i < 15; ++i) {
+        N note = makeNote(i <= 10 ? Pitch::C : Pitch::D, 4, i * 0.1);
         averaging.process(note);
     }
     ASSERT_EQ(averaging.history().size(), 2);
-    PitchDetector::OnsetInfo inside;
-    inside.time = 0.5;
-    PitchDetector::OnsetInfo atD;
-    atD.time = 1.1;
-    detector.m_onsets = {inside, atD};
-    N d = makeNote(Pitch::D, 4, 1.1);
-    EXPECT_TRUE(coordinator.process(d));
+    setOnsets({0.5, 1.1});
+    expectSteps(coordinator, {{0, makeNote(Pitch::D, 4, 1.1), true}});
     ASSERT_EQ(detector.m_onsets.size(), 1);
     EXPECT_EQ(detector.m_onsets[0].time, 1.1);
 }
@@ -314,8 +224,7 @@ TEST_F(Chain, OnsetCoordinatorWithoutOnsetStrategyAsserts)
 {
     detector.mp_onsetDetectionStrategy = nullptr;
     OnsetCoordinatorHeuristic coordinator(&detector, 0.1, 0.8);
-    N note = makeNote(Pitch::A, 4, 1.0);
-    EXPECT_FALSE(coordinator.process(note));
+    expectSteps(coordinator, {{0, makeNote(Pitch::A, 4, 1.0), false}});
     ASSERT_EQ(AssertRecorder::count(), 1);
     EXPECT_EQ(AssertRecorder::expressions()[0], "mp_detector->getOnsetDetectionStrategy()");
 }
