@@ -2,7 +2,6 @@
 #include "SignalFactory.h"
 #include "pitch/onset/MQPeaks.h"
 #include "pitch/onset/PeakAmpDifferenceODF.h"
-#include "pitch/onset/UnmatchedPeaksODF.h"
 
 #include <gtest/gtest.h>
 
@@ -128,31 +127,6 @@ TEST_F(MQ, TracksPeaksAcrossFramesWithinTheMatchingInterval)
     }
     EXPECT_EQ(linked, 1);   // 1001 -> 1050
     EXPECT_EQ(unlinked, 1); // 3000 -> 3300 moved 300 Hz
-}
-
-TEST(PeakOnsetFunctions, SteadySineGivesLittleAfterTheFirstFrameAndSilenceNothing)
-{
-    PeakAmpDifferenceODF amp;
-    UnmatchedPeaksODF unmatched;
-    amp.set_frame_size(2048);
-    unmatched.set_frame_size(2048);
-    std::vector<double> silence(2048, 0.0);
-    EXPECT_EQ(amp.process_frame(2048, silence.data()), 0.0);
-    std::vector<double> tone = SignalFactory::sine(44100.0 / 2048 * 40, 4096 / 44100.0);
-    const double first = amp.process_frame(2048, tone.data());
-    const double firstUnmatched = unmatched.process_frame(2048, tone.data());
-    EXPECT_GT(first, 100.0);
-    EXPECT_NEAR(firstUnmatched, first, first * 1e-6);
-    const double second = amp.process_frame(2048, tone.data() + 2048);
-    EXPECT_LT(second, first * 0.05);
-    EXPECT_EQ(unmatched.process_frame(2048, tone.data() + 2048), 0.0);
-
-    // Only rises count: a note's release is no onset.
-    std::vector<double> softer(tone.begin() + 2048, tone.end());
-    for (double& v : softer)
-        v *= 0.5;
-    EXPECT_EQ(amp.process_frame(2048, softer.data()), 0.0);
-    EXPECT_NEAR(amp.process_frame(2048, tone.data() + 2048), first * 0.5, first * 0.05);
 }
 
 TEST(PeakOnsetFunctions, AnotherFrameSizeIsAnnouncedOnceAndThenUsed)
