@@ -16,7 +16,7 @@ RESOURCES = os.environ['BRISOLA_RESOURCES']  # <build>/Resources
 CONTENT = os.environ['BRISOLA_CONTENT']    # <source>/content
 RCC = os.environ.get('BRISOLA_RCC', 'rcc')
 
-LINE = re.compile(r'^\s*(TRACE|DEBUG|INFO|WARN|ERROR|FATAL) (\d\d):(\d\d):(\d\d)\.(\d\d\d) (\S+)\s+(.*?)\s*$')
+LINE = re.compile(r'^\s*(TRACE|DEBUG|INFO|WARN|ERROR|FATAL) \d\d:\d\d:\d\d\.\d\d\d (\S+)\s+(.*?)\s*$')
 
 
 class Failure(Exception):
@@ -83,21 +83,9 @@ class Scratch:
         shutil.copy2(BIN, os.path.join(base, 'bin', 'brisola'))
         for name in ('VessaGM6mb.sf2', 'score'):
             os.symlink(os.path.join(RESOURCES, name), os.path.join(base, 'Resources', name))
-        entries = []
-        qml_root = os.path.join(CONTENT, 'qml')
-        for dirpath, dirnames, filenames in os.walk(qml_root):
-            rel = os.path.relpath(dirpath, qml_root)
-            if course_dir and (rel == 'content' or rel.startswith('content' + os.sep)):
-                continue
-            for f in filenames:
-                if not f.startswith('.'):
-                    entries.append((os.path.normpath(os.path.join('qml', rel, f)), os.path.join(dirpath, f)))
+        entries = tree(os.path.join(CONTENT, 'qml'), 'qml', 'content' if course_dir else None)
         if course_dir:
-            for dirpath, dirnames, filenames in os.walk(course_dir):
-                rel = os.path.relpath(dirpath, course_dir)
-                for f in filenames:
-                    entries.append((os.path.normpath(os.path.join('qml', 'content', rel, f)),
-                                    os.path.join(dirpath, f)))
+            entries += tree(course_dir, 'qml/content')
         if main_qml:
             probe = os.path.join(self.root, 'main.qml')
             with open(probe, 'w') as f:
@@ -115,9 +103,20 @@ class Scratch:
         return os.path.join(base, 'bin', 'brisola')
 
 
-def write_course(root, tree):
-    """tree: {relative dir: metadata json text}; page.qml beside every activity."""
-    for rel, meta in tree.items():
+def tree(root, alias, skip=None):
+    """(alias path, file) of every file below root, leaving out the folder skip."""
+    out = []
+    for dirpath, _, filenames in os.walk(root):
+        rel = os.path.relpath(dirpath, root)
+        if not skip or not (rel + os.sep).startswith(skip + os.sep):
+            out += [(os.path.normpath(os.path.join(alias, rel, f)), os.path.join(dirpath, f))
+                    for f in filenames if not f.startswith('.')]
+    return out
+
+
+def write_course(root, elements):
+    """elements: {relative dir: metadata json text}; page.qml beside every activity."""
+    for rel, meta in elements.items():
         d = os.path.join(root, rel)
         os.makedirs(d, exist_ok=True)
         with open(os.path.join(d, '_metadata.json'), 'w') as f:
@@ -133,7 +132,7 @@ def write_course(root, tree):
 class Run:
     """One process of the program."""
 
-    def __init__(self, display, scratch, args=(), program=BIN, cwd=None):
+    def __init__(self, display, scratch, args=(), program=BIN):
         env = dict(os.environ)
         env.update(DISPLAY=display.name, XDG_DATA_HOME=scratch.data, XDG_RUNTIME_DIR=scratch.runtime,
                    TMPDIR=scratch.tmp)
@@ -142,7 +141,7 @@ class Run:
         self.display = display
         self.started = time.time()
         self.out = open(os.path.join(scratch.root, 'out-%d.txt' % int(self.started * 1000)), 'w+')
-        self.proc = subprocess.Popen([program] + list(args), env=env, cwd=cwd or scratch.root,
+        self.proc = subprocess.Popen([program] + list(args), env=env, cwd=scratch.root,
                                      stdout=self.out, stderr=subprocess.STDOUT)
 
     @property
@@ -150,21 +149,20 @@ class Run:
         return self.proc.pid
 
     def lines(self):
-        """(level, seconds of the day, channel, text) of each log line."""
-        out = []
+        """(level, channel, text) of each log line."""
         try:
             with open(self.scratch.log, errors='replace') as f:
-                for raw in f:
-                    m = LINE.match(raw)
-                    if m:
-                        h, mi, s, ms = (int(x) for x in m.group(2, 3, 4, 5))
-                        out.append((m.group(1), h * 3600 + mi * 60 + s + ms / 1000.0, m.group(6), m.group(7)))
+                return [m.groups() for m in map(LINE.match, f) if m]
         except FileNotFoundError:
-            pass
-        return out
+            return []
 
     def texts(self, channel=None):
-        return [t for (_, _, c, t) in self.lines() if channel is None or c == channel]
+        return [t for (_, c, t) in self.lines() if channel is None or c == channel]
+
+    def output(self):
+        """What the process wrote to standard output and error."""
+        self.out.seek(0)
+        return self.out.read()
 
     def wait_for_line(self, text, timeout=30):
         deadline = time.time() + timeout
@@ -180,7 +178,7 @@ class Run:
         """The mapped main window, once it shows."""
         deadline = time.time() + timeout
         while time.time() < deadline:
-            for w, _ in self.display.screen.windows(self.pid):
+            for w in self.display.screen.windows(self.pid):
                 try:
                     info = self.display.screen.info(w)
                 except XError:  # gone since it was listed (a splash screen closing)
@@ -211,10 +209,8 @@ class Run:
             self.proc.wait()
 
     def dump(self):
-        self.out.seek(0)
-        tail = self.out.read()[-4000:]
-        log = '\n'.join('%s %s %s' % (lv, c, t) for (lv, _, c, t) in self.lines()[-60:])
-        return '--- output ---\n%s\n--- log ---\n%s' % (tail, log)
+        log = '\n'.join(' '.join(line) for line in self.lines()[-60:])
+        return '--- output ---\n%s\n--- log ---\n%s' % (self.output()[-4000:], log)
 
 
 def alive(pid):

@@ -1,5 +1,6 @@
-"""Black-box tests of the program as a user starts it: one case per run of this script
-(python3 startup_test.py <case>), each with its own display, data, runtime and temporary folders."""
+"""Black-box tests of the program as a user starts it: one scenario per run of this script
+(python3 startup_test.py <case>), each with its own display, data, runtime and temporary folders.
+A scenario checks together what one set of real starts can show, since every start costs seconds."""
 import os
 import sqlite3
 import subprocess
@@ -9,11 +10,12 @@ import time
 from Xlib.error import XError
 from harness import BIN, Display, Failure, Run, Scratch, alive, check, write_course
 
-STEPS = ['initializing audio...', 'loading fonts...', 'removing 0 temporary files...', 'initializing facilities...',
+STEPS = ['initializing audio...', 'loading fonts...', 'removing 1 temporary files...', 'initializing facilities...',
          'loading plugins...', 'loading course...', 'loading settings...', 'logging in...',
          'starting user interface...']
 PATHS = ['resource path: ', 'qml path: ', 'fonts path: ', 'course path: ', 'course content type: ',
          'course plugin path: ']
+KEYS = 'keys=course,stats,practice,globals,settings,calibration,system'
 
 
 def start_up_lines(run):
@@ -37,13 +39,19 @@ def close_and_check_end(run):
 
 
 def case_installed():
-    """Installed layout: binary content, one main-screen line, the window centred, a clean end."""
+    """Installed layout: binary content, the log lines in order, the window centred, only the
+    program's own temporary files removed at start and exit, a second start that raises the first
+    window and exits 0 at once, and a clean end."""
     display, scratch = Display('1440x900'), Scratch()
+    first = None
     try:
-        run = Run(display, scratch, ['--log-level=debug'])
-        run.wait_for_line('event loop')
-        startup = time.time() - run.started
-        lines = start_up_lines(run)
+        for name in ('ruvex_zq_score.x.midi', 'other.txt'):
+            open(os.path.join(scratch.tmp, name), 'w').close()
+        os.mkdir(os.path.join(scratch.tmp, 'ruvex_zq_dir'))
+        first = Run(display, scratch, ['--log-level=debug'])
+        first.wait_for_line('event loop')
+        startup = time.time() - first.started
+        lines = start_up_lines(first)
         res = os.path.join(os.path.dirname(BIN), '../Resources/')
         check(lines[0] == 'binary data file: ' + res + '/course.dat', lines[0])
         check([l for l in lines if any(l.startswith(p) for p in PATHS)] ==
@@ -51,86 +59,20 @@ def case_installed():
                'course content type: binary', 'course plugin path: :/qml/content/lms'], lines)
         check(lines[7:] == STEPS + ['loading main screen: :/qml/main.qml', 'activating window', 'event loop'],
               '\n'.join(lines))
-
-        screen = display.screen
-        info = screen.info(run.main_window())
-        check((info['x'], info['y'], info['width'], info['height']) == (208, 66, 1024, 768), info)
-        check(info['min'] == (800, 600), info)
-        small = [screen.info(w) for w, _ in screen.windows(run.pid) if screen.info(w)['width'] == 500]
-        check(small and not small[0]['mapped'] and small[0]['height'] == 350, 'splash still shown: %s' % small)
-
-        end = close_and_check_end(run)
-        check(end == ['cleaning up', 'removing 0 temporary files...'], end)
-        print('start-up to the event loop: %.2f s' % startup)
-    finally:
-        display.stop()
-        scratch.remove()
-
-
-def case_development_tree():
-    """A copy of the program outside the installed layout reads content/, or with
-    "--use-bin-resources" the built course.dat."""
-    display, scratch = Display('1440x900'), Scratch()
-    content = os.environ['BRISOLA_CONTENT']
-    try:
-        program = scratch.dev_tree_binary()
-        for args, kind in (([], 'raw'), (['--use-bin-resources'], 'binary')):
-            run = Run(display, scratch, ['--log-level=debug'] + args, program=program)
-            run.wait_for_line('event loop')
-            lines = start_up_lines(run)
-            check(lines[0] == 'not running in an installed bundled; using default resource paths.', lines[0])
-            check('course content type: ' + kind in lines, lines)
-            check('course plugin path: ' + content + '/qml/content/lms' in lines, lines)
-            main = [l for l in lines if l.startswith('loading main screen: ')]
-            if kind == 'raw':
-                check(main == ['loading main screen: ' + content + '/qml/main.qml',
-                               'loading main screen: file://' + content + '/qml/main.qml'], main)
-            else:
-                check(main == ['loading main screen: :/qml/main.qml'], main)
-            check(lines[-3:] == main[-1:] + ['activating window', 'event loop'], lines[-3:])
-            close_and_check_end(run)
-            os.remove(scratch.log)
-    finally:
-        display.stop()
-        scratch.remove()
-
-
-def case_temporary_files():
-    """Only the program's own files go, at start and at exit; a directory and other files stay."""
-    display, scratch = Display('1440x900'), Scratch()
-    try:
-        open(os.path.join(scratch.tmp, 'ruvex_zq_score.x.midi'), 'w').close()
-        open(os.path.join(scratch.tmp, 'other.txt'), 'w').close()
-        os.mkdir(os.path.join(scratch.tmp, 'ruvex_zq_dir'))
-        run = Run(display, scratch)
-        run.wait_for_line('starting user interface...')
-        check('removing 1 temporary files...' in run.texts('zq-main'), run.texts('zq-main'))
         check(sorted(os.listdir(scratch.tmp)) == ['other.txt', 'ruvex_zq_dir'], os.listdir(scratch.tmp))
-        time.sleep(0.5)
-        open(os.path.join(scratch.tmp, 'ruvex_zq_score.y.midi'), 'w').close()
-        end = close_and_check_end(run)
-        check(end == ['cleaning up', 'removing 1 temporary files...'], end)
-        check(sorted(os.listdir(scratch.tmp)) == ['other.txt', 'ruvex_zq_dir'], os.listdir(scratch.tmp))
-    finally:
-        display.stop()
-        scratch.remove()
 
-
-def case_second_instance():
-    """A second start exits 0 at once and raises the first one's window."""
-    display, scratch = Display('1440x900'), Scratch()
-    first = None
-    try:
-        first = Run(display, scratch)
-        first.wait_for_line('starting user interface...')
-        time.sleep(1.0)
         screen = display.screen
         main = first.main_window()
+        info = screen.info(main)
+        check((info['x'], info['y'], info['width'], info['height']) == (208, 66, 1024, 768), info)
+        check(info['min'] == (800, 600), info)
+        small = [screen.info(w) for w in screen.windows(first.pid) if screen.info(w)['width'] == 500]
+        check(small and not small[0]['mapped'] and small[0]['height'] == 350, 'splash still shown: %s' % small)
+
         cover = screen.raise_other()
         check(screen.stacking()[-1] == cover.id, 'cover window is not on top')
         t0 = time.time()
-        second = Run(display, scratch)
-        rc = second.wait(timeout=5)
+        rc = Run(display, scratch).wait(timeout=5)
         elapsed = time.time() - t0
         check(rc == 0, 'second instance exit status %s' % rc)
         check(elapsed < 1.0, 'second instance took %.2f s' % elapsed)
@@ -138,9 +80,12 @@ def case_second_instance():
         while screen.stacking()[-1] != main.id and time.time() < deadline:
             time.sleep(0.05)
         check(screen.stacking()[-1] == main.id, 'the first window was not raised')
-        check(first.proc.poll() is None, 'the first instance ended')
-        print('second instance ended after %.2f s' % elapsed)
-        close_and_check_end(first)
+
+        open(os.path.join(scratch.tmp, 'ruvex_zq_score.y.midi'), 'w').close()
+        end = close_and_check_end(first)
+        check(end == ['cleaning up', 'removing 1 temporary files...'], end)
+        check(sorted(os.listdir(scratch.tmp)) == ['other.txt', 'ruvex_zq_dir'], os.listdir(scratch.tmp))
+        print('start-up to the event loop: %.2f s; second instance ended after %.2f s' % (startup, elapsed))
     finally:
         if first:
             first.kill()
@@ -148,32 +93,37 @@ def case_second_instance():
         scratch.remove()
 
 
-PROBE = '''import QtQuick 2.12
-Item {
-    Component.onCompleted: console.log("probe debugMode=" + runtime.system.debugMode
-                                       + " keys=" + runtime.keys().join(","))
-}
-'''
-
-
-def case_debug_mode():
-    """"--debug-mode" exactly sets runtime.system.debugMode; look-alikes do not."""
+def case_development_tree():
+    """A copy of the program outside the installed layout reads content/."""
     display, scratch = Display('1440x900'), Scratch()
+    content = os.environ['BRISOLA_CONTENT']
     try:
-        program = scratch.installed_layout(main_qml=PROBE)
-        for args, expected in ((['--debug-mode'], 'true'), (['--DEBUG-MODE'], 'false'),
-                               (['--debug-mode=1'], 'false'), ([], 'false')):
-            run = Run(display, scratch, ['--log-level=debug'] + args, program=program)
-            run.wait_for_line('event loop')
-            probe = [t for t in run.texts('qtlog') if 'probe debugMode=' in t]
-            check(len(probe) == 1 and probe[0].endswith('debugMode=%s keys=course,stats,practice,globals,settings,'
-                                                         'calibration,system' % expected), '%s: %s' % (args, probe))
-            close_and_check_end(run)
-            os.remove(scratch.log)
+        run = Run(display, scratch, ['--log-level=debug'], program=scratch.dev_tree_binary())
+        run.wait_for_line('event loop')
+        lines = start_up_lines(run)
+        check(lines[0] == 'not running in an installed bundled; using default resource paths.', lines[0])
+        check('course content type: raw' in lines, lines)
+        check('course plugin path: ' + content + '/qml/content/lms' in lines, lines)
+        main = 'loading main screen: ' + content + '/qml/main.qml'
+        check(lines[-4:] == [main, main.replace(': ', ': file://'), 'activating window', 'event loop'], lines[-4:])
+        close_and_check_end(run)
     finally:
         display.stop()
         scratch.remove()
 
+
+# Logs what the screens read; a start with "--log-console" then resets all progress.
+PROBE = '''import QtQuick 2.12
+Item {
+    Component.onCompleted: console.warn("probe debugMode=" + runtime.system.debugMode
+                                        + " keys=" + runtime.keys().join(","))
+    Timer {
+        interval: 300
+        running: Qt.application.arguments.indexOf("--log-console") >= 0
+        onTriggered: runtime.course.resetAllState()
+    }
+}
+'''
 
 SMALL_COURSE = {
     '00_grade_1': '{"properties": {"elementName": "Grade 1", "elementType": "module"}}',
@@ -187,16 +137,49 @@ SMALL_COURSE = {
 }
 
 
-def case_first_start():
-    """First start over a small course: the ten settings rows, the two accounts and the element states."""
+def successor_of(display, first):
+    """The pid of a process other than first that shows a main window."""
+    deadline = time.time() + 30
+    while time.time() < deadline:
+        for w in display.screen.windows():
+            try:
+                pid = display.screen.pid_of(w)
+                info = display.screen.info(w)
+            except XError:  # gone since it was listed (a splash screen closing)
+                continue
+            if pid and pid != first.pid and info['mapped'] and info['width'] == 1024:
+                return pid, w
+        time.sleep(0.1)
+    raise Failure('no window of a restarted process\n%s' % first.dump())
+
+
+def case_first_start_and_restart():
+    """"--debug-mode" reaches runtime.system.debugMode; resetting all progress ends the process
+    with 0 and the new one (started without arguments, so not in debug mode) becomes the running
+    instance; its first start over a small course stores the ten settings rows, the two accounts
+    and the element states."""
     display, scratch = Display('1440x900'), Scratch()
+    successor = None
     try:
         course = os.path.join(scratch.root, 'course')
         write_course(course, SMALL_COURSE)
-        program = scratch.installed_layout(course_dir=course)
-        run = Run(display, scratch, ['--log-level=debug'], program=program)
-        run.wait_for_line('event loop')
-        close_and_check_end(run)
+        program = scratch.installed_layout(course_dir=course, main_qml=PROBE)
+        first = Run(display, scratch, ['--log-console', '--debug-mode'], program=program)
+        rc = first.wait(timeout=30)
+        check(rc == 0, 'the restarting process ended with %s\n%s' % (rc, first.dump()))
+        check('probe debugMode=true ' + KEYS in first.output(), first.dump())
+        successor, main = successor_of(display, first)
+        time.sleep(0.5)
+        check(alive(successor), 'the restarted process ended')
+        probe = [t for t in first.texts('qtlog') if 'probe debugMode=' in t]
+        check(len(probe) == 1 and probe[0].endswith('debugMode=false ' + KEYS), probe)
+        display.screen.close(main)
+        deadline = time.time() + 15
+        while alive(successor) and time.time() < deadline:
+            time.sleep(0.1)
+        check(not alive(successor), 'the restarted process did not end after its window closed')
+        successor = None
+
         db = sqlite3.connect(scratch.db)
         users = db.execute('SELECT name, password, admin FROM users ORDER BY id').fetchall()
         check(users == [('user', 'quillfen', 'false'), ('admin', 'toren', 'true')], users)
@@ -212,53 +195,6 @@ def case_first_start():
             ('grade_1', 'UNLOCKED', 'false'), ('grade_1/rhythm', 'UNLOCKED', 'false'),
             ('grade_1/rhythm/intro', 'UNLOCKED', 'true')])
         check(states == expected, states)
-    finally:
-        display.stop()
-        scratch.remove()
-
-
-RESTART_PROBE = '''import QtQuick 2.12
-Item {
-    Timer {
-        interval: 300
-        running: Qt.application.arguments.indexOf("--log-console") >= 0
-        onTriggered: runtime.course.resetAllState()
-    }
-}
-'''
-
-
-def case_restart():
-    """Resetting all progress restarts the program: the first process ends with 0 and the new one
-    (started without arguments) becomes the running instance with its window."""
-    display, scratch = Display('1440x900'), Scratch()
-    successor = None
-    try:
-        program = scratch.installed_layout(main_qml=RESTART_PROBE)
-        first = Run(display, scratch, ['--log-console'], program=program)
-        rc = first.wait(timeout=30)
-        check(rc == 0, 'the restarting process ended with %s\n%s' % (rc, first.dump()))
-        deadline = time.time() + 30
-        while successor is None and time.time() < deadline:
-            for w, _ in display.screen.windows():
-                try:
-                    pid = display.screen.pid_of(w)
-                    info = display.screen.info(w)
-                except XError:  # gone since it was listed (a splash screen closing)
-                    continue
-                if pid and pid != first.pid and info['mapped'] and info['width'] == 1024:
-                    successor = pid
-            time.sleep(0.1)
-        check(successor is not None, 'no window of a restarted process\n%s' % first.dump())
-        time.sleep(0.5)
-        check(alive(successor), 'the restarted process ended')
-        main = [w for w, _ in display.screen.windows(successor) if display.screen.info(w)['width'] == 1024][0]
-        display.screen.close(main)
-        deadline = time.time() + 15
-        while alive(successor) and time.time() < deadline:
-            time.sleep(0.1)
-        check(not alive(successor), 'the restarted process did not end after its window closed')
-        successor = None
     finally:
         if successor:
             os.kill(successor, 9)

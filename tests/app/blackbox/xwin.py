@@ -9,14 +9,12 @@ class Screen:
         self.root = self.d.screen().root
 
     def windows(self, pid=None):
-        """Top-level windows (children of the root), bottom to top, with their title."""
+        """Top-level windows (children of the root), bottom to top."""
         out = []
         for w in self.root.query_tree().children:
             try:
-                title = w.get_wm_name()
-                if pid is not None and self.pid_of(w) != pid:
-                    continue
-                out.append((w, title))
+                if pid is None or self.pid_of(w) == pid:
+                    out.append(w)
             except Exception:
                 pass
         return out
