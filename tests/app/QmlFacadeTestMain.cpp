@@ -1,6 +1,6 @@
-// Qt Quick Test of the course facade and the question context as the screens see them: the
-// framework logged in over the course of three grades, the program's own registrations, and the
-// facade reached through "runtime" (only the course: the other facades need the audio layer).
+// Qt Quick Test of the program's own registrations and runtime map, and of the course facade and
+// the question context as the screens see them: the framework logged in over the course of three
+// grades, then exactly what start-up registers and publishes.
 #include "CourseWriter.h"
 #include "FacadeEnvironment.h"
 
@@ -13,7 +13,6 @@
 
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QQmlPropertyMap>
 #include <QTemporaryDir>
 #include <QtQuickTest>
 
@@ -44,15 +43,13 @@ public slots:
         AssertRecorder::install();
         m_started = CourseWriter::writeCourseOfThreeGrades(m_courseDir.path()) && startFramework(m_courseDir.path());
         LogCapture::instance();
+        QmlFacade::registerTypes();
     }
 
     void qmlEngineAvailable(QQmlEngine* engine)
     {
-        QmlFacade::registerTypes();
-        auto* runtime = new QQmlPropertyMap(engine->rootContext());
         if (m_started)
-            runtime->insert("course", QVariant::fromValue<QObject*>(QmlFacadeCourse::instance()));
-        engine->rootContext()->setContextProperty("runtime", runtime);
+            QmlFacade::buildRuntime(engine->rootContext());
         engine->rootContext()->setContextProperty("testSupport", new QmlTestSupport());
     }
 
