@@ -22,19 +22,6 @@
 
 namespace {
 
-// CRC-16 of ISO 3309 (X.25), written out so that the guard's checksum is checked against
-// something other than itself.
-quint16 crc16Iso3309(const QByteArray& bytes)
-{
-    quint16 crc = 0xffff;
-    for (const char c : bytes) {
-        crc ^= quint8(c);
-        for (int bit = 0; bit < 8; ++bit)
-            crc = (crc & 1) ? quint16((crc >> 1) ^ 0x8408) : quint16(crc >> 1);
-    }
-    return quint16(~crc);
-}
-
 mode_t modeOf(const QString& path)
 {
     struct stat st;
@@ -107,24 +94,24 @@ protected:
     QMap<QProcess*, QByteArray> m_output;
 };
 
+// The names other builds of the guard expect: the id's first six ASCII letters, its CRC-16 (ISO
+// 3309) in hexadecimal and the user id.
 TEST_F(InstanceTest, SocketAndLockFileNamesForThisUser)
 {
     const QString uid = QString::number(::getuid(), 16);
     const struct {
         QString id;
-        QString prefix;
-    } rows[] = {{"My App-2", "MyApp"}, {"Brisola", "Brisol"}, {"Ré-solution", "Rsolut"}, {"123456789", ""}};
+        QString name;
+    } rows[] = {{"My App-2", "qtsingleapp-MyApp-186b-"},
+                {"Brisola", "qtsingleapp-Brisol-cf35-"},
+                {"Ré-solution", "qtsingleapp-Rsolut-d7f3-"},
+                {"123456789", "qtsingleapp--906e-"}};
     for (const auto& row : rows) {
         QtLocalPeer peer(nullptr, row.id);
-        const QString name = "qtsingleapp-" + row.prefix + "-" + QString::number(crc16Iso3309(row.id.toUtf8()), 16) + "-" + uid;
-        EXPECT_EQ(peer.socketName(), name);
-        EXPECT_EQ(peer.serverPath(), m_runtime.path() + "/" + name);
-        EXPECT_EQ(peer.lockFilePath(), m_runtime.path() + "/" + name + "-lockfile");
+        EXPECT_EQ(peer.socketName(), row.name + uid);
+        EXPECT_EQ(peer.serverPath(), m_runtime.path() + "/" + row.name + uid);
+        EXPECT_EQ(peer.lockFilePath(), m_runtime.path() + "/" + row.name + uid + "-lockfile");
     }
-    EXPECT_EQ(QtLocalPeer(nullptr, "123456789").socketName(), "qtsingleapp--906e-" + uid);
-    // no id: the executable's path, and its name for the prefix
-    const QString exe = QCoreApplication::applicationFilePath();
-    EXPECT_EQ(QtLocalPeer().socketName(), "qtsingleapp-testap-" + QString::number(crc16Iso3309(exe.toUtf8()), 16) + "-" + uid);
     // without a runtime folder: the temporary folder, shared between users
     qunsetenv("XDG_RUNTIME_DIR");
     EXPECT_EQ(QtLocalPeer(nullptr, "Brisola").directory(), QDir::cleanPath(QDir::tempPath()));
