@@ -145,7 +145,7 @@ TEST_F(FacadesTest, MediaProxyPlaysAnOggFileHoldingTheLockAndFailsCleanly)
     }
 }
 
-TEST_F(FacadesTest, ANewFileOrADestroyedProxyEndsThePlaybackAndItsLockLevel)
+TEST_F(FacadesTest, ANewFileOrADestroyedMediaProxyEndsThePlaybackAndItsLockLevel)
 {
     NEEDS_TEST_CARD();
     MediaProxy first;
@@ -158,29 +158,25 @@ TEST_F(FacadesTest, ANewFileOrADestroyedProxyEndsThePlaybackAndItsLockLevel)
     second.reset();  // a page unloaded mid-sound
     EXPECT_EQ(depth(), 0);
     EXPECT_FALSE(AudioPlayer::getInstance()->sequencer().isPlaying());
-
-    auto score = std::make_unique<ScoreProxy>();
-    ASSERT_TRUE(score->setGMNCode("[ \\bpm<60> c d e f g a b c2 ]"));
-    ASSERT_TRUE(score->play());
-    EXPECT_EQ(depth(), 1);
-    score.reset();
-    EXPECT_EQ(depth(), 0);
 }
 
 TEST_F(FacadesTest, ScoreProxyHoldsOneLockLevelWhilePlaying)
 {
     NEEDS_TEST_CARD();
-    ScoreProxy score;
-    ASSERT_TRUE(score.setGMNCode("[ \\bpm<240> c d e f ]"));
-    QSignalSpy playing(&score, &Score::playingChanged);
-    ASSERT_TRUE(score.play());
-    EXPECT_FALSE(score.play());  // already playing: no second level
+    auto score = std::make_unique<ScoreProxy>();
+    ASSERT_TRUE(score->setGMNCode("[ \\bpm<240> c d e f ]"));
+    QSignalSpy playing(score.get(), &Score::playingChanged);
+    ASSERT_TRUE(score->play());
+    EXPECT_FALSE(score->play());  // already playing: no second level
     EXPECT_EQ(depth(), 1);
     ASSERT_TRUE(playing.wait(10000) || playing.count() == 2);
     EXPECT_EQ(depth(), 0);
-    ASSERT_TRUE(score.play());
-    score.stop();
-    score.stop();
+    ASSERT_TRUE(score->play());
+    score->stop();
+    score->stop();
+    EXPECT_EQ(depth(), 0);
+    ASSERT_TRUE(score->play());
+    score.reset();  // a page unloaded mid-score
     EXPECT_EQ(depth(), 0);
     ScoreProxy empty;  // cannot start: gives its level back
     EXPECT_FALSE(empty.play());
