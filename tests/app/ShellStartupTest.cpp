@@ -41,6 +41,20 @@ int stateObjects(LmsElement* element, QStringList& order)
     return n;
 }
 
+// Answers the next modal message box with button (accepts it when none) and keeps "title|text".
+void answerNextMessageBox(QString* shown, QMessageBox::StandardButton button = QMessageBox::NoButton)
+{
+    QTimer::singleShot(200, [shown, button] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            *shown = box->windowTitle() + "|" + box->text();
+            if (button == QMessageBox::NoButton)
+                box->accept();
+            else
+                box->button(button)->click();
+        }
+    });
+}
+
 TEST(ShellStartup, EveryElementGetsOneStateObjectParentsFirst)
 {
     QTemporaryDir dir;
@@ -115,12 +129,7 @@ INSTANTIATE_TEST_SUITE_P(Shell, Restart,
 TEST(ShellRestart, FailedStartIsLoggedAndTheUserIsTold)
 {
     QString shown;
-    QTimer::singleShot(200, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown = box->text();
-            box->accept();
-        }
-    });
+    answerNextMessageBox(&shown);
     bool released = false;
     LogCapture::instance().clear();
     EXPECT_FALSE(ProgramRelauncher::relaunch([&] { released = true; }, QStringLiteral("/nonexistent/brisola")));
@@ -137,12 +146,7 @@ TEST(ShellExit, RequestAnsweredNoChangesNothingYesCleansUp)
     for (auto answer : {QMessageBox::No, QMessageBox::Yes}) {
         LogCapture::instance().clear();
         QString asked;
-        QTimer::singleShot(200, [&asked, answer] {
-            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-                asked = box->windowTitle() + "|" + box->text();
-                box->button(answer)->click();
-            }
-        });
+        answerNextMessageBox(&asked, answer);
         shell->requestExit();
         EXPECT_EQ(asked, "Exit now?|Are you sure that you want to exit now?");
         const bool yes = answer == QMessageBox::Yes;
@@ -168,12 +172,7 @@ TEST(ShellWindows, AboutShowsTheSplashWithNameAndVersionAndHelpSaysWhereToGo)
     // No browser here: the user is told the address instead.
     edufrmwk::FrameworkManager::getInstance()->m_helpUrl = QStringLiteral("https://brisola.example.org/help");
     QString shown;
-    QTimer::singleShot(200, [&] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown = box->windowTitle() + "|" + box->text();
-            box->accept();
-        }
-    });
+    answerNextMessageBox(&shown);
     shell->displayHelpUrl();
     EXPECT_EQ(shown, "Error opening browser...|Could not open your browser.  Please go to:\n\n "
                      "https://brisola.example.org/help");
