@@ -1,43 +1,11 @@
-#include "lms/Lms.h"
-#include "lms/LmsCourse.h"
-#include "lms/LmsExerciseActivity.h"
-#include "lms/LmsFilesystem.h"
-#include "lms/LmsLearningActivity.h"
-#include "lms/LmsQuestion.h"
-#include "lms/LmsQuestionAssociation.h"
-#include "lms/LmsQuestionFilter.h"
-#include "lms/LmsTestActivity.h"
-
-#include "CourseDescription.h"
-#include "LmsTestSupport.h"
-#include "lms/LmsMetadata.h"
-#include "support/Watchdog.h"
-
-#include <gtest/gtest.h>
+#include "LmsFixtures.h"
 
 #include <QElapsedTimer>
-#include <QPointer>
-#include <QTemporaryDir>
 
-#include <functional>
-
-#include <sys/stat.h>
 
 using namespace lmstest;
 
-class CourseLoader : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        captureMessages();
-        Lms::loadPlugins(fixture(QStringLiteral("valid/plugins")));
-    }
-    static QStringList warnings()
-    {
-        return LogCapture::instance().linesContaining(QStringLiteral(" WARN "));
-    }
-    LmsCourse course{QStringLiteral("Course")};
-};
+using CourseLoader = CourseTest;
 
 TEST_F(CourseLoader, ValidCourseGivesExactlyTheExpectedTree)
 {
@@ -45,6 +13,7 @@ TEST_F(CourseLoader, ValidCourseGivesExactlyTheExpectedTree)
     EXPECT_FALSE(course.isModified());
     EXPECT_TRUE(warnings().isEmpty()) << warnings().join(QLatin1Char('\n')).toStdString();
 
+    // Questions are renumbered in file order; an absent association value is the filter's default.
     const QStringList expected = {
         "module|First Grade|00_first_grade|first_grade|First Grade",
         "module|Intervals|00_first_grade/00_intervals|first_grade/intervals|First Grade / Intervals",
@@ -63,87 +32,44 @@ TEST_F(CourseLoader, ValidCourseGivesExactlyTheExpectedTree)
         "Second Grade / Melodies / Steps",
         "test|Review|01_second_grade/01_review|second_grade/review|Second Grade / Review",
         "test|Final Exam|02_final_exam|final_exam|Final Exam",
+        "first_grade: icons _enabled_icon.png,",
+        "first_grade/intervals: icons _enabled_icon.png,_disabled_icon.png",
+        "first_grade/intervals/listening: data 1",
+        "first_grade/intervals/major_thirds: intro Sing the third.|common:img/piano.png",
+        R"(first_grade/intervals/major_thirds: template Interval uid=-1 d=5 own=1 tags=[interval/third] )"
+        R"(attrs={ "range": { "high": "G5", "low": "E4" }, "tempo": "90" })",
+        R"(first_grade/intervals/major_thirds: question Interval uid=0 d=1 own=1 tags=[third/up] attrs={ "gmn": "[c e]" })",
+        R"(first_grade/intervals/major_thirds: question Interval uid=1 d=2 own=0 tags=[] )"
+        R"(attrs={ "gmn": "[d f#]", "tempo": "100" })",
+        R"(first_grade/intervals/major_thirds: question Interval uid=2 d=1 own=1 tags=[third] )"
+        R"(attrs={ "loop": "true", "notes": [ "c", "e" ] })",
+        "first_grade/intervals/major_thirds: association first_grade/intervals/major_thirds uid=-1 type=Interval "
+        "tags=[third] d=0 n=2",
+        "first_grade/intervals/intervals_test: intro |",
+        "first_grade/intervals/intervals_test: association first_grade/intervals/major_thirds uid=-1 type= tags=[] d=0 n=3",
+        "first_grade/intervals/intervals_test: association first_grade/intervals/major_thirds uid=1 type= tags=[] d=5 n=1",
+        "first_grade/rhythm: icons ,",
+        "first_grade/rhythm/clapping: intro Clap along.|",
+        R"(first_grade/rhythm/clapping: template Rhythm uid=-1 d=5 own=0 tags=[] attrs={ "bars": "4" })",
+        R"(first_grade/rhythm/clapping: question Rhythm uid=0 d=3 own=0 tags=[] attrs={ "gmn": "[c/4 c c c]" })",
+        "first_grade/rhythm/clapping: association first_grade/rhythm/clapping uid=-1 type= tags=[] d=3 n=1",
+        "second_grade: icons ,",
+        "second_grade/melodies: icons ,",
+        "second_grade/melodies/steps: intro |",
+        R"(second_grade/melodies/steps: question Interval uid=0 d=1 own=0 tags=[] attrs={ "gmn": "[c d]" })",
+        "second_grade/review: intro |",
+        "second_grade/review: association second_grade/melodies/steps uid=-1 type= tags=[] d=0 n=1",
+        "final_exam: intro |",
+        "final_exam: association first_grade/intervals/major_thirds uid=-1 type= tags=[] d=1 n=2",
+        "final_exam: association second_grade/melodies/steps uid=0 type= tags=[] d=5 n=1",
     };
-    EXPECT_EQ(describeTree(course), expected);
+    EXPECT_EQ(describeContent(course), expected);
 
-    auto* steps = dynamic_cast<LmsExerciseActivity*>(course.findElementByNormalizedPath(QStringLiteral("second_grade/melodies/steps")));
-    ASSERT_NE(steps, nullptr);
-    EXPECT_EQ(steps->getFsAbsolutePath(), fixture(QStringLiteral("valid/01_second_grade/00_melodies/00_steps")));
-
-    // Icons, learning data, introduction.
-    auto* grade = dynamic_cast<LmsModuleElement*>(course.getElement(QStringLiteral("First Grade")));
-    auto* intervals = dynamic_cast<LmsModuleElement*>(course.getElement(QStringLiteral("First Grade / Intervals")));
-    auto* rhythm = dynamic_cast<LmsModuleElement*>(course.getElement(QStringLiteral("First Grade / Rhythm")));
-    ASSERT_TRUE(grade && intervals && rhythm);
-    EXPECT_EQ(grade->getEnabledIconPath(), QStringLiteral("_enabled_icon.png"));
-    EXPECT_EQ(grade->getDisabledIconPath(), QString());
-    EXPECT_EQ(intervals->getDisabledIconPath(), QStringLiteral("_disabled_icon.png"));
-    EXPECT_EQ(rhythm->getEnabledIconPath(), QString());
-    auto* listening = dynamic_cast<LmsLearningActivity*>(intervals->getElement(QStringLiteral("Listening")));
-    ASSERT_NE(listening, nullptr);
-    EXPECT_TRUE(listening->hasData());
-    auto* thirds = dynamic_cast<LmsExerciseActivity*>(intervals->getElement(QStringLiteral("Major Thirds")));
+    auto* thirds = dynamic_cast<LmsExerciseActivity*>(course.findElementByNormalizedPath(QStringLiteral("first_grade/intervals/major_thirds")));
     ASSERT_NE(thirds, nullptr);
-    EXPECT_EQ(thirds->getIntroText(), QStringLiteral("Sing the third."));
-    EXPECT_EQ(thirds->getIntroGraphicPath(), QStringLiteral("common:img/piano.png"));
-    EXPECT_EQ(thirds->getAbsoluteFilePath(thirds->getIntroGraphicPath()),
-              fixture(QStringLiteral("valid/common/img/piano.png")));
-
-    // Questions: renumbered in file order, difficulty, own or inherited tags, attributes.
-    const QList<LmsQuestion*>& questions = thirds->getQuestionList().getQuestions();
-    ASSERT_EQ(questions.size(), 3);
-    EXPECT_EQ(questions[0]->getUid(), 0);
-    EXPECT_EQ(questions[1]->getUid(), 1);
-    EXPECT_EQ(questions[2]->getUid(), 2);
-    EXPECT_EQ(questions[1]->getDifficulty(), 2);
-    EXPECT_EQ(questions[0]->getTagList(), QStringList({"third", "up"}));
-    EXPECT_FALSE(questions[1]->hasTagList(false));
-    EXPECT_EQ(questions[1]->getTagList(), QStringList({"interval", "third"}));
-    EXPECT_EQ(questions[2]->getAttribute(QStringLiteral("notes")).toStringList(), QStringList({"c", "e"}));
-    LmsQuestion* templ = thirds->getTemplate(QStringLiteral("Interval"));
-    ASSERT_NE(templ, nullptr);
-    EXPECT_EQ(templ->getUid(), -1);
-
-    const QVariantMap first = questions[0]->getResolvedAttributeMap();
-    EXPECT_EQ(first.value(QStringLiteral("tempo")), QVariant(90));  // template, converted
-    EXPECT_EQ(first.value(QStringLiteral("loop")), QVariant(false));  // plug-in default
-    EXPECT_EQ(first.value(QStringLiteral("clef")), QVariant(QStringLiteral("G")));
-    EXPECT_EQ(first.value(QStringLiteral("range")).toMap().value(QStringLiteral("high")).toString(),
-              QStringLiteral("G5"));
-    EXPECT_FALSE(first.contains(QStringLiteral("gmn")));  // not declared by the plug-in
-    EXPECT_EQ(questions[1]->getResolvedAttributeMap().value(QStringLiteral("tempo")), QVariant(100));
-    EXPECT_EQ(questions[2]->getResolvedAttributeMap().value(QStringLiteral("loop")), QVariant(true));
-    auto* clapping = dynamic_cast<LmsExerciseActivity*>(rhythm->getElement(QStringLiteral("Clapping")));
-    ASSERT_NE(clapping, nullptr);
-    EXPECT_EQ(clapping->getQuestionList().getQuestion(0)->getResolvedAttributeMap().value(QStringLiteral("bars")),
-              QVariant(4));
-
-    // Associations by "." and by path, with their filters.
-    const auto& own = thirds->getAssociationList().getAssociations();
-    ASSERT_EQ(own.size(), 1);
-    EXPECT_EQ(own[0]->getSource(), thirds);
-    EXPECT_EQ(own[0]->getFilter()->getTagList(), QStringList({"third"}));
-    EXPECT_EQ(thirds->getMatchesCount(own[0]->getFilter()), 2);
-
-    auto* test = dynamic_cast<LmsTestActivity*>(intervals->getElement(QStringLiteral("Intervals Test")));
-    ASSERT_NE(test, nullptr);
-    const auto& drawn = test->getAssociationList().getAssociations();
-    ASSERT_EQ(drawn.size(), 2);
-    EXPECT_EQ(drawn[0]->getSource(), thirds);
-    EXPECT_EQ(drawn[0]->getFilter()->getCount(), 3);
-    EXPECT_TRUE(drawn[0]->getFilter()->getTagList().isEmpty());  // empty "tags" text gives no tag
-    EXPECT_EQ(drawn[1]->getSource(), thirds);
-    EXPECT_EQ(drawn[1]->getFilter()->getUid(), 1);
-    EXPECT_EQ(drawn[1]->getFilter()->getDifficulty(), 5);  // absent: the filter's own default
-    EXPECT_EQ(drawn[0]->getSource()->selectQuestions(drawn[0]->getFilter()).size(), 3);
-
-    auto* review = dynamic_cast<LmsTestActivity*>(course.getElement(QStringLiteral("Second Grade / Review")));
-    auto* finalExam = dynamic_cast<LmsTestActivity*>(course.getElement(QStringLiteral("Final Exam")));
-    ASSERT_TRUE(review && finalExam);
-    EXPECT_EQ(review->getAssociationList().getAssociation(0)->getSource(), steps);
-    EXPECT_EQ(finalExam->getAssociationList().getAssociation(0)->getSource(), thirds);
-    EXPECT_EQ(finalExam->getAssociationList().getAssociation(1)->getSource(), steps);
-
+    EXPECT_EQ(thirds->getFsAbsolutePath(), fixture(QStringLiteral("valid/00_first_grade/00_intervals/01_major_thirds")));
+    EXPECT_EQ(thirds->getAbsoluteFilePath(thirds->getIntroGraphicPath()), fixture(QStringLiteral("valid/common/img/piano.png")));
+    EXPECT_EQ(thirds->getMatchesCount(thirds->getAssociationList().getAssociation(0)->getFilter()), 2);
     // The array walk also visits the length slot after the last entry.
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("question description is not an object ( 4 )")));
 }
@@ -154,19 +80,21 @@ TEST_F(CourseLoader, MissingModuleObjectIsAFailureNotACrash)
     EXPECT_EQ(LmsFilesystem::loadModule(fixture(QStringLiteral("valid")), nullptr), LmsFilesystem::StatusFailed);
     EXPECT_EQ(LmsFilesystem::loadElement(fixture(QStringLiteral("valid/02_final_exam")), nullptr, associationPaths), nullptr);
     EXPECT_EQ(warnings().size(), 2);
-    EXPECT_TRUE(associationPaths.isEmpty());
 }
 
 TEST_F(CourseLoader, BrokenTreesAreRefusedWhole)
 {
     // a gap in the numbering, a module below a subject, malformed JSON, script in place of JSON
-    // (never run: no hang); bad directory names are passed over silently
+    // (never run: no hang), an unknown type deep down, a directory without metadata; bad
+    // directory names are passed over silently
     const struct { const char* fixture; int status; QString line; int elements; } rows[] = {
         {"gap", 1, "Invalid module elements indexes at:  \"" + fixture("gap") + "\"", 0},
         {"deep_module", 1, "unexpected module at level  3", 0},
         {"malformed", 1, "metadata parsing error in  \"" + fixture("malformed/01_bad") + "\"", 0},
         {"script", 1, "", 0},
         {"bad_name", 0, "", 1},
+        {"unknown_type", 1, "unknown element type at", 0},
+        {"missing_metadata", 1, "metadata not found in  \"" + fixture("missing_metadata/01_empty") + "\"", 0},
     };
     for (const auto& r : rows) {
         LogCapture::instance().clear();
@@ -182,8 +110,13 @@ TEST_F(CourseLoader, BrokenTreesAreRefusedWhole)
         else
             EXPECT_EQ(loaded.save(), 1) << r.fixture;  // would wipe the directory
     }
-    EXPECT_EQ(course.load(fixture(QStringLiteral("bad_name")), false), 0);
-    EXPECT_EQ(course.getElementList().at(0)->getName(), QStringLiteral("Kept"));
+    // A failed reload destroys the children loaded before, not leaks them.
+    ASSERT_EQ(course.load(fixture(QStringLiteral("bad_name")), false), 0);
+    QPointer<LmsElement> earlier = course.getElementList().at(0);
+    EXPECT_EQ(earlier->getName(), QStringLiteral("Kept"));
+    EXPECT_EQ(course.load(fixture(QStringLiteral("unknown_type")), false), 1);
+    EXPECT_TRUE(earlier.isNull());
+    EXPECT_TRUE(course.getElementList().isEmpty());
 }
 
 TEST_F(CourseLoader, NameEndingInLineBreakIsNoElement)
@@ -203,35 +136,6 @@ TEST_F(CourseLoader, NameEndingInLineBreakIsNoElement)
     EXPECT_TRUE(QFileInfo::exists(dir.filePath(QStringLiteral("00_b\n/_metadata.json"))));
 }
 
-TEST_F(CourseLoader, MetadataThatIsNoRegularFileOrTooLargeIsRefusedUnread)
-{
-    const struct {
-        const char* name;
-        std::function<bool(const QString&)> make;
-    } cases[] = {
-        // opening a FIFO waits for a writer for good
-        {"fifo", [](const QString& path) { return mkfifo(QFile::encodeName(path).constData(), 0600) == 0; }},
-        {"directory", [](const QString& path) { return QDir().mkdir(path); }},
-        {"oversized", [](const QString& path) {
-             QFile file(path);
-             return file.open(QIODevice::WriteOnly) && file.resize(LmsMetadata::MaxFileSize + 1);
-         }},
-    };
-    Watchdog watchdog(20000, "loading odd metadata files");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        QTemporaryDir dir;
-        ASSERT_TRUE(copyTree(fixture(QStringLiteral("valid")), dir.path()));
-        const QString metadata = dir.filePath(QStringLiteral("00_first_grade/_metadata.json"));
-        ASSERT_TRUE(QFile::remove(metadata));
-        ASSERT_TRUE(c.make(metadata));
-        LogCapture::instance().clear();
-        LmsCourse odd(QStringLiteral("Course"));
-        EXPECT_EQ(odd.load(dir.path(), false), 1);
-        EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("not a regular file")).size(), 1);
-    }
-}
-
 TEST_F(CourseLoader, UnresolvedAssociationIsWarnedAtLoad)
 {
     ASSERT_EQ(course.load(fixture(QStringLiteral("unresolved")), false), 0);
@@ -244,75 +148,33 @@ TEST_F(CourseLoader, UnresolvedAssociationIsWarnedAtLoad)
     EXPECT_EQ(associations[2]->getSource(), quiz);
     const QStringList unresolved = LogCapture::instance().linesContaining(QStringLiteral("association path names no question activity"));
     ASSERT_EQ(unresolved.size(), 2);
-    EXPECT_TRUE(unresolved.join(QString()).contains(QStringLiteral("\"Nowhere\"")));
-    EXPECT_TRUE(unresolved.join(QString()).contains(QStringLiteral("\"Page\"")));
-    EXPECT_TRUE(unresolved[0].contains(quiz->getFsAbsolutePath()));
+    for (const QString& path : {QStringLiteral("\"Nowhere\""), QStringLiteral("\"Page\"")})
+        EXPECT_EQ(unresolved.filter(path).filter(quiz->getFsAbsolutePath()).size(), 1) << path.toStdString();
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("association is not an object ( 4 )")));
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("invalid association description ( 5 )")));
 }
 
 TEST_F(CourseLoader, EntryRulesAndLaterSiblings)
 {
-    QTemporaryDir root;
-    const QDir dir(root.path());
-    writeFile(dir.filePath(QStringLiteral("00_quiz/_metadata.json")),
-              "{\"properties\": {\"elementName\": \"Quiz\", \"elementType\": \"test_activity\"},"
-              " \"templates\": [{\"_type\": \"T\", \"a\": 1}, {\"_type\": \"T\", \"b\": 2}, {\"a\": 3}],"
-              " \"questions\": [{\"_type\": \"T\", \"_uid\": -1}, {\"_type\": \"T\", \"_uid\": \"4\"}, {\"_type\": \"T\", \"_tags\": \"\"},"
-              " {\"_type\": \"T\", \"_tags\": [\"a\", \" b\"]}],"
-              " \"associations\": [{\"path\": \"Later\", \"count\": 2}]}");
-    writeFile(dir.filePath(QStringLiteral("01_later/_metadata.json")),
-              "{\"properties\": {\"elementName\": \"Later\", \"elementType\": \"exercise_activity\"}}");
-    writeFile(dir.filePath(QStringLiteral("02_page/_metadata.json")),
-              "{\"properties\": {\"elementName\": \"Page\", \"elementType\": \"learning_activity\"}}");
-    writeFile(dir.filePath(QStringLiteral("02_page/_enabled_icon.png")), "x");
-    writeFile(dir.filePath(QStringLiteral("02_page/.hidden")), "x");
-    ASSERT_EQ(course.load(root.path(), false), 0);
-
-    auto* quiz = dynamic_cast<LmsTestActivity*>(course.getElementList().at(0));
-    ASSERT_NE(quiz, nullptr);
-    EXPECT_EQ(quiz->getAssociationList().getAssociation(0)->getSource(), course.getElementList().at(1));
-    LmsQuestion* templ = quiz->getTemplate(QStringLiteral("T"));
-    ASSERT_NE(templ, nullptr);
-    EXPECT_FALSE(templ->hasAttribute(QStringLiteral("a")));  // the later template of the type wins
-    EXPECT_TRUE(templ->hasAttribute(QStringLiteral("b")));
+    // "entries": templates and questions with missing or bad entries, an association to a
+    // later sibling, a learning page holding only an icon and a hidden file.
+    ASSERT_EQ(course.load(fixture(QStringLiteral("entries")), false), 0);
+    // The later template of a type wins; "_uid" may be text, "_difficulty" is 0 when absent; empty
+    // "_tags" text is one empty tag, an array reads as its items.
+    const QStringList expected = {
+        "test|Quiz|00_quiz|quiz|Quiz",
+        "exercise|Later|01_later|later|Later",
+        "learning|Page|02_page|page|Page",
+        "quiz: intro |",
+        R"(quiz: template T uid=-1 d=5 own=0 tags=[] attrs={ "b": 2 })",
+        "quiz: question T uid=0 d=0 own=0 tags=[] attrs={}",
+        "quiz: question T uid=1 d=0 own=1 tags=[] attrs={}",
+        "quiz: question T uid=2 d=0 own=1 tags=[a/b] attrs={}",
+        "quiz: association later uid=-1 type= tags=[] d=5 n=2",
+        "later: intro |",
+        "page: data 0",
+    };
+    EXPECT_EQ(describeContent(course), expected);
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("invalid template description ( 3 )")));
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("invalid question description ( 1 )")));
-    ASSERT_EQ(quiz->getQuestionList().getCount(), 3);
-    EXPECT_EQ(quiz->getQuestionList().getQuestion(0)->getDifficulty(), 0);  // absent "_difficulty"
-    EXPECT_EQ(quiz->getQuestionList().getQuestion(1)->getTagList(false), QStringList({""}));
-    EXPECT_EQ(quiz->getQuestionList().getQuestion(2)->getTagList(false), QStringList({"a", "b"}));  // an array reads as "a, b"
-    EXPECT_FALSE(dynamic_cast<LmsLearningActivity*>(course.getElementList().at(2))->hasData());
-
-    // One more entry gives the page data.
-    writeFile(dir.filePath(QStringLiteral("02_page/sound.ogg")), "x");
-    LmsCourse again(QStringLiteral("Course"));
-    ASSERT_EQ(again.load(root.path(), false), 0);
-    EXPECT_TRUE(dynamic_cast<LmsLearningActivity*>(again.getElementList().at(2))->hasData());
-}
-
-TEST_F(CourseLoader, OneBadElementEmptiesTheCourseAndDropsTheTree)
-{
-    QTemporaryDir root;
-    const QDir dir(root.path());
-    writeFile(dir.filePath(QStringLiteral("00_g/_metadata.json")), "{\"properties\": {\"elementName\": \"G\", \"elementType\": \"module\"}}");
-    writeFile(dir.filePath(QStringLiteral("00_g/00_s/_metadata.json")), "{\"properties\": {\"elementName\": \"S\", \"elementType\": \"module\"}}");
-    writeFile(dir.filePath(QStringLiteral("00_g/00_s/00_ok/_metadata.json")), "{\"properties\": {\"elementName\": \"Ok\", \"elementType\": \"learning_activity\"}}");
-    writeFile(dir.filePath(QStringLiteral("00_g/00_s/01_x/_metadata.json")), "{\"properties\": {\"elementName\": \"X\", \"elementType\": \"lesson\"}}");
-    QDir().mkpath(dir.filePath(QStringLiteral("01_empty")));
-
-    // Children loaded before are destroyed, not leaked.
-    ASSERT_EQ(course.load(fixture(QStringLiteral("bad_name")), false), 0);
-    QPointer<LmsElement> earlier = course.getElementList().at(0);
-    EXPECT_EQ(course.load(root.path(), false), 1);
-    EXPECT_TRUE(earlier.isNull());
-    EXPECT_TRUE(course.getElementList().isEmpty());
-    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("unknown element type at")));
-
-    // Remove the bad element: the missing metadata of 01_empty is next.
-    QDir(dir.filePath(QStringLiteral("00_g/00_s/01_x"))).removeRecursively();
-    LmsCourse second(QStringLiteral("Course"));
-    LogCapture::instance().clear();
-    EXPECT_EQ(second.load(root.path(), false), 1);
-    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("metadata not found in  \"") + dir.filePath(QStringLiteral("01_empty"))));
 }
