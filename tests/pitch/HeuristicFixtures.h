@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <vector>
 
 inline PitchDetector::NoteInfo makeNote(Pitch::Note note, int octave, double offset = 0.0, double frequency = 0.0,
@@ -23,20 +24,12 @@ inline PitchDetector::NoteInfo makeNote(Pitch::Note note, int octave, double off
 }
 
 // One result through a heuristic: the expected index at the time, the result, whether it is accepted
-// and what an accepted result has become (unchanged unless given).
+// and what an accepted result has become (unchanged when left out).
 struct HeuristicStep {
-    HeuristicStep(int k, const PitchDetector::NoteInfo& in, bool accepted)
-        : HeuristicStep(k, in, accepted, in)
-    {
-    }
-    HeuristicStep(int k, const PitchDetector::NoteInfo& in, bool accepted, const PitchDetector::NoteInfo& out)
-        : expectedIndex(k), in(in), accepted(accepted), out(out)
-    {
-    }
     int expectedIndex;
     PitchDetector::NoteInfo in;
     bool accepted;
-    PitchDetector::NoteInfo out;
+    std::optional<PitchDetector::NoteInfo> out = std::nullopt;
 };
 
 inline void expectSameNote(const PitchDetector::NoteInfo& actual, const PitchDetector::NoteInfo& expected)
@@ -71,7 +64,7 @@ protected:
             PitchDetector::NoteInfo note = steps[i].in;
             EXPECT_EQ(heuristic.process(note), steps[i].accepted);
             if (steps[i].accepted)
-                expectSameNote(note, steps[i].out);
+                expectSameNote(note, steps[i].out.value_or(steps[i].in));
         }
     }
     void setOnsets(const std::vector<double>& times)

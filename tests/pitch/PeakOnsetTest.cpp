@@ -107,28 +107,6 @@ TEST_F(MQ, KeepsTheLargestPeaksInAscendingFrequency)
     delete_peak_list(list);
 }
 
-TEST_F(MQ, TracksPeaksAcrossFramesWithinTheMatchingInterval)
-{
-    std::vector<double> a = sines({1001.0, 3000.0}, {0.5, 0.5});
-    std::vector<double> b = sines({1050.0, 3300.0}, {0.5, 0.5});
-    track_peaks(find_peaks(2048, a.data(), &params), &params);
-    PeakList* second = track_peaks(find_peaks(2048, b.data(), &params), &params);
-    int linked = 0;
-    int unlinked = 0;
-    for (Peak* p : peaksOf(second)) {
-        if (p->amplitude < 10.0f)
-            continue; // side lobes
-        if (p->prev) {
-            ++linked;
-            EXPECT_LT(std::fabs(p->prev->frequency - p->frequency), 200.0f);
-        } else {
-            ++unlinked;
-        }
-    }
-    EXPECT_EQ(linked, 1);   // 1001 -> 1050
-    EXPECT_EQ(unlinked, 1); // 3000 -> 3300 moved 300 Hz
-}
-
 TEST(PeakOnsetFunctions, AnotherFrameSizeIsAnnouncedOnceAndThenUsed)
 {
     PeakAmpDifferenceODF amp; // 512 by default
