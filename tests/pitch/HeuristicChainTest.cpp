@@ -165,7 +165,6 @@ TEST_F(Chain, PitchDistanceRefusesThePreviousNoteAndItsNeighbours)
     const N f4 = makeNote(Pitch::F, 4);
     detector.m_expectedNotes = {c4, cs4, f4};
     distance.prepare();
-    EXPECT_EQ(distance.steps(), (QList<int>{0, 1, 2}));
     // D4 is a semitone from C#4
     expectSteps(distance, {{1, c4, false}, {1, cs4, true}, {2, makeNote(Pitch::D, 4), false}, {2, cs4, false}, {2, f4, true}});
 }
