@@ -22,7 +22,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
-#include <ostream>
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString& text, std::ostream* os)
@@ -35,12 +34,8 @@ namespace lmstest {
 // The course model writes through the toolkit's messages; route them into the log capture.
 inline void captureMessages()
 {
-    static const bool installed = [] {
-        Debugging::initialize();
-        Debugging::setLoggingLevel(QsLogging::TraceLevel);
-        return true;
-    }();
-    (void)installed;
+    Debugging::initialize();
+    Debugging::setLoggingLevel(QsLogging::TraceLevel);
     LogCapture::instance().clear();
 }
 
@@ -79,15 +74,9 @@ inline bool copyTree(const QString& from, const QString& to)
 
 inline QString typeWord(const LmsElement* e)
 {
-    if (dynamic_cast<const LmsModuleElement*>(e))
-        return QStringLiteral("module");
+    static const char* const activityWords[] = {"other", "learning", "exercise", "test"};
     const auto* activity = dynamic_cast<const LmsActivityElement*>(e);
-    switch (activity ? activity->getActivityType() : -1) {
-    case 1: return QStringLiteral("learning");
-    case 2: return QStringLiteral("exercise");
-    case 3: return QStringLiteral("test");
-    default: return QStringLiteral("other");
-    }
+    return QLatin1String(activity ? activityWords[activity->getActivityType()] : "module");
 }
 
 // One line per element: type, display name, relative path, normalised path, display path.
