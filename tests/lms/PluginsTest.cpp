@@ -2,29 +2,15 @@
 
 using namespace lmstest;
 
-// The registry is process-wide: every case loads its own directory first.
+// The registry is process-wide: every case loads its own directory first. "registry" holds
+// question and attribute type descriptions, a broken one, and files that register nothing.
 class Plugins : public ::testing::Test {
 protected:
     void SetUp() override
     {
         captureMessages();
-        const struct { const char* name; QByteArray content; } files[] = {
-            {"BQuestion.json", "{}"},
-            {"aQuestion.json", "{}"},
-            {"NoteRangeAttributeType.json", "not even read"},
-            {"Question.json", "{}"},
-            {"ReadMe.json", "{}"},
-            {"CQuestion.txt", "{}"},
-            {"IntervalQuestion.json",
-             "{\"_type\": \"Interval\", \"tempo\": {\"type\": \"Integer\", \"default\": 120},"
-             " \"range\": {\"type\": \"NoteRange\"}, \"note\": \"plain text\", \"n\": 4, \"empty\": {\"type\": \"\"}}"},
-            {"BadQuestion.json", "{\"x\": {\"type\": \"Integer\", default: 1}}"},
-        };
-        for (const auto& f : files)
-            ASSERT_TRUE(writeFile(dir.filePath(QLatin1String(f.name)), f.content));
-        Lms::loadPlugins(dir.path());
+        Lms::loadPlugins(fixture(QStringLiteral("registry")));
     }
-    QTemporaryDir dir;
     const QString t = QStringLiteral("Interval");
 };
 
@@ -51,7 +37,7 @@ TEST_F(Plugins, DescriptionGivesAttributeTypesAndDefaults)
     EXPECT_FALSE(LmsMetadata::hasDefaultValue(QStringLiteral("Nope"), QStringLiteral("_type")));
 
     // A later load drops the types but keeps what their descriptions declared.
-    Lms::loadPlugins(dir.path() + QStringLiteral("/does-not-exist"));
+    Lms::loadPlugins(fixture(QStringLiteral("registry/does-not-exist")));
     EXPECT_TRUE(Lms::getTypeList().isEmpty());
     EXPECT_FALSE(LmsMetadata::hasMetadata(t));
     EXPECT_EQ(LmsMetadata::getAttributeType(t, QStringLiteral("tempo")), QStringLiteral("Integer"));
