@@ -1,4 +1,4 @@
-#include "EventTimes.h"
+#include "NotationFixtures.h"
 #include "notation/GmnReader.h"
 #include "notation/NotationPainter.h"
 #include "support/LogCapture.h"
