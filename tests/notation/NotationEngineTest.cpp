@@ -29,25 +29,6 @@ protected:
     NotationEngine& engine = NotationEngine::instance();
 };
 
-TEST_F(NotationEngineTest, ParseErrorsCarryLineAndColumn)
-{
-    const NotationReply r = load("[ c d\n e ( f ]");
-    EXPECT_EQ(r.status, NotationReply::Refused);
-    EXPECT_EQ(r.line, 2);
-    EXPECT_EQ(r.column, 5);
-    EXPECT_FALSE(r.error.isEmpty());
-    NotationPainter painter;
-    EXPECT_FALSE(painter.setGMNCode("[ c d e ( ]"));
-    int line = 0, column = 0;
-    EXPECT_EQ(painter.getLastParseErrorLine(line, column), NotationPainter::ParseError);
-    EXPECT_EQ(line, 1);
-    EXPECT_EQ(column, 10);
-    // A good code afterwards clears the error.
-    EXPECT_TRUE(painter.setGMNCode("[ c d e ]"));
-    EXPECT_EQ(painter.getLastParseErrorLine(line, column), NotationPainter::NoError);
-    EXPECT_EQ(line, -1);
-}
-
 TEST_F(NotationEngineTest, BadRequestsAreRefusedAndTheHostGoesOn)
 {
     const qint64 pid = engine.hostProcessId();
@@ -63,34 +44,6 @@ TEST_F(NotationEngineTest, BadRequestsAreRefusedAndTheHostGoesOn)
     EXPECT_TRUE(badPage.error.contains("out of range"));
     EXPECT_EQ(engine.hostProcessId(), pid);
     engine.call("free", {{"gr", loaded.data.value("gr")}, {"ar", loaded.data.value("ar")}});
-}
-
-TEST_F(NotationEngineTest, VoiceAndStaffMapsAreInTheRequestedPageSize)
-{
-    NotationPainter painter;
-    ASSERT_TRUE(painter.setGMNCode("[ \\meter<\"4/4\"> c d/8 e/8 \\tie(f/4 f/4) | _/2 g/2 ]"));
-    NotationMap voice;
-    ASSERT_EQ(painter.voiceMap(1, QSizeF(800, 1000), 1, voice), NotationPainter::NoError);
-    ASSERT_EQ(voice.size(), 7);
-    for (int i = 0; i < voice.size(); ++i) {
-        EXPECT_TRUE(QRectF(0, 0, 800, 1000).contains(voice[i].rect)) << i;
-        EXPECT_GT(voice[i].rect.width(), 0.0);
-    }
-    // Notes move right in time order; a map at twice the size doubles every coordinate.
-    EXPECT_LT(voice[0].rect.left(), voice[1].rect.left());
-    NotationMap doubled;
-    ASSERT_EQ(painter.voiceMap(1, QSizeF(1600, 2000), 1, doubled), NotationPainter::NoError);
-    EXPECT_NEAR(doubled[3].rect.left(), 2 * voice[3].rect.left(), 0.05);
-    EXPECT_NEAR(doubled[3].rect.bottom(), 2 * voice[3].rect.bottom(), 0.05);
-
-    NotationMap staff;
-    ASSERT_EQ(painter.staffMap(1, QSizeF(800, 1000), 1, staff), NotationPainter::NoError);
-    ASSERT_FALSE(staff.isEmpty());
-    EXPECT_GT(staff[0].rect.height(), voice[0].rect.height());
-
-    // Bad page: a refused request, not a crash.
-    EXPECT_NE(painter.voiceMap(2, QSizeF(800, 1000), 1, voice), NotationPainter::NoError);
-    EXPECT_TRUE(voice.isEmpty());
 }
 
 TEST_F(NotationEngineTest, PageSizesFormatsAndResizeToMusic)
@@ -114,12 +67,6 @@ TEST_F(NotationEngineTest, PageSizesFormatsAndResizeToMusic)
     format.height /= 2;
     painter.setGuidoPageFormat(format);
     EXPECT_NEAR(painter.pageSizeMM(1).width(), 105.0, 0.5);
-    // A narrow page needs more pages for a long score.
-    QString longCode = "[ \\meter<\"4/4\">";
-    for (int i = 0; i < 60; ++i)
-        longCode += " c/8 d e f g a b c2 |";
-    ASSERT_TRUE(painter.setGMNCode(longCode + " ]"));
-    EXPECT_GT(painter.pageCount(), 1);
 }
 
 TEST_F(NotationEngineTest, SvgOfAPageUsesTheNotationFont)
