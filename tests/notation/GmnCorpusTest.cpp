@@ -42,7 +42,7 @@ const char* kHandWritten[] = {
     "[ do re mi fa sol la si ti ]",
     "[ do# re& c## d&& e-1 f-2 g3 ]",
     "{ [ c d ], [ e f g a ] }",
-    "[ c (* comment *) d % line\n e ]",
+    "% a question\n[ \\title<\"Q\", dy=2hs> c (* comment *) d % line\n e ]",
     "[ \\key<-3> \\bpm<100> \\countIn \\percussive \\countingOverlay \\metronome<\"talking\"> "
     "\\solfege<major> \\countingScheme<\"2+2+3\"> c ]",
     "[ c\\noteFormat<color=\"red\">(d) e ]",
