@@ -194,8 +194,6 @@ TEST_F(NotationEngineTest, AHostThatCannotStartFailsFastAndIsNotRetriedAtOnce)
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
     script.write("setInterval(() => {}, 1000);\n");  // runs, never answers
     script.close();
-    engine.setStartTimeout(400);
-    engine.setRetryDelay(60000);
     const struct {
         QString dir;
         const char* log;
@@ -204,6 +202,8 @@ TEST_F(NotationEngineTest, AHostThatCannotStartFailsFastAndIsNotRetriedAtOnce)
         SCOPED_TRACE(r.log);
         engine.stop();
         engine.setEngineDirectory(r.dir);
+        engine.setStartTimeout(400);
+        engine.setRetryDelay(60000);
         QElapsedTimer timer;
         timer.start();
         NotationPainter painter;
@@ -218,11 +218,11 @@ TEST_F(NotationEngineTest, AHostThatCannotStartFailsFastAndIsNotRetriedAtOnce)
         for (int i = 0; i < 5; ++i)
             EXPECT_EQ(engine.call("handles").status, NotationReply::EngineError);
         EXPECT_LT(timer.elapsed(), 100);
+        engine.setStartTimeout(5000);
+        engine.setRetryDelay(2000);
         engine.setEngineDirectory(QString());
         EXPECT_TRUE(painter.setGMNCode("[ c ]"));
     }
-    engine.setStartTimeout(5000);
-    engine.setRetryDelay(2000);
 }
 
 }  // namespace
