@@ -1,9 +1,5 @@
 // The statistics engine against numbers worked out by hand.
-#include "DatabaseFixture.h"
-#include "TestCourse.h"
-
-#include "framework/StatisticsEngine.h"
-#include "lms/LmsCourse.h"
+#include "FrameworkFixtures.h"
 
 using namespace edufrmwk;
 
@@ -11,33 +7,15 @@ namespace {
 
 class Statistics : public OpenDatabase {
 protected:
-    void SetUp() override
-    {
-        OpenDatabase::SetUp();
-        m_engine.initialize(&m_db);
-    }
-    void answer(const char* path, const char* tag, std::initializer_list<double> values, int user = 1)
-    {
-        for (double v : values)
-            ASSERT_EQ(m_db.saveAnswer(user, {QString::fromUtf8(path), QString::fromUtf8(tag)}, v), 0);
-    }
-    void useCourse(const char* description)
-    {
-        m_course.reset(new TestCourse(QString::fromLatin1(description)));
-        m_engine.setCourse(m_course->course());
-    }
     QString recommend(int count, const QList<QString>& paths = {})
     {
         QList<StatisticsEngine::Recommendation> out;
-        m_engine.getQuestionRecommendations(out, count, paths);
+        m_stats.getQuestionRecommendations(out, count, paths);
         QStringList text;
         for (const auto& r : out)
             text << QStringLiteral("%1=%2").arg(r.variant.flatten()).arg(r.count);
         return text.join(QLatin1Char(' '));
     }
-
-    StatisticsEngine m_engine;
-    std::unique_ptr<TestCourse> m_course;
 };
 
 // One worked example. Course: g1[s1[q1 q2] s2[q3 l1] q4] g2[s3[q5]], five question activities.
@@ -54,7 +32,7 @@ protected:
     void SetUp() override
     {
         Statistics::SetUp();
-        useCourse("g1[s1[q1 q2] s2[q3 l1] q4] g2[s3[q5]]");
+        useCourse(QStringLiteral("g1[s1[q1 q2] s2[q3 l1] q4] g2[s3[q5]]"));
         answer("g1/s1/q1", "maj", {0.8, 0.7});
         answer("g1/s1/q1", "min", {1.0});
         answer("g1/s1/q2", "", {0.25, 0.75});
@@ -71,7 +49,7 @@ protected:
 TEST_F(WorkedExample, AverageOutcomesUseTheNewestTwenty)
 {
     QMap<QString, double> out{{QStringLiteral("kept"), 0.5}, {QStringLiteral("g1/q4@"), 9.0}};
-    m_engine.getAverageVariantOutcomes(out);
+    m_stats.getAverageVariantOutcomes(out);
     EXPECT_EQ(out.keys(), (QStringList{"g1/q4@", "g1/s1/q1@maj", "g1/s1/q1@min", "g1/s1/q2@", "g1/s2/q3@",
                                        "gone/x/q9@", "kept"}));
     EXPECT_DOUBLE_EQ(out["g1/q4@"], 0.4025);
@@ -86,14 +64,14 @@ TEST_F(WorkedExample, AverageOutcomesUseTheNewestTwenty)
 TEST_F(WorkedExample, OverallRatingSumsEveryVariantOverTheQuestionActivities)
 {
     // (0.4025 + 0.75 + 1.0 + 0.5 + 0.95 + 0.1) / 5 x 1000 = 3.7025 / 5 x 1000 = 740.5 -> 740
-    EXPECT_EQ(m_engine.getSkillRating(), 740);
+    EXPECT_EQ(m_stats.getSkillRating(), 740);
     EXPECT_EQ(AssertRecorder::count(), 0);
 }
 
 TEST_F(WorkedExample, SubjectRatingsReadEveryAnswerAndTruncateAtEachStep)
 {
     QMap<QString, int> out;
-    m_engine.getSubjectSkillRatings(out);
+    m_stats.getSubjectSkillRatings(out);
     // s1: trunc(0 + 0.75 x 1500) = 1125, trunc(1125 + 1500) = 2625, trunc(2625 + 750) = 3375; / 2 = 1687
     // s2: trunc(0.743666.. x 1500) = trunc(1115.5) = 1115; / 1 (l1 is no question activity) = 1115
     // s3: no answers, 0. q4 lies in a grade and gone/x/q9 is skipped with a warning.
@@ -142,64 +120,64 @@ TEST_F(Statistics, SharesAreTruncatedRaisedAndTopped)
 
 TEST_F(Statistics, AnswerLimitIsTwentyForAllButSubjectRatings)
 {
-    useCourse("g[s[q1]]");
+    useCourse(QStringLiteral("g[s[q1]]"));
     for (int i = 0; i < 10; ++i)
         answer("g/s/q1", "", {0.0});
     for (int i = 0; i < 20; ++i)
         answer("g/s/q1", "", {1.0});
     QMap<QString, double> avg;
-    m_engine.getAverageVariantOutcomes(avg);
+    m_stats.getAverageVariantOutcomes(avg);
     EXPECT_DOUBLE_EQ(avg["g/s/q1@"], 1.0);
-    EXPECT_EQ(m_engine.getSkillRating(), 1000);
+    EXPECT_EQ(m_stats.getSkillRating(), 1000);
     QMap<QString, int> subjects;
-    m_engine.getSubjectSkillRatings(subjects);
+    m_stats.getSubjectSkillRatings(subjects);
     // Every answer counts here: 20 / 30 x 1500 = 1000 (the double product rounds to 1000 exactly).
     EXPECT_EQ(subjects["s"], 1000);
     answer("g/s/q1", "", {0.0});  // the newest now pushes out a 0.0
     avg.clear();
-    m_engine.getAverageVariantOutcomes(avg);
+    m_stats.getAverageVariantOutcomes(avg);
     EXPECT_DOUBLE_EQ(avg["g/s/q1@"], 0.95);
 }
 
 TEST_F(Statistics, CourseWithoutQuestionActivitiesRatesZero)
 {
-    useCourse("g[s[l1 l2]]");
+    useCourse(QStringLiteral("g[s[l1 l2]]"));
     answer("g/s/l1", "", {0.5});
-    EXPECT_EQ(m_engine.getSkillRating(), 0);
+    EXPECT_EQ(m_stats.getSkillRating(), 0);
     EXPECT_EQ(AssertRecorder::count(), 0);
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("no question activities")));
 }
 
 TEST_F(Statistics, VariantsThroughAnActivityOrOfSubjectsWithoutQuestionsAreSkipped)
 {
-    useCourse("g[s[q1] t[l1]]");
+    useCourse(QStringLiteral("g[s[q1] t[l1]]"));
     answer("g/s/q1/deeper", "", {0.5});  // passes through an activity
     answer("g/t/l1", "", {0.5});         // a subject without question activities
     answer("g/s/q1", "x@y", {0.5});
     QMap<QString, int> out;
-    m_engine.getSubjectSkillRatings(out);
+    m_stats.getSubjectSkillRatings(out);
     EXPECT_EQ(out, (QMap<QString, int>{{"s", 750}}));
     EXPECT_EQ(AssertRecorder::count(), 0);
 }
 
 TEST_F(Statistics, NoOrUnreadableAnswersCountAsNone)
 {
-    useCourse("g[s[q1 q2]]");
+    useCourse(QStringLiteral("g[s[q1 q2]]"));
     QMap<QString, int> empty;
-    m_engine.getSubjectSkillRatings(empty);
+    m_stats.getSubjectSkillRatings(empty);
     EXPECT_EQ(empty, (QMap<QString, int>{{"s", 0}}));
     answer("g/s/q1", "", {0.5});
     ASSERT_TRUE(run("DROP TABLE answers"));
     AssertRecorder::clear();
 
     QMap<QString, double> avg{{QStringLiteral("kept"), 0.5}};
-    m_engine.getAverageVariantOutcomes(avg);
+    m_stats.getAverageVariantOutcomes(avg);
     EXPECT_EQ(avg.keys(), QStringList{"kept"});
     EXPECT_EQ(recommend(5), QString());
-    EXPECT_EQ(m_engine.getSkillRating(), 0);
+    EXPECT_EQ(m_stats.getSkillRating(), 0);
     // An entry that names no subject of the course cannot be averaged.
     QMap<QString, int> subjects{{QStringLiteral("elsewhere"), 7}};
-    m_engine.getSubjectSkillRatings(subjects);
+    m_stats.getSubjectSkillRatings(subjects);
     EXPECT_EQ(subjects, (QMap<QString, int>{{"elsewhere", 7}, {"s", 0}}));
     EXPECT_EQ(AssertRecorder::expressions(),
               (QStringList{"db->getAnswers(answerMap, 20) == RC_OK", "mp_db->getAnswers(answerMap, 20) == RC_OK",
