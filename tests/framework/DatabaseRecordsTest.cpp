@@ -152,9 +152,6 @@ TEST_F(DatabaseRecords, MarksAreReadNewestFirstByPatternOrByExactPath)
         {1, "g2/t/quiz", 0.5, 0}, {1, "g1/sXquiz", 0.5, 0}};
     for (const auto& m : saved)
         ASSERT_EQ(m_db.saveMark(m.user, QString::fromLatin1(m.path), m.mark, m.delta), 0);
-    EXPECT_EQ(rows("SELECT user_id, path, mark, ratingDelta FROM marks ORDER BY id"),
-              (QStringList{"1|g1/s/quiz|0.8|5", "1|g1/exam|-1.0|0", "1|g1/s_quiz|0.33|-2", "2|g1/s/quiz|1.0|1",
-                           "1|g2/t/quiz|0.5|0", "1|g1/sXquiz|0.5|0"}));
 
     // pattern (the screens' doubled percent signs or single ones) or exact path, valid only, limit
     const struct { bool exact; const char* path; bool validOnly; int limit; const char* expected; } reads[] = {
