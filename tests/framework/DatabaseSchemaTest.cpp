@@ -148,19 +148,4 @@ TEST_F(OpenDatabase, FailedStatementHasNoRowsAndLogsStatementAndError)
     EXPECT_EQ(AssertRecorder::expressions(), QStringList{"row < m_results.size()"});
 }
 
-TEST_F(OpenDatabase, LockedFileReportsFailuresAndLosesNothing)
-{
-    ASSERT_EQ(m_db.saveAnswer(1, {"g/s/a", "t"}, 0.5), 0);
-    {
-        const OtherProgram other(m_file, "BEGIN EXCLUSIVE");
-        EXPECT_EQ(m_db.saveAnswer(1, {"g/s/a", "t"}, 0.75), 200);
-        Database::AnswerMap answers;
-        EXPECT_EQ(m_db.getAnswers(answers), 200);
-        EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("database is locked")));
-    }
-    EXPECT_EQ(rows("SELECT variant, correctness FROM answers"), QStringList{"g/s/a@t|0.5"});
-    EXPECT_EQ(m_db.saveAnswer(1, {"g/s/a", "t"}, 0.75), 0);
-    EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{"2"});
-}
-
 }  // namespace

@@ -63,11 +63,6 @@ protected:
         AssertRecorder::clear();
         LogCapture::instance().clear();
     }
-    void TearDown() override
-    {
-        if (!FrameworkModel::getInstance()->getUserSession())
-            manager()->login(QStringLiteral("user"), QStringLiteral("quillfen"), nullptr);
-    }
     static LmsQuestionActivity* activity(const char* name)
     {
         return dynamic_cast<LmsQuestionActivity*>((*g_course)[QString::fromLatin1(name)]);
