@@ -1,8 +1,8 @@
 #include "AudioFixtures.h"
 
 #include "audio/AudioBuffer.h"
+#include "audio/formats/WavWriter.h"
 
-#include <QDataStream>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -48,27 +48,16 @@ bool writeRaw(const QString& path, const QVector<short>& samples)
     return writeBytes(path, QByteArray(reinterpret_cast<const char*>(samples.constData()), samples.size() * 2));
 }
 
-QByteArray wavBytes(const QVector<short>& interleaved, int channels, int rate)
-{
-    QByteArray bytes;
-    QDataStream out(&bytes, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    const quint32 data = quint32(interleaved.size() * 2);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + data);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(channels) << quint32(rate) << quint32(rate * channels * 2)
-        << quint16(channels * 2) << quint16(16);
-    out.writeRawData("data", 4);
-    out << data;
-    for (short sample : interleaved)
-        out << qint16(sample);
-    return bytes;
-}
-
 bool writeWav(const QString& path, const QVector<short>& interleaved, int channels, int rate)
 {
-    return writeBytes(path, wavBytes(interleaved, channels, rate));
+    WavDesc desc;
+    desc.channels = uint16_t(channels);
+    desc.sampleRate = uint32_t(rate);
+    WavWriter writer;
+    if (writer.open(path, desc) != 0)
+        return false;
+    writer.addData16(interleaved.constData(), interleaved.size());
+    return true;  // the sizes are written as the writer closes
 }
 
 QVector<short> readWavSamples(const QString& path, int* channels)

@@ -6,7 +6,6 @@
 
 #include <QByteArray>
 #include <QList>
-#include <QPair>
 #include <QString>
 #include <QVector>
 
@@ -28,8 +27,7 @@ bool writeOgg(const QString& path, const QVector<short>& interleaved, int channe
 bool writeBytes(const QString& path, const QByteArray& bytes);
 // Raw little-endian 16-bit samples (the test card's microphone).
 bool writeRaw(const QString& path, const QVector<short>& samples);
-// The bytes of a little-endian 16-bit PCM WAV file.
-QByteArray wavBytes(const QVector<short>& interleaved, int channels, int rate);
+// A 16-bit PCM WAV written by the system's own writer.
 bool writeWav(const QString& path, const QVector<short>& interleaved, int channels, int rate);
 // Samples of a 16-bit PCM WAV (the test card's speaker); empty when it cannot be read.
 QVector<short> readWavSamples(const QString& path, int* channels = nullptr);
@@ -63,29 +61,24 @@ public:
     }
     void newSample(double time, short sample) override
     {
-        if (samples.size() == samples.capacity()) {
-            ++overflow;
-            return;
+        if (samples.size() < samples.capacity()) {
+            times.push_back(time);
+            samples.push_back(sample);
         }
-        times.push_back(time);
-        samples.push_back(sample);
     }
     std::vector<double> times;
     std::vector<short> samples;
-    int overflow = 0;
 };
 
 class MarkerRecorder : public AudioSequencerMarkerEventListener {
 public:
-    void newMarker(int id, double time) override { seen.append(qMakePair(id, time)); }
-    QList<int> ids() const
+    void newMarker(int id, double time) override
     {
-        QList<int> out;
-        for (const auto& m : seen)
-            out << m.first;
-        return out;
+        ids << id;
+        times << time;
     }
-    QList<QPair<int, double>> seen;
+    QList<int> ids;
+    QList<double> times;
 };
 
 // Microphone frames, the first `capacity` kept, all counted.
