@@ -2,14 +2,12 @@
 
 #include "audio/AudioSequencerInputListener.h"
 #include "audio/AudioSequencerMarkerEventListener.h"
-#include "audio/MicSampleListener.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <QVector>
 
-#include <atomic>
 #include <functional>
 #include <vector>
 
@@ -79,20 +77,6 @@ public:
     }
     QList<int> ids;
     QList<double> times;
-};
-
-// Microphone frames, the first `capacity` kept, all counted.
-class MicRecorder : public MicSampleListener {
-public:
-    explicit MicRecorder(size_t capacity) { samples.reserve(capacity); }
-    void newSample(short sample) override
-    {
-        if (samples.size() < samples.capacity())
-            samples.push_back(sample);
-        count.fetch_add(1);
-    }
-    std::vector<short> samples;
-    std::atomic<long> count{0};
 };
 
 }  // namespace AudioFixtures
