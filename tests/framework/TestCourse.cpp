@@ -6,14 +6,24 @@
 #include "lms/LmsQuestionActivity.h"
 #include "lms/LmsTestActivity.h"
 
-#include <QRegularExpression>
 #include <QStringList>
 
 #include <stdexcept>
 
 namespace {
 
-const char g_letters[] = "NLUACI";
+const QString g_letters = QStringLiteral("NLUACI");
+
+LmsElement* activity(const QString& name, const QString& dir, LmsModuleElement* parent)
+{
+    if (name.startsWith(QLatin1Char('t')))
+        return new LmsTestActivity(name, dir, parent);
+    if (name.startsWith(QLatin1Char('l')))
+        return new LmsLearningActivity(name, dir, parent);
+    if (name.startsWith(QLatin1Char('q')))
+        return new LmsQuestionActivity(name, dir, parent);
+    return new LmsExerciseActivity(name, dir, parent);
+}
 
 void describe(const LmsModuleElement* module, QStringList& out)
 {
@@ -32,34 +42,21 @@ TestCourse::TestCourse(const QString& description)
 {
     m_states.emplace_back(new ElementState(mp_course.get()));
     QList<LmsModuleElement*> stack{mp_course.get()};
-    const QRegularExpression token(QStringLiteral("([A-Za-z0-9_#]+)(\\[)?|\\]"));
-    auto it = token.globalMatch(description);
-    while (it.hasNext()) {
-        const QRegularExpressionMatch m = it.next();
-        if (m.captured(0) == QLatin1String("]")) {
+    QString tokens = description;
+    tokens.replace(QLatin1Char('['), QLatin1String("[ ")).replace(QLatin1Char(']'), QLatin1String(" ] "));
+    for (const QString& token : tokens.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (token == QLatin1String("]")) {
             stack.removeLast();
             continue;
         }
-        const QString name = m.captured(1);
+        const bool module = token.endsWith(QLatin1Char('['));
+        const QString name = module ? token.chopped(1) : token;
         LmsModuleElement* parent = stack.last();
-        const QString fsName = QStringLiteral("%1_%2").arg(parent->getElementList().size() + 1, 2, 10, QLatin1Char('0')).arg(name);
-        LmsElement* element = nullptr;
-        if (!m.captured(2).isEmpty()) {
-            auto* module = new LmsModuleElement(name, fsName, parent);
-            stack.append(module);
-            element = module;
-        } else if (name.startsWith(QLatin1Char('t'))) {
-            element = new LmsTestActivity(name, fsName, parent);
-        } else if (name.startsWith(QLatin1Char('l'))) {
-            element = new LmsLearningActivity(name, fsName, parent);
-        } else if (name.startsWith(QLatin1Char('q'))) {
-            element = new LmsQuestionActivity(name, fsName, parent);
-        } else {
-            element = new LmsExerciseActivity(name, fsName, parent);
-        }
+        const QString dir = QStringLiteral("%1_%2").arg(parent->getElementList().size() + 1, 2, 10, QLatin1Char('0')).arg(name);
+        if (module)
+            stack.append(new LmsModuleElement(name, dir, parent));
+        LmsElement* element = module ? stack.last() : activity(name, dir, parent);
         m_states.emplace_back(new ElementState(element));
-        if (m_elements.contains(name))
-            throw std::logic_error("element names in a test course must be unique");
         m_elements.insert(name, element);
     }
 }
@@ -76,17 +73,17 @@ LmsElement* TestCourse::operator[](const QString& name) const
 
 QString TestCourse::letter(ElementState::state_e state)
 {
-    return QString(QLatin1Char(g_letters[static_cast<int>(state)]));
+    return g_letters.at(static_cast<int>(state));
 }
 
 void TestCourse::setStates(const QString& states)
 {
     for (const QString& item : states.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        const QStringList parts = item.split(QLatin1Char('='));
-        const int value = QString::fromLatin1(g_letters).indexOf(parts.value(1));
-        if (parts.size() != 2 || value < 0)
+        const int value = g_letters.indexOf(item.section(QLatin1Char('='), 1));
+        if (value < 0 || item.count(QLatin1Char('=')) != 1)
             throw std::logic_error(("bad state " + item).toStdString());
-        dynamic_cast<ElementState*>((*this)[parts[0]]->getState())->setState(static_cast<ElementState::state_e>(value));
+        const auto state = static_cast<ElementState::state_e>(value);
+        dynamic_cast<ElementState*>((*this)[item.section(QLatin1Char('='), 0, 0)]->getState())->setState(state);
     }
 }
 
