@@ -21,15 +21,6 @@ TEST(Question, TagTextsSplitAtCommas)
         f.setTagList(QString::fromLatin1(r.text));
         EXPECT_EQ(f.getTagList(), r.filter);
     }
-
-    // Unsetting is silent; an empty list equal to the stored one does not make tags own.
-    LmsQuestion q;
-    q.setTagList(QStringLiteral("a"));
-    QSignalSpy changed(&q, &LmsQuestion::changed);
-    q.unsetTagList();
-    q.setTagList(QStringList());
-    EXPECT_FALSE(q.hasTagList(false));
-    EXPECT_EQ(changed.count(), 0);
 }
 
 TEST(Question, FilterMatching)
