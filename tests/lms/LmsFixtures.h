@@ -79,18 +79,6 @@ inline QString typeWord(const LmsElement* e)
     return QLatin1String(activity ? activityWords[activity->getActivityType()] : "module");
 }
 
-// One line per element: type, display name, relative path, normalised path, display path.
-inline QStringList describeTree(LmsCourse& course)
-{
-    QList<LmsElement*> all;
-    course.findElementsByType(all);
-    QStringList lines;
-    for (const LmsElement* e : all)
-        lines << QStringList({typeWord(e), e->getName(), e->getFsRelativePath(), e->getNormalizedElementPath(),
-                              e->getPath()}).join(QLatin1Char('|'));
-    return lines;
-}
-
 inline QString describeQuestion(const LmsQuestion* q)
 {
     const QScriptValue attributes = LmsMetadata::engine()->toScriptValue(QVariantMap(q->getAttributeMap()));
@@ -103,12 +91,16 @@ inline QString describeQuestion(const LmsQuestion* q)
         .arg(LmsMetadata::toString(attributes).simplified());
 }
 
-// Everything a save and a reload must keep, element by element.
+// Everything a save and a reload must keep: first one line per element (type, display name,
+// relative path, normalised path, display path), then the content element by element.
 inline QStringList describeContent(LmsCourse& course)
 {
-    QStringList lines = describeTree(course);
     QList<LmsElement*> all;
     course.findElementsByType(all);
+    QStringList lines;
+    for (const LmsElement* e : all)
+        lines << QStringList({typeWord(e), e->getName(), e->getFsRelativePath(), e->getNormalizedElementPath(),
+                              e->getPath()}).join(QLatin1Char('|'));
     for (const LmsElement* e : all) {
         const QString at = e->getNormalizedElementPath() + QStringLiteral(": ");
         if (const auto* m = dynamic_cast<const LmsModuleElement*>(e))
