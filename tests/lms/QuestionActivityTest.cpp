@@ -97,8 +97,7 @@ TEST_F(QuestionActivity, TemplatesReplaceByTypeAndMoveBetweenActivities)
 
 TEST_F(QuestionActivity, CreatingQuestionsNeedsAKnownType)
 {
-    QTemporaryDir plugins;
-    Lms::loadPlugins(plugins.path());
+    Lms::loadPlugins(fixture(QStringLiteral("registry/does-not-exist")));
     EXPECT_EQ(a.appendQuestion(), nullptr);
     Lms::loadPlugins(fixture(QStringLiteral("valid/plugins")));  // Interval, Rhythm
     append(2);
