@@ -13,55 +13,13 @@ TEST_F(CourseLoader, ValidCourseGivesExactlyTheExpectedTree)
     EXPECT_FALSE(course.isModified());
     EXPECT_TRUE(warnings().isEmpty()) << warnings().join(QLatin1Char('\n')).toStdString();
 
-    const QStringList expected = {
-        "module|First Grade|00_first_grade|first_grade|First Grade",
-        "module|Intervals|00_first_grade/00_intervals|first_grade/intervals|First Grade / Intervals",
-        "learning|Listening|00_first_grade/00_intervals/00_listening|first_grade/intervals/listening|"
-        "First Grade / Intervals / Listening",
-        "exercise|Major Thirds|00_first_grade/00_intervals/01_major_thirds|first_grade/intervals/major_thirds|"
-        "First Grade / Intervals / Major Thirds",
-        "test|Intervals Test|00_first_grade/00_intervals/02_intervals_test|first_grade/intervals/intervals_test|"
-        "First Grade / Intervals / Intervals Test",
-        "module|Rhythm|00_first_grade/01_rhythm|first_grade/rhythm|First Grade / Rhythm",
-        "exercise|Clapping|00_first_grade/01_rhythm/00_clapping|first_grade/rhythm/clapping|"
-        "First Grade / Rhythm / Clapping",
-        "module|Second Grade|01_second_grade|second_grade|Second Grade",
-        "module|Melodies|01_second_grade/00_melodies|second_grade/melodies|Second Grade / Melodies",
-        "exercise|Steps|01_second_grade/00_melodies/00_steps|second_grade/melodies/steps|"
-        "Second Grade / Melodies / Steps",
-        "test|Review|01_second_grade/01_review|second_grade/review|Second Grade / Review",
-        "test|Final Exam|02_final_exam|final_exam|Final Exam",
-    };
-    const QStringList content = describeContent(course);
-    EXPECT_EQ(content.mid(0, expected.size()), expected);
-    // Questions renumbered in file order, inherited tags not copied, associations by "." or by a
-    // path from their own module, absent filter values left at the filter's default.
-    for (const char* line : {
-             "first_grade/intervals: icons _enabled_icon.png,_disabled_icon.png",
-             "first_grade/rhythm: icons ,",
-             "first_grade/intervals/listening: data 1",
-             "first_grade/intervals/major_thirds: intro Sing the third.|common:img/piano.png",
-             R"(first_grade/intervals/major_thirds: template Interval uid=-1 d=5 own=1 tags=[interval/third] )"
-             R"(attrs={ "range": { "high": "G5", "low": "E4" }, "tempo": "90" })",
-             R"(first_grade/intervals/major_thirds: question Interval uid=1 d=2 own=0 tags=[] )"
-             R"(attrs={ "gmn": "[d f#]", "tempo": "100" })",
-             R"(first_grade/intervals/major_thirds: question Interval uid=2 d=1 own=1 tags=[third] )"
-             R"(attrs={ "loop": "true", "notes": [ "c", "e" ] })",
-             "first_grade/intervals/major_thirds: association first_grade/intervals/major_thirds uid=-1 type=Interval "
-             "tags=[third] d=0 n=2",
-             "first_grade/intervals/intervals_test: association first_grade/intervals/major_thirds uid=-1 type= tags=[] d=0 n=3",
-             "first_grade/intervals/intervals_test: association first_grade/intervals/major_thirds uid=1 type= tags=[] d=5 n=1",
-             "second_grade/review: association second_grade/melodies/steps uid=-1 type= tags=[] d=0 n=1",
-             "final_exam: association first_grade/intervals/major_thirds uid=-1 type= tags=[] d=1 n=2",
-             "final_exam: association second_grade/melodies/steps uid=0 type= tags=[] d=5 n=1",
-         })
-        EXPECT_TRUE(content.contains(QString::fromUtf8(line))) << line;
+    // Element by element: questions renumbered in file order, inherited tags not copied,
+    // associations by "." or by a path from their own module, absent filter values left at the
+    // filter's default.
+    const QStringList expected = QString::fromUtf8(readFile(fixture(QStringLiteral("valid.content")))).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(expected.size(), 38);
+    EXPECT_EQ(describeContent(course), expected);
 
-    auto* thirds = dynamic_cast<LmsExerciseActivity*>(course.findElementByNormalizedPath(QStringLiteral("first_grade/intervals/major_thirds")));
-    ASSERT_NE(thirds, nullptr);
-    EXPECT_EQ(thirds->getFsAbsolutePath(), fixture(QStringLiteral("valid/00_first_grade/00_intervals/01_major_thirds")));
-    EXPECT_EQ(thirds->getAbsoluteFilePath(thirds->getIntroGraphicPath()), fixture(QStringLiteral("valid/common/img/piano.png")));
-    EXPECT_EQ(thirds->getMatchesCount(thirds->getAssociationList().getAssociation(0)->getFilter()), 2);
     // The array walk also visits the length slot after the last entry.
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("question description is not an object ( 4 )")));
 }
@@ -108,7 +66,6 @@ TEST_F(CourseLoader, BrokenTreesAreRefusedWhole)
     EXPECT_EQ(earlier->getName(), QStringLiteral("Kept"));
     EXPECT_EQ(course.load(fixture(QStringLiteral("unknown_type")), false), 1);
     EXPECT_TRUE(earlier.isNull());
-    EXPECT_TRUE(course.getElementList().isEmpty());
 }
 
 TEST_F(CourseLoader, NameEndingInLineBreakIsNoElement)
