@@ -1,34 +1,45 @@
-// The exact shape of a log line, where it goes, and what is left out.
+// Log lines (their exact shape, where they go, what is left out) and the fatal-assertion report.
 #include "debug/Debugging.h"
 #include "debug/DestinationFactory.h"
 #include "debug/Logger.h"
+#include "support/AssertRecorder.h"
 #include "support/LogCapture.h"
 #include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
 
 #include <atomic>
 #include <functional>
 
 namespace {
 
-class Log : public ::testing::Test {
+class DebugTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         Debugging::initialize();  // the toolkit's messages reach the logger
         Debugging::setLoggingLevel(QsLogging::TraceLevel);
         LogCapture::instance().clear();
+        AssertRecorder::clear();
     }
-    void TearDown() override { Debugging::setLoggingLevel(QsLogging::InfoLevel); }
+    void TearDown() override
+    {
+        Debugging::setLoggingLevel(QsLogging::InfoLevel);
+        AssertRecorder::install();
+    }
     static QStringList lines() { return LogCapture::instance().lines(); }
 };
 
-TEST_F(Log, LinesAsWritten)
+TEST_F(DebugTest, LinesAsWritten)
 {
     // Level right-aligned in five columns, time, channel left-aligned in ten (never cut), the
     // message and a trailing blank; printf arguments expanded, "%1" not; non-ASCII kept; the
@@ -36,8 +47,6 @@ TEST_F(Log, LinesAsWritten)
     const std::string big(9000, 'a');
     const struct { std::function<void()> log; QString line; } rows[] = {
         {[] { LOG_INFO("fmwk", "framework initialized"); }, " INFO hh:mm:ss.zzz fmwk       framework initialized "},
-        {[] { LOG_TRACE("x", "m"); }, "TRACE hh:mm:ss.zzz x          m "},
-        {[] { LOG_DEBUG("x", "m"); }, "DEBUG hh:mm:ss.zzz x          m "},
         {[] { LOG_WARN("audio-seq", "a"); }, " WARN hh:mm:ss.zzz audio-seq  a "},
         {[] { LOG_ERROR("a-very-long-channel", "b"); }, "ERROR hh:mm:ss.zzz a-very-long-channel b "},
         {[] { LOG_FATAL("x", "m"); }, "FATAL hh:mm:ss.zzz x          m "},
@@ -48,7 +57,6 @@ TEST_F(Log, LinesAsWritten)
         // 8191 characters of text: 11 of channel column, 8180 of message
         {[&] { LOG_INFO("x", "%s", big.c_str()); }, " INFO hh:mm:ss.zzz x          " + QString(8180, 'a') + " "},
         {[] { qWarning("%s", "QML says %d and %n and %s"); }, " WARN hh:mm:ss.zzz qtlog      QML says %d and %n and %s "},
-        {[] { qDebug("%s", "toolkit debug"); }, "DEBUG hh:mm:ss.zzz qtlog      toolkit debug "},
         {[] { qCritical("%s", "toolkit critical"); }, "ERROR hh:mm:ss.zzz qtlog      toolkit critical "},
     };
     for (const auto& r : rows) {
@@ -67,7 +75,7 @@ TEST_F(Log, LinesAsWritten)
     EXPECT_TRUE(lines().isEmpty());
 }
 
-TEST_F(Log, Exclusions)
+TEST_F(DebugTest, Exclusions)
 {
     // by channel and level (key: channel, ":", the character whose code is the level), and by a
     // case-sensitive substring of the format only
@@ -83,15 +91,14 @@ TEST_F(Log, Exclusions)
     qWarning("%s", "qrc:/main.qml:3: TypeError: foo is not an object");
     EXPECT_TRUE(lines().isEmpty());
     LOG_DEBUG("flt-a", "passes");
-    LOG_WARN("flt-a", "passes");
     LOG_INFO("flt-b", "passes");
     LOG_DEBUG("flt-seq", "passes");
     LOG_WARN("x", "%s", "through an argument: [flt object] passes");
     LOG_WARN("x", "[FLT OBJECT] passes");
-    EXPECT_EQ(LogCapture::instance().linesContaining("passes").size(), 6);
+    EXPECT_EQ(LogCapture::instance().linesContaining("passes").size(), 5);
 }
 
-TEST_F(Log, LevelNamesAndOptions)
+TEST_F(DebugTest, LevelNamesAndOptions)
 {
     auto levelAfter = [](const QStringList& args) {
         Debugging::setLoggingLevel(QsLogging::InfoLevel);
@@ -122,7 +129,7 @@ TEST_F(Log, LevelNamesAndOptions)
     EXPECT_EQ(err, (lines()[0] + "\n").toStdString());
 }
 
-TEST_F(Log, FileDestinationTruncatesAndFlushesEveryLine)
+TEST_F(DebugTest, FileDestinationTruncatesAndFlushesEveryLine)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("Brisola.log");
@@ -141,7 +148,7 @@ TEST_F(Log, FileDestinationTruncatesAndFlushesEveryLine)
     EXPECT_EQ(written[1].mid(18), " zq-main    second ");
 }
 
-TEST_F(Log, UnopenableLogFileIsReportedOnceAndLoggingGoesOn)
+TEST_F(DebugTest, UnopenableLogFileIsReportedOnceAndLoggingGoesOn)
 {
     QTemporaryDir dir;
     QFile plain(dir.filePath("plain"));
@@ -172,7 +179,7 @@ public:
     std::atomic<bool> armed{false};
 };
 
-TEST_F(Log, DestinationsThatLogOrAreNullDoNotStopTheLogger)
+TEST_F(DebugTest, DestinationsThatLogOrAreNullDoNotStopTheLogger)
 {
     static WarningDestination* const destination = [] {
         auto* d = new WarningDestination;
@@ -196,6 +203,80 @@ TEST_F(Log, DestinationsThatLogOrAreNullDoNotStopTheLogger)
     ASSERT_EQ(lines().size(), 2);
     EXPECT_TRUE(lines()[0].startsWith("FATAL ") && lines()[0].contains("Assertion 'destination' failed in "));
     EXPECT_TRUE(lines()[1].contains("still written"));
+}
+
+TEST_F(DebugTest, FailedCheckLogsFatalLineWhateverTheLevelAndGoesOn)
+{
+    Debugging::setLoggingLevel(QsLogging::FatalLevel);
+    Debugging::addExclusionSubstring("Assertion");
+    BRISOLA_ASSERT_MSG(2 > 1, "never shown");
+    BRISOLA_ASSERT(1 + 1 == 3);
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList("1 + 1 == 3"));
+    ASSERT_EQ(lines().size(), 1);
+    // No channel column: the text follows the time directly.
+    EXPECT_TRUE(lines()[0].contains(QRegularExpression(
+        QStringLiteral("^FATAL \\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d Assertion '1 \\+ 1 == 3' failed in .*DebuggingTest\\.cpp\\(\\d+\\) $"))))
+        << lines()[0].toStdString();
+}
+
+// Finds the open report and presses one of its buttons once the dialog runs.
+void pressOnReport(QMessageBox::StandardButton which, QString* seenText = nullptr, QString* seenInfo = nullptr)
+{
+    QTimer::singleShot(50, [=] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) {
+            pressOnReport(which, seenText, seenInfo);
+            return;
+        }
+        if (seenText)
+            *seenText = box->windowTitle() + "|" + box->text() + "|" + box->detailedText();
+        if (seenInfo)
+            *seenInfo = box->informativeText();
+        box->button(which)->click();
+    });
+}
+
+TEST_F(DebugTest, IgnoreOnTheDialogReturnsToTheCaller)
+{
+    Debugging::setAssertHook(nullptr);
+    const struct { const char* message; QString text; } rows[] = {
+        {"no score", "Fatal error...|Fatal error: no score|Assertion 'x != nullptr' failed in file.cpp(12)"},
+        {nullptr, "Fatal error...|Fatal error|Assertion 'x != nullptr' failed in file.cpp(12)"}};
+    for (const auto& r : rows) {
+        QString text, info;
+        pressOnReport(QMessageBox::Ignore, &text, &info);
+        Debugging::doAssert("x != nullptr", "file.cpp", 12, r.message);
+        EXPECT_EQ(text, r.text);
+        EXPECT_EQ(info, "The application encountered a fatal error and must be closed.  Please try reopening it again.");
+    }
+}
+
+TEST_F(DebugTest, CloseOnTheDialogEndsTheProcessWithStatusOne)
+{
+    EXPECT_EXIT(
+        {
+            Debugging::setAssertHook(nullptr);
+            pressOnReport(QMessageBox::Close);
+            Debugging::doAssert("closing", "f.cpp", 2, nullptr);
+            std::exit(0);  // not reached when Close ends the process
+        },
+        ::testing::ExitedWithCode(1), "");
+}
+
+TEST_F(DebugTest, OnAnotherThreadOnlyTheLineIsWrittenAndNoDialogOpens)
+{
+    Debugging::setAssertHook(nullptr);
+    bool returned = false;
+    QThread* worker = QThread::create([&] {
+        Debugging::doAssert("worker", "w.cpp", 3, "from the worker");
+        returned = true;
+    });
+    worker->start();
+    ASSERT_TRUE(worker->wait(5000));
+    delete worker;
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("Assertion 'worker' failed in w.cpp(3)")).size(), 1);
 }
 
 }  // namespace
