@@ -101,6 +101,7 @@ TEST_F(DatabaseRecords, AnswersAreStoredFlatAndReadBackAsTheirOwnVariants)
     for (const QuestionVariant& v : variants)
         ASSERT_EQ(m_db.saveAnswer(1, v, 0.666), 0) << v.flatten().toStdString();
     EXPECT_EQ(m_db.saveAnswer(2, {"g/s/a", ""}, std::nan("")), 200);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("refusing answer of g/s/a@: correctness is not a number")));
     ASSERT_TRUE(run("INSERT INTO answers (user_id, variant, timestamp, correctness) VALUES "
                     "(2, 'no separator', '2020-01-01 10:00:00', 1.0)"));
     EXPECT_EQ(rows("SELECT user_id, variant, correctness FROM answers ORDER BY id"),
