@@ -73,6 +73,7 @@ TEST_F(ElementStateRows, SelectionMovesOnlyToAnExistingRowOfTheSameUser)
     EXPECT_EQ(m_db.setSelectedElement(1, QString()), 0);
     EXPECT_TRUE(m_db.getSelectedElement(1).isNull());
     EXPECT_EQ(m_db.getSelectedElement(2), QStringLiteral("g1/s1/a1"));
+    EXPECT_EQ(AssertRecorder::count(), 0);
 }
 
 }  // namespace
