@@ -1,5 +1,4 @@
-// The detector: sample normalisation, blocks and offsets, onsets, the expected-note cut-off,
-// the chain's say, and the worker thread's hand-off, idle wait, reset and shutdown.
+// The detector: sample normalisation, blocks, the expected-note cut-off, the chain's say, debug lines, and the worker thread's hand-off, idle wait, reset and shutdown.
 #include "pitch/PitchDetectionHeuristic.h"
 #include "pitch/PitchDetectionStrategy.h"
 #include "pitch/PitchDetector.h"
@@ -25,7 +24,7 @@ namespace {
 // Records every block and submits a fixed frequency per piece.
 class RecordingStrategy : public PitchDetectionStrategy {
 public:
-    void reset() override { ++resets; }
+    void reset() override {}
     void process(QVector<double>& block, PitchDetector* detector) override
     {
         {
@@ -45,16 +44,14 @@ public:
     std::mutex mutex;
     std::vector<QVector<double>> blocks;
     double frequency = 440.0;
-    int resets = 0;
     std::atomic<int> delayMs{0};
 };
 
 class Recorder : public PitchListener {
 public:
     void newNote(const PitchDetector::NoteInfo& note) override { notes.push_back(note); }
-    void newOnset(const PitchDetector::OnsetInfo& onset) override { onsets.push_back(onset); }
+    void newOnset(const PitchDetector::OnsetInfo&) override {}
     std::vector<PitchDetector::NoteInfo> notes;
-    std::vector<PitchDetector::OnsetInfo> onsets;
 };
 
 class ToExpected : public PitchDetectionHeuristic {
