@@ -232,9 +232,14 @@ TEST_F(CallbackCore, RegionsStartAtTheirFrameOffsets)
     // regions {frames, signature base, position}; what the timeline plays, as runs of silence (-1)
     // or of the signature from a base
     struct Region { int frames; qint64 base; double position; };
-    QList<Region> pieces;  // back to back, at positions summed in seconds
-    for (int piece = 0, base = 0; piece < 12; base += 137 + 61 * piece++)
-        pieces << Region{137 + 61 * piece, base, base / 44100.0};
+    QList<Region> pieces;  // back to back, at positions summed in seconds as callers do
+    double position = 0.0;
+    for (int piece = 0, base = 0; piece < 12; ++piece) {
+        const int length = 137 + 61 * piece;
+        pieces << Region{length, base, position};
+        base += length;
+        position += length / 44100.0;
+    }
     const struct { const char* name; double rate; QList<Region> regions; QList<QPair<int, qint64>> runs; } rows[] = {
         // 220.5 frames into the first block: the offset counts mono frames
         {"offset", 44100, {{500, 0, 0.005}}, {{220, -1}, {500, 0}, {162, -1}}},
