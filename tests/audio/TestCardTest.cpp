@@ -11,6 +11,7 @@
 #include "debug/Debugging.h"
 #include "debug/Logger.h"
 #include "support/LogCapture.h"
+#include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -167,6 +168,8 @@ TEST_F(TestCard, StreamsAreStoppedBeforeReplaysClosedOnceWhenCompleteAndTerminat
     ASSERT_EQ(seq.play(), 0);
     ASSERT_EQ(capture.start(m_dir.filePath("capture.wav")), 0);
     EXPECT_EQ(Audio::activeAudioHandleCount(), 2);
+    QThread::msleep(200);  // past the warm-up: the callbacks run the timeline as the layer goes
+    Watchdog watchdog(20000, "terminating the layer while its callbacks run");
     Audio::terminate();
     EXPECT_FALSE(seq.isPlaying());
     EXPECT_FALSE(mic.isRunning());
