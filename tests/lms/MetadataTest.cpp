@@ -16,10 +16,9 @@ protected:
 TEST_F(Metadata, DefaultObjectMatchesItsResourceAndIsFreshEachTime)
 {
     LmsMetadata::getDefaultObject().property(QStringLiteral("properties")).setProperty(QStringLiteral("elementName"), 1);
-    const QScriptValue b = LmsMetadata::getDefaultObject();
     const QByteArray resource = readFile(QStringLiteral(":/json/Default.json"));
     EXPECT_EQ(resource.size(), 148);
-    EXPECT_EQ(LmsMetadata::toString(b).toUtf8(), resource);  // two-space indent, "[]", no final newline
+    EXPECT_EQ(LmsMetadata::toString(LmsMetadata::getDefaultObject()).toUtf8(), resource);  // two-space indent, "[]", no final newline
 }
 
 TEST_F(Metadata, ReadsStrictJsonOnly)

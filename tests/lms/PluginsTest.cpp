@@ -30,10 +30,8 @@ TEST_F(Plugins, DescriptionGivesAttributeTypesAndDefaults)
 {
     // Only entries with a type declare an attribute; "_type" always does.
     EXPECT_EQ(LmsMetadata::getDefaultAttributeMap(t).keys(), QStringList({"_type", "range", "tempo"}));
-    EXPECT_FALSE(LmsMetadata::getDefaultValue(t, QStringLiteral("range")).isValid());
     EXPECT_EQ(LmsMetadata::getDefaultValue(t, QStringLiteral("tempo")).toInt(), 120);
     EXPECT_EQ(LmsMetadata::getAttributeType(t, QStringLiteral("tempo")), QStringLiteral("Integer"));
-    EXPECT_FALSE(LmsMetadata::hasDefaultValue(QStringLiteral("Nope"), QStringLiteral("_type")));
 
     // A later load drops the types but keeps what their descriptions declared.
     Lms::loadPlugins(fixture(QStringLiteral("registry/does-not-exist")));
