@@ -1,5 +1,6 @@
 """Runs the real program under a private X display of a chosen size (beside the PulseAudio of the
 test command), with scratch XDG_DATA_HOME, XDG_RUNTIME_DIR and TMPDIR, and reads what it logged."""
+import json
 import os
 import re
 import shutil
@@ -115,13 +116,13 @@ def tree(root, alias, skip=None):
 
 
 def write_course(root, elements):
-    """elements: {relative dir: metadata json text}; page.qml beside every activity."""
-    for rel, meta in elements.items():
+    """elements: (relative dir, name, type); page.qml beside every activity."""
+    for rel, name, kind in elements:
         d = os.path.join(root, rel)
         os.makedirs(d, exist_ok=True)
         with open(os.path.join(d, '_metadata.json'), 'w') as f:
-            f.write(meta)
-        if '_activity' in meta:
+            json.dump({'properties': {'elementName': name, 'elementType': kind}}, f)
+        if kind.endswith('_activity'):
             with open(os.path.join(d, 'page.qml'), 'w') as f:
                 f.write('import QtQuick 2.12\nItem {}\n')
     lms = os.path.join(root, 'lms')

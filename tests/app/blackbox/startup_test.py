@@ -125,16 +125,11 @@ Item {
 }
 '''
 
-SMALL_COURSE = {
-    '00_grade_1': '{"properties": {"elementName": "Grade 1", "elementType": "module"}}',
-    '00_grade_1/00_rhythm': '{"properties": {"elementName": "Rhythm", "elementType": "module"}}',
-    '00_grade_1/00_rhythm/00_intro': '{"properties": {"elementName": "Intro", "elementType": "learning_activity"}}',
-    '00_grade_1/00_rhythm/01_more': '{"properties": {"elementName": "More", "elementType": "learning_activity"}}',
-    '01_grade_2': '{"properties": {"elementName": "Grade 2", "elementType": "module"}}',
-    '01_grade_2/00_rhythm': '{"properties": {"elementName": "Rhythm", "elementType": "module"}}',
-    '01_grade_2/00_rhythm/00_end': '{"properties": {"elementName": "#endofcourse#", '
-                                   '"elementType": "learning_activity"}}',
-}
+SMALL_COURSE = [('00_grade_1', 'Grade 1', 'module'), ('00_grade_1/00_rhythm', 'Rhythm', 'module'),
+                ('00_grade_1/00_rhythm/00_intro', 'Intro', 'learning_activity'),
+                ('00_grade_1/00_rhythm/01_more', 'More', 'learning_activity'), ('01_grade_2', 'Grade 2', 'module'),
+                ('01_grade_2/00_rhythm', 'Rhythm', 'module'),
+                ('01_grade_2/00_rhythm/00_end', '#endofcourse#', 'learning_activity')]
 
 
 def successor_of(display, first):
