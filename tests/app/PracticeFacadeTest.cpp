@@ -147,34 +147,27 @@ protected:
     bool logged(const char* text) const { return LogCapture::instance().contains(text); }
 };
 
-TEST_F(Practice, GroupsGatherRenamedItemsInTheirFixedOrder)
+TEST_F(Practice, GroupsGatherRenamedItemsInOrderWithLocksRecommendationsAndProgress)
 {
+    answer("grade_1/melody/pitch", "a", 0.5);
+    answer("grade_2/harmony/arpeggio", "p", 0.5);  // recommended too, but its subject is locked
     g_practice->load();
     EXPECT_EQ(modelRows(PracticeItemModel::NameRole),
               (QStringList{"Rhythm: Beat Tapping, Rhythm Tapping, Meter Recognition", "Melody: Pitch Singing",
                            "Harmony: Arpeggio Singing, Chord Recognition", "Form: Exercise:Pitch Singing, Pitch Singing 12"}));
     EXPECT_EQ(modelRows(PracticeItemModel::LockedRole),
               (QStringList{"Rhythm: false, false, false", "Melody: false", "Harmony: true, false", "Form: false, false"}));
-    const PracticeItem* beat = g_practice->groups().first()->items().first();
-    EXPECT_EQ(beat->activities().size(), 2);
-    EXPECT_EQ(beat->gradeName(), "Grade 3");
-
-    g_practice->load("Grade 2");  // grade 3 lies past the target
-    EXPECT_EQ(g_practice->groups().first()->items().first()->activities().size(), 1);
-    EXPECT_EQ(LogCapture::instance().linesContaining("target grade reached, stopping.").size(), 1);
-}
-
-TEST_F(Practice, RecommendedItemsArePreselectedAndProgressIsTheMeanOverVariants)
-{
-    answer("grade_1/melody/pitch", "a", 0.5);
-    answer("grade_2/harmony/arpeggio", "p", 0.5);  // recommended too, but its subject is locked
-    g_practice->load();
     EXPECT_EQ(modelRows(PracticeItemModel::SelectedRole),
               (QStringList{"Rhythm: false, false, false", "Melody: true", "Harmony: false, false", "Form: false, false"}));
     // Three variants (grade 1 tags a and b, grade 2 without a tag), one answered.
     EXPECT_DOUBLE_EQ(itemIndex("Pitch Singing").data(PracticeItemModel::ProgressRole).toDouble(), 0.5 / 3.0);
+    const PracticeItem* beat = g_practice->groups().first()->items().first();
+    EXPECT_EQ(beat->activities().size(), 2);
+    EXPECT_EQ(beat->gradeName(), "Grade 3");
 
-    g_practice->load("", 10, false);
+    g_practice->load("Grade 2", 10, false);  // grade 3 lies past the target
+    EXPECT_EQ(g_practice->groups().first()->items().first()->activities().size(), 1);
+    EXPECT_EQ(LogCapture::instance().linesContaining("target grade reached, stopping.").size(), 1);
     EXPECT_EQ(g_practice->getTotalSelectedItems(), 0);
 }
 
