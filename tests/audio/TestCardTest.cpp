@@ -66,11 +66,7 @@ protected:
         selectTestCard();
         LogCapture::instance().clear();
     }
-    void TearDown() override
-    {
-        Audio::setOutputVolume(1.0);
-        Debugging::setLoggingLevel(QsLogging::InfoLevel);
-    }
+    void TearDown() override { Debugging::setLoggingLevel(QsLogging::InfoLevel); }
 
     static void selectTestCard()
     {
