@@ -64,6 +64,8 @@ void LmsModuleElement::moveElement(int from, int to)
     const int target = qMin(to > from ? to - 1 : to, m_elements.size());
     m_elements.insert(target, element);
     emit changed();
+    // the order is saved as the directory prefixes, so a reorder is an unsaved change
+    setModified(true);
 }
 
 void LmsModuleElement::removeElement(int index)
@@ -74,6 +76,7 @@ void LmsModuleElement::removeElement(int index)
     }
     delete m_elements.takeAt(index);
     emit changed();
+    setModified(true);
 }
 
 void LmsModuleElement::emitElementChanged(LmsElement* element)

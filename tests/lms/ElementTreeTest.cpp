@@ -107,13 +107,17 @@ TEST_F(ElementTree, MoveAndRemove)
         LmsModuleElement m(QStringLiteral("m"), QString(), nullptr);
         for (const char* n : {"A", "B", "C", "D"})
             new LmsLearningActivity(QString::fromLatin1(n), QString(), &m);
+        m.setModified(false);
         m.moveElement(r.from, r.to);
         EXPECT_EQ(names(m.getElementList()).join(QString()), QString::fromLatin1(r.order)) << r.from << "->" << r.to;
+        EXPECT_TRUE(m.isModified()) << "a reordered module must be saved again";
     }
 
     QPointer<LmsElement> removedActivity = activity;
+    grade->setModified(false);
     grade->removeElement(0);
     EXPECT_TRUE(removedActivity.isNull());
+    EXPECT_TRUE(grade->isModified());
     EXPECT_EQ(names(grade->getElementList()), QStringList({"Intro"}));
     // A bad index is refused, not a crash.
     grade->removeElement(5);
