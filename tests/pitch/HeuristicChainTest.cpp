@@ -174,7 +174,7 @@ TEST_F(Chain, OnsetCoordinatorTiesTheFirstNoteToAnOnsetInRangeAndDatesItByTheOns
     OnsetCoordinatorHeuristic coordinator(&detector, 0.1, 0.8);
     const N note = makeNote(Pitch::A, 4, 2.0, 0.0, 0.5);
     expectSteps(coordinator, {{0, note, false}}); // no onsets at all
-    for (double t : {1.15, 2.15}) {
+    for (double t : {1.15, 2.6}) { // too early; past the run
         setOnsets({t});
         coordinator.reset();
         expectSteps(coordinator, {{0, note, false}});
@@ -185,6 +185,12 @@ TEST_F(Chain, OnsetCoordinatorTiesTheFirstNoteToAnOnsetInRangeAndDatesItByTheOns
     expectSteps(coordinator, {{0, note, true, makeNote(Pitch::A, 4, 1.30, 0.0, 1.2)},
                               {0, makeNote(Pitch::B, 4, 2.2), false}}); // never tied twice
     expectSameNote(detector.m_onsets[0].noteInfo, makeNote(Pitch::A, 4, 1.30, 0.0, 1.2));
+    // The run began before its onset (the last note's vibrato read as this pitch): the first onset
+    // inside the run so far is the note's; the later one stays for a repeat.
+    setOnsets({2.15, 2.25});
+    coordinator.reset();
+    expectSteps(coordinator, {{0, note, true, makeNote(Pitch::A, 4, 2.15, 0.0, 0.35)}});
+    EXPECT_EQ(detector.m_onsets[1].noteInfo.note, Pitch::NONE);
 }
 
 TEST_F(Chain, OnsetCoordinatorNeedsTimeBetweenOnsetsAndAnOnsetOfItsOwn)

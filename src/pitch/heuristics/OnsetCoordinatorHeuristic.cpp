@@ -65,6 +65,22 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
         }
     }
 
+    if (found < 0) {
+        // The averaging dates a run from its first agreeing results, and the vibrato of the note
+        // before may already read as the new pitch: the run then begins before the new note's
+        // onset. An onset inside the run, up to its newest result, is the note's own; the earliest,
+        // so that a repeat's later onset stays for the repeat.
+        const double end = note.offset + note.duration;
+        for (int i = m_lastOnsetIndex + 1; i < onsets.size(); ++i) {
+            const double t = onsets[i].time;
+            if (t > note.offset + m_lookAhead && t <= end) {
+                found = i;
+                LOG_TRACE("pitch-hrstic", "onset %d (%.2lf) inside the run", i, t);
+                break;
+            }
+        }
+    }
+
     const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;
     const int k = mp_detector->m_expectedIndex;
     if (found >= 0) {
