@@ -98,6 +98,14 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
         legato.push_back(0.3 * (std::sin(phase) + 0.5 * std::sin(2 * phase) + 0.3 * std::sin(3 * phase)) *
                          std::min(1.0, i / (0.03 * 44100)));
     }
+    // Legato late in a long phrase over room noise: G3 held 6 s, then A3 at 6.3 s.
+    std::vector<double> longPhrase = SignalFactory::whiteNoise(7.3, -45.0);
+    phase = 0.0;
+    for (int i = 0; i < static_cast<int>(7.0 * 44100); ++i) {
+        phase += 2 * M_PI * (i < 6.0 * 44100 ? 196.0 : 220.0) / 44100.0;
+        longPhrase[static_cast<size_t>(0.3 * 44100) + i] += 0.05 * (std::sin(phase) + 0.5 * std::sin(2 * phase) + 0.3 * std::sin(3 * phase)) *
+                                                            std::min(1.0, i / (0.03 * 44100));
+    }
     const std::vector<double> sung = SignalFactory::sungTone(294.0, 1.5, 0.5, 30.0);
     const std::vector<double> cutInto(sung.begin() + static_cast<long>(0.3 * 44100), sung.end());
     const std::vector<double> claps = {0.5, 1.0, 1.6, 2.1};
@@ -105,6 +113,7 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
                         {"tremolo", tremolo, {0.3}},
                         {"room", roomThenNote, {1.5}},
                         {"legato", legato, {0.3, 1.1}},
+                        {"legato late in a long phrase", longPhrase, {0.3, 6.3}},
                         {"sine from the start", SignalFactory::sine(440.0, 1.0, 12000 / 32767.0), {0.0}},
                         {"sung, cut into", cutInto, {0.0}},
                         {"loud room from the start", SignalFactory::whiteNoise(1.0, -20.0), {}},

@@ -34,7 +34,7 @@ namespace {
 // An attack raises the level at least 6 dB over the quietest hop of the 93 ms before it; vibrato and
 // tremolo inside a held note move the frequency peaks (and the picker) but not the level that much.
 constexpr double kAttackRise = 2.0;
-// ... and lies 6 dB over the room's noise floor (the quietest hop, rising 3 dB per second).
+// ... and lies 6 dB over the room's noise floor (the quietest hop, rising 3 dB per second while no steady pitch sounds).
 constexpr double kOverFloor = 2.0;
 constexpr double kFloorRise = 1.004;
 // A second peak within 100 ms belongs to the same attack (a scoop, a glide, the rest of a clap).
@@ -114,7 +114,10 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         for (int i = DefaultOnsetDetectionStrategyPrivate::kPitchHistory - 1; i > 0; --i)
             d->pitches[i] = d->pitches[i - 1];
         d->pitches[0] = frequency > 0.0 ? 69.0 + 12.0 * std::log2(frequency / 440.0) : 0.0;
-        d->floor = d->floor < 0.0 ? level : std::min(level, d->floor * kFloorRise);
+        // The room is heard between notes: while a steady pitch sounds the floor does not rise, or a
+        // long legato phrase would lift it to the voice's own level and hide the phrase's steps.
+        const bool voiced = d->pitches[0] > 0.0 && d->pitches[1] > 0.0 && std::fabs(d->pitches[0] - d->pitches[1]) < kSteadyPitch;
+        d->floor = d->floor < 0.0 ? level : std::min(level, voiced ? d->floor : d->floor * kFloorRise);
         const int64_t position = static_cast<int64_t>(d->counter);
         const bool moved = pitchChanged();
         const bool step = moved && !d->pitchMoved && level > kOverFloor * d->floor;

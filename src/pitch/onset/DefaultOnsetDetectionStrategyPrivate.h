@@ -26,6 +26,6 @@ public:
     static constexpr int kPitchHistory = 21;
     double pitches[kPitchHistory] = {};
     bool pitchMoved = false;      // the last frame's pitch stood apart from the held note's
-    double floor = -1.0;          // quietest hop level, rising 3 dB/s; -1 before the first hop
+    double floor = -1.0;          // quietest hop level, rising 3 dB/s between notes; -1 before the first hop
     int64_t lastOnset = -100000;  // sample position of the last onset reported
 };
