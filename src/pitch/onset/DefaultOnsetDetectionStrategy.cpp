@@ -88,6 +88,9 @@ bool DefaultOnsetDetectionStrategy::pitchChanged() const
     }
     if (recentCount < 3 || heldCount < 10)
         return false;
+    // The new pitch holds (noise between two notes gives pitches all over the place).
+    if (*std::max_element(recent, recent + 3) - *std::min_element(recent, recent + 3) >= 2 * kSteadyPitch)
+        return false;
     return std::fabs(median(recent, recentCount) - median(held, heldCount)) >= kPitchStep;
 }
 
