@@ -82,49 +82,39 @@ TEST(ShellStartupDeathTest, IgnoredCourseOrLoginFailureEndsWithStatusOne)
     EXPECT_EXIT(shell->logIn(), ::testing::ExitedWithCode(1), "");
 }
 
-struct RestartCase {
-    const char* name;
-    bool releaseFirst;
-    const char* successorResult;  // the helper's "start" status: 10 it became the instance, 0 it ended
-};
-
-void PrintTo(const RestartCase& c, std::ostream* os)
+// The successor is a program without arguments, like the one the restart starts; the helper's
+// "start" status is 10 when it became the instance and 0 when it found the guard held.
+TEST(ShellRestart, SuccessorFindsTheGuardFreeOnlyWhenReleased)
 {
-    *os << c.name;
+    const struct {
+        const char* name;
+        bool release;
+        QByteArray successorResult;
+    } rows[] = {{"released", true, "10"}, {"still held", false, "0"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        QTemporaryDir dir;
+        const QString id = QStringLiteral("restart-%1-%2").arg(QCoreApplication::applicationPid()).arg(QLatin1String(row.name));
+        QtLocalPeer guard(nullptr, id);
+        ASSERT_FALSE(guard.isClient());  // this process is the running instance
+
+        const QString result = dir.filePath("result");
+        const QString script = dir.filePath("successor.sh");
+        QFile f(script);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("#!/bin/sh\n'%1' start '%2' 1500\necho $? > '%3.tmp' && mv '%3.tmp' '%3'\n")
+                    .arg(QStringLiteral(BRISOLA_BINARY_DIR "/tests/app_instance_helper"), id, result)
+                    .toLocal8Bit());
+        f.close();
+        ASSERT_TRUE(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
+
+        ASSERT_TRUE(ProgramRelauncher::relaunch([&] { if (row.release) guard.release(); }, script));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(result); }, 10000));
+        QFile r(result);
+        ASSERT_TRUE(r.open(QIODevice::ReadOnly));
+        EXPECT_EQ(r.readAll().trimmed(), row.successorResult);
+    }
 }
-
-class Restart : public ::testing::TestWithParam<RestartCase> {};
-
-TEST_P(Restart, SuccessorFindsTheGuardFreeOnlyWhenReleased)
-{
-    QTemporaryDir dir;
-    const QString id = QStringLiteral("restart-%1-%2").arg(QCoreApplication::applicationPid()).arg(GetParam().name);
-    QtLocalPeer guard(nullptr, id);
-    ASSERT_FALSE(guard.isClient());  // this process is the running instance
-
-    // The successor as a program without arguments, like the restart starts it.
-    const QString result = dir.filePath("result");
-    const QString script = dir.filePath("successor.sh");
-    QFile f(script);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(QStringLiteral("#!/bin/sh\n'%1' start '%2' 1500\necho $? > '%3.tmp' && mv '%3.tmp' '%3'\n")
-                .arg(QStringLiteral(BRISOLA_BINARY_DIR "/tests/app_instance_helper"), id, result)
-                .toLocal8Bit());
-    f.close();
-    ASSERT_TRUE(f.setPermissions(f.permissions() | QFileDevice::ExeOwner));
-
-    const bool release = GetParam().releaseFirst;
-    ASSERT_TRUE(ProgramRelauncher::relaunch([&] { if (release) guard.release(); }, script));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(result); }, 10000));
-    QFile r(result);
-    ASSERT_TRUE(r.open(QIODevice::ReadOnly));
-    EXPECT_EQ(r.readAll().trimmed(), QByteArray(GetParam().successorResult));
-}
-
-INSTANTIATE_TEST_SUITE_P(Shell, Restart,
-                         ::testing::Values(RestartCase{"Released", true, "10"},
-                                           RestartCase{"StillHeld", false, "0"}),
-                         [](const ::testing::TestParamInfo<RestartCase>& info) { return std::string(info.param.name); });
 
 TEST(ShellRestart, FailedStartIsLoggedAndTheUserIsTold)
 {
