@@ -22,59 +22,51 @@ QStringList fields(const ResourcePaths& p)
 
 // {E} stands for the executable's folder, {R} for {E}/../Resources/, {C} for the content folder and {B}
 // for the built resource file.
-struct Layout {
-    const char* name;
-    bool installed;
-    const char* option;
-    QStringList expected;
-};
-void PrintTo(const Layout& l, std::ostream* os)
+TEST(ResourcePaths, ThreeLayoutsGiveTheirPathsRegistrationAndContentType)
 {
-    *os << l.name;
-}
+    const struct {
+        const char* name;
+        bool installed;
+        const char* option;
+        QStringList expected;
+    } layouts[] = {
+        {"installed", true, "--log-console",
+         {"{R}", "{R}/course.dat", ":/qml", "{E}/plugins", ":/fonts", ":/qml/content", ":/qml/content/lms", "{R}/score",
+          "{R}/VessaGM6mb.sf2"}},
+        {"development, raw", false, "--log-console",
+         {"{C}/install", "", "{C}/qml", "{C}/qml/plugins", "{C}/fonts", "{C}/qml/content", "{C}/qml/content/lms", "",
+          "{C}/install/VessaGM6mb.sf2"}},
+        {"development, binary", false, "--use-bin-resources",
+         {"{C}/install", "{B}", ":/qml", "{E}/plugins", ":/fonts", ":/qml/content", "{C}/qml/content/lms", "",
+          "{C}/install/VessaGM6mb.sf2"}},
+    };
+    for (const auto& layout : layouts) {
+        SCOPED_TRACE(layout.name);
+        QTemporaryDir root;
+        ASSERT_TRUE(QDir(root.path()).mkpath("bin"));
+        const QString exe = root.path() + "/bin";
+        if (layout.installed) {
+            ASSERT_TRUE(QDir(root.path()).mkpath("Resources"));
+            ASSERT_TRUE(QFile::copy(kBuilt, root.path() + "/Resources/course.dat"));
+        }
+        LogCapture::instance().clear();
+        AssertRecorder::clear();
+        const ResourcePaths p = ResourcePaths::locate(exe, kContent, kBuilt, {"brisola", layout.option});
 
-class ResourceLayout : public ::testing::TestWithParam<Layout> {};
-
-TEST_P(ResourceLayout, PathsRegistrationAndContentType)
-{
-    QTemporaryDir root;
-    ASSERT_TRUE(QDir(root.path()).mkpath("bin"));
-    const QString exe = root.path() + "/bin";
-    if (GetParam().installed) {
-        ASSERT_TRUE(QDir(root.path()).mkpath("Resources"));
-        ASSERT_TRUE(QFile::copy(kBuilt, root.path() + "/Resources/course.dat"));
+        QStringList expected = layout.expected;
+        expected.replaceInStrings("{R}", exe + "/../Resources/").replaceInStrings("{C}", kContent);
+        expected.replaceInStrings("{E}", exe).replaceInStrings("{B}", kBuilt);
+        EXPECT_EQ(fields(p).join('\n').toStdString(), expected.join('\n').toStdString());
+        EXPECT_EQ(AssertRecorder::messages(), QStringList());
+        EXPECT_EQ(LogCapture::instance().contains("not running in an installed bundled"), !layout.installed);
+        EXPECT_TRUE(LogCapture::instance().contains(QString("course content type: ") +
+                                                    (p.binResourcePath.isEmpty() ? "raw" : "binary")));
+        // a registered file supplies the main screen and the fonts
+        if (!p.binResourcePath.isEmpty()) {
+            EXPECT_TRUE(QFile::exists(":/qml/main.qml") && QFile::exists(":/fonts/guido2.ttf"));
+        }
     }
-    LogCapture::instance().clear();
-    AssertRecorder::clear();
-    const ResourcePaths p = ResourcePaths::locate(exe, kContent, kBuilt, {"brisola", GetParam().option});
-
-    QStringList expected = GetParam().expected;
-    expected.replaceInStrings("{R}", exe + "/../Resources/").replaceInStrings("{C}", kContent);
-    expected.replaceInStrings("{E}", exe).replaceInStrings("{B}", kBuilt);
-    EXPECT_EQ(fields(p).join('\n').toStdString(), expected.join('\n').toStdString());
-    EXPECT_EQ(AssertRecorder::messages(), QStringList());
-    EXPECT_EQ(LogCapture::instance().contains("not running in an installed bundled"), !GetParam().installed);
-    EXPECT_TRUE(LogCapture::instance().contains(QString("course content type: ") +
-                                                (p.binResourcePath.isEmpty() ? "raw" : "binary")));
-    // a registered file supplies the main screen and the fonts
-    if (!p.binResourcePath.isEmpty()) {
-        EXPECT_TRUE(QFile::exists(":/qml/main.qml") && QFile::exists(":/fonts/guido2.ttf"));
-    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Shell, ResourceLayout,
-    ::testing::Values(
-        Layout{"Installed", true, "--log-console",
-               {"{R}", "{R}/course.dat", ":/qml", "{E}/plugins", ":/fonts", ":/qml/content", ":/qml/content/lms", "{R}/score",
-                "{R}/VessaGM6mb.sf2"}},
-        Layout{"DevelopmentRaw", false, "--log-console",
-               {"{C}/install", "", "{C}/qml", "{C}/qml/plugins", "{C}/fonts", "{C}/qml/content", "{C}/qml/content/lms", "",
-                "{C}/install/VessaGM6mb.sf2"}},
-        Layout{"DevelopmentBinary", false, "--use-bin-resources",
-               {"{C}/install", "{B}", ":/qml", "{E}/plugins", ":/fonts", ":/qml/content", "{C}/qml/content/lms", "",
-                "{C}/install/VessaGM6mb.sf2"}}),
-    [](const ::testing::TestParamInfo<Layout>& info) { return std::string(info.param.name); });
 
 TEST(ResourcePaths, BadResourceFileAndMissingFoldersAreReportedInOrder)
 {
