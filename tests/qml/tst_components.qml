@@ -53,17 +53,11 @@ Item {
 
         function test_every_answered_note_gets_a_chip_in_its_grade_colour() {
             var c = chips();
-            compare(c.length, 5);
-            compare(c[0].color, Theme.gradeRight);
-            compare(c[1].color, Theme.gradeClose);
-            compare(c[3].color, Theme.gradeFar);
-            compare(c[4].color, Theme.gradeWrong);
-            compare(c[1].children[0].text, "2 late");
+            compare(c.map(function (chip) { return chip.color; }),
+                    [Theme.gradeRight, Theme.gradeClose, Theme.gradeWrong, Theme.gradeFar, Theme.gradeWrong]);
             // the rest's row is filled by the engine but shows no chip, and the numbering skips it
-            verify(!c[2].visible);
-            verify(c[3].visible);
-            compare(c[3].children[0].text, "3 very sharp");
-            compare(c[4].children[0].text, "4 missed");
+            compare(c.map(function (chip) { return chip.visible ? chip.children[0].text : ""; }),
+                    ["1 right", "2 late", "", "3 very sharp", "4 missed"]);
         }
 
         function test_plot_draws_the_rating_line_through_its_points() {
@@ -85,16 +79,9 @@ Item {
         }
 
         function test_level_meter_reads_decibels_and_keeps_the_peak() {
-            meter.report(0.01);                      // -40 dB
-            fuzzyCompare(meter.shown, 1 / 3, 1e-9);
-            meter.report(0.1);                       // -20 dB
-            fuzzyCompare(meter.shown, 2 / 3, 1e-9);
-            meter.report(0.0005);                    // below -60 dB
-            compare(meter.shown, 0);
-            meter.report(1.0);
-            compare(meter.shown, 1);
-            meter.report(0.0);
-            compare(meter.shown, 0);
+            // -40 dB, -20 dB, below -60 dB, full scale, silence
+            var shown = [0.01, 0.1, 0.0005, 1.0, 0.0].map(function (v) { meter.report(v); return meter.shown; });
+            compare(shown.map(function (v) { return Math.round(v * 1000) / 1000; }), [0.333, 0.667, 0, 1, 0]);
             verify(meter.peak > 0.9);
         }
     }
