@@ -87,9 +87,14 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
     for (size_t i = 0; i < steady.size(); ++i)
         tremolo.push_back(steady[i] * (1.0 + 0.3 * std::sin(2 * M_PI * 5.0 * i / 44100.0))); // +-2.3 dB
     std::vector<double> roomThenNote = SignalFactory::whiteNoise(2.5, -42.0);
+    std::vector<double> softInRoom = SignalFactory::whiteNoise(2.5, -45.0);
     const std::vector<double> note = SignalFactory::sungTone(330.0, 0.6, 0.5, 30.0);
-    for (size_t i = 0; i < note.size() && static_cast<size_t>(1.5 * 44100) + i < roomThenNote.size(); ++i)
+    // about 8 dB over a -45 dBFS room: an attack needs 6 dB over the room, not 12
+    const std::vector<double> soft = SignalFactory::sungTone(330.0, 0.6, 0.035, 30.0);
+    for (size_t i = 0; i < note.size() && static_cast<size_t>(1.5 * 44100) + i < roomThenNote.size(); ++i) {
         roomThenNote[static_cast<size_t>(1.5 * 44100) + i] += note[i];
+        softInRoom[static_cast<size_t>(1.5 * 44100) + i] += soft[i];
+    }
     // Legato: E4 to F#4 at 1.1 s without a break or a change of level.
     std::vector<double> legato(held.size() - vibrato.size(), 0.0);
     double phase = 0.0;
@@ -112,6 +117,7 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
     const Row rows[] = {{"vibrato", held, {0.3}},
                         {"tremolo", tremolo, {0.3}},
                         {"room", roomThenNote, {1.5}},
+                        {"soft attack in the room", softInRoom, {1.5}},
                         {"legato", legato, {0.3, 1.1}},
                         {"legato late in a long phrase", longPhrase, {0.3, 6.3}},
                         {"sine from the start", SignalFactory::sine(440.0, 1.0, 12000 / 32767.0), {0.0}},
