@@ -1,11 +1,10 @@
-// The engine's outcome rows, its life between attempts (abort, reuse for another question, stale
-// markers, a playback that ends early) and its debug dump.
+// The engine's outcome rows and marks, its life between attempts (abort, reuse for another
+// question, stale markers, a playback that ends early) and its debug dump.
 #include "ExerciseFixture.h"
 
 #include "audio/AudioSequencerMarkerEvent.h"
 #include "exercise/ExerciseDebugContext.h"
 #include "exercise/ImitationQuestionSettings.h"
-#include "exercise/MicNoteInputSource.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,37 +29,21 @@ protected:
     }
 };
 
-TEST_F(EngineOutcomeTest, RowsInIndexOrderPaddedWithWrongAndLateGradesDropped)
-{
-    fresh(Rhythm);
-    run();
-    engine->reset();
-    QSignalSpy changed(engine.get(), &ImitationQuestionEngine::outcomeModelChanged);
-    grade(0, Evaluator::EARLY, Evaluator::NONE);   // rhythm mode: the rhythm grade
-    grade(3, Evaluator::LATE, Evaluator::NONE);
-    grade(1, Evaluator::PERFECT, Evaluator::NONE);  // its row was filled in as WRONG already
-    grade(4, Evaluator::PERFECT, Evaluator::WRONG);  // a wrong pitch is WRONG in every mode
-    EXPECT_EQ(outcomes(), (QList<int>{Evaluator::EARLY, W, W, Evaluator::LATE, W}));
-    EXPECT_TRUE(LogCapture::instance().contains("dropping out of order index 1"));
-    EXPECT_EQ(changed.count(), 4);
-
-    fresh(ImitationQuestionSettings::CapturePitch);
-    run();
-    engine->reset();
-    grade(0, Evaluator::EARLY, Evaluator::HIGH);  // pitch mode: the pitch grade
-    EXPECT_EQ(outcomes(), QList<int>{Evaluator::HIGH});
-}
-
-// A grade the detector's worker queued before the capture ended gets its row before the ungraded
-// notes are filled in as WRONG (here the capture ends while the grade is still queued).
-TEST_F(EngineOutcomeTest, GradesQueuedBeforeTheEndComeFirst)
+// Rows come in index order, gaps padded with WRONG, a grade for a filled row dropped; a grade the
+// detector's worker queued before the capture ended gets its row before the ungraded notes are
+// filled in as WRONG.
+TEST_F(EngineOutcomeTest, RowsInIndexOrderAndQueuedGradesBeforeThePadding)
 {
     fresh(Rhythm);
     QObject::connect(engine.get(), &ImitationQuestionEngine::userInputEnd, engine.get(), [this] {
-        grade(0, Evaluator::PERFECT, Evaluator::NONE, Qt::QueuedConnection);
+        grade(0, Evaluator::EARLY, Evaluator::NONE);     // rhythm mode: the rhythm grade
+        grade(2, Evaluator::PERFECT, Evaluator::WRONG);  // a wrong pitch is WRONG in every mode
+        grade(1, Evaluator::PERFECT, Evaluator::NONE);   // its row was filled in as WRONG already
+        grade(3, Evaluator::LATE, Evaluator::NONE, Qt::QueuedConnection);
         emit engine->captureEnd();
     });
-    EXPECT_EQ(run(), (QList<int>{P, W, W, W}));
+    EXPECT_EQ(run(), (QList<int>{Evaluator::EARLY, W, W, Evaluator::LATE}));
+    EXPECT_TRUE(LogCapture::instance().contains("dropping out of order index 1"));
 }
 
 // A whole keyboard exercise on the test card; the taps are scripted on the input's clock, since the
@@ -113,30 +96,28 @@ TEST_F(EngineOutcomeTest, AbortAlsoStopsTheNoteInput)
 TEST_F(EngineOutcomeTest, PlaybackEndingEarlyGradesWhatWasAnsweredAndRetryRuns)
 {
     const struct {
-        const char* when;
         void (ImitationQuestionEngine::*signal)();
         bool tapFirstNote;
         QList<int> outcomes;
         double mark;
     } rows[] = {
-        {"during the question", &ImitationQuestionEngine::playbackBegin, false, {W, W, W, W}, 0.0},
-        {"during the answer", &ImitationQuestionEngine::userInputBegin, true, {P, W, W, W}, 0.25},
+        {&ImitationQuestionEngine::playbackBegin, false, {W, W, W, W}, 0.0},  // during the question
+        {&ImitationQuestionEngine::userInputBegin, true, {P, W, W, W}, 0.25},  // during the answer
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.when);
+        SCOPED_TRACE(row.tapFirstNote);
         fresh(Rhythm);
         QSignalSpy captureEnd(engine.get(), &ImitationQuestionEngine::captureEnd);
+        QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
         QMetaObject::Connection c = QObject::connect(engine.get(), row.signal, engine.get(), [&] {
             if (row.tapFirstNote) {
                 engine->noteInput()->setInputClock([] { return ImitationQuestionEngine::kCaptureLead; });
                 engine->handleKeyPress();
             }
-            // the stream ends here (closed, finished emitted), and no later marker comes, however
-            // far the test card ran ahead
+            // the stream ends here, and no later marker comes, however far the test card ran ahead
             const_cast<AudioSequencer&>(engine->sequencer()).stop();
             QCoreApplication::removePostedEvents(engine.get(), AudioSequencerMarkerEvent::customType());
         });
-        QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
         double mark = -1.0;
         EXPECT_EQ(run(&mark, 10000), row.outcomes);
         QObject::disconnect(c);
@@ -173,39 +154,31 @@ TEST_F(EngineOutcomeTest, ReusedEngineFollowsTheCurrentQuestionOnly)
     EXPECT_TRUE(LogCapture::instance().contains("ignoring stale marker 1003"));
 }
 
-// The debug dump: fixed names in the temporary directory, never written through a planted link,
-// an empty path without a current activity.
+// The debug dump: fixed names in the temporary directory, never written through a planted link.
 TEST_F(EngineOutcomeTest, DebugDumpWritesPlainFilesOnly)
 {
     const QString info = QDir::temp().filePath("zq_question_info.txt");
-    QFile::remove(info);
-    fresh(ImitationQuestionSettings::CapturePitch, "[ c1/4 d ]");
-    ExerciseDebugContext::setDebugMode(true);
-    engine->start();
-    QFile dump(info);
-    ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(dump.readAll()),
-              QStringLiteral("Path: \nType: pitch\nGMN: %1\n").arg(answerScore.gmnCode()));
-    dump.close();
-    EXPECT_EQ(engine->micSource()->captureFile(), QDir::temp().filePath("zq_question_capture.wav"));
-
-    ExerciseDebugContext::setCurrentActivityPathProvider([] { return QStringLiteral("grade1/rhythm/intro"); });
-    QFile::remove(info);
     const QString victim = QDir::temp().filePath("victim.txt");
     QFile v(victim);
     ASSERT_TRUE(v.open(QIODevice::WriteOnly));
     v.write("keep me");
     v.close();
     ASSERT_TRUE(QFile::link(victim, info));
+    fresh(ImitationQuestionSettings::CapturePitch, "[ c1/4 d ]");
+    ExerciseDebugContext::setDebugMode(true);
     engine->start();
     ASSERT_TRUE(v.open(QIODevice::ReadOnly));
     EXPECT_EQ(v.readAll(), QByteArray("keep me"));
     EXPECT_TRUE(LogCapture::instance().contains("cannot open debug file"));
 
     QFile::remove(info);
+    ExerciseDebugContext::setCurrentActivityPathProvider([] { return QStringLiteral("grade1/rhythm/intro"); });
     run();
+    QFile dump(info);
     ASSERT_TRUE(dump.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(dump.readLine().startsWith("Path: grade1/rhythm/intro\n"));
+    EXPECT_EQ(QString::fromUtf8(dump.readAll()),
+              QStringLiteral("Path: grade1/rhythm/intro\nType: pitch\nGMN: %1\n").arg(answerScore.gmnCode()));
+    EXPECT_EQ(engine->micSource()->captureFile(), QDir::temp().filePath("zq_question_capture.wav"));
     ExerciseDebugContext::setDebugMode(false);
     ExerciseDebugContext::setCurrentActivityPathProvider({});
     QFile::remove(engine->micSource()->captureFile());

@@ -1,27 +1,17 @@
-#include "EvaluatorFixture.h"
+#include "ExerciseFixture.h"
 
-#include "notation/NotationPainter.h"
-#include "support/AssertRecorder.h"
-#include "support/LogCapture.h"
+#include <QThread>
 
 #include <cmath>
+#include <thread>
 
-// Rhythm and pitch grading, skipped positions, marks and the entry text.
+// Rhythm and pitch grading, skipped positions, marks, the entry text, and the coloured answer: each
+// graded note found where it is written, always valid GMN, and handed with each grade to a receiver
+// on another thread.
 
 namespace {
 
 using E = Evaluator;
-
-// One grade per character: - NONE, P PERFECT, e EARLY, l LATE, E VERY_EARLY, L VERY_LATE,
-// o LOW, h HIGH, O VERY_LOW, H VERY_HIGH, W WRONG.
-QString gradeText(const QList<E::EvaluationEntry>& entries, bool pitch)
-{
-    const QString letters = "-PelELohOHW";
-    QString out;
-    for (const E::EvaluationEntry& e : entries)
-        out += letters.at(pitch ? e.pitch : e.rhythm);
-    return out;
-}
 
 struct Scenario {
     const char* what;
@@ -34,6 +24,10 @@ struct Scenario {
     QList<int> skipped;
     double mark;
 };
+
+const QString Black = " \\noteFormat<color=\"black\">";
+QString right(const QString& text) { return "\\noteFormat<color=\"green\"> " + text + Black; }
+QString wrong(const QString& text) { return "\\noteFormat<color=\"red\"> " + text + Black; }
 
 } // namespace
 
@@ -55,12 +49,18 @@ TEST_F(EvaluatorTest, Scenarios)
          "[ c1/4 _/4 \\tie(e1/4 e1/4) g1/4 _/4 ]", E::PitchMode,
          {{60, 3.0}, {-1, 0.1}, {64, 0.0}, {67, 0.2}}, 3, {0, 2, 4}, "------", "P-P-P-", {}, 1.0},
         {"c _ e sung as c, e", "[ c1/4 _/4 e1/4 ]", E::PitchMode, {{60, 0.0}, {64, 1.2}}, 1, {0, 2}, "---", "P-P", {}, 1.0},
+        {"pitch thresholds: 0, +1, -1, +2, -2, +4, -4, +5, -5 semitones", "[ a1/4 a a a a a a a a ]", E::PitchMode,
+         {{69, 0.0}, {70, 0.0}, {68, 0.0}, {71, 0.0}, {67, 0.0}, {73, 0.0}, {65, 0.0}, {74, 0.0}, {64, 0.0}}, 8,
+         {0, 1, 2, 3, 4, 5, 6, 7, 8}, "---------", "PhoHoHOWW", {}, 4.75 / 9},
         {"pitch mark", "[ a1/4 a1/4 _/4 a1/4 a1/4 ]", E::PitchMode,
          {{69, 0.0}, {68, 0.0}, {71, 0.0}}, -1, {0, 1, 3, 4}, "-----", "Po-HW", {4}, 0.5625},
         {"rhythm and pitch mark", "[ a1/4 a1/4 ]", E::RhythmAndPitchMode,
          {{69, 0.1}, {71, 0.6}}, 1, {0, 1}, "lP", "PH", {}, ((0.75 + 1) / 2 + (1 + 0.5) / 2) * 0.5},
         {"rests only", "[ _/4 _/2 ]", E::RhythmAndPitchMode, {{60, 0.0}}, -1, {}, "--", "--", {}, 0.0},
         {"rests only, pitch", "[ _/4 ]", E::PitchMode, {{60, 0.0}}, -1, {}, "-", "-", {}, 0.0},
+        {"rhythm thresholds, a second per note (the tempo stays for later codes)", "[ \\bpm<60> c1/4 c c c c c c c c c ]", E::RhythmMode,
+         {{60, 0.0}, {60, 1.074}, {60, 1.926}, {60, 3.1}, {60, 3.9}, {60, 5.15}, {60, 5.85}, {60, 7.2}, {60, 8.25},
+          {60, 8.75}}, 9, {0, 1, 2, 3, 4, 5, 6, 7, 8, 9}, "PPPleLELWW", "----------", {}, 0.6},
     };
     for (const Scenario& row : rows) {
         SCOPED_TRACE(row.what);
@@ -83,35 +83,6 @@ TEST_F(EvaluatorTest, Scenarios)
     EXPECT_TRUE(LogCapture::instance().contains("Terminating due to overflow."));
 }
 
-TEST_F(EvaluatorTest, RhythmThresholds)
-{
-    const QList<QPair<double, QString>> rows = {{0.0, "P"},  {0.074, "P"},  {-0.074, "P"}, {0.1, "l"}, {-0.1, "e"},
-                                                {0.15, "L"}, {-0.15, "E"}, {0.2, "L"},    {0.25, "W"}, {-0.25, "W"}};
-    for (const auto& row : rows) {
-        load("[ _/4 c1/4 ]", E::RhythmMode);  // the note at 0.6 s
-        EXPECT_TRUE(input(60, 0.6 + row.first)) << row.first;
-        EXPECT_EQ(gradeText(evaluator->evaluationList(), false), "-" + row.second) << row.first;
-    }
-}
-
-TEST_F(EvaluatorTest, PitchGradesAndColouredNote)
-{
-    const QList<std::tuple<int, QString, QString>> rows = {
-        {0, "P", "green\"> a1"}, {1, "h", "red\"> a#1"}, {-1, "o", "red\"> g#1"}, {2, "H", "red\"> b1"},
-        {-2, "o", "red\"> g1"},  {4, "H", "red\"> c#2"}, {-4, "O", "red\"> f1"},  {5, "W", "red\"> d2"},
-        {-5, "W", "red\"> e1"},
-    };
-    NotationPainter parser;
-    for (const auto& [semitones, grade, token] : rows) {
-        load("[ a1/4 c2/4 ]", E::PitchMode);
-        EXPECT_FALSE(input(69 + semitones, 5.0)) << semitones;
-        EXPECT_EQ(gradeText(evaluator->evaluationList(), true), grade + "-") << semitones;
-        const QString coloured = evaluator->getGmnBasedOnInput();
-        EXPECT_EQ(coloured, "[ \\noteFormat<color=\"" + token + "/4 \\noteFormat<color=\"black\"> c2/4 ]");
-        EXPECT_TRUE(parser.setGMNCode(coloured)) << coloured.toStdString();
-    }
-}
-
 TEST_F(EvaluatorTest, EntryTextAndThresholdChecks)
 {
     E::EvaluationEntry e;
@@ -122,7 +93,6 @@ TEST_F(EvaluatorTest, EntryTextAndThresholdChecks)
     EXPECT_EQ(e.toString(), QString("                Rhythm:VERY_EARLY Pitch:VERY_HIGH "));
 
     load("[ c1/4 d1/4 ]", E::RhythmMode);
-    AssertRecorder::clear();
     evaluator->setRhythmThresholds(0.1, 0.05, 0.3);
     evaluator->setPitchThresholds(-1, 2, 4);
     evaluator->setRhythmThresholds(0.05, 0.1, 0.2);
@@ -130,4 +100,60 @@ TEST_F(EvaluatorTest, EntryTextAndThresholdChecks)
                                                           "perfect >= 0 && slight > perfect && severe > slight"}));
     input(60, 0.21);  // past the narrower reach
     EXPECT_EQ(gradeText(evaluator->evaluationList(), false), "W-");
+}
+
+TEST_F(EvaluatorTest, ColouredWhereWrittenAndValid)
+{
+    const QList<std::tuple<QString, QList<int>, QString>> rows = {
+        // a rest has no letter-initial token
+        {"[ c1/4 _/4 e1/4 g1/4 ]", {60, 65, 67}, "[ " + right("c1/4") + " _/4 " + wrong("f1/4") + " " + right("g1/4") + " ]"},
+        // brackets glued to notes; a tie opening in the note's token, its continuation shown as sung
+        {"[c1/4 \\tie(d1/4 d1/4) e1/4]", {60, 63, 64},
+         "[" + right("c1/4") + " \\tie(" + wrong("d#1/4") + " " + wrong("d#1/4") + ") " + right("e1/4") + "]"},
+        // a blank inside a tag's parameter
+        {"[ \\title<\"Slow air\"> a1/4 b1/4 ]", {69, 72}, "[ \\title<\"Slow air\"> " + right("a1/4") + " " + wrong("c2/4") + " ]"},
+        // a wrong octave does not move the notes that inherit theirs
+        {"[ c1/4 d e ]", {60, 76, 64}, "[ " + right("c1/4") + " " + wrong("e2") + " " + right("e1") + " ]"},
+    };
+    for (const auto& [code, sung, coloured] : rows) {
+        load(code, E::PitchMode);
+        for (int midi : sung)
+            input(midi, 0.0);
+        EXPECT_EQ(evaluator->getGmnBasedOnInput(), coloured) << code.toStdString();
+        // the notation layer takes it and reads the notes that were sung
+        Score shown;
+        ASSERT_TRUE(shown.setGMNCode(coloured)) << coloured.toStdString();
+        QList<int> heard;
+        for (const Score::NoteInfo& n : shown.noteList()) {
+            if (n.note != 12)
+                heard << Pitch::midiNote(Pitch::Note(n.note), Pitch::gmnToMidiOctave(n.octave));
+        }
+        EXPECT_EQ(heard, sung) << coloured.toStdString();
+    }
+    // colours stay until a note is graded again, then start from the written note
+    evaluator->reset();
+    EXPECT_EQ(evaluator->getGmnBasedOnInput(), std::get<2>(rows.last()));
+    input(60, 0.0);
+    input(62, 0.0);
+    EXPECT_EQ(evaluator->getGmnBasedOnInput(), "[ " + right("c1/4") + " " + right("d") + " " + right("e1") + " ]");
+}
+
+TEST_F(EvaluatorTest, EachGradeCarriesItsColouredCodeAcrossThreads)
+{
+    load("[ c1/4 d1/4 e1/4 ]", E::PitchMode);
+    QList<QPair<int, QString>> received;
+    QObject receiver;
+    QObject::connect(evaluator.get(), &Evaluator::inputEvaluated, &receiver,
+                     [&](int index, Evaluator::EvaluationEntry entry) { received << qMakePair(index, entry.colouredGmn); });
+    std::thread worker([&] {  // as the pitch detector's thread grades: delivered queued to this one
+        input(60, 0.0);
+        input(63, 0.6);
+    });
+    worker.join();
+    evaluator->finalize();  // e never sung: graded here, delivered at once
+    QCoreApplication::processEvents();
+    const QString c = right("c1/4"), d = wrong("d#1/4");
+    const QList<QPair<int, QString>> expected = {
+        {2, "[ " + c + " " + d + " e1/4 ]"}, {0, "[ " + c + " d1/4 e1/4 ]"}, {1, "[ " + c + " " + d + " e1/4 ]"}};
+    EXPECT_EQ(received, expected);
 }

@@ -1,16 +1,13 @@
 #pragma once
 
 #include "audio/Audio.h"
-#include "audio/AudioInputRegion.h"
-#include "audio/AudioMarkerRegion.h"
+#include "exercise/Evaluator.h"
 #include "exercise/ImitationQuestionEngine.h"
 #include "exercise/KeyboardNoteInputSource.h"
 #include "exercise/MicNoteInputSource.h"
 #include "exercise/NoteInput.h"
 #include "exercise/NoteInputManager.h"
 #include "score/ScoreFixture.h"
-#include "support/AssertRecorder.h"
-#include "support/LogCapture.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -18,24 +15,48 @@
 #include <cstdlib>
 #include <memory>
 
-// What an exercise laid out on the engine's sequencer, read back through its accessors.
-struct TimelineSnapshot {
-    QList<QPair<int, double>> markers;  // (id, position) of the engine's markers, in timeline order
-    QList<QPair<double, double>> inputs;  // (position, duration) of the input regions
-    double duration = 0.0;
-    QList<PitchDetector::NoteInfo> expected;  // the detector's expected notes
+// One grade per character: - NONE, P PERFECT, e EARLY, l LATE, E VERY_EARLY, L VERY_LATE,
+// o LOW, h HIGH, O VERY_LOW, H VERY_HIGH, W WRONG.
+inline QString gradeText(const QList<Evaluator::EvaluationEntry>& entries, bool pitch)
+{
+    const QString letters = "-PelELohOHW";
+    QString out;
+    for (const Evaluator::EvaluationEntry& e : entries)
+        out += letters.at(pitch ? e.pitch : e.rhythm);
+    return out;
+}
 
-    double marker(int id) const
+// An evaluator over a score made from a code, with its emitted grades recorded.
+class EvaluatorTest : public ScoreTest {
+protected:
+    void load(const QString& code, int mode)
     {
-        for (const auto& m : markers)
-            if (m.first == id)
-                return m.second;
-        return -1.0;
+        ASSERT_TRUE(score.setGMNCode(code)) << code.toStdString();
+        evaluator.reset(new Evaluator(score));
+        evaluator->setMode(mode);
+        spy.reset(new QSignalSpy(evaluator.get(), &Evaluator::inputEvaluated));
     }
+    // A note given as a MIDI number (negative: no note), offset in seconds.
+    bool input(int midi, double offset)
+    {
+        const Pitch::Note note = midi < 0 ? Pitch::NONE : Pitch::Note((midi - 12) % 12);
+        return evaluator->evaluate(note, midi < 0 ? 0 : (midi - 12) / 12, offset);
+    }
+    QList<int> gradedIndexes() const
+    {
+        QList<int> out;
+        for (const QList<QVariant>& args : *spy)
+            out << args.at(0).toInt();
+        return out;
+    }
+
+    Score score;
+    std::unique_ptr<Evaluator> evaluator;
+    std::unique_ptr<QSignalSpy> spy;
 };
 
-// An engine over a question score and an answer score, on the test card (a whole timeline runs
-// at once), with the note input manager set up once per process.
+// An engine over a question score and an answer score, with the note input manager set up once per
+// process; on the test card a whole timeline runs at once.
 class ExerciseTest : public ScoreTest {
 protected:
     static void SetUpTestSuite()
@@ -47,29 +68,24 @@ protected:
         Audio::initialize();
         NoteInputManager::getInstance()->initialize();
     }
-    void SetUp() override
+    void SetUp() override { useDevice("testcard", "ALSA_HOME"); }
+    // Skips unless scripts/test-env.sh set the device up; claps come from the keyboard.
+    void useDevice(const char* device, const char* variable)
     {
-        if (!std::getenv("ALSA_HOME") || !Audio::outputDeviceList().contains("testcard"))
-            GTEST_SKIP() << "needs the test card of scripts/test-env.sh";
-        Audio::setOutputDevice("testcard");
-        Audio::setInputDevice("testcard");
+        if (!std::getenv(variable) || !Audio::outputDeviceList().contains(device))
+            GTEST_SKIP() << "needs the " << device << " device of scripts/test-env.sh";
+        Audio::setOutputDevice(device);
+        Audio::setInputDevice(device);
         NoteInputManager* m = NoteInputManager::getInstance();
         m->mp_clappingInput->setActiveSource(m->mp_keyboardSource);
-        AssertRecorder::clear();
-        LogCapture::instance().clear();
+        ScoreTest::SetUp();
         engine.reset(new ImitationQuestionEngine());
     }
-    void TearDown() override
-    {
-        engine.reset();
-        NoteInputManager* m = NoteInputManager::getInstance();
-        m->mp_clappingInput->setActiveSource(m->mp_micSource);
-    }
 
-    static QVariantMap settings(int captureType, bool countIns = false, bool metronome = false)
+    static QVariantMap settings(int captureType, bool countIns = false)
     {
-        return {{"playbackMetronomeCountIn", countIns}, {"playbackMetronome", metronome},
-                {"captureMetronomeCountIn", countIns},  {"captureMetronome", metronome},
+        return {{"playbackMetronomeCountIn", countIns}, {"playbackMetronome", false},
+                {"captureMetronomeCountIn", countIns},  {"captureMetronome", false},
                 {"capturePlayback", false},              {"captureType", captureType}};
     }
     void setUp(const QString& question, const QString& answer, const QVariantMap& map)
@@ -97,24 +113,6 @@ protected:
             *mark = finished.isEmpty() ? -1.0 : finished.first().first().toDouble();
         return outcomes();
     }
-    // Starts and reads the timeline back when the stream has started (before anything resets it).
-    TimelineSnapshot startAndReadTimeline()
-    {
-        TimelineSnapshot shot;
-        QMetaObject::Connection c = QObject::connect(&engine->sequencer(), &AudioSequencer::started, [&] {
-            for (const AudioMarkerRegion* r : engine->sequencer().markerRegions())
-                if (r->target() == engine.get())
-                    shot.markers << qMakePair(r->id(), r->position());
-            for (const AudioInputRegion* r : engine->sequencer().inputRegions())
-                shot.inputs << qMakePair(r->position(), r->duration());
-            shot.duration = engine->sequencer().duration();
-            shot.expected = NoteInputManager::getInstance()->mp_micSource->mp_detector->m_expectedNotes;
-        });
-        run();
-        QObject::disconnect(c);
-        return shot;
-    }
-    // The engine's outcome rows, in order.
     QList<int> outcomes() const
     {
         QList<int> out;
