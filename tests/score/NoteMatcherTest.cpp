@@ -1,7 +1,4 @@
 #include "notation/NotationEventMatcher.h"
-#include "score/RuvexGuidoGetNotes.h"
-
-#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -31,24 +28,15 @@ NotationMapEntry head(int startNum, int startDenom, int endNum, int endDenom, do
 }
 
 struct Matched {
-    QList<int> events, entries, pitches;
+    QList<int> events, entries;
     int unplaced, unfilled;
 };
-// The match, and the pitches the note list takes from it (with no "exceeds offset list" line).
 Matched match(const QList<GmnEvent>& events, const NotationMap& map)
 {
     const NotationEventMatcher::Result r = NotationEventMatcher::match(events, map);
-    Matched m{{}, {}, {}, r.unplaced, r.unfilled};
+    Matched m{{}, {}, r.unplaced, r.unfilled};
     for (const NotationEventMatcher::Source& s : r.records)
         m.events << s.event, m.entries << s.entry;
-    QList<ScoreNoteInfo> notes;
-    for (int i = 0; i < r.records.size(); ++i)
-        notes << ScoreNoteInfo();
-    LogCapture::instance().clear();
-    RuvexGuidoGetNotes(events, notes, m.events);
-    EXPECT_FALSE(LogCapture::instance().contains("exceeds offset list"));
-    for (const ScoreNoteInfo& n : notes)
-        m.pitches << n.note;
     return m;
 }
 
@@ -65,7 +53,6 @@ TEST(NoteMatcher, AKnownNoteOnTheSystemSaysWhichChordHeadsWereDrawn)
     NotationMap map = {head(0, 1, 1, 4, 60, 61.5), head(1, 4, 1, 2, 80, 63.6), head(1, 2, 3, 4, 20, 161.5)};
     Matched m = match(events, map);
     EXPECT_EQ(m.events, QList<int>({0, 2, 3}));
-    EXPECT_EQ(m.pitches, QList<int>({4, 2, 4}));
     map[1] = head(1, 4, 1, 2, 80, 65.7);  // with c drawn instead, c is taken
     EXPECT_EQ(match(events, map).events, QList<int>({0, 1, 3}));
     // a known note on another system says nothing: the chord's own heads decide (here the lowest)
@@ -81,7 +68,6 @@ TEST(NoteMatcher, MusicBeyondTheMapAndEntriesNoEventFills)
     Matched m = match(events, {head(0, 1, 1, 4, 60, 65.7), head(1, 4, 1, 2, 80, 60.0)});
     EXPECT_EQ(m.events, QList<int>({0, 1}));
     EXPECT_EQ(m.unplaced, 2);
-    EXPECT_EQ(m.pitches, QList<int>({0, 12}));
     // a map entry that no event fills keeps a record of its own, with nothing in it
     m = match(events, {head(0, 1, 1, 4, 60, 65.7), head(1, 4, 1, 2, 80, 60.0), head(1, 2, 3, 4, 90, 61.5),
                        head(3, 4, 1, 1, 100, 59.4), head(1, 1, 5, 4, 110, 57.3)});

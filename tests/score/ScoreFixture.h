@@ -61,21 +61,6 @@ inline QList<ScoreNoteInfo> evenNotes(int count, int denom)
     return list;
 }
 
-inline QList<int> pitchesOf(const Score& score)
-{
-    QList<int> out;
-    for (const Score::NoteInfo& n : score.noteList())
-        out << n.note;
-    return out;
-}
-inline QList<double> startsOf(const Score& score)
-{
-    QList<double> out;
-    for (const Score::NoteInfo& n : score.noteList())
-        out << n.start();
-    return out;
-}
-
 // The timeline a score laid, sorted by position: "tick@0", "tock@0.6", "v1@0.5" (the talking
 // metronome's numbers), "score@3.4" (the rendered score), "c:&@0.3" and "s:Do@0" (syllables).
 inline QStringList timelineOf(const AudioSequencer& sequencer)
@@ -109,10 +94,4 @@ inline QStringList markersOf(const AudioSequencer& sequencer)
     for (const AudioMarkerRegion* m : sequencer.markerRegions())
         out << QString("%1@%2").arg(m->id()).arg(QString::number(m->position(), 'g', 6));
     return out;
-}
-inline void expectNear(const QList<double>& actual, const QList<double>& expected)
-{
-    ASSERT_EQ(actual.size(), expected.size());
-    for (int i = 0; i < expected.size(); ++i)
-        EXPECT_NEAR(actual[i], expected[i], 1e-9) << "entry " << i;
 }
