@@ -43,11 +43,6 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-bool writeRaw(const QString& path, const QVector<short>& samples)
-{
-    return writeBytes(path, QByteArray(reinterpret_cast<const char*>(samples.constData()), samples.size() * 2));
-}
-
 bool writeWav(const QString& path, const QVector<short>& interleaved, int channels, int rate)
 {
     WavDesc desc;

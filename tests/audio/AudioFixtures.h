@@ -23,8 +23,6 @@ QVector<short> sine(int frames, int channels, double hz, double amplitude, int r
 // Encodes interleaved samples as Ogg Vorbis (oggenc); false when the encoder refuses.
 bool writeOgg(const QString& path, const QVector<short>& interleaved, int channels, int rate);
 bool writeBytes(const QString& path, const QByteArray& bytes);
-// Raw little-endian 16-bit samples (the test card's microphone).
-bool writeRaw(const QString& path, const QVector<short>& samples);
 // A 16-bit PCM WAV written by the system's own writer.
 bool writeWav(const QString& path, const QVector<short>& interleaved, int channels, int rate);
 // Samples of a 16-bit PCM WAV (the test card's speaker); empty when it cannot be read.

@@ -124,7 +124,8 @@ TEST_F(Timeline, OverlappingOutputsAreMixedIntoOneRegionPerChain)
     } rows[] = {
         // the overlap is 0.5..1.0 s; right stays right
         {"overlap", {{1.0, 100, 0.0}, {1.0, 1000, 0.5}}, {{0.0, 132300}},
-         {{0, 100}, {1, 101}, {44098, 100}, {44100, 1100}, {44101, 1102}, {88198, 1100}, {88200, 1000}, {132299, 1001}}},
+         {{0, 100}, {1, 101}, {44098, 100}, {44100, 1100}, {44101, 1102}, {88198, 1100}, {88200, 1000},
+          {132299, 1001}}},
         {"touching", {{1.0, 1, 0.0}, {1.0, 2, 1.0}}, {{0.0, 88200}, {1.0, 88200}}, {}},
         // the third overlaps the second only: still one chain; the last added is sorted before the one at 3.0
         {"chains", {{1.0, 1, 0.0}, {1.0, 2, 0.9}, {0.5, 4, 1.8}, {0.5, 8, 3.0}, {0.2, 16, 2.9}},

@@ -57,7 +57,9 @@ protected:
         // PortAudio finds the card only in this HOME; ALSA reads it at the first initialisation.
         setenv("HOME", home, 1);
         ASSERT_TRUE(m_dir.isValid());
-        ASSERT_TRUE(writeRaw(m_dir.filePath("mic.raw"), signatureRun(0, kMicSeconds * 44100)));
+        const QVector<short> mic = signatureRun(0, kMicSeconds * 44100);
+        const QByteArray raw(reinterpret_cast<const char*>(mic.data()), mic.size() * 2);  // little-endian 16-bit
+        ASSERT_TRUE(writeBytes(m_dir.filePath("mic.raw"), raw));
         setenv("TEST_MIC_RAW", qPrintable(m_dir.filePath("mic.raw")), 1);
         setenv("TEST_SPK_WAV", qPrintable(spk()), 1);
         ASSERT_TRUE(Audio::initialize());
