@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include <vector>
@@ -111,6 +112,14 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
         longPhrase[static_cast<size_t>(0.3 * 44100) + i] += 0.05 * (std::sin(phase) + 0.5 * std::sin(2 * phase) + 0.3 * std::sin(3 * phase)) *
                                                             std::min(1.0, i / (0.03 * 44100));
     }
+    // A slide up a fifth over 150 ms: the new note begins where its pitch holds, at 1.45 s.
+    std::vector<double> slide(static_cast<size_t>(0.3 * 44100), 0.0);
+    phase = 0.0;
+    for (int i = 0; i < static_cast<int>(1.7 * 44100); ++i) {
+        const double t = i / 44100.0;
+        phase += 2 * M_PI * 196.0 * std::pow(2.0, 7.0 / 12.0 * std::clamp((t - 1.0) / 0.15, 0.0, 1.0)) / 44100.0;
+        slide.push_back(0.3 * (std::sin(phase) + 0.5 * std::sin(2 * phase)) * std::min(1.0, t / 0.03));
+    }
     const std::vector<double> sung = SignalFactory::sungTone(294.0, 1.5, 0.5, 30.0);
     const std::vector<double> cutInto(sung.begin() + static_cast<long>(0.3 * 44100), sung.end());
     const std::vector<double> claps = {0.5, 1.0, 1.6, 2.1};
@@ -120,6 +129,7 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
                         {"soft attack in the room", softInRoom, {1.5}},
                         {"legato", legato, {0.3, 1.1}},
                         {"legato late in a long phrase", longPhrase, {0.3, 6.3}},
+                        {"slide", slide, {0.3, 1.45}},
                         {"sine from the start", SignalFactory::sine(440.0, 1.0, 12000 / 32767.0), {0.0}},
                         {"sung, cut into", cutInto, {0.0}},
                         {"loud room from the start", SignalFactory::whiteNoise(1.0, -20.0), {}},
