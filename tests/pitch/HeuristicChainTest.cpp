@@ -18,9 +18,9 @@ namespace {
 using N = PitchDetector::NoteInfo;
 using Chain = HeuristicTest;
 
-// The vote over a full window: expected notes weigh double, a note needs the minimum count, and a
-// mean over nothing (results outside the counted octaves) is no note. Each row's results before
-// the last only fill the window.
+// The vote over a full window: expected notes weigh double, a note needs the minimum count (or six
+// results and most of the pitched ones), and a mean over nothing (results outside the counted
+// octaves) is no note. Each row's results before the last only fill the window.
 TEST_F(Chain, AveragingVotesOverAFullWindow)
 {
     struct Row {
@@ -43,12 +43,18 @@ TEST_F(Chain, AveragingVotesOverAFullWindow)
     std::vector<N> reachesMinimum = belowMinimum;
     reachesMinimum.push_back(makeNote(Pitch::E, 4, 16 * 0.023));
     const std::vector<N> octaveNine(4, makeNote(Pitch::A, 9, 0.0, 14080.0));
+    // the last note's tail (four G, an F), five silences, then a short B sung for an expected A
+    std::vector<N> shortWrong;
+    for (int i = 0; i < 16; ++i)
+        shortWrong.push_back(makeNote(i < 4 ? Pitch::G : i == 4 ? Pitch::F : i < 10 ? Pitch::NONE : Pitch::B, 4, i * 0.023));
     const Row rows[] = {
         {"six expected A4 outvote ten silences", 16, 8, {makeNote(Pitch::A, 4)}, weighed, true,
          makeNote(Pitch::A, 4, 10 * 0.023, 440.0, 5 * 0.023)},
         {"seven E of sixteen", 16, 8, {}, belowMinimum, false, N()},
         {"eight E of sixteen", 16, 8, {}, reachesMinimum, true, makeNote(Pitch::E, 4, 9 * 0.023, 0.0, 7 * 0.023)},
         {"mean over nothing", 4, 2, {}, octaveNine, false, N()},
+        {"six B holding most pitched results", 16, 8, {makeNote(Pitch::A, 4)}, shortWrong, true,
+         makeNote(Pitch::B, 4, 10 * 0.023, 0.0, 5 * 0.023)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

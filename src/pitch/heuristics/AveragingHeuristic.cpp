@@ -37,6 +37,23 @@ bool AveragingHeuristic::getMostFrequentNoteInWindow(Pitch::Note& note, int& oct
             note = static_cast<Pitch::Note>(n);
         }
     }
+    if (note == Pitch::NONE) {
+        // A short note sung wrong has no expected weight and may not fill half the window, which
+        // also holds the silence before it; it is a note all the same when it holds six results and
+        // most of the pitched ones, or it would go missing and shift every later grade.
+        int raw[Pitch::NONE] = {};
+        int pitched = 0;
+        for (const PitchDetector::NoteInfo& entry : m_window) {
+            if (entry.note >= 0 && entry.note < Pitch::NONE) {
+                ++raw[entry.note];
+                ++pitched;
+            }
+        }
+        for (int n = 0; n < Pitch::NONE; ++n) {
+            if (raw[n] >= m_minCount * 3 / 4 && 2 * raw[n] > pitched)
+                note = static_cast<Pitch::Note>(n);
+        }
+    }
     octave = 0;
     frequency = -1.0;
     if (note == Pitch::NONE)

@@ -5,7 +5,8 @@
 #include <QList>
 
 // Smooths raw results over a sliding window: the most frequent note of the window (expected
-// notes weigh double) becomes the result, dated from the start of its run.
+// notes weigh double) becomes the result, dated from the start of its run; failing that, a note
+// with three quarters of minCount results and most of the pitched ones.
 class AveragingHeuristic : public PitchDetectionHeuristic {
 public:
     // A minCount of 0 means 40 % of the window.
