@@ -116,7 +116,7 @@ TEST_F(FacadesTest, SystemFacadeReadsTheApplicationThroughItsProvider)
     EXPECT_EQ(AssertRecorder::expressions(), QStringList{"0"});
 }
 
-TEST_F(FacadesTest, MediaProxyPlaysAnOggFileHoldingTheLockAndFailsCleanly)
+TEST_F(FacadesTest, MediaProxyHoldsOneLockLevelWhilePlayingAndFailsCleanly)
 {
     NEEDS_TEST_CARD();
     MediaProxy proxy;
@@ -133,6 +133,16 @@ TEST_F(FacadesTest, MediaProxyPlaysAnOggFileHoldingTheLockAndFailsCleanly)
     AudioPlayer::getInstance()->finished();  // a later end no longer reaches it
     EXPECT_EQ(depth(), 0);
 
+    // another proxy's file ends this one's; that proxy destroyed mid-sound stops it and gives its level back
+    auto second = std::make_unique<MediaProxy>();
+    proxy.playFile(m_tone);
+    second->playFile(m_tone);
+    EXPECT_FALSE(proxy.playing());
+    EXPECT_EQ(depth(), 1);
+    second.reset();
+    EXPECT_EQ(depth(), 0);
+    EXPECT_FALSE(AudioPlayer::getInstance()->sequencer().isPlaying());
+
     // missing, or not Ogg: playing goes true then false, the lock untouched
     const QString wav = m_dir.filePath("tone.wav");
     ASSERT_TRUE(writeWav(wav, sine(4410, 1, 440.0, 12000), 1, 44100));
@@ -143,21 +153,6 @@ TEST_F(FacadesTest, MediaProxyPlaysAnOggFileHoldingTheLockAndFailsCleanly)
         EXPECT_EQ(depth(), 0);
         EXPECT_TRUE(LogCapture::instance().contains("failed to play " + path));
     }
-}
-
-TEST_F(FacadesTest, ANewFileOrADestroyedMediaProxyEndsThePlaybackAndItsLockLevel)
-{
-    NEEDS_TEST_CARD();
-    MediaProxy first;
-    auto second = std::make_unique<MediaProxy>();
-    first.playFile(m_tone);
-    second->playFile(m_tone);
-    EXPECT_FALSE(first.playing());
-    EXPECT_TRUE(second->playing());
-    EXPECT_EQ(depth(), 1);
-    second.reset();  // a page unloaded mid-sound
-    EXPECT_EQ(depth(), 0);
-    EXPECT_FALSE(AudioPlayer::getInstance()->sequencer().isPlaying());
 }
 
 TEST_F(FacadesTest, ScoreProxyHoldsOneLockLevelWhilePlaying)

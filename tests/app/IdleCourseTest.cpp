@@ -70,7 +70,17 @@ TEST_F(IdleCourse, WithoutCurrentActivitySummariesAreZeroAndMovesOnlyWarn)
 
 TEST_F(IdleCourse, ResetClosesTheDatabaseDeletesItWithItsJournalsThenRestarts)
 {
-    QmlFacadeCourse::instance();
+    QTemporaryDir dir;  // only a file ending in ".db" is deleted
+    const QString other = dir.filePath("Brisola.DB");
+    QFile(other).open(QIODevice::WriteOnly);
+    ProgramRestart::setHandler([] { ADD_FAILURE() << "restarted"; });
+    FrameworkManager::getInstance()->m_dbPath = other;
+    QmlFacadeCourse::instance()->resetAllState();
+    EXPECT_TRUE(QFile::exists(other));
+    EXPECT_TRUE(LogCapture::instance().contains("invalid database filename " + other));
+    EXPECT_NE(db()->getDb(), nullptr);
+    FrameworkManager::getInstance()->m_dbPath = m_path;
+
     const char* const companions[] = {"-journal", "-wal", "-shm"};
     for (const char* suffix : companions) {
         QFile companion(m_path + suffix);
@@ -92,19 +102,6 @@ TEST_F(IdleCourse, ResetClosesTheDatabaseDeletesItWithItsJournalsThenRestarts)
     QmlFacadeCourse::instance()->resetAllState();
     ASSERT_NE(db()->getDb(), nullptr);
     EXPECT_EQ(db()->saveRating(1, 10, false), 0);
-}
-
-TEST_F(IdleCourse, ResetDeletesOnlyAFileEndingInDotDb)
-{
-    QTemporaryDir dir;
-    const QString other = dir.filePath("Brisola.DB");
-    QFile(other).open(QIODevice::WriteOnly);
-    ProgramRestart::setHandler([] { ADD_FAILURE() << "restarted"; });
-    FrameworkManager::getInstance()->m_dbPath = other;
-    QmlFacadeCourse::instance()->resetAllState();
-    EXPECT_TRUE(QFile::exists(other));
-    EXPECT_TRUE(LogCapture::instance().contains("invalid database filename " + other));
-    EXPECT_NE(db()->getDb(), nullptr);
 }
 
 }  // namespace

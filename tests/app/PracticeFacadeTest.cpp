@@ -171,7 +171,7 @@ TEST_F(Practice, GroupsGatherRenamedItemsInOrderWithLocksRecommendationsAndProgr
     EXPECT_EQ(g_practice->getTotalSelectedItems(), 0);
 }
 
-TEST_F(Practice, QuotasShareTheCountAndEveryGroupsLastItemTakesTheRest)
+TEST_F(Practice, QuotasShareTheCountLastItemsTakeTheRestAndItemsWithoutCandidatesAreSkipped)
 {
     g_practice->load();
     select({"Beat Tapping", "Rhythm Tapping", "Meter Recognition"});
@@ -187,9 +187,19 @@ TEST_F(Practice, QuotasShareTheCountAndEveryGroupsLastItemTakesTheRest)
     g_practice->prepare(10, false);
     EXPECT_EQ(g_practice->activity()->questionContext()->count(), 12);  // 3 + 1 remainder in each group
     EXPECT_EQ(AssertRecorder::count(), 0);
+
+    g_practice->reset();
+    select({"Arpeggio Singing"});  // its only grade is locked: no candidates
+    g_practice->prepare(5, false);
+    EXPECT_TRUE(associations().isEmpty());
+    EXPECT_TRUE(logged("no practice candidates with weight for Arpeggio Singing; skipping its 5 question(s)"));
+    g_practice->reset();
+    g_practice->prepare(5, false);
+    EXPECT_EQ(g_practice->activity()->questionContext()->count(), 0);
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"selectedItemCount"});
 }
 
-TEST_F(Practice, WeightsFollowResultsAndGrades)
+TEST_F(Practice, WeightsFollowResultsAndGradesAndSeededDrawsFollowTheWeights)
 {
     answer("grade_1/melody/pitch", "a", 1.0);
     g_practice->load("", 10, false);
@@ -208,43 +218,18 @@ TEST_F(Practice, WeightsFollowResultsAndGrades)
     g_practice->prepare(4, false);
     EXPECT_TRUE(logged("added practice candidate: grade_1/melody/pitch@b (weight=0.20; reason=10)"));
     EXPECT_TRUE(logged("added practice candidate: grade_2/melody/pitch@ (weight=0.50; reason=30)"));
-}
 
-TEST_F(Practice, SeededDrawsFollowTheWeights)
-{
-    answer("grade_1/melody/pitch", "a", 1.0);
-    answer("grade_1/melody/pitch", "b", 0.8);
-    unlockGrade2();
-    g_practice->load("", 10, false);
-    select({"Pitch Singing"});
+    // seeded draws follow those weights, and the same seed draws the same questions
     const int count = 3000;
     g_practice->setRandomSeed(7);
     g_practice->prepare(count, false);
     const QMap<QString, int> first = draws();
-    EXPECT_NEAR(first.value("grade_1/melody/pitch@a") / double(count), 0.05 / 0.75, 0.02);  // weights 0.05, 0.2, 0.5
+    EXPECT_NEAR(first.value("grade_1/melody/pitch@a") / double(count), 0.05 / 0.75, 0.02);
     EXPECT_NEAR(first.value("grade_1/melody/pitch@b") / double(count), 0.20 / 0.75, 0.03);
     EXPECT_NEAR(first.value("grade_2/melody/pitch@") / double(count), 0.50 / 0.75, 0.03);
     g_practice->setRandomSeed(7);
     g_practice->prepare(count, false);
     EXPECT_EQ(draws(), first);
-}
-
-TEST_F(Practice, ItemsThatCannotBeDrawnAndEmptySelectionsEndCleanly)
-{
-    g_practice->load();
-    select({"Beat Tapping"});
-    g_practice->prepare(3, false);
-    ASSERT_EQ(associations().size(), 3);
-    g_practice->reset();
-    select({"Arpeggio Singing"});  // its only grade is locked: no candidates
-    g_practice->prepare(5, false);
-    EXPECT_TRUE(associations().isEmpty());
-    EXPECT_TRUE(logged("no practice candidates with weight for Arpeggio Singing; skipping its 5 question(s)"));
-
-    g_practice->reset();
-    g_practice->prepare(5, false);
-    EXPECT_EQ(g_practice->activity()->questionContext()->count(), 0);
-    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"selectedItemCount"});
 }
 
 TEST_F(Practice, DelegatesWriteOnlyIntoLiveItems)
