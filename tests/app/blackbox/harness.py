@@ -175,19 +175,8 @@ class Run:
             time.sleep(0.05)
         raise Failure('no "%s" within %d s\n%s' % (text, timeout, self.dump()))
 
-    def main_window(self, timeout=15):
-        """The mapped main window, once it shows."""
-        deadline = time.time() + timeout
-        while time.time() < deadline:
-            for w in self.display.screen.windows(self.pid):
-                try:
-                    info = self.display.screen.info(w)
-                except XError:  # gone since it was listed (a splash screen closing)
-                    continue
-                if info['mapped'] and info['width'] >= 800:
-                    return w
-            time.sleep(0.05)
-        raise Failure('no main window\n%s' % self.dump())
+    def main_window(self):
+        return main_window(self.display, lambda pid: pid == self.pid, self.dump)[1]
 
     def children(self):
         try:
@@ -212,6 +201,21 @@ class Run:
     def dump(self):
         log = '\n'.join(' '.join(line) for line in self.lines()[-60:])
         return '--- output ---\n%s\n--- log ---\n%s' % (self.output()[-4000:], log)
+
+
+def main_window(display, accept, dump, timeout=30):
+    """(pid, window) of the first mapped main window of a process that accept(pid) takes."""
+    deadline = time.time() + timeout
+    while time.time() < deadline:
+        for w in display.screen.windows():
+            try:
+                pid, info = display.screen.pid_of(w), display.screen.info(w)
+            except XError:  # gone since it was listed (a splash screen closing)
+                continue
+            if pid and accept(pid) and info['mapped'] and info['width'] >= 800:
+                return pid, w
+        time.sleep(0.05)
+    raise Failure('no main window\n%s' % dump())
 
 
 def alive(pid):

@@ -7,8 +7,7 @@ import subprocess
 import sys
 import time
 
-from Xlib.error import XError
-from harness import BIN, Display, Failure, Run, Scratch, alive, check, write_course
+from harness import BIN, Display, Failure, Run, Scratch, alive, check, main_window, write_course
 
 STEPS = ['initializing audio...', 'loading fonts...', 'removing 1 temporary files...', 'initializing facilities...',
          'loading plugins...', 'loading course...', 'loading settings...', 'logging in...',
@@ -132,22 +131,6 @@ SMALL_COURSE = [('00_grade_1', 'Grade 1', 'module'), ('00_grade_1/00_rhythm', 'R
                 ('01_grade_2/00_rhythm/00_end', '#endofcourse#', 'learning_activity')]
 
 
-def successor_of(display, first):
-    """The pid of a process other than first that shows a main window."""
-    deadline = time.time() + 30
-    while time.time() < deadline:
-        for w in display.screen.windows():
-            try:
-                pid = display.screen.pid_of(w)
-                info = display.screen.info(w)
-            except XError:  # gone since it was listed (a splash screen closing)
-                continue
-            if pid and pid != first.pid and info['mapped'] and info['width'] == 1024:
-                return pid, w
-        time.sleep(0.1)
-    raise Failure('no window of a restarted process\n%s' % first.dump())
-
-
 def case_first_start_and_restart():
     """"--debug-mode" reaches runtime.system.debugMode; resetting all progress ends the process
     with 0 and the new one (started without arguments, so not in debug mode) becomes the running
@@ -163,7 +146,7 @@ def case_first_start_and_restart():
         rc = first.wait(timeout=30)
         check(rc == 0, 'the restarting process ended with %s\n%s' % (rc, first.dump()))
         check('probe debugMode=true ' + KEYS in first.output(), first.dump())
-        successor, main = successor_of(display, first)
+        successor, main = main_window(display, lambda pid: pid != first.pid, first.dump)
         time.sleep(0.5)
         check(alive(successor), 'the restarted process ended')
         probe = [t for t in first.texts('qtlog') if 'probe debugMode=' in t]
