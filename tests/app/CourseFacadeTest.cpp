@@ -81,7 +81,7 @@ protected:
     static void complete(const QString& path) { item(path)->setState(Item::Completed); }
 };
 
-TEST_F(CourseFacade, ItemsCarryTypesStatesAndPagePaths)
+TEST_F(CourseFacade, ItemsCarryTypesStatesAndPagePathsAndTheModelServesThemByRoles)
 {
     const struct {
         const char* path;
@@ -113,10 +113,8 @@ TEST_F(CourseFacade, ItemsCarryTypesStatesAndPagePaths)
     item("Grade 1")->child(3);
     item("Grade 1")->child(-1);
     EXPECT_EQ(AssertRecorder::expressions(), (QStringList{"m_childItems.length() > row", "item"}));
-}
 
-TEST_F(CourseFacade, ItemModelServesTheTreeByRoles)
-{
+    // the same tree as QML reads it, by roles
     QmlFacadeCourseModel* model = facade()->model();
     QAbstractItemModelTester tester(model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(model->count(), 3);

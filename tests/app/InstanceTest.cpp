@@ -94,7 +94,7 @@ protected:
 
 // The names other builds of the guard expect: the id's first six ASCII letters, its CRC-16 (ISO
 // 3309) in hexadecimal and the user id.
-TEST_F(InstanceTest, SocketAndLockFileNamesForThisUser)
+TEST_F(InstanceTest, NamesForThisUserPrivateFilesAndALinkNeverFollowed)
 {
     const QString uid = QString::number(::getuid(), 16);
     const struct {
@@ -109,13 +109,7 @@ TEST_F(InstanceTest, SocketAndLockFileNamesForThisUser)
         EXPECT_EQ(peer.serverPath(), m_runtime.path() + "/" + row.name + uid);
         EXPECT_EQ(peer.lockFilePath(), m_runtime.path() + "/" + row.name + uid + "-lockfile");
     }
-    // without a runtime folder: the temporary folder, shared between users
-    qunsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(QtLocalPeer(nullptr, "Brisola").directory(), QDir::cleanPath(QDir::tempPath()));
-}
 
-TEST_F(InstanceTest, LockFileAndSocketArePrivateAndALinkIsNeverFollowed)
-{
     const QString lockPath = QtLocalPeer(nullptr, id()).lockFilePath();
     ASSERT_EQ(::chmod(QFile::encodeName(lockPath).constData(), 0644), 0);  // left by an older build
     {
@@ -136,6 +130,10 @@ TEST_F(InstanceTest, LockFileAndSocketArePrivateAndALinkIsNeverFollowed)
     EXPECT_FALSE(peer.notifyRunningInstance("Do I exist?", 500));  // starts, unguarded
     EXPECT_TRUE(LogCapture::instance().contains("starting without the single-instance guard"));
     EXPECT_EQ(modeOf(target), targetMode);
+
+    // without a runtime folder: the temporary folder, shared between users
+    qunsetenv("XDG_RUNTIME_DIR");
+    EXPECT_EQ(QtLocalPeer(nullptr, "Brisola").directory(), QDir::cleanPath(QDir::tempPath()));
 }
 
 TEST_F(InstanceTest, ReceiverDeliversWholeMessagesUpToTheCapOnly)
