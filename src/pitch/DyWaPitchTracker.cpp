@@ -78,6 +78,7 @@ void dywapitch_inittracking(_dywapitchtracker* tracker)
 {
     tracker->prevPitch = -1.0;
     tracker->pitchConfidence = -1;
+    tracker->beforePitch = -1.0;
 }
 
 // The previous level's mean distance, taken again over only the distances within delta of where this
@@ -250,10 +251,18 @@ double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)
 
     auto relErr = [](double a, double b) { return std::fabs(static_cast<double>(static_cast<int>(a - b))) / b; };
 
+    double before = tracker->beforePitch;
     if (p != -1.0) {
         if (prev != -1.0 && relErr(prev, p) < kMaxRelativeError) {
+            before = prev;
             prev = p;
             conf = conf + 1 < kMaxConfidence ? conf + 1 : kMaxConfidence;
+            result = p;
+        } else if (prev != -1.0 && before != -1.0 && relErr(before, p) < kMaxRelativeError) {
+            // Back to the pitch before the last result: that one was a lone jump (a formant's
+            // period read for the voice's), not a new pitch to hold against the note.
+            prev = p;
+            before = p;
             result = p;
         } else if (prev != -1.0 && conf >= kMaxConfidence - 2) {
             if (relErr(prev, 2 * p) < kMaxRelativeError) {
@@ -272,6 +281,7 @@ double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)
             result = prev;
         } else {
             prev = p;
+            before = p;
             conf = 1;
             result = p;
         }
@@ -289,6 +299,7 @@ double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)
     }
 
     tracker->prevPitch = prev;
+    tracker->beforePitch = prev == -1.0 ? -1.0 : before;
     tracker->pitchConfidence = conf;
     if (conf < 1)
         result = -1.0;

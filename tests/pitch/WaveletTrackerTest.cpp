@@ -90,6 +90,8 @@ TEST(WaveletTracker, DynamicStep)
         {"under 1 Hz apart continues", {440.0, 1}, {440.9}, {440.9}, 440.9, 2},
         // a fifth up: the old pitch stands while confidence drains, then the new one is taken
         {"leap", {440.0, 5}, {660, 660, 660, 660, 660, 660, 660}, {440, 440, 440, 440, 0, 660, 660}, 660.0, 2},
+        // a lone jump inside the band is taken, but the pitch before it is not held off
+        {"lone jump", {135.0, 5}, {166, 132, 132}, {166, 132, 132}, 132.0, 5},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
