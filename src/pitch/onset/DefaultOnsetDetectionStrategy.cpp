@@ -42,7 +42,7 @@ constexpr int64_t kRefractory = 4410;
 // A change of pitch by this many semitones is an onset too (legato), read over 1024 samples.
 constexpr double kPitchStep = 0.8;
 constexpr int kPitchSpan = 1024;
-constexpr int kStepLag = 1;                 // frames between the new pitch's start and its detection
+constexpr int kStepLag = 2;                 // frames between the new pitch's start and its detection
 constexpr int64_t kStepRefractory = 11025;  // 250 ms: one step per note
 // Within a quarter tone over two frames: a held note, not noise.
 constexpr double kSteadyPitch = 0.5;
