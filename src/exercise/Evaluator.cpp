@@ -223,6 +223,7 @@ bool Evaluator::evaluate(Pitch::Note note, int octave, double offset)
 
     EvaluationEntry& entry = m_evaluationList[index];
     entry.rhythm = m_mode != PitchMode ? getRhythmAccuracy(index, note, offset) : NONE;
+    entry.timing = m_mode != PitchMode ? offset - m_noteInfoList.at(index).start() : 0.0;
     entry.pitch = m_mode != RhythmMode ? getPitchAccuracy(index, note, octave, offset) : NONE;
     entry.evaluated = true;
     m_lastIndex = index;

@@ -49,6 +49,8 @@ public:
         bool skipped = false;  // graded WRONG because the note was never played
         // The coloured answer as this grade left it, for a receiver on another thread.
         QString colouredGmn;
+        // Seconds from the written start to the answer (negative: early); 0 when not timed.
+        double timing = 0.0;
 
         QString toString() const;
     };

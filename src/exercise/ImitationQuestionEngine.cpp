@@ -36,7 +36,11 @@ const double kRhythmTail = 0.3;
 }  // namespace
 
 ImitationQuestionEngine::ImitationQuestionEngine(QObject* parent)
-    : QObject(parent), mp_outcomeModel(new RoleItemModel({{OutcomeRole, QByteArrayLiteral("outcome")}})),
+    : QObject(parent), mp_outcomeModel(new RoleItemModel({{OutcomeRole, QByteArrayLiteral("outcome")},
+                                                         {SkippedRole, QByteArrayLiteral("skipped")},
+                                                         {RhythmRole, QByteArrayLiteral("rhythm")},
+                                                         {PitchRole, QByteArrayLiteral("pitch")},
+                                                         {TimingRole, QByteArrayLiteral("timing")}})),
       m_sequencer(44100, 2)
 {
     LOG_ENTRY(kChannel);
@@ -260,15 +264,22 @@ void ImitationQuestionEngine::inputEvaluated(int idx, Evaluator::EvaluationEntry
     else if (!mp_evaluator || mp_evaluator->mode() != Evaluator::PitchMode)
         value = entry.rhythm;
 
-    auto appendRow = [this](int outcome) {
+    auto appendRow = [this](int outcome, const Evaluator::EvaluationEntry& e) {
         auto* item = new QStandardItem();
         item->setData(outcome, OutcomeRole);
+        item->setData(e.skipped, SkippedRole);
+        item->setData(int(e.rhythm), RhythmRole);
+        item->setData(int(e.pitch), PitchRole);
+        item->setData(e.timing, TimingRole);
         mp_outcomeModel->appendRow(item);
     };
+    // a note passed over was never answered
+    Evaluator::EvaluationEntry passed;
+    passed.skipped = true;
     while (mp_outcomeModel->rowCount() < idx)
-        appendRow(Evaluator::WRONG);
+        appendRow(Evaluator::WRONG, passed);
     if (mp_outcomeModel->rowCount() == idx)
-        appendRow(value);
+        appendRow(value, entry);
     else
         LOG_WARN(kChannel, "dropping out of order index %d", idx);
 

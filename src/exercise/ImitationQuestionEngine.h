@@ -27,7 +27,8 @@ class ImitationQuestionEngine : public QObject, public Question {
     Q_PROPERTY(RoleItemModel* outcomeModel READ outcomeModel NOTIFY outcomeModelChanged)
 
 public:
-    enum { OutcomeRole = Qt::UserRole + 1 };
+    // "outcome" is the grade a row is shown with; the other roles tell the screens why.
+    enum { OutcomeRole = Qt::UserRole + 1, SkippedRole, RhythmRole, PitchRole, TimingRole };
     // Marker ids of the timeline; ids below MarkerPlaybackBegin are count-in beats.
     enum Marker {
         MarkerPlaybackBegin = 1000,

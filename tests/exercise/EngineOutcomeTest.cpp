@@ -74,6 +74,50 @@ TEST_F(EngineOutcomeTest, KeyboardExerciseGetsExactMarks)
     }
 }
 
+// Every row says why it has its grade: a note answered far off the beat is told from one never
+// answered (passed over, or left at the end), and its timing says which way it was off.
+TEST_F(EngineOutcomeTest, RowsTellAnsweredFromSkippedAndTheirTiming)
+{
+    fresh(Rhythm, "[ \\meter<\"4/4\"> c1/4 d e f ]");
+    double now = 0.0;
+    QObject::connect(engine.get(), &ImitationQuestionEngine::userInputBegin, engine.get(), [&] {
+        engine->noteInput()->setInputClock([&now] { return now; });
+        // quarters of 0.6 s: the first on time, the second 0.28 s late, the fourth 0.28 s early
+        for (double tap : {0.0, 0.88, 1.52}) {
+            now = ImitationQuestionEngine::kCaptureLead + tap;
+            engine->handleKeyPress();
+        }
+    });
+    double mark = -1.0;
+    EXPECT_EQ(run(&mark), (QList<int>{P, W, W, W}));
+    EXPECT_DOUBLE_EQ(mark, 0.25);
+    const struct {
+        bool skipped;
+        int rhythm;
+        double timing;
+    } rows[] = {
+        {false, P, 0.0},
+        {false, W, 0.28},
+        {true, Evaluator::NONE, 0.0},  // passed over by the last tap
+        {false, W, -0.28},
+    };
+    ASSERT_EQ(engine->outcomeModel()->rowCount(), 4);
+    for (int i = 0; i < 4; ++i) {
+        SCOPED_TRACE(i);
+        const QVariantMap row = engine->outcomeModel()->get(i);
+        EXPECT_EQ(row.value("skipped").toBool(), rows[i].skipped);
+        EXPECT_EQ(row.value("rhythm").toInt(), rows[i].rhythm);
+        EXPECT_EQ(row.value("pitch").toInt(), int(Evaluator::NONE));
+        EXPECT_NEAR(row.value("timing").toDouble(), rows[i].timing, 1e-6);
+    }
+
+    // nothing answered at all: every row is a skipped one
+    fresh(Rhythm);
+    EXPECT_EQ(run(), (QList<int>{W, W, W, W}));
+    for (int i = 0; i < engine->outcomeModel()->rowCount(); ++i)
+        EXPECT_TRUE(engine->outcomeModel()->get(i).value("skipped").toBool()) << i;
+}
+
 // A playback that ends before its capture-end marker (a stream error, a stream the host ended)
 // ends the attempt with the grades made so far, and Retry runs a whole new one.
 TEST_F(EngineOutcomeTest, PlaybackEndingEarlyGradesWhatWasAnsweredAndRetryRuns)

@@ -20,7 +20,9 @@ Item {
         id: strip
 
         width: 600
-        grades: [1, 3, 10, 9, 10]
+        // right, late, a rest's filled row, a very sharp note, a wrong note, one never sung
+        grades: [{ outcome: 1, pitch: 1 }, { outcome: 3, rhythm: 3 }, { outcome: 10, skipped: true },
+                 { outcome: 9, pitch: 9 }, { outcome: 10, pitch: 10 }, { outcome: 10, skipped: true, pitch: 10 }]
         score: scoreWithRest
     }
 
@@ -54,10 +56,16 @@ Item {
         function test_every_answered_note_gets_a_chip_in_its_grade_colour() {
             var c = chips();
             compare(c.map(function (chip) { return chip.color; }),
-                    [Theme.gradeRight, Theme.gradeClose, Theme.gradeWrong, Theme.gradeFar, Theme.gradeWrong]);
-            // the rest's row is filled by the engine but shows no chip, and the numbering skips it
+                    [Theme.gradeRight, Theme.gradeClose, Theme.gradeWrong, Theme.gradeFar, Theme.gradeWrong,
+                     Theme.gradeWrong]);
+            // the rest's row is filled by the engine but shows no chip, and the numbering skips it;
+            // a note sung wrong is not a note never sung
             compare(c.map(function (chip) { return chip.visible ? chip.children[0].text : ""; }),
-                    ["1 right", "2 late", "", "3 very sharp", "4 missed"]);
+                    ["1 right", "2 late", "", "3 very sharp", "4 wrong note", "5 missed"]);
+            // each word in the text colour that stays readable on its chip
+            compare(c.map(function (chip) { return chip.children[0].color; }),
+                    [Theme.textOnDark, Theme.text, Theme.textOnBright, Theme.text, Theme.textOnBright,
+                     Theme.textOnBright]);
         }
 
         function test_plot_draws_the_rating_line_through_its_points() {

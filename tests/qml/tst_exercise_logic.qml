@@ -34,17 +34,6 @@ TestCase {
                      captureMetronomeCountIn: true, captureMetronome: false, capturePlayback: false });
     }
 
-    function test_grade_colours_and_words() {
-        var classes = [], labels = [];
-        for (var accuracy = 0; accuracy <= 10; ++accuracy) {
-            classes.push(Logic.gradeClass(accuracy));
-            labels.push(Logic.gradeLabel(accuracy));
-        }
-        compare(classes, ["none", "right", "close", "close", "far", "far", "close", "close", "far", "far", "wrong"]);
-        compare(labels, ["", "right", "early", "late", "very early", "very late", "flat", "sharp", "very flat",
-                         "very sharp", "missed"]);
-    }
-
     function test_last_attempt_of_each_question_makes_the_mark() {
         var run = Logic.newRun(3);
         var first = Logic.withAttempt(run, 0, 0.5);

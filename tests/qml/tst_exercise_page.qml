@@ -106,7 +106,10 @@ Item {
             compare(runtime.globals.depth, 1, "the run holds the interaction lock");
             var first = answer(0.5, [1, 10]);
             compare(first.settings.captureType, 1);
-            compare(page.grades, [1, 10]);
+            compare(page.grades.map(function (g) { return g.outcome; }), [1, 10]);
+            // the verdict counts the notes, never praises a take with a wrong note
+            var verdict = findChild(page, "verdict").text;
+            verify(verdict.indexOf("1 of 2 notes right.") === 0, verdict);
             compare(runtime.globals.depth, 0, "the lock is given back once graded");
             page.startQuestion();                    // Retry: the same question on the same engine
             compare(first.starts, 2);

@@ -4,6 +4,7 @@ import QtQuick.Layouts 1.15
 import Tarvolin 1.0
 import CourseItem 1.0
 import "../js/ExerciseLogic.js" as Logic
+import "../js/FeedbackLogic.js" as Feedback
 import "../js/CourseLogic.js" as CourseLogic
 
 // The question page of every exercise (and, in test mode, of quizzes and exams): the question
@@ -28,7 +29,7 @@ FocusScope {
     property string phase: "intro"
     property int countInBeat: 0
     property real lastMark: -1
-    // accuracy per note of the last answer
+    // outcome row per note of the last answer (FeedbackLogic.outcomeRows)
     property var grades: []
     property real runMark: -1
     property var engine: null
@@ -84,7 +85,7 @@ FocusScope {
 
     function questionFinished(mark) {
         releaseLock();
-        grades = Logic.outcomeList(engine.outcomeModel);
+        grades = Feedback.outcomeRows(engine.outcomeModel, expectedScore);
         run = Logic.withAttempt(run, questionIndex, mark);
         context.submitQuestionOutcome(questionIndex, mark);
         lastMark = mark;
@@ -236,7 +237,8 @@ FocusScope {
                 Layout.fillWidth: true
                 visible: page.phase === "intro"
                 text: page.testMode
-                      ? qsTr("%n question(s), one try each. Your mark comes at the end.", "", page.run.count)
+                      ? qsTr("%1, one try each. Your mark comes at the end.")
+                        .arg(Feedback.countText(page.run.count, qsTr("question"), qsTr("questions")))
                       : (page.question.introText || "")
             }
 
@@ -356,9 +358,10 @@ FocusScope {
                     mark: page.lastMark
                 }
                 BodyText {
+                    objectName: "verdict"
                     Layout.fillWidth: true
                     visible: page.phase === "graded" && !page.testMode
-                    text: Logic.verdict(page.lastMark)
+                    text: Feedback.verdict(page.lastMark, page.grades)
                     font.pixelSize: Theme.fontLarge
                 }
                 Item {

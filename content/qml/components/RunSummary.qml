@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Layouts 1.15
 import "../js/ExerciseLogic.js" as Logic
+import "../js/FeedbackLogic.js" as Feedback
 
 // The end of a run of questions: the activity's mark, each question's mark and what comes next.
 ColumnLayout {
@@ -37,7 +38,7 @@ ColumnLayout {
             }
             BodyText {
                 Layout.fillWidth: true
-                text: Logic.verdict(root.mark)
+                text: Feedback.runVerdict(root.marks)
             }
             BodyText {
                 Layout.fillWidth: true

@@ -1,6 +1,6 @@
 import QtQuick 2.15
 import Tarvolin 1.0
-import "../js/ExerciseLogic.js" as Logic
+import "../js/FeedbackLogic.js" as Feedback
 
 // A score drawn as large as its width allows (up to maximumScale) and cut below its last staff.
 Rectangle {
@@ -12,7 +12,7 @@ Rectangle {
     property alias tempo: proxy.tempo
     property int maximumHeight: 220
     property real maximumScale: 4.5
-    // accuracy per note (see ExerciseLogic): each graded note is marked in its grade's colour
+    // outcome row per note (see FeedbackLogic): each graded note is marked in its grade's colour
     property var grades: []
     // mark the note the score's playback has reached
     property bool followPlayback: false
@@ -95,7 +95,7 @@ Rectangle {
 
             Rectangle {
                 readonly property var grade: root.grades[index]
-                readonly property color gradeColour: Theme.gradeColour(Logic.gradeClass(grade))
+                readonly property color gradeColour: Theme.gradeColour(Feedback.gradeClass(grade))
 
                 visible: grade !== undefined && proxy.noteAtIndex(index) !== "S"
                 x: modelData.x

@@ -1,17 +1,12 @@
 .pragma library
 
 // What a question page decides on its own: the input it listens to, the engine's settings,
-// the grade of each note and the mark of a run of questions.
+// the number of each note and the mark of a run of questions (the words on the grades are
+// FeedbackLogic's).
 
 var CaptureRhythm = 1;
 var CapturePitch = 2;
 var CaptureRhythmAndPitch = 3;
-
-// Values of the engine's outcome rows.
-var Accuracy = {
-    None: 0, Perfect: 1, Early: 2, Late: 3, VeryEarly: 4, VeryLate: 5,
-    Low: 6, High: 7, VeryLow: 8, VeryHigh: 9, Wrong: 10
-};
 
 function toBool(value) {
     if (typeof value === "string")
@@ -66,47 +61,6 @@ function engineSettings(question) {
         captureMetronome: toBool(question.captureMetronome),
         capturePlayback: toBool(question.capturePlayback)
     };
-}
-
-// "right", "close", "far", "wrong" or "none": how a graded note is coloured.
-function gradeClass(accuracy) {
-    switch (Number(accuracy)) {
-    case Accuracy.Perfect:
-        return "right";
-    case Accuracy.Early: case Accuracy.Late: case Accuracy.Low: case Accuracy.High:
-        return "close";
-    case Accuracy.VeryEarly: case Accuracy.VeryLate: case Accuracy.VeryLow: case Accuracy.VeryHigh:
-        return "far";
-    case Accuracy.Wrong:
-        return "wrong";
-    }
-    return "none";
-}
-
-function gradeLabel(accuracy) {
-    switch (Number(accuracy)) {
-    case Accuracy.Perfect: return qsTr("right");
-    case Accuracy.Early: return qsTr("early");
-    case Accuracy.Late: return qsTr("late");
-    case Accuracy.VeryEarly: return qsTr("very early");
-    case Accuracy.VeryLate: return qsTr("very late");
-    case Accuracy.Low: return qsTr("flat");
-    case Accuracy.High: return qsTr("sharp");
-    case Accuracy.VeryLow: return qsTr("very flat");
-    case Accuracy.VeryHigh: return qsTr("very sharp");
-    case Accuracy.Wrong: return qsTr("missed");
-    }
-    return "";
-}
-
-// The engine's outcome rows ({length, get(row).outcome}) as a list of accuracies.
-function outcomeList(model) {
-    var list = [];
-    if (!model)
-        return list;
-    for (var i = 0; i < model.length; ++i)
-        list.push(Number(model.get(i).outcome));
-    return list;
 }
 
 // The number of note index among the sounding notes of a score (rests, "S", are not counted).
@@ -164,16 +118,6 @@ function percentText(mark) {
     if (mark === undefined || mark === null || mark < 0)
         return "\u2013";
     return Math.round(mark * 100) + "%";
-}
-
-function verdict(mark) {
-    if (mark >= 0.9)
-        return qsTr("Excellent!");
-    if (mark >= 0.75)
-        return qsTr("Well done.");
-    if (mark >= 0.5)
-        return qsTr("Getting there: keep practising.");
-    return qsTr("Listen again and have another go.");
 }
 
 // Keys reach the engine only while it listens and only the first press of a held key.

@@ -8,7 +8,10 @@ QtObject {
     property var answerScore
     property var inputScore
     property var rows: []
-    property var outcomeModel: ({ length: rows.length, get: function (i) { return { outcome: rows[i] }; } })
+    // rows are grades, or whole outcome rows ({outcome, skipped, rhythm, pitch, timing})
+    property var outcomeModel: ({ length: rows.length, get: function (i) {
+        return typeof rows[i] === "object" ? rows[i] : { outcome: rows[i] };
+    } })
     property int starts: 0
 
     signal started()

@@ -1,0 +1,237 @@
+.pragma library
+
+// What the screens say about an answer: the grade class each note is coloured with (the theme
+// holds the colours), the word on its chip, and the verdict on a take and on a run of questions.
+
+// Values of the engine's grades (its outcome rows' "outcome", "rhythm" and "pitch").
+var Accuracy = {
+    None: 0, Perfect: 1, Early: 2, Late: 3, VeryEarly: 4, VeryLate: 5,
+    Low: 6, High: 7, VeryLow: 8, VeryHigh: 9, Wrong: 10
+};
+
+// The engine's mark of one grade: right 1, slightly off 0.75, far off 0.5, wrong 0.
+function accuracyMark(accuracy) {
+    switch (Number(accuracy)) {
+    case Accuracy.Perfect:
+        return 1;
+    case Accuracy.Early: case Accuracy.Late: case Accuracy.Low: case Accuracy.High:
+        return 0.75;
+    case Accuracy.VeryEarly: case Accuracy.VeryLate: case Accuracy.VeryLow: case Accuracy.VeryHigh:
+        return 0.5;
+    }
+    return 0;
+}
+
+function graded(accuracy) {
+    return accuracy !== undefined && accuracy !== null && Number(accuracy) !== Accuracy.None;
+}
+
+// An outcome row as an object; a bare number is a row that only has its "outcome".
+function asRow(row) {
+    if (row === undefined || row === null)
+        return { outcome: Accuracy.None };
+    return typeof row === "object" ? row : { outcome: Number(row) };
+}
+
+// The mark one note earned, as the engine counts it: the mean of the rhythm and pitch grades it
+// got; -1 for a row without a grade.
+function noteMark(row) {
+    var r = asRow(row);
+    if (r.skipped)
+        return 0;
+    var marks = [];
+    if (graded(r.rhythm))
+        marks.push(accuracyMark(r.rhythm));
+    if (graded(r.pitch))
+        marks.push(accuracyMark(r.pitch));
+    if (marks.length === 0)
+        return graded(r.outcome) ? accuracyMark(r.outcome) : -1;
+    var sum = 0;
+    for (var i = 0; i < marks.length; ++i)
+        sum += marks[i];
+    return sum / marks.length;
+}
+
+// "right", "close", "far", "wrong" or "none": the step of the colour scale a mark falls on. The
+// steps are the engine's own marks of a grade, so a note, its chip and a take's badge agree.
+function markClass(mark) {
+    if (mark === undefined || mark === null || mark < 0)
+        return "none";
+    // what shows as 100 % is right
+    if (mark >= 0.995)
+        return "right";
+    if (mark >= 0.75)
+        return "close";
+    if (mark >= 0.5)
+        return "far";
+    return "wrong";
+}
+
+function gradeClass(row) {
+    return markClass(noteMark(row));
+}
+
+function rhythmWord(accuracy, timing) {
+    switch (Number(accuracy)) {
+    case Accuracy.Early: return qsTr("early");
+    case Accuracy.Late: return qsTr("late");
+    case Accuracy.VeryEarly: return qsTr("very early");
+    case Accuracy.VeryLate: return qsTr("very late");
+    case Accuracy.Wrong:
+        if (timing < 0)
+            return qsTr("far too early");
+        if (timing > 0)
+            return qsTr("far too late");
+        return qsTr("off the beat");
+    }
+    return "";
+}
+
+function pitchWord(accuracy) {
+    switch (Number(accuracy)) {
+    case Accuracy.Low: return qsTr("flat");
+    case Accuracy.High: return qsTr("sharp");
+    case Accuracy.VeryLow: return qsTr("very flat");
+    case Accuracy.VeryHigh: return qsTr("very sharp");
+    case Accuracy.Wrong: return qsTr("wrong note");
+    }
+    return "";
+}
+
+// What was wrong with a note, one word per dimension that was off: ["late", "flat"]; ["missed"]
+// only for a note never answered; [] for a right one.
+function problems(row) {
+    var r = asRow(row);
+    if (r.skipped)
+        return [qsTr("missed")];
+    if (!graded(r.rhythm) && !graded(r.pitch)) {
+        // a row without its reasons: its outcome alone
+        var word = pitchWord(r.outcome) || rhythmWord(r.outcome, 0);
+        return word === "" ? [] : [Number(r.outcome) === Accuracy.Wrong ? qsTr("wrong") : word];
+    }
+    var words = [];
+    if (graded(r.rhythm) && Number(r.rhythm) !== Accuracy.Perfect)
+        words.push(rhythmWord(r.rhythm, Number(r.timing) || 0));
+    if (graded(r.pitch) && Number(r.pitch) !== Accuracy.Perfect)
+        words.push(pitchWord(r.pitch));
+    return words;
+}
+
+// The word on a note's chip.
+function gradeWord(row) {
+    if (noteMark(row) < 0)
+        return "";
+    var words = problems(row);
+    return words.length === 0 ? qsTr("right") : words.join(", ");
+}
+
+// "1 note", "3 notes".
+function countText(n, one, many) {
+    return n + " " + (n === 1 ? one : many);
+}
+
+// The outcome rows of a model ({length, get(row)}) as objects; a row whose note in the answer
+// score is a rest ("S") is marked rest, since the engine fills rows for rests too.
+function outcomeRows(model, score) {
+    var rows = [];
+    if (!model)
+        return rows;
+    for (var i = 0; i < model.length; ++i) {
+        var r = asRow(model.get(i));
+        rows.push({
+            outcome: Number(r.outcome),
+            skipped: !!r.skipped,
+            rhythm: r.rhythm === undefined ? Accuracy.None : Number(r.rhythm),
+            pitch: r.pitch === undefined ? Accuracy.None : Number(r.pitch),
+            timing: Number(r.timing) || 0,
+            rest: !!score && score.noteAtIndex(i) === "S"
+        });
+    }
+    return rows;
+}
+
+// Counts of each problem word over the notes, in the order first met: [{word, count}].
+function tally(notes, pick) {
+    var list = [];
+    for (var i = 0; i < notes.length; ++i) {
+        var words = problems(notes[i]).filter(pick);
+        for (var j = 0; j < words.length; ++j) {
+            var found = false;
+            for (var k = 0; k < list.length; ++k) {
+                if (list[k].word === words[j]) {
+                    list[k].count++;
+                    found = true;
+                }
+            }
+            if (!found)
+                list.push({ word: words[j], count: 1 });
+        }
+    }
+    return list.map(function (t) { return t.count + " " + t.word; }).join(", ");
+}
+
+function isPitchWord(word) {
+    return [qsTr("flat"), qsTr("sharp"), qsTr("very flat"), qsTr("very sharp"), qsTr("wrong note")].indexOf(word) >= 0;
+}
+
+// What to work on, from the notes that were not right.
+function advice(notes) {
+    var missed = qsTr("missed"), wrong = qsTr("wrong");
+    var parts = [];
+    var pitch = tally(notes, isPitchWord);
+    var timing = tally(notes, function (w) { return !isPitchWord(w) && w !== missed && w !== wrong; });
+    if (pitch !== "")
+        parts.push(qsTr("the pitch (%1)").arg(pitch));
+    if (timing !== "")
+        parts.push(qsTr("the timing (%1)").arg(timing));
+    var sentences = [];
+    if (parts.length > 0)
+        sentences.push(qsTr("Work on %1.").arg(parts.join(qsTr(" and "))));
+    var count = function (word) {
+        return notes.filter(function (n) { return problems(n).indexOf(word) >= 0; }).length;
+    };
+    if (count(wrong) > 0)
+        sentences.push(qsTr("%1 wrong.").arg(countText(count(wrong), qsTr("note"), qsTr("notes"))));
+    if (count(missed) > 0)
+        sentences.push(qsTr("%1 not answered: answer every note.")
+                       .arg(countText(count(missed), qsTr("note"), qsTr("notes"))));
+    return sentences.join(" ");
+}
+
+// The verdict on one take: how many notes were right and what to work on. Praise only when every
+// note is right; without rows (nothing graded) the mark alone.
+function verdict(mark, rows) {
+    var notes = (rows || []).filter(function (r) { return !asRow(r).rest && noteMark(r) >= 0; });
+    if (notes.length === 0) {
+        if (mark === undefined || mark === null || mark < 0)
+            return "";
+        return markClass(mark) === "right" ? qsTr("Excellent!") : qsTr("Listen again and have another go.");
+    }
+    var right = notes.filter(function (n) { return noteMark(n) === 1; }).length;
+    if (right === notes.length)
+        return notes.length === 1 ? qsTr("Excellent! The note is right.")
+                                  : qsTr("Excellent! All %1 notes right.").arg(notes.length);
+    return qsTr("%1 of %2 right.").arg(right).arg(countText(notes.length, qsTr("note"), qsTr("notes")))
+           + " " + advice(notes);
+}
+
+// The verdict on a run of questions from each question's mark (-1: not answered).
+function runVerdict(marks) {
+    var list = marks || [];
+    if (list.length === 0)
+        return "";
+    var full = 0, unanswered = 0;
+    for (var i = 0; i < list.length; ++i) {
+        if (list[i] < 0)
+            ++unanswered;
+        else if (markClass(list[i]) === "right")
+            ++full;
+    }
+    if (full === list.length)
+        return list.length === 1 ? qsTr("Excellent! The question is right.")
+                                 : qsTr("Excellent! All %1 questions right.").arg(list.length);
+    var text = qsTr("%1 of %2 fully right.").arg(full).arg(countText(list.length, qsTr("question"), qsTr("questions")));
+    if (unanswered > 0)
+        text += " " + qsTr("%1 not answered, counted as 0%.").arg(countText(unanswered, qsTr("question"), qsTr("questions")));
+    return text + " " + qsTr("Repeat it to raise your mark.");
+}
