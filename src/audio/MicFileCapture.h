@@ -19,6 +19,7 @@ public:
     int start(const QString& fileName);
     int stop();
     bool isRunning() const { return m_isRunning; }
+    MicInput* micInput() const { return mp_mic; }
 
     void newSample(short sample) override;
 

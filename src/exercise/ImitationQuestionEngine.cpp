@@ -326,7 +326,7 @@ void ImitationQuestionEngine::enter_evaluateState()
 
 double ImitationQuestionEngine::addCountInMarkers(double t)
 {
-    const QList<Score::BeatInfo>& beats = mp_questionScore->measuresList().first().beatList;
+    const QList<Score::BeatInfo>& beats = mp_questionScore->measureInfoList().first().beatList;
     const double tempo = double(mp_questionScore->tempo());
     int id = 1;
     for (const Score::BeatInfo& beat : beats) {
@@ -348,9 +348,8 @@ void ImitationQuestionEngine::enter_startState()
     reset();
     emit started();
 
-    const bool hasMeasures = !mp_questionScore->measuresList().isEmpty();
-    BRISOLA_ASSERT(hasMeasures);
-    if (!hasMeasures)
+    BRISOLA_ASSERT(!mp_questionScore->measureInfoList().isEmpty());
+    if (mp_questionScore->measureInfoList().isEmpty())
         return;
     const double duration = mp_questionScore->duration();
 

@@ -59,7 +59,7 @@ void NoteInput::start(double startOffset)
 {
     LOG_ENTRY(kChannel);
     BRISOLA_ASSERT(mp_evaluator);
-    BRISOLA_ASSERT(!isStarted());
+    BRISOLA_ASSERT(!m_isStarted);
     NoteInputSource* active = activeSource();
     LOG_DEBUG(kChannel, "current active source: %s", active ? qPrintable(active->name()) : "");
     // A reset input may still hold its sources from the previous run.

@@ -75,7 +75,7 @@ public:
     int noteCount() const { return m_noteList.size(); }
     int beatsPerMeasure() const;
     const QList<NoteInfo>& noteList() const { return m_noteList; }
-    const QList<MeasureInfo>& measuresList() const { return m_measuresList; }
+    const QList<MeasureInfo>& measureInfoList() const { return m_measuresList; }
     const QStringList& countingSyllableList() const { return m_countingSyllables; }
     const QStringList& solfegeSyllableList() const { return m_solfegeSyllableList; }
     bool compact() const { return m_compact; }

@@ -7,6 +7,7 @@
 #include "app/settings/PitchTesterListener.h"
 #include "app/settings/Settings.h"
 #include "audio/AudioInputRegion.h"
+#include "audio/MicFileCapture.h"
 #include "exercise/MicNoteInputSource.h"
 #include "pitch/PitchDetector.h"
 
@@ -66,6 +67,9 @@ TEST_F(CalibrationTest, TestModeReportsNamedNotesAndNeedsADetector)
     PitchCalibrator calibrator;
     PitchDetector::NoteInfo note;
     QSignalSpy notes(&calibrator, &PitchCalibrator::testNote);
+    // a recorder over the calibrator's own microphone, which nothing starts
+    ASSERT_NE(calibrator.fileCapture(), nullptr);
+    EXPECT_EQ(calibrator.fileCapture()->micInput(), calibrator.micInput());
 
     // created from QML: no detector, so test mode does nothing
     PitchListener* before = detector()->mp_listener;
@@ -84,6 +88,7 @@ TEST_F(CalibrationTest, TestModeReportsNamedNotesAndNeedsADetector)
     calibrator.startTest();
     calibrator.stopTest();
     EXPECT_TRUE(detector()->m_expectedNotes.isEmpty());
+    EXPECT_FALSE(calibrator.fileCapture()->isRunning());
     note.note = Pitch::NONE;
     calibrator.tester()->newNote(note);
     note.note = Pitch::ASharp;

@@ -12,6 +12,9 @@
 #include "framework/SqlPeek.h"
 #include "lms/LmsActivityElement.h"
 #include "lms/LmsCourse.h"
+#include "lms/LmsQuestionActivity.h"
+#include "lms/LmsQuestionAssociation.h"
+#include "lms/LmsQuestionFilter.h"
 #include "support/AssertRecorder.h"
 #include "support/LogCapture.h"
 
@@ -180,6 +183,16 @@ TEST_F(CourseFacade, BadIndexesAndItemsWithoutQuestionsAreRefused)
     EXPECT_TRUE(ctx->question(1).isEmpty());
     ctx->submitQuestionOutcome(-1, 1.0);
     EXPECT_EQ(AssertRecorder::expressions(), (QStringList{"idx >= 0", "idx < m_questionList.count()", "idx >= 0"}));
+
+    // a filter that no question matches: the selection is empty and the check names the questions
+    AssertRecorder::clear();
+    LmsQuestionFilter* filter = ctx->activity()->getAssociationList().getAssociations().first()->getFilter();
+    const QStringList tags = filter->getTagList();
+    filter->setTagList(QStringList{"no such tag"});
+    ctx->load();
+    filter->setTagList(tags);
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"questions.count()"});
+    EXPECT_EQ(ctx->count(), 0);
 
     for (const char* path : {"Grade 1/Rhythm/Intro", "Grade 1/Rhythm"}) {
         QmlFacadeQuestionContext* idle = context(path);

@@ -3,7 +3,9 @@
 //   start <id> <ms>   a start as the entry point makes it: 0 when another instance runs, 10 when
 //                     this process became the instance
 //   busy <id> <ms>    the instance, blocked without an event loop
+//   own <id> <ms>     the instance, whose application passes a message on by itself
 #include "app/instance/QtSingleApplication.h"
+#include "app/shell/Tarvolin.h"
 
 #include <QQuickView>
 #include <QThread>
@@ -40,7 +42,7 @@ int main(int argc, char** argv)
     QQuickView view;
     view.show();
     view.setWindowStates(Qt::WindowMinimized);
-    app.setActivationWindow(&view, true);
+    Tarvolin::attachActivation(&app, &view);
     QObject::connect(&app, &QtSingleApplication::messageReceived, [&](const QString& message) {
         const QByteArray text = message.toUtf8().toHex();
         // once the activation that follows the signal has run
@@ -48,6 +50,8 @@ int main(int argc, char** argv)
             say("message:" + text + " minimized:" + QByteArray::number(int(view.windowStates() & Qt::WindowMinimized)));
         });
     });
+    if (mode == "own")
+        QTimer::singleShot(100, &app, [&app] { emit app.messageReceived(QStringLiteral("own")); });
     QTimer::singleShot(ms, &app, &QCoreApplication::quit);
     return app.exec();
 }

@@ -205,6 +205,16 @@ TEST_F(InstanceTest, SecondStartsAreAnsweredWithinASecondWhateverBadPeersDid)
     }
 }
 
+// A message the application passes on by itself, not through the guard's peer, raises the window too.
+TEST_F(InstanceTest, ApplicationsOwnMessageRaisesTheWindow)
+{
+    QProcess* instance = helper({"own", id(), "5000"});
+    ASSERT_EQ(lines(instance, "ready").size(), 1);
+    const QList<QByteArray> messages = lines(instance, "message:");
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages.first(), "message:" + QByteArray("own").toHex() + " minimized:0");
+}
+
 TEST_F(InstanceTest, BusyFirstInstanceKeepsTheSecondFromStarting)
 {
     QProcess* busy = helper({"busy", id(), "7000"});

@@ -175,6 +175,17 @@ TEST_F(SettingsTest, NoDatabaseOrARefusedWriteIsFatal)
     EXPECT_EQ(AssertRecorder::expressions(), QStringList{"db"});
 }
 
+// "midi" names a source kind that no input has: the check names the source, the input keeps its own.
+TEST_F(SettingsTest, DefaultSourceWithoutASourceObjectIsFatalAndChangesNothing)
+{
+    Settings s;
+    s.setDefaultInputSource("clapping", "keyboard");
+    EXPECT_EQ(inputs()->mp_clappingInput->activeSource(), keyboard());
+    s.setDefaultInputSource("clapping", "midi");
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"source"});
+    EXPECT_EQ(inputs()->mp_clappingInput->activeSource(), keyboard());
+}
+
 // QML reaching the one instance through SettingsProxy: the registrations test.
 
 } // namespace

@@ -205,7 +205,7 @@ TEST_F(DemoCourse, QuestionsPlayInRangeAndExercisesNeverSlowDown)
                     Score score;
                     score.setTempo(attrs.value("tempo").toInt());
                     ASSERT_TRUE(score.setGMNCode(attrs.value("gmn").toString()));
-                    ASSERT_FALSE(score.measuresList().isEmpty()) << "the exercise engine needs a measure";
+                    ASSERT_FALSE(score.measureInfoList().isEmpty()) << "the exercise engine needs a measure";
                     EXPECT_TRUE(score.duration() > 0.5 && score.duration() < 12.0) << "too long to hold in the ear";
                     EXPECT_EQ(score.playbackPercussive(), subject->getName() == "Rhythm");
                     for (const Score::NoteInfo& n : score.noteList()) {

@@ -145,6 +145,14 @@ TEST_F(EngineTimelineTest, StartsThatCannotRun)
     engine->setSettingsMap(settings(ImitationQuestionSettings::CaptureRhythm));
     EXPECT_EQ(run().size(), 2);
     EXPECT_EQ(requested.count(), 1);
+
+    // a question whose meter the analysis refused has no measures: nothing is laid out
+    AssertRecorder::clear();
+    ASSERT_TRUE(questionScore.setGMNCode("[ \\meter<\"C\"> e f g a ]"));
+    ASSERT_TRUE(questionScore.measureInfoList().isEmpty());
+    engine->start();
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"!mp_questionScore->measureInfoList().isEmpty()"});
+    EXPECT_TRUE(engine->sequencer().markerRegions().isEmpty());
 }
 
 }  // namespace

@@ -66,9 +66,10 @@ TEST_F(NoteInputTest, SourcesAreRegisteredActivatedStartedAndReset)
     EXPECT_EQ(spy->count(), 0);
     EXPECT_EQ(b.noteInput(), &input);
     input.start(2.0);  // allowed again
+    input.start(2.0);  // but not while started
     input.stop();
     EXPECT_EQ(b.noteInput(), nullptr);
-    EXPECT_EQ(AssertRecorder::expressions(), QStringList{"m_sourceList.contains(src)"});
+    EXPECT_EQ(AssertRecorder::expressions(), (QStringList{"m_sourceList.contains(src)", "!m_isStarted"}));
 }
 
 // Microphone notes are dated from the input region's first sample, not from the late start on the

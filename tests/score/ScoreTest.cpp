@@ -122,7 +122,7 @@ TEST_F(ScoreTest, PitchNamesTimesAndMeterErrors)
     QSignalSpy signatures(&score, &Score::timeSignaturesChanged);
     ASSERT_TRUE(score.setGMNCode("[ \\meter<\"C\"> e f g a ]"));
     EXPECT_EQ(signatures.count(), 0);
-    EXPECT_TRUE(score.measuresList().isEmpty());
+    EXPECT_TRUE(score.measureInfoList().isEmpty());
     EXPECT_EQ(score.countingSyllableList(), QStringList({"1", "2"}));
     EXPECT_EQ(score.solfegeSyllableList(), QStringList({"Mi", "Fa", "Sol", "La"}));
 }

@@ -76,18 +76,18 @@ void QmlFacadeQuestionContext::load()
         const int matches = source->getMatchesCount(filter);
         LOG_DEBUG(Channel, "   - as.%02d ; count=%02d ; matches=%02d ; src=\"%s\"", i, desiredCount, matches,
                   source->getFsRelativePath().toUtf8().constData());
-        const QList<LmsQuestion*> selected = source->selectQuestions(filter);
-        BRISOLA_ASSERT(selected.count());
-        if (selected.isEmpty())
+        const QList<LmsQuestion*> questions = source->selectQuestions(filter);
+        BRISOLA_ASSERT(questions.count());
+        if (questions.isEmpty())
             continue;
-        m_questionList.append(selected);
+        m_questionList.append(questions);
         if (matches < desiredCount) {
             LOG_WARN(Channel,
                      "could not get enough unique questions from %s (requested=%d matched=%d); inserting duplicates "
                      "to compensate",
                      source->getNormalizedElementName().toUtf8().constData(), desiredCount, matches);
             for (int k = 0; k < desiredCount - matches; ++k)
-                m_questionList.append(selected.at(k % selected.size()));
+                m_questionList.append(questions.at(k % questions.size()));
         }
     }
 }

@@ -3,6 +3,7 @@
 #include "app/settings/PitchCalibrationListener.h"
 #include "app/settings/PitchTesterListener.h"
 #include "app/settings/Settings.h"
+#include "audio/MicFileCapture.h"
 #include "audio/MicInput.h"
 #include "debug/Debugging.h"
 #include "pitch/PitchDetector.h"
@@ -15,7 +16,7 @@ static const double kHeardThreshold = 0.01;
 
 PitchCalibrator::PitchCalibrator(QObject* parent)
     : QObject(parent), mp_calibrationListener(new PitchCalibrationListener), mp_tester(new PitchTesterListener),
-      mp_mic(new MicInput)
+      mp_mic(new MicInput), mp_fileCapture(new MicFileCapture(mp_mic))
 {
     mp_calibrationListener->setMicInput(mp_mic);
     mp_tester->setMicInput(mp_mic);
@@ -31,6 +32,7 @@ PitchCalibrator::~PitchCalibrator()
         mp_detector->mp_listener = nullptr;
     delete mp_calibrationListener;
     delete mp_tester;
+    delete mp_fileCapture;
     delete mp_mic;
 }
 

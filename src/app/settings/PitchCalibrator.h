@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+class MicFileCapture;
 class MicInput;
 class PitchCalibrationListener;
 class PitchDetector;
@@ -32,6 +33,9 @@ public:
     PitchDetector* detector() const { return mp_detector; }
     PitchCalibrationListener* calibrationListener() const { return mp_calibrationListener; }
     PitchTesterListener* tester() const { return mp_tester; }
+    MicInput* micInput() const { return mp_mic; }
+    // A recorder over the microphone, ready for a check that keeps what was heard; never started here.
+    MicFileCapture* fileCapture() const { return mp_fileCapture; }
 
     // The peak amplitude stored for a measured peak p (0 to 1): 1 when nothing was heard, room
     // above quieter microphones, at most 1.
@@ -61,6 +65,7 @@ private:
     PitchCalibrationListener* mp_calibrationListener;
     PitchTesterListener* mp_tester;
     MicInput* mp_mic;
+    MicFileCapture* mp_fileCapture;
     int m_progress = 0;
     bool m_calibrated = false;
     QString m_failReason;

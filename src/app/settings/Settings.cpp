@@ -286,18 +286,18 @@ QString Settings::usableInputSource(const QString& property, const QString& kind
     return fallback;
 }
 
-void Settings::setDefaultInputSource(const QString& kind, const QString& source)
+void Settings::setDefaultInputSource(const QString& kind, const QString& sourceName)
 {
     NoteInput* input = getNoteInput(kind);
-    NoteInputSource* src = getNoteInputSource(kind, source);
+    NoteInputSource* source = getNoteInputSource(kind, sourceName);
     if (!input) {
         LOG_WARN(kChannel, "note inputs are not set up; the %s input keeps its source", qPrintable(kind));
         return;
     }
-    BRISOLA_ASSERT(src);
-    if (!src)
+    BRISOLA_ASSERT(source);
+    if (!source)
         return;
-    input->setActiveSource(src);
+    input->setActiveSource(source);
 }
 
 // ---- applying --------------------------------------------------------------------------------

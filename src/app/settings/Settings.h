@@ -75,7 +75,7 @@ public:
 
     NoteInput* getNoteInput(const QString& kind);
     NoteInputSource* getNoteInputSource(const QString& kind, const QString& source);
-    void setDefaultInputSource(const QString& kind, const QString& source);
+    void setDefaultInputSource(const QString& kind, const QString& sourceName);
 
     void setOutputDevice(const QString& name);
     void setOutputVolume(double volume);

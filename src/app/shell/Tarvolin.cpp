@@ -120,8 +120,7 @@ bool Tarvolin::init(QtSingleApplication* app, int, char**)
         return false;
 
     mp_app = app;
-    // a later start's message raises this window
-    mp_app->setActivationWindow(this, true);
+    attachActivation(mp_app, this);
     std::srand(static_cast<unsigned>(std::time(nullptr)));
     installLogFilters();
     m_debugMode = QCoreApplication::arguments().contains(QStringLiteral("--debug-mode"));
@@ -141,6 +140,13 @@ bool Tarvolin::init(QtSingleApplication* app, int, char**)
     QApplication::exec();
     cleanup();
     return true;
+}
+
+void Tarvolin::attachActivation(QtSingleApplication* app, QQuickView* window)
+{
+    // a later start's message raises this window, also one the application itself passes on
+    app->setActivationWindow(window, true);
+    QObject::connect(app, &QtSingleApplication::messageReceived, app, &QtSingleApplication::activateWindow);
 }
 
 void Tarvolin::announce(const char* logLine, const QString& splashText)

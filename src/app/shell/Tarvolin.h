@@ -43,6 +43,10 @@ public:
     void loadCourse();
     void logIn();
 
+    // Makes window the one a message from a later start raises: through the guard's peer and
+    // through the application's own messageReceived.
+    static void attachActivation(QtSingleApplication* app, QQuickView* window);
+
     static const char* appName() { return "Brisola"; }
     static const char* version() { return "1.1.525"; }
     static const char* helpUrl() { return "https://brisola.example.org/help"; }
