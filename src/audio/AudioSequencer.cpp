@@ -490,8 +490,10 @@ void AudioSequencer::dispatchCallbackEvents()
     if (end == Running || m_endHandled)
         return;
     m_endHandled = true;
-    if (end == Failed)
+    if (end == Failed) {
         LOG_ERROR(kChannel, "playback ended on a stream error");
+        m_lastError = QStringLiteral("playback ended on a stream error");
+    }
     LOG_TRACE(kChannel, "finished");
     // A stream that completed by itself is closed here, on the control thread (never from its callback).
     if (mp_stream) {
@@ -518,6 +520,7 @@ void AudioSequencer::audioStreamClosed(void* stream)
         return;
     mp_stream = nullptr;
     m_endHandled = true;
+    m_lastError = QStringLiteral("the audio device was closed");
     if (m_playing.exchange(false))
         QMetaObject::invokeMethod(this, [this] { emit finished(); }, Qt::QueuedConnection);
 }
@@ -549,6 +552,7 @@ int AudioSequencer::play()
         stop(true);
 
     int result = 4;
+    m_lastError.clear();
     m_playing = true;
     for (int attempt = 0; attempt < kPlayAttempts && result != 0; ++attempt) {
         resetCursor();
@@ -567,6 +571,7 @@ int AudioSequencer::play()
                                     &AudioSequencerCallback::run, this);
         if (err != paNoError) {
             LOG_ERROR(kChannel, "failed to open stream (%s)", Pa_GetErrorText(err));
+            m_lastError = QStringLiteral("failed to open stream (%1)").arg(QString::fromUtf8(Pa_GetErrorText(err)));
             recoverAudio();
             continue;
         }
@@ -582,6 +587,7 @@ int AudioSequencer::play()
         err = Pa_StartStream(stream);
         if (err != paNoError) {
             LOG_ERROR(kChannel, "failed to start stream (%s)", Pa_GetErrorText(err));
+            m_lastError = QStringLiteral("failed to start stream (%1)").arg(QString::fromUtf8(Pa_GetErrorText(err)));
             if (const PaHostErrorInfo* host = Pa_GetLastHostErrorInfo())
                 LOG_ERROR(kChannel, "host errror info (api=%d code=%ld text=\"%s\")", int(host->hostApiType),
                           host->errorCode, host->errorText ? host->errorText : "");
@@ -591,6 +597,7 @@ int AudioSequencer::play()
         }
         mp_stream = stream;
         Audio::addActiveAudioHandle(stream, this);
+        m_lastError.clear();  // an earlier attempt's failure was recovered from
         result = 0;
     }
     if (result != 0) {

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QObject>
 #include <QRecursiveMutex>
+#include <QString>
 
 #include <atomic>
 
@@ -52,6 +53,10 @@ public:
     // 0, or 4 when the stream could not be closed.
     int stop(bool alreadyLocked = false);
     bool isPlaying() const { return m_playing.load(std::memory_order_acquire); }
+
+    // Control thread: why the last playback could not start or ended early, as the log said it;
+    // empty when it started and ran to its end or was stopped.
+    QString lastError() const { return m_lastError; }
 
     double duration() const { return m_totalDuration; }
     int sampleRate() const { return m_sampleRate; }
@@ -106,6 +111,7 @@ private:
     int m_markersPosted = -1;
     bool m_startedEmitted = false;
     bool m_endHandled = false;
+    QString m_lastError;
 
     // Callback thread while a stream runs; rewound by prepare and play.
     qint64 m_callbackCounter = 0;

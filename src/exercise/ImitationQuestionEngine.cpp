@@ -157,6 +157,7 @@ void ImitationQuestionEngine::buildStateMachine()
     evaluate->addTransition(this, &ImitationQuestionEngine::finished, waitForStart);
     startState->addTransition(this, &ImitationQuestionEngine::startRequested, startState);
     evaluate->addTransition(this, &ImitationQuestionEngine::startRequested, startState);
+    startState->addTransition(this, &ImitationQuestionEngine::failed, waitForStart);
 
     QEventLoop loop;
     connect(&m_stateMachine, &QStateMachine::started, &loop, &QEventLoop::quit);
@@ -304,9 +305,20 @@ void ImitationQuestionEngine::playbackEnded(int run)
     if (run != m_activeRun)
         return;  // aborted, restarted or already graded
     m_activeRun = 0;
-    // Without its last marker the attempt would wait for ever: it is graded on what was answered.
-    LOG_ERROR(kChannel, "playback ended before the capture end; grading the answer so far");
-    emit captureEnd();
+    // Without its last marker the attempt would wait for ever. What was answered so far is not the
+    // learner's result: the sound stopped, not the learner. No grade or mark comes of it.
+    QString reason = m_sequencer.lastError();
+    if (reason.isEmpty())
+        reason = QStringLiteral("playback ended before the capture end");
+    LOG_ERROR(kChannel, "the attempt failed: %s; nothing is graded", qPrintable(reason));
+    if (ownsNoteInput())
+        mp_noteInput->stop();
+    if (mp_micSource && mp_micSource->mp_detector)
+        mp_micSource->mp_detector->wait();
+    // grades already queued from the worker land before the rows are cleared
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    reset();
+    emit failed(reason);
 }
 
 void ImitationQuestionEngine::enter_evaluateState()

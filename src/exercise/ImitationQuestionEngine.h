@@ -89,6 +89,9 @@ signals:
     void countInBeat(int index);
     void startRequested();
     void captureEnd();
+    // The attempt could not go on (the sound could not start or stopped before the capture end):
+    // nothing was graded or recorded, and a later start tries again. reason as the log says it.
+    void failed(const QString& reason);
 
 protected:
     void keyPressEvent(QKeyEvent*) {}
@@ -107,7 +110,7 @@ private:
     // Count-in markers 1..N from t at the question's tempo; returns the time after the last beat.
     double addCountInMarkers(double t);
     void resetSequencer();
-    // The sequencer's playback of attempt `run` ended or failed; ends the attempt if it still runs.
+    // The sequencer's playback of attempt `run` ended or failed; fails the attempt if it still runs.
     void playbackEnded(int run);
     bool ownsNoteInput() const;
     void writeDebugDump();

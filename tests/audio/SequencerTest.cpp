@@ -357,6 +357,8 @@ TEST_F(CallbackCore, EveryEndingFinishesThePlaybackOnce)
         EXPECT_EQ(finished.count(), 1);
         EXPECT_FALSE(seq.isPlaying());
         EXPECT_EQ(LogCapture::instance().contains(r.line), r.logged);
+        // what a user of the sequencer is told
+        EXPECT_EQ(seq.lastError(), r.end == Timeline ? QString() : QString("playback ended on a stream error"));
     }
 }
 

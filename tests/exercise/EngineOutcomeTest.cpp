@@ -118,44 +118,52 @@ TEST_F(EngineOutcomeTest, RowsTellAnsweredFromSkippedAndTheirTiming)
         EXPECT_TRUE(engine->outcomeModel()->get(i).value("skipped").toBool()) << i;
 }
 
-// A playback that ends before its capture-end marker (a stream error, a stream the host ended)
-// ends the attempt with the grades made so far, and Retry runs a whole new one.
-TEST_F(EngineOutcomeTest, PlaybackEndingEarlyGradesWhatWasAnsweredAndRetryRuns)
+// A playback that ends before its capture-end marker (a stream error, a stream the host ended) is
+// no result of the learner's: the attempt fails with the reason, no row and no mark stay, and a
+// later start runs a whole new attempt.
+TEST_F(EngineOutcomeTest, PlaybackEndingEarlyFailsTheAttemptAndALaterStartRuns)
 {
     const struct {
         void (ImitationQuestionEngine::*signal)();
         bool tapFirstNote;
-        QList<int> outcomes;
-        double mark;
     } rows[] = {
-        {&ImitationQuestionEngine::playbackBegin, false, {W, W, W, W}, 0.0},  // during the question
-        {&ImitationQuestionEngine::userInputBegin, true, {P, W, W, W}, 0.25},  // during the answer
+        {&ImitationQuestionEngine::playbackBegin, false},  // during the question
+        {&ImitationQuestionEngine::userInputBegin, true},  // during the answer, one note already graded
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.tapFirstNote);
         fresh(Rhythm);
         QSignalSpy captureEnd(engine.get(), &ImitationQuestionEngine::captureEnd);
         QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
+        QSignalSpy failed(engine.get(), &ImitationQuestionEngine::failed);
+        int rowsBeforeTheEnd = -1;
         QMetaObject::Connection c = QObject::connect(engine.get(), row.signal, engine.get(), [&] {
             if (row.tapFirstNote) {
                 engine->noteInput()->setInputClock([] { return ImitationQuestionEngine::kCaptureLead; });
                 engine->handleKeyPress();
             }
+            rowsBeforeTheEnd = engine->outcomeModel()->rowCount();
             // the stream ends here, and no later marker comes, however far the test card ran ahead
             const_cast<AudioSequencer&>(engine->sequencer()).stop();
             QCoreApplication::removePostedEvents(engine.get(), AudioSequencerMarkerEvent::customType());
         });
-        double mark = -1.0;
-        EXPECT_EQ(run(&mark, 10000), row.outcomes);
+        engine->start();
+        ASSERT_TRUE(failed.wait(10000));
         QObject::disconnect(c);
-        EXPECT_DOUBLE_EQ(mark, row.mark);
+        EXPECT_EQ(rowsBeforeTheEnd, row.tapFirstNote ? 1 : 0);
+        EXPECT_EQ(failed.first().first().toString(), "playback ended before the capture end");
+        EXPECT_EQ(engine->outcomeModel()->rowCount(), 0);  // the graded tap is gone too
         EXPECT_FALSE(engine->noteInput()->isStarted());
-        EXPECT_TRUE(LogCapture::instance().contains("playback ended before the capture end"));
+        EXPECT_TRUE(LogCapture::instance().contains("the attempt failed: playback ended before the capture end"));
         QTest::qWait(100);
-        EXPECT_EQ(QList<int>({finished.count(), captureEnd.count()}), QList<int>({1, 1}));
+        EXPECT_EQ(QList<int>({finished.count(), captureEnd.count(), failed.count()}), QList<int>({0, 0, 1}));
+        engine->handleKeyPress();  // the input is stopped: nothing is graded
+        EXPECT_EQ(engine->outcomeModel()->rowCount(), 0);
 
-        EXPECT_EQ(run(), QList<int>({W, W, W, W}));  // Retry
-        EXPECT_EQ(captureEnd.count(), 2);
+        double mark = -1.0;
+        EXPECT_EQ(run(&mark), QList<int>({W, W, W, W}));  // Start again: a whole attempt
+        EXPECT_DOUBLE_EQ(mark, 0.0);
+        EXPECT_EQ(QList<int>({finished.count(), captureEnd.count(), failed.count()}), QList<int>({1, 1, 1}));
     }
 }
 

@@ -125,6 +125,27 @@ Item {
             compare(runtime.course.nextCalls, 1);
         }
 
+        // a failed sound is nobody's answer: nothing recorded, the reason shown, Start again runs it
+        function test_a_failed_playback_records_nothing_and_starts_again() {
+            open([question(1)], { testMode: true });
+            keyClick(Qt.Key_Return);                 // Start
+            var engine = page.engine;
+            engine.failed("failed to open stream (Device unavailable)");
+            compare(context.outcomes, []);
+            compare(page.lastMark, -1);
+            compare(runtime.globals.depth, 0, "the lock is given back");
+            var message = findChild(page, "failureText");
+            verify(message.visible);
+            compare(message.text, "The sound stopped: failed to open stream (Device unavailable)");
+            verify(findChild(page, "startAgainButton").visible);
+            keyClick(Qt.Key_Return);                 // Start again: the same question, one try still
+            compare(engine.starts, 2);
+            verify(!message.visible);
+            compare(runtime.globals.depth, 1);
+            answer(1.0);
+            compare(context.outcomes, [[0, 1.0]]);
+        }
+
         function test_a_test_offers_no_retry() {
             open([question(1)], { testMode: true });
             keyClick(Qt.Key_Return);

@@ -25,7 +25,7 @@ FocusScope {
     property var run: Logic.newRun(0)
     property int questionIndex: -1
     property var question: ({})
-    // intro, listening, waiting, ready, answering, grading, graded, summary
+    // intro, listening, waiting, ready, answering, grading, graded, failed, summary
     property string phase: "intro"
     property int countInBeat: 0
     property real lastMark: -1
@@ -34,6 +34,8 @@ FocusScope {
     property real runMark: -1
     property var engine: null
     property bool holdsLock: false
+    // why the last attempt stopped without a grade ("failed" phase)
+    property string failure: ""
     readonly property string source: Logic.inputSource(question.captureType, runtime.settings)
     readonly property bool keyboard: source === "keyboard"
     readonly property bool busy: ["listening", "waiting", "ready", "answering", "grading"].indexOf(phase) >= 0
@@ -92,6 +94,13 @@ FocusScope {
         phase = "graded";
     }
 
+    // the sound stopped: nothing is recorded, the question can be started again
+    function questionFailed(reason) {
+        releaseLock();
+        failure = reason;
+        phase = "failed";
+    }
+
     function continueRun() {
         if (Logic.isLastQuestion(run, questionIndex)) {
             finishRun();
@@ -136,6 +145,9 @@ FocusScope {
         case "graded":
             continueRun();
             break;
+        case "failed":
+            startQuestion();
+            break;
         case "summary":
             if (practiceMode)
                 leaveRequested();
@@ -175,6 +187,7 @@ FocusScope {
             onUserInputBegin: page.phase = "answering"
             onUserInputEnd: page.phase = "grading"
             onFinished: page.questionFinished(score)
+            onFailed: page.questionFailed(reason)
         }
     }
 
@@ -309,6 +322,13 @@ FocusScope {
                 }
             }
 
+            BodyText {
+                objectName: "failureText"
+                Layout.fillWidth: true
+                visible: page.phase === "failed"
+                text: qsTr("The sound stopped: %1").arg(page.failure)
+            }
+
             Text {
                 visible: page.phase === "graded"
                 text: qsTr("Your answer")
@@ -350,7 +370,7 @@ FocusScope {
             RowLayout {
                 Layout.fillWidth: true
                 Layout.topMargin: Theme.spacing
-                visible: page.phase === "intro" || page.phase === "graded"
+                visible: page.phase === "intro" || page.phase === "graded" || page.phase === "failed"
                 spacing: Theme.spacing
 
                 MarkBadge {
@@ -366,7 +386,14 @@ FocusScope {
                 }
                 Item {
                     Layout.fillWidth: true
-                    visible: page.phase === "intro" || page.testMode
+                    visible: page.phase === "intro" || page.phase === "failed" || page.testMode
+                }
+                AppButton {
+                    objectName: "startAgainButton"
+                    visible: page.phase === "failed"
+                    primary: true
+                    text: qsTr("Start again")
+                    onClicked: page.primaryAction()
                 }
                 AppButton {
                     objectName: "startButton"

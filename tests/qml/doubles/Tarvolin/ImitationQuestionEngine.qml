@@ -22,6 +22,7 @@ QtObject {
     signal userInputBegin()
     signal userInputEnd()
     signal finished(real score)
+    signal failed(string reason)
     signal countInBeat(int index)
     // tells a test about an abort that comes as the engine goes away
     signal aborting()
