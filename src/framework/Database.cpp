@@ -47,6 +47,14 @@ int twoDigits(const QChar* p)
     return (p[0].unicode() - '0') * 10 + (p[1].unicode() - '0');
 }
 
+// The time stamp of a new row as SQL: SQLite's local "now", or the given time in the same form.
+QByteArray timeValue(const QDateTime& at)
+{
+    if (!at.isValid())
+        return QByteArrayLiteral("datetime('now', 'localtime')");
+    return "'" + at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")).toLatin1() + "'";
+}
+
 bool isDigitAt(const QString& text, int i)
 {
     const ushort c = text.at(i).unicode();
@@ -105,20 +113,39 @@ int Database::initialize(const QString& dbPath)
     return RC_OK;
 }
 
+void Database::setBusyTimeout(int ms)
+{
+    m_busyTimeoutMs = ms;
+    if (mp_db)
+        sqlite3_busy_timeout(mp_db, ms);
+}
+
+bool Database::lastFailureWasBusy() const
+{
+    if (!mp_db)
+        return false;
+    const int code = sqlite3_errcode(mp_db) & 0xff;
+    return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
 int Database::openDb(const QString& path)
 {
     if (mp_db)
         return RC_OK;
+    m_openFailure.clear();
     sqlite3* db = nullptr;
     const QByteArray file = path.toUtf8();
     const int rc = sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     if (rc != SQLITE_OK) {
         LOG_ERROR("fmwk-db", "cannot open %s: %s", file.constData(), db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         // A failed open may still hand out a handle; it must be closed.
+        m_openFailure = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
         if (db)
             sqlite3_close(db);
         return RC_DB_OPEN_FAILED;
     }
+    // Another program writing the file holds it for a moment: wait for it rather than fail.
+    sqlite3_busy_timeout(db, m_busyTimeoutMs);
     // Refused here, before anything is written: a file that cannot take the answers would lose
     // them one by one later, and writing into a damaged file spreads the damage.
     const char* refusal = nullptr;
@@ -135,12 +162,16 @@ int Database::openDb(const QString& path)
         else
             reason = sqlite3_errmsg(db);
         sqlite3_finalize(check);
-        if (reason != "ok")
+        // Still locked after the wait: the file may be sound, it is only not ours to use now.
+        if (step == SQLITE_BUSY || step == SQLITE_LOCKED)
+            refusal = "the database is in use by another program";
+        else if (reason != "ok")
             refusal = "the file is damaged";
     }
     if (refusal) {
         LOG_ERROR("fmwk-db", "cannot open %s: %s%s%s", file.constData(), refusal, reason.isEmpty() ? "" : ": ",
                   reason.constData());
+        m_openFailure = QString::fromLatin1(refusal);
         sqlite3_close(db);
         return RC_DB_OPEN_FAILED;
     }
@@ -433,6 +464,11 @@ QString Database::getSelectedElement(int userId)
 
 int Database::saveAnswer(int userId, const QuestionVariant& variant, double correctness)
 {
+    return saveAnswer(userId, variant, correctness, QDateTime());
+}
+
+int Database::saveAnswer(int userId, const QuestionVariant& variant, double correctness, const QDateTime& answeredAt)
+{
     BRISOLA_ASSERT(mp_db);
     if (!mp_db)
         return RC_DB_ERROR;
@@ -442,9 +478,8 @@ int Database::saveAnswer(int userId, const QuestionVariant& variant, double corr
         return RC_DB_ERROR;
     }
     Query q(this);
-    q.exec("INSERT INTO answers (user_id, variant, timestamp, correctness) VALUES (%d, '%q', "
-           "datetime('now', 'localtime'), %.2f)",
-           userId, variant.flatten().toUtf8().constData(), correctness);
+    q.exec("INSERT INTO answers (user_id, variant, timestamp, correctness) VALUES (%d, '%q', %s, %.2f)", userId,
+           variant.flatten().toUtf8().constData(), timeValue(answeredAt).constData(), correctness);
     if (!q.isOK()) {
         LOG_WARN("fmwk-db", "failed to write answer record.");
         LOG_ERROR("fmwk-db", "%s: db error - %s", "saveAnswer", q.getError());
@@ -513,6 +548,11 @@ int Database::getAnswers(AnswerMap& answers, int limit, bool withTimestamps)
 
 int Database::saveMark(int userId, const QString& path, double mark, int ratingDelta)
 {
+    return saveMark(userId, path, mark, ratingDelta, QDateTime());
+}
+
+int Database::saveMark(int userId, const QString& path, double mark, int ratingDelta, const QDateTime& markedAt)
+{
     BRISOLA_ASSERT(mp_db);
     if (!mp_db)
         return RC_DB_ERROR;
@@ -521,9 +561,8 @@ int Database::saveMark(int userId, const QString& path, double mark, int ratingD
         return RC_DB_ERROR;
     }
     Query q(this);
-    q.exec("INSERT INTO marks (user_id, path, mark, ratingDelta, timestamp) VALUES (%d, '%q', %.2f, %d, "
-           "datetime('now', 'localtime'))",
-           userId, path.toUtf8().constData(), mark, ratingDelta);
+    q.exec("INSERT INTO marks (user_id, path, mark, ratingDelta, timestamp) VALUES (%d, '%q', %.2f, %d, %s)", userId,
+           path.toUtf8().constData(), mark, ratingDelta, timeValue(markedAt).constData());
     if (!q.isOK()) {
         LOG_WARN("fmwk-db", "failed to write mark record.");
         LOG_ERROR("fmwk-db", "%s: db error - %s", "saveMark", q.getError());

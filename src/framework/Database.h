@@ -54,8 +54,17 @@ public:
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
 
+    // How long a statement waits for a lock another program holds on the file before it fails.
+    static constexpr int DefaultBusyTimeoutMs = 5000;
+
     int initialize(const QString& dbPath);
     int openDb(const QString& path);
+    // For the open connection and the next ones.
+    void setBusyTimeout(int ms);
+    // Why the last open was refused ("" after a successful one).
+    const QString& openFailure() const { return m_openFailure; }
+    // The last failed statement found the file locked by another program even after the wait.
+    bool lastFailureWasBusy() const;
     int initTables();
     void closeDb();
     void cleanup();
@@ -77,10 +86,13 @@ public:
     int setSelectedElement(int userId, const QString& path);
     QString getSelectedElement(int userId);
     int saveAnswer(int userId, const QuestionVariant& variant, double correctness);
+    // With the time of the answer (a save kept for later keeps its time); invalid means now.
+    int saveAnswer(int userId, const QuestionVariant& variant, double correctness, const QDateTime& answeredAt);
     // The newest `limit` answers of every variant (all of them when limit <= 0), newest first, all users.
     // Without timestamps the answers' times stay invalid (reading them is the costly part).
     int getAnswers(AnswerMap& answers, int limit = -1, bool withTimestamps = true);
     int saveMark(int userId, const QString& path, double mark, int ratingDelta);
+    int saveMark(int userId, const QString& path, double mark, int ratingDelta, const QDateTime& markedAt);
     // pattern is an SQL LIKE pattern ("%" any run, "_" any one character), passed as a value.
     int getMarks(int userId, QList<Mark>& marks, const QString& pattern, bool validOnly, int limit);
     // The marks of exactly one path (no wildcards).
@@ -101,6 +113,8 @@ private:
     int readModuleRows(int userId, QList<ModuleInfo>& modules, const char* operation);
 
     sqlite3* mp_db;
+    int m_busyTimeoutMs = DefaultBusyTimeoutMs;
+    QString m_openFailure;
 };
 
 }  // namespace edufrmwk

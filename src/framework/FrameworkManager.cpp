@@ -161,15 +161,15 @@ int FrameworkManager::questionAnswered(UserSession* session, const LmsQuestion* 
     QStringList tags = lmsQuestion->getTagList(false);
     if (tags.isEmpty())
         tags << QString();
-    int result = RC_OK;
-    for (const QString& tag : qAsConst(tags)) {
-        const int rc = mp_database->saveAnswer(account->getUserId(), Database::QuestionVariant(path, tag), correctness);
-        BRISOLA_ASSERT(rc == RC_OK);
-        // The first failure is the one reported; later tags are still recorded.
-        if (rc != RC_OK && result == RC_OK)
-            result = rc;
+    QList<PendingRecords::Record> rows;
+    for (const QString& tag : qAsConst(tags))
+        rows << PendingRecords::answer(account->getUserId(), Database::QuestionVariant(path, tag), correctness);
+    // No fatal report: the learner goes on, and the screen tells that the answer waits.
+    if (!m_pending.save(mp_database, rows)) {
+        LOG_ERROR("fmwk", "answer of %s not saved yet", path.toUtf8().constData());
+        return RC_DB_ERROR;
     }
-    return result;
+    return RC_OK;
 }
 
 int FrameworkManager::activityCompleted(UserSession* session, const LmsQuestionActivity* activity, double mark,
@@ -182,10 +182,24 @@ int FrameworkManager::activityCompleted(UserSession* session, const LmsQuestionA
                                                               : "no database");
         return RC_DB_ERROR;
     }
-    const int rc = mp_database->saveMark(account->getUserId(), activity->getNormalizedElementPath(),
-                                         aborted ? -1.0 : mark, ratingDelta);
-    BRISOLA_ASSERT(rc == RC_OK);
-    return rc;
+    const QString path = activity->getNormalizedElementPath();
+    if (!m_pending.save(mp_database, {PendingRecords::mark(account->getUserId(), path, aborted ? -1.0 : mark,
+                                                           ratingDelta)})) {
+        LOG_ERROR("fmwk", "mark of %s not saved yet", path.toUtf8().constData());
+        return RC_DB_ERROR;
+    }
+    return RC_OK;
+}
+
+int FrameworkManager::saveUnsaved()
+{
+    if (m_pending.count() == 0)
+        return RC_OK;
+    m_pending.saveKept(mp_database);
+    if (m_pending.count() == 0)
+        return RC_OK;
+    LOG_ERROR("fmwk", "%d answers and marks could not be saved", m_pending.count());
+    return RC_DB_ERROR;
 }
 
 void FrameworkManager::terminate()

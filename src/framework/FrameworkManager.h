@@ -1,5 +1,7 @@
 #pragma once
 
+#include "framework/PendingRecords.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -32,10 +34,15 @@ public:
     int updateUser(const UserInfo* info);
 
     // One answers row per own tag of the question (one with the empty tag when it has none).
+    // A row that cannot be saved is kept for a later save (see PendingRecords), never dropped.
     int questionAnswered(UserSession* session, const LmsQuestion* question, double correctness);
-    // The mark is stored as -1 when the attempt was aborted.
+    // The mark is stored as -1 when the attempt was aborted; kept for later like an answer.
     int activityCompleted(UserSession* session, const LmsQuestionActivity* activity, double mark, int ratingDelta,
                           bool aborted);
+    // Answers and marks not saved yet.
+    int unsavedCount() const { return m_pending.count(); }
+    // Tries the kept answers and marks once more (at exit); logs what is lost when that fails too.
+    int saveUnsaved();
 
     void setSplashPageText(const QString&) {}
     void displaySplashPage() {}
@@ -64,6 +71,7 @@ private:
     QString m_appPath;
     QString m_dataPath;
     QString m_tempPath;
+    PendingRecords m_pending;
 
 public:
     QString m_helpUrl;

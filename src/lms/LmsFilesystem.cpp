@@ -114,12 +114,23 @@ void readQuestions(const QScriptValue& list, LmsQuestionActivity* activity)
 }
 
 void readAssociations(const QScriptValue& list, LmsQuestionActivity* activity,
-                      QMap<LmsQuestionAssociation*, QString>& associationPaths)
+                      QMap<LmsQuestionAssociation*, QString>& associationPaths, const QString& file)
 {
     forEachDescription(list, "association is not an object (", [&](const QScriptValue& description, int position) {
         const QString path = description.property(QStringLiteral("path")).toString().trimmed();
         if (path.isEmpty()) {
             qWarning() << "invalid association description (" << position << ")";
+            return;
+        }
+        // Checked on the number as written: a huge count must not wrap into a small one.
+        const QScriptValue count = description.property(QStringLiteral("count"));
+        const double asked = isPresent(count) ? count.toNumber() : 0.0;
+        if (!(asked >= 0.0 && asked <= LmsQuestionFilter::MaxCount)) {
+            qWarning().noquote() << QStringLiteral("association ( %1 ) refused: count %2 is out of range 0 to %3 in %4")
+                                        .arg(position)
+                                        .arg(count.toString())
+                                        .arg(LmsQuestionFilter::MaxCount)
+                                        .arg(file);
             return;
         }
         auto* association = new LmsQuestionAssociation();
@@ -141,7 +152,6 @@ void readAssociations(const QScriptValue& list, LmsQuestionActivity* activity,
         const QScriptValue difficulty = description.property(QStringLiteral("difficulty"));
         if (isPresent(difficulty))
             filter->setDifficulty(difficulty.toInt32());
-        const QScriptValue count = description.property(QStringLiteral("count"));
         if (isPresent(count))
             filter->setCount(count.toInt32());
         activity->getAssociationList().append(association);
@@ -661,7 +671,7 @@ LmsElement* LmsFilesystem::loadElement(const QString& path, LmsModuleElement* pa
         activity->setIntroGraphicPath(introGraphic);
         readTemplates(metadata.property(QStringLiteral("templates")), activity);
         readQuestions(metadata.property(QStringLiteral("questions")), activity);
-        readAssociations(metadata.property(QStringLiteral("associations")), activity, associationPaths);
+        readAssociations(metadata.property(QStringLiteral("associations")), activity, associationPaths, metadataPath);
         element = activity;
     } else {
         qWarning() << "unknown element type at " << path;

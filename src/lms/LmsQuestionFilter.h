@@ -21,6 +21,10 @@ public:
     int getDifficulty() const { return m_difficulty; }
     void setDifficulty(int difficulty) { m_difficulty = difficulty; }
     // 1 when the filter names a uid, else the count.
+    // The most questions one association may ask for: a run is made of every one of them, so a
+    // larger count in a course file is refused at load.
+    static constexpr int MaxCount = 1000;
+
     int getCount() const { return m_uid >= 0 ? 1 : m_count; }
     void setCount(int count) { m_count = count; }
 

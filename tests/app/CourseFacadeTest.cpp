@@ -204,4 +204,35 @@ TEST_F(CourseFacade, BadIndexesAndItemsWithoutQuestionsAreRefused)
     EXPECT_EQ(dbRows("SELECT (SELECT count(*) FROM answers) + (SELECT count(*) FROM marks)"), QStringList{"0"});
 }
 
+// A refused answer: no fatal report, the context says how many wait and tells when that changes,
+// and the next answer that gets through saves the waiting one first.
+TEST_F(CourseFacade, UnsavedAnswersAreCountedOnTheContextAndSavedWithTheNext)
+{
+    QmlFacadeQuestionContext* ctx = context("Grade 1/Rhythm/Exercise: Note Tapping 1");
+    ctx->load();
+    ASSERT_EQ(ctx->count(), 1);
+    QSignalSpy changed(ctx, &QmlFacadeQuestionContext::unsavedCountChanged);
+    const QString path = FrameworkManager::getInstance()->m_dbPath;
+    // the answers trigger refusing or not, the outcome, then the count waiting, the signals so far
+    // and the stored outcomes in row order
+    const struct { bool refuse; double outcome; int unsaved; int notices; const char* stored; } steps[] = {
+        {true, 0.25, 1, 1, ""},
+        {true, 0.5, 2, 2, ""},
+        {false, 1.0, 0, 3, "0.25 0.5 1.0"},
+        {false, 0.75, 0, 3, "0.25 0.5 1.0 0.75"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.outcome);
+        ASSERT_TRUE(sqlRun(path, step.refuse ? "CREATE TRIGGER IF NOT EXISTS refuse BEFORE INSERT ON answers BEGIN "
+                                               "SELECT RAISE(ABORT, 'refused'); END"
+                                             : "DROP TRIGGER IF EXISTS refuse"));
+        ctx->submitQuestionOutcome(0, step.outcome);
+        EXPECT_EQ(ctx->unsavedCount(), step.unsaved);
+        EXPECT_EQ(ctx->property("unsavedCount").toInt(), step.unsaved);
+        EXPECT_EQ(changed.count(), step.notices);
+        EXPECT_EQ(dbRows("SELECT correctness FROM answers ORDER BY id").join(' '), QLatin1String(step.stored));
+    }
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
 }  // namespace

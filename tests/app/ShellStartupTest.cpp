@@ -7,7 +7,10 @@
 #include "app/shell/ProgramRelauncher.h"
 #include "app/shell/Tarvolin.h"
 #include "framework/ElementState.h"
+#include "debug/Debugging.h"
+#include "framework/Database.h"
 #include "framework/FrameworkManager.h"
+#include "framework/HeldLock.h"
 #include "lms/LmsCourse.h"
 #include "support/AssertRecorder.h"
 #include "support/LogCapture.h"
@@ -25,6 +28,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <cstdio>
 
 namespace {
 
@@ -80,6 +85,42 @@ TEST(ShellStartupDeathTest, IgnoredCourseOrLoginFailureEndsWithStatusOne)
     EXPECT_EXIT(shell->loadCourse(), ::testing::ExitedWithCode(1), "");
     // no framework, no database: the login fails
     EXPECT_EXIT(shell->logIn(), ::testing::ExitedWithCode(1), "");
+}
+
+// A learner database that cannot be opened: the report says why (a file in use by another
+// program is no damaged file), and past Ignore start-up ends with status 1 instead of running on
+// into one fatal report after another.
+TEST(ShellStartupDeathTest, FailedDatabaseStartIsToldAndEndsStartUp)
+{
+    const struct { const char* name; bool junk; const char* message; } rows[] = {
+        {"damaged", true, "failed to initialize framework: the file is damaged\\."},
+        {"in use", false, "failed to initialize framework: the database is in use by another program\\."},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        QTemporaryDir home;
+        const QString file = home.filePath(QStringLiteral("Brisola/Brisola.db"));
+        ASSERT_TRUE(QDir().mkpath(home.filePath(QStringLiteral("Brisola"))));
+        if (r.junk) {
+            QFile f(file);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(8192, 'z'));
+        } else {
+            edufrmwk::Database db;
+            ASSERT_EQ(db.initialize(file), 0);
+        }
+        EXPECT_EXIT(
+            {
+                qputenv("XDG_DATA_HOME", home.path().toUtf8());
+                // the report's message, where the dialog would show it
+                Debugging::setAssertHook([](const char*, const char*, int, const char* message) {
+                    std::fprintf(stderr, "report: %s\n", message ? message : "");
+                });
+                HeldLock lock(file, r.junk ? 0 : -1);
+                Tarvolin::getInstance()->initFramework();
+            },
+            ::testing::ExitedWithCode(1), r.message);
+    }
 }
 
 // The successor is a program without arguments, like the one the restart starts; the helper's

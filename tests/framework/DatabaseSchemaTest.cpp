@@ -1,8 +1,10 @@
 // The learner database file: schema as stored, default accounts, the query layer and damaged files.
 #include "FrameworkFixtures.h"
+#include "HeldLock.h"
 
 #include "debug/Debugging.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -123,6 +125,39 @@ TEST_F(DatabaseFile, UnusableFilesAreRefusedAtOpenAndLeftAlone)
         if (geteuid() == 0)
             QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), file});
     }
+}
+
+// Another program writing the file at start: waited for, and when it holds on past the wait the
+// file is called in use (never damaged) and left as it was.
+TEST_F(DatabaseFile, LockAtOpenIsWaitedForThenCalledInUseNotDamaged)
+{
+    const struct { const char* name; int holdMs; int waitMs; int rc; int atLeastMs; int belowMs; const char* failure; } rows[] = {
+        {"released within the default wait", 3000, Database::DefaultBusyTimeoutMs, 0, 2800, 4800, ""},
+        {"held past the wait", -1, 1000, 202, 900, 3000, "the database is in use by another program"},
+    };
+    {
+        Database db;
+        ASSERT_EQ(db.initialize(m_file), 0);
+    }
+    const QByteArray before = readAll(m_file);
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        LogCapture::instance().clear();
+        HeldLock lock(m_file, r.holdMs);
+        ASSERT_TRUE(lock.taken());
+        Database db;
+        db.setBusyTimeout(r.waitMs);
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_EQ(db.initialize(m_file), r.rc);
+        EXPECT_GE(timer.elapsed(), r.atLeastMs);
+        EXPECT_LT(timer.elapsed(), r.belowMs);
+        EXPECT_EQ(db.openFailure(), QLatin1String(r.failure));
+        EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("cannot open")).filter(QLatin1String(r.failure)).size(),
+                  r.rc != 0 ? 1 : 0);
+        EXPECT_FALSE(LogCapture::instance().contains(QStringLiteral("damaged")));
+    }
+    EXPECT_EQ(readAll(m_file), before);
 }
 
 TEST_F(OpenDatabase, FailedStatementHasNoRowsAndLogsStatementAndError)

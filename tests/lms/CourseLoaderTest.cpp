@@ -124,3 +124,40 @@ TEST_F(CourseLoader, EntryRulesAndLaterSiblings)
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("invalid template description ( 3 )")));
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("invalid question description ( 1 )")));
 }
+
+TEST_F(CourseLoader, AssociationCountsOutOfRangeAreRefusedNamingTheFile)
+{
+    // count as written, the association kept (with its count) or refused with a warning
+    const struct { const char* count; int kept; } rows[] = {
+        {"2147483647", -1}, {"1001", -1}, {"-1", -1}, {"1e12", -1}, {"\"many\"", -1},
+        {"1000", 1000}, {"\"7\"", 7}, {"3", 3}, {"0", 0},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.count);
+        QTemporaryDir root;
+        const QString file = QDir(root.path()).filePath(QStringLiteral("00_quiz/_metadata.json"));
+        ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("00_quiz")));
+        ASSERT_TRUE(writeFile(file, QByteArray("{\"properties\": {\"elementName\": \"Quiz\", \"elementType\": "
+                                               "\"test_activity\"}, \"questions\": [{\"_type\": \"T\"}], "
+                                               "\"associations\": [{\"path\": \".\", \"count\": ")
+                                        + r.count + "}, {\"path\": \".\", \"count\": 2}]}"));
+        LogCapture::instance().clear();
+        LmsCourse loaded(QStringLiteral("Course"));
+        ASSERT_EQ(loaded.load(root.path(), false), 0);
+        const QStringList associations = describeContent(loaded).filter(QStringLiteral(": association"));
+        QStringList expected;
+        if (r.kept >= 0)
+            expected << QStringLiteral("quiz: association quiz uid=-1 type= tags=[] d=5 n=%1").arg(r.kept);
+        expected << QStringLiteral("quiz: association quiz uid=-1 type= tags=[] d=5 n=2");
+        EXPECT_EQ(associations, expected);
+        const QStringList refusals = LogCapture::instance().linesContaining(QStringLiteral("association ( 1 ) refused"));
+        if (r.kept >= 0) {
+            EXPECT_TRUE(refusals.isEmpty()) << refusals.join(QLatin1Char('\n')).toStdString();
+        } else {
+            ASSERT_EQ(refusals.size(), 1);
+            EXPECT_TRUE(refusals.first().contains(QStringLiteral("out of range 0 to 1000 in ") + file))
+                << refusals.first().toStdString();
+            EXPECT_TRUE(refusals.first().contains(QLatin1String(" WARN "))) << refusals.first().toStdString();
+        }
+    }
+}

@@ -32,11 +32,17 @@ Item {
         property var marks: []
         property real ratingDelta: 4
         property int loads: 0
+        // as the program's context: a refused save is kept, the next good one saves what was kept
+        property bool refuseSaves: false
+        property int unsavedCount: 0
 
         function load() { loads += 1; count = questions.length; }
         function start() {}
         function question(i) { return questions[i]; }
-        function submitQuestionOutcome(i, mark) { outcomes.push([i, mark]); }
+        function submitQuestionOutcome(i, mark) {
+            outcomes.push([i, mark]);
+            unsavedCount = refuseSaves ? unsavedCount + 1 : 0;
+        }
         function submitMark(mark) { marks.push(mark); }
     }
 
@@ -71,6 +77,8 @@ Item {
             context.outcomes = [];
             context.marks = [];
             context.loads = 0;
+            context.refuseSaves = false;
+            context.unsavedCount = 0;
             activity.state = 2;
             runtime.course.nextCalls = 0;
             runtime.globals.depth = 0;
@@ -144,6 +152,27 @@ Item {
             compare(runtime.globals.depth, 1);
             answer(1.0);
             compare(context.outcomes, [[0, 1.0]]);
+        }
+
+        function test_an_unsaved_answer_is_told_and_the_run_goes_on() {
+            open([question(1), question(1), question(1)]);
+            var notice = findChild(page, "unsavedNotice");
+            verify(!notice.visible);
+            keyClick(Qt.Key_Return);
+            context.refuseSaves = true;
+            answer(0.5);
+            verify(notice.visible, "the learner is told the answer waits");
+            verify(notice.text.indexOf("not saved yet") >= 0, notice.text);
+            compare(page.phase, "graded");
+            keyClick(Qt.Key_Return);                 // Continue: the run goes on
+            compare(page.questionIndex, 1);
+            answer(1.0);
+            verify(notice.visible, "still two answers waiting");
+            context.refuseSaves = false;
+            keyClick(Qt.Key_Return);
+            answer(1.0);
+            verify(!notice.visible, "all saved: the notice goes");
+            compare(context.outcomes.length, 3);
         }
 
         function test_a_test_offers_no_retry() {

@@ -238,6 +238,19 @@ FocusScope {
                 }
             }
 
+            // the learner database refused a save; the answers wait and are tried again
+            Text {
+                objectName: "unsavedNotice"
+                Layout.fillWidth: true
+                visible: page.context !== null && page.context.unsavedCount > 0
+                text: qsTr("Your answer is not saved yet. It will be saved with your next answer or when the program closes.")
+                color: Theme.text
+                wrapMode: Text.WordWrap
+                font.family: Theme.fontFamily
+                font.pixelSize: Theme.fontNormal
+                font.bold: true
+            }
+
             ProgressBar {
                 Layout.fillWidth: true
                 visible: page.phase !== "summary"

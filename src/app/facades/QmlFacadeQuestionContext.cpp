@@ -113,8 +113,21 @@ void QmlFacadeQuestionContext::submitQuestionOutcome(int idx, double mark)
     LOG_TRACE(Channel, "%s: idx=%d outcome=%lf", "submitQuestionOutcome", idx, mark);
     if (!validIndex(idx))
         return;
+    const int before = unsavedCount();
     FrameworkManager::getInstance()->questionAnswered(FrameworkModel::getInstance()->getUserSession(),
                                                       m_questionList.at(idx), mark);
+    notifyUnsavedCount(before);
+}
+
+int QmlFacadeQuestionContext::unsavedCount() const
+{
+    return FrameworkManager::getInstance()->unsavedCount();
+}
+
+void QmlFacadeQuestionContext::notifyUnsavedCount(int before)
+{
+    if (unsavedCount() != before)
+        emit unsavedCountChanged();
 }
 
 void QmlFacadeQuestionContext::submitMark(double mark)
@@ -125,9 +138,11 @@ void QmlFacadeQuestionContext::submitMark(double mark)
     const int ratingDelta = currentSkillRating() - m_startRating;
     LOG_DEBUG(Channel, "rating delta %d", ratingDelta);
     FrameworkModel* frameworkModel = FrameworkModel::getInstance();
+    const int before = unsavedCount();
     FrameworkManager::getInstance()->activityCompleted(frameworkModel->getUserSession(), mp_activity, mark,
                                                        ratingDelta, false);
     frameworkModel->saveCurrentRating(mp_item && mp_item->type() == QmlFacadeCourseItem::Practice);
+    notifyUnsavedCount(before);
     emit markChanged();
 }
 

@@ -16,6 +16,9 @@ class QmlFacadeQuestionContext : public QObject {
     Q_PROPERTY(double mark READ mark NOTIFY markChanged)
     Q_PROPERTY(double ratingDelta READ ratingDelta NOTIFY markChanged)
     Q_PROPERTY(int count READ count)
+    // Answers and marks not saved yet (the learner database refused them; they are tried again
+    // with the next save and at exit). The page tells the learner while it is above 0.
+    Q_PROPERTY(int unsavedCount READ unsavedCount NOTIFY unsavedCountChanged)
 
 public:
     explicit QmlFacadeQuestionContext(QmlFacadeCourseItem* item);
@@ -31,6 +34,7 @@ public:
     double mark();
     double ratingDelta();
     int count() const { return m_questionList.count(); }
+    int unsavedCount() const;
 
     LmsQuestionActivity* activity() const { return mp_activity; }
     const QList<LmsQuestion*>& questions() const { return m_questionList; }
@@ -38,12 +42,14 @@ public:
 signals:
     void markChanged();
     void completed();
+    void unsavedCountChanged();
 
 private:
     bool hasActivity(const char* operation) const;
     bool validIndex(int idx) const;
     // Reads the newest valid mark; false when there is none.
     bool latestMark(double& mark, int& ratingDelta);
+    void notifyUnsavedCount(int before);
 
     QmlFacadeCourseItem* mp_item;
     LmsQuestionActivity* mp_activity;

@@ -18,6 +18,7 @@
 #include "debug/Debugging.h"
 #include "exercise/ExerciseDebugContext.h"
 #include "exercise/NoteInputManager.h"
+#include "framework/Database.h"
 #include "framework/FrameworkManager.h"
 #include "framework/ResultCodes.h"
 #include "lms/Lms.h"
@@ -97,7 +98,14 @@ void Tarvolin::initFramework()
     edufrmwk::FrameworkManager* mgr = edufrmwk::FrameworkManager::getInstance();
     BRISOLA_ASSERT(mgr != 0);
     const int rc = mgr->initialize(QString::fromLatin1(appName()), QString::fromLatin1(version()));
-    BRISOLA_ASSERT_MSG(rc == RC_OK, "failed to initialize framework.");
+    if (rc != RC_OK) {
+        // The learner is told why: a file in use by another program is no damaged file.
+        const QString why = mgr->mp_database ? mgr->mp_database->openFailure() : QString();
+        const QByteArray message = why.isEmpty() ? QByteArray("failed to initialize framework.")
+                                                 : "failed to initialize framework: " + why.toUtf8() + ".";
+        Debugging::doAssert("rc == RC_OK", __FILE__, __LINE__, message.constData());
+        abortStartup("no learner database");
+    }
     mgr->m_helpUrl = QString::fromLatin1(helpUrl());
 }
 
@@ -259,6 +267,8 @@ void Tarvolin::cleanup()
     NoteInputManager::getInstance()->shutdown();
     NotationEngine::instance().stop();
     cleanupTemporary();
+    // Answers and marks the database refused earlier get a last try.
+    edufrmwk::FrameworkManager::getInstance()->saveUnsaved();
 }
 
 bool Tarvolin::terminate()

@@ -38,8 +38,10 @@ public:
     void setSplashText(const QString& text);
     void loadFonts();
 
-    // The start-up steps that cannot be ignored past: without a course or a logged-in learner the
-    // screens cannot run, so after the fatal report start-up ends with exit status 1.
+    // The start-up steps that cannot be ignored past: without the learner database, a course or a
+    // logged-in learner the screens cannot run, so after the fatal report start-up ends with exit
+    // status 1.
+    void initFramework();
     void loadCourse();
     void logIn();
 
@@ -69,7 +71,6 @@ private:
     Tarvolin();
     bool platformSupported();
     void installLogFilters();
-    void initFramework();
     void installProviders();
     // Logs the step at INFO, then shows its text on the splash screen.
     void announce(const char* logLine, const QString& splashText);
