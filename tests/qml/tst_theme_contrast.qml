@@ -42,6 +42,7 @@ TestCase {
             ["textMuted", ["background", "surface", "surfaceAlt", "accentLight", "completedSurface"]],
             ["textOnDark", ["header", "accent", "open"]],
             ["accent", ["background", "surface"]],
+            ["error", ["background", "surface"]],
             ["focus", ["background", "surface", "surfaceAlt", "accentLight"]]
         ];
         for (var i = 0; i < pairs.length; ++i)

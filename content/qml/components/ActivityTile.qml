@@ -20,6 +20,7 @@ Rectangle {
             openRequested(item);
     }
 
+    objectName: "activityTile"
     activeFocusOnTab: true
     Keys.onReturnPressed: open()
     Keys.onEnterPressed: open()

@@ -18,6 +18,7 @@ ColumnLayout {
         calibrator.startCapture();
         capturing = true;
         captureTimer.restart();
+        captureProgress.restart();
     }
 
     function finishCalibration() {
@@ -44,6 +45,7 @@ ColumnLayout {
     Component.onCompleted: meter.start()
     Component.onDestruction: {
         captureTimer.stop();
+        captureProgress.stop();
         if (capturing)
             calibrator.stopCapture();
         stopTest();
@@ -92,21 +94,43 @@ ColumnLayout {
             Layout.fillWidth: true
         }
     }
+    // two lines held for every message and the bar's room kept while idle, so that the buttons
+    // below never move
     BodyText {
         Layout.fillWidth: true
-        text: root.capturing ? qsTr("Sing a long note at your loudest until the bar finishes\u2026")
+        Layout.preferredHeight: Math.max(implicitHeight, 2 * lineHeightMetrics.height)
+        text: root.capturing ? qsTr("Keep singing a long note, as loud as you sing in the exercises, until the bar is full\u2026")
             : root.calibrator.failReason !== "" ? root.calibrator.failReason
             : root.calibrator.calibrated ? qsTr("The microphone is calibrated.")
-            : qsTr("Not calibrated yet: press Calibrate and sing a long note at your loudest.")
-        color: root.calibrator.failReason !== "" && !root.capturing ? Theme.gradeWrong : Theme.text
+            : qsTr("Not calibrated yet: press Calibrate, then sing a long note as loud as you sing in the exercises until the bar is full.")
+        color: root.calibrator.failReason !== "" && !root.capturing ? Theme.error : Theme.text
+
+        FontMetrics {
+            id: lineHeightMetrics
+
+            font.family: Theme.fontFamily
+            font.pixelSize: Theme.fontNormal
+        }
     }
     ProgressBar {
+        id: captureBar
+
+        objectName: "captureBar"
         Layout.fillWidth: true
-        visible: root.capturing
+        opacity: root.capturing ? 1 : 0
         from: 0
-        to: 1
+        to: captureTimer.interval
         value: 0
-        indeterminate: root.capturing
+
+        // fills in the time the capture takes
+        NumberAnimation on value {
+            id: captureProgress
+
+            running: false
+            from: 0
+            to: captureTimer.interval
+            duration: captureTimer.interval
+        }
     }
     RowLayout {
         Layout.fillWidth: true

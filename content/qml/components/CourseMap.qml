@@ -28,9 +28,70 @@ Rectangle {
             openRequested();
     }
 
+    // every activity tile on the map, in the order they are laid out
+    function tiles() {
+        var found = [];
+        var walk = function (item) {
+            for (var i = 0; i < item.children.length; ++i) {
+                var child = item.children[i];
+                if (!child.visible)
+                    continue;
+                if (child.objectName === "activityTile")
+                    found.push(child);
+                else
+                    walk(child);
+            }
+        };
+        walk(scroller.contentItem);
+        return found;
+    }
+
+    // the arrow keys move the focus to the nearest tile that way, scrolled into view
+    function moveFocus(direction) {
+        var list = tiles();
+        if (list.length === 0)
+            return false;
+        var from = -1, rects = [];
+        for (var i = 0; i < list.length; ++i) {
+            if (list[i].activeFocus)
+                from = i;
+            var p = list[i].mapToItem(root, 0, 0);
+            rects.push({ x: p.x, y: p.y, width: list[i].width, height: list[i].height });
+        }
+        var to = -1;
+        if (from < 0) {
+            // nothing chosen yet: start at the current activity
+            for (var k = 0; k < list.length && to < 0; ++k)
+                if (list[k].isCurrent)
+                    to = k;
+            to = Math.max(0, to);
+        } else {
+            to = CourseLogic.neighbour(rects, from, direction);
+        }
+        if (to < 0)
+            return from >= 0;
+        list[to].forceActiveFocus(Qt.TabFocusReason);
+        var flick = scroller.contentItem;
+        var top = list[to].mapToItem(flick.contentItem, 0, 0).y;
+        if (top < flick.contentY)
+            flick.contentY = Math.max(0, top - Theme.spacing);
+        else if (top + list[to].height > flick.contentY + flick.height)
+            flick.contentY = top + list[to].height - flick.height + Theme.spacing;
+        return true;
+    }
+
     color: Theme.background
     Keys.onReturnPressed: openCurrent()
     Keys.onEnterPressed: openCurrent()
+    Keys.onPressed: {
+        var directions = {};
+        directions[Qt.Key_Left] = "left";
+        directions[Qt.Key_Right] = "right";
+        directions[Qt.Key_Up] = "up";
+        directions[Qt.Key_Down] = "down";
+        if (directions[event.key] !== undefined && event.modifiers === Qt.NoModifier)
+            event.accepted = moveFocus(directions[event.key]);
+    }
 
     Connections {
         target: root.course

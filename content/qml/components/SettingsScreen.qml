@@ -47,11 +47,12 @@ Rectangle {
                 Slider {
                     objectName: "volumeSlider"
                     width: parent.width
-                    focusPolicy: Qt.NoFocus
                     from: 0
                     to: 1
                     value: root.settings.output_volume
                     onMoved: root.settings.output_volume = value
+
+                    FocusFrame {}
                 }
             }
             SettingRow {
@@ -71,11 +72,12 @@ Rectangle {
 
                 Slider {
                     width: parent.width
-                    focusPolicy: Qt.NoFocus
                     from: 0
                     to: 1
                     value: root.settings.input_sensitivity
                     onMoved: root.settings.input_sensitivity = value
+
+                    FocusFrame {}
                 }
             }
             SettingRow {
@@ -85,7 +87,6 @@ Rectangle {
                 ComboBox {
                     objectName: "clappingSource"
                     width: parent.width
-                    focusPolicy: Qt.NoFocus
                     font.family: Theme.fontFamily
                     font.pixelSize: Theme.fontNormal
                     textRole: "label"
@@ -95,6 +96,8 @@ Rectangle {
                     ]
                     currentIndex: root.settings.input_default_clapping === "mic" ? 1 : 0
                     onActivated: root.settings.input_default_clapping = model[index].source
+
+                    FocusFrame {}
                 }
             }
             SettingRow {

@@ -31,6 +31,8 @@ QtObject {
     readonly property color accent: "#2f6db5"
     readonly property color accentLight: "#d6e4f5"
     readonly property color current: "#f2b134"
+    // text of a failure
+    readonly property color error: "#b3261e"
     // the keyboard focus: a ring no background hides
     readonly property color focus: "#1a56a8"
     readonly property int focusWidth: 2

@@ -73,3 +73,36 @@ function pageUrl(fsPath) {
 function canGoNext(type) {
     return type !== Type.EndOfCourse;
 }
+
+// The tile the arrow keys move to: of rects ({x, y, width, height}, all in one item's
+// coordinates), the nearest one lying wholly beyond rects[from] in the direction ("left",
+// "right", "up", "down"); straying sideways counts double, so a move keeps to its column or row.
+// -1 when there is none.
+function neighbour(rects, from, direction) {
+    var f = rects[from];
+    if (!f)
+        return -1;
+    var best = -1, bestScore = 0;
+    for (var i = 0; i < rects.length; ++i) {
+        var r = rects[i];
+        if (i === from || !r)
+            continue;
+        var along, aside;
+        switch (direction) {
+        case "down": along = r.y - (f.y + f.height); aside = r.x + r.width / 2 - (f.x + f.width / 2); break;
+        case "up": along = f.y - (r.y + r.height); aside = r.x + r.width / 2 - (f.x + f.width / 2); break;
+        case "right": along = r.x - (f.x + f.width); aside = r.y + r.height / 2 - (f.y + f.height / 2); break;
+        case "left": along = f.x - (r.x + r.width); aside = r.y + r.height / 2 - (f.y + f.height / 2); break;
+        default: return -1;
+        }
+        // a tile that only touches or overlaps is not beyond
+        if (along < -1)
+            continue;
+        var score = along + 2 * Math.abs(aside);
+        if (best < 0 || score < bestScore) {
+            best = i;
+            bestScore = score;
+        }
+    }
+    return best;
+}
