@@ -33,4 +33,34 @@ TestCase {
         if (data.grid)
             compare(Plot.gridValues(b), data.grid);
     }
+
+    function test_current_rating_is_the_newest_stored_one_data() {
+        return [
+            { tag: "nothing stored: only the starting row", points: [{ x: 0, y: 0 }], rating: -1 },
+            { tag: "no rows at all", points: [], rating: -1 },
+            { tag: "a stored zero is a rating", points: [{ x: 0, y: 0 }, { x: 1, y: 0 }], rating: 0 },
+            { tag: "the newest of several", points: [{ x: 0, y: 0 }, { x: 1, y: 120 }, { x: 2, y: 95 }], rating: 95 }
+        ];
+    }
+
+    function test_current_rating_is_the_newest_stored_one(data) {
+        compare(Plot.currentRating(data.points), data.rating);
+    }
+
+    // the bars keep one scale however small the skills are: never stretched to the largest
+    function test_skill_bars_have_a_fixed_scale_data() {
+        return [
+            { tag: "no skills yet", values: [0, 0, 0], top: 1500, ticks: [0, 750, 1500] },
+            { tag: "small skills", values: [187, 172, 0], top: 1500, ticks: [0, 750, 1500] },
+            { tag: "right at the top", values: [1500, 10, 0], top: 1500, ticks: [0, 750, 1500] },
+            { tag: "a skill beyond it", values: [1501, 10, 0], top: 2000, ticks: [0, 1000, 2000] },
+            { tag: "far beyond", values: [4400, 3000, 0], top: 4500, ticks: [0, 2250, 4500] }
+        ];
+    }
+
+    function test_skill_bars_have_a_fixed_scale(data) {
+        var scale = Plot.skillScale(data.values);
+        compare(scale.top, data.top);
+        compare(scale.ticks, data.ticks);
+    }
 }

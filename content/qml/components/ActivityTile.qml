@@ -1,8 +1,10 @@
 import QtQuick 2.15
+import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import "../js/CourseLogic.js" as CourseLogic
 
-// One activity of the course map: its name, kind and state; the current one is outlined.
+// One activity of the course map: its name and state; the current one is outlined. A name cut
+// short shows whole in a tool tip, on the mouse or the keyboard focus.
 Rectangle {
     id: root
 
@@ -27,7 +29,7 @@ Rectangle {
 
     implicitHeight: Theme.tileHeight
     radius: Theme.radius
-    color: itemState === CourseLogic.State.Completed ? "#e3f1e6"
+    color: itemState === CourseLogic.State.Completed ? Theme.completedSurface
          : openable ? Theme.surface : Theme.surfaceAlt
     border.width: isCurrent || activeFocus ? 3 : 1
     border.color: activeFocus ? Theme.accent : isCurrent ? Theme.current : Theme.border
@@ -46,6 +48,8 @@ Rectangle {
                  : root.openable ? Theme.open : Theme.locked
         }
         Text {
+            id: nameText
+
             Layout.fillWidth: true
             text: root.item ? CourseLogic.displayName(root.item.name) : ""
             elide: Text.ElideRight
@@ -55,8 +59,7 @@ Rectangle {
             font.bold: root.isCurrent
         }
         Text {
-            // the dot says it too; the word goes where the name needs the room
-            visible: root.width >= 240
+            objectName: "stateLabel"
             text: CourseLogic.stateLabel(root.itemState)
             color: Theme.textMuted
             font.family: Theme.fontFamily
@@ -64,10 +67,16 @@ Rectangle {
         }
     }
 
+    ToolTip.visible: nameText.truncated && (pointer.containsMouse || activeFocus)
+    ToolTip.text: nameText.text + " (" + CourseLogic.stateLabel(itemState) + ")"
+    ToolTip.delay: pointer.containsMouse ? 500 : 0
+
     MouseArea {
+        id: pointer
+
         anchors.fill: parent
-        enabled: root.openable && runtime.globals.interactionEnabled
-        cursorShape: enabled ? Qt.PointingHandCursor : Qt.ArrowCursor
+        hoverEnabled: true
+        cursorShape: root.openable && runtime.globals.interactionEnabled ? Qt.PointingHandCursor : Qt.ArrowCursor
         onClicked: root.open()
     }
 }

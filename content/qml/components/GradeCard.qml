@@ -30,10 +30,10 @@ Rectangle {
     signal unlockRequested()
 
     implicitHeight: layout.implicitHeight + 2 * Theme.margin
-    color: Theme.surface
+    // a locked grade is set back by its background, not by fading its text below a readable contrast
+    color: locked ? Theme.surfaceAlt : Theme.surface
     radius: Theme.radius
     border.color: Theme.border
-    opacity: locked ? 0.75 : 1.0
 
     ColumnLayout {
         id: layout
@@ -93,7 +93,7 @@ Rectangle {
                 model: root.grade ? root.grade.children : []
 
                 ActivityTile {
-                    width: 220
+                    width: 260
                     visible: modelData.type !== CourseLogic.Type.Module
                     item: modelData
                     revision: root.revision

@@ -1,8 +1,10 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../js/ExerciseLogic.js" as Logic
 
-// A practice item: its tick, its name and the learner's progress on it. Reads the row's roles.
+// A practice item: its tick, its name and the learner's average mark on its questions, as a bar
+// with the percentage beside it. Reads the row's roles.
 RowLayout {
     id: root
 
@@ -13,10 +15,11 @@ RowLayout {
     CheckBox {
         id: box
 
-        focusPolicy: Qt.NoFocus
         checked: itemSelected
         enabled: !itemLocked
         onToggled: root.toggled(checked)
+
+        FocusFrame {}
     }
     ColumnLayout {
         Layout.fillWidth: true
@@ -30,11 +33,23 @@ RowLayout {
             font.family: Theme.fontFamily
             font.pixelSize: Theme.fontNormal
         }
-        ProgressBar {
+        RowLayout {
             Layout.fillWidth: true
-            from: 0
-            to: 1
-            value: itemProgress
+            spacing: Theme.spacing
+
+            ProgressBar {
+                Layout.fillWidth: true
+                from: 0
+                to: 1
+                value: itemProgress
+            }
+            Text {
+                objectName: "progressLabel"
+                text: qsTr("%1 average").arg(Logic.percentText(itemProgress))
+                color: Theme.textMuted
+                font.family: Theme.fontFamily
+                font.pixelSize: Theme.fontSmall
+            }
         }
     }
 }

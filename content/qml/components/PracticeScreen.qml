@@ -60,7 +60,7 @@ FocusScope {
                 Layout.fillWidth: true
                 objectName: "lastPractice"
                 text: root.practice.lastPracticePoints >= 0 && !isNaN(root.practice.lastPracticeDate)
-                      ? qsTr("Last practice: %1 points on %2").arg(root.practice.lastPracticePoints)
+                      ? qsTr("Last practice: course rating +%1 on %2").arg(root.practice.lastPracticePoints)
                                                              .arg(Qt.formatDate(root.practice.lastPracticeDate))
                       : qsTr("No practice yet")
                 horizontalAlignment: Text.AlignRight
@@ -73,7 +73,7 @@ FocusScope {
 
         BodyText {
             Layout.fillWidth: true
-            text: qsTr("Tick the kinds of exercise to practise. The ticked ones are those you found hardest; practice draws the questions you answered worst most often.")
+            text: qsTr("Tick the kinds of exercise to practise. The ticked ones are those you found hardest; practice draws the questions you answered worst most often. Each bar is your average mark on that kind's questions (your last 20 answers to each).")
         }
 
         ScrollView {
@@ -127,7 +127,7 @@ FocusScope {
             spacing: Theme.spacing
 
             Text {
-                text: qsTr("Sessions: %1   Skill points: %2").arg(root.practice.totalSessions)
+                text: qsTr("Sessions: %1   Course rating: %2 points").arg(root.practice.totalSessions)
                                                              .arg(root.practice.totalSkillPoints)
                 color: Theme.textMuted
                 font.family: Theme.fontFamily
@@ -145,12 +145,13 @@ FocusScope {
             SpinBox {
                 id: countBox
 
-                focusPolicy: Qt.NoFocus
                 from: 1
                 to: 30
                 value: 10
                 font.family: Theme.fontFamily
                 font.pixelSize: Theme.fontNormal
+
+                FocusFrame {}
             }
             AppButton {
                 objectName: "startPracticeButton"

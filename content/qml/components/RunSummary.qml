@@ -44,7 +44,7 @@ ColumnLayout {
                 Layout.fillWidth: true
                 visible: root.ratingDelta > 0
                 muted: true
-                text: qsTr("Skill points earned: %1").arg(Math.round(root.ratingDelta))
+                text: qsTr("Course rating: +%1 points").arg(Math.round(root.ratingDelta))
             }
         }
     }

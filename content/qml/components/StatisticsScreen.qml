@@ -3,7 +3,8 @@ import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import "../js/PlotLogic.js" as Plot
 
-// Statistics: the skill rating over time, the three subject skills, quiz and exam marks.
+// Statistics: the course rating over time, the three subject skills on their own fixed scale, a
+// line on what the points are, quiz and exam marks.
 Rectangle {
     id: root
 
@@ -12,12 +13,8 @@ Rectangle {
     property var skills: []
     property var quizRows: []
     property var examRows: []
-    readonly property int maxSkill: {
-        var top = 1;
-        for (var i = 0; i < skills.length; ++i)
-            top = Math.max(top, skills[i].value);
-        return top;
-    }
+    readonly property int rating: Plot.currentRating(ratingPoints)
+    readonly property var skillScale: Plot.skillScale(skills.map(function (s) { return s.value; }))
 
     function refresh() {
         ratingPoints = Plot.ratingPoints(runtime.stats.progress);
@@ -50,16 +47,22 @@ Rectangle {
 
                 Heading {
                     Layout.fillWidth: true
-                    text: qsTr("Your skill rating")
+                    text: qsTr("Course rating")
                 }
                 Text {
-                    text: root.ratingPoints.length > 0
-                          ? qsTr("now %1").arg(root.ratingPoints[root.ratingPoints.length - 1].y) : ""
+                    objectName: "currentRating"
+                    text: root.rating >= 0 ? qsTr("now %1 points").arg(root.rating) : qsTr("no rating yet")
                     color: Theme.accent
                     font.family: Theme.fontFamily
                     font.pixelSize: Theme.fontLarge
                     font.bold: true
                 }
+            }
+
+            BodyText {
+                Layout.fillWidth: true
+                muted: true
+                text: qsTr("Skill points: every kind of question you have answered counts its average mark. The course rating shares them out over all the activities of the course (x 1000), so it grows as you work through the course; a subject's skill shares them out over that subject's activities only (x 1500), so the two are on different scales.")
             }
 
             RatingPlot {
@@ -75,7 +78,7 @@ Rectangle {
 
                 Heading {
                     large: false
-                    text: qsTr("Skills")
+                    text: qsTr("Skills by subject")
                 }
                 Repeater {
                     model: root.skills
@@ -92,26 +95,64 @@ Rectangle {
                             font.pixelSize: Theme.fontNormal
                         }
                         Rectangle {
+                            id: bar
+
                             Layout.fillWidth: true
                             height: 16
                             radius: 3
                             color: Theme.surfaceAlt
+                            border.color: Theme.border
 
                             Rectangle {
-                                width: parent.width * Math.max(0, modelData.value) / root.maxSkill
+                                width: parent.width * Math.min(1, Math.max(0, modelData.value) / root.skillScale.top)
                                 height: parent.height
                                 radius: 3
                                 color: Theme.accent
                             }
                         }
                         Text {
-                            Layout.preferredWidth: 48
+                            Layout.preferredWidth: 60
                             horizontalAlignment: Text.AlignRight
                             text: modelData.value
                             color: Theme.text
                             font.family: Theme.fontFamily
                             font.pixelSize: Theme.fontNormal
                         }
+                    }
+                }
+                // the bars' scale, under them
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: Theme.spacing
+
+                    Item {
+                        Layout.preferredWidth: 90
+                    }
+                    Item {
+                        Layout.fillWidth: true
+                        implicitHeight: Theme.fontSmall + 6
+
+                        Repeater {
+                            model: root.skillScale.ticks
+
+                            Text {
+                                objectName: "skillTick"
+                                x: Math.max(0, Math.min(parent.width - width,
+                                                        parent.width * modelData / root.skillScale.top - width / 2))
+                                text: modelData
+                                color: Theme.textMuted
+                                font.family: Theme.fontFamily
+                                font.pixelSize: Theme.fontSmall
+                            }
+                        }
+                    }
+                    Text {
+                        Layout.preferredWidth: 60
+                        horizontalAlignment: Text.AlignRight
+                        text: qsTr("points")
+                        color: Theme.textMuted
+                        font.family: Theme.fontFamily
+                        font.pixelSize: Theme.fontSmall
                     }
                 }
             }

@@ -77,3 +77,19 @@ function gridValues(b) {
         values.push(Math.round(v * 1000) / 1000);
     return values;
 }
+
+// The rating shown as the current one: the newest stored rating; -1 when none is stored yet (the
+// progress model's first point is its starting row, not a rating).
+function currentRating(points) {
+    return points.length > 1 ? points[points.length - 1].y : -1;
+}
+
+// The fixed scale of the subject skill bars: 0 to 1500 (a subject whose every activity has one
+// kind of question, always answered right), stretched in steps of 500 only for a skill above it;
+// with the values of its labelled marks.
+function skillScale(values) {
+    var top = 1500;
+    for (var i = 0; i < values.length; ++i)
+        top = Math.max(top, Math.ceil(Number(values[i]) / 500) * 500);
+    return { top: top, ticks: [0, top / 2, top] };
+}
