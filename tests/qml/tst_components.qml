@@ -34,6 +34,17 @@ Item {
         height: 240
     }
 
+    MarksTable {
+        id: marks
+
+        x: 420
+        y: 100
+        width: 200
+        title: "Quizzes"
+        rows: [{ grade: "Grade 1", value: 100 }, { grade: "Grade 1", value: 92 }, { grade: "Grade 1", value: 60 },
+               { grade: "Grade 1", value: 40 }, { grade: "Grade 1", value: -1 }]
+    }
+
     LevelMeter {
         id: meter
 
@@ -66,6 +77,21 @@ Item {
             compare(c.map(function (chip) { return chip.children[0].color; }),
                     [Theme.textOnDark, Theme.text, Theme.textOnBright, Theme.text, Theme.textOnBright,
                      Theme.textOnBright]);
+        }
+
+        // a quiz's mark is on the same scale as an answer's badge: green only when all was right
+        function test_marks_are_chips_on_the_grade_scale() {
+            var found = [];
+            var walk = function (item) {
+                if (item.objectName === "markChip")
+                    found.push(item);
+                for (var i = 0; i < item.children.length; ++i)
+                    walk(item.children[i]);
+            };
+            walk(marks);
+            compare(found.map(function (c) { return c.gradeClass; }), ["right", "close", "far", "wrong", "none"]);
+            compare(found.map(function (c) { return c.children[0].text; }), ["100%", "92%", "60%", "40%", "aborted"]);
+            compare(found[1].children[0].color, Theme.gradeTextColour("close"));
         }
 
         function test_plot_draws_the_rating_line_through_its_points() {

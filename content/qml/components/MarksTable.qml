@@ -1,7 +1,8 @@
 import QtQuick 2.15
 import QtQuick.Layouts 1.15
+import "../js/FeedbackLogic.js" as Feedback
 
-// Marks of quizzes or exams, newest first.
+// Marks of quizzes or exams, newest first, each on the grade scale.
 ColumnLayout {
     id: root
 
@@ -44,15 +45,27 @@ ColumnLayout {
                 font.family: Theme.fontFamily
                 font.pixelSize: Theme.fontSmall
             }
-            Text {
-                Layout.preferredWidth: 48
-                horizontalAlignment: Text.AlignRight
-                text: modelData.value < 0 ? qsTr("aborted") : modelData.value + "%"
-                color: modelData.value >= 75 ? Theme.gradeRight : modelData.value >= 50 ? Theme.gradeClose
-                                                                                        : Theme.gradeWrong
-                font.family: Theme.fontFamily
-                font.pixelSize: Theme.fontNormal
-                font.bold: true
+            // the mark on the grade scale, as a chip whose text stays readable on it
+            Rectangle {
+                readonly property string gradeClass: modelData.value < 0 ? "none"
+                                                                         : Feedback.markClass(modelData.value / 100)
+
+                objectName: "markChip"
+                Layout.preferredWidth: 64
+                implicitHeight: markText.implicitHeight + 4
+                radius: Theme.radius
+                color: Theme.gradeColour(gradeClass)
+
+                Text {
+                    id: markText
+
+                    anchors.centerIn: parent
+                    text: modelData.value < 0 ? qsTr("aborted") : modelData.value + "%"
+                    color: Theme.gradeTextColour(parent.gradeClass)
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontSmall
+                    font.bold: true
+                }
             }
         }
     }
