@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import "../js/CourseLogic.js" as CourseLogic
+import "../js/FocusLogic.js" as FocusLogic
 
 // One activity of the course map: its name and state; the current one is outlined. A name cut
 // short shows whole in a tool tip, on the mouse or the keyboard focus.
@@ -24,6 +25,10 @@ Rectangle {
 
     objectName: "activityTile"
     activeFocusOnTab: true
+    onActiveFocusChanged: {
+        if (activeFocus)
+            FocusLogic.scrollIntoView(root, Theme.spacing);
+    }
     Keys.onReturnPressed: open()
     Keys.onEnterPressed: open()
 

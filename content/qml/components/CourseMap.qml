@@ -46,7 +46,7 @@ Rectangle {
         return found;
     }
 
-    // the arrow keys move the focus to the nearest tile that way, scrolled into view
+    // the arrow keys move the focus to the nearest tile that way
     function moveFocus(direction) {
         var list = tiles();
         if (list.length === 0)
@@ -70,13 +70,8 @@ Rectangle {
         }
         if (to < 0)
             return from >= 0;
+        // the tile scrolls itself into view as it takes the focus
         list[to].forceActiveFocus(Qt.TabFocusReason);
-        var flick = scroller.contentItem;
-        var top = list[to].mapToItem(flick.contentItem, 0, 0).y;
-        if (top < flick.contentY)
-            flick.contentY = Math.max(0, top - Theme.spacing);
-        else if (top + list[to].height > flick.contentY + flick.height)
-            flick.contentY = top + list[to].height - flick.height + Theme.spacing;
         return true;
     }
 

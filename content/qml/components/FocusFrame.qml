@@ -1,8 +1,10 @@
 import QtQuick 2.15
+import "../js/FocusLogic.js" as FocusLogic
 
 // The keyboard focus ring every control shows: just outside its parent while the parent has the
 // focus from the keyboard. Two rings, dark outside and light inside, so that it shows on the
-// light screens and on the dark header alike.
+// light screens and on the dark header alike. A control that gets the focus inside a scrolled
+// screen is scrolled into view.
 Rectangle {
     property bool shown: parent && (parent.visualFocus !== undefined ? parent.visualFocus : parent.activeFocus)
 
@@ -13,6 +15,11 @@ Rectangle {
     radius: Theme.radius + 2
     border.color: Theme.focus
     border.width: Theme.focusWidth
+
+    onShownChanged: {
+        if (shown)
+            FocusLogic.scrollIntoView(parent, Theme.margin);
+    }
 
     Rectangle {
         anchors.fill: parent
