@@ -41,8 +41,11 @@ Item {
         y: 100
         width: 200
         title: "Quizzes"
-        rows: [{ grade: "Grade 1", value: 100 }, { grade: "Grade 1", value: 92 }, { grade: "Grade 1", value: 60 },
-               { grade: "Grade 1", value: 40 }, { grade: "Grade 1", value: -1 }]
+        rows: [{ grade: "Grade 1", timestamp: "2026/12/01 10:00", value: 100 },
+               { grade: "Grade 1", timestamp: "2026/12/02 10:00", value: 92 },
+               { grade: "Grade 1", timestamp: "2026/12/03 10:00", value: 60 },
+               { grade: "Grade 1", timestamp: "2026/12/04 10:00", value: 40 },
+               { grade: "Grade 1", timestamp: "2026/12/05 10:00", value: -1 }]
     }
 
     LevelMeter {

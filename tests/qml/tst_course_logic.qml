@@ -51,6 +51,11 @@ TestCase {
         ];
     }
 
+    function test_arrow_keys_are_named() {
+        compare([Qt.Key_Left, Qt.Key_Right, Qt.Key_Up, Qt.Key_Down, Qt.Key_Tab, Qt.Key_Return]
+                .map(CourseLogic.arrowDirection), ["left", "right", "up", "down", "", ""]);
+    }
+
     function test_arrow_keys_move_to_the_nearest_tile_that_way(data) {
         var tiles = [
             { x: 0, y: 0, width: 200, height: 34 }, { x: 0, y: 38, width: 200, height: 34 },

@@ -53,8 +53,8 @@ TestCase {
             { tag: "no skills yet", values: [0, 0, 0], top: 1500, ticks: [0, 750, 1500] },
             { tag: "small skills", values: [187, 172, 0], top: 1500, ticks: [0, 750, 1500] },
             { tag: "right at the top", values: [1500, 10, 0], top: 1500, ticks: [0, 750, 1500] },
-            { tag: "a skill beyond it", values: [1501, 10, 0], top: 2000, ticks: [0, 1000, 2000] },
-            { tag: "far beyond", values: [4400, 3000, 0], top: 4500, ticks: [0, 2250, 4500] }
+            { tag: "a skill beyond it", values: [1501, 10, 0], top: 3000, ticks: [0, 1500, 3000] },
+            { tag: "far beyond", values: [4400, 3000, 0], top: 4500, ticks: [0, 1500, 3000, 4500] }
         ];
     }
 

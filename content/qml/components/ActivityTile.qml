@@ -13,7 +13,7 @@ Rectangle {
     // bumped by the map when states may have changed behind the items' backs
     property int revision: 0
     readonly property int itemState: { revision; return item ? item.state : 0; }
-    readonly property bool isCurrent: { revision; return item ? item.isCurrent : false; }
+    readonly property bool isCurrent: { revision; return item ? !!item.isCurrent : false; }
     readonly property bool openable: CourseLogic.canOpen(itemState)
 
     signal openRequested(var item)
@@ -30,6 +30,16 @@ Rectangle {
             FocusLogic.scrollIntoView(root, Theme.spacing);
     }
     Keys.onReturnPressed: open()
+    // the arrows go to the map this tile is on
+    Keys.onPressed: {
+        var direction = CourseLogic.arrowDirection(event.key);
+        for (var p = parent; p && direction !== ""; p = p.parent) {
+            if (typeof p.moveFocus === "function") {
+                event.accepted = p.moveFocus(direction);
+                return;
+            }
+        }
+    }
     Keys.onEnterPressed: open()
 
     implicitHeight: Theme.tileHeight

@@ -46,7 +46,7 @@ Rectangle {
         return found;
     }
 
-    // the arrow keys move the focus to the nearest tile that way
+    // the arrow keys move the focus to the nearest tile that way; false when it stays
     function moveFocus(direction) {
         var list = tiles();
         if (list.length === 0)
@@ -78,14 +78,12 @@ Rectangle {
     color: Theme.background
     Keys.onReturnPressed: openCurrent()
     Keys.onEnterPressed: openCurrent()
+    // an arrow before any tile has the focus; the tiles pass theirs to moveFocus themselves, since
+    // the scrolled view between them and the map keeps the arrow keys
     Keys.onPressed: {
-        var directions = {};
-        directions[Qt.Key_Left] = "left";
-        directions[Qt.Key_Right] = "right";
-        directions[Qt.Key_Up] = "up";
-        directions[Qt.Key_Down] = "down";
-        if (directions[event.key] !== undefined && event.modifiers === Qt.NoModifier)
-            event.accepted = moveFocus(directions[event.key]);
+        var direction = CourseLogic.arrowDirection(event.key);
+        if (direction !== "")
+            event.accepted = moveFocus(direction);
     }
 
     Connections {

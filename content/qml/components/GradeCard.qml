@@ -31,7 +31,7 @@ Rectangle {
 
     implicitHeight: layout.implicitHeight + 2 * Theme.margin
     // a locked grade is set back by its background, not by fading its text below a readable contrast
-    color: locked ? Theme.surfaceAlt : Theme.surface
+    color: locked ? Theme.background : Theme.surface
     radius: Theme.radius
     border.color: Theme.border
 

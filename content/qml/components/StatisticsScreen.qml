@@ -62,7 +62,7 @@ Rectangle {
             BodyText {
                 Layout.fillWidth: true
                 muted: true
-                text: qsTr("Skill points: every kind of question you have answered counts its average mark. The course rating shares them out over all the activities of the course (x 1000), so it grows as you work through the course; a subject's skill shares them out over that subject's activities only (x 1500), so the two are on different scales.")
+                text: qsTr("Skill points: each kind of question you have answered adds its average mark (1 when always right). The course rating spreads them over every activity of the course (x 1000); a subject's skill over that subject's activities only (x 1500), so it reads higher. 1500 is a subject with one kind of question per activity, always right.")
             }
 
             RatingPlot {

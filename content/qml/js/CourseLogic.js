@@ -74,6 +74,17 @@ function canGoNext(type) {
     return type !== Type.EndOfCourse;
 }
 
+// "left", "right", "up", "down" for an arrow key (Qt.Key_Left ...), else "".
+function arrowDirection(key) {
+    switch (key) {
+    case 0x01000012: return "left";
+    case 0x01000013: return "up";
+    case 0x01000014: return "right";
+    case 0x01000015: return "down";
+    }
+    return "";
+}
+
 // The tile the arrow keys move to: of rects ({x, y, width, height}, all in one item's
 // coordinates), the nearest one lying wholly beyond rects[from] in the direction ("left",
 // "right", "up", "down"); straying sideways counts double, so a move keeps to its column or row.

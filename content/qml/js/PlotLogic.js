@@ -84,12 +84,18 @@ function currentRating(points) {
     return points.length > 1 ? points[points.length - 1].y : -1;
 }
 
-// The fixed scale of the subject skill bars: 0 to 1500 (a subject whose every activity has one
-// kind of question, always answered right), stretched in steps of 500 only for a skill above it;
-// with the values of its labelled marks.
+// The fixed scale of the subject skill bars: 1500 points is what a subject earns when every one of
+// its activities has one kind of question and it is always answered right; the scale is 0 to
+// 1500, and only a skill beyond that takes it to the next whole multiple of 1500. With the values
+// of its labelled marks.
 function skillScale(values) {
     var top = 1500;
     for (var i = 0; i < values.length; ++i)
-        top = Math.max(top, Math.ceil(Number(values[i]) / 500) * 500);
-    return { top: top, ticks: [0, top / 2, top] };
+        top = Math.max(top, Math.ceil(Number(values[i]) / 1500) * 1500);
+    if (top === 1500)
+        return { top: top, ticks: [0, 750, 1500] };
+    var ticks = [];
+    for (var t = 0; t <= top; t += 1500)
+        ticks.push(t);
+    return { top: top, ticks: ticks };
 }
