@@ -3,8 +3,8 @@ import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import "../js/ExerciseLogic.js" as Logic
 
-// A practice item: its tick, its name and the learner's average mark on its questions, as a bar
-// with the percentage beside it. Reads the row's roles.
+// A practice item: its tick, its name and the learner's average mark over all its questions, as
+// a bar with the percentage beside it. Reads the row's roles.
 RowLayout {
     id: root
 
@@ -45,7 +45,7 @@ RowLayout {
             }
             Text {
                 objectName: "progressLabel"
-                text: qsTr("%1 average").arg(Logic.percentText(itemProgress))
+                text: Logic.percentText(itemProgress)
                 color: Theme.textMuted
                 font.family: Theme.fontFamily
                 font.pixelSize: Theme.fontSmall

@@ -73,7 +73,7 @@ FocusScope {
 
         BodyText {
             Layout.fillWidth: true
-            text: qsTr("Tick the kinds of exercise to practise. The ticked ones are those you found hardest; practice draws the questions you answered worst most often. Each bar is your average mark on that kind's questions (your last 20 answers to each).")
+            text: qsTr("Tick the kinds of exercise to practise. The ticked ones are those you found hardest; practice draws the questions you answered worst most often. Each bar is your average mark over all of that kind's questions in every grade (your last 20 answers to each), a question not answered yet counting 0.")
         }
 
         ScrollView {
