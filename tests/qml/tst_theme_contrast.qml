@@ -38,7 +38,8 @@ TestCase {
     function test_text_reaches_4_5_to_1_on_its_background_data() {
         var rows = [];
         var pairs = [
-            ["text", ["background", "surface", "surfaceAlt", "accentLight", "completedSurface"]],
+            // current: a lit count-in beat
+            ["text", ["background", "surface", "surfaceAlt", "accentLight", "completedSurface", "current"]],
             ["textMuted", ["background", "surface", "surfaceAlt", "accentLight", "completedSurface"]],
             ["textOnDark", ["header", "accent", "open"]],
             ["accent", ["background", "surface"]],
