@@ -14,6 +14,7 @@
 #include "lms/LmsCourse.h"
 #include "support/AssertRecorder.h"
 #include "support/LogCapture.h"
+#include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -116,6 +117,7 @@ TEST(ShellStartupDeathTest, FailedDatabaseStartIsToldAndEndsStartUp)
                 Debugging::setAssertHook([](const char*, const char*, int, const char* message) {
                     std::fprintf(stderr, "report: %s\n", message ? message : "");
                 });
+                Watchdog watchdog(20000, "a database start");  // a wait without end would hang here
                 HeldLock lock(file, r.junk ? 0 : -1);
                 Tarvolin::getInstance()->initFramework();
             },

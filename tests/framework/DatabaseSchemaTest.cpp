@@ -3,6 +3,7 @@
 #include "HeldLock.h"
 
 #include "debug/Debugging.h"
+#include "support/Watchdog.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -143,6 +144,8 @@ TEST_F(DatabaseFile, LockAtOpenIsWaitedForThenCalledInUseNotDamaged)
     for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         LogCapture::instance().clear();
+        // a wait without end would hang here
+        Watchdog watchdog(20000, r.name);
         HeldLock lock(m_file, r.holdMs);
         ASSERT_TRUE(lock.taken());
         Database db;

@@ -14,6 +14,7 @@
 #include "lms/LmsQuestionActivity.h"
 #include "support/AssertRecorder.h"
 #include "support/LogCapture.h"
+#include "support/Watchdog.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cmath>
 
 using namespace edufrmwk;
 
@@ -154,6 +156,7 @@ TEST_F(Manager, RefusedSavesAreKeptAndSavedOnceWithTheNextSaveOrAtExit)
         {"a mark still gets through", "mark", 0.75, "1", 0, "b@0.5", "0.75", 2},
         {"the next save saves the kept first", "-", 1.0, nullptr, 0, "b@0.5 a@0.5 @0.25 @1.0", "0.75", 0},
         {"nothing is saved twice", "-", 0.0, nullptr, 0, "b@0.5 a@0.5 @0.25 @1.0 @0.0", "0.75", 0},
+        {"not a number is refused, not kept", "-", std::nan(""), nullptr, 200, "b@0.5 a@0.5 @0.25 @1.0 @0.0", "0.75", 0},
         {"refused again", "a+b", 0.5, "1", 200, "b@0.5 a@0.5 @0.25 @1.0 @0.0", "0.75", 2},
         {"a refused mark waits behind them", "mark", 0.5, "1", 200, "b@0.5 a@0.5 @0.25 @1.0 @0.0", "0.75", 3},
         {"saved at exit", "exit", 0, nullptr, 0, "b@0.5 a@0.5 @0.25 @1.0 @0.0 a@0.5 b@0.5", "0.75 0.5", 0},
@@ -195,6 +198,11 @@ TEST_F(Manager, RefusedSavesAreKeptAndSavedOnceWithTheNextSaveOrAtExit)
     }
     ASSERT_TRUE(sqlRun(manager()->m_dbPath, "DROP TRIGGER IF EXISTS refuse"));
     ASSERT_TRUE(sqlRun(manager()->m_dbPath, "DROP TRIGGER IF EXISTS refuse_mark"));
+    // rows saved later carry the time they were made, in the form SQLite writes and the statistics read
+    EXPECT_EQ(rows("SELECT count(*) FROM (SELECT timestamp FROM answers UNION ALL SELECT timestamp FROM marks) "
+                   "WHERE timestamp NOT GLOB '20[0-9][0-9]-[01][0-9]-[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-5][0-9]' "
+                   "OR datetime(timestamp) > datetime('now', 'localtime')"),
+              QStringList{"0"});
 }
 
 // Another program holding the file: a short hold is waited out; past the wait the answers are
@@ -212,6 +220,7 @@ TEST_F(Manager, LockedFileIsWaitedForAndPastTheWaitAnswersAreKeptWaitingOnce)
     int stored = 0;
     for (const auto& r : rows_) {
         SCOPED_TRACE(r.name);
+        Watchdog watchdog(20000, r.name);  // a wait without end would hang here
         HeldLock lock(manager()->m_dbPath, r.holdMs);
         ASSERT_TRUE(lock.taken());
         QElapsedTimer timer;
