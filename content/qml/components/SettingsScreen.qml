@@ -22,7 +22,9 @@ Rectangle {
         clip: true
 
         ColumnLayout {
-            width: scroller.availableWidth
+            // room at the sides for the focus ring of a full-width control
+            x: 2 * Theme.focusWidth
+            width: scroller.availableWidth - 4 * Theme.focusWidth
             spacing: Theme.spacing
 
             Heading {
