@@ -15,6 +15,7 @@ static const char* const kChannel = "zq-notein";
 MicNoteInputSource::MicNoteInputSource(const QString& name, PitchDetector* detector, QObject* parent)
     : NoteInputSource(name, parent), mp_detector(detector)
 {
+    m_attackPicker.setListener([this](double time) { attackHeard(time); });
 }
 
 MicNoteInputSource::~MicNoteInputSource()
@@ -45,6 +46,7 @@ void MicNoteInputSource::start()
         // The worker reads the listener during its passes.
         std::lock_guard<std::mutex> processing(mp_detector->mp_thread->processingMutex());
         mp_detector->mp_listener = this;
+        m_attackPicker.reset();
     }
     mp_detector->start();
 }
@@ -103,6 +105,12 @@ void MicNoteInputSource::newNote(const PitchDetector::NoteInfo& info)
     LOG_ENTRY(kChannel);
     if (info.note == Pitch::NONE)
         return;
+    {
+        // a sung "ta" on an input that takes attacks counts by its attack, not once more as a note
+        NoteInput* input = mp_noteInput.load(std::memory_order_acquire);
+        if (input && input->takesAttacks())
+            return;
+    }
     const double offset = info.offset + clockShift();
     LOG_DEBUG(kChannel, "%s new mic note: %s%d; offset: %.2lf", qPrintable(m_name), Pitch::noteToStr(info.note),
               info.octave, offset);
@@ -110,4 +118,27 @@ void MicNoteInputSource::newNote(const PitchDetector::NoteInfo& info)
     if (NoteInput* input = mp_noteInput.load(std::memory_order_seq_cst))
         input->handleInput(this, info.note, info.octave, offset);
     m_users.fetch_sub(1, std::memory_order_release);
+}
+
+void MicNoteInputSource::newBlock(const QVector<double>& block, double time)
+{
+    m_users.fetch_add(1, std::memory_order_seq_cst);
+    NoteInput* input = mp_noteInput.load(std::memory_order_seq_cst);
+    if (input && input->takesAttacks())
+        m_attackPicker.process(block.constData(), block.size(), time);
+    m_users.fetch_sub(1, std::memory_order_release);
+}
+
+void MicNoteInputSource::attackHeard(double time)
+{
+    // Inside newBlock, whose count of users holds the input.
+    NoteInput* input = mp_noteInput.load(std::memory_order_seq_cst);
+    if (!input)
+        return;
+    const double offset = time + clockShift();
+    LOG_DEBUG(kChannel, "%s attack at %.3lf", qPrintable(m_name), offset);
+    // as a key press: one timed input, then the moment alone for the evaluator's overflow test
+    input->handleInput(this, Pitch::C, -1, offset);
+    if (mp_noteInput.load(std::memory_order_seq_cst))
+        input->handleInput(this, Pitch::NONE, -1, offset);
 }

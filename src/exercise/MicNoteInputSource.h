@@ -2,6 +2,7 @@
 
 #include "audio/AudioSequencerInputListener.h"
 #include "audio/formats/WavWriter.h"
+#include "exercise/ClapOnsetPicker.h"
 #include "exercise/NoteInputSource.h"
 #include "pitch/PitchDetector.h"
 #include "pitch/PitchListener.h"
@@ -24,6 +25,8 @@ public:
 
     void newSample(double time, short sample) override;
     void newNote(const PitchDetector::NoteInfo& info) override;
+    // Detector worker: for an input that takes attacks, each attack heard is one timed input.
+    void newBlock(const QVector<double>& block, double time) override;
 
     // Main thread, before the timeline with this source's input region plays: region samples are
     // counted from here.
@@ -40,6 +43,7 @@ public:
 
 private:
     void waitForUsers() const;
+    void attackHeard(double time);
 
     // Threads (audio, detector worker) inside a call that may use the note input.
     std::atomic<int> m_users{0};
@@ -47,4 +51,6 @@ private:
     std::atomic<qint64> m_regionSamples{0};
     std::atomic<bool> m_detectorFed{false};
     std::atomic<double> m_clockShift{0.0};
+    // Detector worker; reset by start() under the detector's processing lock.
+    ClapOnsetPicker m_attackPicker;
 };

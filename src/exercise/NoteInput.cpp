@@ -65,6 +65,7 @@ void NoteInput::start(double startOffset)
     // A reset input may still hold its sources from the previous run.
     stopSources();
     m_startOffset = startOffset;
+    m_inputCount.store(0, std::memory_order_relaxed);
     m_time.start();
     // Each source is ready before another thread can see it feeding this input.
     for (NoteInputSource* src : qAsConst(m_sourceList)) {
@@ -116,6 +117,8 @@ void NoteInput::handleInput(NoteInputSource* source, Pitch::Note note, int octav
     if (offset < 0.0)
         offset = m_clock ? m_clock() : double(m_time.elapsed()) / 1000.0;
     offset -= m_startOffset;
+    if (note != Pitch::NONE)
+        m_inputCount.fetch_add(1, std::memory_order_acq_rel);
     if (!mp_evaluator->evaluate(note, octave, offset))
         return;
     // Only the thread that clears the flag finishes, so inputFinished is emitted once.

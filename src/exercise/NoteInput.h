@@ -45,6 +45,12 @@ public:
     void reset();
     bool isStarted() const { return m_isStarted.load(std::memory_order_acquire); }
     double startOffset() const { return m_startOffset; }
+    // Inputs are moments, not notes: a microphone source passes on the attacks it hears (claps,
+    // taps, a spoken "ta") instead of the notes. Set once, before the input is first started.
+    void setTakesAttacks(bool takesAttacks) { m_takesAttacks = takesAttacks; }
+    bool takesAttacks() const { return m_takesAttacks; }
+    // Timed inputs (notes, claps, key presses) passed to the evaluator since the last start.
+    int inputCount() const { return m_inputCount.load(std::memory_order_acquire); }
 
     // From the sources: a note (NONE for a pure timing input) at offset seconds since the capture
     // began, or offset < 0 to time it by the input's clock.
@@ -58,6 +64,8 @@ private:
 
     Evaluator* mp_evaluator = nullptr;
     std::atomic<bool> m_isStarted{false};
+    std::atomic<int> m_inputCount{0};
+    bool m_takesAttacks = false;
     double m_startOffset = 0.0;
     QElapsedTimer m_time;
     Clock m_clock;

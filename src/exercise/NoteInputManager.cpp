@@ -66,6 +66,8 @@ void NoteInputManager::initMidiInputSource()
 void NoteInputManager::initClappingInput()
 {
     mp_clappingInput = createNoteInput(SOURCE_MIC | SOURCE_KEYBOARD);
+    // rhythm only: a clap into the microphone is graded like a key press
+    mp_clappingInput->setTakesAttacks(true);
 }
 
 void NoteInputManager::initPlayingInput()

@@ -143,6 +143,8 @@ void PitchDetector::addSample(double sample)
 void PitchDetector::process(QVector<double>& block)
 {
     BRISOLA_ASSERT(mp_onsetDetectionStrategy || mp_pitchDetectionStrategy);
+    if (mp_listener)
+        mp_listener->newBlock(block, m_chunkIndex * (double(m_blockSize) / kSampleRate));
     if (mp_onsetDetectionStrategy)
         mp_onsetDetectionStrategy->process(block, this);
     if (mp_pitchDetectionStrategy)

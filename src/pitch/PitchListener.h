@@ -7,6 +7,9 @@
 class PitchListener {
 public:
     virtual void newOnset(const PitchDetector::OnsetInfo&) {}
+    // Each block as the worker is about to analyse it (scaled as the detector was fed); time is its
+    // first sample's, in seconds since start().
+    virtual void newBlock(const QVector<double>&, double) {}
     virtual void newNote(const PitchDetector::NoteInfo& note) = 0;
 
 protected:

@@ -10,6 +10,9 @@
 #include <QThread>
 
 #include <atomic>
+#include <cmath>
+#include <random>
+#include <vector>
 #include <functional>
 #include <thread>
 
@@ -95,6 +98,69 @@ TEST_F(NoteInputTest, MicrophoneNotesCountTheRegionSamplesBeforeTheStart)
     mic->newNote(sung);
     singing->stop();
     EXPECT_EQ(gradeText(evaluator->evaluationList(), false), "-P--");
+}
+
+// Samples of a capture region: the 2 s lead, then a 40 ms noise burst (a clap, peak -12 dBFS) at
+// each of `claps` seconds after it.
+std::vector<short> clappedRegion(const std::vector<double>& claps, double seconds)
+{
+    std::vector<short> out(size_t((2.0 + seconds) * 44100), 0);
+    std::mt19937 rng(5);
+    std::uniform_int_distribution<int> white(-8000, 8000);
+    for (double t : claps) {
+        const size_t a = size_t((2.0 + t) * 44100);
+        for (size_t k = 0; k < size_t(0.04 * 44100) && a + k < out.size(); ++k)
+            out[a + k] = short(white(rng) * std::exp(-double(k) / 400.0));
+    }
+    return out;
+}
+
+// With the microphone as its source the clapping input takes each attack as a timed input, dated
+// from the region's first sample like a sung note, and no notes; the singing input takes notes and
+// no attacks.
+TEST_F(NoteInputTest, ClapsIntoTheMicrophoneAreTimedInputsOfTheClappingInputOnly)
+{
+    MicNoteInputSource* mic = manager()->mp_micSource;
+    manager()->mp_clappingInput->setActiveSource(mic);
+    PitchDetector::NoteInfo sung;
+    sung.note = Pitch::D;
+    sung.octave = 4;
+    sung.offset = 2.6;  // note 1, on the detector's clock
+    const struct {
+        const char* name;
+        NoteInput* input;
+        std::vector<double> claps;
+        bool sing;
+        int inputs;
+        QString grades;
+    } rows[] = {
+        // the third note left out: wrong once the last graded ends the answer
+        {"claps", manager()->mp_clappingInput, {0.0, 0.63, 1.79}, false, 3, "PPWP"},
+        {"a clap 100 ms late", manager()->mp_clappingInput, {0.1}, false, 1, "l---"},
+        {"a sung note on the clapping input", manager()->mp_clappingInput, {}, true, 0, "----"},
+        {"claps on the singing input", manager()->mp_singingInput, {0.0, 0.6}, false, 0, "----"},
+        {"a sung note on the singing input", manager()->mp_singingInput, {}, true, 1, "-P--"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        evaluator->reset();
+        row.input->reset();
+        row.input->setEvaluator(evaluator.get());
+        mic->rewindCapture();
+        for (int i = 0; i < 441; ++i)  // the main thread started the input 10 ms into the region
+            mic->newSample(0.0, 0);
+        row.input->start(2.0);
+        for (short s : clappedRegion(row.claps, 2.5))
+            mic->newSample(0.0, s);
+        mic->mp_detector->wait();
+        if (row.sing)
+            mic->newNote(sung);
+        EXPECT_EQ(row.input->inputCount(), row.inputs);
+        EXPECT_EQ(gradeText(evaluator->evaluationList(), false), row.grades);
+        row.input->stop();
+        QCoreApplication::processEvents();
+    }
+    manager()->mp_clappingInput->setActiveSource(manager()->mp_keyboardSource);
 }
 
 // Holds the thread that logs the detector's clipping warning (the audio thread, inside its sample)

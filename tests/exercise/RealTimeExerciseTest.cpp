@@ -14,6 +14,10 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <algorithm>
+#include <cmath>
+#include <random>
+
 namespace {
 
 const QString kQuestion = "[ \\meter<\"4/4\"> c1/4 d e g ]";
@@ -101,6 +105,73 @@ TEST_F(RealTimeExerciseTest, SungAnswersAreGradedNoteByNote)
     }
     ExerciseDebugContext::setDebugMode(false);
     engine->micSource()->setCaptureFile(QString());
+}
+
+// A rhythm answered by claps (noise bursts) into the microphone, the microphone being the clapping
+// input's source: in time; with the third clap left out; room noise alone. Claps are dated from the
+// region like sung notes, however late the main thread started the input.
+TEST_F(RealTimeExerciseTest, ClappedAnswersAreGradedForRhythm)
+{
+    const int P = Evaluator::PERFECT;
+    const int W = Evaluator::WRONG;
+    const struct {
+        const char* name;
+        QList<int> claps;  // notes clapped
+        QList<int> outcomes;
+        int inputs;
+    } rows[] = {
+        {"in time", {0, 1, 2, 3}, {P, P, P, P}, 4},
+        {"third left out", {0, 1, 3}, {P, P, W, P}, 3},
+        {"room noise only", {}, {W, W, W, W}, 0},
+    };
+    NoteInputManager* manager = NoteInputManager::getInstance();
+    QTemporaryDir dir;
+    std::mt19937 rng(11);
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        fresh(ImitationQuestionSettings::CaptureRhythm, kQuestion);
+        manager->mp_clappingInput->setActiveSource(manager->mp_micSource);
+        // Room noise at -45 dBFS throughout, a clap peaking near -8 dBFS on each clapped note. The take
+        // is written when the capture begins, its lead shortened by how far the stream is past the
+        // region's start by then, so the claps reach the microphone in time.
+        const QString wav = dir.filePath(QString("claps %1.wav").arg(row.name));
+        QObject::connect(engine.get(), &ImitationQuestionEngine::captureBegin, engine.get(), [&] {
+            double regionStart = 0.0;
+            for (const AudioMarkerRegion* r : engine->sequencer().markerRegions())
+                if (r->target() == engine.get() && r->id() == ImitationQuestionEngine::MarkerCaptureBegin)
+                    regionStart = r->position();
+            const double late = engine->sequencer().playbackPosition() - regionStart;
+            QVector<double> take(int(5.0 * 44100));
+            for (double& v : take)
+                v = 0.0056 * gauss(rng);
+            for (int note : row.claps) {
+                const int a = int((2.0 - late + kStarts[note]) * 44100);
+                for (int k = 0; k < int(0.05 * 44100); ++k)
+                    take[a + k] += 0.4 * gauss(rng) / 3.0 * std::exp(-k / (0.012 * 44100));
+            }
+            QVector<short> samples;
+            for (double v : take)
+                samples << short(std::clamp(v, -1.0, 1.0) * 32767.0);
+            ASSERT_TRUE(AudioFixtures::writeWav(wav, samples, 1, 44100));
+            QProcess::startDetached("paplay", {"--latency-msec=10", "-d", "mic", wav});
+        });
+        double mark = -1.0;
+        EXPECT_EQ(run(&mark, 40000), row.outcomes);
+        EXPECT_EQ(engine->noteInput()->inputCount(), row.inputs);
+        double worst = 0.0;
+        for (const Evaluator::EvaluationEntry& e : engine->evaluator()->evaluationList())
+            if (e.evaluated && !e.skipped)
+                worst = std::max(worst, std::fabs(e.timing));
+        std::printf("claps %s: mark %.3f, worst timing error %.1f ms\n", row.name, mark, worst * 1000.0);
+        EXPECT_EQ(engine->micSource(), manager->mp_micSource);
+        if (row.inputs == 4)
+            EXPECT_GE(mark, 0.95);
+        else
+            EXPECT_DOUBLE_EQ(mark, row.inputs / 4.0);
+        QTest::qWait(500);  // paplay has played the take out
+    }
+    manager->mp_clappingInput->setActiveSource(manager->mp_keyboardSource);
 }
 
 // Key presses at stream moments just after each note's start: graded on the stream's clock, every
