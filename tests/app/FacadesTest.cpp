@@ -178,4 +178,33 @@ TEST_F(FacadesTest, ScoreProxyHoldsOneLockLevelWhilePlaying)
     EXPECT_EQ(depth(), 0);
 }
 
+// A page follows the engine's playback of a question by the time since its first note.
+TEST_F(FacadesTest, ScoreProxyFindsTheNoteSoundingAtATime)
+{
+    struct Case {
+        const char* code;
+        int tempo;
+        double seconds;
+        int expected;
+    };
+    const Case cases[] = {
+        {"[ c/4 d/2 e/4 ]", 60, 0.0, 0},    // the first note's start belongs to it
+        {"[ c/4 d/2 e/4 ]", 60, 0.99, 0},
+        {"[ c/4 d/2 e/4 ]", 60, 1.0, 1},    // the next note's start is no longer the last one's
+        {"[ c/4 d/2 e/4 ]", 60, 2.9, 1},    // a half note lasts two beats
+        {"[ c/4 d/2 e/4 ]", 60, 3.5, 2},
+        {"[ c/4 d/2 e/4 ]", 120, 1.75, 2},  // at twice the tempo, in half the time
+        {"[ c/4 d/2 e/4 ]", 60, 4.0, -1},   // past the end
+        {"[ c/4 d/2 e/4 ]", 60, -0.1, -1},  // before the start (a count-in)
+        {"[ c/4 _/4 e/4 ]", 60, 1.5, 1},    // a rest is a note of its own
+    };
+    for (const Case& c : cases) {
+        ScoreProxy score;
+        ASSERT_TRUE(score.setGMNCode(c.code)) << c.code;
+        score.setTempo(c.tempo);
+        EXPECT_EQ(score.noteIndexAtTime(c.seconds), c.expected) << c.code << " at " << c.tempo << " bpm, " << c.seconds << " s";
+    }
+    EXPECT_EQ(ScoreProxy().noteIndexAtTime(0.0), -1);  // an empty score has no note
+}
+
 } // namespace

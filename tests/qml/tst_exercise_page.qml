@@ -18,6 +18,16 @@ Item {
             property int nextCalls: 0
             function nextActivity() { nextCalls += 1; }
         }
+        property var settings: undefined
+        property QtObject calibration: QtObject {
+            property QtObject inputLevelMeter: QtObject {
+                property bool running: false
+                property int starts: 0
+                signal newInputLevel(real level)
+                function start() { running = true; starts += 1; }
+                function stop() { running = false; }
+            }
+        }
     }
 
     width: 800
@@ -82,6 +92,7 @@ Item {
             activity.state = 2;
             runtime.course.nextCalls = 0;
             runtime.globals.depth = 0;
+            runtime.calibration.inputLevelMeter.running = false;
         }
 
         function cleanup() {
@@ -193,6 +204,120 @@ Item {
             compare(activity.state, 2);
             keyClick(Qt.Key_Return);
             compare([left, runtime.course.nextCalls], [1, 0]);
+        }
+
+        // Escape and the Stop button end a running question through the engine; nothing is
+        // recorded, not even a grade the engine still delivers, and Start runs it again
+        function test_a_running_question_stops_and_records_nothing_data() {
+            return [
+                { tag: "Escape while the question plays", reach: [], how: "escape" },
+                { tag: "Escape during the count-in", reach: ["playbackEnd", "preCapture"], how: "escape" },
+                { tag: "Stop while answering", reach: ["playbackEnd", "preCapture", "userInputBegin"], how: "button" }
+            ];
+        }
+
+        function test_a_running_question_stops_and_records_nothing(data) {
+            open([question(2)]);
+            keyClick(Qt.Key_Return);
+            var engine = page.engine;
+            var meter = runtime.calibration.inputLevelMeter;
+            var aborted = 0;
+            engine.aborting.connect(function () { aborted += 1; });
+            data.reach.forEach(function (signalName) { engine[signalName](); });
+            verify(findChild(page, "stopButton").enabled);
+            compare([runtime.globals.depth, meter.running], [1, true]);
+            if (data.how === "escape")
+                keyClick(Qt.Key_Escape);
+            else
+                mouseClick(findChild(page, "stopButton"));
+            compare([aborted, page.phase, runtime.globals.depth, meter.running], [1, "intro", 0, false]);
+            verify(findChild(page, "noticeText").visible);
+            engine.finished(1.0);                    // too late: the question was stopped
+            compare([context.outcomes, page.lastMark], [[], -1]);
+            keyClick(Qt.Key_Escape);                 // nothing runs: nothing to abort
+            compare(aborted, 1);
+            keyClick(Qt.Key_Return);                 // Start again
+            compare([engine.starts, page.phase, findChild(page, "noticeText").visible], [2, "listening", false]);
+            engine.finished(0.5);
+            compare(context.outcomes, [[0, 0.5]]);
+        }
+
+        function test_grading_cannot_be_stopped() {
+            open([question(1)]);
+            keyClick(Qt.Key_Return);
+            page.engine.userInputEnd();
+            compare(page.phase, "grading");
+            verify(!findChild(page, "stopButton").enabled);
+            keyClick(Qt.Key_Escape);
+            page.engine.finished(0.75);
+            compare(context.outcomes, [[0, 0.75]]);
+        }
+
+        // the question alone through its own score: no count-in, no metronome; Start stops it first
+        function test_listen_plays_the_question_alone() {
+            open([question(1)]);
+            var listened = findChild(page, "listenScore");
+            compare([listened.gmnCode, listened.tempo, listened.metronomeCountIn, listened.metronomeScore],
+                    ["[ x x x x ]", 80, false, false]);
+            keyClick(Qt.Key_L);
+            compare([listened.plays, listened.playing], [1, true]);
+            keyClick(Qt.Key_L);                      // again: stops it
+            compare(listened.playing, false);
+            mouseClick(findChild(page, "listenButton"));
+            compare([listened.plays, listened.playing], [2, true]);
+            keyClick(Qt.Key_Return);                 // Start: one playback at a time
+            compare([listened.playing, page.phase], [false, "listening"]);
+            keyClick(Qt.Key_L);                      // nothing to hear while the question runs
+            compare(listened.plays, 2);
+            answer(1.0);
+            verify(findChild(page, "listenButton").visible, "and after the answer");
+            keyClick(Qt.Key_L);
+            compare(listened.plays, 3);
+            compare(findChild(page, "tempoLabel").text, "Tempo \u2669 = 80");
+        }
+
+        // each grade colours its note as it comes; the note heard is named for a sung answer
+        function test_grades_and_heard_notes_come_as_the_answer_runs() {
+            open([question(2)]);
+            keyClick(Qt.Key_Return);
+            var engine = page.engine;
+            engine.userInputBegin();
+            engine.rows = [1];
+            compare(page.grades, [1]);
+            compare(findChild(page, "heardNote").text, "Heard: C4");
+            engine.rows = [1, 10];
+            compare(page.grades, [1, 10]);
+        }
+
+        // a microphone answer that earned nothing at a quiet room's level says so
+        function test_nothing_heard_points_to_calibration_data() {
+            return [
+                { tag: "silence", level: 0.0001, mark: 0, said: true },
+                { tag: "a voice, all wrong", level: 0.2, mark: 0, said: false },
+                { tag: "a voice, some right", level: 0.2, mark: 0.5, said: false }
+            ];
+        }
+
+        function test_nothing_heard_points_to_calibration(data) {
+            open([question(2)]);
+            keyClick(Qt.Key_Return);
+            var meter = runtime.calibration.inputLevelMeter;
+            compare(meter.running, true, "the meter runs from the question's start");
+            page.engine.preCapture();
+            meter.newInputLevel(data.level);
+            answer(data.mark, [10]);
+            compare(meter.running, false);
+            compare(findChild(page, "nothingHeardText").visible, data.said);
+        }
+
+        function test_keyboard_answers_need_no_meter() {
+            runtime.settings = { input_default_clapping: "keyboard" };
+            open([question(1)]);
+            keyClick(Qt.Key_Return);
+            compare(runtime.calibration.inputLevelMeter.running, false);
+            answer(0);
+            verify(!findChild(page, "nothingHeardText").visible);
+            runtime.settings = undefined;
         }
 
         function test_leaving_mid_question_stops_the_engine_and_frees_the_lock() {

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Layouts 1.15
 import "../js/CourseLogic.js" as CourseLogic
+import "../js/QuestionFollow.js" as Follow
 
 // The current activity's own page, between Previous and Next. The page holds the keyboard focus.
 FocusScope {
@@ -9,6 +10,18 @@ FocusScope {
     readonly property var course: runtime.course
     property var activity: null
     property url pageUrl
+    // states change in the records without every item saying so (completing this one opens the
+    // next): the moves are re-read when this one's state or the course changes
+    property int revision: 0
+    readonly property bool canGoPrevious: {
+        revision;
+        return activity !== null && activity.state !== undefined && Follow.canStep(activity, -1);
+    }
+    readonly property bool canGoNext: {
+        revision;
+        return activity !== null && activity.state !== undefined && CourseLogic.canGoNext(activity.type)
+               && Follow.canStep(activity, 1);
+    }
 
     function reload() {
         activity = course.currentActivity;
@@ -19,13 +32,12 @@ FocusScope {
 
     Shortcut {
         sequence: "Ctrl+Left"
-        enabled: runtime.globals.interactionEnabled
+        enabled: runtime.globals.interactionEnabled && root.canGoPrevious
         onActivated: root.course.previousActivity()
     }
     Shortcut {
         sequence: "Ctrl+Right"
-        enabled: runtime.globals.interactionEnabled && root.activity !== null
-                 && CourseLogic.canGoNext(root.activity.type)
+        enabled: runtime.globals.interactionEnabled && root.canGoNext
         onActivated: root.course.nextActivity()
     }
 
@@ -34,6 +46,12 @@ FocusScope {
         target: root.course
 
         function onCurrentActivityChanged() { Qt.callLater(root.reload); }
+        function onModelChanged() { root.revision++; }
+    }
+    Connections {
+        target: root.activity
+
+        function onStateChanged() { root.revision++; }
     }
 
     Rectangle {
@@ -58,7 +76,7 @@ FocusScope {
             AppButton {
                 objectName: "previousButton"
                 text: qsTr("\u2039 Previous")
-                enabled: runtime.globals.interactionEnabled
+                enabled: runtime.globals.interactionEnabled && root.canGoPrevious
                 onClicked: root.course.previousActivity()
             }
             Text {
@@ -74,8 +92,7 @@ FocusScope {
             AppButton {
                 objectName: "nextButton"
                 text: qsTr("Next \u203a")
-                enabled: runtime.globals.interactionEnabled && root.activity !== null
-                         && CourseLogic.canGoNext(root.activity.type)
+                enabled: runtime.globals.interactionEnabled && root.canGoNext
                 onClicked: root.course.nextActivity()
             }
         }

@@ -6,6 +6,7 @@ import CourseItem 1.0
 import "../js/ExerciseLogic.js" as Logic
 import "../js/FeedbackLogic.js" as Feedback
 import "../js/CourseLogic.js" as CourseLogic
+import "../js/QuestionFollow.js" as Follow
 
 // The question page of every exercise (and, in test mode, of quizzes and exams): the question
 // is drawn and played, the learner answers on the keyboard or into the microphone, each note is
@@ -39,6 +40,16 @@ FocusScope {
     readonly property string source: Logic.inputSource(question.captureType, runtime.settings)
     readonly property bool keyboard: source === "keyboard"
     readonly property bool busy: ["listening", "waiting", "ready", "answering", "grading"].indexOf(phase) >= 0
+    readonly property int tempo: question.tempo || 80
+    // said once on the intro after a stopped question
+    property string notice: ""
+    // the microphone while an answer is captured: its loudest level (as the meter shows it) and
+    // the last note heard
+    readonly property var levelMeter: runtime.calibration ? runtime.calibration.inputLevelMeter : null
+    property bool metering: false
+    property real answerPeak: 0
+    property string heardNote: ""
+    readonly property bool heardNothing: phase === "graded" && Follow.nothingHeard(!keyboard, answerPeak, lastMark)
 
     signal runFinished(real mark)
     signal leaveRequested()
@@ -62,6 +73,7 @@ FocusScope {
         question = index < run.count ? context.question(index) : ({});
         lastMark = -1;
         countInBeat = 0;
+        notice = "";
         if (engine) {
             engine.destroy();
             engine = null;
@@ -73,19 +85,72 @@ FocusScope {
         if (!engine)
             engine = engineComponent.createObject(page);
         engine.settings = Logic.engineSettings(question);
+        // one playback at a time: the question heard alone stops before the question runs
+        listenScore.stop();
         lastMark = -1;
         grades = [];
         countInBeat = 0;
+        notice = "";
+        heardNote = "";
+        answerPeak = 0;
         if (!holdsLock) {
             runtime.globals.pushLock();
             holdsLock = true;
         }
         phase = "listening";
         page.forceActiveFocus();
+        startMeter();
         engine.start(run.marks[questionIndex] >= 0);
     }
 
+    // Ends the running question through the engine: nothing is graded or recorded, Start is offered
+    // again.
+    function stopQuestion() {
+        if (!engine || !Follow.canStop(phase))
+            return;
+        engine.abort();
+        stopMeter();
+        releaseLock();
+        questionView.followSince = 0;
+        grades = [];
+        countInBeat = 0;
+        heardNote = "";
+        phase = "intro";
+        notice = qsTr("Stopped. Nothing was recorded: press Start when you are ready.");
+    }
+
+    function startMeter() {
+        // a microphone answer only; the meter's stream opens while the question plays
+        if (keyboard || !levelMeter || metering)
+            return;
+        levelMeter.start();
+        metering = true;
+    }
+
+    function stopMeter() {
+        if (!metering)
+            return;
+        metering = false;
+        levelMeter.stop();
+    }
+
+    // A grade came in while the answer runs: its note takes its colour on the score at once.
+    function gradeArrived() {
+        if (!engine || !busy)
+            return;
+        grades = Feedback.outcomeRows(engine.outcomeModel, expectedScore);
+        var last = grades.length - 1;
+        if (last >= 0 && !grades[last].skipped && !grades[last].rest
+                && Number(question.captureType) !== Logic.CaptureRhythm)
+            heardNote = Follow.heardNoteText(inputView.score.noteAtIndex(last));
+    }
+
     function questionFinished(mark) {
+        // a stopped question records nothing, whatever its engine still says
+        if (!busy)
+            return;
+        stopMeter();
+        questionView.followSince = 0;
         releaseLock();
         grades = Feedback.outcomeRows(engine.outcomeModel, expectedScore);
         run = Logic.withAttempt(run, questionIndex, mark);
@@ -96,6 +161,10 @@ FocusScope {
 
     // the sound stopped: nothing is recorded, the question can be started again
     function questionFailed(reason) {
+        if (!busy)
+            return;  // stopped already
+        stopMeter();
+        questionView.followSince = 0;
         releaseLock();
         failure = reason;
         phase = "failed";
@@ -129,7 +198,19 @@ FocusScope {
     function stopEngine() {
         if (engine && busy)
             engine.abort();
+        stopMeter();
+        listenScore.stop();
         releaseLock();
+    }
+
+    // The question alone, as written: no lead-in, no count-in, no metronome. Again to stop it.
+    function listen() {
+        if (busy)
+            return;
+        if (listenScore.playing)
+            listenScore.stop();
+        else
+            listenScore.play();
     }
 
     onActivityChanged: begin()
@@ -158,7 +239,14 @@ FocusScope {
     }
 
     Keys.onPressed: {
-        if (Logic.acceptsKey(phase, keyboard, event.isAutoRepeat) && engine) {
+        if (event.key === Qt.Key_Escape && Follow.canStop(phase)) {
+            stopQuestion();
+            event.accepted = true;
+        } else if (event.key === Qt.Key_L && !busy && !event.isAutoRepeat
+                   && ["intro", "graded", "failed"].indexOf(phase) >= 0) {
+            listen();
+            event.accepted = true;
+        } else if (Logic.acceptsKey(phase, keyboard, event.isAutoRepeat) && engine) {
             engine.handleKeyPress();
             tapFlash.restart();
             event.accepted = true;
@@ -178,8 +266,15 @@ FocusScope {
 
             onStarted: page.phase = "listening"
             onCountInBeat: page.countInBeat = index
-            onPlaybackBegin: page.phase = "listening"
-            onPlaybackEnd: page.phase = "waiting"
+            onPlaybackBegin: {
+                page.phase = "listening";
+                questionView.followSince = Date.now();
+            }
+            onPlaybackEnd: {
+                questionView.followSince = 0;
+                page.phase = "waiting";
+            }
+            onOutcomeModelChanged: page.gradeArrived()
             onPreCapture: {
                 page.countInBeat = 0;
                 page.phase = "ready";
@@ -199,9 +294,33 @@ FocusScope {
         tempo: page.question.tempo || 80
     }
 
+    // the question heard alone through the Listen button
+    ScoreProxy {
+        id: listenScore
+
+        objectName: "listenScore"
+        visible: false
+        tempo: page.tempo
+        metronomeCountIn: false
+        metronomeScore: false
+    }
+
     onQuestionChanged: {
-        if (question.gmn)
+        if (question.gmn) {
+            listenScore.stop();
             expectedScore.gmnCode = question.gmn;
+            listenScore.gmnCode = question.gmn;
+        }
+    }
+
+    Connections {
+        target: page.metering ? page.levelMeter : null
+
+        function onNewInputLevel(level) {
+            meter.report(level);
+            if (["ready", "answering", "grading"].indexOf(page.phase) >= 0)
+                page.answerPeak = Math.max(page.answerPeak, meter.shown);
+        }
     }
 
     Rectangle {
@@ -228,6 +347,14 @@ FocusScope {
                 Heading {
                     Layout.fillWidth: true
                     text: page.activity ? CourseLogic.displayName(page.activity.name) : ""
+                }
+                Text {
+                    objectName: "tempoLabel"
+                    visible: page.phase !== "summary" && page.run.count > 0
+                    text: qsTr("Tempo \u2669 = %1").arg(page.tempo)
+                    color: Theme.textMuted
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontNormal
                 }
                 Text {
                     visible: page.phase !== "summary" && page.run.count > 0
@@ -260,6 +387,14 @@ FocusScope {
             }
 
             BodyText {
+                objectName: "noticeText"
+                Layout.fillWidth: true
+                visible: page.phase === "intro" && page.notice !== ""
+                text: page.notice
+                font.bold: true
+            }
+
+            BodyText {
                 Layout.fillWidth: true
                 visible: page.phase === "intro"
                 text: page.testMode
@@ -288,7 +423,10 @@ FocusScope {
                 code: page.question.gmn || ""
                 tempo: page.question.tempo || 80
                 maximumHeight: page.height < 560 ? 120 : 180
-                followPlayback: page.busy
+                // the question heard alone is followed on the drawn score
+                shownNote: listenScore.playing ? listenScore.currentNoteIndex : -1
+                // each note takes its grade's colour as soon as it is graded
+                grades: page.busy ? page.grades : []
             }
 
             RowLayout {
@@ -332,6 +470,42 @@ FocusScope {
                 CountInIndicator {
                     beats: Math.max(1, questionView.score.beatsPerMeasure)
                     current: page.countInBeat
+                }
+                AppButton {
+                    objectName: "stopButton"
+                    enabled: Follow.canStop(page.phase)
+                    text: qsTr("Stop (Esc)")
+                    onClicked: page.stopQuestion()
+                }
+            }
+
+            // the microphone heard live while it is answered into
+            RowLayout {
+                Layout.fillWidth: true
+                visible: page.busy && !page.keyboard
+                spacing: Theme.margin
+
+                Text {
+                    text: qsTr("Microphone")
+                    color: Theme.textMuted
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontNormal
+                }
+                LevelMeter {
+                    id: meter
+
+                    objectName: "answerLevel"
+                    Layout.fillWidth: true
+                    Layout.maximumWidth: 360
+                }
+                Text {
+                    objectName: "heardNote"
+                    Layout.minimumWidth: 110
+                    text: page.heardNote !== "" ? qsTr("Heard: %1").arg(page.heardNote) : ""
+                    color: Theme.text
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontLarge
+                    font.bold: true
                 }
             }
 
@@ -393,13 +567,27 @@ FocusScope {
                 BodyText {
                     objectName: "verdict"
                     Layout.fillWidth: true
-                    visible: page.phase === "graded" && !page.testMode
+                    visible: page.phase === "graded" && !page.testMode && !page.heardNothing
                     text: Feedback.verdict(page.lastMark, page.grades)
+                    font.pixelSize: Theme.fontLarge
+                }
+                BodyText {
+                    objectName: "nothingHeardText"
+                    Layout.fillWidth: true
+                    visible: page.heardNothing
+                    text: qsTr("Nothing was heard from the microphone. Check that it is on and close to you, "
+                               + "then calibrate it in Settings (Ctrl+4).")
                     font.pixelSize: Theme.fontLarge
                 }
                 Item {
                     Layout.fillWidth: true
-                    visible: page.phase === "intro" || page.phase === "failed" || page.testMode
+                    visible: page.phase === "intro" || page.phase === "failed" || (page.testMode && !page.heardNothing)
+                }
+                AppButton {
+                    objectName: "listenButton"
+                    visible: ["intro", "graded", "failed"].indexOf(page.phase) >= 0 && page.run.count > 0
+                    text: listenScore.playing ? qsTr("Stop listening") : qsTr("Listen (L)")
+                    onClicked: page.listen()
                 }
                 AppButton {
                     objectName: "startAgainButton"

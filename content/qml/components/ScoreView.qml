@@ -16,6 +16,14 @@ Rectangle {
     property var grades: []
     // mark the note the score's playback has reached
     property bool followPlayback: false
+    // or the note another playback of the same notes has reached: the Date.now() of its first
+    // note, 0 when none runs (the exercise engine plays the question on its own timeline)
+    property real followSince: 0
+    property int clockNote: -1
+    // or a note given from outside (another score of the same notes is playing)
+    property int shownNote: -1
+    readonly property int markedNote: shownNote >= 0 ? shownNote : followSince > 0 ? clockNote
+                                    : followPlayback ? proxy.currentNoteIndex : -1
     readonly property int padding: Theme.spacing
     // room below the marked staff band for stems and the time signature, at scale 1: a one-line
     // (percussive) staff's band is only the line, a five-line staff's band already holds it
@@ -66,6 +74,14 @@ Rectangle {
             proxy.gmnCode = code;
     }
 
+    Timer {
+        interval: 20
+        repeat: true
+        running: root.followSince > 0
+        onTriggered: root.clockNote = proxy.noteIndexAtTime((Date.now() - root.followSince) / 1000)
+        onRunningChanged: root.clockNote = -1
+    }
+
     ScoreProxy {
         id: proxy
 
@@ -79,9 +95,11 @@ Rectangle {
         }
 
         Rectangle {
-            readonly property var rect: proxy.noteBoundingRectAtIdx(proxy.currentNoteIndex)
+            objectName: "playedNoteMark"
 
-            visible: root.followPlayback && proxy.currentNoteIndex >= 0 && rect !== undefined
+            readonly property var rect: proxy.noteBoundingRectAtIdx(root.markedNote)
+
+            visible: root.markedNote >= 0 && rect !== undefined
             x: visible ? rect.x : 0
             y: visible ? rect.y : 0
             width: visible ? rect.width : 0

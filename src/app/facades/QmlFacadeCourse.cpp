@@ -48,6 +48,11 @@ QList<LmsModuleElement*> allModules()
     return modules;
 }
 
+bool isLocked(const QmlFacadeCourseItem* item)
+{
+    return FrameworkModel::getInstance()->getElementState(item->element()) == ElementState::LOCKED;
+}
+
 }  // namespace
 
 QmlFacadeCourse* QmlFacadeCourse::mp_instance = nullptr;
@@ -178,14 +183,16 @@ void QmlFacadeCourse::nextActivity()
     }
     const int r = mp_currentActivity->row() + 1;
     if (r < mp_currentModule->childCount()) {
-        mp_currentActivity = mp_currentModule->child(r);
-        if (mp_currentActivity) {
-            FrameworkModel* frameworkModel = FrameworkModel::getInstance();
-            if (frameworkModel->getElementState(mp_currentActivity->element()) == ElementState::LOCKED)
-                frameworkModel->setElementState(mp_currentActivity->element(), ElementState::UNLOCKED);
+        // Completing an activity opens its next sibling; moving on must not open it for free.
+        QmlFacadeCourseItem* next = mp_currentModule->child(r);
+        if (next && isLocked(next)) {
+            LOG_INFO(Channel, "%s is locked; staying on %s", pathText(next->element()).constData(),
+                     pathText(mp_currentActivity->element()).constData());
+        } else if (next) {
+            mp_currentActivity = next;
             selectInFrameworkModel(mp_currentActivity);
+            emit currentActivityChanged();
         }
-        emit currentActivityChanged();
     } else {
         auto* activity = dynamic_cast<LmsActivityElement*>(mp_currentActivity->element());
         LmsActivityElement* next = activity ? FrameworkModel::getInstance()->getNextActivity(activity) : nullptr;
@@ -205,8 +212,12 @@ void QmlFacadeCourse::previousActivity()
         return;
     }
     const int r = mp_currentActivity->row();
-    if (r > 0) {
-        mp_currentActivity = mp_currentModule->child(r - 1);
+    QmlFacadeCourseItem* previous = r > 0 ? mp_currentModule->child(r - 1) : nullptr;
+    if (previous && isLocked(previous)) {
+        LOG_INFO(Channel, "%s is locked; staying on %s", pathText(previous->element()).constData(),
+                 pathText(mp_currentActivity->element()).constData());
+    } else if (previous) {
+        mp_currentActivity = previous;
         selectInFrameworkModel(mp_currentActivity);
         emit currentActivityChanged();
     }

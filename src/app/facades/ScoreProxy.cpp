@@ -38,6 +38,16 @@ void ScoreProxy::stop()
     Score::stop();
 }
 
+int ScoreProxy::noteIndexAtTime(double seconds) const
+{
+    const QList<NoteInfo>& notes = noteList();
+    for (int i = 0; i < notes.size(); ++i) {
+        if (notes.at(i).start() <= seconds && seconds < notes.at(i).end())
+            return i;
+    }
+    return -1;
+}
+
 void ScoreProxy::onStopped()
 {
     LOG_DEBUG(kChannel, "playback stopped");

@@ -13,6 +13,9 @@ public:
 
     Q_INVOKABLE bool play() override;
     Q_INVOKABLE void stop() override;
+    // The note sounding `seconds` after the score's first note at its tempo; -1 before it, after
+    // the last note and in a rest-free gap. Lets a page follow a playback another sequencer runs.
+    Q_INVOKABLE int noteIndexAtTime(double seconds) const;
 
 protected:
     void onStopped() override;

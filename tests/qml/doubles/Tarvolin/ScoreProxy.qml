@@ -1,6 +1,7 @@
 import QtQuick 2.15
 
-// Stands in for the program's score item in page tests: keeps its code, draws nothing.
+// Stands in for the program's score item in page tests: keeps its code, draws nothing; a play()
+// is counted and lasts until stop().
 Item {
     property string gmnCode
     property int tempo: 100
@@ -10,9 +11,20 @@ Item {
     property var noteBoundingRects: []
     property bool playing
     property bool playbackPercussive
+    property bool metronomeCountIn: true
+    property bool metronomeScore: true
     property int currentNoteIndex: -1
+    property int plays: 0
 
     function noteAtIndex(i) { return gmnCode.indexOf("_") >= 0 && i === 1 ? "S" : "C1"; }
-    function play() { return true; }
+    function play() {
+        if (playing)
+            return false;
+        plays += 1;
+        playing = true;
+        return true;
+    }
+    function stop() { playing = false; }
+    function noteIndexAtTime(seconds) { return seconds >= 0 && seconds < 4 ? Math.floor(seconds) : -1; }
     function noteBoundingRectAtIdx(i) { return undefined; }
 }

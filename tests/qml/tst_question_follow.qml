@@ -1,0 +1,88 @@
+import QtQuick 2.15
+import QtTest 1.15
+import "../../content/qml/js/QuestionFollow.js" as Follow
+
+// What the question page shows while a question runs, and the moves that must keep locks.
+TestCase {
+    name: "QuestionFollow"
+
+    function test_stop_only_before_grading_data() {
+        return [
+            { tag: "intro", phase: "intro", stops: false },
+            { tag: "question played", phase: "listening", stops: true },
+            { tag: "between question and answer", phase: "waiting", stops: true },
+            { tag: "count-in", phase: "ready", stops: true },
+            { tag: "answer", phase: "answering", stops: true },
+            { tag: "grading records: too late", phase: "grading", stops: false },
+            { tag: "graded", phase: "graded", stops: false },
+            { tag: "summary", phase: "summary", stops: false }
+        ];
+    }
+
+    function test_stop_only_before_grading(data) {
+        compare(Follow.canStop(data.phase), data.stops);
+    }
+
+    function test_heard_note_names_data() {
+        return [
+            { tag: "middle C", note: "C1", shown: "C4" },
+            { tag: "sharp", note: "F#1", shown: "F#4" },
+            { tag: "A 440", note: "A1", shown: "A4" },
+            { tag: "low", note: "G0", shown: "G3" },
+            { tag: "very low", note: "B-1", shown: "B2" },
+            { tag: "rest", note: "S", shown: "" },
+            { tag: "no note", note: "?", shown: "" },
+            { tag: "undefined", note: undefined, shown: "" }
+        ];
+    }
+
+    function test_heard_note_names(data) {
+        compare(Follow.heardNoteText(data.note), data.shown);
+    }
+
+    function test_nothing_heard_data() {
+        return [
+            { tag: "silent microphone, nothing right", mic: true, peak: 0.0, mark: 0, said: true },
+            { tag: "room noise only", mic: true, peak: 0.29, mark: 0, said: true },
+            { tag: "a voice heard but all wrong", mic: true, peak: 0.7, mark: 0, said: false },
+            { tag: "quiet but some right", mic: true, peak: 0.1, mark: 0.25, said: false },
+            { tag: "keyboard answer", mic: false, peak: 0.0, mark: 0, said: false }
+        ];
+    }
+
+    function test_nothing_heard(data) {
+        compare(Follow.nothingHeard(data.mic, data.peak, data.mark), data.said);
+    }
+
+    // a module [A open, B locked, C completed] and a second one with one activity
+    function course() {
+        var module = { parent: { }, children: [] };
+        ["A", "B", "C"].forEach(function (name, i) {
+            module.children.push({ name: name, parent: module, state: [2, 1, 4][i] });
+        });
+        var other = { parent: { }, children: [] };
+        other.children.push({ name: "D", parent: other, state: 2 });
+        return { a: module.children[0], b: module.children[1], c: module.children[2], d: other.children[0] };
+    }
+
+    function test_moves_keep_locks_data() {
+        return [
+            { tag: "next onto a locked sibling", from: "a", step: 1, allowed: false },
+            { tag: "previous onto a locked sibling", from: "c", step: -1, allowed: false },
+            { tag: "previous onto an open sibling", from: "b", step: -1, allowed: true },
+            { tag: "next onto a completed sibling", from: "b", step: 1, allowed: true },
+            { tag: "next past the module: the course's next open one", from: "c", step: 1, allowed: true },
+            { tag: "previous never leaves the module", from: "a", step: -1, allowed: false },
+            { tag: "alone in its module", from: "d", step: -1, allowed: false }
+        ];
+    }
+
+    function test_moves_keep_locks(data) {
+        var items = course();
+        compare(Follow.canStep(items[data.from], data.step), data.allowed);
+    }
+
+    function test_no_activity_no_move() {
+        compare([Follow.canStep(null, 1), Follow.canStep(null, -1), Follow.neighbour(null, 1)], [false, false, null]);
+    }
+}
