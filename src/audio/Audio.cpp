@@ -1,6 +1,7 @@
 #include "audio/Audio.h"
 
 #include "audio/AudioStreamOwner.h"
+#include "audio/StdioCapture.h"
 #include "debug/Debugging.h"
 
 #include <QList>
@@ -89,7 +90,11 @@ bool Audio::initialize()
         return true;
 
     LOG_INFO(kChannel, "initializing...");
+    // The back ends (ALSA, JACK) print every device they fail to probe; that is the log's business.
+    StdioCapture probing;
     const PaError err = Pa_Initialize();
+    for (const QString& line : probing.finish())
+        LOG_DEBUG(kChannel, "device probing: %s", qPrintable(line));
     if (err != paNoError) {
         LOG_ERROR(kChannel, "failed to initialize portaudio (%d : %s)", err, Pa_GetErrorText(err));
         return false;
