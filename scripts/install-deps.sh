@@ -8,7 +8,7 @@ BUILD_PKGS=(cmake g++ pkg-config
   qtbase5-dev qtbase5-dev-tools qtdeclarative5-dev qtscript5-dev libqt5opengl5-dev libqt5svg5-dev
   qml-module-qtquick2 qml-module-qtquick-window2 qml-module-qtquick-controls2 qml-module-qtquick-layouts
   qml-module-qttest
-  portaudio19-dev libfluidsynth-dev timgm6mb-soundfont libvorbis-dev libsqlite3-dev libkissfft-dev
+  portaudio19-dev libasound2-dev libfluidsynth-dev timgm6mb-soundfont libvorbis-dev libsqlite3-dev libkissfft-dev
   libjs-json fonts-dejavu-core woff2 libgtest-dev libgmock-dev)
 TEST_PKGS=(xvfb xauth x11-utils libgl1-mesa-dri
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils

@@ -1,5 +1,6 @@
 #include "audio/Audio.h"
 
+#include "audio/AlsaMessages.h"
 #include "audio/AudioStreamOwner.h"
 #include "audio/StdioCapture.h"
 #include "debug/Debugging.h"
@@ -90,7 +91,9 @@ bool Audio::initialize()
         return true;
 
     LOG_INFO(kChannel, "initializing...");
-    // The back ends (ALSA, JACK) print every device they fail to probe; that is the log's business.
+    // The back ends (ALSA, JACK) print every device they fail to probe, and ALSA every underrun it
+    // recovers from later; that is the log's business.
+    AlsaMessages::sendToLog();
     StdioCapture probing;
     const PaError err = Pa_Initialize();
     for (const QString& line : probing.finish())

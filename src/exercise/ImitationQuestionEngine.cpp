@@ -222,6 +222,10 @@ void ImitationQuestionEngine::reset()
 
 void ImitationQuestionEngine::resetSequencer()
 {
+    // An answer graded before its capture ended leaves the timeline playing: stopped on purpose
+    // here, not by the reset's warning.
+    if (m_sequencer.isPlaying())
+        m_sequencer.stop(false);
     m_sequencer.reset();
     // Markers the old timeline posted but nobody has handled yet must not drive the next one.
     QCoreApplication::removePostedEvents(this, AudioSequencerMarkerEvent::customType());

@@ -1,5 +1,10 @@
 // What the audio libraries print while they probe devices is held and handed back, never shown.
+#include "audio/AlsaMessages.h"
 #include "audio/StdioCapture.h"
+#include "debug/Debugging.h"
+#include "support/LogCapture.h"
+
+#include <alsa/error.h>
 
 #include <gtest/gtest.h>
 
@@ -53,6 +58,20 @@ TEST(StdioCapture, DestructionPutsTheStreamsBack)
     }
     std::fprintf(stderr, "shown\n");
     EXPECT_EQ(outer.finish(), QStringList{"shown"});
+}
+
+// ALSA's complaints after start-up (an underrun it recovered from, on the audio thread) go to the log
+TEST(StdioCapture, AlsaMessagesGoToTheLogNotToTheTerminal)
+{
+    AlsaMessages::sendToLog();
+    Debugging::setLoggingLevel(QsLogging::DebugLevel);
+    LogCapture::instance().clear();
+    StdioCapture printed;
+    snd_lib_error("pcm.c", 8570, "snd_pcm_recover", 0, "%s occurred", "underrun");
+    const QStringList shown = printed.finish();
+    Debugging::setLoggingLevel(QsLogging::InfoLevel);
+    EXPECT_EQ(shown, QStringList());
+    EXPECT_EQ(LogCapture::instance().linesContaining("ALSA lib pcm.c:8570:(snd_pcm_recover) underrun occurred").size(), 1);
 }
 
 }  // namespace

@@ -1,8 +1,10 @@
 #!/usr/bin/python3
 """A learner's first session with the real program, driven through the X server and the sound
-server of scripts/test-env.sh: the first exercise tapped in time, the rhythm quiz, the first singing
-exercise sung into the virtual microphone, practice, statistics and settings shot at 1024x768 and
-800x600; then the database rows the session must have left."""
+server of scripts/test-env.sh: Next refused at a locked activity, the question heard alone, a
+question stopped with Escape, the rhythm exercises tapped (one tap late on purpose), the rhythm quiz,
+the first singing exercise with nothing sung, a note a semitone off and one a fourth off, practice,
+statistics and settings shot at 1024x768 and 800x600; then the database rows the session must have
+left, a log without warnings but the late-callback one, and nothing printed on the terminal."""
 
 import argparse
 import json
@@ -96,6 +98,15 @@ class LogWatch:
         fail("no question code before line %d" % index)
 
 
+def log_time(line):
+    """Seconds since midnight of a log line's time stamp."""
+    m = re.search(r"(\d\d):(\d\d):(\d\d)\.(\d{3})", line)
+    if not m:
+        fail("no time stamp in " + line)
+    h, mi, se, ms = (int(g) for g in m.groups())
+    return h * 3600 + mi * 60 + se + ms / 1000.0
+
+
 def xdo(*args):
     return subprocess.run(["xdotool"] + list(args), check=True, capture_output=True, text=True).stdout.strip()
 
@@ -161,41 +172,64 @@ class Session:
         self.start_to_graded = []   # seconds from Start (or Continue) to the graded answer
         self.proc = None
         self.size = "1024"
+        self.pending = []           # screenshots being taken
+        self.stopped_at = None      # log line of the question stopped with Escape
+        self.listened = None        # seconds the question played alone, and its length as written
 
-    def shot(self, name):
-        subprocess.run(["import", "-window", self.wid, os.path.join(self.shots, "%s-%s.png" % (name, self.size))],
-                       check=True)
+    def shot(self, name, wait=True):
+        command = ["import", "-window", self.wid, os.path.join(self.shots, "%s-%s.png" % (name, self.size))]
+        if wait:
+            subprocess.run(command, check=True)
+        else:  # while taps are due: the picture is taken beside them
+            self.pending.append(subprocess.Popen(command))
 
     def press(self, *names, settle=1.2):
         xdo("windowfocus", "--sync", self.wid)
         xdo("key", "--clearmodifiers", *names)
         time.sleep(settle)
 
-    def answer(self, activity, how, number):
-        """Start (or Continue), then the answer in time with the music: taps or a sung voice."""
+    def answer(self, activity, how, number, late=None, semitones=0, shot=None):
+        """Start (or Continue), then the answer in time with the music: taps (the tap of note `late`
+        0.2 s late), a sung voice (`semitones` off the written notes) or nothing at all ("silent").
+        `shot` names a screenshot taken while the answer is heard."""
         since = self.lw.mark()
         started = time.monotonic()
         self.press("Return", settle=0)
+        if shot is not None and how == "tapped":
+            # the question's pass, its note marked on the score
+            i, _ = self.lw.wait(r"recv marker: 1000\b", since, 90, self.proc)
+            time.sleep(0.9)
+            self.shot(shot + "-question")
         i, _ = self.lw.wait(r"recv marker: 1003\b", since, 90, self.proc)
         gmn, tempo = self.lw.question(i)
         events = gmn_events(gmn)
+        voice = None
         if how == "sang":
             # the answer begins 2 s after this marker; paplay takes a moment to start
             wav = os.path.join(self.scratch, "sung-%d.wav" % number)
-            sung_wav(wav, events, tempo, 1.9)
+            sung_wav(wav, [(st, ln, m + semitones if m is not None and m >= 0 else m) for st, ln, m in events],
+                     tempo, 1.9)
             voice = subprocess.Popen(["paplay", "-d", "mic", wav])
-        else:
+            if shot is not None:
+                time.sleep(3.2)  # well into the first note: the level and the note heard
+                self.shot(shot)
+        elif how == "tapped":
             i, _ = self.lw.wait(r"recv marker: 1004\b", i, 30, self.proc)
             t0 = time.monotonic() - TAP_LEAD
-            for start, _length, midi in events:
+            for n, (start, _length, midi) in enumerate(events):
                 if midi is not None:
-                    time.sleep(max(0.0, t0 + start * 60.0 / tempo - time.monotonic()))
+                    time.sleep(max(0.0, t0 + start * 60.0 / tempo + (0.2 if n == late else 0.0) - time.monotonic()))
                     xtest.fake_input(self.x, X.KeyPress, self.space)
                     xtest.fake_input(self.x, X.KeyRelease, self.space)
                     self.x.flush()
+                    if shot is not None and n == 1:
+                        self.shot(shot, wait=False)  # the first taps' notes coloured as graded
         _, m = self.lw.wait(r"submitQuestionOutcome: idx=(\d+) outcome=([-\d.]+)", i, 90, self.proc)
-        if how == "sang":
+        if voice is not None:
             voice.wait(30)
+        for picture in self.pending:
+            picture.wait(30)
+        self.pending = []
         mark = float(m.group(2))
         self.outcomes.setdefault(activity, []).append(mark)
         self.start_to_graded.append(time.monotonic() - started)
@@ -213,6 +247,62 @@ class Session:
         self.press("ctrl+3", settle=2.0)
         self.shot("statistics")
 
+    def next_refused(self):
+        """Ctrl+Right where the next activity is still locked: nothing moves."""
+        since = self.lw.mark()
+        self.press("ctrl+Right", settle=1.5)
+        self.shot("next-refused")
+        for line in self.lw.lines[since:self.lw.mark()]:
+            if "saving current activity" in line:
+                fail("Ctrl+Right opened a locked activity: " + line)
+
+    def listen(self):
+        """The Listen key: the question alone, followed on the score, no lead-in and no count-in."""
+        since = self.lw.mark()
+        self.press("l", settle=0)
+        begin, _ = self.lw.wait(r"zq-sproxy\s+attempting to begin playback", since, 20, self.proc)
+        time.sleep(1.0)
+        self.shot("listen")
+        end, _ = self.lw.wait(r"zq-sproxy\s+playback stopped", begin, 30, self.proc)
+        gmn, tempo = self.lw.question(begin)
+        written = sum(length for _, length, _ in gmn_events(gmn)) * 60.0 / tempo
+        played = log_time(self.lw.lines[end]) - log_time(self.lw.lines[begin])
+        engine = [line for line in self.lw.lines[begin:end] if "recv marker" in line]
+        if engine:
+            fail("the exercise engine ran while the question was heard alone: " + engine[0])
+        # the score's own timeline: its first note at 0 (a count-in or the engine's lead-in would put
+        # it later) and its end marker where the written notes end; the synthesizer's tail follows
+        timeline = "\n".join(self.lw.lines[begin:end])
+        first = re.search(r"marker id: 0\s+pos: ([\d.]+)", timeline)
+        last = re.search(r"marker id: -1\s+pos: ([\d.]+)", timeline)
+        if not first or not last or float(first.group(1)) != 0.0 or abs(float(last.group(1)) - written) > 0.01:
+            fail("Listen's timeline for %s at %d (%.2f s): first note %s, end %s"
+                 % (gmn, tempo, written, first and first.group(1), last and last.group(1)))
+        if not written <= played <= written + 2.5:
+            fail("Listen played %.2f s of a question %.2f s long (%s at %d)" % (played, written, gmn, tempo))
+        self.listened = (played, written)
+        log("Listen: first note at 0 s, %.2f s of notes, %.2f s with the sound's tail (%s)" % (written, played, gmn))
+        time.sleep(0.8)
+
+    def stop_with_escape(self):
+        """Start, then Escape while the question plays: the question ends and nothing is recorded."""
+        since = self.lw.mark()
+        self.press("Return", settle=0)
+        self.lw.wait(r"recv marker: 1000\b", since, 60, self.proc)
+        time.sleep(0.6)
+        self.shot("question-running")
+        escape = self.lw.mark()
+        self.press("Escape", settle=0)
+        self.lw.wait(r"\babort\b", escape, 10, self.proc)
+        time.sleep(1.0)
+        self.shot("question-stopped")
+        time.sleep(4.0)  # past where the answer's markers would have come
+        for line in self.lw.lines[escape:self.lw.mark()]:
+            if re.search(r"submitQuestionOutcome|recv marker: 100[2-6]", line):
+                fail("the stopped question went on: " + line)
+        self.stopped_at = escape
+        log("Escape stopped the question; nothing recorded")
+
     def run(self):
         out = open(os.path.join(self.scratch, "stdout.txt"), "w")
         self.proc = subprocess.Popen([self.app, "--log-level=trace"], env=self.env, stdout=out,
@@ -227,15 +317,21 @@ class Session:
         self.shot("lesson")
         self.press("Return")                       # lesson read: on to the first exercise
         self.shot("exercise-intro")
+        self.next_refused()                        # Note Tapping 1 is locked until this one is done
+        self.listen()
+        self.stop_with_escape()
         for q in range(3):
-            self.answer("beat_tapping_1", "tapped", q)
-            if q == 0:
-                self.shot("exercise-graded")
+            self.answer("beat_tapping_1", "tapped", q, late=2 if q == 1 else None,
+                        shot="exercise-answering" if q == 0 else None)
+            self.shot("exercise-graded" if q == 0 else "late-tap-graded" if q == 1 else "exercise-graded-3")
         self.press("Return")                       # Finish: the exercise's mark
         self.shot("exercise-summary")
-        self.press("Return")                       # next activity: Note Tapping 1
-        self.press("ctrl+Right")                   # Rhythm Tapping 1
-        self.press("ctrl+Right")                   # the quiz
+        for name in ("note_tapping_1", "rhythm_tapping_1"):
+            self.press("Return")                   # Next: the exercise completed opened this one
+            for q in range(3):
+                self.answer(name, "tapped", q)
+            self.press("Return")
+        self.press("Return")                       # the quiz
         self.shot("quiz-intro")
         for q in range(3):
             self.answer("rhythm_quiz", "tapped", q)
@@ -246,10 +342,12 @@ class Session:
         self.press("Return")                       # the quiz completed Rhythm: on to Melody's lesson
         self.shot("singing-lesson")
         self.press("Return")                       # Pitch Singing 1
-        for q in range(3):
-            self.answer("pitch_singing_1", "sang", q)
-            if q == 0:
-                self.shot("singing-graded")
+        self.answer("pitch_singing_1", "silent", 0)
+        self.shot("nothing-heard")
+        self.answer("pitch_singing_1", "sang", 1, semitones=1, shot="singing-live")
+        self.shot("semitone-graded")
+        self.answer("pitch_singing_1", "sang", 2, semitones=5)
+        self.shot("fourth-graded")
         self.press("Return")
         self.shot("singing-summary")
         self.practice_and_statistics()
@@ -285,20 +383,23 @@ class Session:
         db = sqlite3.connect(os.path.join(self.data, "Brisola.db"))
         rows = lambda sql: db.execute(sql).fetchall()
 
+        # the question stopped with Escape left no row: three answers per activity
         answers = rows("SELECT variant, correctness FROM answers ORDER BY id")
         expected_variants = ([r"grade_1/rhythm/beat_tapping_1@quarters-[234]-4"] * 3
+                             + [r"grade_1/rhythm/note_tapping_1@[a-z0-9-]+"] * 3
+                             + [r"grade_1/rhythm/rhythm_tapping_1@[a-z0-9-]+"] * 3
                              + [r"grade_1/rhythm/(beat|note|rhythm)_tapping_1@[a-z0-9-]+"] * 3
                              + [r"grade_1/melody/pitch_singing_1@[a-z0-9]+"] * 3)
-        if len(answers) != 9:
+        if len(answers) != 15:
             fail("answers rows: %r" % answers)
         for (variant, _), pattern in zip(answers, expected_variants):
             if not re.fullmatch(pattern, variant):
                 fail("answer variant %s does not match %s" % (variant, pattern))
         # the quiz drew one question from each exercise
-        quiz_sources = sorted(v.split("@")[0].split("/")[-1] for v, _ in answers[3:6])
+        quiz_sources = sorted(v.split("@")[0].split("/")[-1] for v, _ in answers[9:12])
         if quiz_sources != ["beat_tapping_1", "note_tapping_1", "rhythm_tapping_1"]:
             fail("quiz questions came from %r" % quiz_sources)
-        names = ["beat_tapping_1", "rhythm_quiz", "pitch_singing_1"]
+        names = ["beat_tapping_1", "note_tapping_1", "rhythm_tapping_1", "rhythm_quiz", "pitch_singing_1"]
         logged = sum((self.outcomes[name] for name in names), [])
         # the database keeps two decimals
         for (variant, stored), shown in zip(answers, logged):
@@ -306,7 +407,8 @@ class Session:
                 fail("answer %s stored %f, graded %f" % (variant, stored, shown))
 
         marks = rows("SELECT path, mark, ratingDelta FROM marks ORDER BY id")
-        if [p for p, _, _ in marks] != ["grade_1/rhythm/beat_tapping_1", "grade_1/rhythm/quiz",
+        if [p for p, _, _ in marks] != ["grade_1/rhythm/beat_tapping_1", "grade_1/rhythm/note_tapping_1",
+                                        "grade_1/rhythm/rhythm_tapping_1", "grade_1/rhythm/quiz",
                                         "grade_1/melody/pitch_singing_1"]:
             fail("marks rows: %r" % marks)
         for (path, mark, _), name in zip(marks, names):
@@ -315,7 +417,7 @@ class Session:
                 fail("mark of %s is %f, the mean of its answers %f" % (path, mark, mean))
 
         ratings = rows("SELECT rating, practice FROM ratings ORDER BY id")
-        if len(ratings) != 3 or any(p not in ("false", 0) for _, p in ratings):
+        if len(ratings) != 5 or any(p not in ("false", 0) for _, p in ratings):
             fail("ratings rows: %r" % ratings)
         previous = 0
         for (rating, _), (_, _, delta) in zip(ratings, marks):
@@ -325,21 +427,41 @@ class Session:
 
         states = dict(rows("SELECT path, state FROM element_state"))
         expected_states = {
-            "COMPLETED": "grade_1/rhythm grade_1/rhythm/how_to_answer grade_1/rhythm/beat_tapping_1 grade_1/rhythm/quiz "
+            "COMPLETED": "grade_1/rhythm grade_1/rhythm/how_to_answer grade_1/rhythm/beat_tapping_1 "
+                         "grade_1/rhythm/note_tapping_1 grade_1/rhythm/rhythm_tapping_1 grade_1/rhythm/quiz "
                          "grade_1/melody/singing_into_the_microphone grade_1/melody/pitch_singing_1",
-            "UNLOCKED": "grade_1 grade_1/rhythm/note_tapping_1 grade_1/rhythm/rhythm_tapping_1 grade_1/melody "
-                        "grade_1/melody/interval_singing_1 grade_1/harmony/arpeggio_singing_1",
+            "UNLOCKED": "grade_1 grade_1/melody grade_1/melody/interval_singing_1 grade_1/harmony/arpeggio_singing_1",
             "LOCKED": "grade_1/melody/scale_singing_1 grade_1/exam grade_2 grade_2/rhythm/beat_tapping_2",
         }
         for state, paths in expected_states.items():
             for path in paths.split():
                 if states.get(path) != state:
                     fail("element %s is %s, expected %s" % (path, states.get(path), state))
-        # answered in time and in tune: every answer earns marks and each activity at least half. Not
+        # tapped in time (one tap late): every answer earns marks and each activity at least half. Not
         # more: on a loaded machine the audio clock, which dates the taps, falls behind the wall clock.
         for activity, marks in self.outcomes.items():
-            if min(marks) <= 0.0 or sum(marks) / len(marks) < 0.5:
+            if activity != "pitch_singing_1" and (min(marks) <= 0.0 or sum(marks) / len(marks) < 0.5):
                 fail("%s graded %s" % (activity, marks))
+        # the late tap cost its note, and only its note
+        late = self.outcomes["beat_tapping_1"][1]
+        if not 0.5 <= late < 1.0:
+            fail("the answer with one late tap graded %s" % late)
+        # nothing sung earns nothing; a semitone off earns less than right; a fourth off is wrong
+        silent, semitone, fourth = self.outcomes["pitch_singing_1"]
+        if silent != 0.0 or not 0.0 <= semitone < 1.0 or fourth != 0.0:
+            fail("sung answers graded %s" % self.outcomes["pitch_singing_1"])
+
+    def check_quiet(self):
+        """Nothing on the terminal; no warning in the log but the late-callback one."""
+        with open(os.path.join(self.scratch, "stdout.txt"), encoding="utf-8", errors="replace") as f:
+            printed = f.read()
+        if printed.strip():
+            fail("the program printed:\n" + printed[:2000])
+        self.lw.mark()
+        noisy = [line for line in self.lw.lines if re.match(r"\s*(WARN|ERROR|FATAL)\b", line)
+                 and "time elapsed between invocations is unexpectedly high" not in line]
+        if noisy:
+            fail("%d warnings in the log, the first: %s" % (len(noisy), "\n".join(noisy[:10])))
 
 
 def main():
@@ -356,7 +478,9 @@ def main():
             session.proc.kill()
             session.proc.wait()
     session.check_database()
+    session.check_quiet()
     log("Start to graded answer: " + ", ".join("%.1f s" % t for t in session.start_to_graded))
+    log("the run: %.0f s" % (time.monotonic() - T0))
     log("marks: " + json.dumps({k: [round(m, 3) for m in v] for k, v in session.outcomes.items()}))
     log("screenshots in " + session.shots)
     print("PASS", flush=True)

@@ -69,8 +69,12 @@ TEST_F(EngineOutcomeTest, KeyboardExerciseGetsExactMarks)
             }
         });
         double mark = -1.0;
+        LogCapture::instance().clear();
         EXPECT_EQ(run(&mark), row.outcomes);
         EXPECT_DOUBLE_EQ(mark, row.mark);
+        // every note answered ends the attempt before the timeline does: it is stopped, not
+        // overrun by the next reset
+        EXPECT_FALSE(LogCapture::instance().contains("already playing")) << row.mark;
     }
 }
 

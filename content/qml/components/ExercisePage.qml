@@ -268,6 +268,7 @@ FocusScope {
             onCountInBeat: page.countInBeat = index
             onPlaybackBegin: {
                 page.phase = "listening";
+                page.countInBeat = 0;
                 questionView.followSince = Date.now();
             }
             onPlaybackEnd: {
@@ -450,6 +451,13 @@ FocusScope {
                     font.family: Theme.fontFamily
                     font.pixelSize: Theme.fontLarge
                     font.bold: true
+                }
+                Text {
+                    visible: page.keyboard
+                    text: qsTr("Your tap")
+                    color: Theme.textMuted
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontSmall
                 }
                 Rectangle {
                     id: tapLight
