@@ -16,6 +16,8 @@ Button {
     font.bold: primary
     palette.button: primary ? Theme.accent : Theme.surfaceAlt
     palette.buttonText: primary ? Theme.textOnDark : Theme.text
+    // what does nothing now looks it (while a question or a score plays, a locked Next)
+    opacity: enabled ? 1.0 : 0.4
 
     Keys.onReturnPressed: clicked()
     Keys.onEnterPressed: clicked()
