@@ -423,7 +423,7 @@ FocusScope {
                 visible: page.phase !== "summary"
                 code: page.question.gmn || ""
                 tempo: page.question.tempo || 80
-                maximumHeight: page.height < 560 ? 120 : 180
+                maximumHeight: Math.max(120, Math.min(360, page.height * 0.26))
                 // the question heard alone is followed on the drawn score
                 shownNote: listenScore.playing ? listenScore.currentNoteIndex : -1
                 // each note takes its grade's colour as soon as it is graded
@@ -538,7 +538,7 @@ FocusScope {
                 Layout.fillWidth: true
                 Layout.preferredHeight: implicitHeight
                 visible: page.phase === "graded" && score.gmnCode !== ""
-                maximumHeight: page.height < 560 ? 120 : 180
+                maximumHeight: Math.max(120, Math.min(360, page.height * 0.26))
                 grades: page.grades
             }
 
