@@ -82,6 +82,37 @@ TestCase {
         compare(Follow.canStep(items[data.from], data.step), data.allowed);
     }
 
+    // grade 1 [Rhythm [Intro, Exercise: Beat Tapping 1], quiz], grade 2 [Rhythm [Intro]], all but
+    // grade 1's intro locked
+    function test_a_locked_item_says_what_opens_it_data() {
+        var root = { children: [] };
+        var grade1 = { name: "Grade 1", parent: root, state: 2, children: [] };
+        var grade2 = { name: "Grade 2", parent: root, state: 1, children: [] };
+        root.children = [grade1, grade2];
+        var rhythm1 = { name: "Rhythm", parent: grade1, state: 2, children: [] };
+        var quiz = { name: "quiz", parent: grade1, state: 1, children: [] };
+        grade1.children = [rhythm1, quiz];
+        rhythm1.children = [{ name: "Intro", parent: rhythm1, state: 2 },
+                            { name: "Exercise: Beat Tapping 1", parent: rhythm1, state: 1 },
+                            { name: "quiz", parent: rhythm1, state: 1 }];
+        var rhythm2 = { name: "Rhythm", parent: grade2, state: 1, children: [] };
+        grade2.children = [rhythm2];
+        rhythm2.children = [{ name: "Intro", parent: rhythm2, state: 1 }];
+        return [
+            { tag: "the activity before it", item: rhythm1.children[1], said: "Complete Intro first." },
+            { tag: "shown by its display name", item: rhythm1.children[2], said: "Complete Beat Tapping 1 first." },
+            { tag: "after a subject", item: quiz, said: "Complete Rhythm first." },
+            { tag: "first of a locked grade: the grade before", item: rhythm2.children[0], said: "Complete Grade 1 first." },
+            { tag: "a locked grade", item: grade2, said: "Complete Grade 1 first." },
+            { tag: "the first of an open module: nothing to say", item: rhythm1.children[0], said: "" },
+            { tag: "the first grade", item: grade1, said: "" }
+        ];
+    }
+
+    function test_a_locked_item_says_what_opens_it(data) {
+        compare(Follow.lockReason(data.item), data.said);
+    }
+
     function test_no_activity_no_move() {
         compare([Follow.canStep(null, 1), Follow.canStep(null, -1), Follow.neighbour(null, 1)], [false, false, null]);
     }

@@ -3,6 +3,7 @@ import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import "../js/CourseLogic.js" as CourseLogic
 import "../js/FocusLogic.js" as FocusLogic
+import "../js/QuestionFollow.js" as Follow
 
 // One activity of the course map: its name and state; the current one is outlined. A name cut
 // short shows whole in a tool tip, on the mouse or the keyboard focus.
@@ -19,8 +20,16 @@ Rectangle {
     signal openRequested(var item)
 
     function open() {
-        if (openable && runtime.globals.interactionEnabled)
+        if (!runtime.globals.interactionEnabled)
+            return;
+        if (openable) {
             openRequested(item);
+        } else if (itemState === CourseLogic.State.Locked) {
+            // chosen but locked: say what opens it
+            var reason = Follow.lockReason(item);
+            lockTip.text = reason !== "" ? qsTr("Locked. %1").arg(reason) : qsTr("Locked.");
+            lockTip.open();
+        }
     }
 
     objectName: "activityTile"
@@ -85,6 +94,13 @@ Rectangle {
     ToolTip.visible: nameText.truncated && (pointer.containsMouse || activeFocus)
     ToolTip.text: nameText.text + " (" + CourseLogic.stateLabel(itemState) + ")"
     ToolTip.delay: pointer.containsMouse ? 500 : 0
+
+    ToolTip {
+        id: lockTip
+
+        objectName: "lockReason"
+        timeout: 4000
+    }
 
     MouseArea {
         id: pointer

@@ -9,6 +9,8 @@ Rectangle {
     property var grade: null
     property int revision: 0
     property bool unlockable: false
+    // "Unlock this grade" asks first, saying what it does
+    property bool confirmingUnlock: false
     readonly property int gradeState: { revision; return grade ? grade.state : 0; }
     readonly property bool locked: gradeState === CourseLogic.State.Locked
     readonly property var done: {
@@ -59,10 +61,40 @@ Rectangle {
                 font.pixelSize: Theme.fontNormal
             }
             AppButton {
-                visible: root.locked && root.unlockable
+                objectName: "unlockGradeButton"
+                visible: root.locked && root.unlockable && !root.confirmingUnlock
                 enabled: runtime.globals.interactionEnabled
-                text: qsTr("Unlock this grade")
-                onClicked: root.unlockRequested()
+                text: qsTr("Unlock this grade\u2026")
+                onClicked: root.confirmingUnlock = true
+            }
+        }
+
+        RowLayout {
+            Layout.fillWidth: true
+            visible: root.locked && root.unlockable && root.confirmingUnlock
+            spacing: Theme.spacing
+
+            BodyText {
+                objectName: "unlockExplanation"
+                Layout.fillWidth: true
+                text: qsTr("Unlocking %1 opens the first activity of each of its subjects now, before the grade "
+                           + "above is done; the others still open one by one as you complete them. Nothing you "
+                           + "have done is lost.").arg(root.grade ? root.grade.name : "")
+            }
+            AppButton {
+                objectName: "unlockConfirmButton"
+                primary: true
+                enabled: runtime.globals.interactionEnabled
+                text: qsTr("Unlock")
+                onClicked: {
+                    root.confirmingUnlock = false;
+                    root.unlockRequested();
+                }
+            }
+            AppButton {
+                objectName: "unlockCancelButton"
+                text: qsTr("Cancel")
+                onClicked: root.confirmingUnlock = false
             }
         }
 

@@ -1,8 +1,9 @@
 .pragma library
+.import "CourseLogic.js" as CourseLogic
 
 // What the question page shows while a question runs: whether it can be stopped, the note heard
-// from the microphone, whether anything was heard at all; and whether a move to a neighbouring
-// activity would open a locked one.
+// from the microphone, whether anything was heard at all; whether a move to a neighbouring
+// activity would open a locked one, and what opens a locked one.
 
 // Values of CourseItem.State the moves care about.
 var Locked = 1;
@@ -48,4 +49,17 @@ function canStep(activity, step) {
     if (target)
         return target.state !== Locked;
     return step > 0 && activity !== null && activity !== undefined;
+}
+
+// Why a locked course item is locked, as the learner reads it: completing the item before it opens
+// it (a first item: what opens its module); "" when nothing before it says so.
+function lockReason(item) {
+    for (var it = item; it && it.parent; it = it.parent) {
+        var before = neighbour(it, -1);
+        if (before)
+            return qsTr("Complete %1 first.").arg(CourseLogic.displayName(before.name));
+        if (!it.parent.parent || it.parent.state !== Locked)
+            return "";
+    }
+    return "";
 }
