@@ -5,6 +5,7 @@
 #include "app/facades/QmlFacadeCourseItem.h"
 #include "app/instance/QtSingleApplication.h"
 #include "app/qml/QmlFacade.h"
+#include "app/shell/CloseRequest.h"
 #include "app/shell/CourseStartup.h"
 #include "app/shell/FontLoader.h"
 #include "app/shell/ProgramRelauncher.h"
@@ -136,18 +137,33 @@ bool Tarvolin::init(QtSingleApplication* app, int, char**)
 
     initResourcePaths();
     initSplashScreen();
+    mp_closeRequest = new CloseRequest(this);
+    mp_closeRequest->watch(mp_splash);
+    mp_closeRequest->watch(this);
     displaySplash();
     installProviders();
     runSteps();
     loadMainScreen();
+    endStartupIfClosed();
     showWindow();
 
     LOG_DEBUG(kChannel, "activating window");
     mp_app->activateWindow();
     LOG_DEBUG(kChannel, "event loop");
-    QApplication::exec();
+    // A close that came before the loop left nothing to leave: the loop would run on without a window.
+    if (!mp_closeRequest->requested())
+        QApplication::exec();
     cleanup();
     return true;
+}
+
+void Tarvolin::endStartupIfClosed()
+{
+    if (!mp_closeRequest || !mp_closeRequest->requested())
+        return;
+    LOG_INFO(kChannel, "closed during start-up; ending");
+    cleanup();
+    std::exit(0);
 }
 
 void Tarvolin::attachActivation(QtSingleApplication* app, QQuickView* window)
@@ -159,9 +175,12 @@ void Tarvolin::attachActivation(QtSingleApplication* app, QQuickView* window)
 
 void Tarvolin::announce(const char* logLine, const QString& splashText)
 {
+    // the splash screen's text is shown with the events that came meanwhile, a close among them
+    endStartupIfClosed();
     if (logLine)
         LOG_INFO(kChannel, "%s", logLine);
     setSplashText(splashText);
+    endStartupIfClosed();
 }
 
 void Tarvolin::runSteps()
@@ -250,7 +269,9 @@ void Tarvolin::showWindow()
     geometry.moveCenter(QGuiApplication::primaryScreen()->geometry().center());
     setGeometry(geometry);
 
-    // The splash screen becomes the About window; changing the flags hides it.
+    // The splash screen becomes the About window; changing the flags hides it. Closing About is
+    // no request to end the program.
+    mp_closeRequest->unwatch(mp_splash);
     if (mp_splash) {
         mp_splash->setFixedSize(500, 350);
         mp_splash->setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint |

@@ -3,6 +3,7 @@
 #include <QQuickView>
 #include <QString>
 
+class CloseRequest;
 class QLabel;
 class QSplashScreen;
 class Settings;
@@ -79,8 +80,11 @@ private:
     void showWindow();
     // Start-up cannot go on: clean up what already runs and end with status 1.
     [[noreturn]] void abortStartup(const char* why);
+    // A window was closed while start-up ran: clean up and end with status 0.
+    void endStartupIfClosed();
 
     static Tarvolin* mp_instance;
     // The runtime map exists: the calibrator holds the pitch detector from then on.
     bool m_runtimeBuilt = false;
+    CloseRequest* mp_closeRequest = nullptr;
 };
