@@ -1,5 +1,6 @@
 #include "audio/AudioBuffer.h"
 
+#include "audio/SampleScaling.h"
 #include "debug/Debugging.h"
 
 #include <cmath>
@@ -59,7 +60,7 @@ int AudioBuffer::addSamples(const short* samples, int count, double minSeconds, 
     m_samples.resize(oldSize + int(blockLength));
     short* dst = m_samples.data() + oldSize;
     for (int i = 0; i < copied; ++i)
-        dst[i] = short(int(samples[i] * gain));
+        dst[i] = scaledSample(samples[i], gain);
     for (qint64 i = copied; i < blockLength; ++i)
         dst[i] = 0;
     return 0;

@@ -2,19 +2,8 @@
 
 #include "audio/Audio.h"
 #include "audio/AudioBuffer.h"
+#include "audio/SampleScaling.h"
 #include "debug/Debugging.h"
-
-#include <algorithm>
-
-namespace {
-
-// Saturates instead of wrapping, so a volume above 1 clips rather than clicks.
-inline short scaled(short sample, double volume)
-{
-    return short(std::clamp(int(sample * volume), -32768, 32767));
-}
-
-}  // namespace
 
 AudioOutputRegion::AudioOutputRegion(AudioBuffer* buffer, double position, bool takeOwnership)
     : AudioRegion(position), mp_audioBuffer(buffer), m_ownsBuffer(takeOwnership)
@@ -48,7 +37,7 @@ short* AudioOutputRegion::writeNextFrame(short* out, bool mono)
     const short* samples = mp_audioBuffer->getSamples().constData();
     const double volume = Audio::outputVolume();
     const bool stereo = mp_audioBuffer->getChannelCount() == 2;
-    out[0] = scaled(samples[m_currentIndex], volume);
+    out[0] = scaledSample(samples[m_currentIndex], volume);
     const short played = samples[m_currentIndex];
     ++m_currentIndex;
     if (!stereo)
@@ -59,9 +48,9 @@ short* AudioOutputRegion::writeNextFrame(short* out, bool mono)
         return out + 1;
     }
     if (m_currentIndex < total)
-        out[1] = scaled(samples[m_currentIndex++], volume);
+        out[1] = scaledSample(samples[m_currentIndex++], volume);
     else
-        out[1] = scaled(played, volume);
+        out[1] = scaledSample(played, volume);
     return out + 2;
 }
 
@@ -80,7 +69,7 @@ qint64 AudioOutputRegion::writeMonoFrames(short* out, qint64 frames, double volu
         }
     } else {
         while (written < frames && m_currentIndex < total) {
-            out[written++] = scaled(samples[m_currentIndex], volume);
+            out[written++] = scaledSample(samples[m_currentIndex], volume);
             m_currentIndex = qMin(total, m_currentIndex + channels);
         }
     }

@@ -6,6 +6,8 @@
 
 #include <QVector>
 
+#include <cmath>
+
 namespace {
 
 TEST(AudioBufferAppend, MinimumDurationPadsOrCutsAndAppendsGoToTheEnd)
@@ -28,6 +30,18 @@ TEST(AudioBufferAppend, MinimumDurationPadsOrCutsAndAppendsGoToTheEnd)
     const short s[] = {-3, 3, 32767, -32768};
     gain.addSamples(s, 4, 0.0, 0.5);
     EXPECT_EQ(gain.getSamples(), (QVector<short>{-1, 1, 16383, -16384}));  // truncated toward zero
+    // a gain above 1 saturates instead of wrapping; no number gives silence
+    const struct { double gain; QVector<short> expected; } gains[] = {
+        {2.0, {-6, 6, 32767, -32768}},
+        {-1.0, {3, -3, -32767, 32767}},
+        {1e12, {-32768, 32767, 32767, -32768}},
+        {std::nan(""), {0, 0, 0, 0}},
+    };
+    for (const auto& r : gains) {
+        AudioBuffer b(2, 0, 44100);
+        b.addSamples(s, 4, 0.0, r.gain);
+        EXPECT_EQ(b.getSamples(), r.expected) << r.gain;
+    }
 }
 
 TEST(AudioBufferAppend, BlockBeyondTheLargestBufferIsRefused)

@@ -17,6 +17,7 @@
 #include <QCoreApplication>
 #include <QSignalSpy>
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -237,6 +238,10 @@ TEST_F(CallbackCore, OutputVolumeScalesAndSaturates)
     const struct { double volume; std::vector<short> expected; } rows[] = {
         {0.5, {500, -1, 15000, 0}},
         {2.0, {2000, -6, 32767, 0}},
+        // far beyond any gain, negative, not a number: saturated or silent, never wrapped
+        {1e10, {32767, -32768, 32767, 0}},
+        {-3.0, {-3000, 9, -32768, 0}},
+        {std::nan(""), {0, 0, 0, 0}},
     };
     for (const auto& r : rows) {
         seq.reset();

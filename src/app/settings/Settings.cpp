@@ -13,6 +13,8 @@
 
 #include <QMetaProperty>
 
+#include <cmath>
+
 using edufrmwk::Database;
 using edufrmwk::FrameworkManager;
 using edufrmwk::RC_OK;
@@ -32,6 +34,77 @@ Settings* Settings::getInstance()
 static bool flagFromText(const QString& text)
 {
     return !(text.isEmpty() || text == QLatin1String("0") || text.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0);
+}
+
+namespace {
+
+// The range of each number: volume and sensitivity are gains of at most 1, the calibrated
+// thresholds fractions of full scale (a peak of 0 would divide by nothing).
+struct NumberRange {
+    const char* name;
+    double low;
+    double high;
+};
+const NumberRange kNumberRanges[] = {
+    {"output_volume", 0.0, 1.0},
+    {"input_sensitivity", 0.0, 1.0},
+    {"input_mic_noise_floor", 0.0, 1.0},
+    {"input_mic_peak_amplitude", 0.001, 1.0},
+};
+
+const NumberRange* rangeOf(const QString& name)
+{
+    for (const NumberRange& range : kNumberRanges) {
+        if (name == QLatin1String(range.name))
+            return &range;
+    }
+    return nullptr;
+}
+
+// A stored flag is one of these texts, in any letter case.
+bool isFlagText(const QString& text)
+{
+    for (const char* flag : {"true", "false", "1", "0"}) {
+        if (text.compare(QLatin1String(flag), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool Settings::inRange(const QString& name, const QVariant& value)
+{
+    switch (value.userType()) {
+    case QMetaType::Double: {
+        const double number = value.toDouble();
+        const NumberRange* range = rangeOf(name);
+        return std::isfinite(number) && (!range || (number >= range->low && number <= range->high));
+    }
+    case QMetaType::QString:
+        return !value.toString().trimmed().isEmpty();
+    default:
+        return value.isValid();
+    }
+}
+
+template <typename T>
+bool Settings::acceptValue(const char* name, T& value)
+{
+    const QString key = QString::fromLatin1(name);
+    if (inRange(key, QVariant::fromValue(value)))
+        return true;
+    const QString fallback = m_defaults.value(key);
+    LOG_WARN(kChannel, "%s %s is out of range; the default %s is used, the stored value is left as it is", name,
+             qPrintable(storedText(QVariant::fromValue(value))), qPrintable(fallback));
+    value = QVariant(fallback).value<T>();
+    return false;
+}
+
+void Settings::store(const QString& name, const QString& value, bool accepted)
+{
+    if (accepted && !m_keepRows)
+        saveProperty(name, value);
 }
 
 Settings::Settings()
@@ -80,48 +153,56 @@ QString Settings::storedText(const QVariant& value)
 
 void Settings::set_output_device(const QString& value)
 {
-    m_output_device = value;
-    saveProperty(QStringLiteral("output_device"), value);
+    QString usable = value;
+    const bool accepted = acceptValue("output_device", usable);
+    m_output_device = usable;
+    store(QStringLiteral("output_device"), usable, accepted);
     emit changed_output_device();
-    setOutputDevice(value);
+    setOutputDevice(usable);
 }
 
 void Settings::set_output_volume(double value)
 {
+    const bool accepted = acceptValue("output_volume", value);
     m_output_volume = value;
-    saveProperty(QStringLiteral("output_volume"), storedText(value));
+    store(QStringLiteral("output_volume"), storedText(value), accepted);
     emit changed_output_volume();
     setOutputVolume(value);
 }
 
 void Settings::set_input_device(const QString& value)
 {
-    m_input_device = value;
-    saveProperty(QStringLiteral("input_device"), value);
+    QString usable = value;
+    const bool accepted = acceptValue("input_device", usable);
+    m_input_device = usable;
+    store(QStringLiteral("input_device"), usable, accepted);
     emit changed_input_device();
-    setInputDevice(value);
+    setInputDevice(usable);
 }
 
 void Settings::set_input_sensitivity(double value)
 {
+    const bool accepted = acceptValue("input_sensitivity", value);
     m_input_sensitivity = value;
-    saveProperty(QStringLiteral("input_sensitivity"), storedText(value));
+    store(QStringLiteral("input_sensitivity"), storedText(value), accepted);
     emit changed_input_sensitivity();
     setInputSensitivity(value);
 }
 
 void Settings::set_input_mic_noise_floor(double value)
 {
+    const bool accepted = acceptValue("input_mic_noise_floor", value);
     m_input_mic_noise_floor = value;
-    saveProperty(QStringLiteral("input_mic_noise_floor"), storedText(value));
+    store(QStringLiteral("input_mic_noise_floor"), storedText(value), accepted);
     emit changed_input_mic_noise_floor();
     setPitchDetectorNoiseFloor(value);
 }
 
 void Settings::set_input_mic_peak_amplitude(double value)
 {
+    const bool accepted = acceptValue("input_mic_peak_amplitude", value);
     m_input_mic_peak_amplitude = value;
-    saveProperty(QStringLiteral("input_mic_peak_amplitude"), storedText(value));
+    store(QStringLiteral("input_mic_peak_amplitude"), storedText(value), accepted);
     emit changed_input_mic_peak_amplitude();
     setPitchDetectorPeakAmplitude(value);
 }
@@ -129,14 +210,14 @@ void Settings::set_input_mic_peak_amplitude(double value)
 void Settings::set_input_mic_calibrated(bool value)
 {
     m_input_mic_calibrated = value;
-    saveProperty(QStringLiteral("input_mic_calibrated"), storedText(value));
+    store(QStringLiteral("input_mic_calibrated"), storedText(value), true);
     emit changed_input_mic_calibrated();
 }
 
 void Settings::set_input_default_clapping(const QString& value)
 {
     m_input_default_clapping = usableInputSource(QStringLiteral("input_default_clapping"), QStringLiteral("clapping"), value);
-    saveProperty(QStringLiteral("input_default_clapping"), m_input_default_clapping);
+    store(QStringLiteral("input_default_clapping"), m_input_default_clapping, m_input_default_clapping == value);
     emit changed_input_default_clapping();
     setDefaultInputSource(QStringLiteral("clapping"), m_input_default_clapping);
 }
@@ -144,7 +225,7 @@ void Settings::set_input_default_clapping(const QString& value)
 void Settings::set_input_default_playing(const QString& value)
 {
     m_input_default_playing = usableInputSource(QStringLiteral("input_default_playing"), QStringLiteral("playing"), value);
-    saveProperty(QStringLiteral("input_default_playing"), m_input_default_playing);
+    store(QStringLiteral("input_default_playing"), m_input_default_playing, m_input_default_playing == value);
     emit changed_input_default_playing();
     setDefaultInputSource(QStringLiteral("playing"), m_input_default_playing);
 }
@@ -152,7 +233,7 @@ void Settings::set_input_default_playing(const QString& value)
 void Settings::set_input_default_singing(const QString& value)
 {
     m_input_default_singing = usableInputSource(QStringLiteral("input_default_singing"), QStringLiteral("singing"), value);
-    saveProperty(QStringLiteral("input_default_singing"), m_input_default_singing);
+    store(QStringLiteral("input_default_singing"), m_input_default_singing, m_input_default_singing == value);
     emit changed_input_default_singing();
     setDefaultInputSource(QStringLiteral("singing"), m_input_default_singing);
 }
@@ -201,6 +282,17 @@ void Settings::load()
             LOG_DEBUG(kChannel, "resetting property to default %s = %s\n", qPrintable(name), qPrintable(value));
         }
         const QByteArray key = name.toLatin1();
+        if (!readable(property.userType(), value)) {
+            // the default takes effect; the row stays for the learner to set again
+            LOG_WARN(kChannel, "stored %s \"%s\" is not a %s; the default %s is used, the stored value is left as it is",
+                     key.constData(), qPrintable(value), property.userType() == QMetaType::Bool ? "flag" : "number",
+                     qPrintable(m_defaults.value(name)));
+            m_keepRows = true;
+            property.write(this, QVariant(m_defaults.value(name)));
+            m_keepRows = false;
+            continue;
+        }
+        // an out-of-range value is refused by its setter, which leaves the row as it is
         switch (property.userType()) {
         case QMetaType::QString:
             LOG_DEBUG(kChannel, "loaded property %s = %s\n", key.constData(), qPrintable(value));
@@ -228,6 +320,18 @@ void Settings::load()
             BRISOLA_ASSERT(0);
         }
     }
+}
+
+bool Settings::readable(int type, const QString& text)
+{
+    bool ok = true;
+    if (type == QMetaType::Double)
+        text.trimmed().toDouble(&ok);
+    else if (type == QMetaType::Int)
+        text.trimmed().toInt(&ok);
+    else if (type == QMetaType::Bool)
+        ok = isFlagText(text.trimmed());
+    return ok;
 }
 
 void Settings::save()

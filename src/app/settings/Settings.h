@@ -61,7 +61,9 @@ public:
     void set_input_default_singing(const QString& value);
 
     // Reads every property from its row (a missing row gives the default) and writes it through
-    // its setter, so every value is stored back, signalled and applied.
+    // its setter, so every value is stored back, signalled and applied. A row that is not a number
+    // (or a flag) where one is due, or out of its range, gives the default with a WARN line and is
+    // left as it is, for the learner to set again; every setter refuses such values the same way.
     void load();
     void save();
     void saveProperty(const QString& name, const QString& value);
@@ -72,6 +74,11 @@ public:
 
     // The stored text of a value: numbers in general notation with up to 15 significant digits.
     static QString storedText(const QVariant& value);
+    // Whether a value suits the property: numbers finite and within the property's range, names
+    // not empty.
+    static bool inRange(const QString& name, const QVariant& value);
+    // Whether a stored text reads as a value of the given type.
+    static bool readable(int type, const QString& text);
 
     NoteInput* getNoteInput(const QString& kind);
     NoteInputSource* getNoteInputSource(const QString& kind, const QString& source);
@@ -100,6 +107,11 @@ private:
     // The source to use for an input kind: the value when that input has such a source, else the
     // default (with a warning), so a bad row or a bad write from QML never reaches the note input.
     QString usableInputSource(const QString& property, const QString& kind, const QString& value);
+    // True when value is in range; else value becomes the default, with a WARN line.
+    template <typename T>
+    bool acceptValue(const char* name, T& value);
+    // Stores an accepted value, unless load() is applying a default over an unreadable row.
+    void store(const QString& name, const QString& value, bool accepted);
 
     QString m_output_device;
     double m_output_volume;
@@ -112,4 +124,5 @@ private:
     QString m_input_default_playing;
     QString m_input_default_singing;
     QMap<QString, QString> m_defaults;
+    bool m_keepRows = false;
 };
