@@ -1,5 +1,6 @@
 // The other process of the single-instance tests.
-//   serve <id> <ms>   the instance: a minimised window to bring back, every message reported
+//   serve <id> <ms> [files]  the instance: a minimised window to bring back, every message
+//                     reported; at most `files` open file descriptors once it runs
 //   start <id> <ms>   a start as the entry point makes it: 0 when another instance runs, 10 when
 //                     this process became the instance
 //   busy <id> <ms>    the instance, blocked without an event loop
@@ -13,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <sys/resource.h>
 
 static void say(const QByteArray& line)
 {
@@ -52,6 +54,11 @@ int main(int argc, char** argv)
     });
     if (mode == "own")
         QTimer::singleShot(100, &app, [&app] { emit app.messageReceived(QStringLiteral("own")); });
+    if (argc > 4) {
+        const rlimit files = {rlim_t(std::atoi(argv[4])), rlim_t(std::atoi(argv[4]))};
+        if (setrlimit(RLIMIT_NOFILE, &files) != 0)
+            return 4;
+    }
     QTimer::singleShot(ms, &app, &QCoreApplication::quit);
     return app.exec();
 }

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -213,6 +214,28 @@ TEST_F(InstanceTest, ApplicationsOwnMessageRaisesTheWindow)
     const QList<QByteArray> messages = lines(instance, "message:");
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages.first(), "message:" + QByteArray("own").toHex() + " minimized:0");
+}
+
+// Connections that send nothing, far more than the instance may open files: it keeps a few at a
+// time and keeps listening, so the next start is still answered and the window raised.
+TEST_F(InstanceTest, FloodOfIdleConnectionsLeavesTheGuardListening)
+{
+    QProcess* first = helper({"serve", id(), "60000", "96"});
+    ASSERT_EQ(lines(first, "ready").size(), 1);
+    const QString path = QtLocalPeer(nullptr, id()).serverPath();
+    std::vector<std::unique_ptr<QLocalSocket>> flood;
+    for (int i = 0; i < 300; ++i) {
+        flood.emplace_back(new QLocalSocket);
+        flood.back()->connectToServer(path);
+        flood.back()->waitForConnected(1000);
+    }
+    QCoreApplication::processEvents();
+    for (int round = 1; round <= 2; ++round) {
+        EXPECT_TRUE(QFileInfo::exists(path)) << round;
+        EXPECT_EQ(secondStart(5000), 0) << round;
+        EXPECT_EQ(lines(first, "message:", round).count("message:" + kDoIExistHex + " minimized:0"), round);
+        EXPECT_EQ(first->state(), QProcess::Running);
+    }
 }
 
 TEST_F(InstanceTest, BusyFirstInstanceKeepsTheSecondFromStarting)

@@ -77,12 +77,31 @@ bool QtLocalPeer::isClient()
     }
     if (!listening)
         qWarning("QtSingleCoreApplication: listen on local socket failed, %s", qPrintable(mp_server->errorString()));
-    connect(mp_server, &QLocalServer::newConnection, this, &QtLocalPeer::receiveConnection);
+    connect(mp_server, &QLocalServer::newConnection, this, &QtLocalPeer::receiveConnection, Qt::UniqueConnection);
+    // The server closes for good (and removes its socket file) when an accept fails, for instance
+    // with every file descriptor in use: the guard listens again as soon as it can.
+    if (!mp_listenCheck) {
+        mp_listenCheck = new QTimer(this);
+        mp_listenCheck->setInterval(kListenCheckMs);
+        connect(mp_listenCheck, &QTimer::timeout, this, &QtLocalPeer::keepListening);
+    }
+    mp_listenCheck->start();
     return false;
+}
+
+void QtLocalPeer::keepListening()
+{
+    if (mp_server->isListening() || !m_lockFile.isLocked())
+        return;
+    QFile::remove(serverPath());
+    if (mp_server->listen(serverPath()))
+        qWarning("QtLocalPeer: the local socket had closed (%s); listening again", qPrintable(mp_server->errorString()));
 }
 
 void QtLocalPeer::release()
 {
+    if (mp_listenCheck)
+        mp_listenCheck->stop();
     mp_server->close();
     if (m_lockFile.isLocked())
         m_lockFile.unlock();
@@ -152,7 +171,12 @@ void QtLocalPeer::receiveConnection()
     // Read without blocking the event loop: a peer that sends nothing, or stops half-way, costs a
     // timer and is dropped, never acknowledged or delivered.
     while (QLocalSocket* socket = mp_server->nextPendingConnection()) {
+        // A flood of connections that send nothing would hold a descriptor each until every one is
+        // in use; the oldest unfinished one makes room for the newest (a start sends at once).
+        if (m_incoming.size() >= kMaxIncoming)
+            dropConnection(m_arrival.first(), QStringLiteral("%1 connections unfinished; the oldest is dropped").arg(kMaxIncoming));
         m_incoming.insert(socket, QByteArray());
+        m_arrival.append(socket);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readMessage(socket); });
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
             readMessage(socket);  // whatever arrived just before the close
@@ -191,6 +215,7 @@ void QtLocalPeer::readMessage(QLocalSocket* socket)
 
     QByteArray message = data.mid(prefix);
     m_incoming.erase(it);
+    m_arrival.removeOne(socket);
     disconnect(socket, nullptr, this, nullptr);
     socket->write(ack, qstrlen(ack));
     socket->flush();
@@ -210,6 +235,7 @@ void QtLocalPeer::dropConnection(QLocalSocket* socket, const QString& reason)
 {
     qWarning("QtLocalPeer: Message reception failed \"%s\"", qPrintable(reason));
     m_incoming.remove(socket);
+    m_arrival.removeOne(socket);
     disconnect(socket, nullptr, this, nullptr);
     socket->abort();
     socket->deleteLater();

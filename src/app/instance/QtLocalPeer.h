@@ -4,11 +4,13 @@
 
 #include <QByteArray>
 #include <QHash>
+#include <QList>
 #include <QObject>
 #include <QString>
 
 class QLocalServer;
 class QLocalSocket;
+class QTimer;
 
 // One running instance per user and application id. The process that holds the write lock on the
 // lock file is the server and listens on a local socket; later starts are clients that hand it a
@@ -21,6 +23,10 @@ public:
     // A connection that has not delivered its whole message by then is dropped (the sender's own
     // default time-out, after which it has given up).
     static const int kReceiveLimitMs = 5000;
+    // Connections read at the same time; a further one drops the oldest.
+    static const int kMaxIncoming = 32;
+    // How often the server checks that it still listens.
+    static const int kListenCheckMs = 500;
 
     explicit QtLocalPeer(QObject* parent = nullptr, const QString& appId = QString());
 
@@ -59,6 +65,7 @@ signals:
 
 protected slots:
     void receiveConnection();
+    void keepListening();
 
 private:
     void readMessage(QLocalSocket* socket);
@@ -72,4 +79,7 @@ private:
     bool m_guardUnusable = false;
     // Bytes received so far on each connection still being read (length prefix included).
     QHash<QLocalSocket*, QByteArray> m_incoming;
+    // The same connections, oldest first.
+    QList<QLocalSocket*> m_arrival;
+    QTimer* mp_listenCheck = nullptr;
 };
