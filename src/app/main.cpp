@@ -2,6 +2,7 @@
 #include "app/shell/Tarvolin.h"
 
 #include <QCoreApplication>
+#include <QtGlobal>
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,6 +20,22 @@ bool hasDisplay()
     return false;
 }
 
+QtMessageHandler g_previousHandler = nullptr;
+
+// While the application object is made: the toolkit ends with an abort when the display it was
+// given cannot be reached (no server there, or one that refuses us); say so plainly instead.
+void reportUnreachableDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtFatalMsg) {
+        const char* display = std::getenv("DISPLAY");
+        std::fprintf(stderr, "brisola: no display (%s%s cannot be reached); start it from a desktop session\n",
+                     display ? "DISPLAY=" : "the display", display ? display : "");
+        std::_Exit(1);
+    }
+    if (g_previousHandler)
+        g_previousHandler(type, context, message);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -28,7 +45,9 @@ int main(int argc, char* argv[])
         return 1;
     }
     // Never deleted, like the window it drives.
+    g_previousHandler = qInstallMessageHandler(reportUnreachableDisplay);
     auto* app = new QtSingleApplication(QString::fromLatin1(Tarvolin::appName()), argc, argv);
+    qInstallMessageHandler(g_previousHandler);
     // Another instance of this user answered: it raises its own window.
     if (app->notifyRunningInstance(QStringLiteral("Do I exist?"), 5000))
         std::exit(0);

@@ -181,11 +181,15 @@ def case_first_start_and_restart():
 
 
 def case_no_display():
-    """Without a display the program says so and ends with a failure status instead of hanging."""
+    """Without a display, or with one that cannot be reached, the program says so and ends with a
+    failure status instead of hanging or aborting."""
     env = {k: v for k, v in os.environ.items() if k not in ('DISPLAY', 'WAYLAND_DISPLAY', 'QT_QPA_PLATFORM')}
-    done = subprocess.run([BIN], env=env, capture_output=True, text=True, timeout=10)
-    check(done.returncode == 1, 'exit status %s' % done.returncode)
-    check('no display' in done.stderr, done.stderr)
+    for display, says in ((None, 'DISPLAY is not set'), (':987', 'DISPLAY=:987 cannot be reached'),
+                          ('/nonexistent/socket:0', 'cannot be reached')):
+        run_env = dict(env, DISPLAY=display) if display else env
+        done = subprocess.run([BIN], env=run_env, capture_output=True, text=True, timeout=10)
+        check(done.returncode == 1, 'DISPLAY=%s: exit status %s\n%s' % (display, done.returncode, done.stderr))
+        check('brisola: no display (' in done.stderr and says in done.stderr, done.stderr)
 
 
 if __name__ == '__main__':
