@@ -39,6 +39,7 @@ Rectangle {
             FocusLogic.scrollIntoView(root, Theme.spacing);
     }
     Keys.onReturnPressed: open()
+    Keys.onEnterPressed: open()
     // the arrows go to the map this tile is on
     Keys.onPressed: {
         var direction = CourseLogic.arrowDirection(event.key);
@@ -49,7 +50,6 @@ Rectangle {
             }
         }
     }
-    Keys.onEnterPressed: open()
 
     implicitHeight: Theme.tileHeight
     radius: Theme.radius
