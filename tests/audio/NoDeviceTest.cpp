@@ -75,6 +75,7 @@ TEST_F(NoDevice, FailedPlayIsNotPlayingAndAnnouncesNothing)
     EXPECT_FALSE(seq.isPlaying());
     EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("attempting to recover audio")).size(), 5);
     EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("failed to open stream")).size(), 5);
+    EXPECT_TRUE(seq.lastError().startsWith("failed to open stream (")) << seq.lastError().toStdString();
     EXPECT_EQ(Audio::activeAudioHandleCount(), 0);
     // The sequencer is usable afterwards.
     EXPECT_EQ(seq.prepare(), 0);
