@@ -132,6 +132,50 @@ void BenchSignals::addNoise(std::vector<double>& samples, double dbfs, unsigned 
         v += uniform(generator);
 }
 
+const char* BenchSignals::colourName(Colour colour)
+{
+    return colour == Pink ? "pink" : colour == Brown ? "brown" : "white";
+}
+
+void BenchSignals::addNoise(std::vector<double>& samples, double dbfs, Colour colour, unsigned seed)
+{
+    if (colour == White) {
+        addNoise(samples, dbfs, seed);
+        return;
+    }
+    std::mt19937 generator(seed);
+    std::normal_distribution<double> gauss(0.0, 1.0);
+    std::vector<double> noise(samples.size());
+    double b[7] = {};
+    double level = 0.0, dc = 0.0;
+    for (double& v : noise) {
+        const double w = gauss(generator);
+        if (colour == Pink) {
+            // Sum of first-order filters, within 0.5 dB of -3 dB per octave over the audio band.
+            b[0] = 0.99886 * b[0] + w * 0.0555179;
+            b[1] = 0.99332 * b[1] + w * 0.0750759;
+            b[2] = 0.96900 * b[2] + w * 0.1538520;
+            b[3] = 0.86650 * b[3] + w * 0.3104856;
+            b[4] = 0.55000 * b[4] + w * 0.5329522;
+            b[5] = -0.7616 * b[5] - w * 0.0168980;
+            v = b[0] + b[1] + b[2] + b[3] + b[4] + b[5] + b[6] + w * 0.5362;
+            b[6] = w * 0.115926;
+        } else {
+            // Leaky integration (a pole near 20 Hz), its slow drift taken out.
+            level = 0.997 * level + w;
+            dc = 0.9995 * dc + 0.0005 * level;
+            v = level - dc;
+        }
+    }
+    double sum = 0.0;
+    for (double v : noise)
+        sum += v * v;
+    const double rms = std::sqrt(sum / std::max<size_t>(1, noise.size()));
+    const double k = rms > 0.0 ? std::pow(10.0, dbfs / 20.0) / rms : 0.0;
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] += k * noise[i];
+}
+
 bool BenchSignals::writeWav(const QString& path, const std::vector<double>& samples)
 {
     QFile file(path);

@@ -28,6 +28,11 @@ public:
     static std::vector<double> renderPatch(const std::vector<Note>& notes, int program, double seconds,
                                            const QString& soundFont);
     static void addNoise(std::vector<double>& samples, double dbfs, unsigned seed);
+    // Room noise of a colour at an RMS level: white (as addNoise), pink (3 dB less per octave) or
+    // brown (6 dB less per octave above 20 Hz: rumble).
+    enum Colour { White, Pink, Brown };
+    static const char* colourName(Colour colour);
+    static void addNoise(std::vector<double>& samples, double dbfs, Colour colour, unsigned seed);
     static void normalise(std::vector<double>& samples, double peak);
     static bool writeWav(const QString& path, const std::vector<double>& samples);
 };

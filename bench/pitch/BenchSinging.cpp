@@ -21,14 +21,31 @@ struct Formants {
     double b[4];
 };
 
-// Adult male vowels a, e, i, o, u ("oo"); a female voice raises them by 17 %.
-const Formants kVowels[5] = {
+// Adult male vowels a, e, i, o, u ("oo"), ih, uh; a bass lowers them by 5 %, a female voice raises
+// them by 17 %, a soprano by 22 %.
+const Formants kVowels[BenchSinging::kVowelCount] = {
     {{730, 1090, 2440, 3400}, {90, 110, 170, 250}},
     {{530, 1840, 2480, 3500}, {70, 100, 160, 250}},
     {{270, 2290, 3010, 3700}, {60, 100, 170, 250}},
     {{570, 840, 2410, 3400}, {70, 90, 160, 250}},
     {{300, 870, 2240, 3300}, {60, 90, 150, 250}},
+    {{390, 1990, 2550, 3600}, {60, 100, 160, 250}},
+    {{640, 1190, 2390, 3400}, {80, 100, 160, 250}},
 };
+
+double formantScale(BenchSinging::Voice voice)
+{
+    switch (voice) {
+    case BenchSinging::Bass:
+        return 0.95;
+    case BenchSinging::Female:
+        return 1.17;
+    case BenchSinging::Soprano:
+        return 1.22;
+    default:
+        return 1.0;
+    }
+}
 
 // Magnitude of a cascade of second-order resonances, 1 at 0 Hz.
 double formantGain(const Formants& v, double f)
@@ -79,32 +96,42 @@ std::vector<double> roomNoise(size_t n, double dbfs, std::mt19937& rng)
 
 } // namespace
 
+const char* BenchSinging::vowelName(int vowel)
+{
+    static const char* const names[kVowelCount] = {"a", "eh", "ee", "o", "oo", "ih", "uh"};
+    return vowel >= 0 && vowel < kVowelCount ? names[vowel] : "?";
+}
+
 BenchSinging::Take BenchSinging::sing(const Options& o)
 {
-    std::mt19937 rng(o.seed * 7919u + (o.legato ? 1u : 0u) + (o.voice == Female ? 2u : 0u));
+    std::mt19937 rng(o.seed * 7919u + (o.legato ? 1u : 0u) + (o.voice == Female ? 2u : 0u) + (o.voice == Bass ? 4u : 0u) +
+                     (o.voice == Soprano ? 8u : 0u));
     auto uniform = [&rng](double a, double b) { return std::uniform_real_distribution<double>(a, b)(rng); };
     auto chance = [&](double p) { return uniform(0.0, 1.0) < p; };
 
     Take take;
-    take.tempoBeat = 60.0 / 90.0;
+    take.tempoBeat = 60.0 / o.tempo;
     const double eighth = take.tempoBeat / 2.0;
 
     // The melody as written: 20 notes, steps up to a fourth, some repeats.
-    // Male C3..G4, female G3..D5, wrong notes included: the tracker reads 1024-sample pieces and
-    // needs three periods in them, so it is not asked for notes under about 130 Hz.
-    const int low = o.voice == Male ? 48 : 55;
-    const int high = o.voice == Male ? 67 : 74;
+    // Wrong notes stay in the range too.
+    const int lows[] = {48, 55, 43, 65};
+    const int highs[] = {67, 74, 62, 79};
+    const int low = lows[o.voice];
+    const int high = highs[o.voice];
     const int count = 20;
     std::vector<int> expected;
     int midi = (low + high) / 2;
     for (int i = 0; i < count; ++i) {
         expected.push_back(midi);
-        int step = chance(0.15) ? 0 : std::uniform_int_distribution<int>(1, 5)(rng) * (chance(0.5) ? 1 : -1);
+        int step = chance(o.repeatShare) ? 0 : std::uniform_int_distribution<int>(1, 5)(rng) * (chance(0.5) ? 1 : -1);
         if (midi + step < low || midi + step > high)
             step = -step;
         midi += step;
     }
-    const int lengths[] = {1, 2, 2, 2, 3, 4};
+    const int longer[] = {1, 2, 2, 2, 3, 4};
+    const int shorter[] = {1, 1, 1, 2, 2, 3};
+    const int* lengths = o.shortNotes ? shorter : longer;
     std::vector<int> sung = expected;
     for (int i = 0; i < count; ++i)
         take.eighths.push_back(lengths[std::uniform_int_distribution<int>(0, 5)(rng)]);
@@ -137,23 +164,29 @@ BenchSinging::Take BenchSinging::sing(const Options& o)
     std::vector<bool> breathAfter(count, false);
     int phraseLeft = std::uniform_int_distribution<int>(4, 6)(rng);
     double t = o.leadIn;
+    bool joinNext = true;
     for (int i = 0; i < count; ++i) {
         Plan& p = plan[i];
         const double slot = take.eighths[i] * eighth;
         p.start = t;
         p.joined = o.legato && i > 0 && !breathAfter[i - 1] && sung[i] != sung[i - 1] && expected[i] != expected[i - 1];
+        p.joined = p.joined && joinNext;
         const bool repeatNext = i + 1 < count && (expected[i + 1] == expected[i] || sung[i + 1] == sung[i]);
         if (--phraseLeft <= 0 && i + 1 < count && take.eighths[i] >= 2) {
             breathAfter[i] = true;
             phraseLeft = std::uniform_int_distribution<int>(4, 6)(rng);
         }
+        // A legato note before one not joined to it leaves a short break.
         double gap = 0.0;
+        joinNext = true;
         if (breathAfter[i])
             gap = 0.25;
         else if (!o.legato)
-            gap = uniform(0.06, std::min(0.15, slot - 0.25));
+            gap = uniform(o.gapMin, std::max(o.gapMin, std::min(o.gapMax, slot - 0.25)));
         else if (repeatNext)
             gap = uniform(0.04, 0.07);
+        else if (o.joinShare < 1.0 && !(joinNext = chance(o.joinShare)))
+            gap = uniform(o.gapMin, o.gapMax);
         p.end = t + slot - gap;
         p.scoopCents = chance(0.35) ? uniform(50.0, 150.0) : 0.0;
         p.scoopSeconds = uniform(0.06, 0.12);
@@ -162,8 +195,8 @@ BenchSinging::Take BenchSinging::sing(const Options& o)
         p.release = uniform(0.03, 0.06);
         p.level = dbToLinear(uniform(-4.0, 0.0));
         p.vibratoPhase = uniform(0.0, 2 * M_PI);
-        p.vowel = o.vowel >= 0 ? o.vowel : (i % 5);
-        take.notes.push_back({expected[i], sung[i], p.start, p.end - p.start});
+        p.vowel = !o.vowels.empty() ? o.vowels[i % o.vowels.size()] : o.vowel >= 0 ? o.vowel : (i % 5);
+        take.notes.push_back({expected[i], sung[i], p.start, p.end - p.start, p.vowel});
         t += slot;
     }
     const size_t total = static_cast<size_t>((t + 1.0) * kRate);
@@ -225,7 +258,7 @@ BenchSinging::Take BenchSinging::sing(const Options& o)
     // the formants; gains refreshed every 32 samples.
     std::vector<double> voice(total, 0.0);
     double phase = 0.0;
-    const double scale = o.voice == Female ? 1.17 : 1.0;
+    const double scale = formantScale(o.voice);
     std::vector<double> gains(80, 0.0);
     for (size_t s = 0; s < total; ++s) {
         if (amp[s] <= 0.0) {
@@ -297,7 +330,7 @@ BenchSinging::Take BenchSinging::sing(const Options& o)
     }
     take.samples.resize(total);
     for (size_t s = 0; s < total; ++s)
-        take.samples[s] = voice[s] + room[s];
+        take.samples[s] = (o.silent ? 0.0 : voice[s]) + room[s];
     return take;
 }
 
@@ -305,7 +338,7 @@ std::vector<double> BenchSinging::vowelTone(double frequency, Voice voice, int v
 {
     Formants v = kVowels[vowel];
     for (double& f : v.f)
-        f *= voice == Female ? 1.17 : 1.0;
+        f *= formantScale(voice);
     const size_t n = static_cast<size_t>(seconds * kRate);
     std::vector<double> out(n);
     double largest = 0.0;

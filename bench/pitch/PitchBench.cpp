@@ -248,36 +248,61 @@ std::vector<qint16> toPcm(const std::vector<double>& samples)
 
 // Sung melodies and claps: the notes the detector reports are graded in sequence as the exercise
 // engine grades a sung answer in pitch mode; onsets and note times are scored against the truth.
+// A note counts "in time" when it is graded as the truth says and the note that graded it is dated
+// within the evaluator's perfect rhythm window (75 ms), "near" within its slight one (150 ms).
+struct NoteTally {
+    int notes = 0, right = 0, inTime = 0, near = 0;
+
+    void add(bool isRight, double errorSeconds, const Evaluator& evaluator)
+    {
+        ++notes;
+        right += isRight ? 1 : 0;
+        inTime += isRight && errorSeconds <= evaluator.rhythmPerfect() ? 1 : 0;
+        near += isRight && errorSeconds <= evaluator.rhythmSlight() ? 1 : 0;
+    }
+    QString text() const
+    {
+        const double n = std::max(1, notes);
+        return QString::asprintf("%4d/%4d %5.1f %% | %4d %5.1f %% | %4d %5.1f %%", right, notes, 100.0 * right / n, inTime,
+                                 100.0 * inTime / n, near, 100.0 * near / n);
+    }
+};
+
 struct SungTally {
-    int notes = 0, gradedRight = 0, sequenceRight = 0, reported = 0;
+    NoteTally graded;
+    int reported = 0;
     std::vector<double> timeErrors; // |reported - true| start, ms, of notes reported in sequence
     int onsetTruth = 0;
     double det[3] = {}, hit[3] = {}, offsetSum[3] = {}; // ours raw, ours tied, aubio hfc
     double audioSeconds = 0, ourCpu = 0;
     bool pitched = true;
+    bool room = false;
 
     void addOnsets(int which, const std::vector<double>& detected, const std::vector<BenchSignals::Note>& truth)
     {
         addOnsetScore(&det[which], &hit[which], &offsetSum[which], detected, truth);
     }
+    double precision(int w) const { return det[w] > 0 ? hit[w] / det[w] : 0.0; }
+    double recall(int w) const { return onsetTruth > 0 ? hit[w] / onsetTruth : 0.0; }
     void print(const QString& label) const
     {
         char onsetText[3][48];
         for (int w = 0; w < 3; ++w) {
-            const double p = det[w] > 0 ? hit[w] / det[w] : 0.0;
-            const double r = onsetTruth > 0 ? hit[w] / onsetTruth : 0.0;
+            const double p = precision(w), r = recall(w);
             const double f = p + r > 0 ? 2 * p * r / (p + r) : 0.0;
             snprintf(onsetText[w], sizeof onsetText[w], "%.2f/%.2f/%.2f %+4.0f", p, r, f, hit[w] > 0 ? offsetSum[w] / hit[w] : 0.0);
         }
         std::vector<double> errors = timeErrors;
         std::sort(errors.begin(), errors.end());
         auto at = [&errors](double q) { return errors.empty() ? 0.0 : errors[std::min(errors.size() - 1, static_cast<size_t>(q * errors.size()))]; };
-        if (pitched)
-            printf("| %-16s | %3d/%3d %5.1f %% | %3d/%3d | %3d | %s | %s | %s | %3.0f / %3.0f | %.2f %% |\n", qPrintable(label),
-                   gradedRight, notes, 100.0 * gradedRight / std::max(1, notes), sequenceRight, notes, reported,
-                   onsetText[0], onsetText[1], onsetText[2], at(0.5), at(0.9), 100.0 * ourCpu / audioSeconds);
+        if (room)
+            printf("| %-22s | - | - | - | %4d | %3.0f onsets | - | - | - | %.2f %% |\n", qPrintable(label), reported, det[0],
+                   100.0 * ourCpu / audioSeconds);
+        else if (pitched)
+            printf("| %-22s | %s | %4d | %s | %s | %s | %3.0f / %3.0f | %.2f %% |\n", qPrintable(label), qPrintable(graded.text()),
+                   reported, onsetText[0], onsetText[1], onsetText[2], at(0.5), at(0.9), 100.0 * ourCpu / audioSeconds);
         else
-            printf("| %-16s | - | - | %3d | %s | - | %s | - | %.2f %% |\n", qPrintable(label), reported, onsetText[0],
+            printf("| %-22s | - | - | - | %4d | %s | - | %s | - | %.2f %% |\n", qPrintable(label), reported, onsetText[0],
                    onsetText[2], 100.0 * ourCpu / audioSeconds);
     }
 };
@@ -305,9 +330,9 @@ QString melodyCode(const BenchSinging::Take& take)
 
 // Grades the detector's notes as the exercise engine does with a sung answer in pitch mode: the
 // answer score's notes become the detector's expected notes (2 s of capture lead), every reported
-// note goes to the evaluator in order, and the count of notes graded as the truth says is returned.
+// note goes to the evaluator in order; per note, whether it is graded as the truth says.
 struct Grading {
-    int right = 0;
+    std::vector<bool> right;
     bool ok = false;
 };
 
@@ -328,7 +353,7 @@ Grading gradeInPitchMode(Score& score, const std::vector<BenchSinging::Note>& tr
     evaluator.finalize();
     const QList<Evaluator::EvaluationEntry> grades = evaluator.evaluationList();
     for (size_t i = 0; i < truth.size(); ++i)
-        grading.right += grades.at(static_cast<int>(i)).pitch == truthGrade(truth[i].sung - truth[i].expected) ? 1 : 0;
+        grading.right.push_back(grades.at(static_cast<int>(i)).pitch == truthGrade(truth[i].sung - truth[i].expected));
     grading.ok = true;
     return grading;
 }
@@ -357,33 +382,84 @@ std::vector<BenchSignals::Note> sungTruth(const std::vector<BenchSinging::Note>&
     return truth;
 }
 
+const char* rangeName(BenchSinging::Voice voice)
+{
+    static const char* const names[] = {"male C3-G4", "female G3-D5", "bass G2-D4", "soprano F4-G5"};
+    return names[voice];
+}
+
 void runSungSets(const QString& dataDir, bool withAubio)
 {
     struct Kind {
         const char* name;
         BenchSinging::Voice voice;
         bool legato;
-        int vowel;
+        std::vector<int> vowels; // empty: a, e, i, o, u in turn
+        double vibratoMax;       // cents; drawn from vibratoMin up
+        double vibratoMin;
         bool clap;
+        bool room;
+        BenchSinging::Options shape; // gaps, joins, tempo, lengths, repeats
+        unsigned salt;               // draws of the sets added later
     };
-    const Kind kinds[] = {{"sung male", BenchSinging::Male, false, -1, false},
-                          {"sung female", BenchSinging::Female, false, -1, false},
-                          {"legato male", BenchSinging::Male, true, -1, false},
-                          {"legato female", BenchSinging::Female, true, -1, false},
-                          {"oo female", BenchSinging::Female, false, 4, false},
-                          {"claps", BenchSinging::Male, false, -1, true}};
+    BenchSinging::Options plain;
+    BenchSinging::Options soprano = plain; // legato and detached, gaps 0.05-0.12 s
+    soprano.joinShare = 0.5;
+    soprano.gapMin = 0.05;
+    soprano.gapMax = 0.12;
+    BenchSinging::Options nearLegato = plain; // half the steps joined, the others 0-50 ms apart
+    nearLegato.joinShare = 0.5;
+    nearLegato.gapMin = 0.0;
+    nearLegato.gapMax = 0.05;
+    BenchSinging::Options lowRepeats = plain; // 0.2-0.5 s notes, two in five repeated
+    lowRepeats.tempo = 110.0;
+    lowRepeats.shortNotes = true;
+    lowRepeats.repeatShare = 0.4;
+    lowRepeats.gapMin = 0.04;
+    lowRepeats.gapMax = 0.08;
+    const std::vector<int> all = {0, 1, 2, 3, 4, 5, 6};
+    const Kind kinds[] = {{"sung male", BenchSinging::Male, false, {}, 60.0, 0.0, false, false, plain, 0},
+                          {"sung female", BenchSinging::Female, false, {}, 60.0, 0.0, false, false, plain, 0},
+                          {"legato male", BenchSinging::Male, true, {}, 60.0, 0.0, false, false, plain, 0},
+                          {"legato female", BenchSinging::Female, true, {}, 60.0, 0.0, false, false, plain, 0},
+                          {"oo female", BenchSinging::Female, false, {4}, 0.0, 0.0, false, false, plain, 0},
+                          {"claps", BenchSinging::Male, false, {}, 60.0, 0.0, true, false, plain, 0},
+                          {"oo soprano", BenchSinging::Soprano, true, {4}, 30.0, 10.0, false, false, soprano, 1},
+                          {"ee soprano", BenchSinging::Soprano, true, {2}, 30.0, 10.0, false, false, soprano, 2},
+                          {"sung soprano", BenchSinging::Soprano, false, all, 50.0, 0.0, false, false, plain, 3},
+                          {"wide legato male", BenchSinging::Male, true, {4, 1}, 50.0, 35.0, false, false, nearLegato, 4},
+                          {"wide legato female", BenchSinging::Female, true, {4, 1}, 50.0, 35.0, false, false, nearLegato, 5},
+                          {"sung bass", BenchSinging::Bass, false, all, 50.0, 0.0, false, false, plain, 6},
+                          {"low repeats bass", BenchSinging::Bass, false, all, 30.0, 0.0, false, false, lowRepeats, 7},
+                          {"room only", BenchSinging::Male, false, {}, 30.0, 0.0, false, true, plain, 8}};
+    struct Noise {
+        double dbfs; // 0: clean
+        BenchSignals::Colour colour;
+    };
+    const Noise noises[] = {{0.0, BenchSignals::White},   {-65.0, BenchSignals::White}, {-65.0, BenchSignals::Pink},
+                            {-65.0, BenchSignals::Brown}, {-45.0, BenchSignals::White}, {-45.0, BenchSignals::Pink},
+                            {-45.0, BenchSignals::Brown}};
     std::map<QString, SungTally> tallies;
+    std::map<QString, NoteTally> byVowel, byRange, byColour, overall;
+    std::map<QString, SungTally> legatoOnsets;
+    double worstCost = 0.0;
+    Score evaluatorScore;
+    const Evaluator thresholds(evaluatorScore); // the default rhythm windows
     // Another draw of the same sets, to check that a gain is not tied to the first four takes.
     const unsigned firstSeed = qMax(1, qEnvironmentVariableIntValue("PITCH_BENCH_SEED"));
+    const QByteArray only = qgetenv("PITCH_BENCH_KIND"); // one set, e.g. "oo soprano"
     for (const Kind& kind : kinds) {
+        if (!only.isEmpty() && only != kind.name)
+            continue;
         for (unsigned seed = firstSeed; seed < firstSeed + 4; ++seed) {
-            std::mt19937 rng(seed * 13u + static_cast<unsigned>(kind.voice) * 5u + (kind.legato ? 3u : 0u));
-            BenchSinging::Options options;
+            std::mt19937 rng(seed * 13u + static_cast<unsigned>(kind.voice) * 5u + (kind.legato ? 3u : 0u) + kind.salt * 101u);
+            BenchSinging::Options options = kind.shape;
             options.voice = kind.voice;
             options.legato = kind.legato;
-            options.vowel = kind.vowel;
+            options.vowels = kind.vowels;
             options.seed = seed;
-            options.vibratoCents = kind.vowel == 4 ? 0.0 : std::uniform_real_distribution<double>(0.0, 60.0)(rng);
+            options.silent = kind.room;
+            options.vibratoCents = kind.vibratoMax <= 0.0 ? 0.0 : std::uniform_real_distribution<double>(kind.vibratoMin, kind.vibratoMax)(rng);
             options.vibratoHz = std::uniform_real_distribution<double>(4.0, 7.0)(rng);
             options.roomDbfs = std::uniform_real_distribution<double>(-75.0, -40.0)(rng);
             options.breathDbfs = std::uniform_real_distribution<double>(-55.0, -42.0)(rng);
@@ -395,7 +471,7 @@ void runSungSets(const QString& dataDir, bool withAubio)
                 const BenchSinging::Clap clap = BenchSinging::clap(seed, options.roomDbfs);
                 clean = clap.samples;
                 for (double t : clap.times)
-                    notes.push_back({0, 0, t, 0.05});
+                    notes.push_back({0, 0, t, 0.05, 0});
             } else {
                 const BenchSinging::Take take = BenchSinging::sing(options);
                 clean = take.samples;
@@ -410,13 +486,14 @@ void runSungSets(const QString& dataDir, bool withAubio)
                                 expected[i].offset, notes[i].start);
                 }
             }
-            const std::vector<BenchSignals::Note> truth = sungTruth(notes, false);
+            const std::vector<BenchSignals::Note> truth = kind.room ? std::vector<BenchSignals::Note>() : sungTruth(notes, false);
             const double seconds = clean.size() / 44100.0;
-            for (double noise : kNoises) {
+            for (const Noise& noise : noises) {
                 std::vector<double> samples = clean;
-                if (noise != 0.0)
-                    BenchSignals::addNoise(samples, noise, seed * 31 + 7);
-                const QString tag = noise == 0.0 ? QString("clean") : QString::number(noise);
+                if (noise.dbfs != 0.0)
+                    BenchSignals::addNoise(samples, noise.dbfs, noise.colour, seed * 31 + 7);
+                const QString level = noise.dbfs == 0.0 ? QString("clean") : QString::number(noise.dbfs);
+                const QString tag = noise.dbfs == 0.0 ? level : QString("%1-%2").arg(level, BenchSignals::colourName(noise.colour));
                 const QString name = QString("%1-%2-%3").arg(QString(kind.name).replace(' ', '-')).arg(seed).arg(tag);
                 if (!qgetenv("PITCH_BENCH_DUMP").isEmpty() && qgetenv("PITCH_BENCH_DUMP") != name.toLatin1())
                     continue;
@@ -425,7 +502,8 @@ void runSungSets(const QString& dataDir, bool withAubio)
                 const OurResult ours = runOurs(toPcm(samples), expected);
                 if (qgetenv("PITCH_BENCH_DUMP") == name.toLatin1()) {
                     for (const BenchSinging::Note& n : notes)
-                        printf("truth %d sung %d at %.3f for %.2f\n", n.expected, n.sung, n.start, n.duration);
+                        printf("truth %d sung %d at %.3f for %.2f %s\n", n.expected, n.sung, n.start, n.duration,
+                               BenchSinging::vowelName(n.vowel));
                     for (const BenchMetrics::DetectedNote& n : ours.notes)
                         printf("note %d at %.3f\n", n.midi, n.offset);
                     for (double t : ours.onsets)
@@ -434,9 +512,9 @@ void runSungSets(const QString& dataDir, bool withAubio)
                 AubioResult aubio;
                 if (withAubio)
                     aubio = runAubio(wav);
-                SungTally& t = tallies[QString("%1 %2").arg(kind.name).arg(tag)];
+                SungTally& t = tallies[QString("%1 %2").arg(kind.name).arg(level)];
                 t.pitched = !kind.clap;
-                t.notes += kind.clap ? 0 : static_cast<int>(notes.size());
+                t.room = kind.room;
                 t.reported += static_cast<int>(ours.notes.size());
                 t.onsetTruth += static_cast<int>(truth.size());
                 t.addOnsets(0, ours.onsets, truth);
@@ -444,27 +522,56 @@ void runSungSets(const QString& dataDir, bool withAubio)
                 t.addOnsets(2, aubio.hfc, truth);
                 t.audioSeconds += seconds;
                 t.ourCpu += ours.cpu;
-                if (!kind.clap) {
-                    const Grading grading = gradeInPitchMode(score, notes, ours.notes);
-                    if (!grading.ok)
-                        fprintf(stderr, "%s: the score's notes are not the melody's\n", qPrintable(name));
-                    t.gradedRight += grading.right;
-                    for (size_t i = 0; i < notes.size() && i < ours.notes.size(); ++i) {
-                        if (ours.notes[i].midi == notes[i].sung || std::abs(ours.notes[i].midi - notes[i].sung) == 12)
-                            ++t.sequenceRight;
-                        t.timeErrors.push_back(1000.0 * std::fabs(ours.notes[i].offset - notes[i].start));
-                    }
+                worstCost = std::max(worstCost, ours.cpu / seconds);
+                if (kind.legato) {
+                    SungTally& l = legatoOnsets[level];
+                    l.onsetTruth += static_cast<int>(truth.size());
+                    l.addOnsets(0, ours.onsets, truth);
+                }
+                if (kind.clap || kind.room)
+                    continue;
+                const Grading grading = gradeInPitchMode(score, notes, ours.notes);
+                if (!grading.ok) {
+                    fprintf(stderr, "%s: the score's notes are not the melody's\n", qPrintable(name));
+                    continue;
+                }
+                std::vector<BenchMetrics::DetectedNote> graded;
+                for (const BenchMetrics::DetectedNote& n : ours.notes) {
+                    if (n.midi > 0)
+                        graded.push_back(n);
+                }
+                for (size_t i = 0; i < notes.size(); ++i) {
+                    const double error = i < graded.size() ? std::fabs(graded[i].offset - notes[i].start) : 1e9;
+                    for (NoteTally* n : {&t.graded, &byVowel[QString("%1 %2").arg(BenchSinging::vowelName(notes[i].vowel), level)],
+                                         &byRange[QString("%1 %2").arg(rangeName(kind.voice), level)], &overall[level]})
+                        n->add(grading.right[i], error, thresholds);
+                    if (noise.dbfs != 0.0)
+                        byColour[tag].add(grading.right[i], error, thresholds);
+                    if (i < graded.size())
+                        t.timeErrors.push_back(1000.0 * error);
                 }
                 fprintf(stderr, "%s done\n", qPrintable(name));
             }
         }
     }
-    printf("| set | graded as the truth says | notes right in sequence | notes reported | onsets ours raw P/R/F ms |"
-           " onsets ours tied P/R/F ms | aubio hfc P/R/F ms | note time error median / p90 ms | cost ours |\n");
-    printf("|---|---|---|---|---|---|---|---|---|\n");
+    printf("| set | graded as the truth says | of them dated within 75 ms | within 150 ms | notes reported |"
+           " onsets ours raw P/R/F ms | onsets ours tied P/R/F ms | aubio hfc P/R/F ms | note time error median / p90 ms | cost ours |\n");
+    printf("|---|---|---|---|---|---|---|---|---|---|\n");
     for (const auto& entry : tallies)
         entry.second.print(entry.first);
-    printf("\n");
+    for (const auto* table : {&byVowel, &byRange, &byColour}) {
+        printf("\n| %s | graded as the truth says | of them dated within 75 ms | within 150 ms |\n|---|---|---|---|\n",
+               table == &byVowel ? "vowel" : table == &byRange ? "range" : "room noise");
+        for (const auto& entry : *table)
+            printf("| %-22s | %s |\n", qPrintable(entry.first), qPrintable(entry.second.text()));
+    }
+    printf("\nAll sung notes:\n");
+    for (const auto& entry : overall)
+        printf("  %-6s %s\n", qPrintable(entry.first), qPrintable(entry.second.text()));
+    printf("Onsets on sung legato (P/R at +-50 ms):");
+    for (const auto& entry : legatoOnsets)
+        printf("  %s %.2f/%.2f", qPrintable(entry.first), entry.second.precision(0), entry.second.recall(0));
+    printf("\nWorst cost of one take: %.2f %% of one core\n\n", 100.0 * worstCost);
 }
 
 // Raw tracker on steady sines and harmonic tones, one per semitone from C2 to C6: the median
