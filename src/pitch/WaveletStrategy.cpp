@@ -40,9 +40,18 @@ void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
     // One sample more than an even split; the last piece is the shorter.
     const int length = static_cast<int>(detector->m_blockSize) / pieces + 1;
     const int size = block.size();
+    // The tracker reads a power of two of samples: the last piece of a 2048 block (1023 samples)
+    // would give it only 512, under two periods of a note below 170 Hz, and every other result of a
+    // low note was lost. A short piece reads the full span that ends where the piece ends.
+    const int span = _floor_power2(length);
     for (int i = 0; i < pieces; ++i) {
-        const int start = i * length;
-        const int count = std::min(length, size - start);
+        int start = i * length;
+        int count = std::min(length, size - start);
+        if (count > 0 && _floor_power2(count) < span) {
+            const int end = start + count;
+            start = std::max(0, end - span);
+            count = end - start;
+        }
         double pitch = 0.0;
         if (count > 0) {
             if (belowNoiseFloor(block.data() + start, count, detector->m_noiseFloor))

@@ -176,18 +176,36 @@ TEST_F(WaveletPieces, TwoPiecesPerBlockWithTheirOffsets)
     }
 }
 
-TEST_F(WaveletPieces, TheSecondPieceStartsOneSampleLateAndUsesHalfItsLength)
+// The second piece of a 2048 block holds 1023 samples; the tracker reads a power of two, and the
+// piece reads the 1024 that end the block rather than the 512 that begin it. Rows: a tone only in
+// the last 511 samples is heard by piece 1; a G2 or a C3 (under three periods in 1024 samples,
+// about one in 512) is pitched in both pieces of every block once it has begun.
+TEST_F(WaveletPieces, TheSecondPieceReadsTheSpanThatEndsTheBlock)
 {
-    // Silence, then a tone in the last 511 samples: piece 1 starts at 1025 and its 1023 samples
-    // floor to 512 (1025..1536), so it never reaches the tone.
-    std::vector<double> block(2048, 0.0);
+    struct Row {
+        const char* name;
+        std::vector<double> signal;
+        Pitch::Note note;
+        int octave;
+        int fromPiece; // every piece from here on names the note
+    };
+    std::vector<double> lateTone(2048, 0.0);
     const std::vector<double> tone = SignalFactory::sine(440.0, 0.05);
-    std::copy(tone.begin(), tone.begin() + 511, block.begin() + 1537);
-    ASSERT_GT(_dywapitch_computeWaveletPitch(block.data(), 1024, 1024), 0.0); // a plain half would hear it
-    feed(block);
-    ASSERT_EQ(detector.m_notes.size(), 2);
-    EXPECT_EQ(detector.m_notes[0].note, Pitch::NONE);
-    EXPECT_EQ(detector.m_notes[1].note, Pitch::NONE);
+    std::copy(tone.begin(), tone.begin() + 511, lateTone.begin() + 1537);
+    const Row rows[] = {{"tone in the last 511 samples", lateTone, Pitch::A, 4, 1},
+                        {"G2", SignalFactory::sine(SignalFactory::midiToFrequency(43), 8 * 2048 / 44100.0), Pitch::G, 2, 2},
+                        {"C3 sung", SignalFactory::sungTone(SignalFactory::midiToFrequency(48), 8 * 2048 / 44100.0, 0.5, 0.0),
+                         Pitch::C, 3, 2}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        detector.start();
+        feed(row.signal);
+        ASSERT_EQ(static_cast<size_t>(detector.m_notes.size()), row.signal.size() / 2048 * 2);
+        for (int i = row.fromPiece; i < detector.m_notes.size(); ++i) {
+            EXPECT_EQ(std::make_pair(detector.m_notes[i].note, detector.m_notes[i].octave), std::make_pair(row.note, row.octave))
+                << "piece " << i;
+        }
+    }
 }
 
 } // namespace
