@@ -97,7 +97,66 @@ double refineModeDistance(const int* counts, int size, double centre, int delta,
     return weight > 0.0 ? sum / weight : modeDistance;
 }
 
-double _dywapitch_computeWaveletPitch(double* samples, int start, int count)
+namespace {
+constexpr int kDecimation = 4;          // the period search runs at 11025 Hz
+constexpr int kLongestLag = 128;        // 86 Hz
+constexpr int kShortestLag = 7;         // 1575 Hz
+constexpr double kPeriodicThreshold = 0.2;
+
+// The period by the normalised difference of a quarter-rate copy, for when the wavelet finds none:
+// a formant on a harmonic (a high "ee", F2 on the fourth) gives every period a second peak nearly as
+// tall as the first, the two spacings split the wavelet's count at every level and no level agrees.
+// Noise has no dip below the threshold and gives none.
+double periodicityPitch(const double* samples, int start, int count)
+{
+    constexpr int kRate = 44100 / kDecimation;
+    const int total = _floor_power2(count);
+    const int m = total / kDecimation;
+    if (start < 0 || m < 2 * kLongestLag)
+        return 0.0;
+    double y[2 * kLongestLag];
+    double mean = 0.0;
+    for (int k = 0; k < 2 * kLongestLag; ++k) {
+        // The newest part of the piece, as the last quarter-rate samples.
+        const double* x = samples + start + total - kDecimation * (2 * kLongestLag - k);
+        y[k] = (x[0] + x[1] + x[2] + x[3]) * 0.25;
+        mean += y[k];
+    }
+    mean /= 2 * kLongestLag;
+    double energy = 0.0;
+    for (double& v : y) {
+        v -= mean;
+        energy += v * v;
+    }
+    if (energy <= 0.0)
+        return 0.0;
+    double d[kLongestLag + 1];
+    double running = 0.0;
+    d[0] = 1.0;
+    for (int lag = 1; lag <= kLongestLag; ++lag) {
+        double sum = 0.0;
+        for (int j = 0; j < kLongestLag; ++j) {
+            const double e = y[j] - y[j + lag];
+            sum += e * e;
+        }
+        running += sum;
+        d[lag] = running > 0.0 ? sum * lag / running : 1.0;
+    }
+    for (int lag = kShortestLag; lag < kLongestLag; ++lag) {
+        if (d[lag] >= kPeriodicThreshold)
+            continue;
+        while (lag + 1 < kLongestLag && d[lag + 1] < d[lag])
+            ++lag;
+        const double a = d[lag - 1], b = d[lag], c = d[lag + 1];
+        const double bend = a - 2 * b + c;
+        const double shift = bend > 0.0 ? 0.5 * (a - c) / bend : 0.0;
+        return kRate / (lag + std::max(-0.5, std::min(0.5, shift)));
+    }
+    return 0.0;
+}
+
+// The wavelet estimate proper.
+double waveletPitch(double* samples, int start, int count)
 {
     if (count < 2 || start < 0) // nothing to analyse (a zero count would divide by zero below)
         return 0.0;
@@ -240,6 +299,14 @@ double _dywapitch_computeWaveletPitch(double* samples, int start, int count)
     free(mins);
     free(maxs);
     return pitch;
+}
+
+} // namespace
+
+double _dywapitch_computeWaveletPitch(double* samples, int start, int count)
+{
+    const double wavelet = waveletPitch(samples, start, count);
+    return wavelet > 0.0 ? wavelet : periodicityPitch(samples, start, count);
 }
 
 double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)

@@ -19,7 +19,8 @@ int _2power(int i);
 
 int dywapitch_neededsamplecount(int minFreq);
 void dywapitch_inittracking(_dywapitchtracker* tracker);
-// Raw estimate in Hz over count samples from start; 0.0 for none.
+// Raw estimate in Hz over count samples from start; 0.0 for none. Where the wavelet finds no level
+// that agrees, the period by the normalised difference of the piece at a quarter rate.
 double _dywapitch_computeWaveletPitch(double* samples, int start, int count);
 // Smoothed estimate in Hz; 0.0 for none.
 double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch);

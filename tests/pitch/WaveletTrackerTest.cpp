@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <random>
 #include <vector>
 
 namespace {
@@ -102,6 +103,38 @@ TEST(WaveletTracker, DynamicStep)
         EXPECT_EQ(results, row.results);
         EXPECT_EQ(tracker.prevPitch, row.prevPitch);
         EXPECT_EQ(tracker.pitchConfidence, row.confidence);
+    }
+}
+
+// A formant on the fourth harmonic of a high note (an "ee" at F5) gives every period a second peak
+// nearly as tall as the first; the two spacings split the wavelet's count at every level, no level
+// agreed and the note had no pitch. The period is then found by the normalised difference; white
+// noise has no period and still gives none.
+TEST(WaveletTracker, ASecondPeakInEveryPeriodStillGivesThePitchAndNoiseNone)
+{
+    const double f = 698.5;
+    struct Row {
+        const char* name;
+        double fourth, shift; // the fourth harmonic's amplitude and phase; 0: noise
+    };
+    const Row rows[] = {{"fourth 0.9", 0.9, 1.6}, {"fourth 1.1", 1.1, 0.8}, {"fourth 0.5", 0.5, 0.8}, {"white noise", 0.0, 0.0}};
+    for (const Row& row : rows) {
+        for (int start : {0, 100, 333, 1000}) {
+            SCOPED_TRACE(testing::Message() << row.name << " from " << start);
+            std::mt19937 generator(static_cast<unsigned>(start + 1));
+            std::normal_distribution<double> noise(0.0, 0.1);
+            std::vector<double> x(1024);
+            for (int i = 0; i < 1024; ++i) {
+                const double phase = 2 * M_PI * f * (i + start) / 44100.0;
+                x[i] = row.fourth > 0.0 ? 0.4 * (std::sin(phase) + 0.5 * std::sin(2 * phase) + row.fourth * std::sin(4 * phase + row.shift))
+                                        : noise(generator);
+            }
+            const double raw = _dywapitch_computeWaveletPitch(x.data(), 0, 1024);
+            if (row.fourth > 0.0)
+                EXPECT_LT(std::fabs(cents(raw, f)), 10.0) << raw;
+            else
+                EXPECT_EQ(raw, 0.0);
+        }
     }
 }
 
