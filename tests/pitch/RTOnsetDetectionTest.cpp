@@ -64,8 +64,9 @@ std::vector<unsigned long> runStrategy(DefaultOnsetDetectionStrategy& strategy, 
     return positions;
 }
 
-// Onsets come from attacks and legato steps: a held note's vibrato or tremolo and the room's noise
-// give none. A note already sounding when listening begins has no attack to hear; its onset is at
+// Onsets come from attacks and legato steps: a held note's vibrato or tremolo and the room's noise,
+// its rumble too (low-frequency noise swells and fades by several times within a tenth of a
+// second), give none. A note already sounding when listening begins has no attack to hear; its onset is at
 // the start, while noise from the start, however loud, gives none. A clap gives one onset, one hop
 // after the frame that first holds it. Unusable frame and hop sizes fall back to the defaults
 // (frame 512, hop 256) instead of looping for ever. Fed again after a reset in blocks of 333
@@ -96,6 +97,10 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
         roomThenNote[static_cast<size_t>(1.5 * 44100) + i] += note[i];
         softInRoom[static_cast<size_t>(1.5 * 44100) + i] += soft[i];
     }
+    std::vector<double> noteInRumble = SignalFactory::brownNoise(2.5, -45.0);
+    const std::vector<double> low = SignalFactory::sungTone(110.0, 0.6, 0.3, 30.0);
+    for (size_t i = 0; i < low.size(); ++i)
+        noteInRumble[static_cast<size_t>(1.5 * 44100) + i] += low[i];
     // Legato: E4 to F#4 at 1.1 s without a break or a change of level.
     std::vector<double> legato(held.size() - vibrato.size(), 0.0);
     double phase = 0.0;
@@ -128,6 +133,8 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
                         {"tremolo", tremolo, {0.3}},
                         {"room", roomThenNote, {1.5}},
                         {"soft attack in the room", softInRoom, {1.5}},
+                        {"rumble", SignalFactory::brownNoise(6.0, -45.0, 3), {}},
+                        {"low note in the rumble", noteInRumble, {1.5}},
                         {"legato", legato, {0.3, 1.1}},
                         {"legato late in a long phrase", longPhrase, {0.3, 6.3}},
                         {"slide", slide, {0.3, 1.4}},

@@ -78,6 +78,24 @@ std::vector<double> SignalFactory::melody(const std::vector<Note>& notes, double
     return out;
 }
 
+std::vector<double> SignalFactory::brownNoise(double seconds, double dbfs, unsigned seed)
+{
+    std::vector<double> out(static_cast<size_t>(seconds * kRate));
+    std::mt19937 generator(seed);
+    std::normal_distribution<double> white(0.0, 1.0);
+    double level = 0.0, drift = 0.0, sum = 0.0;
+    for (double& v : out) {
+        level = 0.997 * level + white(generator);
+        drift = 0.9995 * drift + 0.0005 * level;
+        v = level - drift;
+        sum += v * v;
+    }
+    const double scale = out.empty() ? 0.0 : std::pow(10.0, dbfs / 20.0) / std::sqrt(sum / out.size());
+    for (double& v : out)
+        v *= scale;
+    return out;
+}
+
 std::vector<double> SignalFactory::claps(const std::vector<double>& times, double totalSeconds)
 {
     std::vector<double> out(static_cast<size_t>(totalSeconds * kRate), 0.0);

@@ -24,6 +24,8 @@ public:
     static std::vector<double> melody(const std::vector<Note>& notes, double totalSeconds, double noiseDbfs = 0.0,
                                       unsigned seed = 1);
     static std::vector<double> whiteNoise(double seconds, double dbfs, unsigned seed = 1);
+    // Rumble: noise falling 6 dB per octave above about 20 Hz, at an RMS level.
+    static std::vector<double> brownNoise(double seconds, double dbfs, unsigned seed = 1);
     // Short noise bursts with fast decay at the given times.
     static std::vector<double> claps(const std::vector<double>& times, double totalSeconds);
     static double midiToFrequency(int midi);

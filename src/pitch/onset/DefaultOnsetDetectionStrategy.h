@@ -6,8 +6,9 @@ class DefaultOnsetDetectionStrategyPrivate;
 
 // Slides a frame over the incoming samples with a fixed hop, turns each frame into one value of
 // the peak amplitude difference function and hands it to the real-time peak picker. A peak is an
-// onset only at an attack, a rise in level well over the room's noise; a legato change of pitch
-// by a semitone or more is an onset of its own, and so is a pitched note heard from the start.
+// onset only at an attack, a rise in level (above 300 Hz, clear of the room's rumble) well over the
+// room's noise; a legato change of pitch by a semitone or more is an onset of its own, and so is a
+// pitched note heard from the start.
 class DefaultOnsetDetectionStrategy : public OnsetDetectionStrategy {
 public:
     DefaultOnsetDetectionStrategy(int frameSize, int hopSize, int samplingRate);
