@@ -102,12 +102,14 @@ constexpr int kDecimation = 4;          // the period search runs at 11025 Hz
 constexpr int kLongestLag = 128;        // 86 Hz
 constexpr int kShortestLag = 7;         // 1575 Hz
 constexpr double kPeriodicThreshold = 0.2;
+} // namespace
 
 // The period by the normalised difference of a quarter-rate copy, for when the wavelet finds none:
 // a formant on a harmonic (a high "ee", F2 on the fourth) gives every period a second peak nearly as
 // tall as the first, the two spacings split the wavelet's count at every level and no level agrees.
 // Noise has no dip below the threshold and gives none.
-double periodicityPitch(const double* samples, int start, int count)
+
+double _dywapitch_periodicityPitch(const double* samples, int start, int count)
 {
     constexpr int kRate = 44100 / kDecimation;
     const int total = _floor_power2(count);
@@ -155,8 +157,7 @@ double periodicityPitch(const double* samples, int start, int count)
     return 0.0;
 }
 
-// The wavelet estimate proper.
-double waveletPitch(double* samples, int start, int count)
+double _dywapitch_waveletPitch(double* samples, int start, int count)
 {
     if (count < 2 || start < 0) // nothing to analyse (a zero count would divide by zero below)
         return 0.0;
@@ -301,12 +302,10 @@ double waveletPitch(double* samples, int start, int count)
     return pitch;
 }
 
-} // namespace
-
 double _dywapitch_computeWaveletPitch(double* samples, int start, int count)
 {
-    const double wavelet = waveletPitch(samples, start, count);
-    return wavelet > 0.0 ? wavelet : periodicityPitch(samples, start, count);
+    const double wavelet = _dywapitch_waveletPitch(samples, start, count);
+    return wavelet > 0.0 ? wavelet : _dywapitch_periodicityPitch(samples, start, count);
 }
 
 double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)

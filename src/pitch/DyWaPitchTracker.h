@@ -22,6 +22,9 @@ void dywapitch_inittracking(_dywapitchtracker* tracker);
 // Raw estimate in Hz over count samples from start; 0.0 for none. Where the wavelet finds no level
 // that agrees, the period by the normalised difference of the piece at a quarter rate.
 double _dywapitch_computeWaveletPitch(double* samples, int start, int count);
+// Its two parts: the wavelet alone, and the normalised difference (pieces of 1024 samples or more).
+double _dywapitch_waveletPitch(double* samples, int start, int count);
+double _dywapitch_periodicityPitch(const double* samples, int start, int count);
 // Smoothed estimate in Hz; 0.0 for none.
 double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch);
 double dywapitch_computepitch(_dywapitchtracker* tracker, double* samples, int start, int count);

@@ -44,6 +44,8 @@ constexpr double kPitchStep = 0.8;
 constexpr int kPitchSpan = 1024;
 constexpr int kStepLag = 2;                 // frames between the new pitch's start and its detection
 constexpr int64_t kStepRefractory = 11025;  // 250 ms: one step per note
+// No more than 3 dB lower than four hops before: a level held, not a release.
+constexpr double kHeldLevel = 0.7;
 // Within a quarter tone over two frames: a held note, not noise.
 constexpr double kSteadyPitch = 0.5;
 
@@ -121,7 +123,13 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         const bool peak = d->picker.is_onset(value);
         const double level = hopLevel(d->buffer.data() + frameSize - hopSize, hopSize, d->rumbleInput, d->rumbleOutput);
         const int pitchSpan = std::min(frameSize, kPitchSpan);
-        const double frequency = _dywapitch_computeWaveletPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
+        // The normalised difference hears a new note's pitch as soon as its attack enters the span,
+        // and a pitch in a note's dying tail: only a held level, neither rising in an attack nor
+        // falling in a release, may show a step with it.
+        double frequency = _dywapitch_waveletPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
+        const bool heldLevel = !isAttack(level) && d->levelCount > 3 && level > kHeldLevel * d->levels[3];
+        if (frequency <= 0.0 && heldLevel)
+            frequency = _dywapitch_periodicityPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
         for (int i = DefaultOnsetDetectionStrategyPrivate::kPitchHistory - 1; i > 0; --i)
             d->pitches[i] = d->pitches[i - 1];
         d->pitches[0] = frequency > 0.0 ? 69.0 + 12.0 * std::log2(frequency / 440.0) : 0.0;
