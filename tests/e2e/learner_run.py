@@ -81,6 +81,8 @@ class LogWatch:
                 m = re.search(pattern, self.lines[i])
                 if m:
                     return i, m
+                if "playback ended on a stream error" in self.lines[i]:
+                    fail("the sound stopped while waiting for %r: %s" % (pattern, self.lines[i]))
             if proc.poll() is not None:
                 fail("the program ended (status %d) while waiting for %r" % (proc.returncode, pattern))
             time.sleep(0.005)
@@ -191,7 +193,7 @@ class Session:
     def answer(self, activity, how, number, late=None, semitones=0, shot=None):
         """Start (or Continue), then the answer in time with the music: taps (the tap of note `late`
         0.2 s late), a sung voice (`semitones` off the written notes) or nothing at all ("silent").
-        `shot` names a screenshot taken while the answer is heard."""
+        `shot` names a screenshot taken while the answer is heard (a sung one: in its last note)."""
         since = self.lw.mark()
         started = time.monotonic()
         self.press("Return", settle=0)
@@ -211,8 +213,13 @@ class Session:
                      tempo, 1.9)
             voice = subprocess.Popen(["paplay", "-d", "mic", wav])
             if shot is not None:
-                time.sleep(3.2)  # well into the first note: the level and the note heard
-                self.shot(shot)
+                # the answer begins 2 s after the marker; the last note ends the answer once graded:
+                # shots in the middle of the first note and just before the last one
+                sung = [e for e in events if e[2] is not None]
+                begin = time.monotonic() + 2.0
+                for n, moment in enumerate((sung[0][0] + 0.5 * sung[0][1], sung[-1][0] - 0.3)):
+                    time.sleep(max(0.0, begin + moment * 60.0 / tempo - time.monotonic()))
+                    self.shot("%s-%d" % (shot, n + 1), wait=False)
         elif how == "tapped":
             i, _ = self.lw.wait(r"recv marker: 1004\b", i, 30, self.proc)
             t0 = time.monotonic() - TAP_LEAD
@@ -344,12 +351,16 @@ class Session:
         self.press("Return")                       # Pitch Singing 1
         self.answer("pitch_singing_1", "silent", 0)
         self.shot("nothing-heard")
-        self.answer("pitch_singing_1", "sang", 1, semitones=1, shot="singing-live")
+        self.answer("pitch_singing_1", "sang", 1, semitones=1)
         self.shot("semitone-graded")
         self.answer("pitch_singing_1", "sang", 2, semitones=5)
         self.shot("fourth-graded")
         self.press("Return")
         self.shot("singing-summary")
+        # two notes sung in tune, shot while the second sounds: the first heard and graded, the level live
+        self.press("Return")                       # Interval Singing 1
+        self.answer("interval_singing_1", "sang", 3, shot="singing-live")
+        self.shot("interval-graded")
         self.practice_and_statistics()
         self.press("ctrl+1", settle=1.5)
         self.shot("main-after")
@@ -389,8 +400,9 @@ class Session:
                              + [r"grade_1/rhythm/note_tapping_1@[a-z0-9-]+"] * 3
                              + [r"grade_1/rhythm/rhythm_tapping_1@[a-z0-9-]+"] * 3
                              + [r"grade_1/rhythm/(beat|note|rhythm)_tapping_1@[a-z0-9-]+"] * 3
-                             + [r"grade_1/melody/pitch_singing_1@[a-z0-9]+"] * 3)
-        if len(answers) != 15:
+                             + [r"grade_1/melody/pitch_singing_1@[a-z0-9]+"] * 3
+                             + [r"grade_1/melody/interval_singing_1@[a-z0-9-]+"])
+        if len(answers) != 16:
             fail("answers rows: %r" % answers)
         for (variant, _), pattern in zip(answers, expected_variants):
             if not re.fullmatch(pattern, variant):
@@ -400,7 +412,7 @@ class Session:
         if quiz_sources != ["beat_tapping_1", "note_tapping_1", "rhythm_tapping_1"]:
             fail("quiz questions came from %r" % quiz_sources)
         names = ["beat_tapping_1", "note_tapping_1", "rhythm_tapping_1", "rhythm_quiz", "pitch_singing_1"]
-        logged = sum((self.outcomes[name] for name in names), [])
+        logged = sum((self.outcomes[name] for name in names + ["interval_singing_1"]), [])
         # the database keeps two decimals
         for (variant, stored), shown in zip(answers, logged):
             if abs(stored - shown) > 0.005 + 1e-9:
@@ -424,6 +436,9 @@ class Session:
             if rating - previous != delta:
                 fail("rating %d after %d does not match the stored delta %d" % (rating, previous, delta))
             previous = rating
+        # what the statistics screen's headline and line show
+        log("statistics: course rating %d, from %s" % (previous, " + ".join(
+            "%d (%s, mark %.2f)" % (delta, path.split("/")[-1], mark) for path, mark, delta in marks)))
 
         states = dict(rows("SELECT path, state FROM element_state"))
         expected_states = {

@@ -6,23 +6,6 @@ import "../../content/qml/js/QuestionFollow.js" as Follow
 TestCase {
     name: "QuestionFollow"
 
-    function test_stop_only_before_grading_data() {
-        return [
-            { tag: "intro", phase: "intro", stops: false },
-            { tag: "question played", phase: "listening", stops: true },
-            { tag: "between question and answer", phase: "waiting", stops: true },
-            { tag: "count-in", phase: "ready", stops: true },
-            { tag: "answer", phase: "answering", stops: true },
-            { tag: "grading records: too late", phase: "grading", stops: false },
-            { tag: "graded", phase: "graded", stops: false },
-            { tag: "summary", phase: "summary", stops: false }
-        ];
-    }
-
-    function test_stop_only_before_grading(data) {
-        compare(Follow.canStop(data.phase), data.stops);
-    }
-
     function test_heard_note_names_data() {
         return [
             { tag: "middle C", note: "C1", shown: "C4" },
@@ -38,20 +21,6 @@ TestCase {
 
     function test_heard_note_names(data) {
         compare(Follow.heardNoteText(data.note), data.shown);
-    }
-
-    function test_nothing_heard_data() {
-        return [
-            { tag: "silent microphone, nothing right", mic: true, peak: 0.0, mark: 0, said: true },
-            { tag: "room noise only", mic: true, peak: 0.29, mark: 0, said: true },
-            { tag: "a voice heard but all wrong", mic: true, peak: 0.7, mark: 0, said: false },
-            { tag: "quiet but some right", mic: true, peak: 0.1, mark: 0.25, said: false },
-            { tag: "keyboard answer", mic: false, peak: 0.0, mark: 0, said: false }
-        ];
-    }
-
-    function test_nothing_heard(data) {
-        compare(Follow.nothingHeard(data.mic, data.peak, data.mark), data.said);
     }
 
     // a module [A open, B locked, C completed] and a second one with one activity
