@@ -16,8 +16,12 @@ TEST_PKGS=(xvfb xauth x11-utils libgl1-mesa-dri
   xdotool imagemagick x11-apps python3-xlib sqlite3)
 [ "${WITH_BENCH:-}" = 1 ] && TEST_PKGS+=(aubio-tools)
 
+# The private virtual sound devices of a machine without any (scripts/with-sound-device.sh).
+SOUND_PKGS=(pulseaudio pulseaudio-utils libasound2-plugins)
+
 want=("${BUILD_PKGS[@]}")
 [ "${1:-}" = "--tests" ] && want+=("${TEST_PKGS[@]}")
+[ "${1:-}" = "--virtual-sound" ] && want=("${SOUND_PKGS[@]}")
 command -v node >/dev/null || want+=(nodejs)
 command -v npm >/dev/null || want+=(npm)
 

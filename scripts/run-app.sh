@@ -1,5 +1,6 @@
 #!/bin/bash
 # Builds Brisola and starts it (installs what is missing first, as root). Arguments go to the program.
+# Without any sound device the program runs on private virtual ones (scripts/with-sound-device.sh).
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 "$ROOT/scripts/install-deps.sh"
@@ -9,4 +10,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLAT
   exit 1
 fi
 "$ROOT/scripts/build.sh"
-exec "${BUILD_DIR:-$ROOT/build}/bin/brisola" "$@"
+exec "$ROOT/scripts/with-sound-device.sh" "${BUILD_DIR:-$ROOT/build}/bin/brisola" "$@"
