@@ -16,6 +16,12 @@ ElementState::ElementState(LmsElement* element)
         element->setState(this);
 }
 
+ElementState::~ElementState()
+{
+    if (mp_element && mp_element->getState() == this)
+        mp_element->setState(nullptr);
+}
+
 QString ElementState::stateToStr(state_e state)
 {
     const int index = static_cast<int>(state);

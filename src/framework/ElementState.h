@@ -9,9 +9,11 @@ class ElementState : public LmsElement::State {
 public:
     enum state_e { NONE = 0, LOCKED = 1, UNLOCKED = 2, ABORTED = 3, COMPLETED = 4, INVALID = 5 };
 
-    // Installs itself as the element's state object (a previous one is replaced, not deleted).
+    // Installs itself as the element's state object (a previous one is replaced, not deleted); the
+    // element deletes it with itself.
     explicit ElementState(LmsElement* element);
-    ~ElementState() override = default;
+    // Leaves its element without a state object when it goes first.
+    ~ElementState() override;
 
     void setState(state_e state) { m_state = state; }
     state_e getState() const { return m_state; }

@@ -31,7 +31,10 @@ LmsElement::LmsElement(const QString& name, const QString& fsName, LmsModuleElem
     parent->setModified(true);
 }
 
-LmsElement::~LmsElement() = default;
+LmsElement::~LmsElement()
+{
+    delete mp_state;
+}
 
 bool LmsElement::hasDependencies() const
 {

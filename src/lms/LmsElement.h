@@ -36,6 +36,7 @@ public:
     const LmsModuleElement* getParentModule() const { return mp_parent; }
 
     // Not owned: the learner records install and keep it.
+    // The element owns its current state object and deletes it with itself.
     State* getState() const { return mp_state; }
     void setState(State* state) { mp_state = state; }
 

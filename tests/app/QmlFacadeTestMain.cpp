@@ -50,7 +50,9 @@ public slots:
     {
         if (m_started)
             QmlFacade::buildRuntime(engine->rootContext());
-        engine->rootContext()->setContextProperty("testSupport", new QmlTestSupport());
+        auto* support = new QmlTestSupport;
+        support->setParent(engine);
+        engine->rootContext()->setContextProperty("testSupport", support);
     }
 
 private:

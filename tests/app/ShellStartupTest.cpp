@@ -72,6 +72,7 @@ TEST(ShellStartup, EveryElementGetsOneStateObjectParentsFirst)
     QStringList order;
     EXPECT_EQ(stateObjects(course, order), 6);
     EXPECT_EQ(order, QStringList({"Course", "A", "X", "Y", "B", "Z"}));
+    delete course;  // the states go with their elements
 
     LogCapture::instance().clear();
     EXPECT_EQ(initializeLms(dir.path() + "/missing"), nullptr);

@@ -179,3 +179,29 @@ TEST(ElementFiles, LoadStatusAndResourcePrefix)
     auto* grade = new LmsModuleElement(QStringLiteral("G"), QStringLiteral("01_first_grade"), &fromResource);
     EXPECT_EQ(grade->getFsAbsolutePath(), QStringLiteral("://01_first_grade"));
 }
+
+// Every element owns the state object it holds: deleting a subtree deletes its states, children's
+// first.
+TEST_F(ElementTree, StateObjectsGoWithTheirElements)
+{
+    struct Probe : LmsElement::State {
+        Probe(QStringList* gone, const QString& name) : gone(gone), name(name) {}
+        ~Probe() override { *gone << name; }
+        QStringList* gone;
+        QString name;
+    };
+    QStringList gone;
+    const struct {
+        LmsElement* element;
+        const char* name;
+    } rows[] = {{grade, "grade"}, {subject, "subject"}, {activity, "activity"}, {page, "page"}};
+    for (const auto& r : rows)
+        r.element->setState(new Probe(&gone, r.name));
+
+    grade->getElementList().removeAll(subject);
+    delete subject;
+    EXPECT_EQ(gone, QStringList({"activity", "subject"}));
+    course.getElementList().removeAll(grade);
+    delete grade;
+    EXPECT_EQ(gone, QStringList({"activity", "subject", "page", "grade"}));
+}

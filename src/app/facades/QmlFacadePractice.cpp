@@ -91,6 +91,10 @@ QmlFacadePractice::~QmlFacadePractice()
 {
     qDeleteAll(m_groups);
     delete mp_model;
+    // the practice activity and its item belong to no course tree: this facade made them
+    LmsElement* practice = mp_activity ? mp_activity->element() : nullptr;
+    delete mp_activity;
+    delete practice;
 }
 
 int QmlFacadePractice::lastPracticePoints() const

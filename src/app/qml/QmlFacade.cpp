@@ -65,12 +65,13 @@ QQmlPropertyMap* QmlFacade::buildRuntime(QQmlContext* context)
         runtime->insert(QString::fromLatin1(key), QVariant::fromValue<QObject*>(object));
     };
     insert("course", QmlFacadeCourse::instance());
-    insert("stats", new QmlFacadeStats());
-    insert("practice", new QmlFacadePractice());
+    // The facades made here go with the map, and the map with its context.
+    insert("stats", new QmlFacadeStats(runtime));
+    insert("practice", new QmlFacadePractice(runtime));
     insert("globals", QmlGlobals::getInstance());
     insert("settings", Settings::getInstance());
     insert("calibration", InputCalibrator::getInstance());
-    insert("system", new QmlFacadeSystem());
+    insert("system", new QmlFacadeSystem(runtime));
     context->setContextProperty(QStringLiteral("runtime"), runtime);
     return runtime;
 }

@@ -20,7 +20,8 @@ public:
     // The registrations alone, so QML tests use them with an engine of their own.
     static void registerTypes();
     // Creates the facades in the map's order, fills the map and publishes it as "runtime" on context
-    // (its parent). The course facade reads the logged-in learner's progress while it is built.
+    // (its parent). The facades made here are the map's children; the process-wide ones are not.
+    // The course facade reads the logged-in learner's progress while it is built.
     static QQmlPropertyMap* buildRuntime(QQmlContext* context);
 
     static const char* uncreatableReason() { return "A message"; }
