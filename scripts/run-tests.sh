@@ -14,16 +14,22 @@ done
 "$ROOT/scripts/install-deps.sh" --tests
 "$ROOT/scripts/build.sh"
 source "$ROOT/scripts/test-env.sh"
-# The plain pass first, so that an ordinary failure shows before the slow build.
 # The real-time tests share the machine's clock with everything else: a test that failed is run
-# once more on its own, and the run names every test that passed only then.
+# once more on its own, and the run names every test that passed only then. Arguments: the
+# time-out, then ctest's.
+run_tests() {
+  local timeout=$1 failed
+  shift
+  if ! ctest --output-on-failure -j"$(nproc)" --timeout "$timeout" "$@"; then
+    failed=$(sed 's/^[0-9]*://' Testing/Temporary/LastTestsFailed.log 2>/dev/null | tr '\n' ' ')
+    echo "running the failed tests once more, one at a time: $failed"
+    ctest --rerun-failed --output-on-failure -j1 --timeout "$timeout"
+    echo "passed only on the second run: $failed"
+  fi
+}
+# The plain pass first, so that an ordinary failure shows before the slow build.
 cd "${BUILD_DIR:-$ROOT/build}"
-if ! ctest --output-on-failure -j"$(nproc)" --timeout 300 "${ARGS[@]}"; then
-  FAILED=$(sed 's/^[0-9]*://' Testing/Temporary/LastTestsFailed.log 2>/dev/null | tr '\n' ' ')
-  echo "running the failed tests once more, one at a time: $FAILED"
-  ctest --rerun-failed --output-on-failure -j1 --timeout 300
-  echo "passed only on the second run: $FAILED"
-fi
+run_tests 300 "${ARGS[@]}"
 cd "$ROOT"
 [ "$SANITIZE" = 1 ] || exit 0
 
@@ -42,8 +48,8 @@ QML_RUNNERS='^(test_app_qml|screens_qml)$'
 LABELS=()
 [ -n "${SANITIZE_LABELS:-}" ] && LABELS=(-L "$SANITIZE_LABELS")
 cd "$ROOT/build-sanitize"
-ctest --output-on-failure -j"$(nproc)" --timeout 900 "${LABELS[@]}" -E "$QML_RUNNERS|^learner_run$" "${ARGS[@]}"
-ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0 ctest --output-on-failure -j"$(nproc)" --timeout 900 "${LABELS[@]}" \
-  -R "$QML_RUNNERS" "${ARGS[@]}"
+run_tests 900 "${LABELS[@]}" -E "$QML_RUNNERS|^learner_run$" "${ARGS[@]}"
+export ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0
+run_tests 900 "${LABELS[@]}" -R "$QML_RUNNERS" "${ARGS[@]}"
 cd "$ROOT"
 echo "sanitizer pass: ${SECONDS} s (build and tests)"
