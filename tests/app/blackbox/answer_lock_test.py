@@ -9,11 +9,10 @@ waits, the program runs on); it reaches the file when the program ends."""
 import json
 import os
 import sqlite3
-import subprocess
-import sys
 import time
 
-from harness import Display, Failure, Run, Scratch, check, write_course
+from harness import (Display, Run, Scratch, answers, check, press_key, probe_lines, run_test, wait_for_probe,
+                     write_course)
 
 # Records one outcome per Return through the current activity's question context and logs what
 # the context says afterwards.
@@ -47,37 +46,8 @@ EXERCISE = {'properties': {'elementName': 'Exercise: Beat', 'elementType': 'exer
             'associations': [{'path': '.', 'count': 1}]}
 
 
-def probe_lines(run):
-    return [t for t in run.texts('qtlog') if 'probe ' in t]
-
-
-def wait_for_probe(run, text, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if any(text in t for t in probe_lines(run)):
-            return
-        if run.proc.poll() is not None:
-            raise Failure('program ended (%s) before "%s"\n%s' % (run.proc.returncode, text, run.dump()))
-        time.sleep(0.05)
-    raise Failure('no "%s" within %d s\n%s' % (text, timeout, run.dump()))
-
-
-def press_return(display, window):
-    env = dict(os.environ, DISPLAY=display.name)
-    subprocess.run(['xdotool', 'windowfocus', '--sync', str(window.id)], env=env, check=True, timeout=10)
-    subprocess.run(['xdotool', 'key', 'Return'], env=env, check=True, timeout=10)
-
-
 def fatal_lines(run):
     return [t for (level, _, t) in run.lines() if level == 'FATAL']
-
-
-def answers(scratch):
-    db = sqlite3.connect(scratch.db, timeout=10)
-    try:
-        return db.execute("SELECT variant, correctness FROM answers ORDER BY id").fetchall()
-    finally:
-        db.close()
 
 
 def hold(scratch):
@@ -103,7 +73,7 @@ def main():
 
         # 2 s: waited out
         lock = hold(scratch)
-        press_return(display, window)
+        press_key(display, window, 'Return')
         time.sleep(2.0)
         check(not any('answered 1' in t for t in probe_lines(run)), 'the save did not wait for the lock\n' + run.dump())
         lock.close()
@@ -116,7 +86,7 @@ def main():
         # held past the program's wait: kept, the program runs on, saved at exit
         lock = hold(scratch)
         started = time.time()
-        press_return(display, window)
+        press_key(display, window, 'Return')
         wait_for_probe(run, 'probe answered 2 unsaved=1', timeout=20)
         waited = time.time() - started
         check(run.proc.poll() is None, 'the program ended\n' + run.dump())
@@ -139,9 +109,4 @@ def main():
 
 
 if __name__ == '__main__':
-    try:
-        main()
-    except Failure as e:
-        print('FAIL: %s' % e)
-        sys.exit(1)
-    print('PASS')
+    run_test(main)

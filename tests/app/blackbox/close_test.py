@@ -12,7 +12,7 @@ import time
 
 from Xlib.error import XError
 
-from harness import Display, Failure, Run, Scratch, check
+from harness import Display, Failure, Run, Scratch, check, run_test, wait_for_text
 
 # A sanitizer build starts and ends several times slower; the limit is what a learner waits.
 LIMIT = 10.0 if os.environ.get('ASAN_OPTIONS') else 2.0
@@ -29,19 +29,6 @@ def xdotool(run, *args):
 def press(run, window, key):
     xdotool(run, 'windowfocus', '--sync', window.id)
     xdotool(run, 'key', '--clearmodifiers', key)
-
-
-def wait_for(run, predicate, what, timeout=60):
-    deadline = time.time() + timeout
-    while True:
-        if any(predicate(t) for t in run.texts()):
-            return
-        if run.proc.poll() is not None:
-            raise Failure('program ended (%s) before %s\n%s' % (run.proc.returncode, what, run.dump()))
-        if time.time() > deadline:
-            break
-        time.sleep(0.05)
-    raise Failure('no %s within %d s\n%s' % (what, timeout, run.dump()))
 
 
 def at_start_up(run):
@@ -78,7 +65,7 @@ def mid_question(run):
     for _ in range(3):
         press(run, window, 'Return')
         time.sleep(SETTLE)
-    wait_for(run, lambda t: t.startswith('recv marker: '), 'a question playing')
+    wait_for_text(run, lambda t: t.startswith('recv marker: '), 'a question playing')
     return window
 
 
@@ -95,11 +82,11 @@ def calibrating(run):
         xdotool(run, 'mousemove', '--window', window.id, CALIBRATE_FROM[0], y)
         xdotool(run, 'click', 1)
         try:
-            wait_for(run, lambda t: t.startswith('startCapture'), 'the calibration capture', timeout=0.3)
+            wait_for_text(run, lambda t: t.startswith('startCapture'), 'the calibration capture', timeout=0.3)
             return window
         except Failure:
             continue
-    wait_for(run, lambda t: t.startswith('startCapture'), 'the calibration capture', timeout=SETTLE)
+    wait_for_text(run, lambda t: t.startswith('startCapture'), 'the calibration capture', timeout=SETTLE)
     return window
 
 
@@ -156,9 +143,4 @@ def main():
 
 
 if __name__ == '__main__':
-    try:
-        main()
-    except Failure as e:
-        print('FAIL: %s' % e)
-        sys.exit(1)
-    print('PASS')
+    run_test(main)

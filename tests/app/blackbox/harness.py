@@ -5,7 +5,9 @@ import os
 import re
 import shutil
 import signal
+import sqlite3
 import subprocess
+import sys
 import tempfile
 import time
 
@@ -228,3 +230,52 @@ def alive(pid):
             return 'State:\tZ' not in f.read()
     except OSError:
         return False
+
+
+def wait_for_text(run, predicate, what, channel=None, timeout=60):
+    """The first log text (of `channel`, or any) that `predicate` accepts; fails when the program ends first."""
+    deadline = time.time() + timeout
+    while True:
+        for t in run.texts(channel):
+            if predicate(t):
+                return t
+        if run.proc.poll() is not None:
+            raise Failure('program ended (%s) before %s\n%s' % (run.proc.returncode, what, run.dump()))
+        if time.time() > deadline:
+            break
+        time.sleep(0.05)
+    raise Failure('no %s within %d s\n%s' % (what, timeout, run.dump()))
+
+
+def probe_lines(run):
+    """What a test's stand-in screen printed through console.log ("probe ...")."""
+    return [t for t in run.texts('qtlog') if 'probe ' in t]
+
+
+def wait_for_probe(run, text, timeout=30):
+    return wait_for_text(run, lambda t: 'probe ' in t and text in t, '"%s"' % text, 'qtlog', timeout)
+
+
+def press_key(display, window, key):
+    env = dict(os.environ, DISPLAY=display.name)
+    subprocess.run(['xdotool', 'windowfocus', '--sync', str(window.id)], env=env, check=True, timeout=10)
+    subprocess.run(['xdotool', 'key', '--clearmodifiers', key], env=env, check=True, timeout=10)
+
+
+def answers(scratch):
+    """The answers table as (variant, correctness) rows in the order they were saved."""
+    db = sqlite3.connect(scratch.db, timeout=10)
+    try:
+        return db.execute('SELECT variant, correctness FROM answers ORDER BY id').fetchall()
+    finally:
+        db.close()
+
+
+def run_test(main):
+    """Runs a test's main and prints PASS, or FAIL with the reason and exit status 1."""
+    try:
+        main()
+    except Failure as e:
+        print('FAIL: %s' % e)
+        sys.exit(1)
+    print('PASS')

@@ -8,12 +8,10 @@ grade, which is recorded."""
 import json
 import os
 import signal
-import sqlite3
 import subprocess
-import sys
 import time
 
-from harness import Display, Failure, Run, Scratch, check, write_course
+from harness import Display, Run, Scratch, answers, check, press_key, run_test, wait_for_probe, write_course
 
 # The question page as the course shows it, its phase and what it shows logged for this test.
 PROBE = '''import QtQuick 2.12
@@ -110,36 +108,6 @@ class SoundServer:
         self.procs = []
 
 
-def probe_lines(run):
-    return [t for t in run.texts('qtlog') if 'probe ' in t]
-
-
-def wait_for_probe(run, text, timeout=30):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        for t in probe_lines(run):
-            if text in t:
-                return t
-        if run.proc.poll() is not None:
-            raise Failure('program ended (%s) before "%s"\n%s' % (run.proc.returncode, text, run.dump()))
-        time.sleep(0.05)
-    raise Failure('no "%s" within %d s\n%s' % (text, timeout, run.dump()))
-
-
-def press_return(display, window):
-    env = dict(os.environ, DISPLAY=display.name)
-    subprocess.run(['xdotool', 'windowfocus', '--sync', str(window.id)], env=env, check=True, timeout=10)
-    subprocess.run(['xdotool', 'key', 'Return'], env=env, check=True, timeout=10)
-
-
-def answers(scratch):
-    db = sqlite3.connect(scratch.db, timeout=10)
-    try:
-        return db.execute('SELECT variant, correctness FROM answers ORDER BY id').fetchall()
-    finally:
-        db.close()
-
-
 def main():
     display, scratch = Display('1440x900'), Scratch()
     server = SoundServer(scratch.root)
@@ -157,7 +125,7 @@ def main():
         wait_for_probe(run, 'probe ready')
         window = run.main_window()
 
-        press_return(display, window)  # Start
+        press_key(display, window, 'Return')  # Start
         wait_for_probe(run, 'probe phase listening')
         time.sleep(0.8)  # the question plays
         server.stop()
@@ -169,7 +137,7 @@ def main():
         print('failed playback: %s' % failed.split('shown=')[1])
 
         server.start()
-        press_return(display, window)  # Start again
+        press_key(display, window, 'Return')  # Start again
         graded = wait_for_probe(run, 'probe phase graded', timeout=60)
         check('mark=0' in graded, 'the unanswered question: ' + graded)
         rows = answers(scratch)
@@ -184,9 +152,4 @@ def main():
 
 
 if __name__ == '__main__':
-    try:
-        main()
-    except Failure as e:
-        print('FAIL: %s' % e)
-        sys.exit(1)
-    print('PASS')
+    run_test(main)
