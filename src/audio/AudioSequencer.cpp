@@ -139,7 +139,7 @@ int AudioSequencer::addSilence(double duration, double position, bool absolute)
 int AudioSequencer::reset()
 {
     QMutexLocker lock(&m_mutex);
-    dispatchCallbackEvents();
+    dispatchEvents(false);
     if (m_playing) {
         LOG_WARN(kChannel, "already playing; stopping first");
         stop(true);
@@ -186,7 +186,7 @@ int AudioSequencer::prepare()
 {
     LOG_ENTRY(kChannel);
     QMutexLocker lock(&m_mutex);
-    dispatchCallbackEvents();
+    dispatchEvents(false);
     if (m_playing) {
         LOG_WARN(kChannel, "playback already in progress");
         return 2;
@@ -326,8 +326,8 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
     const qint64 frameTotal = qint64(frames);
 
     if (!input) {
-        LOG_ERROR(kChannel, "no input stream!");
-        m_endState.store(Failed, std::memory_order_release);
+        // Logged by the control side.
+        m_endState.store(NoInput, std::memory_order_release);
         wake();
         return paComplete;
     }
@@ -442,8 +442,21 @@ double AudioSequencer::playbackPosition() const
 void AudioSequencer::hostStreamFinished()
 {
     int running = Running;
-    if (m_endState.compare_exchange_strong(running, Failed, std::memory_order_acq_rel))
+    if (m_endState.compare_exchange_strong(running, HostEnded, std::memory_order_acq_rel))
         wake();
+}
+
+bool AudioSequencer::nothingPlayedYet() const
+{
+    if (!m_startedFlag.load(std::memory_order_acquire))
+        return true;  // still in the warm-up: only silence went out
+    if (double(m_frameCount) / m_sampleRate > m_startTime)
+        return false;  // the timeline's first frame has left the output latency
+    for (const AudioInputRegion* region : m_inputRegions) {
+        if (region->delivered() > 0)
+            return false;
+    }
+    return true;
 }
 
 void AudioSequencer::wake()
@@ -480,6 +493,11 @@ void AudioSequencer::deliverStartedAndMarkers()
 
 void AudioSequencer::dispatchCallbackEvents()
 {
+    dispatchEvents(true);
+}
+
+void AudioSequencer::dispatchEvents(bool mayRestart)
+{
     QMutexLocker lock(&m_mutex);
     drainWakePipe();
     const double lateGap = m_lateGapToReport.exchange(-1.0, std::memory_order_acq_rel);
@@ -489,27 +507,78 @@ void AudioSequencer::dispatchCallbackEvents()
     const int end = m_endState.load(std::memory_order_acquire);
     if (end == Running || m_endHandled)
         return;
+    // Why the stream ended is logged here: the callback never logs.
+    if (end == NoInput)
+        LOG_ERROR(kChannel, "no input stream!");
+    else if (end == HostEnded)
+        LOG_WARN(kChannel, "the sound system ended the stream by itself after %lld frames",
+                 static_cast<long long>(m_publishedFrames.load(std::memory_order_acquire)));
+    if (end == HostEnded && mayRestart && restartAfterEarlyHostEnd())
+        return;
     m_endHandled = true;
-    if (end == Failed) {
+    if (end != Completed) {
         LOG_ERROR(kChannel, "playback ended on a stream error");
-        m_lastError = QStringLiteral("playback ended on a stream error");
+        if (m_lastError.isEmpty())  // a failed new start said why already
+            m_lastError = QStringLiteral("playback ended on a stream error");
     }
     LOG_TRACE(kChannel, "finished");
-    // A stream that completed by itself is closed here, on the control thread (never from its callback).
-    if (mp_stream) {
-        auto* stream = static_cast<PaStream*>(mp_stream);
-        mp_stream = nullptr;
-        Audio::delActiveAudioHandle(stream);
-        if (Pa_IsStreamStopped(stream) == 0)
-            Pa_StopStream(stream);
-        const PaError err = Pa_CloseStream(stream);
-        if (err != paNoError)
-            LOG_WARN(kChannel, "could not close stream (%s)", Pa_GetErrorText(err));
-    }
+    closeEndedStream();
     const bool announce = m_playing || m_startedEmitted;
     m_playing = false;
     if (announce)
         emit finished();
+}
+
+void AudioSequencer::closeEndedStream()
+{
+    // A stream that ended by itself is closed here, on the control thread (never from its callback).
+    if (!mp_stream)
+        return;
+    auto* stream = static_cast<PaStream*>(mp_stream);
+    mp_stream = nullptr;
+    Audio::delActiveAudioHandle(stream);
+    if (Pa_IsStreamStopped(stream) == 0)
+        Pa_StopStream(stream);
+    const PaError err = Pa_CloseStream(stream);
+    if (err != paNoError)
+        LOG_WARN(kChannel, "could not close stream (%s)", Pa_GetErrorText(err));
+}
+
+bool AudioSequencer::restartAfterEarlyHostEnd()
+{
+    // PortAudio's ALSA host gives up on a duplex stream whose first xrun it cannot recover (under load
+    // the playback side can underrun within milliseconds of the start). Nothing was heard yet, so
+    // the same timeline is played on a new stream from its beginning; later the failure stands.
+    if (!m_playing || !mp_stream || m_startRetries >= kStartRetries)
+        return false;
+    closeEndedStream();  // the callback has stopped for good: its regions can be read and rewound
+    if (!nothingPlayedYet()) {
+        LOG_DEBUG(kChannel, "the stream ended after the timeline was under way; not starting it again");
+        return false;
+    }
+    ++m_startRetries;
+    LOG_WARN(kChannel, "the stream ended before anything was played; starting it again (%d of %d)",
+             m_startRetries, int(kStartRetries));
+    rewindForRestart();
+    if (openAndStartStream() != 0) {
+        LOG_ERROR(kChannel, "could not start the stream again");
+        return false;
+    }
+    return true;
+}
+
+void AudioSequencer::rewindForRestart()
+{
+    // started() and the markers already posted are not announced twice.
+    const bool startedEmitted = m_startedEmitted;
+    const int markersPosted = m_markersPosted;
+    resetCursor();
+    m_startedEmitted = startedEmitted;
+    m_markersPosted = markersPosted;
+    for (AudioOutputRegion* region : qAsConst(m_outputRegions))
+        region->reset();
+    for (AudioInputRegion* region : qAsConst(m_inputRegions))
+        region->reset();
 }
 
 void AudioSequencer::audioStreamClosed(void* stream)
@@ -542,7 +611,7 @@ int AudioSequencer::play()
 {
     LOG_ENTRY(kChannel);
     QMutexLocker lock(&m_mutex);
-    dispatchCallbackEvents();
+    dispatchEvents(false);
     if (m_playing) {
         LOG_WARN(kChannel, "playback already in progress; stopping first");
         stop(true);
@@ -551,11 +620,25 @@ int AudioSequencer::play()
     if (mp_stream)
         stop(true);
 
-    int result = 4;
     m_lastError.clear();
+    m_startRetries = 0;
     m_playing = true;
+    resetCursor();
+    const int result = openAndStartStream();
+    if (result != 0) {
+        m_playing = false;
+        m_endHandled = true;
+        LOG_ERROR(kChannel, "could not start playback after %d attempts", kPlayAttempts);
+    }
+    return result;
+}
+
+int AudioSequencer::openAndStartStream()
+{
+    int result = 4;
     for (int attempt = 0; attempt < kPlayAttempts && result != 0; ++attempt) {
-        resetCursor();
+        if (attempt > 0)
+            rewindForRestart();
         // Read for every attempt: a recovery selects the same devices again, perhaps under other ids.
         const int inputDevice = Audio::inputDeviceId();
         const int outputDevice = Audio::outputDeviceId();
@@ -599,11 +682,6 @@ int AudioSequencer::play()
         Audio::addActiveAudioHandle(stream, this);
         m_lastError.clear();  // an earlier attempt's failure was recovered from
         result = 0;
-    }
-    if (result != 0) {
-        m_playing = false;
-        m_endHandled = true;
-        LOG_ERROR(kChannel, "could not start playback after %d attempts", kPlayAttempts);
     }
     return result;
 }

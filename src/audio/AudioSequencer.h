@@ -71,14 +71,21 @@ public:
     // PortAudio's stream-finished hook: a stream the host ended by itself (a poll error, a lost sound
     // server) never reaches the end in processBlock, and would otherwise stay "playing" for good.
     void hostStreamFinished();
+    // Callback or control thread once the stream has ended: true while no sample of the timeline can
+    // have been heard (its first frames still sat in the output latency) and no listener was given
+    // any microphone sample, so that playing it again from its beginning repeats nothing.
+    bool nothingPlayedYet() const;
     qint64 framesProcessed() const { return m_frameCount; }
     // Any thread, while playing: the timeline position heard now, as of the latest callback (its
     // frames counted, less the output latency); a clock that follows the samples also on a device
     // that runs faster than real time.
     double playbackPosition() const;
-    // Control thread: emits started(), posts reached markers, finishes a completed playback.
-    // Runs by itself when the callback wakes the sequencer's thread.
+    // Control thread: emits started(), posts reached markers, finishes a completed playback; a stream
+    // the host ended before anything was played is opened again (up to kStartRetries times per play)
+    // and the timeline starts over. Runs by itself when the callback wakes the sequencer's thread.
     void dispatchCallbackEvents();
+
+    enum { kStartRetries = 3 };
 
 signals:
     void started();
@@ -90,6 +97,11 @@ private:
 
     void audioStreamClosed(void* stream) override;
     void resetCursor();
+    void rewindForRestart();
+    int openAndStartStream();
+    void closeEndedStream();
+    bool restartAfterEarlyHostEnd();
+    void dispatchEvents(bool mayRestart);
     void mixOutputRegions();
     void deliverStartedAndMarkers();
     void recoverAudio();
@@ -111,6 +123,7 @@ private:
     int m_markersPosted = -1;
     bool m_startedEmitted = false;
     bool m_endHandled = false;
+    int m_startRetries = 0;
     QString m_lastError;
 
     // Callback thread while a stream runs; rewound by prepare and play.
@@ -126,8 +139,8 @@ private:
     int m_inputIndex = -1;
     int m_markerIndex = -1;
 
-    // Published by the callback.
-    enum EndState { Running = 0, Completed = 1, Failed = 2 };
+    // Published by the callback (NoInput) or PortAudio's finished hook (HostEnded).
+    enum EndState { Running = 0, Completed = 1, NoInput = 2, HostEnded = 3 };
     std::atomic<bool> m_startedFlag{false};
     std::atomic<int> m_markersTaken{-1};
     std::atomic<qint64> m_publishedFrames{0};

@@ -4,6 +4,7 @@
 #include "audio/Audio.h"
 #include "audio/AudioBuffer.h"
 #include "audio/AudioSequencer.h"
+#include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,69 @@ TEST(RealTime, OneSecondTimelinePlaysInRealTimeAndHearsTheFedTone)
     const QVector<short> heard(input.samples.begin(), input.samples.end());
     EXPECT_GT(rms(heard.constData(), heard.size()), 1000.0);
     EXPECT_NEAR(dominantFrequency(heard, 44100, 100, 2000), 440.0, 3.0);
+}
+
+TEST(RealTime, AStreamTheHostEndsBeforeAnythingIsHeardStartsOverLaterTheFailureStands)
+{
+    // The host ends the stream (as PortAudio's ALSA host does on an xrun it cannot recover) right
+    // after the start, in the warm-up, a few times in a row, or once the output is heard.
+    if (!std::getenv("PULSE_SERVER"))
+        GTEST_SKIP() << "no private PulseAudio (PULSE_SERVER unset); run through scripts/run-tests.sh";
+    ASSERT_TRUE(Audio::initialize());
+    if (!Audio::inputDeviceList().contains(QStringLiteral("default")))
+        GTEST_SKIP() << "PortAudio sees no PulseAudio device";
+    Audio::setInputDevice(QStringLiteral("default"));
+    Audio::setOutputDevice(QStringLiteral("default"));
+
+    const struct { const char* what; int earlyEnds; bool endWhenHeard; bool fails; } rows[] = {
+        {"ended at the start: played again, whole", 1, false, false},
+        {"ended at every start: given up after the retries", AudioSequencer::kStartRetries + 1, false, true},
+        {"ended once the output is heard", 0, true, true},
+        {"ended at the start, then once heard", 1, true, true},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        LogCapture::instance().clear();
+        AudioSequencer seq(44100, 2);
+        InputRecorder input;
+        MarkerRecorder markers;
+        seq.addOutput(bufferOf(sine(int(0.4 * 44100), 2, 660.0, 8000)), 0.0, true, true);
+        seq.addInput(&input, 0.3, 0.1, true);
+        seq.addMarker(&markers, 7, 0.05, true);
+        seq.prepare();
+        QSignalSpy started(&seq, &AudioSequencer::started);
+        QSignalSpy finished(&seq, &AudioSequencer::finished);
+        ASSERT_EQ(seq.play(), 0);
+        for (int i = 0; i < r.earlyEnds; ++i) {
+            // the warm-up of a real-time stream lasts far longer than this
+            ASSERT_TRUE(seq.nothingPlayedYet()) << i;
+            seq.hostStreamFinished();
+            seq.dispatchCallbackEvents();
+            EXPECT_EQ(seq.isPlaying(), i < AudioSequencer::kStartRetries) << i;
+        }
+        if (r.endWhenHeard) {
+            for (int i = 0; i < 200 && seq.playbackPosition() < 0.15; ++i)
+                QTest::qWait(5);
+            ASSERT_GE(seq.playbackPosition(), 0.15);
+            seq.hostStreamFinished();
+            seq.dispatchCallbackEvents();
+            EXPECT_FALSE(seq.isPlaying());
+        }
+        if (!r.fails)
+            ASSERT_TRUE(finished.wait(5000));
+        QTest::qWait(50);  // nothing more arrives
+        EXPECT_EQ(finished.count(), 1);
+        EXPECT_FALSE(seq.isPlaying());
+        EXPECT_EQ(seq.lastError(), r.fails ? QString("playback ended on a stream error") : QString());
+        EXPECT_EQ(LogCapture::instance().contains("starting it again (1 of 3)"), r.earlyEnds > 0);
+        if (r.fails)
+            continue;
+        // the timeline from its beginning: every microphone sample once, started() and the marker once
+        EXPECT_EQ(input.samples.size(), size_t(0.3 * 44100));
+        EXPECT_TRUE(std::is_sorted(input.times.begin(), input.times.end()));
+        EXPECT_EQ(started.count(), 1);
+        EXPECT_EQ(markers.ids, QList<int>({7}));
+    }
 }
 
 }  // namespace

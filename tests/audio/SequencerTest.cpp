@@ -367,4 +367,34 @@ TEST_F(CallbackCore, EveryEndingFinishesThePlaybackOnce)
     }
 }
 
+TEST_F(CallbackCore, NothingIsPlayedUntilTheFirstFrameLeavesTheOutputLatencyOrTheMicrophoneIsHeard)
+{
+    // 10 ms blocks with 20 ms of output latency: the first two timeline blocks are still on their way
+    // to the speaker. A microphone region placed before the start is fed from the first block on.
+    const struct { const char* what; double inputAt; int blocks; bool nothing; } rows[] = {
+        {"warm-up only", 1.0, 0, true},
+        {"one block inside the latency", 1.0, 1, true},
+        {"two blocks, exactly the latency", 1.0, 2, true},
+        {"three blocks: the first frames are heard", 1.0, 3, false},
+        {"well under way", 1.0, 30, false},
+        {"microphone fed while the output is still silent", -0.025, 1, false},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.what);
+        seq.reset();
+        InputRecorder input;
+        seq.addInput(&input, 0.5, r.inputAt, true);
+        seq.addOutput(signatureBuffer(44100, 0), 0.0, true, true);
+        seq.prepare();
+        for (int i = 0; i < AudioSequencer::kWarmUpInvocations; ++i) {
+            ASSERT_EQ(block(), 0);
+            EXPECT_TRUE(seq.nothingPlayedYet()) << "warm-up block " << i;
+        }
+        for (int i = 0; i < r.blocks; ++i)
+            ASSERT_EQ(block(), 0);
+        EXPECT_EQ(seq.nothingPlayedYet(), r.nothing);
+        EXPECT_EQ(input.samples.empty(), r.inputAt > 0.0);
+    }
+}
+
 }  // namespace

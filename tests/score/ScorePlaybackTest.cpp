@@ -89,8 +89,12 @@ TEST_F(PlaybackTest, StopTrackingAndAStreamTheHostEnds)
     score.stop();
     EXPECT_EQ(playing.count(), 2);
 
-    // a stream the host ended (a poll error, a lost server) finishes the playback, which can start again
+    // a stream the host ended (a poll error, a lost server) once the notes sound finishes the
+    // playback, which can start again
     ASSERT_TRUE(score.play());
+    for (int i = 0; i < 100 && score.currentNoteIndex() < 0; ++i)
+        QTest::qWait(10);
+    ASSERT_GE(score.currentNoteIndex(), 0);
     sequencerOf(score).hostStreamFinished();
     for (int i = 0; i < 20 && playing.count() < 4; ++i)
         playing.wait(250);
