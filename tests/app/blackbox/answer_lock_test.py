@@ -6,13 +6,11 @@ with BEGIN EXCLUSIVE).
 A lock held for 2 s is waited out: the answer is in the file once it is released, and no fatal
 report is raised. A lock held past the program's wait leaves the answer kept (the context says one
 waits, the program runs on); it reaches the file when the program ends."""
-import json
-import os
 import sqlite3
 import time
 
 from harness import (Display, Run, Scratch, answers, check, press_key, probe_lines, run_test, wait_for_probe,
-                     write_course)
+                     probe_program)
 
 # Records one outcome per Return through the current activity's question context and logs what
 # the context says afterwards.
@@ -61,11 +59,7 @@ def main():
     display, scratch = Display('1440x900'), Scratch()
     run = None
     try:
-        course = os.path.join(scratch.root, 'course')
-        write_course(course, COURSE)
-        with open(os.path.join(course, COURSE[2][0], '_metadata.json'), 'w') as f:
-            json.dump(EXERCISE, f)
-        program = scratch.installed_layout(course_dir=course, main_qml=PROBE)
+        program = probe_program(scratch, COURSE, EXERCISE, PROBE)
         run = Run(display, scratch, program=program)
         wait_for_probe(run, 'probe ready count=1')
         window = run.main_window()

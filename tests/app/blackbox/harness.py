@@ -279,3 +279,12 @@ def run_test(main):
         print('FAIL: %s' % e)
         sys.exit(1)
     print('PASS')
+
+
+def probe_program(scratch, course, exercise, probe):
+    """The installed layout over `course` whose third element holds `exercise`, `probe` as its main screen."""
+    root = os.path.join(scratch.root, 'course')
+    write_course(root, course)
+    with open(os.path.join(root, course[2][0], '_metadata.json'), 'w') as f:
+        json.dump(exercise, f)
+    return scratch.installed_layout(course_dir=root, main_qml=probe)

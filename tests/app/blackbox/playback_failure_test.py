@@ -5,13 +5,12 @@ which is stopped while the question plays.
 The attempt is no answer: no row in the answers table, no mark, the page says "The sound stopped:"
 with the reason and offers Start again. With the server back, Start again runs the question to its
 grade, which is recorded."""
-import json
 import os
 import signal
 import subprocess
 import time
 
-from harness import Display, Run, Scratch, answers, check, press_key, run_test, wait_for_probe, write_course
+from harness import Display, Run, Scratch, answers, check, press_key, run_test, wait_for_probe, probe_program
 
 # The question page as the course shows it, its phase and what it shows logged for this test.
 PROBE = '''import QtQuick 2.12
@@ -116,11 +115,7 @@ def main():
         server.start()
         os.environ['PULSE_SERVER'] = 'unix:' + server.socket
         os.environ.pop('ALSA_HOME', None)
-        course = os.path.join(scratch.root, 'course')
-        write_course(course, COURSE)
-        with open(os.path.join(course, COURSE[2][0], '_metadata.json'), 'w') as f:
-            json.dump(EXERCISE, f)
-        program = scratch.installed_layout(course_dir=course, main_qml=PROBE)
+        program = probe_program(scratch, COURSE, EXERCISE, PROBE)
         run = Run(display, scratch, program=program)
         wait_for_probe(run, 'probe ready')
         window = run.main_window()
