@@ -105,18 +105,16 @@ void MicNoteInputSource::newNote(const PitchDetector::NoteInfo& info)
     LOG_ENTRY(kChannel);
     if (info.note == Pitch::NONE)
         return;
-    {
-        // a sung "ta" on an input that takes attacks counts by its attack, not once more as a note
-        NoteInput* input = mp_noteInput.load(std::memory_order_acquire);
-        if (input && input->takesAttacks())
-            return;
-    }
     const double offset = info.offset + clockShift();
-    LOG_DEBUG(kChannel, "%s new mic note: %s%d; offset: %.2lf", qPrintable(m_name), Pitch::noteToStr(info.note),
-              info.octave, offset);
     m_users.fetch_add(1, std::memory_order_seq_cst);
-    if (NoteInput* input = mp_noteInput.load(std::memory_order_seq_cst))
+    // The count of users holds the input; a sung "ta" on an input that takes attacks counts by its
+    // attack, not once more as a note.
+    NoteInput* input = mp_noteInput.load(std::memory_order_seq_cst);
+    if (input && !input->takesAttacks()) {
+        LOG_DEBUG(kChannel, "%s new mic note: %s%d; offset: %.2lf", qPrintable(m_name), Pitch::noteToStr(info.note),
+                  info.octave, offset);
         input->handleInput(this, info.note, info.octave, offset);
+    }
     m_users.fetch_sub(1, std::memory_order_release);
 }
 
