@@ -144,6 +144,10 @@ TEST_F(SettingsTest, UnusableStoredValuesGiveTheDefaultAndKeepTheirRow)
         {"input_sensitivity", "", 0.9, [] { return Audio::inputSensitivity() == 0.9; }},
         {"input_mic_noise_floor", "NaN", 0.0, [] { return detector()->m_noiseFloor == 0.0; }},
         {"input_mic_noise_floor", "2", 0.0, [] { return detector()->m_noiseFloor == 0.0; }},
+        // at or above the peak amplitude (1 by default) the floor would zero every sample heard
+        {"input_mic_noise_floor", "0.5", 0.0, [] { return detector()->m_noiseFloor == 0.0; }},
+        {"input_mic_noise_floor", "1", 0.0, [] { return detector()->m_noiseFloor == 0.0; }},
+        {"input_sensitivity", "0", 0.9, [] { return Audio::inputSensitivity() == 0.9; }},
         {"input_mic_peak_amplitude", "0", 1.0, [] { return detector()->m_peakAmplitude == 1.0; }},
         {"input_mic_peak_amplitude", "-0.5", 1.0, [] { return detector()->m_peakAmplitude == 1.0; }},
         {"input_mic_calibrated", "yes", false, nullptr},
@@ -189,6 +193,7 @@ TEST_F(SettingsTest, SettersRefuseValuesOutOfRangeAndKeepTheRow)
         {"output_volume", -3.0, 0.9},
         {"output_volume", nan, 0.9},
         {"input_sensitivity", 1.5, 0.9},
+        {"input_sensitivity", 0.0, 0.9},
         {"input_mic_noise_floor", nan, 0.0},
         {"input_mic_noise_floor", -1e-9, 0.0},
         {"input_mic_peak_amplitude", 0.0, 1.0},
@@ -206,6 +211,59 @@ TEST_F(SettingsTest, SettersRefuseValuesOutOfRangeAndKeepTheRow)
     EXPECT_DOUBLE_EQ(Audio::inputSensitivity(), 0.9);
     EXPECT_DOUBLE_EQ(detector()->m_noiseFloor, 0.0);
     EXPECT_DOUBLE_EQ(detector()->m_peakAmplitude, 1.0);
+    EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+// The noise floor is kept below a tenth of the peak amplitude in effect, whichever of the two is
+// set last: above it the detector would take the learner's singing for silence.
+TEST_F(SettingsTest, NoiseFloorThatWouldSilenceThePeakIsRefusedWithAWarning)
+{
+    Settings s;
+    s.load();
+    ChangeSpies spies(s);
+
+    // below a tenth of the peak: taken as it is
+    s.set_input_mic_peak_amplitude(0.5);
+    s.set_input_mic_noise_floor(0.049);
+    EXPECT_DOUBLE_EQ(detector()->m_noiseFloor, 0.049);
+    EXPECT_EQ(rows().value("input_mic_noise_floor"), "0.049");
+    EXPECT_EQ(warnings(), 0);
+
+    // at a tenth (and at the peak itself): refused, the row keeps what it held
+    for (double floor : {0.05, 0.5}) {
+        LogCapture::instance().clear();
+        s.set_input_mic_noise_floor(floor);
+        EXPECT_DOUBLE_EQ(s.input_mic_noise_floor(), 0.0) << floor;
+        EXPECT_DOUBLE_EQ(detector()->m_noiseFloor, 0.0) << floor;
+        EXPECT_EQ(rows().value("input_mic_noise_floor"), "0.049") << floor;
+        EXPECT_TRUE(LogCapture::instance().contains("would silence the microphone")) << floor;
+        EXPECT_EQ(warnings(), 1) << floor;
+    }
+
+    // a peak calibrated lower than the floor allows takes the floor away, said once
+    s.set_input_mic_noise_floor(0.02);
+    const int floorSignals = spies.count("input_mic_noise_floor");
+    LogCapture::instance().clear();
+    s.set_input_mic_peak_amplitude(0.15);
+    EXPECT_DOUBLE_EQ(detector()->m_peakAmplitude, 0.15);
+    EXPECT_DOUBLE_EQ(detector()->m_noiseFloor, 0.0);
+    EXPECT_DOUBLE_EQ(s.input_mic_noise_floor(), 0.0);
+    EXPECT_EQ(spies.count("input_mic_noise_floor"), floorSignals + 1);
+    EXPECT_EQ(rows().value("input_mic_noise_floor"), "0.02");
+    EXPECT_EQ(warnings(), 1);
+
+    // stored together: the floor read first is checked again against the peak read after it
+    ASSERT_TRUE(store("input_mic_noise_floor", "0.04"));
+    ASSERT_TRUE(store("input_mic_peak_amplitude", "0.3"));
+    LogCapture::instance().clear();
+    s.load();
+    EXPECT_DOUBLE_EQ(detector()->m_noiseFloor, 0.0);
+    EXPECT_DOUBLE_EQ(detector()->m_peakAmplitude, 0.3);
+    EXPECT_EQ(rows().value("input_mic_noise_floor"), "0.04");
+    EXPECT_EQ(warnings(), 1);
+    ASSERT_TRUE(store("input_mic_noise_floor", "0.02"));
+    s.load();
+    EXPECT_DOUBLE_EQ(detector()->m_noiseFloor, 0.02);
     EXPECT_EQ(AssertRecorder::count(), 0);
 }
 

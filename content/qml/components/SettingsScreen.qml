@@ -74,7 +74,8 @@ Rectangle {
 
                 Slider {
                     width: parent.width
-                    from: 0
+                    // a sensitivity of 0 hears nothing and is refused
+                    from: 0.05
                     to: 1
                     value: root.settings.input_sensitivity
                     onMoved: root.settings.input_sensitivity = value

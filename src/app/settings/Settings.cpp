@@ -39,18 +39,25 @@ static bool flagFromText(const QString& text)
 namespace {
 
 // The range of each number: volume and sensitivity are gains of at most 1, the calibrated
-// thresholds fractions of full scale (a peak of 0 would divide by nothing).
+// thresholds fractions of full scale (a peak of 0 would divide by nothing). A sensitivity of 0
+// would hear nothing at all, so its lower end is left out.
 struct NumberRange {
     const char* name;
     double low;
     double high;
+    bool lowIncluded;
 };
 const NumberRange kNumberRanges[] = {
-    {"output_volume", 0.0, 1.0},
-    {"input_sensitivity", 0.0, 1.0},
-    {"input_mic_noise_floor", 0.0, 1.0},
-    {"input_mic_peak_amplitude", 0.001, 1.0},
+    {"output_volume", 0.0, 1.0, true},
+    {"input_sensitivity", 0.0, 1.0, false},
+    {"input_mic_noise_floor", 0.0, 1.0, true},
+    {"input_mic_peak_amplitude", 0.001, 1.0, true},
 };
+
+// The learner's loudest singing reaches about half the calibrated peak amplitude; a noise floor
+// at a tenth of the peak already silences notes sung at a fifth of that, and one at the peak every
+// sample. Above this share of the peak the floor is refused.
+const double kNoiseFloorShareOfPeak = 0.1;
 
 const NumberRange* rangeOf(const QString& name)
 {
@@ -79,7 +86,9 @@ bool Settings::inRange(const QString& name, const QVariant& value)
     case QMetaType::Double: {
         const double number = value.toDouble();
         const NumberRange* range = rangeOf(name);
-        return std::isfinite(number) && (!range || (number >= range->low && number <= range->high));
+        if (!std::isfinite(number) || !range)
+            return std::isfinite(number);
+        return (range->lowIncluded ? number >= range->low : number > range->low) && number <= range->high;
     }
     case QMetaType::QString:
         return !value.toString().trimmed().isEmpty();
@@ -189,9 +198,28 @@ void Settings::set_input_sensitivity(double value)
     setInputSensitivity(value);
 }
 
+bool Settings::noiseFloorSilencesPeak(double floor, double peak)
+{
+    return floor > 0.0 && !(floor < kNoiseFloorShareOfPeak * peak);
+}
+
+double Settings::refusedNoiseFloor(double floor, double peak) const
+{
+    const QString fallback = m_defaults.value(QStringLiteral("input_mic_noise_floor"));
+    LOG_WARN(kChannel,
+             "input_mic_noise_floor %s is not below a tenth of the peak amplitude %s and would silence the microphone; "
+             "the default %s is used, the stored value is left as it is",
+             qPrintable(storedText(floor)), qPrintable(storedText(peak)), qPrintable(fallback));
+    return fallback.toDouble();
+}
+
 void Settings::set_input_mic_noise_floor(double value)
 {
-    const bool accepted = acceptValue("input_mic_noise_floor", value);
+    bool accepted = acceptValue("input_mic_noise_floor", value);
+    if (accepted && noiseFloorSilencesPeak(value, m_input_mic_peak_amplitude)) {
+        value = refusedNoiseFloor(value, m_input_mic_peak_amplitude);
+        accepted = false;
+    }
     m_input_mic_noise_floor = value;
     store(QStringLiteral("input_mic_noise_floor"), storedText(value), accepted);
     emit changed_input_mic_noise_floor();
@@ -205,6 +233,12 @@ void Settings::set_input_mic_peak_amplitude(double value)
     store(QStringLiteral("input_mic_peak_amplitude"), storedText(value), accepted);
     emit changed_input_mic_peak_amplitude();
     setPitchDetectorPeakAmplitude(value);
+    if (noiseFloorSilencesPeak(m_input_mic_noise_floor, value)) {
+        // the floor was set against another peak; the peak is the measured one, so the floor goes
+        m_input_mic_noise_floor = refusedNoiseFloor(m_input_mic_noise_floor, value);
+        emit changed_input_mic_noise_floor();
+        setPitchDetectorNoiseFloor(m_input_mic_noise_floor);
+    }
 }
 
 void Settings::set_input_mic_calibrated(bool value)

@@ -77,6 +77,9 @@ public:
     // Whether a value suits the property: numbers finite and within the property's range, names
     // not empty.
     static bool inRange(const QString& name, const QVariant& value);
+    // Whether a noise floor would silence a microphone calibrated to that peak amplitude (a floor
+    // not below a tenth of it): such a floor is refused like a value out of range.
+    static bool noiseFloorSilencesPeak(double floor, double peak);
     // Whether a stored text reads as a value of the given type.
     static bool readable(int type, const QString& text);
 
@@ -110,6 +113,8 @@ private:
     // True when value is in range; else value becomes the default, with a WARN line.
     template <typename T>
     bool acceptValue(const char* name, T& value);
+    // Says why a noise floor is refused against that peak; returns the default floor.
+    double refusedNoiseFloor(double floor, double peak) const;
     // Stores an accepted value, unless load() is applying a default over an unreadable row.
     void store(const QString& name, const QString& value, bool accepted);
 
