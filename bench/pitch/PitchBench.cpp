@@ -5,6 +5,7 @@
 #include "BenchMetrics.h"
 #include "BenchSignals.h"
 #include "BenchSinging.h"
+#include "BenchVoiceTakes.h"
 #include "debug/Debugging.h"
 #include "exercise/Evaluator.h"
 #include "exercise/ImitationQuestionEngine.h"
@@ -115,7 +116,7 @@ QList<PitchDetector::NoteInfo> expectedFrom(const std::vector<BenchSignals::Note
     return list;
 }
 
-OurResult runOurs(const std::vector<qint16>& pcm, const QList<PitchDetector::NoteInfo>& expected)
+OurResult runOurs(const std::vector<qint16>& pcm, const QList<PitchDetector::NoteInfo>& expected, bool withFrames = true)
 {
     OurResult result;
     {
@@ -139,6 +140,8 @@ OurResult runOurs(const std::vector<qint16>& pcm, const QList<PitchDetector::Not
         }
     }
     // The raw tracker alone, one estimate per 1024 samples, for the per-frame scores.
+    if (!withFrames)
+        return result;
     for (const PitchDetector::NoteInfo& n : rawTrack(pcm))
         result.frames.push_back({n.offset + 512.0 / 44100.0, n.frequency});
     return result;
@@ -574,6 +577,153 @@ void runSungSets(const QString& dataDir, bool withAubio)
     printf("\nWorst cost of one take: %.2f %% of one core\n\n", 100.0 * worstCost);
 }
 
+// The second sung source: takes made by sung-melodies.py, clean and in white room noise, graded in
+// pitch mode as the exercise engine grades a sung answer. A note is "right" when graded at its own
+// pitch by a note dated within 75 ms of its attack, "near" when dated -250..+300 ms from it.
+struct VoiceTally {
+    int notes = 0, right = 0, near = 0;
+    void add(bool pitchRight, double error)
+    {
+        ++notes;
+        right += pitchRight && std::fabs(error) <= 0.075 ? 1 : 0;
+        near += pitchRight && error >= -0.25 && error <= 0.3 ? 1 : 0;
+    }
+    QString text() const
+    {
+        const double n = std::max(1, notes);
+        return QString::asprintf("%4d | %4d %.3f | %4d %.3f", notes, right, right / n, near, near / n);
+    }
+};
+
+struct VoiceLevelTally {
+    int takes = 0, reported = 0, strayNotes = 0, onsetTruth = 0, vibratoOnsets = 0;
+    double det = 0, hit = 0, offsetSum = 0, audioSeconds = 0, cpu = 0, worst = 0;
+};
+
+void runVoiceTakes(const QString& dataDir)
+{
+    QList<unsigned> seeds;
+    for (const QByteArray& s : qgetenv("PITCH_BENCH_VOICE_SEEDS").split(','))
+        if (s.toUInt() > 0)
+            seeds << s.toUInt();
+    if (seeds.isEmpty())
+        seeds = {1, 2, 3};
+    const int count = qEnvironmentVariableIsSet("PITCH_BENCH_VOICE_COUNT") ? qEnvironmentVariableIntValue("PITCH_BENCH_VOICE_COUNT") : 24;
+    const bool list = !qgetenv("PITCH_BENCH_VOICE_LIST").isEmpty(); // each miss, for a look at the take
+    const QByteArray only = qgetenv("PITCH_BENCH_DUMP");
+    std::map<QString, VoiceTally> byTrait;
+    std::map<QString, VoiceLevelTally> byLevel;
+    for (double noise : {0.0, -65.0, -45.0}) {
+        const QString level = noise == 0.0 ? QString("clean") : QString::number(noise);
+        for (unsigned seed : seeds) {
+            const QString dir = QDir(dataDir).filePath(QString("voice-%1-%2").arg(seed).arg(level));
+            QDir().mkpath(dir);
+            if (!BenchVoiceTakes::generate(dir, count, seed, noise))
+                return;
+            for (const BenchVoiceTakes::Take& take : BenchVoiceTakes::load(dir)) {
+                const QString name = QString("voice-%1-%2-%3").arg(seed).arg(level, take.name);
+                if (!only.isEmpty() && only != name.toLatin1())
+                    continue;
+                Score score;
+                score.setTempo(take.tempo);
+                if (!score.setGMNCode(BenchVoiceTakes::gmn(take))) {
+                    fprintf(stderr, "the score refused %s\n", qPrintable(BenchVoiceTakes::gmn(take)));
+                    continue;
+                }
+                const QList<PitchDetector::NoteInfo> expected = expectedFromScore(score);
+                std::vector<BenchSinging::Note> truth;
+                std::vector<BenchSignals::Note> onsetTruth;
+                for (size_t i = 0; i < take.notes.size(); ++i) {
+                    const BenchVoiceTakes::Note& n = take.notes[i];
+                    truth.push_back({n.midi, n.midi, n.start, n.end - n.start, 0});
+                    onsetTruth.push_back({n.midi, n.start, n.end - n.start});
+                    if (i < static_cast<size_t>(expected.size()) && std::fabs(expected[static_cast<int>(i)].offset - n.start) > 0.002)
+                        fprintf(stderr, "%s note %zu: the score has it at %.3f s, the take at %.3f s\n", qPrintable(name), i,
+                                expected[static_cast<int>(i)].offset, n.start);
+                }
+                const std::vector<qint16> pcm(take.pcm.begin(), take.pcm.end());
+                const OurResult ours = runOurs(pcm, expected, false);
+                const Grading grading = gradeInPitchMode(score, truth, ours.notes);
+                if (!grading.ok) {
+                    fprintf(stderr, "%s: the score's notes are not the melody's\n", qPrintable(name));
+                    continue;
+                }
+                std::vector<BenchMetrics::DetectedNote> graded;
+                for (const BenchMetrics::DetectedNote& n : ours.notes)
+                    if (n.midi > 0)
+                        graded.push_back(n);
+                VoiceLevelTally& lt = byLevel[level];
+                const double seconds = pcm.size() / 44100.0;
+                ++lt.takes;
+                lt.reported += static_cast<int>(graded.size());
+                lt.audioSeconds += seconds;
+                lt.cpu += ours.cpu;
+                lt.worst = std::max(lt.worst, ours.cpu / seconds);
+                lt.onsetTruth += static_cast<int>(onsetTruth.size());
+                addOnsetScore(&lt.det, &lt.hit, &lt.offsetSum, ours.onsets, onsetTruth);
+                for (const BenchMetrics::DetectedNote& r : graded) {
+                    bool nearOne = false;
+                    for (const BenchVoiceTakes::Note& n : take.notes)
+                        nearOne = nearOne || (r.offset >= n.start - 0.25 && r.offset <= n.start + 0.3);
+                    lt.strayNotes += nearOne ? 0 : 1;
+                }
+                for (double t : ours.onsets) {
+                    for (const BenchVoiceTakes::Note& n : take.notes)
+                        lt.vibratoOnsets += take.vibratoCents > 0 && t > n.start + 0.12 && t < n.end - 0.06 ? 1 : 0;
+                }
+                bool missed = false;
+                for (size_t i = 0; i < take.notes.size(); ++i) {
+                    const BenchVoiceTakes::Note& n = take.notes[i];
+                    const double error = i < graded.size() ? graded[i].offset - n.start : 1e9;
+                    QStringList traits = {"all notes"};
+                    if (i > 0) {
+                        const BenchVoiceTakes::Note& before = take.notes[i - 1];
+                        const double gap = n.start - before.end;
+                        const char* gapName = gap < 0.025 ? "0" : gap < 0.085 ? "0.05" : "0.12";
+                        if (n.midi == before.midi)
+                            traits << QString("repeat, gap %1 s").arg(gapName);
+                        else if (gap < 0.025)
+                            traits << "legato step";
+                        if (take.vibratoCents > 0 && before.end - before.start >= 0.4)
+                            traits << "after a long note with late vibrato";
+                    }
+                    if ((take.vowel == "oo" || take.vowel == "ee") && n.midi >= 71 && n.midi <= 76)
+                        traits << "high oo/ee B4-E5";
+                    traits << QString("vowel %1").arg(take.vowel);
+                    for (const QString& trait : traits)
+                        byTrait[QString("%1 | %2").arg(trait, level)].add(grading.right[i], error);
+                    missed = missed || !grading.right[i] || std::fabs(error) > 0.075;
+                }
+                if ((list && missed) || !only.isEmpty()) {
+                    printf("%s (tempo %d, vibrato %d):\n", qPrintable(name), take.tempo, take.vibratoCents);
+                    for (size_t i = 0; i < take.notes.size(); ++i)
+                        printf("  truth %d at %.3f-%.3f%s\n", take.notes[i].midi, take.notes[i].start, take.notes[i].end,
+                               grading.right[i] && i < graded.size() && std::fabs(graded[i].offset - take.notes[i].start) <= 0.075 ? "" : "  <- miss");
+                    for (const BenchMetrics::DetectedNote& n : graded)
+                        printf("  note %d at %.3f\n", n.midi, n.offset);
+                    for (double t : ours.onsets)
+                        printf("  onset %.3f\n", t);
+                }
+            }
+            fprintf(stderr, "voice takes seed %u %s done\n", seed, qPrintable(level));
+        }
+    }
+    printf("Sung takes of sung-melodies.py, seeds");
+    for (unsigned s : seeds)
+        printf(" %u", s);
+    printf(", %d takes each:\n\n| trait | level | notes | right within 75 ms | near (-250..+300 ms) |\n|---|---|---|---|---|\n", count);
+    for (const auto& entry : byTrait)
+        printf("| %s | %s |\n", qPrintable(entry.first.section(" | ", 0, 0)), qPrintable(entry.first.section(" | ", 1) + " | " + entry.second.text()));
+    printf("\n| level | takes | notes reported | stray notes | onsets P/R | onsets inside vibrato notes | cost mean / worst take |\n|---|---|---|---|---|---|---|\n");
+    for (const auto& entry : byLevel) {
+        const VoiceLevelTally& t = entry.second;
+        printf("| %s | %d | %d | %d | %.2f/%.2f | %d | %.2f %% / %.2f %% |\n", qPrintable(entry.first), t.takes, t.reported,
+               t.strayNotes, t.det > 0 ? t.hit / t.det : 0.0, t.onsetTruth > 0 ? t.hit / t.onsetTruth : 0.0, t.vibratoOnsets,
+               100.0 * t.cpu / std::max(1.0, t.audioSeconds), 100.0 * t.worst);
+    }
+    printf("\n");
+}
+
 // Raw tracker on steady sines and harmonic tones, one per semitone from C2 to C6: the median
 // estimate of each note against its true frequency.
 static void trackerSweep()
@@ -630,6 +780,10 @@ int main(int argc, char** argv)
     const bool withAubio = qgetenv("PITCH_BENCH_NO_AUBIO").isEmpty();
     if (sets.isEmpty() || sets == "sung")
         runSungSets(dataDir, withAubio);
+    if (sets.isEmpty() || sets == "sung" || sets == "voice")
+        runVoiceTakes(dataDir);
+    if (sets == "voice")
+        return 0;
     if (sets == "sung")
         return 0;
     trackerSweep();
