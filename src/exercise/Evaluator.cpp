@@ -1,6 +1,7 @@
 #include "exercise/Evaluator.h"
 
 #include "debug/Debugging.h"
+#include "notation/GmnClef.h"
 #include "notation/GmnReader.h"
 #include "score/Score.h"
 
@@ -159,12 +160,14 @@ void Evaluator::readScore(Score& score)
     m_gmnSourceTokens = tokens;
     m_noteLocations = locations;
     m_gmnNoteIndices = noteIndices;
+    m_writtenClef = GmnClef::isNamed(code) ? QString() : GmnClef::automatic(voice.events);
 }
 
 void Evaluator::reset()
 {
     LOG_ENTRY(kChannel);
     m_lastIndex = -1;
+    m_earlyInputs.store(0, std::memory_order_release);
     m_evaluationList.clear();
     for (int i = 0; i < m_noteInfoList.size(); ++i)
         m_evaluationList << EvaluationEntry();
@@ -211,8 +214,13 @@ bool Evaluator::evaluate(Pitch::Note note, int octave, double offset)
         LOG_DEBUG(kChannel, "current offset: %f\tindex: %d\tnote: %s\n", offset, index,
                   Pitch::noteToStr(note >= Pitch::C && note <= Pitch::NONE ? note : Pitch::NONE));
     }
-    if (index == -1)
+    if (index == -1) {
+        // ignored as the grading rules say; counted, so that the learner can be told why
+        if (note != Pitch::NONE && m_mode != PitchMode
+            && offset < m_noteInfoList.at(m_firstSounding).start() - m_rhythmSevere)
+            m_earlyInputs.fetch_add(1, std::memory_order_acq_rel);
         return false;
+    }
     if (index == -2) {
         LOG_WARN(kChannel, "Terminating due to overflow.");
         processUnevaluated(0, m_noteInfoList.size());
@@ -442,7 +450,10 @@ QString Evaluator::accuracyName(accuracy_e accuracy)
 QString Evaluator::getGmnBasedOnInput() const
 {
     QMutexLocker lock(&m_gmnMutex);
-    return m_gmnTokens.join(QLatin1Char(' '));
+    const QString code = m_gmnTokens.join(QLatin1Char(' '));
+    const bool rewritten = std::any_of(m_noteLocations.cbegin(), m_noteLocations.cend(),
+                                       [](const NoteLocation& l) { return l.colour == NoteLocation::Wrong; });
+    return rewritten && !m_writtenClef.isEmpty() ? GmnClef::withClef(code, m_writtenClef) : code;
 }
 
 QList<Evaluator::EvaluationEntry> Evaluator::evaluationList() const

@@ -10,6 +10,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
+
 class Score;
 
 // Grades a learner's answer against the notes of the answer score: every input (a key press or a
@@ -75,6 +77,9 @@ public:
     // Grades one input; offset in seconds from the beginning of the learner's input, octave in the
     // detector's numbering. True when the evaluation is complete.
     bool evaluate(Pitch::Note note, int octave, double offset);
+    // Inputs since the last reset that came before the first sounding note's reach and were not
+    // graded (rhythm grading only; a sung note takes the next note whenever it comes).
+    int earlyInputCount() const { return m_earlyInputs.load(std::memory_order_acquire); }
     // Grades the notes from..to-1 never graded: sounding notes WRONG and skipped, rests silently.
     void processUnevaluated(int from, int to);
     void finalize();
@@ -129,6 +134,8 @@ private:
     int m_lastIndex = -1;
     int m_firstSounding = -1;
     int m_lastSounding = -1;
+    // Written on the grading thread, read on the main thread once grading is over.
+    std::atomic<int> m_earlyInputs{0};
 
     // Guards the token lists: written on the grading thread, read on the main thread.
     mutable QMutex m_gmnMutex;
@@ -136,6 +143,9 @@ private:
     QStringList m_gmnSourceTokens;   // the same tokens before colouring; each colour starts from these
     QList<int> m_gmnNoteIndices;     // per expected note, its index among m_noteLocations; -1: not coloured
     QList<NoteLocation> m_noteLocations;  // every written note of the first voice, in order
+    // The clef the written notes are drawn with when the code names none; a wrong note shown in
+    // their place must not move the answer to another clef.
+    QString m_writtenClef;
 };
 
 Q_DECLARE_METATYPE(Evaluator::EvaluationEntry)

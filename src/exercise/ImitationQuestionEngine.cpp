@@ -36,11 +36,12 @@ const double kRhythmTail = 0.3;
 }  // namespace
 
 ImitationQuestionEngine::ImitationQuestionEngine(QObject* parent)
-    : QObject(parent), mp_outcomeModel(new RoleItemModel({{OutcomeRole, QByteArrayLiteral("outcome")},
-                                                         {SkippedRole, QByteArrayLiteral("skipped")},
-                                                         {RhythmRole, QByteArrayLiteral("rhythm")},
-                                                         {PitchRole, QByteArrayLiteral("pitch")},
-                                                         {TimingRole, QByteArrayLiteral("timing")}})),
+    : QObject(parent), mp_outcomeModel(new RoleItemModel({{OutcomeRole, QByteArrayLiteral("outcome")}})),
+      mp_gradeModel(new RoleItemModel({{OutcomeRole, QByteArrayLiteral("outcome")},
+                                       {SkippedRole, QByteArrayLiteral("skipped")},
+                                       {RhythmRole, QByteArrayLiteral("rhythm")},
+                                       {PitchRole, QByteArrayLiteral("pitch")},
+                                       {TimingRole, QByteArrayLiteral("timing")}})),
       m_sequencer(44100, 2)
 {
     LOG_ENTRY(kChannel);
@@ -64,6 +65,7 @@ ImitationQuestionEngine::~ImitationQuestionEngine()
     delete mp_evaluator;
     delete mp_settings;
     delete mp_outcomeModel;
+    delete mp_gradeModel;
 }
 
 void ImitationQuestionEngine::setSettingsMap(const QVariantMap& map)
@@ -81,8 +83,17 @@ void ImitationQuestionEngine::setSettingsMap(const QVariantMap& map)
 void ImitationQuestionEngine::handleKeyPress()
 {
     LOG_ENTRY(kChannel);
-    if (KeyboardNoteInputSource* keyboard = NoteInputManager::getInstance()->mp_keyboardSource)
+    KeyboardNoteInputSource* keyboard = NoteInputManager::getInstance()->mp_keyboardSource;
+    // A tap in the count-in before the capture begins reaches no input: it is only counted.
+    if (keyboard && m_activeRun && !m_captureBegun && mp_noteInput && mp_noteInput->activeSource() == keyboard)
+        ++m_earlyKeyPresses;
+    if (keyboard)
         keyboard->keyPressEvent(nullptr);
+}
+
+int ImitationQuestionEngine::earlyInputCount() const
+{
+    return m_earlyKeyPresses + (mp_evaluator ? mp_evaluator->earlyInputCount() : 0);
 }
 
 bool ImitationQuestionEngine::init()
@@ -215,8 +226,12 @@ void ImitationQuestionEngine::reset()
     if (mp_noteInput)
         mp_noteInput->reset();
     resetSequencer();
+    m_captureBegun = false;
+    m_earlyKeyPresses = 0;
     mp_outcomeModel->clear();
+    mp_gradeModel->clear();
     emit mp_outcomeModel->lengthChanged();
+    emit mp_gradeModel->lengthChanged();
     emit outcomeModelChanged();
 }
 
@@ -272,11 +287,14 @@ void ImitationQuestionEngine::inputEvaluated(int idx, Evaluator::EvaluationEntry
     auto appendRow = [this](int outcome, const Evaluator::EvaluationEntry& e) {
         auto* item = new QStandardItem();
         item->setData(outcome, OutcomeRole);
-        item->setData(e.skipped, SkippedRole);
-        item->setData(int(e.rhythm), RhythmRole);
-        item->setData(int(e.pitch), PitchRole);
-        item->setData(e.timing, TimingRole);
         mp_outcomeModel->appendRow(item);
+        auto* grade = new QStandardItem();
+        grade->setData(outcome, OutcomeRole);
+        grade->setData(e.skipped, SkippedRole);
+        grade->setData(int(e.rhythm), RhythmRole);
+        grade->setData(int(e.pitch), PitchRole);
+        grade->setData(e.timing, TimingRole);
+        mp_gradeModel->appendRow(grade);
     };
     // a note passed over was never answered
     Evaluator::EvaluationEntry passed;
@@ -295,6 +313,7 @@ void ImitationQuestionEngine::inputEvaluated(int idx, Evaluator::EvaluationEntry
         emit inputScoreChanged();
     }
     emit mp_outcomeModel->lengthChanged();
+    emit mp_gradeModel->lengthChanged();
     emit outcomeModelChanged();
 }
 
@@ -468,6 +487,7 @@ void ImitationQuestionEngine::newMarker(int id)
         emit preCapture();
         break;
     case MarkerCaptureBegin: {
+        m_captureBegun = true;
         emit captureBegin();
         mp_noteInput->reset();
         mp_noteInput->setEvaluator(mp_evaluator);

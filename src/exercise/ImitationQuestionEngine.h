@@ -25,9 +25,12 @@ class ImitationQuestionEngine : public QObject, public Question {
     Q_PROPERTY(Score* answerScore READ answerScore WRITE setAnswerScore NOTIFY answerScoreChanged)
     Q_PROPERTY(Score* inputScore READ inputScore WRITE setInputScore NOTIFY inputScoreChanged)
     Q_PROPERTY(RoleItemModel* outcomeModel READ outcomeModel NOTIFY outcomeModelChanged)
+    Q_PROPERTY(RoleItemModel* gradeModel READ gradeModel CONSTANT)
 
 public:
-    // "outcome" is the grade a row is shown with; the other roles tell the screens why.
+    // The outcome model has the single role "outcome", the grade a row is shown with. The grade
+    // model has the same rows with the reasons besides, for the screens: whether the note was never
+    // answered, its rhythm and pitch grades and how far off its time it came.
     enum { OutcomeRole = Qt::UserRole + 1, SkippedRole, RhythmRole, PitchRole, TimingRole };
     // Marker ids of the timeline; ids below MarkerPlaybackBegin are count-in beats.
     enum Marker {
@@ -54,6 +57,10 @@ public:
     Score* inputScore() const { return mp_inputScore; }
     void setInputScore(Score* score) { mp_inputScore = score; }
     RoleItemModel* outcomeModel() const { return mp_outcomeModel; }
+    RoleItemModel* gradeModel() const { return mp_gradeModel; }
+    // The learner's inputs of the last attempt that came too early to be graded: key presses before
+    // the capture began and inputs before the first note's reach (claps or taps in the count-in).
+    Q_INVOKABLE int earlyInputCount() const;
 
     Q_INVOKABLE void handleKeyPress();
     Q_INVOKABLE int start(bool retry = false) override;
@@ -121,6 +128,7 @@ private:
     Score* mp_answerScore = nullptr;
     Score* mp_inputScore = nullptr;
     RoleItemModel* mp_outcomeModel;
+    RoleItemModel* mp_gradeModel;
     ImitationQuestionSettings* mp_settings = nullptr;
     QStateMachine m_stateMachine;
     AudioSequencer m_sequencer;
@@ -133,4 +141,7 @@ private:
     // the host is told apart from a stop the engine made.
     int m_activeRun = 0;
     int m_runCount = 0;
+    // Key presses of the running attempt before its capture began (marker 1003).
+    bool m_captureBegun = false;
+    int m_earlyKeyPresses = 0;
 };

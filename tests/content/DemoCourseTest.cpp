@@ -158,6 +158,36 @@ TEST_F(DemoCourse, QuestionsCarryOwnTagsDifficultyAndTypedAttributes)
     }
 }
 
+// Rhythm questions are tapped on the keyboard or clapped into the microphone, as the settings choose,
+// and the line under the intro says which: the intro texts of rhythm activities and questions name
+// no input of their own, so that they never say one and the line the other.
+TEST_F(DemoCourse, RhythmIntroTextsNameNoInput)
+{
+    const QRegularExpression input(QStringLiteral("\\b(keyboard|keys?|space bar|microphone|taps?|tapp\\w*|claps?|clapp\\w*)\\b"),
+                                   QRegularExpression::CaseInsensitiveOption);
+    int checked = 0;
+    for (LmsQuestionActivity* a : all<LmsQuestionActivity>()) {
+        SCOPED_TRACE(a->getName().toStdString());
+        QStringList texts;
+        bool rhythm = false;
+        for (LmsQuestion* q : a->getQuestionList().getQuestions()) {
+            const QVariantMap attrs = q->getResolvedAttributeMap();
+            if (attrs.value("captureType").toInt() == 1) {
+                rhythm = true;
+                texts << attrs.value("introText").toString();
+            }
+        }
+        if (!rhythm && subjectOf(a) != "Rhythm")
+            continue;
+        texts << a->getIntroText();
+        for (const QString& text : texts) {
+            EXPECT_FALSE(input.match(text).hasMatch()) << text.toStdString();
+            ++checked;
+        }
+    }
+    EXPECT_GT(checked, 10);
+}
+
 // Quizzes and exams draw enough questions from exercises of their own subject or grade; an
 // exercise draws its own.
 TEST_F(DemoCourse, AssociationsDrawEnoughQuestionsFromTheirScope)

@@ -105,10 +105,10 @@ TEST_F(EngineOutcomeTest, RowsTellAnsweredFromSkippedAndTheirTiming)
         {true, Evaluator::NONE, 0.0},  // passed over by the last tap
         {false, W, -0.28},
     };
-    ASSERT_EQ(engine->outcomeModel()->rowCount(), 4);
+    ASSERT_EQ(engine->gradeModel()->rowCount(), 4);
     for (int i = 0; i < 4; ++i) {
         SCOPED_TRACE(i);
-        const QVariantMap row = engine->outcomeModel()->get(i);
+        const QVariantMap row = engine->gradeModel()->get(i);
         EXPECT_EQ(row.value("skipped").toBool(), rows[i].skipped);
         EXPECT_EQ(row.value("rhythm").toInt(), rows[i].rhythm);
         EXPECT_EQ(row.value("pitch").toInt(), int(Evaluator::NONE));
@@ -118,8 +118,63 @@ TEST_F(EngineOutcomeTest, RowsTellAnsweredFromSkippedAndTheirTiming)
     // nothing answered at all: every row is a skipped one
     fresh(Rhythm);
     EXPECT_EQ(run(), (QList<int>{W, W, W, W}));
-    for (int i = 0; i < engine->outcomeModel()->rowCount(); ++i)
-        EXPECT_TRUE(engine->outcomeModel()->get(i).value("skipped").toBool()) << i;
+    for (int i = 0; i < engine->gradeModel()->rowCount(); ++i)
+        EXPECT_TRUE(engine->gradeModel()->get(i).value("skipped").toBool()) << i;
+}
+
+// The outcome model is what its callers know: the single role 257 "outcome", a row read as a map
+// with that single key. The grade model holds the same rows with their reasons; both empty at a
+// new attempt.
+TEST_F(EngineOutcomeTest, OutcomeModelKeepsItsSingleRole)
+{
+    fresh(Rhythm, "[ \\meter<\"4/4\"> c1/4 d e f ]");
+    const QHash<int, QByteArray> single = {{257, "outcome"}};
+    EXPECT_EQ(engine->outcomeModel()->roleNames(), single);
+    EXPECT_EQ(engine->gradeModel()->roleNames().value(257), "outcome");
+    EXPECT_EQ(engine->gradeModel()->roleNames().size(), 5);
+    QObject::connect(engine.get(), &ImitationQuestionEngine::userInputBegin, engine.get(), [this] {
+        engine->noteInput()->setInputClock([] { return ImitationQuestionEngine::kCaptureLead + 0.6; });
+        engine->handleKeyPress();
+    });
+    EXPECT_EQ(run(), (QList<int>{W, P, W, W}));
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(engine->outcomeModel()->get(i).keys(), QStringList{"outcome"}) << i;
+        EXPECT_EQ(engine->gradeModel()->get(i).value("outcome"), engine->outcomeModel()->get(i).value("outcome")) << i;
+    }
+    EXPECT_TRUE(engine->gradeModel()->get(0).value("skipped").toBool());
+    QSignalSpy lengths(engine->gradeModel(), &RoleItemModel::lengthChanged);
+    engine->reset();
+    EXPECT_EQ(engine->outcomeModel()->rowCount() + engine->gradeModel()->rowCount(), 0);
+    EXPECT_EQ(lengths.count(), 1);
+}
+
+// Taps in the count-in are not graded, as the grading rules say, but counted: one before the capture
+// began reaches no input at all, two more come before the first note's reach. The attempt's notes
+// they were meant for stay unanswered; the next attempt starts its count afresh.
+TEST_F(EngineOutcomeTest, TapsInTheCountInAreCountedNotGraded)
+{
+    fresh(Rhythm, "[ \\meter<\"4/4\"> c1/4 d e f ]");
+    bool early = true;
+    QObject::connect(engine.get(), &ImitationQuestionEngine::preCapture, engine.get(), [&] {
+        if (early)
+            engine->handleKeyPress();
+    });
+    double now = 0.0;
+    QObject::connect(engine.get(), &ImitationQuestionEngine::userInputBegin, engine.get(), [&] {
+        engine->noteInput()->setInputClock([&now] { return now; });
+        // quarters of 0.6 s: the learner began two beats early and kept the beat
+        const QList<double> taps = early ? QList<double>{-1.2, -0.6, 0.0, 0.6} : QList<double>{0.0, 0.6, 1.2, 1.8};
+        for (double tap : taps) {
+            now = ImitationQuestionEngine::kCaptureLead + tap;
+            engine->handleKeyPress();
+        }
+    });
+    EXPECT_EQ(run(), (QList<int>{P, P, W, W}));
+    EXPECT_EQ(engine->earlyInputCount(), 3);
+    EXPECT_TRUE(engine->gradeModel()->get(3).value("skipped").toBool());
+    early = false;
+    EXPECT_EQ(run(), (QList<int>{P, P, P, P}));
+    EXPECT_EQ(engine->earlyInputCount(), 0);
 }
 
 // A playback that ends before its capture-end marker (a stream error, a stream the host ended) is

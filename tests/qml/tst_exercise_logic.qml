@@ -25,6 +25,15 @@ TestCase {
         verify(data.says === "" ? instruction === "" : instruction.indexOf(data.says) >= 0, instruction);
     }
 
+    // the lesson on answering says the input the settings choose for rhythm questions
+    function test_rhythm_answer_text_follows_the_setting() {
+        var tapped = Logic.rhythmAnswerText({ input_default_clapping: "keyboard" });
+        var clapped = Logic.rhythmAnswerText({ input_default_clapping: "mic" });
+        verify(tapped.indexOf("on the keyboard") >= 0 && tapped.indexOf("microphone") < 0, tapped);
+        verify(clapped.indexOf("clapped into the microphone") >= 0 && clapped.indexOf("keyboard") < 0, clapped);
+        compare(Logic.rhythmAnswerText(undefined), clapped);
+    }
+
     function test_engine_settings_take_text_flags_and_nothing_else() {
         var s = Logic.engineSettings({ gmn: "[ c ]", captureType: "2", tempo: 60, playbackMetronomeCountIn: true,
                                        playbackMetronome: false, captureMetronomeCountIn: "true",

@@ -321,6 +321,34 @@ Item {
             runtime.settings = undefined;
         }
 
+        // taps in the count-in: the page says they came too early, in the words of the input chosen;
+        // the notes' reasons come from the engine's grade model, its outcome model has none
+        function test_early_taps_are_told_as_early_data() {
+            return [
+                { tag: "keyboard", clapping: "keyboard", says: "2 taps before the count-in ended, too early to count." },
+                { tag: "microphone", clapping: "mic", says: "2 claps before the count-in ended, too early to count." }
+            ];
+        }
+
+        function test_early_taps_are_told_as_early(data) {
+            runtime.settings = { input_default_clapping: data.clapping };
+            var counted = question(1);
+            counted.captureMetronomeCountIn = true;
+            open([counted]);
+            keyClick(Qt.Key_Return);
+            var missed = { outcome: 10, skipped: true, rhythm: 10, pitch: 0, timing: 0 };
+            var right = { outcome: 1, skipped: false, rhythm: 1, pitch: 0, timing: 0 };
+            page.engine.earlyInputs = 2;
+            answer(0.5, [missed, missed, right, right]);
+            var verdict = findChild(page, "verdict").text;
+            verify(verdict.indexOf(data.says) >= 0, verdict);
+            verify(verdict.indexOf("answer every note") < 0, verdict);
+            compare(page.grades.map(function (g) { return g.skipped; }), [true, true, false, false]);
+            page.startQuestion();                    // Retry: nothing early yet
+            compare(page.earlyInputs, 0);
+            runtime.settings = undefined;
+        }
+
         function test_leaving_mid_question_stops_the_engine_and_frees_the_lock() {
             open([question(1)]);
             keyClick(Qt.Key_Return);

@@ -108,6 +108,28 @@ TestCase {
             verify(text.indexOf("Excellent") < 0 && text.indexOf("Well done") < 0, text);
     }
 
+    // taps that came in the count-in were answers, too early to count: the notes they were meant for
+    // are missed for that reason, not for want of an answer
+    function test_verdict_with_early_inputs_data() {
+        var early = [missed(), missed(), rhythm(1), rhythm(1)];
+        return [
+            { tag: "taps in the count-in", rows: early, early: { count: 2, source: "keyboard", countIn: true },
+              says: "2 of 4 notes right. 2 taps before the count-in ended, too early to count. "
+                    + "2 notes not answered: begin with the first note, after the count-in." },
+            { tag: "a clap without a count-in", rows: [missed(), rhythm(1)], early: { count: 1, source: "mic", countIn: false },
+              says: "1 of 2 notes right. 1 clap before the first note, too early to count. "
+                    + "1 note not answered: begin with the first note." },
+            { tag: "none early", rows: early, early: { count: 0, source: "keyboard", countIn: true },
+              says: "2 of 4 notes right. 2 notes not answered: answer every note." },
+            { tag: "all right after an early tap", rows: [rhythm(1), rhythm(1)],
+              early: { count: 1, source: "keyboard", countIn: true }, says: "Excellent! All 2 notes right." }
+        ];
+    }
+
+    function test_verdict_with_early_inputs(data) {
+        compare(Feedback.verdict(0.5, data.rows, data.early), data.says);
+    }
+
     function test_verdict_of_a_run_data() {
         return [
             { tag: "all right", marks: [1, 1, 1], says: "Excellent! All 3 questions right." },

@@ -32,6 +32,8 @@ FocusScope {
     property real lastMark: -1
     // outcome row per note of the last answer (FeedbackLogic.outcomeRows)
     property var grades: []
+    // the learner's inputs of the last answer that came too early to be graded (in the count-in)
+    property int earlyInputs: 0
     property real runMark: -1
     property var engine: null
     property bool holdsLock: false
@@ -89,6 +91,7 @@ FocusScope {
         listenScore.stop();
         lastMark = -1;
         grades = [];
+        earlyInputs = 0;
         countInBeat = 0;
         notice = "";
         heardNote = "";
@@ -138,7 +141,7 @@ FocusScope {
     function gradeArrived() {
         if (!engine || !busy)
             return;
-        grades = Feedback.outcomeRows(engine.outcomeModel, expectedScore);
+        grades = Feedback.outcomeRows(engine.gradeModel, expectedScore);
         var last = grades.length - 1;
         if (last >= 0 && !grades[last].skipped && !grades[last].rest
                 && Number(question.captureType) !== Logic.CaptureRhythm)
@@ -152,7 +155,8 @@ FocusScope {
         stopMeter();
         questionView.followSince = 0;
         releaseLock();
-        grades = Feedback.outcomeRows(engine.outcomeModel, expectedScore);
+        grades = Feedback.outcomeRows(engine.gradeModel, expectedScore);
+        earlyInputs = engine.earlyInputCount();
         run = Logic.withAttempt(run, questionIndex, mark);
         context.submitQuestionOutcome(questionIndex, mark);
         lastMark = mark;
@@ -576,7 +580,10 @@ FocusScope {
                     objectName: "verdict"
                     Layout.fillWidth: true
                     visible: page.phase === "graded" && !page.testMode && !page.heardNothing
-                    text: Feedback.verdict(page.lastMark, page.grades)
+                    text: Feedback.verdict(page.lastMark, page.grades, {
+                        count: page.earlyInputs, source: page.source,
+                        countIn: Logic.toBool(page.question.captureMetronomeCountIn)
+                    })
                     font.pixelSize: Theme.fontLarge
                 }
                 BodyText {

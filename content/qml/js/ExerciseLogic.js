@@ -51,6 +51,13 @@ function answerInstruction(captureType, source) {
     return "";
 }
 
+// How rhythm questions are answered with the input the settings choose for clapping.
+function rhythmAnswerText(settings) {
+    return inputSource(CaptureRhythm, settings) === "keyboard"
+            ? qsTr("Rhythm questions are answered on the keyboard, as chosen in Settings (Ctrl+4): tap any key or the space bar once at the start of every note.")
+            : qsTr("Rhythm questions are clapped into the microphone, as chosen in Settings (Ctrl+4): clap once at the start of every note.");
+}
+
 // The engine's settings map from a question's attributes.
 function engineSettings(question) {
     return {

@@ -174,8 +174,19 @@ function isPitchWord(word) {
     return [qsTr("flat"), qsTr("sharp"), qsTr("very flat"), qsTr("very sharp"), qsTr("wrong note")].indexOf(word) >= 0;
 }
 
-// What to work on, from the notes that were not right.
-function advice(notes) {
+// What is said about the inputs that came too early to be graded. early: {count, source ("keyboard"
+// or "mic"), countIn (the answer had a count-in)}; "" when none came early.
+function earlyText(early) {
+    if (!early || !(early.count > 0))
+        return "";
+    var inputs = early.source === "keyboard" ? countText(early.count, qsTr("tap"), qsTr("taps"))
+                                             : countText(early.count, qsTr("clap"), qsTr("claps"));
+    return early.countIn ? qsTr("%1 before the count-in ended, too early to count.").arg(inputs)
+                         : qsTr("%1 before the first note, too early to count.").arg(inputs);
+}
+
+// What to work on, from the notes that were not right (and the inputs that came too early).
+function advice(notes, early) {
     var missed = qsTr("missed"), wrong = qsTr("wrong");
     var parts = [];
     var pitch = tally(notes, isPitchWord);
@@ -192,15 +203,25 @@ function advice(notes) {
     };
     if (count(wrong) > 0)
         sentences.push(qsTr("%1 wrong.").arg(countText(count(wrong), qsTr("note"), qsTr("notes"))));
-    if (count(missed) > 0)
-        sentences.push(qsTr("%1 not answered: answer every note.")
-                       .arg(countText(count(missed), qsTr("note"), qsTr("notes"))));
+    var tooEarly = earlyText(early);
+    if (tooEarly !== "")
+        sentences.push(tooEarly);
+    if (count(missed) > 0) {
+        // the learner who answered early did answer: the notes were missed by starting too soon
+        var missedText = countText(count(missed), qsTr("note"), qsTr("notes"));
+        if (tooEarly === "")
+            sentences.push(qsTr("%1 not answered: answer every note.").arg(missedText));
+        else if (early.countIn)
+            sentences.push(qsTr("%1 not answered: begin with the first note, after the count-in.").arg(missedText));
+        else
+            sentences.push(qsTr("%1 not answered: begin with the first note.").arg(missedText));
+    }
     return sentences.join(" ");
 }
 
 // The verdict on one take: how many notes were right and what to work on. Praise only when every
-// note is right; without rows (nothing graded) the mark alone.
-function verdict(mark, rows) {
+// note is right; without rows (nothing graded) the mark alone. early: as earlyText takes it.
+function verdict(mark, rows, early) {
     var notes = (rows || []).filter(function (r) { return !asRow(r).rest && noteMark(r) >= 0; });
     if (notes.length === 0) {
         if (mark === undefined || mark === null || mark < 0)
@@ -212,7 +233,7 @@ function verdict(mark, rows) {
         return notes.length === 1 ? qsTr("Excellent! The note is right.")
                                   : qsTr("Excellent! All %1 notes right.").arg(notes.length);
     return qsTr("%1 of %2 right.").arg(right).arg(countText(notes.length, qsTr("note"), qsTr("notes")))
-           + " " + advice(notes);
+           + " " + advice(notes, early);
 }
 
 // The verdict on a run of questions from each question's mark (-1: not answered).
