@@ -24,19 +24,20 @@ Item {
 
     Component.onCompleted: subject.children = [tapping, quiz]
 
-    ActivityTile {
-        id: lockedTile
-
-        width: 240
-        item: root.quiz
-    }
-
+    // as on the map: the activity that opens the locked one just above it, at the window's top
     ActivityTile {
         id: openTile
 
-        y: 50
         width: 240
         item: root.tapping
+    }
+
+    ActivityTile {
+        id: lockedTile
+
+        y: 40
+        width: 240
+        item: root.quiz
     }
 
     GradeCard {
@@ -46,6 +47,41 @@ Item {
         width: 780
         grade: root.lockedGrade
         unlockable: true
+    }
+
+    // a grade low on a small screen: its question opens below the fold
+    Flickable {
+        id: smallScreen
+
+        x: 0
+        y: 300
+        width: 500
+        height: 280
+        contentWidth: width
+        contentHeight: column.height
+        clip: true
+
+        Column {
+            id: column
+
+            width: parent.width
+
+            Item {
+                width: 1
+                height: 210
+            }
+            GradeCard {
+                id: lowCard
+
+                width: column.width
+                grade: root.lockedGrade
+                unlockable: true
+            }
+            Item {
+                width: 1
+                height: 40
+            }
+        }
     }
 
     SignalSpy {
@@ -73,6 +109,22 @@ Item {
         name: "MapLocks"
         when: windowShown
 
+        // the question scrolled into view where the grade sits low on a small screen
+        function test_the_unlock_question_shows_where_it_is_asked() {
+            var ask = findChild(lowCard, "unlockGradeButton");
+            var explanation = findChild(lowCard, "unlockExplanation");
+            var askedAt = ask.mapToItem(smallScreen, 0, 0).y;
+            verify(askedAt >= 0 && askedAt + ask.height <= smallScreen.height, "the button shows");
+            mouseClick(ask);
+            var confirm = findChild(lowCard, "unlockConfirmButton");
+            tryVerify(function () {
+                var top = explanation.mapToItem(smallScreen, 0, 0).y;
+                var bottom = confirm.mapToItem(smallScreen, 0, confirm.height).y;
+                return top >= 0 && bottom <= smallScreen.height && explanation.mapToItem(smallScreen, 0, explanation.height).y <= smallScreen.height;
+            }, 2000, "the question and its buttons in sight");
+            mouseClick(findChild(lowCard, "unlockCancelButton"));
+        }
+
         function test_a_locked_tile_chosen_says_what_opens_it() {
             var tip = findChild(lockedTile, "lockReason");
             verify(!tip.visible);
@@ -80,6 +132,16 @@ Item {
             compare(lockedOpened.count, 0, "a locked tile never opens");
             tryVerify(function () { return tip.visible; });
             compare(tip.text, "Locked. Complete Beat Tapping 1 first.");
+            // it covers neither the tile chosen nor the one it names
+            var hint = tip.contentItem.mapToItem(root, 0, 0);
+            var rect = Qt.rect(hint.x, hint.y, tip.contentItem.width, tip.contentItem.height);
+            [lockedTile, openTile].forEach(function (tile) {
+                var t = tile.mapToItem(root, 0, 0);
+                verify(rect.y >= t.y + tile.height || rect.y + rect.height <= t.y
+                       || rect.x >= t.x + tile.width || rect.x + rect.width <= t.x,
+                       "the hint at " + JSON.stringify(rect) + " covers " + tile.item.name);
+            });
+            tip.close();
             mouseClick(openTile);
             compare(opened.count, 1, "an open tile opens and says nothing");
             verify(!findChild(openTile, "lockReason").visible);

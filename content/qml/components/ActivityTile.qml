@@ -95,10 +95,13 @@ Rectangle {
     ToolTip.text: nameText.text + " (" + CourseLogic.stateLabel(itemState) + ")"
     ToolTip.delay: pointer.containsMouse ? 500 : 0
 
+    // below the tile: what it names (the activity before it) is above, and stays in sight
     ToolTip {
         id: lockTip
 
         objectName: "lockReason"
+        x: 0
+        y: root.height + 3
         timeout: 4000
     }
 

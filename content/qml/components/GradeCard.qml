@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Layouts 1.15
 import "../js/CourseLogic.js" as CourseLogic
+import "../js/FocusLogic.js" as FocusLogic
 
 // A grade of the course map: its subjects side by side, then the activities of the grade itself.
 Rectangle {
@@ -70,9 +71,25 @@ Rectangle {
         }
 
         RowLayout {
+            id: confirmRow
+
             Layout.fillWidth: true
             visible: root.locked && root.unlockable && root.confirmingUnlock
             spacing: Theme.spacing
+
+            // the question shows where it is asked, also on a small screen: scrolled into view once
+            // the layouts have made room for it
+            onVisibleChanged: {
+                if (visible)
+                    showConfirmation.restart();
+            }
+
+            Timer {
+                id: showConfirmation
+
+                interval: 50
+                onTriggered: FocusLogic.scrollIntoView(confirmRow, Theme.margin)
+            }
 
             BodyText {
                 objectName: "unlockExplanation"

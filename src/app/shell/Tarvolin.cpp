@@ -12,6 +12,7 @@
 #include "app/shell/ResourcePaths.h"
 #include "app/shell/ShellSystemInfo.h"
 #include "app/shell/TemporaryFiles.h"
+#include "app/shell/WindowPlacement.h"
 #include "app/settings/InputCalibrator.h"
 #include "app/settings/Settings.h"
 #include "audio/Audio.h"
@@ -264,10 +265,8 @@ void Tarvolin::showWindow()
     setResizeMode(QQuickView::SizeRootObjectToView);
     setFlags(flags() | Qt::WindowFullscreenButtonHint | Qt::WindowSystemMenuHint);
     show();
-    setMinimumSize(QSize(800, 600));
-    QRect geometry(0, 0, 1024, 768);
-    geometry.moveCenter(QGuiApplication::primaryScreen()->geometry().center());
-    setGeometry(geometry);
+    // 1024x768 where the screen holds it, never partly off a smaller screen
+    WindowPlacement::place(this, QSize(1024, 768), QSize(800, 600));
 
     // The splash screen becomes the About window; changing the flags hides it. Closing About is
     // no request to end the program.
