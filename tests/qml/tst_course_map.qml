@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtTest 1.15
 import "../../content/qml/components"
+import "ContrastWalk.js" as Walk
 
 // The course map driven from the keyboard: the arrows walk the tiles of a grade's subjects and its
 // exam, Return opens an open one.
@@ -80,6 +81,19 @@ Item {
             // arrows on the keypad are arrows too
             keyClick(Qt.Key_Up, Qt.KeypadModifier);
             compare(focusedName(), "Rhythm Tapping 1");
+        }
+
+        // every text the map draws on what is under it, and the focus of each kind of tile (done, open,
+        // current, locked) and of its buttons, read from the items themselves
+        function test_every_colour_pair_reaches_its_contrast() {
+            var rows = Walk.textPairs(root, Theme.background);
+            verify(rows.length > 15, rows.length + " texts");
+            var tiles = map.tiles();
+            for (var i = 0; i < tiles.length; ++i)
+                rows.push(Walk.focusPair(root, tiles[i], Theme.background));
+            rows.push(Walk.focusPair(root, findChild(map, "openCurrentButton"), Theme.background));
+            verify(rows.every(function (r) { return r.rings === undefined || r.rings > 0; }), "a focus shows");
+            compare(Walk.failures(rows), "");
         }
 
         function test_return_opens_the_focused_tile_only_when_open() {

@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtTest 1.15
 import "../../content/qml/components"
+import "ContrastWalk.js" as Walk
 
 // The question page against stand-ins for the engine (doubles/) and for the course facades: what
 // it records through the question context, the interaction lock, and the activity's end.
@@ -347,6 +348,27 @@ Item {
             page.startQuestion();                    // Retry: nothing early yet
             compare(page.earlyInputs, 0);
             runtime.settings = undefined;
+        }
+
+        // the texts of the page as it asks, answers and sums up, each on what is under it, and the
+        // focus of its buttons, read from the items themselves
+        function test_every_colour_pair_reaches_its_contrast() {
+            open([question(1), question(2)]);
+            var rows = Walk.textPairs(page, Theme.background);
+            rows.push(Walk.focusPair(page, findChild(page, "startButton"), Theme.background));
+            keyClick(Qt.Key_Return);
+            var all = { outcome: 1, skipped: false, rhythm: 1, pitch: 0, timing: 0 };
+            answer(0.5, [all, { outcome: 3, skipped: false, rhythm: 3, pitch: 0, timing: 0.1 },
+                         { outcome: 5, skipped: false, rhythm: 5, pitch: 0, timing: 0.2 },
+                         { outcome: 10, skipped: true, rhythm: 10, pitch: 0, timing: 0 }]);
+            rows = rows.concat(Walk.textPairs(page, Theme.background));
+            rows.push(Walk.focusPair(page, findChild(page, "continueButton"), Theme.background));
+            keyClick(Qt.Key_Return);
+            answer(1.0);
+            keyClick(Qt.Key_Return);                 // the summary
+            rows = rows.concat(Walk.textPairs(page, Theme.background));
+            verify(rows.length > 20, rows.length + " pairs");
+            compare(Walk.failures(rows), "");
         }
 
         function test_leaving_mid_question_stops_the_engine_and_frees_the_lock() {

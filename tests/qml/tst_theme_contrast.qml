@@ -1,11 +1,110 @@
 import QtQuick 2.15
 import QtTest 1.15
 import "../../content/qml/components"
+import "ContrastWalk.js" as Walk
 
 // Every text colour of the theme against every background it is drawn on reaches 4.5:1 (WCAG's
 // contrast of relative luminances), and the grade scale agrees with the evaluator's note colours.
+// The pairs the components really draw are read from their items (ContrastWalk.js); the screens'
+// own tests walk theirs.
+Item {
+    id: root
+
+    width: 800
+    height: 600
+
 TestCase {
     name: "ThemeContrast"
+    when: windowShown
+
+    Component {
+        id: header
+
+        AppHeader {
+            width: 800
+        }
+    }
+
+    Component {
+        id: badges
+
+        Column {
+            property var marks: [1, 0.75, 0.5, 0, -1]
+
+            Repeater {
+                model: parent.marks
+
+                MarkBadge {
+                    mark: modelData
+                }
+            }
+        }
+    }
+
+    // the header on its dark bar: its name, the screen buttons and their focus
+    function test_header_pairs_reach_their_contrast() {
+        var bar = createTemporaryObject(header, root);
+        var rows = Walk.textPairs(bar, Theme.background);
+        compare(rows.length, 5);
+        ["map", "practice"].forEach(function (target) {
+            rows.push(Walk.focusPair(bar, findChild(bar, "nav_" + target), Theme.background));
+        });
+        compare(Walk.failures(rows), "");
+    }
+
+    function test_mark_badges_reach_their_contrast() {
+        var column = createTemporaryObject(badges, root);
+        var rows = Walk.textPairs(column, Theme.background);
+        compare(rows.length, 5);
+        compare(Walk.failures(rows), "");
+    }
+
+    // the walk itself finds a pair that fails, on what is really under the text
+    Component {
+        id: faint
+
+        Rectangle {
+            width: 200
+            height: 60
+            color: Theme.surface
+
+            Rectangle {
+                x: 100
+                width: 100
+                height: 60
+                color: Theme.header
+
+                Text {
+                    text: "dark on dark"
+                    color: Theme.text
+                }
+            }
+            Text {
+                text: "light"
+                color: Theme.textOnDark
+            }
+            Rectangle {
+                objectName: "focusable"
+                y: 30
+                width: 50
+                height: 20
+                activeFocusOnTab: true
+                color: Theme.surface
+                border.width: activeFocus ? 2 : 0
+                border.color: Theme.border
+            }
+        }
+    }
+
+    function test_the_walk_finds_failing_pairs() {
+        var box = createTemporaryObject(faint, root);
+        var rows = Walk.textPairs(box, Theme.background);
+        compare(rows.map(function (r) { return r.what; }), ["QQuickText \"dark on dark\"", "QQuickText \"light\""]);
+        verify(rows.every(function (r) { return r.ratio < 2; }), JSON.stringify(rows));
+        var ring = Walk.focusPair(box, findChild(box, "focusable"), Theme.background);
+        compare(ring.rings, 1);
+        verify(ring.ratio < 3, ring.ratio);
+    }
 
     function channel(c) {
         return c <= 0.04045 ? c / 12.92 : Math.pow((c + 0.055) / 1.055, 2.4);
@@ -71,4 +170,5 @@ TestCase {
         var steps = ["right", "close", "far", "wrong", "none"].map(function (s) { return String(Theme.gradeColour(s)); });
         compare(steps.filter(function (c, i) { return steps.indexOf(c) === i; }).length, 5);
     }
+}
 }
