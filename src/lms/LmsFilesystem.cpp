@@ -116,6 +116,10 @@ void readQuestions(const QScriptValue& list, LmsQuestionActivity* activity)
 void readAssociations(const QScriptValue& list, LmsQuestionActivity* activity,
                       QMap<LmsQuestionAssociation*, QString>& associationPaths, const QString& file)
 {
+    // What the activity's associations ask for so far, and what they asked for beyond its total.
+    int total = 0;
+    qint64 beyond = 0;
+    int firstBeyond = 0;
     forEachDescription(list, "association is not an object (", [&](const QScriptValue& description, int position) {
         const QString path = description.property(QStringLiteral("path")).toString().trimmed();
         if (path.isEmpty()) {
@@ -133,6 +137,17 @@ void readAssociations(const QScriptValue& list, LmsQuestionActivity* activity,
                                         .arg(file);
             return;
         }
+        const QScriptValue uid = description.property(QStringLiteral("uid"));
+        int wanted = isPresent(uid) ? 1 : int(asked);
+        if (total + wanted > LmsQuestionFilter::MaxActivityCount) {
+            if (!firstBeyond)
+                firstBeyond = position;
+            beyond += total + wanted - LmsQuestionFilter::MaxActivityCount;
+            wanted = LmsQuestionFilter::MaxActivityCount - total;
+            if (wanted == 0)
+                return;
+        }
+        total += wanted;
         auto* association = new LmsQuestionAssociation();
         if (path == QLatin1String("."))
             association->setSource(activity);
@@ -140,7 +155,6 @@ void readAssociations(const QScriptValue& list, LmsQuestionActivity* activity,
             associationPaths.insert(association, path);
         auto* filter = new LmsQuestionFilter();
         association->setFilter(filter);
-        const QScriptValue uid = description.property(QStringLiteral("uid"));
         if (isPresent(uid))
             filter->setUid(uid.toInt32());
         const QScriptValue type = description.property(QStringLiteral("type"));
@@ -153,9 +167,16 @@ void readAssociations(const QScriptValue& list, LmsQuestionActivity* activity,
         if (isPresent(difficulty))
             filter->setDifficulty(difficulty.toInt32());
         if (isPresent(count))
-            filter->setCount(count.toInt32());
+            filter->setCount(isPresent(uid) ? count.toInt32() : wanted);
         activity->getAssociationList().append(association);
     });
+    if (beyond > 0)
+        qWarning().noquote() << QStringLiteral("%1 questions beyond the total of %2 of one activity left out, from "
+                                               "association ( %3 ) on, in %4")
+                                    .arg(beyond)
+                                    .arg(LmsQuestionFilter::MaxActivityCount)
+                                    .arg(firstBeyond)
+                                    .arg(file);
 }
 
 // Unlinks and destroys the children a failed load drops.

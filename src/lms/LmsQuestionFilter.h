@@ -24,6 +24,9 @@ public:
     // The most questions one association may ask for: a run is made of every one of them, so a
     // larger count in a course file is refused at load.
     static constexpr int MaxCount = 1000;
+    // The most questions all associations of one activity may ask for together; at load, those
+    // beyond it are left out (the association that crosses it keeps what still fits).
+    static constexpr int MaxActivityCount = 1000;
 
     int getCount() const { return m_uid >= 0 ? 1 : m_count; }
     void setCount(int count) { m_count = count; }

@@ -7,6 +7,9 @@ using namespace lmstest;
 
 using CourseLoader = CourseTest;
 
+// What all associations of one activity may ask for together.
+const int kActivityTotal = 1000;
+
 TEST_F(CourseLoader, ValidCourseGivesExactlyTheExpectedTree)
 {
     ASSERT_EQ(course.load(fixture(QStringLiteral("valid")), false), 0);
@@ -148,7 +151,9 @@ TEST_F(CourseLoader, AssociationCountsOutOfRangeAreRefusedNamingTheFile)
         QStringList expected;
         if (r.kept >= 0)
             expected << QStringLiteral("quiz: association quiz uid=-1 type= tags=[] d=5 n=%1").arg(r.kept);
-        expected << QStringLiteral("quiz: association quiz uid=-1 type= tags=[] d=5 n=2");
+        // the activity's total is used up by the first
+        if (r.kept + 2 <= kActivityTotal)
+            expected << QStringLiteral("quiz: association quiz uid=-1 type= tags=[] d=5 n=2");
         EXPECT_EQ(associations, expected);
         const QStringList refusals = LogCapture::instance().linesContaining(QStringLiteral("association ( 1 ) refused"));
         if (r.kept >= 0) {
@@ -160,4 +165,93 @@ TEST_F(CourseLoader, AssociationCountsOutOfRangeAreRefusedNamingTheFile)
             EXPECT_TRUE(refusals.first().contains(QLatin1String(" WARN "))) << refusals.first().toStdString();
         }
     }
+}
+
+namespace {
+// A question activity whose associations each ask for `count` questions from itself, one in
+// `uidEvery` by a single uid instead.
+QByteArray quizWithAssociations(int associations, int count, int uidEvery = 0)
+{
+    QByteArray text = "{\"properties\": {\"elementName\": \"Quiz\", \"elementType\": \"test_activity\"}, "
+                      "\"questions\": [{\"_type\": \"T\", \"_uid\": 0}], \"associations\": [";
+    for (int i = 0; i < associations; ++i) {
+        if (i)
+            text += ", ";
+        if (uidEvery && i % uidEvery == uidEvery - 1)
+            text += "{\"path\": \".\", \"uid\": 0}";
+        else
+            text += "{\"path\": \".\", \"count\": " + QByteArray::number(count) + "}";
+    }
+    return text + "]}";
+}
+
+int askedTotal(LmsCourse& course)
+{
+    auto* quiz = dynamic_cast<LmsQuestionActivity*>(course.getElementList().value(0));
+    int total = 0;
+    for (const LmsQuestionAssociation* association : quiz->getAssociationList().getAssociations())
+        total += association->getFilter()->getCount();
+    return total;
+}
+}  // namespace
+
+TEST_F(CourseLoader, QuestionsOfOneActivityAreBoundedWithOneWarningNamingTheFile)
+{
+    // Associations that fit are kept as written; the one that crosses the total keeps what still
+    // fits, a uid association counts one; the rest is left out.
+    const struct { int associations; int count; int uidEvery; QStringList counts; int beyond; int from; } rows[] = {
+        {3, 300, 0, {"300", "300", "300"}, 0, 0},
+        {4, 250, 0, {"250", "250", "250", "250"}, 0, 0},
+        {5, 250, 0, {"250", "250", "250", "250"}, 250, 5},
+        {3, 600, 0, {"600", "400"}, 800, 2},
+        {4, 333, 4, {"333", "333", "333", "uid"}, 0, 0},
+        {5, 333, 2, {"333", "uid", "333", "uid", "332"}, 1, 5},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(testing::Message() << r.associations << " x " << r.count);
+        QTemporaryDir root;
+        const QString file = QDir(root.path()).filePath(QStringLiteral("00_quiz/_metadata.json"));
+        ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("00_quiz")));
+        ASSERT_TRUE(writeFile(file, quizWithAssociations(r.associations, r.count, r.uidEvery)));
+        LogCapture::instance().clear();
+        LmsCourse loaded(QStringLiteral("Course"));
+        ASSERT_EQ(loaded.load(root.path(), false), 0);
+        QStringList counts;
+        for (const QString& line : describeContent(loaded).filter(QStringLiteral(": association")))
+            counts << (line.contains(QLatin1String("uid=0")) ? QStringLiteral("uid") : line.section(QLatin1String("n="), 1));
+        EXPECT_EQ(counts, r.counts);
+        EXPECT_LE(askedTotal(loaded), kActivityTotal);
+        const QStringList left = LogCapture::instance().linesContaining(QStringLiteral("beyond the total"));
+        if (!r.beyond) {
+            EXPECT_TRUE(warnings().isEmpty()) << warnings().join(QLatin1Char('\n')).toStdString();
+            continue;
+        }
+        ASSERT_EQ(warnings().size(), 1) << warnings().join(QLatin1Char('\n')).toStdString();
+        ASSERT_EQ(left.size(), 1);
+        EXPECT_TRUE(left.first().contains(QStringLiteral("%1 questions beyond the total of 1000 of one activity left "
+                                                         "out, from association ( %2 ) on, in %3")
+                                              .arg(r.beyond)
+                                              .arg(r.from)
+                                              .arg(file)))
+            << left.first().toStdString();
+    }
+}
+
+TEST_F(CourseLoader, AThousandAssociationsOfAThousandLoadFastAndBounded)
+{
+    QTemporaryDir root;
+    const QString file = QDir(root.path()).filePath(QStringLiteral("00_quiz/_metadata.json"));
+    ASSERT_TRUE(QDir(root.path()).mkpath(QStringLiteral("00_quiz")));
+    ASSERT_TRUE(writeFile(file, quizWithAssociations(1000, 1000)));
+    QElapsedTimer timer;
+    timer.start();
+    ASSERT_EQ(course.load(root.path(), false), 0);
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_EQ(describeContent(course).filter(QStringLiteral(": association")).size(), 1);
+    EXPECT_EQ(askedTotal(course), kActivityTotal);
+    const QStringList left = warnings();
+    ASSERT_EQ(left.size(), 1) << left.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(left.first().contains(QStringLiteral("999000 questions beyond the total of 1000 of one activity left "
+                                                     "out, from association ( 2 ) on, in ") + file))
+        << left.first().toStdString();
 }
