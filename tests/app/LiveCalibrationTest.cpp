@@ -3,6 +3,7 @@
 #include "SettingsFixture.h"
 
 #include "app/settings/InputLevelMeter.h"
+#include "app/settings/PitchCalibrationListener.h"
 #include "app/settings/PitchCalibrator.h"
 #include "app/settings/Settings.h"
 #include "audio/Audio.h"
@@ -110,6 +111,33 @@ TEST_F(LiveCalibrationTest, ToneMovesTheMeterTestModeNamesItAndCalibrationStores
     std::printf("calibration: largest sample %.3f, peak amplitude stored %.4f\n", stored / 2, stored);
     EXPECT_NEAR(stored, 2 * 12000 / 32768.0, 0.02);
     EXPECT_EQ(rows().value("input_mic_calibrated"), "true");
+}
+
+// Another stream's recovery terminates the device layer, and every stream with it: the capture's
+// microphone stops delivering, which is said, and the stored calibration stays.
+TEST_F(LiveCalibrationTest, MicrophoneThatStopsMidCaptureFailsAndKeepsTheStoredCalibration)
+{
+    ASSERT_TRUE(store("input_mic_calibrated", "true"));
+    ASSERT_TRUE(store("input_mic_peak_amplitude", "0.5"));
+    Settings::getInstance()->load();
+    const QMap<QString, QString> before = rows();
+    PitchCalibrator calibrator;
+    QSignalSpy capturing(&calibrator, &PitchCalibrator::capturingChanged);
+    playTone();
+    calibrator.startCapture();
+    ASSERT_TRUE(calibrator.capturing());
+    for (int i = 0; i < 100 && calibrator.calibrationListener()->samplesTaken() < 44100 / 4; ++i)
+        QTest::qWait(50);
+    ASSERT_GT(calibrator.calibrationListener()->samplesTaken(), 0);
+    Audio::terminate();
+    ASSERT_TRUE(capturing.wait(PitchCalibrator::kStallMs + 2000));
+    EXPECT_FALSE(calibrator.capturing());
+    EXPECT_LT(calibrator.calibrationListener()->samplesTaken(), PitchCalibrator::kCaptureSamples);
+    EXPECT_EQ(calibrator.failReason(),
+              QString("The microphone stopped sending sound.  Is it still connected?  The earlier calibration is kept."));
+    EXPECT_TRUE(calibrator.calibrated());
+    EXPECT_EQ(rows(), before);
+    EXPECT_TRUE(LogCapture::instance().contains("then nothing for"));
 }
 
 } // namespace

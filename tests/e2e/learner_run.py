@@ -3,8 +3,8 @@
 server of scripts/test-env.sh: Next refused at a locked activity, the question heard alone, a
 question stopped with Escape, the rhythm exercises tapped (one tap late on purpose), the rhythm quiz,
 the first singing exercise with nothing sung, a note a semitone off and one a fourth off, practice,
-statistics and settings shot at 1024x768 and 800x600; then the database rows the session must have
-left, a log without warnings but the late-callback one, and nothing printed on the terminal."""
+statistics and settings shot at 1024x768 and 800x600, the microphone calibrated twice at 800x600;
+then the database rows the session must have left, a log without warnings but the late-callback one, and nothing printed on the terminal."""
 
 import argparse
 import json
@@ -310,6 +310,59 @@ class Session:
         self.stopped_at = escape
         log("Escape stopped the question; nothing recorded")
 
+    def calibrate_twice(self):
+        """Settings at 800x600: Calibrate twice, each time with a steady tone of its own in the
+        microphone and the level meter running. Both succeed, each capture lasts the four seconds the
+        page gives it (the microphone's samples, not the screen's clock, end it), and the second's peak
+        is the one stored."""
+        seconds = 4.0  # what the lesson page and the panel say
+        button = None
+        size = self.size
+        self.resize(800, 600)
+        for n, amplitude in enumerate((6000, 12000)):
+            wav = os.path.join(self.scratch, "calibration-%d.wav" % n)
+            with wave.open(wav, "wb") as w:
+                w.setnchannels(1)
+                w.setsampwidth(2)
+                w.setframerate(44100)
+                w.writeframes(b"".join(struct.pack("<h", int(amplitude * math.sin(2 * math.pi * 330 * i / 44100)))
+                                       for i in range(44100 * 30)))
+            voice = subprocess.Popen(["paplay", "-d", "mic", wav])
+            time.sleep(1.0)
+            since = self.lw.mark()
+            # the button sits at the panel's left edge: walk down it until the capture starts
+            for y in ([button] if button else range(380, 600, 10)):
+                xdo("mousemove", "--window", self.wid, "60", str(y))
+                xdo("click", "1")
+                time.sleep(0.3)
+                if any("startCapture" in line for line in self.lw.lines[since:self.lw.mark()]):
+                    button = y
+                    break
+            begin, _ = self.lw.wait(r"zq-calibrator\s+startCapture", since, 5, self.proc)
+            time.sleep(1.5)
+            self.shot("calibrating-%d" % (n + 1))
+            end, m = self.lw.wait(r"largest sample (\d+) \(peak [\d.]+\) of (\d+) samples", begin, 20, self.proc)
+            took = log_time(self.lw.lines[end]) - log_time(self.lw.lines[begin])
+            time.sleep(0.5)
+            self.shot("calibrated-%d" % (n + 1))
+            voice.terminate()
+            voice.wait(30)
+            db = sqlite3.connect(os.path.join(self.data, "Brisola.db"))
+            stored = dict(db.execute("SELECT name, value FROM settings WHERE name LIKE 'input_mic_%'").fetchall())
+            db.close()
+            largest, samples = int(m.group(1)), int(m.group(2))
+            log("calibration %d: %.2f s, %d samples, largest sample %d, stored %s"
+                % (n + 1, took, samples, largest, stored))
+            if samples != int(seconds * 44100) or not seconds - 0.1 <= took <= seconds + 2.0:
+                fail("calibration %d captured %d samples in %.2f s; the page says %.0f seconds"
+                     % (n + 1, samples, took, seconds))
+            if abs(largest - amplitude) > 0.05 * amplitude:
+                fail("calibration %d heard %d of a tone of %d" % (n + 1, largest, amplitude))
+            if stored.get("input_mic_calibrated") != "true" or \
+                    abs(float(stored.get("input_mic_peak_amplitude", 0)) - 2 * largest / 32768.0) > 1e-6:
+                fail("calibration %d left %s" % (n + 1, stored))
+        self.resize(int(size), {"800": 600, "1024": 768}[size])
+
     def run(self):
         out = open(os.path.join(self.scratch, "stdout.txt"), "w")
         self.proc = subprocess.Popen([self.app, "--log-level=trace"], env=self.env, stdout=out,
@@ -375,6 +428,7 @@ class Session:
         self.resize(1024, 768)
         self.shot("settings")
         tone.wait(30)
+        self.calibrate_twice()
         self.practice_and_statistics()
         self.press("ctrl+1", settle=1.5)
         self.shot("main-after")

@@ -2,29 +2,21 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 
-// Microphone calibration: the live level, a timed capture of the learner's loudest singing,
-// and a test mode that shows every note the program hears.
+// Microphone calibration: the live level, a capture of the learner's loudest singing (as long as
+// the microphone takes to deliver its samples: the calibrator ends it) and a test mode that shows
+// every note the program hears.
 ColumnLayout {
     id: root
 
     readonly property var calibrator: runtime.calibration.calibrator
     readonly property var meter: runtime.calibration.inputLevelMeter
-    property bool capturing: false
+    readonly property bool capturing: calibrator.capturing
     property bool testing: false
     property var heard: []
 
     function startCalibration() {
         stopTest();
         calibrator.startCapture();
-        capturing = true;
-        captureTimer.restart();
-        captureProgress.restart();
-    }
-
-    function finishCalibration() {
-        calibrator.calibrate();
-        calibrator.stopCapture();
-        capturing = false;
     }
 
     function startTest() {
@@ -44,8 +36,6 @@ ColumnLayout {
 
     Component.onCompleted: meter.start()
     Component.onDestruction: {
-        captureTimer.stop();
-        captureProgress.stop();
         if (capturing)
             calibrator.stopCapture();
         stopTest();
@@ -66,13 +56,6 @@ ColumnLayout {
             root.heard = list;
         }
     }
-    Timer {
-        id: captureTimer
-
-        interval: 4000
-        onTriggered: root.finishCalibration()
-    }
-
     Heading {
         large: false
         text: qsTr("Microphone")
@@ -99,7 +82,7 @@ ColumnLayout {
     BodyText {
         Layout.fillWidth: true
         Layout.preferredHeight: Math.max(implicitHeight, 2 * lineHeightMetrics.height)
-        text: root.capturing ? qsTr("Keep singing a long note, as loud as you sing in the exercises, until the bar is full\u2026")
+        text: root.capturing ? qsTr("Keep singing a long note, as loud as you sing in the exercises, until the bar is full (%1 seconds)\u2026").arg(root.calibrator.captureSeconds)
             : root.calibrator.failReason !== "" ? root.calibrator.failReason
             : root.calibrator.calibrated ? qsTr("The microphone is calibrated.")
             : qsTr("Not calibrated yet: press Calibrate, then sing a long note as loud as you sing in the exercises until the bar is full.")
@@ -119,18 +102,9 @@ ColumnLayout {
         Layout.fillWidth: true
         opacity: root.capturing ? 1 : 0
         from: 0
-        to: captureTimer.interval
-        value: 0
-
-        // fills in the time the capture takes
-        NumberAnimation on value {
-            id: captureProgress
-
-            running: false
-            from: 0
-            to: captureTimer.interval
-            duration: captureTimer.interval
-        }
+        to: 100
+        // the share of the capture's samples taken
+        value: root.capturing ? root.calibrator.progress : 0
     }
     RowLayout {
         Layout.fillWidth: true

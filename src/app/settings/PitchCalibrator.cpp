@@ -13,6 +13,8 @@
 static const char* const kChannel = "zq-calibrator";
 // below this nothing was heard (about 328 of 32768)
 static const double kHeardThreshold = 0.01;
+// how often the main thread looks at the capture's count
+static const int kWatchIntervalMs = 50;
 
 PitchCalibrator::PitchCalibrator(QObject* parent)
     : QObject(parent), mp_calibrationListener(new PitchCalibrationListener), mp_tester(new PitchTesterListener),
@@ -21,10 +23,13 @@ PitchCalibrator::PitchCalibrator(QObject* parent)
     mp_calibrationListener->setMicInput(mp_mic);
     mp_tester->setMicInput(mp_mic);
     connect(mp_tester, &PitchTesterListener::noteEvent, this, &PitchCalibrator::onNoteEvent);
+    m_captureWatch.setInterval(kWatchIntervalMs);
+    connect(&m_captureWatch, &QTimer::timeout, this, &PitchCalibrator::watchCapture);
 }
 
 PitchCalibrator::~PitchCalibrator()
 {
+    m_captureWatch.stop();
     if (mp_mic->isRunning())
         mp_mic->stop();
     // the detector outlives this object: it must not call a deleted tester
@@ -59,33 +64,112 @@ double PitchCalibrator::peakAmplitudeFor(double p)
 void PitchCalibrator::startCapture()
 {
     LOG_ENTRY(kChannel);
-    mp_calibrationListener->start();
+    if (m_capturing) {
+        LOG_DEBUG(kChannel, "a capture is running already");
+        return;
+    }
     m_calibrated = false;
     emit calibratedChanged();
     m_progress = 0;
     emit progressChanged();
-    m_failReason.clear();
-    emit failReasonChanged();
+    setFailReason(QString());
+    m_lastTaken = 0;
+    m_sinceLastSample.start();
+    if (!mp_calibrationListener->start(kCaptureSamples)) {
+        keepStoredCalibration(QStringLiteral("Could not open the microphone.  Is it connected and chosen as the input device?"));
+        return;
+    }
+    setCapturing(true);
+    m_captureWatch.start();
 }
 
 void PitchCalibrator::stopCapture()
 {
     LOG_ENTRY(kChannel);
-    mp_mic->stop();
+    if (m_capturing) {
+        LOG_INFO(kChannel, "capture abandoned after %lld samples; nothing stored",
+                 static_cast<long long>(mp_calibrationListener->samplesTaken()));
+        endCapture();
+        m_calibrated = Settings::getInstance()->input_mic_calibrated();
+        emit calibratedChanged();
+        return;
+    }
+    if (mp_mic->isRunning())
+        mp_mic->stop();
+}
+
+void PitchCalibrator::watchCapture()
+{
+    const qint64 taken = mp_calibrationListener->samplesTaken();
+    if (taken >= kCaptureSamples) {
+        calibrate();
+        return;
+    }
+    const int progress = int(taken * 100 / kCaptureSamples);
+    if (progress != m_progress) {
+        m_progress = progress;
+        emit progressChanged();
+    }
+    if (taken != m_lastTaken) {
+        m_lastTaken = taken;
+        m_sinceLastSample.restart();
+        return;
+    }
+    const int limit = taken == 0 ? kFirstSamplesMs : kStallMs;
+    if (m_sinceLastSample.elapsed() < limit)
+        return;
+    LOG_WARN(kChannel, "the microphone delivered %lld of %lld samples, then nothing for %d ms",
+             static_cast<long long>(taken), static_cast<long long>(kCaptureSamples), limit);
+    endCapture();
+    keepStoredCalibration(QStringLiteral("The microphone stopped sending sound.  Is it still connected?"));
+}
+
+void PitchCalibrator::endCapture()
+{
+    m_captureWatch.stop();
+    if (mp_mic->isRunning())
+        mp_mic->stop();
+    setCapturing(false);
+}
+
+void PitchCalibrator::keepStoredCalibration(const QString& reason)
+{
+    m_calibrated = Settings::getInstance()->input_mic_calibrated();
+    emit calibratedChanged();
+    LOG_INFO(kChannel, "calibration failed (%s); the stored calibration is kept", qPrintable(reason));
+    setFailReason(m_calibrated ? reason + QStringLiteral("  The earlier calibration is kept.") : reason);
+    m_progress = 100;
+    emit progressChanged();
+}
+
+void PitchCalibrator::setFailReason(const QString& reason)
+{
+    m_failReason = reason;
+    emit failReasonChanged();
+}
+
+void PitchCalibrator::setCapturing(bool capturing)
+{
+    if (m_capturing == capturing)
+        return;
+    m_capturing = capturing;
+    emit capturingChanged();
 }
 
 void PitchCalibrator::calibrate()
 {
     LOG_ENTRY(kChannel);
+    if (m_capturing)
+        endCapture();
     const double p = mp_calibrationListener->peakAmplitude();
-    LOG_DEBUG(kChannel, "largest sample %d (peak %f)", mp_calibrationListener->maximum(), p);
-    if (p > kHeardThreshold) {
-        m_calibrated = true;
-        emit calibratedChanged();
-    } else {
-        m_failReason = QStringLiteral("Could not detect your input.  Is the microphone working?");
-        emit failReasonChanged();
+    LOG_DEBUG(kChannel, "largest sample %d (peak %f) of %lld samples", mp_calibrationListener->maximum(), p,
+              static_cast<long long>(mp_calibrationListener->samplesTaken()));
+    if (!(p > kHeardThreshold)) {
+        keepStoredCalibration(QStringLiteral("Could not detect your input.  Is the microphone working?"));
+        return;
     }
+    m_calibrated = true;
+    emit calibratedChanged();
     m_progress = 100;
     emit progressChanged();
     save();
