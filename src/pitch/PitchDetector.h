@@ -29,6 +29,7 @@ public:
     struct OnsetInfo {
         double time = 0.0; // seconds since start()
         NoteInfo noteInfo;
+        bool attack = true; // a rise in level; false for a legato change of pitch
     };
 
     enum DebugFlag : unsigned int { LogResults = 0x2, SkipSilentResults = 0x4, LogVerdicts = 0x8 };
@@ -56,7 +57,7 @@ public:
 
     // Worker side.
     void process(QVector<double>& block);
-    void submitOnset(unsigned long sampleIndex);
+    void submitOnset(unsigned long sampleIndex, bool attack = true);
     void submitPitch(double frequency);
 
     double m_noiseFloor;

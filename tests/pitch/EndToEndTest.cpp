@@ -136,6 +136,52 @@ TEST(EndToEnd, SungMelodiesAreFoundNoteByNote)
     }
 }
 
+// A learner sings the note before again where the melody moves on (E E G for E F G; E E G A for
+// E F G A), re-articulated with a dip and no gap or a short one: the repeat is a note of its own,
+// dated at its attack, so the wrong note alone is graded wrong. Before, it was dropped as a repeat
+// and every later note was graded against the one before it.
+TEST(EndToEnd, ANoteSungAgainWhereTheMelodyMovesOnIsANoteOfItsOwn)
+{
+    struct Row {
+        const char* name;
+        std::vector<SignalFactory::Note> sung;
+        std::vector<int> expected;
+        double vibratoCents;
+    };
+    const Row rows[] = {
+        {"no gap", {{64, 0.5, 0.6}, {64, 1.1, 0.6}, {67, 1.7, 0.6}}, {64, 65, 67}, 0.0},
+        {"a 50 ms gap, vibrato", {{64, 0.5, 0.55}, {64, 1.1, 0.55}, {67, 1.7, 0.55}, {69, 2.3, 0.6}}, {64, 65, 67, 69}, 35.0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<SignalFactory::Note> expected = row.sung;
+        for (size_t i = 0; i < expected.size(); ++i)
+            expected[i].midi = row.expected[i];
+        StandardPitchAssembly assembly;
+        const Capture result = capture(assembly.detector(), SignalFactory::voice(row.sung, 3.5, row.vibratoCents),
+                                       expectedFrom(expected));
+        ASSERT_EQ(result.notes.size(), row.sung.size());
+        for (size_t i = 0; i < row.sung.size(); ++i) {
+            EXPECT_EQ(Pitch::midiNote(result.notes[i].note, result.notes[i].octave), row.sung[i].midi) << i;
+            EXPECT_NEAR(result.notes[i].offset, row.sung[i].start, 0.075) << i;
+        }
+    }
+}
+
+// A note sung short and detached (0.13 s between gaps of 0.12 s, with its own rise and fall) is taken
+// and dated at its attack, and so is every note after it.
+TEST(EndToEnd, AShortNoteBetweenTwoAttacksIsTaken)
+{
+    const std::vector<SignalFactory::Note> sung = {{60, 0.5, 0.38}, {62, 1.0, 0.13}, {64, 1.25, 0.38}, {65, 1.75, 0.5}};
+    StandardPitchAssembly assembly;
+    const Capture result = capture(assembly.detector(), SignalFactory::voice(sung, 3.0, 20.0), expectedFrom(sung));
+    ASSERT_EQ(result.notes.size(), sung.size());
+    for (size_t i = 0; i < sung.size(); ++i) {
+        EXPECT_EQ(Pitch::midiNote(result.notes[i].note, result.notes[i].octave), sung[i].midi) << i;
+        EXPECT_NEAR(result.notes[i].offset, sung[i].start, 0.075) << i;
+    }
+}
+
 TEST(EndToEnd, AssembliesTornDownWithWorkQueuedNeverHang)
 {
     Watchdog watchdog(60000, "pitch assembly teardown");

@@ -140,6 +140,19 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
         phase += 2 * M_PI * 196.0 * std::pow(2.0, 7.0 / 12.0 * std::clamp((t - 1.0) / 0.15, 0.0, 1.0)) / 44100.0;
         slide.push_back(0.3 * (std::sin(phase) + 0.5 * std::sin(2 * phase)) * std::min(1.0, t / 0.03));
     }
+    // A singer's step down a minor third after the first note's release (notes back to back, each
+    // with its own rise and fall), the voice sagging a semitone as it fades: the sag made a step
+    // dated in the old note's release, 60-80 ms early, which shut out the new note's attack.
+    std::vector<double> stepAfterRelease = SignalFactory::voice({{61, 0.9, 0.6}}, 1.8, 0.0);
+    phase = 0.0;
+    for (int i = 0; i < static_cast<int>(0.6 * 44100); ++i) {
+        const double t = i / 44100.0;
+        const double sag = std::clamp((t - 0.54) / 0.02, 0.0, 1.0); // as the last 60 ms fall begins
+        phase += 2 * M_PI * SignalFactory::midiToFrequency(64) * std::pow(2.0, -sag / 12.0) / 44100.0;
+        const double envelope = std::min(1.0, t / 0.04) * std::min(1.0, (0.6 - t) / 0.06);
+        stepAfterRelease[static_cast<size_t>(0.3 * 44100) + i] +=
+            0.2 * envelope * (std::sin(phase) + 0.6 * std::sin(2 * phase) + 0.35 * std::sin(3 * phase) + 0.2 * std::sin(4 * phase));
+    }
     const std::vector<double> sung = SignalFactory::sungTone(294.0, 1.5, 0.5, 30.0);
     const std::vector<double> cutInto(sung.begin() + static_cast<long>(0.3 * 44100), sung.end());
     const std::vector<double> claps = {0.5, 1.0, 1.6, 2.1};
@@ -150,6 +163,7 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
                         {"rumble", SignalFactory::brownNoise(6.0, -45.0, 3), {}},
                         {"low note in the rumble", noteInRumble, {1.5}},
                         {"legato", legato, {0.3, 1.1}},
+                        {"a step after a release", stepAfterRelease, {0.3, 0.9}, 2048, 512, false, 0.03},
                         {"a note 80 ms after the last", afterGap, {0.3, 0.98}, 2048, 512, false, 0.02},
                         {"legato late in a long phrase", longPhrase, {0.3, 6.3}},
                         {"slide", slide, {0.3, 1.4}},

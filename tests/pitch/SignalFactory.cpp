@@ -78,6 +78,29 @@ std::vector<double> SignalFactory::melody(const std::vector<Note>& notes, double
     return out;
 }
 
+std::vector<double> SignalFactory::voice(const std::vector<Note>& notes, double totalSeconds, double vibratoCents,
+                                         double vibratoHz)
+{
+    std::vector<double> out(static_cast<size_t>(totalSeconds * kRate), 0.0);
+    const double harmonics[6] = {1.0, 0.6, 0.35, 0.2, 0.12, 0.07};
+    double phase = 0.0;
+    for (const Note& note : notes) {
+        const size_t start = static_cast<size_t>(note.start * kRate);
+        for (size_t i = 0; i < static_cast<size_t>(note.duration * kRate) && start + i < out.size(); ++i) {
+            const double t = i / kRate;
+            const double fade = std::min(1.0, std::max(0.0, (t - 0.15) / 0.2));
+            const double cents = -60.0 * std::exp(-t / 0.035) + vibratoCents * fade * std::sin(2.0 * M_PI * vibratoHz * t);
+            phase += 2.0 * M_PI * midiToFrequency(note.midi) * std::pow(2.0, cents / 1200.0) / kRate;
+            double v = 0.0;
+            for (int h = 0; h < 6; ++h)
+                v += harmonics[h] * std::sin((h + 1) * phase);
+            const double envelope = std::min(1.0, t / 0.04) * std::min(1.0, std::max(0.0, (note.duration - t) / 0.06));
+            out[start + i] += 0.2 * envelope * v;
+        }
+    }
+    return out;
+}
+
 std::vector<double> SignalFactory::brownNoise(double seconds, double dbfs, unsigned seed)
 {
     std::vector<double> out(static_cast<size_t>(seconds * kRate));

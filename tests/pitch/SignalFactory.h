@@ -23,6 +23,10 @@ public:
     // (no noise when noiseDbfs is 0).
     static std::vector<double> melody(const std::vector<Note>& notes, double totalSeconds, double noiseDbfs = 0.0,
                                       unsigned seed = 1);
+    // A singer's notes: each with its own 40 ms rise and 60 ms fall (notes back to back dip between),
+    // a 60-cent scoop into the note and vibrato of +-vibratoCents fading in from 0.15 to 0.35 s.
+    static std::vector<double> voice(const std::vector<Note>& notes, double totalSeconds, double vibratoCents,
+                                     double vibratoHz = 5.0);
     static std::vector<double> whiteNoise(double seconds, double dbfs, unsigned seed = 1);
     // Rumble: noise falling 6 dB per octave above about 20 Hz, at an RMS level.
     static std::vector<double> brownNoise(double seconds, double dbfs, unsigned seed = 1);

@@ -15,6 +15,7 @@ void AveragingHeuristic::reset()
     // History from an earlier capture runs on that capture's clock and would delete the onsets
     // of this one.
     m_history.clear();
+    m_restruck = false;
 }
 
 bool AveragingHeuristic::getMostFrequentNoteInWindow(Pitch::Note& note, int& octave, double& frequency) const
@@ -100,9 +101,127 @@ int AveragingHeuristic::findLast(Pitch::Note note) const
     return -1;
 }
 
+namespace {
+// An attack this soon after the taken note's onset is still that note's (a scoop, a swell).
+constexpr double kRestrikeGap = 0.1;
+// Results of the note since the attack that make it a repeat rather than the attack of a new note
+// whose pitch the window has not yet taken up.
+constexpr int kRestrikeResults = 4;
+constexpr double kTrackerLag = 0.1;
+// Results of the taken note between its onset and the attack: it was sung, not just dated.
+constexpr int kSungBefore = 5;
+// A short note: its attack and the next lie at most this far apart ...
+constexpr double kShortNote = 0.3;
+// ... and at least this far: the onset coordinator takes the newest attack within 0.1 s of a note.
+constexpr double kShortestNote = 0.11;
+// A result is dated at the start of its piece; one that begins just before an attack mostly hears it.
+constexpr double kPieceLead = 0.012;
+} // namespace
+
+double AveragingHeuristic::restrikeTime(Pitch::Note winner) const
+{
+    const QVector<PitchDetector::NoteInfo>& taken = mp_detector->m_notes;
+    if (taken.isEmpty() || taken.last().note != winner || m_window.isEmpty() || m_window.last().note != winner)
+        return -1.0;
+    // The newest attack not tied to a note, after the taken note's own onset (an earlier one may be
+    // the room's, in the silence before the repeat).
+    const QVector<PitchDetector::OnsetInfo>& onsets = mp_detector->m_onsets;
+    double attack = -1.0;
+    for (int i = onsets.size() - 1; i >= 0 && onsets[i].noteInfo.note == Pitch::NONE && attack < 0.0; --i) {
+        if (onsets[i].attack && onsets[i].time > taken.last().offset + kRestrikeGap)
+            attack = onsets[i].time;
+    }
+    if (attack < 0.0)
+        return -1.0;
+    // The note taken was sung before the attack (an attack in a tail or in the room soon after a
+    // note's onset dated that note, and its repeat would be a note too many).
+    int before = 0;
+    for (const PitchDetector::NoteInfo& entry : m_window)
+        before += entry.offset >= taken.last().offset && entry.offset < attack && entry.note == winner ? 1 : 0;
+    if (before < kSungBefore)
+        return -1.0;
+    // Every result from a little after the attack names the note, and enough of them do: the
+    // tracker holds its last pitch for up to a tenth of a second into a new note, so the first
+    // results after an attack may still name the note before it; a result without pitch among them
+    // is a silence after the attack, which was in the last note's tail or the room's.
+    int count = 0;
+    for (const PitchDetector::NoteInfo& entry : m_window) {
+        if (entry.offset < attack + kTrackerLag)
+            continue;
+        if (entry.note != winner)
+            return -1.0;
+        ++count;
+    }
+    return count >= kRestrikeResults ? attack : -1.0;
+}
+
+bool AveragingHeuristic::takeShortNote(PitchDetector::NoteInfo& note)
+{
+    const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;
+    const int k = mp_detector->m_expectedIndex;
+    const QVector<PitchDetector::OnsetInfo>& onsets = mp_detector->m_onsets;
+    if (k < 0 || k >= expected.size() || onsets.size() < 2)
+        return false;
+    // The two newest attacks, neither tied to a note, and every result up to the second in hand.
+    const PitchDetector::OnsetInfo& attack = onsets[onsets.size() - 2];
+    const PitchDetector::OnsetInfo& next = onsets.last();
+    const QVector<PitchDetector::NoteInfo>& taken = mp_detector->m_notes;
+    if (!attack.attack || !next.attack || attack.noteInfo.note != Pitch::NONE || next.noteInfo.note != Pitch::NONE)
+        return false;
+    if ((!taken.isEmpty() && attack.time <= taken.last().offset) || next.time - attack.time > kShortNote ||
+        next.time - attack.time < kShortestNote || m_window.last().offset < next.time)
+        return false;
+    // Between them, two results in a row name the expected note and no other note has two in a row.
+    const Pitch::Note want = expected[k].note;
+    Pitch::Note previous = Pitch::NONE;
+    bool found = false;
+    int octaves[8] = {};
+    double sum = 0.0;
+    int count = 0;
+    for (const PitchDetector::NoteInfo& entry : m_window) {
+        if (entry.offset < attack.time - kPieceLead || entry.offset >= next.time - kPieceLead) {
+            previous = Pitch::NONE;
+            continue;
+        }
+        if (entry.note != Pitch::NONE && entry.note == previous) {
+            if (entry.note != want)
+                return false;
+            found = true;
+        }
+        if (entry.note == want && entry.octave >= 0 && entry.octave < 8) {
+            ++octaves[entry.octave];
+            sum += entry.frequency;
+            ++count;
+        }
+        previous = entry.note;
+    }
+    if (!found)
+        return false;
+    int octave = 0;
+    for (int o = 1; o < 8; ++o) {
+        if (octaves[o] > octaves[octave])
+            octave = o;
+    }
+    note.note = want;
+    note.octave = octave;
+    note.frequency = sum / count;
+    note.offset = attack.time;
+    note.duration = next.time - attack.time;
+    m_history.append(note);
+    m_lastNote = note;
+    // What follows starts afresh at the next attack.
+    while (!m_window.isEmpty() && m_window.first().offset < next.time - kPieceLead)
+        m_window.removeFirst();
+    LOG_TRACE("pitch-hrstic", "short note %s%d at %.2lf", Pitch::noteToStr(want), octave, attack.time);
+    return true;
+}
+
 bool AveragingHeuristic::process(PitchDetector::NoteInfo& note)
 {
+    m_restruck = false;
     m_window.append(note);
+    if (takeShortNote(note))
+        return true;
     if (m_window.size() < m_windowSize) {
         LOG_TRACE("pitch-hrstic", "window is too small");
         return false;
@@ -126,7 +245,7 @@ bool AveragingHeuristic::evaluate(PitchDetector::NoteInfo& note)
     }
     if (!counted)
         return false;
-    const int first = findFirst(winner);
+    int first = findFirst(winner);
     const int last = findLast(winner);
     if (first < 0 || last < 0)
         return false;
@@ -135,8 +254,18 @@ bool AveragingHeuristic::evaluate(PitchDetector::NoteInfo& note)
     const int k = mp_detector->m_expectedIndex;
     double start = m_window[first].offset;
     const bool melodyRepeats = k >= 1 && k < expected.size() && expected[k].note == expected[k - 1].note;
-    if (!melodyRepeats && m_lastNote.note == winner)
+    // Where the melody repeats the note the vote's run and the onset coordinator date the repeat.
+    const double restrike = melodyRepeats ? -1.0 : restrikeTime(winner);
+    m_restruck = restrike >= 0.0;
+    if (m_restruck) {
+        // The note sung again after a dip: a note of its own from its attack, whatever the
+        // expected melody holds there.
+        while (first + 1 < m_window.size() && m_window[first].offset < restrike - kPieceLead)
+            ++first;
+        start = restrike;
+    } else if (!melodyRepeats && m_lastNote.note == winner) {
         start = m_lastNote.offset; // the same pitch class continues the earlier note
+    }
 
     note.frequency = frequency;
     note.note = winner;
@@ -145,9 +274,9 @@ bool AveragingHeuristic::evaluate(PitchDetector::NoteInfo& note)
     note.duration = m_window[last].offset - start;
 
     QVector<PitchDetector::NoteInfo>& accepted = mp_detector->m_notes;
-    if (!accepted.isEmpty() && accepted.last().note == winner)
+    if (!m_restruck && !accepted.isEmpty() && accepted.last().note == winner)
         accepted.last().duration = note.duration;
-    if (m_history.isEmpty() || m_history.last().note != winner) {
+    if (m_restruck || m_history.isEmpty() || m_history.last().note != winner) {
         m_history.append(note);
     } else {
         m_history.last().offset = start;

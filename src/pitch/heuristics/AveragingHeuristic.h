@@ -6,7 +6,8 @@
 
 // Smooths raw results over a sliding window: the most frequent note of the window (expected
 // notes weigh double) becomes the result, dated from the start of its run; failing that, a note
-// with three quarters of minCount results and most of the pitched ones.
+// with three quarters of minCount results and most of the pitched ones. Apart from the vote: a
+// note struck again after the one taken, and a short expected note between two attacks.
 class AveragingHeuristic : public PitchDetectionHeuristic {
 public:
     // A minCount of 0 means 40 % of the window.
@@ -18,6 +19,10 @@ public:
 
     // One entry per distinct averaged note of this capture, read by the onset coordinator.
     const QList<PitchDetector::NoteInfo>& history() const { return m_history; }
+    // Whether the result just passed is the last accepted note sung again: an attack heard after
+    // that note had been sung a while, and only the note's pitch in the results since. Read by the
+    // unique filter, which otherwise drops a repeat the expected melody does not hold.
+    bool restruck() const { return m_restruck; }
 
     // Most frequent note of the window; false when none reaches the minimum count or no entry
     // of the winning note lies in a counted octave.
@@ -30,6 +35,10 @@ public:
 
 private:
     bool evaluate(PitchDetector::NoteInfo& note);
+    // The time of the attack that strikes the winning note again, or a negative value.
+    double restrikeTime(Pitch::Note winner) const;
+    // A note too short for the vote, between two attacks: true when one was taken into note.
+    bool takeShortNote(PitchDetector::NoteInfo& note);
 
     int m_windowSize;
     int m_minCount;
@@ -37,4 +46,5 @@ private:
     QList<PitchDetector::NoteInfo> m_window;
     PitchDetector::NoteInfo m_lastNote;
     QList<PitchDetector::NoteInfo> m_history;
+    bool m_restruck = false;
 };

@@ -46,6 +46,8 @@ constexpr int kStepLag = 2;                 // frames between the new pitch's st
 constexpr int64_t kStepRefractory = 11025;  // 250 ms: one step per note
 // No more than 3 dB lower than four hops before: a level held, not a release.
 constexpr double kHeldLevel = 0.7;
+// A level more than 6 dB under four hops before: a release (a legato glide dips 3 dB at most).
+constexpr double kReleaseLevel = 0.5;
 // Within a quarter tone over two frames: a held note, not noise.
 constexpr double kSteadyPitch = 0.5;
 
@@ -138,9 +140,16 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         const bool voiced = d->pitches[0] > 0.0 && d->pitches[1] > 0.0 && std::fabs(d->pitches[0] - d->pitches[1]) < kSteadyPitch;
         d->floor = d->floor < 0.0 ? level : std::min(level, voiced ? d->floor : d->floor * kFloorRise);
         const int64_t position = static_cast<int64_t>(d->counter);
+        // A step is taken only outside a release and an attack: in a note's release the voice (and the
+        // tracker's pitch) sags and the step would be dated at the fall, in the old note, and shut out
+        // the next attack. A move seen in a release or an attack waits (or is taken by the attack).
         const bool moved = pitchChanged();
-        const bool step = moved && !d->pitchMoved && level > kOverFloor * d->floor;
-        d->pitchMoved = moved;
+        const bool notReleasing = !isAttack(level) && d->levelCount > 3 && level > kReleaseLevel * d->levels[3];
+        const bool step = moved && !d->pitchMoved && notReleasing && level > kOverFloor * d->floor;
+        if (!moved)
+            d->pitchMoved = false;
+        else if (notReleasing)
+            d->pitchMoved = true;
         if (peak && (isAttack(level) || soundingFromTheStart()) && position - d->lastOnset >= kRefractory) {
             d->lastOnset = position;
             if (detector)
@@ -149,7 +158,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             // A legato step: dated back to where the new pitch began.
             d->lastOnset = position - kStepLag * hopSize;
             if (detector)
-                detector->submitOnset(static_cast<unsigned long>(d->lastOnset));
+                detector->submitOnset(static_cast<unsigned long>(d->lastOnset), false);
         }
         for (int i = DefaultOnsetDetectionStrategyPrivate::kLevelHistory - 1; i > 0; --i)
             d->levels[i] = d->levels[i - 1];
