@@ -91,11 +91,27 @@ bool QtLocalPeer::isClient()
 
 void QtLocalPeer::keepListening()
 {
-    if (mp_server->isListening() || !m_lockFile.isLocked())
+    if (!m_lockFile.isLocked())
         return;
+    // A failed accept closes the socket and removes its file, yet the server still counts as
+    // listening (and has no descriptor to ask): the file says it is gone. One removed by someone
+    // else leaves the socket unreachable all the same.
+    if (mp_server->isListening() && QFileInfo::exists(serverPath()))
+        return;
+    if (!m_relistenPending) {
+        m_relistenPending = true;
+        m_closedReason = mp_server->errorString();
+        // Unfinished connections are what used the files up; a start sends at once and comes again.
+        const QList<QLocalSocket*> unfinished = m_arrival;
+        for (QLocalSocket* socket : unfinished)
+            dropConnection(socket, QStringLiteral("the local socket closed (%1)").arg(m_closedReason));
+    }
+    mp_server->close();
     QFile::remove(serverPath());
-    if (mp_server->listen(serverPath()))
-        qWarning("QtLocalPeer: the local socket had closed (%s); listening again", qPrintable(mp_server->errorString()));
+    if (!mp_server->listen(serverPath()))
+        return;  // tried again at the next check
+    m_relistenPending = false;
+    qWarning("QtLocalPeer: the local socket had closed (%s); listening again", qPrintable(m_closedReason));
 }
 
 void QtLocalPeer::release()

@@ -82,4 +82,7 @@ private:
     // The same connections, oldest first.
     QList<QLocalSocket*> m_arrival;
     QTimer* mp_listenCheck = nullptr;
+    // The server closed and has not listened again yet; why it closed.
+    bool m_relistenPending = false;
+    QString m_closedReason;
 };

@@ -2,6 +2,7 @@
 (python3 startup_test.py <case>), each with its own display, data, runtime and temporary folders.
 A scenario checks together what one set of real starts can show, since every start costs seconds."""
 import os
+import socket
 import sqlite3
 import subprocess
 import sys
@@ -176,6 +177,56 @@ def case_first_start_and_restart():
     finally:
         if successor:
             os.kill(successor, 9)
+        display.stop()
+        scratch.remove()
+
+
+def case_guard_at_low_file_limit():
+    """Under an open-file limit of 40, connections that send nothing use the files up until the
+    guard's server fails an accept and closes; once they are gone, the guard listens again: a later
+    start is answered at once and the window raised, every time."""
+    display, scratch = Display('1440x900'), Scratch()
+    first = None
+    try:
+        first = Run(display, scratch, ['--nofile=40', BIN, '--log-level=debug'], program='prlimit')
+        first.wait_for_line('event loop')
+        main = first.main_window()
+        screen = display.screen
+        socket_path = [os.path.join(scratch.runtime, f) for f in os.listdir(scratch.runtime)
+                       if not f.endswith('-lockfile')][0]
+        for round in (1, 2):
+            idle, refused = [], 0
+            for _ in range(45):
+                s = socket.socket(socket.AF_UNIX)
+                try:
+                    s.connect(socket_path)
+                    idle.append(s)
+                except OSError:
+                    refused += 1
+                    s.close()
+                time.sleep(0.02)
+            check(refused, 'round %d: 45 idle connections under 40 files were all taken' % round)
+            for s in idle:
+                s.close()
+            time.sleep(0.6)
+            cover = screen.raise_other()
+            t0 = time.time()
+            second = Run(display, scratch)
+            rc = second.wait(timeout=15)
+            elapsed = time.time() - t0
+            check(rc == 0 and 'does not answer' not in second.output(),
+                  'round %d: a later start: status %s after %.1f s\n%s' % (round, rc, elapsed, second.output()))
+            check(elapsed < 1.0, 'round %d: the later start took %.2f s' % (round, elapsed))
+            deadline = time.time() + 2
+            while screen.stacking()[-1] != main.id and time.time() < deadline:
+                time.sleep(0.05)
+            check(screen.stacking()[-1] == main.id, 'round %d: the window was not raised' % round)
+            cover.destroy()
+        check(first.proc.poll() is None, 'the first instance ended\n%s' % first.dump())
+        close_and_check_end(first)
+    finally:
+        if first:
+            first.kill()
         display.stop()
         scratch.remove()
 
