@@ -356,6 +356,8 @@ void ImitationQuestionEngine::enter_evaluateState()
     // And the grades it made are in the outcome rows before the unmade ones are filled in.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     mp_evaluator->finalize();
+    if (const int early = earlyInputCount())
+        LOG_INFO(kChannel, "%d inputs came before the first note's reach and were not graded", early);
     emit finished(mp_evaluator->getOutcome());
 }
 

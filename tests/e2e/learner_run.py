@@ -1,10 +1,14 @@
 #!/usr/bin/python3
 """A learner's first session with the real program, driven through the X server and the sound
 server of scripts/test-env.sh: Next refused at a locked activity, the question heard alone, a
-question stopped with Escape, the rhythm exercises tapped (one tap late on purpose), the rhythm quiz,
-the first singing exercise with nothing sung, a note a semitone off and one a fourth off, practice,
+question stopped with Escape, the rhythm exercises tapped (one tap late on purpose, one answer begun
+two beats early, in the count-in), the rhythm quiz, the first singing exercise with nothing sung, a
+note a semitone off and one a fourth off (on the bass-clef question when it is drawn), practice,
 statistics and settings shot at 1024x768 and 800x600, the microphone calibrated twice at 800x600;
-then the database rows the session must have left, a log without warnings but the late-callback one, and nothing printed on the terminal."""
+then the database rows the session must have left, a log without warnings but the late-callback one,
+and nothing printed on the terminal. Last, on a screen of 800x600, a fresh learner with clapping set
+to the microphone: the whole window on the screen, and the lesson and a clapping exercise saying to
+clap."""
 
 import argparse
 import json
@@ -137,6 +141,18 @@ def close_window(wid):
     d.close()
 
 
+def staff_step(midi):
+    """The staff step of a MIDI note (C4 is 28), as the notation engine places it without accidentals."""
+    steps = [0, 0, 1, 1, 2, 3, 3, 4, 4, 5, 5, 6]
+    return (midi // 12 - 1) * 7 + steps[midi % 12]
+
+
+def bass_clef(events):
+    """Whether the engine draws these notes in the bass clef (their mean staff step below B3)."""
+    notes = [staff_step(m) for _, _, m in events if m is not None and m >= 0]
+    return bool(notes) and sum(notes) < 27 * len(notes)
+
+
 def sung_wav(path, events, tempo, lead):
     """A voice-like tone per note (a few harmonics, a slow vibrato, soft edges) after lead seconds."""
     rate, quarter = 44100, 60.0 / tempo
@@ -190,10 +206,12 @@ class Session:
         xdo("key", "--clearmodifiers", *names)
         time.sleep(settle)
 
-    def answer(self, activity, how, number, late=None, semitones=0, shot=None):
+    def answer(self, activity, how, number, late=None, semitones=0, shot=None, choose=None):
         """Start (or Continue), then the answer in time with the music: taps (the tap of note `late`
-        0.2 s late), a sung voice (`semitones` off the written notes) or nothing at all ("silent").
-        `shot` names a screenshot taken while the answer is heard (a sung one: in its last note)."""
+        0.2 s late; "early": the same taps begun two beats early, in the count-in), a sung voice
+        (`semitones` off the written notes) or nothing at all ("silent"). `choose`, given the
+        question's events, returns (how, semitones) once the question is known. `shot` names a
+        screenshot taken while the answer is heard (a sung one: in its last note)."""
         since = self.lw.mark()
         started = time.monotonic()
         self.press("Return", settle=0)
@@ -203,8 +221,11 @@ class Session:
             time.sleep(0.9)
             self.shot(shot + "-question")
         i, _ = self.lw.wait(r"recv marker: 1003\b", since, 90, self.proc)
+        capture_seen = time.monotonic()
         gmn, tempo = self.lw.question(i)
         events = gmn_events(gmn)
+        if choose is not None:
+            how, semitones = choose(events)
         voice = None
         if how == "sang":
             # the answer begins 2 s after this marker; paplay takes a moment to start
@@ -220,9 +241,13 @@ class Session:
                 for n, moment in enumerate((sung[0][0] + 0.5 * sung[0][1], sung[-1][0] - 0.3)):
                     time.sleep(max(0.0, begin + moment * 60.0 / tempo - time.monotonic()))
                     self.shot("%s-%d" % (shot, n + 1), wait=False)
-        elif how == "tapped":
-            i, _ = self.lw.wait(r"recv marker: 1004\b", i, 30, self.proc)
-            t0 = time.monotonic() - TAP_LEAD
+        elif how in ("tapped", "early"):
+            if how == "early":
+                # the answer begins 2 s after the capture marker: two beats before, in the count-in
+                t0 = capture_seen + 2.0 - TAP_LEAD - 2 * 60.0 / tempo
+            else:
+                i, _ = self.lw.wait(r"recv marker: 1004\b", i, 30, self.proc)
+                t0 = time.monotonic() - TAP_LEAD
             for n, (start, _length, midi) in enumerate(events):
                 if midi is not None:
                     time.sleep(max(0.0, t0 + start * 60.0 / tempo + (0.2 if n == late else 0.0) - time.monotonic()))
@@ -242,6 +267,7 @@ class Session:
         self.start_to_graded.append(time.monotonic() - started)
         log("%s: %s %s -> %.3f" % (activity, how, gmn, mark))
         time.sleep(0.8)
+        return how, semitones, events, since
 
     def resize(self, width, height):
         xdo("windowsize", "--sync", self.wid, str(width), str(height))
@@ -363,6 +389,61 @@ class Session:
                 fail("calibration %d left %s" % (n + 1, stored))
         self.resize(int(size), {"800": 600, "1024": 768}[size])
 
+    def count_in_taps(self, events, since):
+        """The answer begun two beats early: the taps in the count-in are counted, not graded, and
+        the page says so (count-in-taps-graded)."""
+        taps = sum(1 for _, _, m in events if m is not None)
+        _, m = self.lw.wait(r"(\d+) inputs came before the first note's reach and were not graded", since, 10,
+                            self.proc)
+        if int(m.group(1)) != 2:
+            fail("%s inputs counted as too early of two taps in the count-in" % m.group(1))
+        mark = self.outcomes["beat_tapping_1"][2]
+        if abs(mark - (taps - 2) / taps) > 0.13:
+            fail("the answer begun two beats early graded %.3f, not about %d of %d notes" % (mark, taps - 2, taps))
+        log("two taps in the count-in: counted as too early, %d of %d notes answered" % (taps - 2, taps))
+
+    def pitch_singing(self):
+        """Three questions: nothing sung, a semitone off, a fourth off. The fourth goes to the
+        bass-clef question (A3) whenever it is drawn: its wrong note (D4) must stay on the bass staff."""
+        remaining = ["silent", "semitone", "fourth"]
+        kinds = {"silent": ("silent", 0), "semitone": ("sang", 1), "fourth": ("sang", 5)}
+        self.pitch_kinds, self.bass_wrong = [], None
+
+        def choose(events):
+            if bass_clef(events) and "fourth" in remaining:
+                kind = "fourth"
+            else:
+                kind = next((k for k in remaining if k != "fourth"), "fourth")
+            remaining.remove(kind)
+            self.pitch_kinds.append(kind)
+            self.pitch_bass = bass_clef(events)
+            return kinds[kind]
+
+        for q in range(3):
+            _, _, events, since = self.answer("pitch_singing_1", None, q, choose=choose)
+            kind = self.pitch_kinds[-1]
+            self.shot({"silent": "nothing-heard", "semitone": "semitone-graded", "fourth": "fourth-graded"}[kind])
+            if kind == "fourth" and self.pitch_bass:
+                self.bass_wrong = self.coloured_answer(since)
+                self.shot("bass-clef-wrong-note")
+        if self.bass_wrong is None:
+            log("the bass-clef question was not drawn this time (3 of 4 are)")
+        elif '\\clef<"f">' not in self.bass_wrong or 'color="red">' not in self.bass_wrong:
+            fail("a wrong note on the bass-clef question is not drawn on a bass staff: " + self.bass_wrong)
+        else:
+            log("a fourth above A3 drawn on the bass staff: " + self.bass_wrong)
+
+    def coloured_answer(self, since):
+        """The last coloured answer code the engine gave the answer's score since line since."""
+        found = None
+        for line in self.lw.lines[since:self.lw.mark()]:
+            m = re.search(r'setGMNCode\(gmn="(.+)"\)\s*$', line)
+            if m and "noteFormat" in m.group(1):
+                found = m.group(1)
+        if found is None:
+            fail("no coloured answer in the log")
+        return found
+
     def run(self):
         out = open(os.path.join(self.scratch, "stdout.txt"), "w")
         self.proc = subprocess.Popen([self.app, "--log-level=trace"], env=self.env, stdout=out,
@@ -381,9 +462,11 @@ class Session:
         self.listen()
         self.stop_with_escape()
         for q in range(3):
-            self.answer("beat_tapping_1", "tapped", q, late=2 if q == 1 else None,
-                        shot="exercise-answering" if q == 0 else None)
-            self.shot("exercise-graded" if q == 0 else "late-tap-graded" if q == 1 else "exercise-graded-3")
+            how = "early" if q == 2 else "tapped"
+            _, _, events, since = self.answer("beat_tapping_1", how, q, late=2 if q == 1 else None,
+                                              shot="exercise-answering" if q == 0 else None)
+            self.shot("exercise-graded" if q == 0 else "late-tap-graded" if q == 1 else "count-in-taps-graded")
+        self.count_in_taps(events, since)
         self.press("Return")                       # Finish: the exercise's mark
         self.shot("exercise-summary")
         for name in ("note_tapping_1", "rhythm_tapping_1"):
@@ -402,12 +485,7 @@ class Session:
         self.press("Return")                       # the quiz completed Rhythm: on to Melody's lesson
         self.shot("singing-lesson")
         self.press("Return")                       # Pitch Singing 1
-        self.answer("pitch_singing_1", "silent", 0)
-        self.shot("nothing-heard")
-        self.answer("pitch_singing_1", "sang", 1, semitones=1)
-        self.shot("semitone-graded")
-        self.answer("pitch_singing_1", "sang", 2, semitones=5)
-        self.shot("fourth-graded")
+        self.pitch_singing()
         self.press("Return")
         self.shot("singing-summary")
         # two notes sung in tune, shot while the second sounds: the first heard and graded, the level live
@@ -516,9 +594,93 @@ class Session:
         if not 0.5 <= late < 1.0:
             fail("the answer with one late tap graded %s" % late)
         # nothing sung earns nothing; a semitone off earns less than right; a fourth off is wrong
-        silent, semitone, fourth = self.outcomes["pitch_singing_1"]
+        by_kind = dict(zip(self.pitch_kinds, self.outcomes["pitch_singing_1"]))
+        silent, semitone, fourth = by_kind["silent"], by_kind["semitone"], by_kind["fourth"]
         if silent != 0.0 or not 0.0 <= semitone < 1.0 or fourth != 0.0:
             fail("sung answers graded %s" % self.outcomes["pitch_singing_1"])
+
+    def small_screen(self):
+        """A fresh learner on a screen of 800x600 with clapping set to the microphone: the whole
+        window (title bar and header included) on the screen, and the lesson on answering and the
+        first clapping exercise saying to clap, not to tap on the keyboard."""
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"],
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        app = None
+        try:
+            number = xvfb.stdout.readline().strip()
+            if not number:
+                fail("no 800x600 display")
+            shown = ":" + number
+            scratch = os.path.join(self.scratch, "small-screen")
+            env = dict(os.environ, DISPLAY=shown, XDG_DATA_HOME=os.path.join(scratch, "data"),
+                       TMPDIR=os.path.join(scratch, "tmp"))
+            for d in ("data", "tmp"):
+                os.makedirs(os.path.join(scratch, d))
+
+            def start():
+                proc = subprocess.Popen([self.app], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                end = time.monotonic() + 60
+                while time.monotonic() < end:
+                    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--pid", str(proc.pid)], env=env,
+                                           capture_output=True, text=True).stdout.split()
+                    for wid in found:  # the main window, not the splash screen
+                        size = subprocess.run(["xdotool", "getwindowgeometry", wid], env=env, capture_output=True,
+                                              text=True).stdout
+                        m = re.search(r"Geometry: (\d+)x(\d+)", size)
+                        if m and int(m.group(1)) >= 700:
+                            time.sleep(2.5)
+                            return proc, wid
+                    if proc.poll() is not None:
+                        fail("the program ended (status %d) on the 800x600 screen" % proc.returncode)
+                    time.sleep(0.2)
+                fail("no window on the 800x600 screen")
+
+            def stop(proc, wid):
+                d = display.Display(shown)
+                window = d.create_resource_object("window", int(wid))
+                event = protocol.event.ClientMessage(
+                    window=window, client_type=d.intern_atom("WM_PROTOCOLS"),
+                    data=(32, [d.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0]))
+                window.send_event(event, event_mask=X.NoEventMask)
+                d.close()
+                if proc.wait(30) != 0:
+                    fail("exit status %d on the 800x600 screen" % proc.returncode)
+
+            def shot(name):
+                subprocess.run(["import", "-window", "root", os.path.join(self.shots, "%s-800screen.png" % name)],
+                               env=env, check=True)
+
+            def keys(*names):
+                subprocess.run(["xdotool", "windowfocus", "--sync", wid], env=env, check=True)
+                subprocess.run(["xdotool", "key", "--clearmodifiers"] + list(names), env=env, check=True)
+                time.sleep(1.5)
+
+            app, wid = start()             # the learner's database, with the settings' first values
+            stop(app, wid)
+            db = sqlite3.connect(os.path.join(scratch, "data", "Brisola", "Brisola.db"))
+            db.execute("UPDATE settings SET value = 'mic' WHERE name = 'input_default_clapping'")
+            db.commit()
+            db.close()
+            app, wid = start()
+            geometry = subprocess.run(["xwininfo", "-id", wid], env=env, capture_output=True, text=True).stdout
+            x, y, w, h = (int(re.search(label + r":\s+(-?\d+)", geometry).group(1))
+                          for label in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+            if x < 0 or y < 0 or x + w > 800 or y + h > 600:
+                fail("the window at %d,%d %dx%d is partly off the 800x600 screen" % (x, y, w, h))
+            log("800x600 screen: the window at %d,%d %dx%d" % (x, y, w, h))
+            shot("main")
+            keys("Return")                 # How to Answer
+            shot("lesson-clapping")
+            keys("Return")                 # lesson read: Beat Tapping 1, clapped
+            shot("clapping-intro")
+            stop(app, wid)
+            app = None
+        finally:
+            if app is not None and app.poll() is None:
+                app.kill()
+                app.wait()
+            xvfb.terminate()
+            xvfb.wait(10)
 
     def check_quiet(self):
         """Nothing on the terminal; no warning in the log but the late-callback one."""
@@ -548,6 +710,7 @@ def main():
             session.proc.wait()
     session.check_database()
     session.check_quiet()
+    session.small_screen()
     log("Start to graded answer: " + ", ".join("%.1f s" % t for t in session.start_to_graded))
     log("the run: %.0f s" % (time.monotonic() - T0))
     log("marks: " + json.dumps({k: [round(m, 3) for m in v] for k, v in session.outcomes.items()}))

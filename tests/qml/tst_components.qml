@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtTest 1.15
 import "../../content/qml/components"
+import "ContrastWalk.js" as Walk
 
 // Components that draw data: the grade chips, the rating plot and the level meter.
 Item {
@@ -65,6 +66,13 @@ Item {
                 if (strip.children[i].hasOwnProperty("radius"))
                     out.push(strip.children[i]);
             return out;
+        }
+
+        // the chips' words, the marks table and the plot's labels on what is under them
+        function test_every_text_reaches_its_contrast() {
+            var rows = Walk.textPairs(root, Theme.background);
+            verify(rows.length >= 10, rows.length + " texts");
+            compare(Walk.failures(rows), "");
         }
 
         function test_every_answered_note_gets_a_chip_in_its_grade_colour() {

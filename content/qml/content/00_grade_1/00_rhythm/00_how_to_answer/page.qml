@@ -14,6 +14,6 @@ LearningPage {
         qsTr("Before you start and after you answer, Listen (or the L key) plays the question alone, without the count-in. While a question runs, Stop (or Escape) ends it without recording anything, and Start runs it again."),
         qsTr("Press Retry to try the same question again, or Continue for the next one. After the last question the exercise is completed and the next activity opens.")
     ]
-    exampleCaption: qsTr("A rhythm to tap: four beats, then a long note.")
+    exampleCaption: qsTr("A rhythm: four beats, then a long note.")
     exampleGmn: "[ \\meter<\"4/4\"> x/4 x x x | x/1 ] (* percussive *)"
 }
