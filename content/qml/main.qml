@@ -35,10 +35,20 @@ Rectangle {
         onNavigate: root.screen = target
     }
 
+    RecordsNotice {
+        id: recordsNotice
+
+        anchors.top: header.bottom
+        anchors.left: parent.left
+        anchors.right: parent.right
+        text: runtime.globals.recordsNotice
+        onDismissed: runtime.globals.dismissRecordsNotice()
+    }
+
     Loader {
         id: screenLoader
 
-        anchors.top: header.bottom
+        anchors.top: recordsNotice.bottom
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.bottom: parent.bottom

@@ -23,6 +23,7 @@ QList<QString> g_exclusions_modules;
 QList<QString> g_exclusions_substrings;
 const char* const g_log_level_names[] = {"trace", "debug", "info", "warn", "error", "fatal"};
 std::atomic<Debugging::AssertHook> g_assert_hook{nullptr};
+std::atomic<Debugging::ExitHook> g_exit_hook{nullptr};
 
 bool containsExcludedSubstring(const QString& text)
 {
@@ -161,6 +162,11 @@ void Debugging::setAssertHook(AssertHook hook)
     g_assert_hook.store(hook);
 }
 
+void Debugging::setExitHook(ExitHook hook)
+{
+    g_exit_hook.store(hook);
+}
+
 void Debugging::doAssert(const char* expression, const char* file, int line, const char* message)
 {
     char buffer[1024];
@@ -197,6 +203,9 @@ void Debugging::doAssert(const char* expression, const char* file, int line, con
     box.setStandardButtons(QMessageBox::Close | QMessageBox::Ignore);
     box.setDefaultButton(QMessageBox::Close);
 
-    if (box.exec() == QMessageBox::Close)
+    if (box.exec() == QMessageBox::Close) {
+        if (ExitHook hook = g_exit_hook.exchange(nullptr))
+            hook();
         std::exit(1);
+    }
 }

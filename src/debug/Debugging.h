@@ -34,6 +34,10 @@ public:
     static void doAssert(const char* expression, const char* file, int line, const char* message);
 
     static void setAssertHook(AssertHook hook);
+    // Runs when the fatal report's Close ends the program, before it ends: the last save of what
+    // must not be lost. One at a time; null removes it.
+    using ExitHook = void (*)();
+    static void setExitHook(ExitHook hook);
 };
 
 #define LOG_AT(level, channel, ...) \

@@ -122,10 +122,26 @@ void Database::setBusyTimeout(int ms)
 
 bool Database::lastFailureWasBusy() const
 {
-    if (!mp_db)
-        return false;
-    const int code = sqlite3_errcode(mp_db) & 0xff;
+    const int code = m_lastResult & 0xff;
     return code == SQLITE_BUSY || code == SQLITE_LOCKED;
+}
+
+bool Database::lastFailureIsTransient() const
+{
+    switch (m_lastResult & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+    case SQLITE_NOMEM:
+    case SQLITE_READONLY:
+    case SQLITE_INTERRUPT:
+    case SQLITE_IOERR:
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PROTOCOL:
+        return true;
+    default:
+        return false;
+    }
 }
 
 int Database::openDb(const QString& path)
@@ -622,13 +638,17 @@ int Database::queryMarks(int userId, QList<Mark>& marks, const char* pathClause,
 
 int Database::saveRating(int userId, int rating, bool practice)
 {
+    return saveRating(userId, rating, practice, QDateTime());
+}
+
+int Database::saveRating(int userId, int rating, bool practice, const QDateTime& ratedAt)
+{
     BRISOLA_ASSERT(mp_db);
     if (!mp_db)
         return RC_DB_ERROR;
     Query q(this);
-    q.exec("INSERT INTO ratings (user_id, timestamp, rating, practice) VALUES (%d, datetime('now', 'localtime'), "
-           "%d, %d)",
-           userId, rating, practice ? 1 : 0);
+    q.exec("INSERT INTO ratings (user_id, timestamp, rating, practice) VALUES (%d, %s, %d, %d)", userId,
+           timeValue(ratedAt).constData(), rating, practice ? 1 : 0);
     if (!q.isOK()) {
         LOG_DEBUG("fmwk-db", "failed to write rating record.");
         LOG_ERROR("fmwk-db", "%s: db error - %s", "saveRating", q.getError());

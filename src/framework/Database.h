@@ -65,6 +65,11 @@ public:
     const QString& openFailure() const { return m_openFailure; }
     // The last failed statement found the file locked by another program even after the wait.
     bool lastFailureWasBusy() const;
+    // The last statement failed for a reason that passes (the file locked, the disk full, an I/O
+    // error), not because the database refused what was asked.
+    bool lastFailureIsTransient() const;
+    // Told by every statement of its SQLite result code.
+    void noteResult(int sqliteCode) { m_lastResult = sqliteCode; }
     int initTables();
     void closeDb();
     void cleanup();
@@ -98,6 +103,7 @@ public:
     // The marks of exactly one path (no wildcards).
     int getMarksOfPath(int userId, QList<Mark>& marks, const QString& path, bool validOnly, int limit);
     int saveRating(int userId, int rating, bool practice);
+    int saveRating(int userId, int rating, bool practice, const QDateTime& ratedAt);
     int getRatings(QList<Rating>& ratings);
     int getModuleCompletionStats(int userId, QList<ModuleInfo>& modules);
     int getModuleStats(int userId, ModuleStats& stats);
@@ -114,6 +120,7 @@ private:
 
     sqlite3* mp_db;
     int m_busyTimeoutMs = DefaultBusyTimeoutMs;
+    int m_lastResult = 0;
     QString m_openFailure;
 };
 

@@ -71,6 +71,7 @@ void DatabaseQuery::run(const char* fmt, va_list args)
         m_resultCode = sqlite3_exec(mp_db->getDb(), sql, &DatabaseQuery::visitRow, this, &mp_error);
     else
         m_resultCode = sqlite3_exec(mp_db->getDb(), sql, &DatabaseQuery::processQueryResult, this, &mp_error);
+    mp_db->noteResult(m_resultCode);
     if (m_resultCode == SQLITE_OK) {
         Debugging::doLog(QsLogging::TraceLevel, "fmwk-db", "exec", __FILE__, __LINE__, "%s", sql);
     } else {

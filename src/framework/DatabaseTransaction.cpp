@@ -34,7 +34,10 @@ bool DatabaseTransaction::commit()
     q.exec("RELEASE fmwk");
     if (!q.isOK()) {
         LOG_ERROR("fmwk-db", "%s: db error - %s", "commit", q.getError());
+        // Why the commit failed, not how the rollback went, is what the caller asks about.
+        const int failure = q.resultCode();
         rollback();
+        mp_db->noteResult(failure);
         return false;
     }
     m_active = false;

@@ -15,6 +15,10 @@
 #include <algorithm>
 #include <cstring>
 
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
+
 namespace edufrmwk {
 
 FrameworkManager* FrameworkManager::getInstance()
@@ -65,6 +69,21 @@ int FrameworkManager::initialize(const QString& appName, const QString& version)
     m_tempPath = QStandardPaths::writableLocation(QStandardPaths::TempLocation);
     BRISOLA_ASSERT(QDir(m_appPath).exists());
     BRISOLA_ASSERT(QDir(m_tempPath).exists());
+
+    // Records that cannot be saved wait beside the database; on a full disk, in the temporary folder.
+    QString user;
+#ifdef Q_OS_UNIX
+    user = QStringLiteral("-%1").arg(getuid());
+#endif
+    m_pending.setFiles({m_dataPath + QDir::separator() + appName + QStringLiteral(".unsaved.json"),
+                        m_tempPath + QDir::separator() + appName + user + QStringLiteral(".unsaved.json")});
+    // The fatal report's Close ends the program: what waits to be saved gets its last try first.
+    Debugging::setExitHook([] { FrameworkManager::getInstance()->saveUnsaved(); });
+    m_pending.setRatingSource([this](int& rating) {
+        bool ok = false;
+        rating = mp_statisticsEngine ? mp_statisticsEngine->getSkillRating(&ok) : 0;
+        return mp_statisticsEngine && ok;
+    });
     QDir::setCurrent(m_appPath);
 
     LOG_INFO("fmwk", "framework initialized");
@@ -107,8 +126,22 @@ int FrameworkManager::login(const QString& name, const QString& credential, User
     auto* newSession = new UserSession(userInfo);
     if (session)
         *session = newSession;
+    // What an earlier run could not save goes in first: the states read at login include it.
+    recoverKept();
     model->setUserSession(newSession);
     return RC_OK;
+}
+
+void FrameworkManager::recoverKept()
+{
+    const int found = m_pending.load();
+    if (found == 0)
+        return;
+    m_pending.saveKept(mp_database);
+    m_recovered += found;
+    m_recoveredSaved += found - std::min(found, m_pending.count());
+    LOG_INFO("fmwk", "recovered %d records an earlier run could not save: %d saved now, %d still kept", found,
+             found - std::min(found, m_pending.count()), m_pending.count());
 }
 
 int FrameworkManager::logout()
@@ -165,7 +198,7 @@ int FrameworkManager::questionAnswered(UserSession* session, const LmsQuestion* 
     for (const QString& tag : qAsConst(tags))
         rows << PendingRecords::answer(account->getUserId(), Database::QuestionVariant(path, tag), correctness);
     // No fatal report: the learner goes on, and the screen tells that the answer waits.
-    if (!m_pending.save(mp_database, rows)) {
+    if (m_pending.save(mp_database, rows) != PendingRecords::Saved) {
         LOG_ERROR("fmwk", "answer of %s not saved yet", path.toUtf8().constData());
         return RC_DB_ERROR;
     }
@@ -183,12 +216,54 @@ int FrameworkManager::activityCompleted(UserSession* session, const LmsQuestionA
         return RC_DB_ERROR;
     }
     const QString path = activity->getNormalizedElementPath();
-    if (!m_pending.save(mp_database, {PendingRecords::mark(account->getUserId(), path, aborted ? -1.0 : mark,
-                                                           ratingDelta)})) {
+    if (m_pending.save(mp_database, {PendingRecords::mark(account->getUserId(), path, aborted ? -1.0 : mark,
+                                                          ratingDelta)}) != PendingRecords::Saved) {
         LOG_ERROR("fmwk", "mark of %s not saved yet", path.toUtf8().constData());
         return RC_DB_ERROR;
     }
     return RC_OK;
+}
+
+int FrameworkManager::activityFinished(UserSession* session, const LmsQuestionActivity* activity, double mark,
+                                       int startRating, bool practice)
+{
+    UserSession* account = sessionFor(session);
+    if (!account || !activity || !mp_database) {
+        LOG_ERROR("fmwk", "mark not recorded: %s", !account ? "nobody is logged in"
+                                                  : !activity ? "no activity"
+                                                              : "no database");
+        return RC_DB_ERROR;
+    }
+    const QString path = activity->getNormalizedElementPath();
+    const int user = account->getUserId();
+    // Both are measured as they are saved, behind the kept answers: in one pass, so that a file
+    // held by another program is waited for once.
+    const PendingRecords::Outcome outcome = m_pending.save(
+        mp_database, {PendingRecords::markMeasuredAtSave(user, path, mark, startRating),
+                      PendingRecords::ratingMeasuredAtSave(user, practice)});
+    if (outcome != PendingRecords::Saved) {
+        LOG_ERROR("fmwk", "mark and rating of %s not saved yet", path.toUtf8().constData());
+        return RC_DB_ERROR;
+    }
+    return RC_OK;
+}
+
+bool FrameworkManager::currentRating(int& rating)
+{
+    rating = -1;
+    if (!mp_statisticsEngine)
+        return false;
+    // The kept answers count: the rating is read once they are in the file.
+    m_pending.saveKept(mp_database);
+    if (m_pending.count() > 0) {
+        LOG_WARN("fmwk", "skill rating not read: %d records wait to be saved", m_pending.count());
+        return false;
+    }
+    bool ok = false;
+    const int value = mp_statisticsEngine->getSkillRating(&ok);
+    if (ok)
+        rating = value;
+    return ok;
 }
 
 int FrameworkManager::saveUnsaved()
@@ -198,7 +273,11 @@ int FrameworkManager::saveUnsaved()
     m_pending.saveKept(mp_database);
     if (m_pending.count() == 0)
         return RC_OK;
-    LOG_ERROR("fmwk", "%d answers and marks could not be saved", m_pending.count());
+    if (m_pending.keptIn().isEmpty())
+        LOG_ERROR("fmwk", "%d records could not be saved and no file takes them: they are lost", m_pending.count());
+    else
+        LOG_ERROR("fmwk", "%d records could not be saved; kept in %s for the next start", m_pending.count(),
+                  m_pending.keptIn().toUtf8().constData());
     return RC_DB_ERROR;
 }
 

@@ -39,10 +39,23 @@ public:
     // The mark is stored as -1 when the attempt was aborted; kept for later like an answer.
     int activityCompleted(UserSession* session, const LmsQuestionActivity* activity, double mark, int ratingDelta,
                           bool aborted);
-    // Answers and marks not saved yet.
+    // The end of a run of an activity: its mark with the change in skill rating since startRating
+    // (-1: not known, stored as 0), then the new rating, both measured as they are saved, after the
+    // kept answers. When they cannot be saved now both are kept. RC_OK when both are stored.
+    int activityFinished(UserSession* session, const LmsQuestionActivity* activity, double mark, int startRating,
+                         bool practice);
+    // The skill rating after the kept answers; false (and -1) when they or the answers cannot be read.
+    bool currentRating(int& rating);
+    // Answers, marks, ratings and state changes not saved yet.
     int unsavedCount() const { return m_pending.count(); }
-    // Tries the kept answers and marks once more (at exit); logs what is lost when that fails too.
+    // The file they are kept in until saved; empty when none took them.
+    const QString& unsavedFile() const { return m_pending.keptIn(); }
+    // Tries the kept records once more (at exit); what still cannot be saved stays in its file.
     int saveUnsaved();
+    // How many records kept by an earlier run this start found, and how many of them it saved.
+    int recoveredCount() const { return m_recovered; }
+    int recoveredSavedCount() const { return m_recoveredSaved; }
+    PendingRecords& pendingRecords() { return m_pending; }
 
     void setSplashPageText(const QString&) {}
     void displaySplashPage() {}
@@ -65,6 +78,8 @@ private:
     FrameworkManager();
     // The account of a recording: the given session, else the logged-in one.
     UserSession* sessionFor(UserSession* session) const;
+    // Takes in and saves what an earlier run kept in its files.
+    void recoverKept();
 
     QString m_appName;
     QString m_version;
@@ -72,6 +87,8 @@ private:
     QString m_dataPath;
     QString m_tempPath;
     PendingRecords m_pending;
+    int m_recovered = 0;
+    int m_recoveredSaved = 0;
 
 public:
     QString m_helpUrl;

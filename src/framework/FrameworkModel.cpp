@@ -2,6 +2,7 @@
 
 #include "debug/Debugging.h"
 #include "framework/Database.h"
+#include "framework/DatabaseTransaction.h"
 #include "framework/FrameworkManager.h"
 #include "framework/StatisticsEngine.h"
 #include "framework/UserSession.h"
@@ -40,19 +41,26 @@ FrameworkModel* FrameworkModel::getInstance()
 }
 
 FrameworkModel::FrameworkModel()
-    : FrameworkModel(nullptr, nullptr)
+    : FrameworkModel(nullptr, nullptr, &FrameworkManager::getInstance()->pendingRecords())
 {
     mp_db = FrameworkManager::getInstance()->mp_database;
 }
 
-FrameworkModel::FrameworkModel(Database* db, StatisticsEngine* statisticsEngine)
+FrameworkModel::FrameworkModel(Database* db, StatisticsEngine* statisticsEngine, PendingRecords* pending)
     : mp_lmsCourse(nullptr)
     , mp_userSession(nullptr)
     , mp_currentModule(nullptr)
     , mp_currentActivity(nullptr)
     , mp_db(db)
     , mp_statisticsEngine(statisticsEngine)
+    , mp_pending(pending ? pending : &m_ownPending)
 {
+    m_ownPending.setRatingSource([this](int& rating) {
+        StatisticsEngine* engine = this->statisticsEngine();
+        bool ok = false;
+        rating = engine ? engine->getSkillRating(&ok) : 0;
+        return engine && ok;
+    });
 }
 
 FrameworkModel::~FrameworkModel()
@@ -174,6 +182,7 @@ int FrameworkModel::syncModuleTree()
         }
     }
     int result = readOk ? RC_OK : RC_DB_ERROR;
+    m_synced = readOk;
     BRISOLA_ASSERT(result == RC_OK);
 
     DatabaseTransaction transaction(mp_db);
@@ -222,7 +231,21 @@ void FrameworkModel::beginChange()
         return;
     m_changeFailed = false;
     m_journal.clear();
-    mp_change.reset(new DatabaseTransaction(mp_db));
+    m_writes.clear();
+}
+
+bool FrameworkModel::write(const QList<PendingRecords::StateWrite>& writes)
+{
+    if (writes.isEmpty())
+        return true;
+    const PendingRecords::Record record = PendingRecords::states(userId(), writes);
+    // States that could not be read at login are guesses: kept for later they would overwrite
+    // what the file holds, so they are written now or not at all.
+    const PendingRecords::Outcome outcome = m_synced ? mp_pending->save(mp_db, {record})
+                                                     : mp_pending->saveUnkept(mp_db, record);
+    if (outcome == PendingRecords::Kept)
+        LOG_WARN("fmwk", "state change kept: the learner database cannot take it now");
+    return outcome != PendingRecords::Refused;
 }
 
 int FrameworkModel::endChange(int rc)
@@ -232,13 +255,14 @@ int FrameworkModel::endChange(int rc)
     if (--m_changeDepth > 0)
         return rc;
 
-    if (!m_changeFailed && !mp_change->commit()) {
+    if (!m_changeFailed && !write(m_writes)) {
+        // refused by the database itself (not merely blocked): a fault, reported as such
         m_changeFailed = true;
         rc = RC_DB_ERROR;
+        BRISOLA_ASSERT(rc == RC_OK);
     }
     if (m_changeFailed) {
-        mp_change->rollback();
-        // The file went back to where it was; memory follows it.
+        // Memory goes back to what the file holds.
         for (int i = m_journal.size() - 1; i >= 0; --i)
             m_journal[i].first->setState(m_journal[i].second);
         LOG_ERROR("fmwk", "state change undone: %d element(s) kept their previous state", m_journal.size());
@@ -246,7 +270,7 @@ int FrameworkModel::endChange(int rc)
             rc = RC_DB_ERROR;
     }
     m_journal.clear();
-    mp_change.reset();
+    m_writes.clear();
     return rc;
 }
 
@@ -278,14 +302,12 @@ int FrameworkModel::setElementState(LmsElement* element, ElementState::state_e s
         return RC_DB_ERROR;
 
     beginChange();
-    int rc = mp_db->saveElementState(userId(), element->getNormalizedElementPath(), state);
-    BRISOLA_ASSERT(rc == RC_OK);
-    if (rc == RC_OK) {
-        m_journal.append(qMakePair(stateObj, stateObj->getState()));
-        stateObj->setState(state);
-        if (state == ElementState::COMPLETED)
-            rc = elementCompleted(element);
-    }
+    m_writes.append({element->getNormalizedElementPath(), state, false});
+    m_journal.append(qMakePair(stateObj, stateObj->getState()));
+    stateObj->setState(state);
+    int rc = RC_OK;
+    if (state == ElementState::COMPLETED)
+        rc = elementCompleted(element);
     return endChange(rc);
 }
 
@@ -392,7 +414,10 @@ int FrameworkModel::setCurrentActivity(LmsActivityElement* activity)
     LOG_INFO("fmwk", "saving current activity: %s", pathText(activity).constData());
     int rc = RC_OK;
     if (mp_db && mp_userSession) {
-        rc = mp_db->setSelectedElement(userId(), activity ? activity->getNormalizedElementPath() : QString());
+        // Kept like a state change when the file cannot take it now.
+        PendingRecords::StateWrite selection{activity ? activity->getNormalizedElementPath() : QString(),
+                                             ElementState::INVALID, true};
+        rc = write({selection}) ? RC_OK : RC_DB_ERROR;
         BRISOLA_ASSERT(rc == RC_OK);
     }
     if (activity && activity->getParentModule() != mp_currentModule) {
@@ -433,7 +458,9 @@ int FrameworkModel::saveCurrentRating(bool practice)
     BRISOLA_ASSERT(mp_db);
     if (!engine || !mp_db)
         return RC_DB_ERROR;
-    return mp_db->saveRating(userId(), engine->getSkillRating(), practice);
+    const PendingRecords::Outcome outcome =
+        mp_pending->save(mp_db, {PendingRecords::ratingMeasuredAtSave(userId(), practice)});
+    return outcome == PendingRecords::Saved ? RC_OK : RC_DB_ERROR;
 }
 
 // ---- next and recommended activity ---------------------------------------------------------------

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "framework/DatabaseTransaction.h"
 #include "framework/ElementState.h"
 #include "framework/FrameworkModelObserver.h"
+#include "framework/PendingRecords.h"
 
 #include <QPair>
 #include <QVector>
@@ -23,8 +23,10 @@ class UserSession;
 
 // The learner's position in the course: element states kept in step with the database, grade
 // unlocking, completion, and the current, next and recommended activity. Main thread only.
-// Every state change is written before memory follows it; a change and everything it sets off
-// (completion climbing, unlocking) are one transaction, undone in the file and in memory together.
+// A state change and everything it sets off (completion climbing, unlocking) are written together,
+// in one transaction, behind the records kept before them: when the file cannot take them now
+// (locked by another program, a full disk) they are kept and memory holds the change; when the
+// database refuses them they are undone in memory too.
 class FrameworkModel {
 public:
     using Observer = FrameworkModelObserver;
@@ -36,8 +38,10 @@ public:
     };
 
     static FrameworkModel* getInstance();
-    // A model of its own on the given database (the singleton takes the framework manager's).
-    explicit FrameworkModel(Database* db, StatisticsEngine* statisticsEngine = nullptr);
+    // A model of its own on the given database, with records kept apart from the framework
+    // manager's unless pending is given (the singleton takes the manager's database and records).
+    explicit FrameworkModel(Database* db, StatisticsEngine* statisticsEngine = nullptr,
+                            PendingRecords* pending = nullptr);
     ~FrameworkModel();
     FrameworkModel(const FrameworkModel&) = delete;
     FrameworkModel& operator=(const FrameworkModel&) = delete;
@@ -65,7 +69,9 @@ public:
     int setCurrentActivity(LmsActivityElement* activity);
     void setCurrentModule(LmsModuleElement* module);
     int getCompletedActivityCount(const LmsModuleElement* module) const;
+    // The skill rating, read when it is saved (after the records kept before it).
     int saveCurrentRating(bool practice);
+    PendingRecords* pendingRecords() const { return mp_pending; }
 
     LmsActivityElement* getNextActivity(LmsActivityElement* activity);
     LmsActivityElement* findRecommendedActivityInSubject(LmsModuleElement* subject, int from, int to);
@@ -84,6 +90,8 @@ private:
     LmsActivityElement* findFirstOpen(LmsModuleElement* module, int from, int to, ModuleSearch searchInside);
     void beginChange();
     int endChange(int rc);
+    // Saves the writes through the kept records; false when the database refused them.
+    bool write(const QList<PendingRecords::StateWrite>& writes);
 
     std::set<Observer*> m_observers;
     LmsCourse* mp_lmsCourse;
@@ -93,10 +101,15 @@ private:
     Database* mp_db;
     StatisticsEngine* mp_statisticsEngine;
 
-    // The change in progress: its savepoint and the states it replaced, for undoing.
+    // The states in memory were read from the file at login (not guessed after a failed read).
+    bool m_synced = false;
+    PendingRecords m_ownPending;
+    PendingRecords* mp_pending;
+
+    // The change in progress: its writes and the states it replaced, for undoing.
     int m_changeDepth = 0;
     bool m_changeFailed = false;
-    std::unique_ptr<DatabaseTransaction> mp_change;
+    QList<PendingRecords::StateWrite> m_writes;
     QVector<QPair<ElementState*, ElementState::state_e>> m_journal;
 };
 

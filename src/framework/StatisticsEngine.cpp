@@ -36,11 +36,18 @@ LmsCourse* StatisticsEngine::course() const
     return mp_course ? mp_course : FrameworkModel::getInstance()->getCourse();
 }
 
-void StatisticsEngine::readAnswers(Database::AnswerMap& answers, int limit, const char* expression) const
+bool StatisticsEngine::readAnswers(Database::AnswerMap& answers, int limit, const char* expression) const
 {
     // Times are not needed here, and reading them is most of the cost.
-    if (mp_db->getAnswers(answers, limit, false) != RC_OK)
+    if (mp_db->getAnswers(answers, limit, false) == RC_OK)
+        return true;
+    // Another program holding the file past the wait, or a failing disk: the screens go on with
+    // what they have. A file that cannot answer the query at all is a fault.
+    if (mp_db->lastFailureIsTransient())
+        LOG_WARN("stats-eng", "the answers could not be read now; going on without them");
+    else
         Debugging::doAssert(expression, __FILE__, __LINE__, nullptr);
+    return false;
 }
 
 double StatisticsEngine::meanCorrectness(const QList<Database::Answer>& answers)
@@ -53,34 +60,35 @@ double StatisticsEngine::meanCorrectness(const QList<Database::Answer>& answers)
     return sum / answers.size();
 }
 
-void StatisticsEngine::getAverageVariantOutcomes(QMap<QString, double>& out)
+bool StatisticsEngine::getAverageVariantOutcomes(QMap<QString, double>& out)
 {
     BRISOLA_ASSERT(mp_db);
     if (!mp_db)
-        return;
+        return false;
     Database::AnswerMap answerMap;
-    readAnswers(answerMap, g_answerLimit, "db->getAnswers(answerMap, 20) == RC_OK");
+    const bool read = readAnswers(answerMap, g_answerLimit, "db->getAnswers(answerMap, 20) == RC_OK");
     for (auto it = answerMap.constBegin(); it != answerMap.constEnd(); ++it) {
         const double mean = meanCorrectness(it.value());
         const QString flat = it.key().flatten();
         LOG_TRACE("stats-eng", "\t%s : avg outcome %.2lf", flat.toUtf8().constData(), mean);
         out.insert(flat, mean);
     }
+    return read;
 }
 
-void StatisticsEngine::getQuestionRecommendations(QList<Recommendation>& out, int count)
+bool StatisticsEngine::getQuestionRecommendations(QList<Recommendation>& out, int count)
 {
-    getQuestionRecommendations(out, count, QList<QString>());
+    return getQuestionRecommendations(out, count, QList<QString>());
 }
 
-void StatisticsEngine::getQuestionRecommendations(QList<Recommendation>& out, int count, const QList<QString>& paths)
+bool StatisticsEngine::getQuestionRecommendations(QList<Recommendation>& out, int count, const QList<QString>& paths)
 {
     LOG_ENTRY("stats-eng");
     BRISOLA_ASSERT(mp_db);
     if (!mp_db)
-        return;
+        return false;
     Database::AnswerMap answerMap;
-    readAnswers(answerMap, g_answerLimit, "mp_db->getAnswers(answerMap, 20) == RC_OK");
+    const bool read = readAnswers(answerMap, g_answerLimit, "mp_db->getAnswers(answerMap, 20) == RC_OK");
     LOG_TRACE("stats-eng", "average outcomes: ");
 
     QList<PrioritizedQuestion> prioritized;
@@ -121,17 +129,22 @@ void StatisticsEngine::getQuestionRecommendations(QList<Recommendation>& out, in
             assigned += 1;
         }
     }
+    return read;
 }
 
-int StatisticsEngine::getSkillRating()
+int StatisticsEngine::getSkillRating(bool* ok)
 {
+    if (ok)
+        *ok = false;
     LmsCourse* lmsCourse = course();
     BRISOLA_ASSERT(mp_db);
     BRISOLA_ASSERT(lmsCourse);
     if (!mp_db || !lmsCourse)
         return 0;
     Database::AnswerMap answerMap;
-    readAnswers(answerMap, g_answerLimit, "mp_db->getAnswers(answerMap, 20) == RC_OK");
+    const bool read = readAnswers(answerMap, g_answerLimit, "mp_db->getAnswers(answerMap, 20) == RC_OK");
+    if (ok)
+        *ok = read;
 
     QList<LmsQuestionActivity*> qaList;
     lmsCourse->findElementsByType<LmsQuestionActivity>(qaList);
@@ -146,13 +159,13 @@ int StatisticsEngine::getSkillRating()
     return static_cast<int>((sum / qaList.size()) * 1000.0);
 }
 
-void StatisticsEngine::getSubjectSkillRatings(QMap<QString, int>& out)
+bool StatisticsEngine::getSubjectSkillRatings(QMap<QString, int>& out)
 {
     LmsCourse* lmsCourse = course();
     BRISOLA_ASSERT(mp_db);
     BRISOLA_ASSERT(lmsCourse);
     if (!mp_db || !lmsCourse)
-        return;
+        return false;
 
     QList<LmsQuestionActivity*> qaList;
     lmsCourse->findElementsByType<LmsQuestionActivity>(qaList);
@@ -170,10 +183,10 @@ void StatisticsEngine::getSubjectSkillRatings(QMap<QString, int>& out)
     }
     BRISOLA_ASSERT(qaPerSubject.count() > 0);
     if (qaPerSubject.isEmpty())
-        return;
+        return true;
 
     Database::AnswerMap answerMap;
-    readAnswers(answerMap, -1, "mp_db->getAnswers(answerMap) == RC_OK");
+    const bool read = readAnswers(answerMap, -1, "mp_db->getAnswers(answerMap) == RC_OK");
     QHash<QString, LmsElement*> elementByPath;  // the tags of one activity share its lookup
     for (auto it = answerMap.constBegin(); it != answerMap.constEnd(); ++it) {
         auto cached = elementByPath.constFind(it.key().path);
@@ -205,6 +218,7 @@ void StatisticsEngine::getSubjectSkillRatings(QMap<QString, int>& out)
         if (activities > 0)
             it.value() = it.value() / activities;
     }
+    return read;
 }
 
 int StatisticsEngine::getUserId(const QString& name, int& id)

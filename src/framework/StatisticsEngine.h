@@ -53,11 +53,13 @@ public:
     // The course to rate; without one, the framework model's course.
     void setCourse(LmsCourse* course) { mp_course = course; }
 
-    void getAverageVariantOutcomes(QMap<QString, double>& out);
-    void getQuestionRecommendations(QList<Recommendation>& out, int count, const QList<QString>& paths);
-    void getQuestionRecommendations(QList<Recommendation>& out, int count);
-    int getSkillRating();
-    void getSubjectSkillRatings(QMap<QString, int>& out);
+    // Each reads the answers; false when they could not be read (the result then holds what it held).
+    bool getAverageVariantOutcomes(QMap<QString, double>& out);
+    bool getQuestionRecommendations(QList<Recommendation>& out, int count, const QList<QString>& paths);
+    bool getQuestionRecommendations(QList<Recommendation>& out, int count);
+    // ok, when given, tells whether the answers could be read (0 otherwise).
+    int getSkillRating(bool* ok = nullptr);
+    bool getSubjectSkillRatings(QMap<QString, int>& out);
 
     int getUserId(const QString& name, int& id);
     int getModuleCompletionStats(ModuleCompletionStats& stats);
@@ -68,8 +70,9 @@ public:
 
 private:
     LmsCourse* course() const;
-    // The answers without their times; a failed read is reported under the caller's expression.
-    void readAnswers(Database::AnswerMap& answers, int limit, const char* expression) const;
+    // The answers without their times. A read refused for a passing reason (the file locked past
+    // the wait) is a warning; any other failure is reported under the caller's expression.
+    bool readAnswers(Database::AnswerMap& answers, int limit, const char* expression) const;
 
     Database* mp_db;
     LmsCourse* mp_course = nullptr;

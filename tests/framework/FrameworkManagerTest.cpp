@@ -41,6 +41,7 @@ public:
     {
         g_home = new QTemporaryDir();
         qputenv("XDG_DATA_HOME", g_home->path().toUtf8());
+        qputenv("TMPDIR", g_home->path().toUtf8());  // where records go when the data folder takes none
         g_initializeResult = FrameworkManager::getInstance()->initialize(QStringLiteral("Brisola"),
                                                                           QStringLiteral("1.1.525"));
         g_course = new TestCourse(QStringLiteral("g1[s1[q1 q2] s2[b1]] g2[s3[c1]]"));
@@ -240,6 +241,73 @@ TEST_F(Manager, LockedFileIsWaitedForAndPastTheWaitAnswersAreKeptWaitingOnce)
     EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("kept for the next save (the database is in use by another program)")));
     EXPECT_EQ(AssertRecorder::count(), 0);
     db->setBusyTimeout(Database::DefaultBusyTimeoutMs);
+}
+
+// The end of an activity: its mark carries the gain in rating measured after the answers kept
+// before it were saved, and the rating stored with it is that same measure.
+TEST_F(Manager, TheGainOfAnActivityIsMeasuredAfterTheKeptAnswersAreSaved)
+{
+    Database* db = manager()->mp_database;
+    db->setBusyTimeout(800);
+    LmsQuestion question(activity("c1"));
+    question.setTagList(QStringList{"gain"});
+    int start = -1;
+    ASSERT_TRUE(manager()->currentRating(start));
+    {
+        HeldLock lock(manager()->m_dbPath, 1200);
+        ASSERT_TRUE(lock.taken());
+        EXPECT_EQ(manager()->questionAnswered(nullptr, &question, 1.0), 200);  // kept past the wait
+    }
+    EXPECT_EQ(manager()->unsavedCount(), 1);
+    EXPECT_EQ(manager()->activityFinished(nullptr, activity("c1"), 0.9, start, false), 0);
+    int now = -1;
+    ASSERT_TRUE(manager()->currentRating(now));
+    // a new variant answered 1.0 over the course's four question activities
+    EXPECT_EQ(now - start, 250);
+    EXPECT_EQ(rows("SELECT mark, ratingDelta FROM marks WHERE path = 'g2/s3/c1' ORDER BY id DESC LIMIT 1"),
+              QStringList{QStringLiteral("0.9|250")});
+    EXPECT_EQ(rows("SELECT rating, practice FROM ratings ORDER BY id DESC LIMIT 1"),
+              QStringList{QStringLiteral("%1|0").arg(now)});
+
+    // held: both wait, measured when they are saved; a run without a known start stores no gain
+    {
+        HeldLock lock(manager()->m_dbPath, -1);
+        EXPECT_EQ(manager()->activityFinished(nullptr, activity("c1"), 0.5, -1, true), 200);
+        EXPECT_FALSE(manager()->currentRating(now));
+        EXPECT_EQ(now, -1);
+    }
+    EXPECT_EQ(manager()->unsavedCount(), 2);
+    EXPECT_EQ(manager()->saveUnsaved(), 0);
+    EXPECT_EQ(rows("SELECT mark, ratingDelta FROM marks WHERE path = 'g2/s3/c1' ORDER BY id DESC LIMIT 1"),
+              QStringList{QStringLiteral("0.5|0")});
+    EXPECT_EQ(rows("SELECT practice FROM ratings ORDER BY id DESC LIMIT 1"), QStringList{"1"});
+    EXPECT_EQ(AssertRecorder::count(), 0);
+    db->setBusyTimeout(Database::DefaultBusyTimeoutMs);
+}
+
+// What an earlier run kept in its file is saved at login, before the states are read, and counted.
+TEST_F(Manager, RecordsAnEarlierRunKeptAreSavedFirstAtLoginAndCounted)
+{
+    const QString file = manager()->getDataPath() + QStringLiteral("/Brisola.unsaved.json");
+    QFile out(file);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write("{\"records\": ["
+              "{\"kind\": \"answer\", \"user\": 1, \"time\": \"2026-01-02T03:04:05.000\", "
+              "\"variant\": \"g1/s1/q2@kept\", \"value\": 0.5},"
+              "{\"kind\": \"states\", \"user\": 1, \"time\": \"2026-01-02T03:04:06.000\", "
+              "\"states\": [{\"path\": \"g1/s1/q2\", \"state\": \"ABORTED\", \"select\": false}]}]}");
+    out.close();
+    const int before = manager()->recoveredCount();
+    EXPECT_EQ(manager()->logout(), 0);
+    EXPECT_EQ(manager()->login(QStringLiteral("user"), QStringLiteral("quillfen"), nullptr), 0);
+    EXPECT_EQ(manager()->recoveredCount() - before, 2);
+    EXPECT_EQ(rows("SELECT timestamp, correctness FROM answers WHERE variant = 'g1/s1/q2@kept'"),
+              QStringList{"2026-01-02 03:04:05|0.5"});
+    EXPECT_EQ(FrameworkModel::getInstance()->getElementState((*g_course)["q2"]), ElementState::ABORTED);
+    EXPECT_FALSE(QFile::exists(file));
+    EXPECT_TRUE(LogCapture::instance().contains(
+        QStringLiteral("recovered 2 records an earlier run could not save: 2 saved now, 0 still kept")));
+    EXPECT_EQ(manager()->unsavedCount(), 0);
 }
 
 TEST_F(Manager, QuestionWithoutActivityIsNotRecorded)

@@ -151,4 +151,23 @@ TEST_F(Statistics, UnreadableAnswersCountAsNoneAndAreReportedUnderTheCallersExpr
                            "qaPerSubject.find(subject) != qaPerSubject.end()"}));
 }
 
+TEST_F(Statistics, AnswersHeldByAnotherProgramAreAWarningAndAFailedReadNotAReport)
+{
+    useCourse(QStringLiteral("g[s[q1 q2]]"));
+    answer("g/s/q1", "", {0.5});
+    OtherProgram other(m_file, "BEGIN EXCLUSIVE");
+    bool ok = true;
+    EXPECT_EQ(m_stats.getSkillRating(&ok), 0);
+    EXPECT_FALSE(ok);
+    QMap<QString, double> avg;
+    EXPECT_FALSE(m_stats.getAverageVariantOutcomes(avg));
+    QList<StatisticsEngine::Recommendation> recommendations;
+    EXPECT_FALSE(m_stats.getQuestionRecommendations(recommendations, 5));
+    QMap<QString, int> subjects;
+    EXPECT_FALSE(m_stats.getSubjectSkillRatings(subjects));
+    EXPECT_EQ(subjects, (QMap<QString, int>{{"s", 0}}));
+    EXPECT_EQ(AssertRecorder::count(), 0) << AssertRecorder::expressions().join(',').toStdString();
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("the answers could not be read now; going on without them")));
+}
+
 }  // namespace

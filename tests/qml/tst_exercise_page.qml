@@ -46,6 +46,7 @@ Item {
         // as the program's context: a refused save is kept, the next good one saves what was kept
         property bool refuseSaves: false
         property int unsavedCount: 0
+        property bool unsavedInFile: false
 
         function load() { loads += 1; count = questions.length; }
         function start() {}
@@ -63,6 +64,13 @@ Item {
         property string name: "Exercise: Beat Tapping 1"
         property int state: 2
         property var questionContext: context
+        // as the course item when the records refuse the completion for good: it stays as it was
+        property bool refuseCompletion: false
+
+        onStateChanged: {
+            if (refuseCompletion && state !== 2)
+                state = 2;
+        }
     }
 
     Component {
@@ -90,6 +98,8 @@ Item {
             context.loads = 0;
             context.refuseSaves = false;
             context.unsavedCount = 0;
+            context.unsavedInFile = false;
+            activity.refuseCompletion = false;
             activity.state = 2;
             runtime.course.nextCalls = 0;
             runtime.globals.depth = 0;
@@ -175,6 +185,11 @@ Item {
             answer(0.5);
             verify(notice.visible, "the learner is told the answer waits");
             verify(notice.text.indexOf("not saved yet") >= 0, notice.text);
+            // kept in memory only: no promise about the next start
+            verify(notice.text.indexOf("lost") >= 0, notice.text);
+            context.unsavedInFile = true;
+            verify(notice.text.indexOf("next time") >= 0, notice.text);
+            verify(notice.text.indexOf("lost") < 0, notice.text);
             compare(page.phase, "graded");
             keyClick(Qt.Key_Return);                 // Continue: the run goes on
             compare(page.questionIndex, 1);
@@ -185,6 +200,24 @@ Item {
             answer(1.0);
             verify(!notice.visible, "all saved: the notice goes");
             compare(context.outcomes.length, 3);
+        }
+
+        // "Completed" is said only when the activity's completion is stored or kept
+        function test_the_summary_says_completed_only_when_the_completion_stands_data() {
+            return [{ tag: "stands", refuse: false, heading: "Completed with 75%", state: 4 },
+                    { tag: "refused", refuse: true, heading: "Your mark: 75%", state: 2 }];
+        }
+
+        function test_the_summary_says_completed_only_when_the_completion_stands(data) {
+            activity.refuseCompletion = data.refuse;
+            open([question(1)]);
+            keyClick(Qt.Key_Return);
+            answer(0.75);
+            keyClick(Qt.Key_Return);                 // Finish
+            compare(page.phase, "summary");
+            compare(activity.state, data.state);
+            var heading = findChild(page, "runSummaryHeading");
+            compare(heading.text, data.heading);
         }
 
         function test_a_test_offers_no_retry() {

@@ -370,12 +370,15 @@ FocusScope {
                 }
             }
 
-            // the learner database refused a save; the answers wait and are tried again
+            // the learner records could not take a result; it waits and is tried again
             Text {
                 objectName: "unsavedNotice"
                 Layout.fillWidth: true
-                visible: page.context !== null && page.context.unsavedCount > 0
-                text: qsTr("Your answer is not saved yet. It will be saved with your next answer or when the program closes.")
+                // this page's answers, or what else waits (the completion of the activity)
+                visible: (page.context !== null && page.context.unsavedCount > 0) || runtime.globals.unsavedCount > 0
+                text: (page.context !== null && page.context.unsavedInFile) || runtime.globals.unsavedInFile
+                      ? qsTr("Your results are not saved yet: your records cannot be written just now. They are kept and will be saved as soon as that is possible, at the latest when the program starts next time.")
+                      : qsTr("Your results are not saved yet: your records cannot be written just now. They will be saved as soon as that is possible; if that is not possible before the program closes, they are lost.")
                 color: Theme.text
                 wrapMode: Text.WordWrap
                 font.family: Theme.fontFamily
@@ -560,6 +563,8 @@ FocusScope {
                 marks: page.run.marks
                 testMode: page.testMode
                 practiceMode: page.practiceMode
+                // the completion stands only once it is stored or kept
+                completed: page.practiceMode || (page.activity !== null && page.activity.state === CourseItem.Completed)
                 ratingDelta: page.phase === "summary" && page.context ? page.context.ratingDelta : -1
                 onRepeatRequested: page.begin()
                 onNextRequested: page.primaryAction()

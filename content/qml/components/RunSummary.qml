@@ -11,6 +11,8 @@ ColumnLayout {
     property var marks: []
     property bool testMode: false
     property bool practiceMode: false
+    // the activity's completion is stored or kept (a run that could not complete it shows its mark only)
+    property bool completed: true
     property real ratingDelta: -1
 
     signal repeatRequested()
@@ -32,9 +34,10 @@ ColumnLayout {
             Layout.fillWidth: true
 
             Heading {
+                objectName: "runSummaryHeading"
                 Layout.fillWidth: true
-                text: root.testMode ? qsTr("Your mark: %1").arg(Logic.percentText(root.mark))
-                                    : qsTr("Completed with %1").arg(Logic.percentText(root.mark))
+                text: root.testMode || !root.completed ? qsTr("Your mark: %1").arg(Logic.percentText(root.mark))
+                                                       : qsTr("Completed with %1").arg(Logic.percentText(root.mark))
             }
             BodyText {
                 Layout.fillWidth: true

@@ -2,6 +2,7 @@
 
 #include "app/facades/QmlFacadeCourse.h"
 #include "app/facades/QmlFacadeQuestionContext.h"
+#include "app/facades/QmlGlobals.h"
 #include "debug/Debugging.h"
 #include "framework/FrameworkModel.h"
 #include "lms/LmsActivityElement.h"
@@ -121,6 +122,8 @@ void QmlFacadeCourseItem::setState(State state)
     FrameworkModel::getInstance()->setElementState(mp_element, static_cast<ElementState::state_e>(state));
     emit stateChanged();
     QmlFacadeCourse::instance()->updateState();
+    // the change may wait to be saved
+    QmlGlobals::getInstance()->checkUnsaved();
 }
 
 bool QmlFacadeCourseItem::isCurrent() const

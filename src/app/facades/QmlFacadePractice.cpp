@@ -5,6 +5,7 @@
 #include "app/facades/PracticeItem.h"
 #include "app/facades/QmlFacadeCourseItem.h"
 #include "app/facades/QmlFacadeQuestionContext.h"
+#include "app/facades/QmlGlobals.h"
 #include "debug/Debugging.h"
 #include "framework/Database.h"
 #include "framework/FrameworkManager.h"
@@ -152,9 +153,13 @@ void QmlFacadePractice::load(QString targetGrade, int count, bool selectRecommen
     qDeleteAll(m_groups);
     m_groups.clear();
 
+    // Unreadable records (another program holding the file) leave the lists without recommendations
+    // and progress, with a line that says why.
+    QmlGlobals* globals = QmlGlobals::getInstance();
+    bool read = !globals->recordsJustFailed();
     QList<StatisticsEngine::Recommendation> recommendations;
-    if (engine)
-        engine->getQuestionRecommendations(recommendations, count);
+    if (engine && read)
+        read = engine->getQuestionRecommendations(recommendations, count);
     for (const StatisticsEngine::Recommendation& recommendation : qAsConst(recommendations))
         LOG_DEBUG(Channel, "loaded recommendation %s (count=%d)", recommendation.variant.flatten().toUtf8().constData(),
                   recommendation.count);
@@ -198,8 +203,9 @@ void QmlFacadePractice::load(QString targetGrade, int count, bool selectRecommen
     }
 
     QMap<QString, double> means;
-    if (engine)
-        engine->getAverageVariantOutcomes(means);
+    if (engine && read)
+        read = engine->getAverageVariantOutcomes(means);
+    globals->recordsRead(read);
     LOG_DEBUG(Channel, "practice item hierarchy");
     for (PracticeGroup* group : qAsConst(m_groups)) {
         for (PracticeItem* item : group->items()) {
@@ -264,8 +270,14 @@ void QmlFacadePractice::updateStats()
     LOG_ENTRY(Channel);
     QList<Database::Rating> rows;
     Database* db = FrameworkManager::getInstance()->mp_database;
-    const int ret = db ? db->getRatings(rows) : edufrmwk::RC_DB_ERROR;
-    BRISOLA_ASSERT(ret == 0);
+    QmlGlobals* globals = QmlGlobals::getInstance();
+    const bool skipped = globals->recordsJustFailed();
+    const int ret = !skipped && db ? db->getRatings(rows) : edufrmwk::RC_DB_ERROR;
+    // Another program holding the file past the wait: the totals of what was read, and a line.
+    const bool passing = skipped || (ret != 0 && db && db->lastFailureIsTransient());
+    globals->recordsRead(!passing);
+    if (!passing)
+        BRISOLA_ASSERT(ret == 0);
     m_totalSessions = 0;
     m_totalSkillPoints = 0;
     std::reverse(rows.begin(), rows.end());

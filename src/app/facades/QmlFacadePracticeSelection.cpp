@@ -6,6 +6,7 @@
 #include "app/facades/PracticeItem.h"
 #include "app/facades/QmlFacadeCourseItem.h"
 #include "app/facades/QmlFacadeQuestionContext.h"
+#include "app/facades/QmlGlobals.h"
 #include "debug/Debugging.h"
 #include "framework/FrameworkManager.h"
 #include "framework/FrameworkModel.h"
@@ -80,8 +81,11 @@ void QmlFacadePractice::prepareAssociations(int count, LmsQuestionActivity::Asso
 {
     FrameworkModel* frameworkModel = FrameworkModel::getInstance();
     QMap<QString, double> means;
-    if (edufrmwk::StatisticsEngine* engine = FrameworkManager::getInstance()->mp_statisticsEngine)
-        engine->getAverageVariantOutcomes(means);
+    if (edufrmwk::StatisticsEngine* engine = FrameworkManager::getInstance()->mp_statisticsEngine) {
+        // Unreadable outcomes: the questions are shared out as for a learner without answers.
+        QmlGlobals* globals = QmlGlobals::getInstance();
+        globals->recordsRead(!globals->recordsJustFailed() && engine->getAverageVariantOutcomes(means));
+    }
 
     const int selectedItemCount = getTotalSelectedItems();
     BRISOLA_ASSERT(selectedItemCount);

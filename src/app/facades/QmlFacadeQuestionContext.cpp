@@ -1,6 +1,7 @@
 #include "app/facades/QmlFacadeQuestionContext.h"
 
 #include "app/facades/QmlFacadeCourseItem.h"
+#include "app/facades/QmlGlobals.h"
 #include "debug/Debugging.h"
 #include "framework/Database.h"
 #include "framework/FrameworkManager.h"
@@ -20,11 +21,6 @@ namespace {
 
 const char* const Channel = "qml-course";
 
-int currentSkillRating()
-{
-    edufrmwk::StatisticsEngine* engine = FrameworkManager::getInstance()->mp_statisticsEngine;
-    return engine ? engine->getSkillRating() : 0;
-}
 
 }  // namespace
 
@@ -95,7 +91,11 @@ void QmlFacadeQuestionContext::load()
 void QmlFacadeQuestionContext::start()
 {
     LOG_ENTRY(Channel);
-    m_startRating = currentSkillRating();
+    // -1 when the kept answers or the rating cannot be read now: the run's change is then not measured.
+    FrameworkManager::getInstance()->currentRating(m_startRating);
+    m_keptMark = -1.0;
+    m_keptDelta = -1;
+    QmlGlobals::getInstance()->checkUnsaved();
 }
 
 QVariantMap QmlFacadeQuestionContext::question(int idx)
@@ -119,6 +119,11 @@ void QmlFacadeQuestionContext::submitQuestionOutcome(int idx, double mark)
     notifyUnsavedCount(before);
 }
 
+bool QmlFacadeQuestionContext::unsavedInFile() const
+{
+    return !FrameworkManager::getInstance()->unsavedFile().isEmpty();
+}
+
 int QmlFacadeQuestionContext::unsavedCount() const
 {
     return FrameworkManager::getInstance()->unsavedCount();
@@ -128,6 +133,7 @@ void QmlFacadeQuestionContext::notifyUnsavedCount(int before)
 {
     if (unsavedCount() != before)
         emit unsavedCountChanged();
+    QmlGlobals::getInstance()->checkUnsaved();
 }
 
 void QmlFacadeQuestionContext::submitMark(double mark)
@@ -135,26 +141,39 @@ void QmlFacadeQuestionContext::submitMark(double mark)
     LOG_TRACE(Channel, "%s: %lf", "submitMark", mark);
     if (!hasActivity("submitMark"))
         return;
-    const int ratingDelta = currentSkillRating() - m_startRating;
-    LOG_DEBUG(Channel, "rating delta %d", ratingDelta);
     FrameworkModel* frameworkModel = FrameworkModel::getInstance();
     const int before = unsavedCount();
-    FrameworkManager::getInstance()->activityCompleted(frameworkModel->getUserSession(), mp_activity, mark,
-                                                       ratingDelta, false);
-    frameworkModel->saveCurrentRating(mp_item && mp_item->type() == QmlFacadeCourseItem::Practice);
+    // The mark and the new rating; the change is measured once the kept answers are saved.
+    const int rc = FrameworkManager::getInstance()->activityFinished(
+        frameworkModel->getUserSession(), mp_activity, mark, m_startRating,
+        mp_item && mp_item->type() == QmlFacadeCourseItem::Practice);
+    LOG_DEBUG(Channel, "mark %s (rating at start %d)", rc == edufrmwk::RC_OK ? "saved" : "kept", m_startRating);
+    // kept: shown from here until saved, its rating change not known before then
+    m_keptMark = rc == edufrmwk::RC_OK ? -1.0 : mark;
+    m_keptDelta = -1;
     notifyUnsavedCount(before);
     emit markChanged();
 }
 
 bool QmlFacadeQuestionContext::latestMark(double& mark, int& ratingDelta)
 {
+    // This run's mark waits to be saved: the file holds an older one.
+    if (m_keptMark >= 0.0 && FrameworkManager::getInstance()->unsavedCount() > 0) {
+        mark = m_keptMark;
+        ratingDelta = m_keptDelta;
+        return true;
+    }
     Database* db = FrameworkManager::getInstance()->mp_database;
     const edufrmwk::UserSession* session = FrameworkModel::getInstance()->getUserSession();
     QList<Database::Mark> marks;
     const int rc = db && session ? db->getMarksOfPath(session->getUserId(), marks,
                                                       mp_activity->getNormalizedElementPath(), true, 1)
                                  : edufrmwk::RC_DB_ERROR;
-    BRISOLA_ASSERT(rc == 0);
+    // Another program holding the file past the wait: no mark to show, and a line that says why.
+    const bool passing = rc != 0 && db && db->lastFailureIsTransient();
+    QmlGlobals::getInstance()->recordsRead(!passing);
+    if (!passing)
+        BRISOLA_ASSERT(rc == 0);
     if (rc != 0 || marks.isEmpty())
         return false;
     mark = marks.first().mark;

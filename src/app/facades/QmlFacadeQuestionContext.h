@@ -19,6 +19,8 @@ class QmlFacadeQuestionContext : public QObject {
     // Answers and marks not saved yet (the learner database refused them; they are tried again
     // with the next save and at exit). The page tells the learner while it is above 0.
     Q_PROPERTY(int unsavedCount READ unsavedCount NOTIFY unsavedCountChanged)
+    // They are kept in a file until saved (false: in memory only).
+    Q_PROPERTY(bool unsavedInFile READ unsavedInFile NOTIFY unsavedCountChanged)
 
 public:
     explicit QmlFacadeQuestionContext(QmlFacadeCourseItem* item);
@@ -35,6 +37,7 @@ public:
     double ratingDelta();
     int count() const { return m_questionList.count(); }
     int unsavedCount() const;
+    bool unsavedInFile() const;
 
     LmsQuestionActivity* activity() const { return mp_activity; }
     const QList<LmsQuestion*>& questions() const { return m_questionList; }
@@ -55,4 +58,8 @@ private:
     LmsQuestionActivity* mp_activity;
     QList<LmsQuestion*> m_questionList;
     int m_startRating;
+    // The last mark of this run while it waits to be saved (-1: none), and its rating change (-1:
+    // not measured before it is saved).
+    double m_keptMark = -1.0;
+    int m_keptDelta = -1;
 };

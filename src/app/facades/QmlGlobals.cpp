@@ -1,6 +1,9 @@
 #include "app/facades/QmlGlobals.h"
 
 #include "debug/Debugging.h"
+#include "framework/FrameworkManager.h"
+
+using edufrmwk::FrameworkManager;
 
 static const char* const kChannel = "zq-qml";
 
@@ -28,4 +31,83 @@ void QmlGlobals::popLock()
     if (m_lockDepth == 0)
         emit interactionEnabledUpdated();
     LOG_DEBUG(kChannel, "popLock(depth=%d)\n", m_lockDepth);
+}
+
+QString QmlGlobals::recordsNotice() const
+{
+    if (m_unreadable)
+        return tr("Your records could not be read just now (another program may be using them), so what "
+                  "this screen shows may be incomplete.");
+    return m_recovered;
+}
+
+int QmlGlobals::unsavedCount() const
+{
+    return FrameworkManager::getInstance()->unsavedCount();
+}
+
+bool QmlGlobals::unsavedInFile() const
+{
+    return !FrameworkManager::getInstance()->unsavedFile().isEmpty();
+}
+
+void QmlGlobals::setNotices(bool unreadable, const QString& recovered)
+{
+    const QString before = recordsNotice();
+    m_unreadable = unreadable;
+    m_recovered = recovered;
+    if (recordsNotice() != before)
+        emit recordsNoticeChanged();
+}
+
+void QmlGlobals::recordsRead(bool ok)
+{
+    if (!ok) {
+        LOG_WARN(kChannel, "records could not be read; the screen shows what it has");
+        m_sinceFailure.start();
+    } else {
+        m_sinceFailure.invalidate();
+    }
+    setNotices(!ok, m_recovered);
+    checkUnsaved();
+}
+
+bool QmlGlobals::recordsJustFailed() const
+{
+    return m_sinceFailure.isValid() && m_sinceFailure.elapsed() < 3000;
+}
+
+void QmlGlobals::announceRecovered()
+{
+    const FrameworkManager* manager = FrameworkManager::getInstance();
+    const int found = manager->recoveredCount();
+    if (found == 0)
+        return;
+    const int saved = manager->recoveredSavedCount();
+    QString text = found == 1 ? tr("One result from your last session could not be saved then.")
+                              : tr("%1 results from your last session could not be saved then.").arg(found);
+    if (saved == found)
+        text += QLatin1Char(' ') + (found == 1 ? tr("It has been saved now.") : tr("They have been saved now."));
+    else
+        text += QLatin1Char(' ') + tr("%1 of them have been saved now; the rest will be saved as soon as your "
+                                      "records can be written.").arg(saved);
+    LOG_INFO(kChannel, "told the learner: %s", text.toUtf8().constData());
+    setNotices(m_unreadable, text);
+    checkUnsaved();
+}
+
+void QmlGlobals::checkUnsaved()
+{
+    const int count = unsavedCount();
+    const bool inFile = unsavedInFile();
+    if (count == m_unsavedSeen && inFile == m_inFileSeen)
+        return;
+    m_unsavedSeen = count;
+    m_inFileSeen = inFile;
+    emit unsavedChanged();
+}
+
+void QmlGlobals::dismissRecordsNotice()
+{
+    setNotices(false, QString());
 }

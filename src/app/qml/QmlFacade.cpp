@@ -69,6 +69,7 @@ QQmlPropertyMap* QmlFacade::buildRuntime(QQmlContext* context)
     insert("stats", new QmlFacadeStats(runtime));
     insert("practice", new QmlFacadePractice(runtime));
     insert("globals", QmlGlobals::getInstance());
+    QmlGlobals::getInstance()->announceRecovered();
     insert("settings", Settings::getInstance());
     insert("calibration", InputCalibrator::getInstance());
     insert("system", new QmlFacadeSystem(runtime));

@@ -12,6 +12,7 @@
 #include "app/shell/ResourcePaths.h"
 #include "app/shell/ShellSystemInfo.h"
 #include "app/shell/TemporaryFiles.h"
+#include "app/shell/TerminationSignals.h"
 #include "app/shell/WindowPlacement.h"
 #include "app/settings/InputCalibrator.h"
 #include "app/settings/Settings.h"
@@ -141,6 +142,8 @@ bool Tarvolin::init(QtSingleApplication* app, int, char**)
     mp_closeRequest = new CloseRequest(this);
     mp_closeRequest->watch(mp_splash);
     mp_closeRequest->watch(this);
+    // a logout's SIGTERM or SIGHUP closes the window like the learner would
+    (new TerminationSignals(this, this))->install();
     displaySplash();
     installProviders();
     runSteps();

@@ -1,0 +1,81 @@
+#include "app/shell/TerminationSignals.h"
+
+#include "debug/Debugging.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const Channel = "zq-main";
+
+int g_pipe[2] = {-1, -1};
+
+void onSignal(int number)
+{
+    const int saved = errno;
+    const unsigned char byte = static_cast<unsigned char>(number);
+    // A full pipe means a close is on its way already.
+    [[maybe_unused]] const ssize_t written = ::write(g_pipe[0], &byte, 1);
+    errno = saved;
+}
+
+}  // namespace
+
+TerminationSignals::TerminationSignals(QObject* window, QObject* parent)
+    : QObject(parent)
+    , mp_window(window)
+{
+}
+
+TerminationSignals::~TerminationSignals()
+{
+    if (!mp_notifier)
+        return;
+    std::signal(SIGTERM, SIG_DFL);
+    std::signal(SIGHUP, SIG_DFL);
+    ::close(g_pipe[0]);
+    ::close(g_pipe[1]);
+    g_pipe[0] = g_pipe[1] = -1;
+}
+
+bool TerminationSignals::install()
+{
+    if (mp_notifier || g_pipe[0] >= 0)
+        return false;  // one per process
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0) {
+        LOG_ERROR(Channel, "no handler for SIGTERM and SIGHUP: %s", std::strerror(errno));
+        return false;
+    }
+    mp_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
+    connect(mp_notifier, &QSocketNotifier::activated, this, &TerminationSignals::readSignal);
+
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int number : {SIGTERM, SIGHUP}) {
+        if (sigaction(number, &action, nullptr) != 0)
+            LOG_ERROR(Channel, "no handler for signal %d: %s", number, std::strerror(errno));
+    }
+    return true;
+}
+
+void TerminationSignals::readSignal()
+{
+    unsigned char byte = 0;
+    while (::read(g_pipe[1], &byte, 1) == 1)
+        LOG_INFO(Channel, "%s received; closing", byte == SIGHUP ? "SIGHUP" : "SIGTERM");
+    // The same road as a window closed by the learner: the loops end, then the clean-up runs.
+    if (mp_window)
+        QCoreApplication::postEvent(mp_window, new QCloseEvent());
+}
