@@ -21,19 +21,31 @@ bool hasDisplay()
 }
 
 QtMessageHandler g_previousHandler = nullptr;
+// What the toolkit warned of while the application object was made: the reason a fatal message
+// that follows gives only in general terms.
+QString g_startWarnings;
 
-// While the application object is made: the toolkit ends with an abort when the display it was
-// given cannot be reached (no server there, or one that refuses us); say so plainly instead.
-void reportUnreachableDisplay(QtMsgType type, const QMessageLogContext& context, const QString& message)
+// While the application object is made the toolkit ends with a fatal message when its platform
+// cannot start: a display that cannot be reached (no server there, or one that refuses us), or a
+// platform plug-in missing or failing. Say which, in one line, instead of an abort.
+void reportFailedStart(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
-    if (type == QtFatalMsg) {
+    if (type != QtFatalMsg) {
+        g_startWarnings += message + QLatin1Char('\n');
+        if (g_previousHandler)
+            g_previousHandler(type, context, message);
+        return;
+    }
+    if (g_startWarnings.contains(QLatin1String("could not connect to display"))) {
         const char* display = std::getenv("DISPLAY");
         std::fprintf(stderr, "brisola: no display (%s%s cannot be reached); start it from a desktop session\n",
                      display ? "DISPLAY=" : "the display", display ? display : "");
-        std::_Exit(1);
+    } else {
+        // the warnings name the plug-in and what failed; the fatal text says what it ended
+        const QString reason = (g_startWarnings + message).simplified();
+        std::fprintf(stderr, "brisola: the window system could not be started: %s\n", qUtf8Printable(reason));
     }
-    if (g_previousHandler)
-        g_previousHandler(type, context, message);
+    std::_Exit(1);
 }
 
 }  // namespace
@@ -45,7 +57,7 @@ int main(int argc, char* argv[])
         return 1;
     }
     // Never deleted, like the window it drives.
-    g_previousHandler = qInstallMessageHandler(reportUnreachableDisplay);
+    g_previousHandler = qInstallMessageHandler(reportFailedStart);
     auto* app = new QtSingleApplication(QString::fromLatin1(Tarvolin::appName()), argc, argv);
     qInstallMessageHandler(g_previousHandler);
     // Another instance of this user answered: it raises its own window.

@@ -243,6 +243,22 @@ def case_no_display():
         check('brisola: no display (' in done.stderr and says in done.stderr, done.stderr)
 
 
+def case_platform_failure():
+    """A platform plug-in that cannot be found, with a working display: the program says so, not
+    that the display cannot be reached, and ends with a failure status."""
+    display = Display('1024x768')
+    try:
+        env = dict(os.environ, DISPLAY=display.name, QT_QPA_PLATFORM='nonexistent')
+        done = subprocess.run([BIN], env=env, capture_output=True, text=True, timeout=20)
+        check(done.returncode == 1, 'exit status %s\n%s' % (done.returncode, done.stderr))
+        said = [line for line in done.stderr.splitlines() if line.startswith('brisola: ')]
+        check(len(said) == 1 and said[0].startswith('brisola: the window system could not be started: Could not '
+                                                    'find the Qt platform plugin "nonexistent"'), done.stderr)
+        check('no display' not in done.stderr, done.stderr)
+    finally:
+        display.stop()
+
+
 if __name__ == '__main__':
     name = sys.argv[1]
     try:
