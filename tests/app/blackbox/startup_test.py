@@ -15,6 +15,8 @@ STEPS = ['initializing audio...', 'loading fonts...', 'removing 1 temporary file
          'starting user interface...']
 PATHS = ['resource path: ', 'qml path: ', 'fonts path: ', 'course path: ', 'course content type: ',
          'course plugin path: ']
+# A 1024x768 window centred on a free 1440x900 screen with no window manager (no frame).
+PLACED = 'window at 208,66 1024x768 on a free area of 1440x900 (frame 0,0,0,0)'
 KEYS = 'keys=course,stats,practice,globals,settings,calibration,system'
 
 
@@ -57,7 +59,7 @@ def case_installed():
         check([l for l in lines if any(l.startswith(p) for p in PATHS)] ==
               ['resource path: ' + res, 'qml path: :/qml', 'fonts path: :/fonts', 'course path: :/qml/content',
                'course content type: binary', 'course plugin path: :/qml/content/lms'], lines)
-        check(lines[7:] == STEPS + ['loading main screen: :/qml/main.qml', 'activating window', 'event loop'],
+        check(lines[7:] == STEPS + ['loading main screen: :/qml/main.qml', PLACED, 'activating window', 'event loop'],
               '\n'.join(lines))
         check(sorted(os.listdir(scratch.tmp)) == ['other.txt', 'ruvex_zq_dir'], os.listdir(scratch.tmp))
 
@@ -105,7 +107,8 @@ def case_development_tree():
         check('course content type: raw' in lines, lines)
         check('course plugin path: ' + content + '/qml/content/lms' in lines, lines)
         main = 'loading main screen: ' + content + '/qml/main.qml'
-        check(lines[-4:] == [main, main.replace(': ', ': file://'), 'activating window', 'event loop'], lines[-4:])
+        check(lines[-5:] == [main, main.replace(': ', ': file://'), PLACED, 'activating window', 'event loop'],
+              lines[-5:])
         close_and_check_end(run)
     finally:
         display.stop()
