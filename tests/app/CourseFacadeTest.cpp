@@ -7,8 +7,13 @@
 #include "app/facades/QmlFacadeCourseItem.h"
 #include "app/facades/QmlFacadeCourseModel.h"
 #include "app/facades/QmlFacadeQuestionContext.h"
+#include "app/facades/QmlFacadeStats.h"
+#include "app/facades/QmlGlobals.h"
+#include "exercise/RoleItemModel.h"
+#include "framework/Database.h"
 #include "framework/FrameworkManager.h"
 #include "framework/FrameworkModel.h"
+#include "framework/HeldLock.h"
 #include "framework/SqlPeek.h"
 #include "lms/LmsActivityElement.h"
 #include "lms/LmsCourse.h"
@@ -233,6 +238,50 @@ TEST_F(CourseFacade, UnsavedAnswersAreCountedOnTheContextAndSavedWithTheNext)
         EXPECT_EQ(dbRows("SELECT correctness FROM answers ORDER BY id").join(' '), QLatin1String(step.stored));
     }
     EXPECT_EQ(AssertRecorder::count(), 0);
+}
+
+// Another program holding the file past the wait at the end of an activity and on the screens
+// that read the records: no fatal report, the screen has what it has and a line, the completion
+// stands and waits with the mark, and all of it is saved once the file is free.
+TEST_F(CourseFacade, ABusyFileAtTheEndOfAnActivityAndOnTheScreensIsNoFatalReport)
+{
+    const QString path = FrameworkManager::getInstance()->m_dbPath;
+    edufrmwk::Database* db = FrameworkManager::getInstance()->mp_database;
+    db->setBusyTimeout(200);
+    Item* exercise = item("Grade 1/Rhythm/Exercise: Note Tapping 1");
+    QmlFacadeQuestionContext* ctx = exercise->questionContext();
+    ctx->load();
+    ctx->start();
+    QmlGlobals* globals = QmlGlobals::getInstance();
+    QmlFacadeStats stats;
+    {
+        HeldLock lock(path, -1);
+        ASSERT_TRUE(lock.taken());
+        ctx->submitQuestionOutcome(0, 0.75);
+        ctx->submitMark(0.75);
+        exercise->setState(Item::Completed);
+        EXPECT_EQ(exercise->state(), Item::Completed);
+        EXPECT_EQ(globals->unsavedCount(), 4);  // the answer, the mark, the rating, the states
+        // this run's mark is shown while it waits; its gain is not known before it is saved
+        EXPECT_EQ(ctx->mark(), 0.75);
+        EXPECT_EQ(ctx->ratingDelta(), -1.0);
+
+        EXPECT_EQ(stats.progress()->rowCount(), 1);
+        EXPECT_FALSE(globals->recordsNotice().isEmpty());
+        EXPECT_TRUE(globals->recordsJustFailed());
+        stats.quizMarks();
+        stats.skills();
+        EXPECT_EQ(AssertRecorder::count(), 0) << AssertRecorder::expressions().join(',').toStdString();
+    }
+    EXPECT_EQ(FrameworkManager::getInstance()->saveUnsaved(), 0);
+    EXPECT_EQ(globals->unsavedCount(), 0);
+    EXPECT_EQ(dbRows("SELECT mark, ratingDelta > 0 FROM marks ORDER BY id DESC LIMIT 1"), QStringList{"0.75|1"});
+    EXPECT_EQ(dbRows("SELECT state FROM element_state WHERE path = 'grade_1/rhythm/notes'"),
+              QStringList{"COMPLETED"});
+    // a read that gets through takes the line away
+    EXPECT_EQ(ctx->mark(), 0.75);
+    EXPECT_TRUE(globals->recordsNotice().isEmpty());
+    db->setBusyTimeout(edufrmwk::Database::DefaultBusyTimeoutMs);
 }
 
 }  // namespace
