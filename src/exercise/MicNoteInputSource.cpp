@@ -73,12 +73,19 @@ void MicNoteInputSource::waitForUsers() const
         std::this_thread::yield();
 }
 
+void MicNoteInputSource::setLevelListener(AudioSequencerInputListener* listener)
+{
+    mp_levelListener.store(listener, std::memory_order_seq_cst);
+    if (!listener)
+        waitForUsers();
+}
+
 void MicNoteInputSource::rewindCapture()
 {
     m_regionSamples.store(0, std::memory_order_relaxed);
 }
 
-void MicNoteInputSource::newSample(double, short sample)
+void MicNoteInputSource::newSample(double time, short sample)
 {
     // Counted from the region's first sample, fed or not; the passed time is the start of the
     // callback's window, not of this sample.
@@ -86,6 +93,8 @@ void MicNoteInputSource::newSample(double, short sample)
     m_regionSamples.store(index + 1, std::memory_order_relaxed);
 
     m_users.fetch_add(1, std::memory_order_seq_cst);
+    if (AudioSequencerInputListener* level = mp_levelListener.load(std::memory_order_seq_cst))
+        level->newSample(time, sample);
     NoteInput* input = mp_noteInput.load(std::memory_order_seq_cst);
     if (input && input->isStarted()) {
         if (!m_detectorFed.load(std::memory_order_relaxed)) {

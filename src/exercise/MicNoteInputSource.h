@@ -34,6 +34,10 @@ public:
     // Seconds from the input region's first sample to the first one the detector was given.
     double clockShift() const { return m_clockShift.load(std::memory_order_acquire); }
 
+    // Every sample of the input region also goes to this listener (a live level), on the audio
+    // thread. Clearing it waits until the audio thread no longer uses it.
+    void setLevelListener(AudioSequencerInputListener* listener);
+
     void setCaptureFile(const QString& path) { m_captureFile = path; }
     const QString& captureFile() const { return m_captureFile; }
 
@@ -45,7 +49,8 @@ private:
     void waitForUsers() const;
     void attackHeard(double time);
 
-    // Threads (audio, detector worker) inside a call that may use the note input.
+    std::atomic<AudioSequencerInputListener*> mp_levelListener{nullptr};
+    // Threads (audio, detector worker) inside a call that may use the note input or the level listener.
     std::atomic<int> m_users{0};
     // Audio thread while a stream runs; set by rewindCapture before it starts.
     std::atomic<qint64> m_regionSamples{0};

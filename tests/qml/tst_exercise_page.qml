@@ -25,7 +25,7 @@ Item {
                 property bool running: false
                 property int starts: 0
                 signal newInputLevel(real level)
-                function start() { running = true; starts += 1; }
+                function follow() { running = true; starts += 1; }
                 function stop() { running = false; }
             }
         }

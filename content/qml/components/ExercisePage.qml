@@ -123,10 +123,11 @@ FocusScope {
     }
 
     function startMeter() {
-        // a microphone answer only; the meter's stream opens while the question plays
+        // a microphone answer only; the meter hears the question's own input (a second stream
+        // would be refused by a device that takes one opener)
         if (keyboard || !levelMeter || metering)
             return;
-        levelMeter.start();
+        levelMeter.follow();
         metering = true;
     }
 

@@ -1,6 +1,8 @@
 #include "app/settings/InputLevelMeter.h"
 
 #include "debug/Debugging.h"
+#include "exercise/MicNoteInputSource.h"
+#include "exercise/NoteInputManager.h"
 
 static const char* const kChannel = "zq-calibrator";
 // a few reports at a time (176 a second); the ring holds more than a second of them
@@ -13,29 +15,64 @@ InputLevelMeter::InputLevelMeter(QObject* parent) : QObject(parent), m_sequencer
     connect(&m_delivery, &QTimer::timeout, this, &InputLevelMeter::deliverLevels);
 }
 
+static MicNoteInputSource* questionInput()
+{
+    return NoteInputManager::getInstance()->mp_micSource;
+}
+
 InputLevelMeter::~InputLevelMeter()
 {
     m_delivery.stop();
+    if (m_following && questionInput())
+        questionInput()->setLevelListener(nullptr);
     if (m_sequencer.isPlaying())
         m_sequencer.stop(true);
+}
+
+void InputLevelMeter::resetCounts()
+{
+    // nothing feeds the meter now: the callback's counters are ours to reset
+    m_count = 0;
+    m_sum = 0.0;
 }
 
 void InputLevelMeter::start()
 {
     LOG_ENTRY(kChannel);
-    if (m_sequencer.isPlaying())
+    if (m_sequencer.isPlaying() || m_following)
         return;
-    // the stream is not running: the callback's counters are ours to reset
-    m_count = 0;
-    m_sum = 0.0;
+    resetCounts();
     m_sequencer.prepare();
     m_sequencer.play();
+    m_delivery.start();
+}
+
+void InputLevelMeter::follow()
+{
+    LOG_ENTRY(kChannel);
+    if (m_following)
+        return;
+    if (m_sequencer.isPlaying())
+        m_sequencer.stop(true);
+    MicNoteInputSource* input = questionInput();
+    if (!input) {
+        LOG_WARN(kChannel, "the note inputs are not set up; the level meter has no input to follow");
+        return;
+    }
+    resetCounts();
+    m_following = true;
+    input->setLevelListener(this);
     m_delivery.start();
 }
 
 void InputLevelMeter::stop()
 {
     LOG_ENTRY(kChannel);
+    if (m_following) {
+        m_following = false;
+        if (MicNoteInputSource* input = questionInput())
+            input->setLevelListener(nullptr);
+    }
     m_sequencer.stop(true);
     m_delivery.stop();
     deliverLevels();

@@ -9,7 +9,10 @@
 #include <atomic>
 
 // How loud the microphone is: the mean magnitude of every 250 input samples (0.0 to 1.0, about
-// 176 reports a second), over an input region of its own that runs until stop().
+// 176 reports a second), until stop(). start() listens through a stream of its own (the settings
+// screen); follow() through the question's own input, the microphone note source's region, so that
+// a running question's stream is the only one on the device (one that takes a single opener, as a
+// hardware device does, would refuse the question's).
 class InputLevelMeter : public QObject, public AudioSequencerInputListener {
     Q_OBJECT
 public:
@@ -21,6 +24,7 @@ public:
     ~InputLevelMeter() override;
 
     Q_INVOKABLE void start();
+    Q_INVOKABLE void follow();
     Q_INVOKABLE void stop();
 
     const AudioSequencer& sequencer() const { return m_sequencer; }
@@ -36,8 +40,11 @@ signals:
 private:
     static const quint32 kRingSize = 256;
 
+    void resetCounts();
+
     AudioSequencer m_sequencer;
     QTimer m_delivery;
+    bool m_following = false;
     // the callback's own running count and sum
     quint64 m_count = 0;
     double m_sum = 0.0;
