@@ -52,10 +52,12 @@ public:
     {
         QMutexLocker locker(&mutex);
         onsets.push_back(onset.time);
+        rises.push_back(onset.rise);
     }
     QMutex mutex;
     std::vector<BenchMetrics::DetectedNote> notes;
     std::vector<double> onsets;
+    std::vector<double> rises; // each onset's rise in level; 0 for a legato step
 };
 
 double cpuSeconds()
@@ -85,6 +87,7 @@ void feed(PitchDetector* detector, const std::vector<qint16>& pcm)
 struct OurResult {
     std::vector<BenchMetrics::DetectedNote> notes;
     std::vector<double> onsets;
+    std::vector<double> rises;
     std::vector<double> tiedOnsets;
     std::vector<BenchMetrics::Frame> frames;
     double cpu = 0.0;
@@ -134,6 +137,7 @@ OurResult runOurs(const std::vector<qint16>& pcm, const QList<PitchDetector::Not
         detector->mp_listener = nullptr;
         result.notes = collector.notes;
         result.onsets = collector.onsets;
+        result.rises = collector.rises;
         for (const PitchDetector::OnsetInfo& onset : detector->m_onsets) {
             if (onset.noteInfo.note != Pitch::NONE)
                 result.tiedOnsets.push_back(onset.time);
@@ -701,8 +705,8 @@ void runVoiceTakes(const QString& dataDir)
                                grading.right[i] && i < graded.size() && std::fabs(graded[i].offset - take.notes[i].start) <= 0.075 ? "" : "  <- miss");
                     for (const BenchMetrics::DetectedNote& n : graded)
                         printf("  note %d at %.3f\n", n.midi, n.offset);
-                    for (double t : ours.onsets)
-                        printf("  onset %.3f\n", t);
+                    for (size_t i = 0; i < ours.onsets.size(); ++i)
+                        printf("  onset %.3f %s %.1f\n", ours.onsets[i], ours.rises[i] > 0.0 ? "attack, rise" : "step", ours.rises[i]);
                 }
             }
             fprintf(stderr, "voice takes seed %u %s done\n", seed, qPrintable(level));

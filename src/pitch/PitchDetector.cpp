@@ -212,14 +212,14 @@ void PitchDetector::submitPitch(double frequency)
     m_resultIndex = (m_resultIndex + 1) % pieces;
 }
 
-void PitchDetector::submitOnset(unsigned long sampleIndex, bool attack)
+void PitchDetector::submitOnset(unsigned long sampleIndex, double rise)
 {
     const double time = sampleIndex / kSampleRate;
     LOG_DEBUG("pitch", "PitchTracking - Chunk:%03u Result:%u Offset:%.2fs << ONSET >>\n", m_chunkIndex,
               m_resultIndex + 1, time);
     OnsetInfo onset;
     onset.time = time;
-    onset.attack = attack;
+    onset.rise = rise;
     if (mp_listener)
         mp_listener->newOnset(onset);
     m_onsets.append(onset);

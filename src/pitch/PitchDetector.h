@@ -29,7 +29,9 @@ public:
     struct OnsetInfo {
         double time = 0.0; // seconds since start()
         NoteInfo noteInfo;
-        bool attack = true; // a rise in level; false for a legato change of pitch
+        // An attack's rise in level over the quietest of the hops before it (a ratio of RMS levels);
+        // 0 for a legato change of pitch.
+        double rise = 0.0;
     };
 
     enum DebugFlag : unsigned int { LogResults = 0x2, SkipSilentResults = 0x4, LogVerdicts = 0x8 };
@@ -57,7 +59,7 @@ public:
 
     // Worker side.
     void process(QVector<double>& block);
-    void submitOnset(unsigned long sampleIndex, bool attack = true);
+    void submitOnset(unsigned long sampleIndex, double rise = 0.0);
     void submitPitch(double frequency);
 
     double m_noiseFloor;

@@ -102,6 +102,9 @@ int AveragingHeuristic::findLast(Pitch::Note note) const
 }
 
 namespace {
+// A note struck (again, or short) rises 12 dB or more from the dip before it; a choir's beating or
+// a held note's swell rises less.
+constexpr double kStruckRise = 4.0;
 // An attack this soon after the taken note's onset is still that note's (a scoop, a swell).
 constexpr double kRestrikeGap = 0.1;
 // Results of the note since the attack that make it a repeat rather than the attack of a new note
@@ -127,11 +130,14 @@ double AveragingHeuristic::restrikeTime(Pitch::Note winner) const
     // the room's, in the silence before the repeat).
     const QVector<PitchDetector::OnsetInfo>& onsets = mp_detector->m_onsets;
     double attack = -1.0;
-    for (int i = onsets.size() - 1; i >= 0 && onsets[i].noteInfo.note == Pitch::NONE && attack < 0.0; --i) {
-        if (onsets[i].attack && onsets[i].time > taken.last().offset + kRestrikeGap)
+    int i = onsets.size() - 1;
+    for (; i >= 0 && onsets[i].noteInfo.note == Pitch::NONE; --i) {
+        if (attack < 0.0 && onsets[i].rise >= kStruckRise && onsets[i].time > taken.last().offset + kRestrikeGap)
             attack = onsets[i].time;
     }
-    if (attack < 0.0)
+    // The taken note was struck too: one dated by a legato step may be a vibrato's swing read as a
+    // step, and the attack after it the repeat the melody held there.
+    if (attack < 0.0 || i < 0 || onsets[i].rise < kStruckRise)
         return -1.0;
     // The note taken was sung before the attack (an attack in a tail or in the room soon after a
     // note's onset dated that note, and its repeat would be a note too many).
@@ -166,7 +172,7 @@ bool AveragingHeuristic::takeShortNote(PitchDetector::NoteInfo& note)
     const PitchDetector::OnsetInfo& attack = onsets[onsets.size() - 2];
     const PitchDetector::OnsetInfo& next = onsets.last();
     const QVector<PitchDetector::NoteInfo>& taken = mp_detector->m_notes;
-    if (!attack.attack || !next.attack || attack.noteInfo.note != Pitch::NONE || next.noteInfo.note != Pitch::NONE)
+    if (attack.rise < kStruckRise || next.rise < kStruckRise || attack.noteInfo.note != Pitch::NONE || next.noteInfo.note != Pitch::NONE)
         return false;
     if ((!taken.isEmpty() && attack.time <= taken.last().offset) || next.time - attack.time > kShortNote ||
         next.time - attack.time < kShortestNote || m_window.last().offset < next.time)

@@ -46,6 +46,9 @@ constexpr int kStepLag = 2;                 // frames between the new pitch's st
 constexpr int64_t kStepRefractory = 11025;  // 250 ms: one step per note
 // No more than 3 dB lower than four hops before: a level held, not a release.
 constexpr double kHeldLevel = 0.7;
+// A rise by this much (12 dB) is an attack without the picker's peak.
+constexpr double kSurge = 4.0;
+constexpr int kSurgeWait = 8;
 // A level more than 6 dB under four hops before: a release (a legato glide dips 3 dB at most).
 constexpr double kReleaseLevel = 0.5;
 // Within a quarter tone over two frames: a held note, not noise.
@@ -70,15 +73,26 @@ double hopLevel(const double* samples, int count, double& input, double& output)
 
 bool DefaultOnsetDetectionStrategy::isAttack(double level) const
 {
-    // A clap has died away again by the frame that completes its peak: its rise is in the hops
-    // just before.
+    return rise(level) > kAttackRise && loudest(level) > kOverFloor * d->floor;
+}
+
+double DefaultOnsetDetectionStrategy::loudest(double level) const
+{
     double loudest = level;
     for (int i = 0; i < 2 && i < d->levelCount; ++i)
         loudest = std::max(loudest, d->levels[i]);
-    double quietest = loudest;
+    return loudest;
+}
+
+double DefaultOnsetDetectionStrategy::rise(double level) const
+{
+    // A clap has died away again by the frame that completes its peak: its rise is in the hops
+    // just before.
+    const double top = loudest(level);
+    double quietest = top;
     for (int i = 2; i < d->levelCount; ++i)
         quietest = std::min(quietest, d->levels[i]);
-    return loudest > kAttackRise * quietest && loudest > kOverFloor * d->floor;
+    return quietest > 0.0 ? top / quietest : (top > 0.0 ? 1e6 : 0.0);
 }
 
 // The median pitch of the last three frames against the held note's, the median of the 13 frames
@@ -103,7 +117,14 @@ bool DefaultOnsetDetectionStrategy::pitchChanged() const
     // The new pitch holds (noise between two notes gives pitches all over the place).
     if (*std::max_element(recent, recent + 3) - *std::min_element(recent, recent + 3) >= 2 * kSteadyPitch)
         return false;
-    return std::fabs(median(recent, recentCount) - median(held, heldCount)) >= kPitchStep;
+    const double moved = median(recent, recentCount) - median(held, heldCount);
+    // A move by an octave, an octave and a fifth or two octaves is the tracker's (a closed vowel high
+    // up flips between the note and a subharmonic for a few frames at a time), not a step sung.
+    for (double slip : {12.0, 19.0, 24.0}) {
+        if (std::fabs(std::fabs(moved) - slip) < kPitchStep)
+            return false;
+    }
+    return std::fabs(moved) >= kPitchStep;
 }
 
 // A note already sounding when listening begins (the settings' test mode, a learner singing
@@ -140,25 +161,44 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         const bool voiced = d->pitches[0] > 0.0 && d->pitches[1] > 0.0 && std::fabs(d->pitches[0] - d->pitches[1]) < kSteadyPitch;
         d->floor = d->floor < 0.0 ? level : std::min(level, voiced ? d->floor : d->floor * kFloorRise);
         const int64_t position = static_cast<int64_t>(d->counter);
-        // A step is taken only outside a release and an attack: in a note's release the voice (and the
-        // tracker's pitch) sags and the step would be dated at the fall, in the old note, and shut out
-        // the next attack. A move seen in a release or an attack waits (or is taken by the attack).
+        // No step in a release: there the voice (and the tracker's pitch) sags, and the step would be
+        // dated at the fall, in the old note, and shut out the next attack. A move seen in a release
+        // waits for the level to hold (or is taken by the attack).
         const bool moved = pitchChanged();
-        const bool notReleasing = !isAttack(level) && d->levelCount > 3 && level > kReleaseLevel * d->levels[3];
+        const bool notReleasing = d->levelCount > 3 && level > kReleaseLevel * d->levels[3];
         const bool step = moved && !d->pitchMoved && notReleasing && level > kOverFloor * d->floor;
         if (!moved)
             d->pitchMoved = false;
         else if (notReleasing)
             d->pitchMoved = true;
+        // A rise of 12 dB is an attack even where the peak picker misses it: in room noise its
+        // threshold, raised by the noise's own peaks, can stay above a closed vowel's attack. It waits
+        // for the picker's peak, which dates the attack better, is no second onset of a note whose
+        // attack was heard (a slow swell goes on rising after it)...
+        const double risen = rise(level);
+        if (risen >= kSurge && d->lastRise < kSurge && loudest(level) > kOverFloor * d->floor &&
+            position - d->lastOnset >= kStepRefractory)
+            d->surge = position + 2 * hopSize; // the rise lies in the frame's newest hops
+        d->lastRise = risen;
+        if (d->surge >= 0 && position - d->surge >= kSurgeWait * hopSize) {
+            // ... and it has a steady pitch by then (a breath between phrases rises as much).
+            if (d->surge - d->lastOnset >= kStepRefractory && voiced) {
+                d->lastOnset = d->surge;
+                if (detector)
+                    detector->submitOnset(static_cast<unsigned long>(d->surge), kSurge);
+            }
+            d->surge = -1;
+        }
         if (peak && (isAttack(level) || soundingFromTheStart()) && position - d->lastOnset >= kRefractory) {
+            d->surge = -1;
             d->lastOnset = position;
             if (detector)
-                detector->submitOnset(static_cast<unsigned long>(d->counter));
+                detector->submitOnset(static_cast<unsigned long>(d->counter), std::max(risen, 1.0));
         } else if (step && position - kStepLag * hopSize - d->lastOnset >= kStepRefractory) {
             // A legato step: dated back to where the new pitch began.
             d->lastOnset = position - kStepLag * hopSize;
             if (detector)
-                detector->submitOnset(static_cast<unsigned long>(d->lastOnset), false);
+                detector->submitOnset(static_cast<unsigned long>(d->lastOnset), 0.0);
         }
         for (int i = DefaultOnsetDetectionStrategyPrivate::kLevelHistory - 1; i > 0; --i)
             d->levels[i] = d->levels[i - 1];

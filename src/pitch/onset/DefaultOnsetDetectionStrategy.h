@@ -21,6 +21,9 @@ public:
 
 private:
     bool isAttack(double level) const;
+    // The loudest of this hop and the two before, over the quietest of the eight before those.
+    double rise(double level) const;
+    double loudest(double level) const;
     bool pitchChanged() const;
     bool soundingFromTheStart() const;
 

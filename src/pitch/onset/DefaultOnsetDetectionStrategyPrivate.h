@@ -28,6 +28,8 @@ public:
     bool pitchMoved = false;      // the last frame's pitch stood apart from the held note's
     double floor = -1.0;          // quietest hop level, rising 3 dB/s between notes; -1 before the first hop
     int64_t lastOnset = -100000;  // sample position of the last onset reported
+    double lastRise = 0.0;        // the last hop's rise in level
+    int64_t surge = -1;           // a rise of 12 dB waiting for the picker's peak, or -1
     double rumbleInput = 0.0;     // the high-pass's last input and output, across hops
     double rumbleOutput = 0.0;
 };
