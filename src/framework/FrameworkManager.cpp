@@ -9,6 +9,7 @@
 #include "lms/LmsQuestionActivity.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QStandardPaths>
 
@@ -224,8 +225,26 @@ int FrameworkManager::activityCompleted(UserSession* session, const LmsQuestionA
     return RC_OK;
 }
 
+int FrameworkManager::runStarted(qint64& run)
+{
+    static qint64 lastRun = 0;
+    run = 0;
+    UserSession* account = sessionFor(nullptr);
+    if (!mp_database || !mp_statisticsEngine || !account)
+        return -1;
+    // The start is measured behind what waits, in one pass: a held file is waited for once.
+    run = std::max(lastRun + 1, QDateTime::currentMSecsSinceEpoch());
+    lastRun = run;
+    m_pending.save(mp_database, {PendingRecords::runStart(account->getUserId(), run)});
+    int rating = -1;
+    if (m_pending.runStartRating(run, rating))
+        return rating;
+    LOG_WARN("fmwk", "the rating this run starts from is measured once the records that wait are saved");
+    return -1;
+}
+
 int FrameworkManager::activityFinished(UserSession* session, const LmsQuestionActivity* activity, double mark,
-                                       int startRating, bool practice)
+                                       int startRating, bool practice, qint64 run)
 {
     UserSession* account = sessionFor(session);
     if (!account || !activity || !mp_database) {
@@ -238,9 +257,10 @@ int FrameworkManager::activityFinished(UserSession* session, const LmsQuestionAc
     const int user = account->getUserId();
     // Both are measured as they are saved, behind the kept answers: in one pass, so that a file
     // held by another program is waited for once.
-    const PendingRecords::Outcome outcome = m_pending.save(
-        mp_database, {PendingRecords::markMeasuredAtSave(user, path, mark, startRating),
-                      PendingRecords::ratingMeasuredAtSave(user, practice)});
+    PendingRecords::Record markRecord = PendingRecords::markMeasuredAtSave(user, path, mark, startRating);
+    markRecord.run = run;
+    const PendingRecords::Outcome outcome =
+        m_pending.save(mp_database, {markRecord, PendingRecords::ratingMeasuredAtSave(user, practice)});
     if (outcome != PendingRecords::Saved) {
         LOG_ERROR("fmwk", "mark and rating of %s not saved yet", path.toUtf8().constData());
         return RC_DB_ERROR;

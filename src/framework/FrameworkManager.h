@@ -39,11 +39,16 @@ public:
     // The mark is stored as -1 when the attempt was aborted; kept for later like an answer.
     int activityCompleted(UserSession* session, const LmsQuestionActivity* activity, double mark, int ratingDelta,
                           bool aborted);
+    // The start of a run of an activity: the skill rating it starts from, read behind the records
+    // that wait. When they cannot be saved now, -1 and run names the run's start, which the records
+    // measure in their turn for the run's mark.
+    int runStarted(qint64& run);
     // The end of a run of an activity: its mark with the change in skill rating since startRating
-    // (-1: not known, stored as 0), then the new rating, both measured as they are saved, after the
-    // kept answers. When they cannot be saved now both are kept. RC_OK when both are stored.
+    // (-1: not known; the start of run measures it, else it is stored as 0), then the new rating,
+    // both measured as they are saved, after the kept answers. When they cannot be saved now both
+    // are kept. RC_OK when both are stored.
     int activityFinished(UserSession* session, const LmsQuestionActivity* activity, double mark, int startRating,
-                         bool practice);
+                         bool practice, qint64 run = 0);
     // The skill rating after the kept answers; false (and -1) when they or the answers cannot be read.
     bool currentRating(int& rating);
     // Answers, marks, ratings and state changes not saved yet.

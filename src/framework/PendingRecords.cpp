@@ -20,7 +20,7 @@ namespace {
 
 const char* const Channel = "fmwk";
 
-const char* const KindNames[] = {"answer", "mark", "rating", "states"};
+const char* const KindNames[] = {"answer", "mark", "rating", "states", "start"};
 
 QJsonObject toJson(const PendingRecords::Record& r)
 {
@@ -39,6 +39,10 @@ QJsonObject toJson(const PendingRecords::Record& r)
         o["ratingDelta"] = r.ratingDelta;
         o["rating"] = r.rating;
         o["measuredAtSave"] = r.measuredAtSave;
+        o["run"] = QString::number(r.run);
+        break;
+    case PendingRecords::Record::RunStart:
+        o["run"] = QString::number(r.run);
         break;
     case PendingRecords::Record::Rating:
         o["rating"] = r.rating;
@@ -73,6 +77,7 @@ bool fromJson(const QJsonObject& o, PendingRecords::Record& r)
     r.rating = o.value("rating").toInt();
     r.measuredAtSave = o.value("measuredAtSave").toBool();
     r.practice = o.value("practice").toBool();
+    r.run = o.value("run").toString().toLongLong();
     switch (r.kind) {
     case PendingRecords::Record::Answer: {
         const QString flat = o.value("variant").toString();
@@ -85,6 +90,7 @@ bool fromJson(const QJsonObject& o, PendingRecords::Record& r)
         r.variant.path = o.value("path").toString();
         break;
     case PendingRecords::Record::Rating:
+    case PendingRecords::Record::RunStart:
         break;
     case PendingRecords::Record::States:
         for (const QJsonValue& v : o.value("states").toArray()) {
@@ -159,6 +165,31 @@ PendingRecords::Record PendingRecords::states(int userId, const QList<StateWrite
     return r;
 }
 
+PendingRecords::Record PendingRecords::runStart(int userId, qint64 run)
+{
+    Record r;
+    r.kind = Record::RunStart;
+    r.userId = userId;
+    r.run = run;
+    r.time = QDateTime::currentDateTime();
+    return r;
+}
+
+int PendingRecords::count() const
+{
+    return static_cast<int>(std::count_if(m_kept.begin(), m_kept.end(),
+                                          [](const Record& r) { return r.kind != Record::RunStart; }));
+}
+
+bool PendingRecords::runStartRating(qint64 run, int& rating) const
+{
+    const auto found = m_runStarts.constFind(run);
+    if (run == 0 || found == m_runStarts.constEnd())
+        return false;
+    rating = found.value();
+    return true;
+}
+
 bool PendingRecords::readRating(int& rating)
 {
     return m_ratingSource && m_ratingSource(rating);
@@ -173,16 +204,24 @@ PendingRecords::StoreResult PendingRecords::store(Database* db, const Record& re
     case Record::Answer:
         rc = db->saveAnswer(record.userId, record.variant, record.value, record.time);
         break;
+    case Record::RunStart: {
+        int start = 0;
+        if (!readRating(start))
+            return Transient;
+        m_runStarts.insert(record.run, start);
+        return Stored;
+    }
     case Record::Mark: {
         int delta = record.ratingDelta;
         if (record.measuredAtSave) {
             int now = 0;
             if (!readRating(now))
                 return Transient;
-            if (record.rating < 0)
+            int start = record.rating;
+            if (start < 0 && !runStartRating(record.run, start))
                 LOG_WARN(Channel, "the rating change of %s is stored as 0: its starting rating could not be read",
                          record.variant.path.toUtf8().constData());
-            delta = record.rating < 0 ? 0 : now - record.rating;
+            delta = start < 0 ? 0 : now - start;
         }
         rc = db->saveMark(record.userId, record.variant.path, record.value, delta, record.time);
         break;
@@ -228,6 +267,12 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
     m_saving = true;
     const int keptBefore = m_kept.count();
     m_kept.append(records);
+    // A mark whose run's start was measured already carries it from here on, also into the file.
+    for (int i = keptBefore; i < m_kept.count(); ++i) {
+        Record& given = m_kept[i];
+        if (given.kind == Record::Mark && given.rating < 0)
+            runStartRating(given.run, given.rating);
+    }
     QList<Record> stillKept;
     bool busy = false;
     bool givenKept = false;
@@ -240,6 +285,14 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
             result = store(db, record);
             // After a wait for another program's lock, the next try would wait as long again.
             busy = result == Transient && db && db->lastFailureWasBusy();
+        }
+        // A run's start measured: its mark takes it along, also into the file.
+        if (result == Stored && record.kind == Record::RunStart) {
+            for (int j = i + 1; j < m_kept.count(); ++j) {
+                Record& later = m_kept[j];
+                if (later.kind == Record::Mark && later.run == record.run && later.rating < 0)
+                    later.rating = m_runStarts.value(record.run);
+            }
         }
         // Answers, marks and ratings are kept whatever refused them (a value that is not a number
         // would be refused again: dropped); a state change the database refuses is undone instead.
@@ -277,7 +330,8 @@ void PendingRecords::persist()
 {
     const QString before = m_keptIn;
     m_keptIn.clear();
-    if (!m_kept.isEmpty()) {
+    // A run's start alone is worth nothing to a later run: its mark never came.
+    if (count() > 0) {
         QJsonArray list;
         for (const Record& r : qAsConst(m_kept))
             list.append(toJson(r));
@@ -307,7 +361,7 @@ void PendingRecords::persist()
 
 int PendingRecords::load()
 {
-    QList<Record> loaded;
+    QList<QList<Record>> runs;  // one list per file, each in the order it was kept
     for (const QString& file : qAsConst(m_files)) {
         QFile in(file);
         if (!in.exists())
@@ -319,15 +373,18 @@ int PendingRecords::load()
         in.close();
         int taken = 0;
         int bad = 0;
+        QList<Record> run;
         for (const QJsonValue& v : doc.object().value("records").toArray()) {
             Record r;
             if (fromJson(v.toObject(), r)) {
-                loaded.append(r);
+                run.append(r);
                 ++taken;
             } else {
                 ++bad;
             }
         }
+        if (!run.isEmpty())
+            runs.append(run);
         if (doc.isNull() || bad > 0) {
             // Kept aside, not read again at every start, and not thrown away.
             const QString aside = file + QStringLiteral(".unreadable");
@@ -338,12 +395,17 @@ int PendingRecords::load()
         }
         LOG_INFO(Channel, "%d records kept by an earlier run found in %s", taken, file.toUtf8().constData());
     }
-    // Files of different runs: the order the learner made them in.
-    std::stable_sort(loaded.begin(), loaded.end(), [](const Record& a, const Record& b) { return a.time < b.time; });
+    // Files of different runs: the older run's records first.
+    std::stable_sort(runs.begin(), runs.end(),
+                     [](const QList<Record>& a, const QList<Record>& b) { return a.first().time < b.first().time; });
+    QList<Record> loaded;
+    for (const QList<Record>& run : qAsConst(runs))
+        loaded.append(run);
     m_kept = loaded + m_kept;
     if (!loaded.isEmpty())
         persist();
-    return loaded.count();
+    return static_cast<int>(std::count_if(loaded.begin(), loaded.end(),
+                                          [](const Record& r) { return r.kind != Record::RunStart; }));
 }
 
 }  // namespace edufrmwk

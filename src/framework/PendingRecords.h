@@ -4,6 +4,7 @@
 #include "framework/QuestionVariant.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QStringList>
@@ -28,15 +29,18 @@ public:
         bool select = false;
     };
     struct Record {
-        enum Kind { Answer, Mark, Rating, States };
+        // RunStart: no row; the skill rating a run of an activity starts from, measured in its turn
+        // for the run's mark when records waited as the run began.
+        enum Kind { Answer, Mark, Rating, States, RunStart };
         Kind kind = Answer;
         int userId = 0;
         QuestionVariant variant;  // an answer's variant; a mark's path is variant.path
         double value = 0.0;       // the correctness, or the mark
         int ratingDelta = 0;      // marks
         // A rating's value; for a mark measured at its save, the rating its activity started from
-        // (-1: not known, the change is stored as 0).
+        // (-1: not known yet: its run's start measures it, else the change is stored as 0).
         int rating = 0;
+        qint64 run = 0;  // a mark's run and its start (0: none)
         // The skill rating is read when the record is saved, after every record kept before it: a
         // mark's change in rating, a rating's value.
         bool measuredAtSave = false;
@@ -58,6 +62,7 @@ public:
     static Record rating(int userId, int rating, bool practice);
     static Record ratingMeasuredAtSave(int userId, bool practice);
     static Record states(int userId, const QList<StateWrite>& writes);
+    static Record runStart(int userId, qint64 run);
 
     void setRatingSource(const RatingSource& source) { m_ratingSource = source; }
     // Where kept records are written, in order of preference.
@@ -76,7 +81,10 @@ public:
     // returns how many. The files are removed once their records are saved.
     int load();
 
-    int count() const { return m_kept.count(); }
+    // The records the learner made that wait (a run's start is none of them).
+    int count() const;
+    // The rating a run started from, once measured.
+    bool runStartRating(qint64 run, int& rating) const;
     // The file holding the kept records; empty when none could be written (or none are kept).
     const QString& keptIn() const { return m_keptIn; }
 
@@ -88,6 +96,7 @@ private:
     void persist();
 
     QList<Record> m_kept;
+    QHash<qint64, int> m_runStarts;
     bool m_saving = false;
     QList<Record> m_arrived;  // given while a save ran
     QStringList m_files;

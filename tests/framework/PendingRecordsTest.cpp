@@ -78,6 +78,58 @@ TEST_F(Pending, EveryKindKeptWhileTheFileIsHeldIsSavedInOrderWithTheRatingMeasur
     EXPECT_EQ(AssertRecorder::count(), 0);
 }
 
+// A run that begins while records wait: the rating it starts from is measured behind them, so its
+// gain counts only its own answers, also when its mark waits in the file for a later run.
+TEST_F(Pending, ARunBegunWhileRecordsWaitMeasuresItsStartBehindThem)
+{
+    login(QStringLiteral("g1[s1[q1 q2]]"));
+    PendingRecords* pending = m_model->pendingRecords();
+    pending->setFiles(m_files);
+    const qint64 run = 42;
+    {
+        OtherProgram other(m_file, "BEGIN EXCLUSIVE");
+        pending->save(&m_db, {answerOf("g1/s1/q1", 0.5)});                   // the run before
+        pending->save(&m_db, {PendingRecords::runStart(1, run)});            // this run begins
+        EXPECT_EQ(pending->count(), 1) << "the start is no result of the learner's";
+        PendingRecords::Record mark = PendingRecords::markMeasuredAtSave(1, QStringLiteral("g1/s1/q2"), 1.0, -1);
+        mark.run = run;
+        pending->save(&m_db, {answerOf("g1/s1/q2", 1.0), mark});             // its answer and mark
+        EXPECT_EQ(pending->count(), 3);
+    }
+    // a later run of the program finds them in the file
+    PendingRecords next;
+    next.setFiles(m_files);
+    next.setRatingSource([this](int& rating) {
+        bool ok = false;
+        rating = m_stats.getSkillRating(&ok);
+        return ok;
+    });
+    EXPECT_EQ(next.load(), 3);
+    next.saveKept(&m_db);
+    EXPECT_EQ(next.count(), 0);
+    // from 250 (q1 at 0.5 over two activities) to 750: the 250 before the run is not its gain
+    EXPECT_EQ(rows("SELECT path, ratingDelta FROM marks"), QStringList{"g1/s1/q2|500"});
+    int start = -1;
+    EXPECT_TRUE(next.runStartRating(run, start));
+    EXPECT_EQ(start, 250);
+
+    // measured already when the mark comes, the start goes into the file with it
+    const qint64 second = 43;
+    EXPECT_EQ(next.save(&m_db, {PendingRecords::runStart(1, second)}), PendingRecords::Saved);
+    PendingRecords::Record secondMark = PendingRecords::markMeasuredAtSave(1, QStringLiteral("g1/s1/q1"), 0.5, -1);
+    secondMark.run = second;
+    {
+        OtherProgram other(m_file, "BEGIN EXCLUSIVE");
+        EXPECT_EQ(next.save(&m_db, {secondMark}), PendingRecords::Kept);
+    }
+    PendingRecords third;
+    third.setFiles(m_files);
+    third.setRatingSource([](int& rating) { rating = 1000; return true; });
+    EXPECT_EQ(third.load(), 1);
+    third.saveKept(&m_db);
+    EXPECT_EQ(rows("SELECT ratingDelta FROM marks WHERE path = 'g1/s1/q1'"), QStringList{"250"});
+}
+
 TEST_F(Pending, WhileTheFileIsHeldOnlyTheFirstRecordWaitsForIt)
 {
     login(QStringLiteral("g1[s1[q1]]"));

@@ -91,8 +91,8 @@ void QmlFacadeQuestionContext::load()
 void QmlFacadeQuestionContext::start()
 {
     LOG_ENTRY(Channel);
-    // -1 when the kept answers or the rating cannot be read now: the run's change is then not measured.
-    FrameworkManager::getInstance()->currentRating(m_startRating);
+    // -1 when the records that wait cannot be saved now: the run's start is then measured in their turn.
+    m_startRating = FrameworkManager::getInstance()->runStarted(m_run);
     m_keptMark = -1.0;
     m_keptDelta = -1;
     QmlGlobals::getInstance()->checkUnsaved();
@@ -146,7 +146,7 @@ void QmlFacadeQuestionContext::submitMark(double mark)
     // The mark and the new rating; the change is measured once the kept answers are saved.
     const int rc = FrameworkManager::getInstance()->activityFinished(
         frameworkModel->getUserSession(), mp_activity, mark, m_startRating,
-        mp_item && mp_item->type() == QmlFacadeCourseItem::Practice);
+        mp_item && mp_item->type() == QmlFacadeCourseItem::Practice, m_run);
     LOG_DEBUG(Channel, "mark %s (rating at start %d)", rc == edufrmwk::RC_OK ? "saved" : "kept", m_startRating);
     // kept: shown from here until saved, its rating change not known before then
     m_keptMark = rc == edufrmwk::RC_OK ? -1.0 : mark;

@@ -58,6 +58,7 @@ private:
     LmsQuestionActivity* mp_activity;
     QList<LmsQuestion*> m_questionList;
     int m_startRating;
+    qint64 m_run = 0;  // the start of this run, when the records measure it
     // The last mark of this run while it waits to be saved (-1: none), and its rating change (-1:
     // not measured before it is saved).
     double m_keptMark = -1.0;
