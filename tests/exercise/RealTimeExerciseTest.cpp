@@ -109,7 +109,9 @@ TEST_F(RealTimeExerciseTest, SungAnswersAreGradedNoteByNote)
 
 // A rhythm answered by claps (noise bursts) into the microphone, the microphone being the clapping
 // input's source: in time; with the third clap left out; room noise alone. Claps are dated from the
-// region like sung notes, however late the main thread started the input.
+// region like sung notes, however late the main thread started the input. The room is heard all
+// along: noise that began with the capture would be an attack out of silence, heard or not as the
+// player's start fell before or inside the input region.
 TEST_F(RealTimeExerciseTest, ClappedAnswersAreGradedForRhythm)
 {
     const int P = Evaluator::PERFECT;
@@ -135,6 +137,14 @@ TEST_F(RealTimeExerciseTest, ClappedAnswersAreGradedForRhythm)
         // Room noise at -45 dBFS throughout, a clap peaking near -8 dBFS on each clapped note. The take
         // is written when the capture begins, its lead shortened by how far the stream is past the
         // region's start by then, so the claps reach the microphone in time.
+        QVector<short> roomNoise(int(40.0 * 44100));
+        for (short& v : roomNoise)
+            v = short(std::clamp(0.0056 * gauss(rng), -1.0, 1.0) * 32767.0);
+        const QString room = dir.filePath(QString("room %1.wav").arg(row.name));
+        ASSERT_TRUE(AudioFixtures::writeWav(room, roomNoise, 1, 44100));
+        QProcess roomPlayer;
+        roomPlayer.start("paplay", {"--latency-msec=10", "-d", "mic", room});
+        ASSERT_TRUE(roomPlayer.waitForStarted());
         const QString wav = dir.filePath(QString("claps %1.wav").arg(row.name));
         QObject::connect(engine.get(), &ImitationQuestionEngine::captureBegin, engine.get(), [&] {
             double regionStart = 0.0;
@@ -142,9 +152,7 @@ TEST_F(RealTimeExerciseTest, ClappedAnswersAreGradedForRhythm)
                 if (r->target() == engine.get() && r->id() == ImitationQuestionEngine::MarkerCaptureBegin)
                     regionStart = r->position();
             const double late = engine->sequencer().playbackPosition() - regionStart;
-            QVector<double> take(int(5.0 * 44100));
-            for (double& v : take)
-                v = 0.0056 * gauss(rng);
+            QVector<double> take(int(5.0 * 44100), 0.0);
             for (int note : row.claps) {
                 const int a = int((2.0 - late + kStarts[note]) * 44100);
                 for (int k = 0; k < int(0.05 * 44100); ++k)
@@ -170,6 +178,8 @@ TEST_F(RealTimeExerciseTest, ClappedAnswersAreGradedForRhythm)
         else
             EXPECT_DOUBLE_EQ(mark, row.inputs / 4.0);
         QTest::qWait(500);  // paplay has played the take out
+        roomPlayer.kill();
+        roomPlayer.waitForFinished();
     }
     manager->mp_clappingInput->setActiveSource(manager->mp_keyboardSource);
 }
