@@ -1,11 +1,14 @@
 // The live level meter on a device that takes one opener per direction, as a hardware device does:
 // the ALSA test card of scripts/test-env.sh behind the hook of OneOpenerAlsaHook.cpp.
 #include "app/settings/InputLevelMeter.h"
+#include "app/settings/PitchCalibrator.h"
 #include "audio/Audio.h"
 #include "audio/AudioFixtures.h"
 #include "audio/AudioSequencer.h"
+#include "audio/MicInput.h"
 #include "debug/Debugging.h"
 #include "exercise/MicNoteInputSource.h"
+#include "pitch/PitchDetector.h"
 #include "exercise/NoteInputManager.h"
 #include "support/LogCapture.h"
 
@@ -131,6 +134,40 @@ TEST_F(LevelMeterCardTest, MeterFollowsTheQuestionsOwnInput)
     ASSERT_TRUE(finished.wait(10000));
     meter.deliverLevels();
     EXPECT_EQ(levels.count(), reported);
+}
+
+// The settings screen: its meter runs a stream of its own until Calibrate or Test takes the
+// microphone; then the meter hears the calibrator's stream, and gets its own back afterwards.
+TEST_F(LevelMeterCardTest, CalibratorTakesTheMeterWhileItHoldsTheMicrophone)
+{
+    InputLevelMeter meter;
+    PitchCalibrator calibrator;
+    calibrator.setLevelMeter(&meter);
+    calibrator.setDetector(NoteInputManager::getInstance()->mp_micSource->mp_detector);
+    QSignalSpy levels(&meter, &InputLevelMeter::newInputLevel);
+    meter.start();
+    ASSERT_TRUE(meter.ownStream());
+
+    QSignalSpy capturing(&calibrator, &PitchCalibrator::capturingChanged);
+    calibrator.startCapture();
+    ASSERT_TRUE(calibrator.capturing()) << qPrintable(calibrator.failReason());
+    EXPECT_FALSE(meter.ownStream());
+    ASSERT_TRUE(capturing.wait(10000));
+    EXPECT_TRUE(calibrator.calibrated()) << qPrintable(calibrator.failReason());
+    EXPECT_TRUE(meter.ownStream());
+    meter.deliverLevels();
+    double loudest = 0.0;
+    for (const QList<QVariant>& level : levels)
+        loudest = std::max(loudest, level.at(0).toDouble());
+    EXPECT_GT(loudest, kToneLevel / 4);  // the capture's tone reached the meter
+
+    calibrator.startTest();
+    EXPECT_TRUE(calibrator.micInput()->isRunning());
+    EXPECT_FALSE(meter.ownStream());
+    calibrator.stopTest();
+    EXPECT_TRUE(meter.ownStream());
+    meter.stop();
+    EXPECT_FALSE(LogCapture::instance().contains("Pa_OpenStream failed"));
 }
 
 } // namespace

@@ -18,6 +18,7 @@ InputCalibrator* InputCalibrator::getInstance()
 InputCalibrator::InputCalibrator()
     : mp_inputLevelMeter(new InputLevelMeter(this)), mp_calibrator(new PitchCalibrator(this))
 {
+    mp_calibrator->setLevelMeter(mp_inputLevelMeter);
     MicNoteInputSource* mic = NoteInputManager::getInstance()->mp_micSource;
     if (mic)
         mp_calibrator->setDetector(mic->mp_detector);

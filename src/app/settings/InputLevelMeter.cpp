@@ -41,6 +41,7 @@ void InputLevelMeter::start()
     LOG_ENTRY(kChannel);
     if (m_sequencer.isPlaying() || m_following)
         return;
+    m_fed = false;
     resetCounts();
     m_sequencer.prepare();
     m_sequencer.play();
@@ -65,9 +66,19 @@ void InputLevelMeter::follow()
     m_delivery.start();
 }
 
+void InputLevelMeter::takeFed()
+{
+    LOG_ENTRY(kChannel);
+    stop();
+    resetCounts();
+    m_fed = true;
+    m_delivery.start();
+}
+
 void InputLevelMeter::stop()
 {
     LOG_ENTRY(kChannel);
+    m_fed = false;
     if (m_following) {
         m_following = false;
         if (MicNoteInputSource* input = questionInput())

@@ -2,6 +2,7 @@
 
 #include "audio/AudioSequencer.h"
 #include "audio/AudioSequencerInputListener.h"
+#include "audio/MicSampleListener.h"
 
 #include <QObject>
 #include <QTimer>
@@ -13,7 +14,7 @@
 // screen); follow() through the question's own input, the microphone note source's region, so that
 // a running question's stream is the only one on the device (one that takes a single opener, as a
 // hardware device does, would refuse the question's).
-class InputLevelMeter : public QObject, public AudioSequencerInputListener {
+class InputLevelMeter : public QObject, public AudioSequencerInputListener, public MicSampleListener {
     Q_OBJECT
 public:
     static const int kSamplesPerReport = 250;
@@ -25,12 +26,17 @@ public:
 
     Q_INVOKABLE void start();
     Q_INVOKABLE void follow();
+    // No stream of its own: samples come through newSample(short) from whoever holds the
+    // microphone (the calibrator while it captures or tests).
+    void takeFed();
+    bool ownStream() const { return m_sequencer.isPlaying(); }
     Q_INVOKABLE void stop();
 
     const AudioSequencer& sequencer() const { return m_sequencer; }
 
     // Sequencer callback thread: no lock, no allocation; reports wait in a ring for the main thread.
     void newSample(double time, short sample) override;
+    void newSample(short sample) override { newSample(0.0, sample); }
     // Main thread: emits the waiting reports in order. Runs by itself while the meter plays.
     void deliverLevels();
 
@@ -45,6 +51,7 @@ private:
     AudioSequencer m_sequencer;
     QTimer m_delivery;
     bool m_following = false;
+    bool m_fed = false;
     // the callback's own running count and sum
     quint64 m_count = 0;
     double m_sum = 0.0;

@@ -30,6 +30,8 @@ void PitchCalibrationListener::stop()
 
 void PitchCalibrationListener::newSample(short sample)
 {
+    if (MicSampleListener* level = mp_level.load(std::memory_order_acquire))
+        level->newSample(sample);
     // one writer (this callback): the count needs no read-modify-write
     const qint64 taken = m_taken.load(std::memory_order_relaxed);
     if (taken >= m_limit.load(std::memory_order_relaxed))

@@ -32,6 +32,8 @@ public:
 
     // Microphone callback thread.
     void newSample(short sample) override;
+    // Each sample also goes here (the live level), until cleared with the microphone stopped.
+    void setLevelListener(MicSampleListener* listener) { mp_level.store(listener, std::memory_order_release); }
 
     static constexpr qint64 kUnlimited = qint64(1) << 62;
 
@@ -44,4 +46,5 @@ private:
     std::atomic<int> m_maximum{0};
     std::atomic<qint64> m_taken{0};
     std::atomic<qint64> m_limit{kUnlimited};
+    std::atomic<MicSampleListener*> mp_level{nullptr};
 };

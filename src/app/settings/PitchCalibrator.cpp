@@ -1,5 +1,6 @@
 #include "app/settings/PitchCalibrator.h"
 
+#include "app/settings/InputLevelMeter.h"
 #include "app/settings/PitchCalibrationListener.h"
 #include "app/settings/PitchTesterListener.h"
 #include "app/settings/Settings.h"
@@ -32,6 +33,9 @@ PitchCalibrator::~PitchCalibrator()
     m_captureWatch.stop();
     if (mp_mic->isRunning())
         mp_mic->stop();
+    // the meter may be gone already (a sibling made before this object); it is not started again
+    mp_calibrationListener->setLevelListener(nullptr);
+    mp_tester->setLevelListener(nullptr);
     // the detector outlives this object: it must not call a deleted tester
     if (mp_detector && mp_detector->mp_listener == mp_tester)
         mp_detector->mp_listener = nullptr;
@@ -75,7 +79,9 @@ void PitchCalibrator::startCapture()
     setFailReason(QString());
     m_lastTaken = 0;
     m_sinceLastSample.start();
+    takeMeter();
     if (!mp_calibrationListener->start(kCaptureSamples)) {
+        returnMeter();
         keepStoredCalibration(QStringLiteral("Could not open the microphone.  Is it connected and chosen as the input device?"));
         return;
     }
@@ -129,7 +135,29 @@ void PitchCalibrator::endCapture()
     m_captureWatch.stop();
     if (mp_mic->isRunning())
         mp_mic->stop();
+    returnMeter();
     setCapturing(false);
+}
+
+void PitchCalibrator::takeMeter()
+{
+    if (!mp_meter || m_meterTaken || !mp_meter->ownStream())
+        return;
+    mp_meter->takeFed();
+    mp_calibrationListener->setLevelListener(mp_meter);
+    mp_tester->setLevelListener(mp_meter);
+    m_meterTaken = true;
+}
+
+void PitchCalibrator::returnMeter()
+{
+    // the microphone has stopped: no callback uses the meter any more
+    mp_calibrationListener->setLevelListener(nullptr);
+    mp_tester->setLevelListener(nullptr);
+    if (!m_meterTaken)
+        return;
+    m_meterTaken = false;
+    mp_meter->start();
 }
 
 void PitchCalibrator::keepStoredCalibration(const QString& reason)
@@ -188,13 +216,17 @@ void PitchCalibrator::startTest()
         return;
     }
     mp_tester->setDetector(mp_detector);
+    takeMeter();
     mp_tester->start();
+    if (!mp_mic->isRunning())
+        returnMeter();
 }
 
 void PitchCalibrator::stopTest()
 {
     LOG_ENTRY(kChannel);
     mp_mic->stop();
+    returnMeter();
 }
 
 void PitchCalibrator::onNoteEvent(QString note, int octave)

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QTimer>
 
+class InputLevelMeter;
 class MicFileCapture;
 class MicInput;
 class PitchCalibrationListener;
@@ -39,6 +40,9 @@ public:
     QString failReason() const { return m_failReason; }
 
     void setDetector(PitchDetector* detector);
+    // The settings screen's meter: while this calibrator holds the microphone the meter's own
+    // stream is closed and the meter hears the calibrator's (a device may take one opener only).
+    void setLevelMeter(InputLevelMeter* meter) { mp_meter = meter; }
     PitchDetector* detector() const { return mp_detector; }
     PitchCalibrationListener* calibrationListener() const { return mp_calibrationListener; }
     PitchTesterListener* tester() const { return mp_tester; }
@@ -89,8 +93,14 @@ private:
     void keepStoredCalibration(const QString& reason);
     void setFailReason(const QString& reason);
     void setCapturing(bool capturing);
+    // Before the microphone starts: the meter, if it runs a stream of its own, is fed from here.
+    void takeMeter();
+    // After the microphone stopped: the meter gets its own stream back.
+    void returnMeter();
 
     PitchDetector* mp_detector = nullptr;
+    InputLevelMeter* mp_meter = nullptr;
+    bool m_meterTaken = false;
     PitchCalibrationListener* mp_calibrationListener;
     PitchTesterListener* mp_tester;
     MicInput* mp_mic;

@@ -38,6 +38,8 @@ void PitchTesterListener::stop()
 
 void PitchTesterListener::newSample(short sample)
 {
+    if (MicSampleListener* level = mp_level.load(std::memory_order_acquire))
+        level->newSample(sample);
     if (PitchDetector* detector = mp_detector.load(std::memory_order_acquire))
         detector->addSample(sample / 32767.0);
 }

@@ -29,6 +29,8 @@ public:
 
     // Microphone callback thread.
     void newSample(short sample) override;
+    // Each sample also goes here (the live level), until cleared with the microphone stopped.
+    void setLevelListener(MicSampleListener* listener) { mp_level.store(listener, std::memory_order_release); }
     // Detector worker thread.
     void newNote(const PitchDetector::NoteInfo& info) override;
 
@@ -38,4 +40,5 @@ signals:
 private:
     MicInput* mp_mic = nullptr;
     std::atomic<PitchDetector*> mp_detector{nullptr};
+    std::atomic<MicSampleListener*> mp_level{nullptr};
 };
