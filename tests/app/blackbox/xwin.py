@@ -40,7 +40,7 @@ class Screen:
         delete = self.d.intern_atom('WM_DELETE_WINDOW')
         ev = protocol.event.ClientMessage(window=w, client_type=protocols, data=(32, [delete, X.CurrentTime, 0, 0, 0]))
         w.send_event(ev, event_mask=X.NoEventMask)
-        self.d.flush()
+        self.d.sync()  # received by the server before the caller may close this connection
 
     def raise_other(self):
         """Maps a plain window of our own on top of everything; returns it."""
