@@ -3,7 +3,9 @@
 server of scripts/test-env.sh: Next refused at a locked activity, the question heard alone, a
 question stopped with Escape, the rhythm exercises tapped (one tap late on purpose, one answer begun
 two beats early, in the count-in), the rhythm quiz, the first singing exercise with nothing sung, a
-note a semitone off and one a fourth off (on the bass-clef question when it is drawn), practice,
+note a semitone off and one a fourth off (on the bass-clef question when it is drawn), the interval
+exercise sung in tune to its end, a scale sung with one note on the pitch before it again (only that
+note graded off), practice,
 statistics and settings shot at 1024x768 and 800x600, the microphone calibrated twice at 800x600;
 then the database rows the session must have left, a log without warnings but the late-callback one,
 and nothing printed on the terminal. Last, on a screen of 800x600, a fresh learner with clapping set
@@ -212,7 +214,7 @@ class Session:
     def answer(self, activity, how, number, late=None, semitones=0, shot=None, choose=None):
         """Start (or Continue), then the answer in time with the music: taps (the tap of note `late`
         0.2 s late; "early": the same taps begun two beats early, in the count-in), a sung voice
-        (`semitones` off the written notes) or nothing at all ("silent"). `choose`, given the
+        (`semitones` off the written notes, or a list of them, one per note) or nothing at all ("silent"). `choose`, given the
         question's events, returns (how, semitones) once the question is known. `shot` names a
         screenshot taken while the answer is heard (a sung one: in its last note)."""
         since = self.lw.mark()
@@ -233,8 +235,9 @@ class Session:
         if how == "sang":
             # the answer begins 2 s after this marker; paplay takes a moment to start
             wav = os.path.join(self.scratch, "sung-%d.wav" % number)
-            sung_wav(wav, [(st, ln, m + semitones if m is not None and m >= 0 else m) for st, ln, m in events],
-                     tempo, 1.9)
+            shifts = semitones if isinstance(semitones, list) else [semitones] * len(events)
+            sung_wav(wav, [(st, ln, m + shift if m is not None and m >= 0 else m)
+                           for (st, ln, m), shift in zip(events, shifts)], tempo, 1.9)
             voice = subprocess.Popen(["paplay", "-d", "mic", wav])
             if shot is not None:
                 # the answer begins 2 s after the marker; the last note ends the answer once graded:
@@ -436,6 +439,50 @@ class Session:
         else:
             log("a fourth above A3 drawn on the bass staff: " + self.bass_wrong)
 
+    def repeated_note(self):
+        """Interval Singing 1 finished in tune, which opens Scale Singing 1; a scale there sung with
+        its fourth note on the third's pitch again (E E where the scale has E F): that note alone is
+        graded off, every other note right, the answer's score shows one red note and the mark loses
+        part of one note only."""
+        for q in (4, 5):
+            self.answer("interval_singing_1", "sang", q)
+        self.press("Return")                       # Finish: the exercise's mark
+        self.shot("interval-summary")
+        self.press("Return")                       # Next: Scale Singing 1
+        self.shot("scale-intro")
+        sung = {}
+
+        def choose(events):
+            notes = [n for n, (_, _, m) in enumerate(events) if m is not None and m >= 0]
+            wrong, previous = notes[3], notes[2]
+            shifts = [0] * len(events)
+            shifts[wrong] = events[previous][2] - events[wrong][2]
+            sung.update(wrong=wrong, shift=shifts[wrong], count=len(notes))
+            return "sang", shifts
+
+        _, _, events, since = self.answer("scale_singing_1", None, 6, choose=choose)
+        self.shot("scale-repeated-note-graded")
+        grades = {}
+        for line in self.lw.lines[since:self.lw.mark()]:
+            m = re.search(r"(\d+) -> pitch\s+offset:\s*[-\d.]+\s+expected:(\S+)\s+actual:(\S+)\s+delta:(-?\d+)", line)
+            if m:
+                if int(m.group(1)) in grades:
+                    fail("note %s of the scale graded twice: %s" % (m.group(1), line))
+                grades[int(m.group(1))] = (m.group(2), m.group(3), int(m.group(4)))
+        notes = " ".join("%s" % m for _, _, m in events)
+        expected = {n: (sung["shift"] if n == sung["wrong"] else 0) for n in range(sung["count"])}
+        if {n: d for n, (_, _, d) in grades.items()} != expected:
+            fail("the scale (MIDI %s) sung with note %d repeating the one before was graded %r; expected the "
+                 "semitones off %r" % (notes, sung["wrong"], grades, expected))
+        coloured = self.coloured_answer(since)
+        if coloured.count('color="red"') != 1 or coloured.count('color="green"') != sung["count"] - 1:
+            fail("the answer's score does not show one wrong note among right ones: " + coloured)
+        mark, count = self.outcomes["scale_singing_1"][-1], sung["count"]
+        if not (count - 1) / count < mark < 1.0:
+            fail("one note of %d off graded %.3f" % (count, mark))
+        log("scale sung with note %d repeating the one before: only it graded off (%s sung for %s), mark %.3f"
+            % (sung["wrong"], grades[sung["wrong"]][1], grades[sung["wrong"]][0], mark))
+
     def coloured_answer(self, since):
         """The last coloured answer code the engine gave the answer's score since line since."""
         found = None
@@ -495,6 +542,7 @@ class Session:
         self.press("Return")                       # Interval Singing 1
         self.answer("interval_singing_1", "sang", 3, shot="singing-live")
         self.shot("interval-graded")
+        self.repeated_note()
         self.practice_and_statistics()
         self.press("ctrl+1", settle=1.5)
         self.shot("main-after")
@@ -536,8 +584,9 @@ class Session:
                              + [r"grade_1/rhythm/rhythm_tapping_1@[a-z0-9-]+"] * 3
                              + [r"grade_1/rhythm/(beat|note|rhythm)_tapping_1@[a-z0-9-]+"] * 3
                              + [r"grade_1/melody/pitch_singing_1@[a-z0-9]+"] * 3
-                             + [r"grade_1/melody/interval_singing_1@[a-z0-9-]+"])
-        if len(answers) != 16:
+                             + [r"grade_1/melody/interval_singing_1@[a-z0-9-]+"] * 3
+                             + [r"grade_1/melody/scale_singing_1@[a-z0-9-]+"])
+        if len(answers) != 19:
             fail("answers rows: %r" % answers)
         for (variant, _), pattern in zip(answers, expected_variants):
             if not re.fullmatch(pattern, variant):
@@ -546,8 +595,9 @@ class Session:
         quiz_sources = sorted(v.split("@")[0].split("/")[-1] for v, _ in answers[9:12])
         if quiz_sources != ["beat_tapping_1", "note_tapping_1", "rhythm_tapping_1"]:
             fail("quiz questions came from %r" % quiz_sources)
-        names = ["beat_tapping_1", "note_tapping_1", "rhythm_tapping_1", "rhythm_quiz", "pitch_singing_1"]
-        logged = sum((self.outcomes[name] for name in names + ["interval_singing_1"]), [])
+        names = ["beat_tapping_1", "note_tapping_1", "rhythm_tapping_1", "rhythm_quiz", "pitch_singing_1",
+                 "interval_singing_1"]
+        logged = sum((self.outcomes[name] for name in names + ["scale_singing_1"]), [])
         # the database keeps two decimals
         for (variant, stored), shown in zip(answers, logged):
             if abs(stored - shown) > 0.005 + 1e-9:
@@ -556,7 +606,7 @@ class Session:
         marks = rows("SELECT path, mark, ratingDelta FROM marks ORDER BY id")
         if [p for p, _, _ in marks] != ["grade_1/rhythm/beat_tapping_1", "grade_1/rhythm/note_tapping_1",
                                         "grade_1/rhythm/rhythm_tapping_1", "grade_1/rhythm/quiz",
-                                        "grade_1/melody/pitch_singing_1"]:
+                                        "grade_1/melody/pitch_singing_1", "grade_1/melody/interval_singing_1"]:
             fail("marks rows: %r" % marks)
         for (path, mark, _), name in zip(marks, names):
             mean = sum(self.outcomes[name]) / len(self.outcomes[name])
@@ -564,7 +614,7 @@ class Session:
                 fail("mark of %s is %f, the mean of its answers %f" % (path, mark, mean))
 
         ratings = rows("SELECT rating, practice FROM ratings ORDER BY id")
-        if len(ratings) != 5 or any(p not in ("false", 0) for _, p in ratings):
+        if len(ratings) != 6 or any(p not in ("false", 0) for _, p in ratings):
             fail("ratings rows: %r" % ratings)
         previous = 0
         for (rating, _), (_, _, delta) in zip(ratings, marks):
@@ -579,9 +629,10 @@ class Session:
         expected_states = {
             "COMPLETED": "grade_1/rhythm grade_1/rhythm/how_to_answer grade_1/rhythm/beat_tapping_1 "
                          "grade_1/rhythm/note_tapping_1 grade_1/rhythm/rhythm_tapping_1 grade_1/rhythm/quiz "
-                         "grade_1/melody/singing_into_the_microphone grade_1/melody/pitch_singing_1",
-            "UNLOCKED": "grade_1 grade_1/melody grade_1/melody/interval_singing_1 grade_1/harmony/arpeggio_singing_1",
-            "LOCKED": "grade_1/melody/scale_singing_1 grade_1/exam grade_2 grade_2/rhythm/beat_tapping_2",
+                         "grade_1/melody/singing_into_the_microphone grade_1/melody/pitch_singing_1 "
+                         "grade_1/melody/interval_singing_1",
+            "UNLOCKED": "grade_1 grade_1/melody grade_1/melody/scale_singing_1 grade_1/harmony/arpeggio_singing_1",
+            "LOCKED": "grade_1/melody/quiz grade_1/exam grade_2 grade_2/rhythm/beat_tapping_2",
         }
         for state, paths in expected_states.items():
             for path in paths.split():

@@ -211,4 +211,51 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
     }
 }
 
+// Each onset says how much the level rose: a note begun after a gap is an attack (12 dB or more)
+// even where the tracker hears its new pitch before the picker's peak and the onset is dated by the
+// step, and a legato step without a dip is none (0). A note dated by a step could not be struck
+// again: the learner's E E where the scale goes E F lost the second E.
+TEST(DefaultOnsetStrategy, OnsetsSayWhetherTheyAreAttacks)
+{
+    struct Row {
+        const char* name;
+        std::vector<double> signal;
+        std::vector<bool> attacks; // per onset
+    };
+    std::vector<double> legato(static_cast<size_t>(0.3 * 44100), 0.0);
+    double phase = 0.0;
+    for (int i = 0; i < static_cast<int>(1.6 * 44100); ++i) {
+        phase += 2 * M_PI * (i < 0.8 * 44100 ? 329.6 : 370.0) / 44100.0;
+        legato.push_back(0.3 * (std::sin(phase) + 0.5 * std::sin(2 * phase) + 0.3 * std::sin(3 * phase)) *
+                         std::min(1.0, i / (0.03 * 44100)));
+    }
+    const Row rows[] = {
+        {"steps after 80 ms gaps", SignalFactory::voice({{60, 0.4, 0.47}, {62, 0.95, 0.47}, {64, 1.5, 0.47}}, 2.3, 0.0),
+         {true, true, true}},
+        {"steps after 80 ms gaps in room noise", [] {
+             std::vector<double> s = SignalFactory::voice({{60, 0.4, 0.47}, {62, 0.95, 0.47}, {64, 1.5, 0.47}}, 2.3, 20.0);
+             const std::vector<double> room = SignalFactory::whiteNoise(2.3, -50.0);
+             for (size_t i = 0; i < s.size() && i < room.size(); ++i)
+                 s[i] += room[i];
+             return s;
+         }(),
+         {true, true, true}},
+        {"legato", legato, {true, false}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        PitchDetector detector;
+        DefaultOnsetDetectionStrategy strategy(2048, 512, 44100);
+        runStrategy(strategy, detector, row.signal, 2048);
+        ASSERT_EQ(detector.m_onsets.size(), static_cast<int>(row.attacks.size()));
+        for (size_t i = 0; i < row.attacks.size(); ++i) {
+            const double rise = detector.m_onsets[static_cast<int>(i)].rise;
+            if (row.attacks[i])
+                EXPECT_GE(rise, 4.0) << i;
+            else
+                EXPECT_EQ(rise, 0.0) << i;
+        }
+    }
+}
+
 } // namespace

@@ -11,6 +11,7 @@ AveragingHeuristic::AveragingHeuristic(PitchDetector* detector, int windowSize, 
 void AveragingHeuristic::reset()
 {
     m_window.clear();
+    m_recent.clear();
     m_lastNote = PitchDetector::NoteInfo();
     // History from an earlier capture runs on that capture's clock and would delete the onsets
     // of this one.
@@ -140,9 +141,10 @@ double AveragingHeuristic::restrikeTime(Pitch::Note winner) const
     if (attack < 0.0 || i < 0 || onsets[i].rise < kStruckRise)
         return -1.0;
     // The note taken was sung before the attack (an attack in a tail or in the room soon after a
-    // note's onset dated that note, and its repeat would be a note too many).
+    // note's onset dated that note, and its repeat would be a note too many). Counted in the longer
+    // history: by the time the repeat's results are in, the window may hold only the gap before it.
     int before = 0;
-    for (const PitchDetector::NoteInfo& entry : m_window)
+    for (const PitchDetector::NoteInfo& entry : m_recent)
         before += entry.offset >= taken.last().offset && entry.offset < attack && entry.note == winner ? 1 : 0;
     if (before < kSungBefore)
         return -1.0;
@@ -226,6 +228,9 @@ bool AveragingHeuristic::process(PitchDetector::NoteInfo& note)
 {
     m_restruck = false;
     m_window.append(note);
+    m_recent.append(note);
+    if (m_recent.size() > 2 * m_windowSize)
+        m_recent.removeFirst();
     if (takeShortNote(note))
         return true;
     if (m_window.size() < m_windowSize) {

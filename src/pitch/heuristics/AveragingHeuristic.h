@@ -44,6 +44,9 @@ private:
     int m_minCount;
     double m_expectedWeight;
     QList<PitchDetector::NoteInfo> m_window;
+    // The last results, twice the window's length and never trimmed by a vote: what was sung
+    // before an attack.
+    QList<PitchDetector::NoteInfo> m_recent;
     PitchDetector::NoteInfo m_lastNote;
     QList<PitchDetector::NoteInfo> m_history;
     bool m_restruck = false;

@@ -195,10 +195,12 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->counter), std::max(risen, 1.0));
         } else if (step && position - kStepLag * hopSize - d->lastOnset >= kStepRefractory) {
-            // A legato step: dated back to where the new pitch began.
+            // A step: dated back to where the new pitch began. After a gap or a dip of 12 dB the
+            // tracker hears the new pitch before the picker's peak comes: that is an attack, and it
+            // says so, or the note could not be struck again.
             d->lastOnset = position - kStepLag * hopSize;
             if (detector)
-                detector->submitOnset(static_cast<unsigned long>(d->lastOnset), 0.0);
+                detector->submitOnset(static_cast<unsigned long>(d->lastOnset), risen >= kSurge ? risen : 0.0);
         }
         for (int i = DefaultOnsetDetectionStrategyPrivate::kLevelHistory - 1; i > 0; --i)
             d->levels[i] = d->levels[i - 1];
