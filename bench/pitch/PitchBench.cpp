@@ -3,6 +3,7 @@
 // gross pitch error, note accuracy, onset precision/recall/F at +-50 ms, mean onset offset and
 // analysis cost.
 #include "BenchMetrics.h"
+#include "BenchSampledVoice.h"
 #include "BenchSignals.h"
 #include "BenchSinging.h"
 #include "BenchVoiceTakes.h"
@@ -604,14 +605,125 @@ struct VoiceLevelTally {
     double det = 0, hit = 0, offsetSum = 0, audioSeconds = 0, cpu = 0, worst = 0;
 };
 
-void runVoiceTakes(const QString& dataDir)
+// Grades one take of a sung source into the tallies per trait and per level; with list, prints a
+// take with a miss (or any take when dumped).
+void gradeVoiceTake(const BenchVoiceTakes::Take& take, const QString& name, const QString& level, bool list, bool dumped,
+                    std::map<QString, VoiceTally>* byTrait, std::map<QString, VoiceLevelTally>* byLevel)
+{
+    Score score;
+    score.setTempo(take.tempo);
+    if (!score.setGMNCode(BenchVoiceTakes::gmn(take))) {
+        fprintf(stderr, "the score refused %s\n", qPrintable(BenchVoiceTakes::gmn(take)));
+        return;
+    }
+    const QList<PitchDetector::NoteInfo> expected = expectedFromScore(score);
+    std::vector<BenchSinging::Note> truth;
+    std::vector<BenchSignals::Note> onsetTruth;
+    for (size_t i = 0; i < take.notes.size(); ++i) {
+        const BenchVoiceTakes::Note& n = take.notes[i];
+        truth.push_back({n.midi, n.midi, n.start, n.end - n.start, 0});
+        onsetTruth.push_back({n.midi, n.start, n.end - n.start});
+        if (i < static_cast<size_t>(expected.size()) && std::fabs(expected[static_cast<int>(i)].offset - n.start) > 0.002)
+            fprintf(stderr, "%s note %zu: the score has it at %.3f s, the take at %.3f s\n", qPrintable(name), i,
+                    expected[static_cast<int>(i)].offset, n.start);
+    }
+    const std::vector<qint16> pcm(take.pcm.begin(), take.pcm.end());
+    const OurResult ours = runOurs(pcm, expected, false);
+    const Grading grading = gradeInPitchMode(score, truth, ours.notes);
+    if (!grading.ok) {
+        fprintf(stderr, "%s: the score's notes are not the melody's\n", qPrintable(name));
+        return;
+    }
+    std::vector<BenchMetrics::DetectedNote> graded;
+    for (const BenchMetrics::DetectedNote& n : ours.notes)
+        if (n.midi > 0)
+            graded.push_back(n);
+    VoiceLevelTally& lt = (*byLevel)[level];
+    const double seconds = pcm.size() / 44100.0;
+    ++lt.takes;
+    lt.reported += static_cast<int>(graded.size());
+    lt.audioSeconds += seconds;
+    lt.cpu += ours.cpu;
+    lt.worst = std::max(lt.worst, ours.cpu / seconds);
+    lt.onsetTruth += static_cast<int>(onsetTruth.size());
+    addOnsetScore(&lt.det, &lt.hit, &lt.offsetSum, ours.onsets, onsetTruth);
+    for (const BenchMetrics::DetectedNote& r : graded) {
+        bool nearOne = false;
+        for (const BenchVoiceTakes::Note& n : take.notes)
+            nearOne = nearOne || (r.offset >= n.start - 0.25 && r.offset <= n.start + 0.3);
+        lt.strayNotes += nearOne ? 0 : 1;
+    }
+    for (double t : ours.onsets) {
+        for (const BenchVoiceTakes::Note& n : take.notes)
+            lt.vibratoOnsets += take.vibratoCents > 0 && t > n.start + 0.12 && t < n.end - 0.06 ? 1 : 0;
+    }
+    bool missed = false;
+    for (size_t i = 0; i < take.notes.size(); ++i) {
+        const BenchVoiceTakes::Note& n = take.notes[i];
+        const double error = i < graded.size() ? graded[i].offset - n.start : 1e9;
+        QStringList traits = {"all notes"};
+        if (i > 0) {
+            const BenchVoiceTakes::Note& before = take.notes[i - 1];
+            const double gap = n.start - before.end;
+            const char* gapName = gap < 0.025 ? "0" : gap < 0.085 ? "0.05" : "0.12";
+            if (n.midi == before.midi)
+                traits << QString("repeat, gap %1 s").arg(gapName);
+            else if (gap < 0.025)
+                traits << "legato step";
+            if (take.vibratoCents > 0 && before.end - before.start >= 0.4)
+                traits << "after a long note with late vibrato";
+        }
+        if ((take.vowel == "oo" || take.vowel == "ee") && n.midi >= 71 && n.midi <= 76)
+            traits << "high oo/ee B4-E5";
+        if (n.startCents > 0)
+            traits << "starts 40-100 cents sharp";
+        traits << QString("vowel %1").arg(take.vowel);
+        for (const QString& trait : traits)
+            (*byTrait)[QString("%1 | %2").arg(trait, level)].add(grading.right[i], error);
+        missed = missed || !grading.right[i] || std::fabs(error) > 0.075;
+    }
+    if ((list && missed) || dumped) {
+        printf("%s (tempo %d, vibrato %d):\n", qPrintable(name), take.tempo, take.vibratoCents);
+        for (size_t i = 0; i < take.notes.size(); ++i)
+            printf("  truth %d at %.3f-%.3f%s%s\n", take.notes[i].midi, take.notes[i].start, take.notes[i].end,
+                   take.notes[i].startCents > 0 ? QString(" (starts %1 cents sharp)").arg(take.notes[i].startCents).toLatin1().constData() : "",
+                   grading.right[i] && i < graded.size() && std::fabs(graded[i].offset - take.notes[i].start) <= 0.075 ? "" : "  <- miss");
+        for (const BenchMetrics::DetectedNote& n : graded)
+            printf("  note %d at %.3f\n", n.midi, n.offset);
+        for (size_t i = 0; i < ours.onsets.size(); ++i)
+            printf("  onset %.3f %s %.1f\n", ours.onsets[i], ours.rises[i] > 0.0 ? "attack, rise" : "step", ours.rises[i]);
+    }
+}
+
+void printVoiceTables(const std::map<QString, VoiceTally>& byTrait, const std::map<QString, VoiceLevelTally>& byLevel)
+{
+    printf("| trait | level | notes | right within 75 ms | near (-250..+300 ms) |\n|---|---|---|---|---|\n");
+    for (const auto& entry : byTrait)
+        printf("| %s | %s |\n", qPrintable(entry.first.section(" | ", 0, 0)), qPrintable(entry.first.section(" | ", 1) + " | " + entry.second.text()));
+    printf("\n| level | takes | notes reported | stray notes | onsets P/R | onsets inside vibrato notes | cost mean / worst take |\n|---|---|---|---|---|---|---|\n");
+    for (const auto& entry : byLevel) {
+        const VoiceLevelTally& t = entry.second;
+        printf("| %s | %d | %d | %d | %.2f/%.2f | %d | %.2f %% / %.2f %% |\n", qPrintable(entry.first), t.takes, t.reported,
+               t.strayNotes, t.det > 0 ? t.hit / t.det : 0.0, t.onsetTruth > 0 ? t.hit / t.onsetTruth : 0.0, t.vibratoOnsets,
+               100.0 * t.cpu / std::max(1.0, t.audioSeconds), 100.0 * t.worst);
+    }
+    printf("\n");
+}
+
+QList<unsigned> seedsFrom(const char* variable)
 {
     QList<unsigned> seeds;
-    for (const QByteArray& s : qgetenv("PITCH_BENCH_VOICE_SEEDS").split(','))
+    for (const QByteArray& s : qgetenv(variable).split(','))
         if (s.toUInt() > 0)
             seeds << s.toUInt();
     if (seeds.isEmpty())
         seeds = {1, 2, 3};
+    return seeds;
+}
+
+void runVoiceTakes(const QString& dataDir)
+{
+    const QList<unsigned> seeds = seedsFrom("PITCH_BENCH_VOICE_SEEDS");
     const int count = qEnvironmentVariableIsSet("PITCH_BENCH_VOICE_COUNT") ? qEnvironmentVariableIntValue("PITCH_BENCH_VOICE_COUNT") : 24;
     const bool list = !qgetenv("PITCH_BENCH_VOICE_LIST").isEmpty(); // each miss, for a look at the take
     const QByteArray only = qgetenv("PITCH_BENCH_DUMP");
@@ -628,86 +740,7 @@ void runVoiceTakes(const QString& dataDir)
                 const QString name = QString("voice-%1-%2-%3").arg(seed).arg(level, take.name);
                 if (!only.isEmpty() && only != name.toLatin1())
                     continue;
-                Score score;
-                score.setTempo(take.tempo);
-                if (!score.setGMNCode(BenchVoiceTakes::gmn(take))) {
-                    fprintf(stderr, "the score refused %s\n", qPrintable(BenchVoiceTakes::gmn(take)));
-                    continue;
-                }
-                const QList<PitchDetector::NoteInfo> expected = expectedFromScore(score);
-                std::vector<BenchSinging::Note> truth;
-                std::vector<BenchSignals::Note> onsetTruth;
-                for (size_t i = 0; i < take.notes.size(); ++i) {
-                    const BenchVoiceTakes::Note& n = take.notes[i];
-                    truth.push_back({n.midi, n.midi, n.start, n.end - n.start, 0});
-                    onsetTruth.push_back({n.midi, n.start, n.end - n.start});
-                    if (i < static_cast<size_t>(expected.size()) && std::fabs(expected[static_cast<int>(i)].offset - n.start) > 0.002)
-                        fprintf(stderr, "%s note %zu: the score has it at %.3f s, the take at %.3f s\n", qPrintable(name), i,
-                                expected[static_cast<int>(i)].offset, n.start);
-                }
-                const std::vector<qint16> pcm(take.pcm.begin(), take.pcm.end());
-                const OurResult ours = runOurs(pcm, expected, false);
-                const Grading grading = gradeInPitchMode(score, truth, ours.notes);
-                if (!grading.ok) {
-                    fprintf(stderr, "%s: the score's notes are not the melody's\n", qPrintable(name));
-                    continue;
-                }
-                std::vector<BenchMetrics::DetectedNote> graded;
-                for (const BenchMetrics::DetectedNote& n : ours.notes)
-                    if (n.midi > 0)
-                        graded.push_back(n);
-                VoiceLevelTally& lt = byLevel[level];
-                const double seconds = pcm.size() / 44100.0;
-                ++lt.takes;
-                lt.reported += static_cast<int>(graded.size());
-                lt.audioSeconds += seconds;
-                lt.cpu += ours.cpu;
-                lt.worst = std::max(lt.worst, ours.cpu / seconds);
-                lt.onsetTruth += static_cast<int>(onsetTruth.size());
-                addOnsetScore(&lt.det, &lt.hit, &lt.offsetSum, ours.onsets, onsetTruth);
-                for (const BenchMetrics::DetectedNote& r : graded) {
-                    bool nearOne = false;
-                    for (const BenchVoiceTakes::Note& n : take.notes)
-                        nearOne = nearOne || (r.offset >= n.start - 0.25 && r.offset <= n.start + 0.3);
-                    lt.strayNotes += nearOne ? 0 : 1;
-                }
-                for (double t : ours.onsets) {
-                    for (const BenchVoiceTakes::Note& n : take.notes)
-                        lt.vibratoOnsets += take.vibratoCents > 0 && t > n.start + 0.12 && t < n.end - 0.06 ? 1 : 0;
-                }
-                bool missed = false;
-                for (size_t i = 0; i < take.notes.size(); ++i) {
-                    const BenchVoiceTakes::Note& n = take.notes[i];
-                    const double error = i < graded.size() ? graded[i].offset - n.start : 1e9;
-                    QStringList traits = {"all notes"};
-                    if (i > 0) {
-                        const BenchVoiceTakes::Note& before = take.notes[i - 1];
-                        const double gap = n.start - before.end;
-                        const char* gapName = gap < 0.025 ? "0" : gap < 0.085 ? "0.05" : "0.12";
-                        if (n.midi == before.midi)
-                            traits << QString("repeat, gap %1 s").arg(gapName);
-                        else if (gap < 0.025)
-                            traits << "legato step";
-                        if (take.vibratoCents > 0 && before.end - before.start >= 0.4)
-                            traits << "after a long note with late vibrato";
-                    }
-                    if ((take.vowel == "oo" || take.vowel == "ee") && n.midi >= 71 && n.midi <= 76)
-                        traits << "high oo/ee B4-E5";
-                    traits << QString("vowel %1").arg(take.vowel);
-                    for (const QString& trait : traits)
-                        byTrait[QString("%1 | %2").arg(trait, level)].add(grading.right[i], error);
-                    missed = missed || !grading.right[i] || std::fabs(error) > 0.075;
-                }
-                if ((list && missed) || !only.isEmpty()) {
-                    printf("%s (tempo %d, vibrato %d):\n", qPrintable(name), take.tempo, take.vibratoCents);
-                    for (size_t i = 0; i < take.notes.size(); ++i)
-                        printf("  truth %d at %.3f-%.3f%s\n", take.notes[i].midi, take.notes[i].start, take.notes[i].end,
-                               grading.right[i] && i < graded.size() && std::fabs(graded[i].offset - take.notes[i].start) <= 0.075 ? "" : "  <- miss");
-                    for (const BenchMetrics::DetectedNote& n : graded)
-                        printf("  note %d at %.3f\n", n.midi, n.offset);
-                    for (size_t i = 0; i < ours.onsets.size(); ++i)
-                        printf("  onset %.3f %s %.1f\n", ours.onsets[i], ours.rises[i] > 0.0 ? "attack, rise" : "step", ours.rises[i]);
-                }
+                gradeVoiceTake(take, name, level, list, !only.isEmpty(), &byTrait, &byLevel);
             }
             fprintf(stderr, "voice takes seed %u %s done\n", seed, qPrintable(level));
         }
@@ -715,17 +748,46 @@ void runVoiceTakes(const QString& dataDir)
     printf("Sung takes of sung-melodies.py, seeds");
     for (unsigned s : seeds)
         printf(" %u", s);
-    printf(", %d takes each:\n\n| trait | level | notes | right within 75 ms | near (-250..+300 ms) |\n|---|---|---|---|---|\n", count);
-    for (const auto& entry : byTrait)
-        printf("| %s | %s |\n", qPrintable(entry.first.section(" | ", 0, 0)), qPrintable(entry.first.section(" | ", 1) + " | " + entry.second.text()));
-    printf("\n| level | takes | notes reported | stray notes | onsets P/R | onsets inside vibrato notes | cost mean / worst take |\n|---|---|---|---|---|---|---|\n");
-    for (const auto& entry : byLevel) {
-        const VoiceLevelTally& t = entry.second;
-        printf("| %s | %d | %d | %d | %.2f/%.2f | %d | %.2f %% / %.2f %% |\n", qPrintable(entry.first), t.takes, t.reported,
-               t.strayNotes, t.det > 0 ? t.hit / t.det : 0.0, t.onsetTruth > 0 ? t.hit / t.onsetTruth : 0.0, t.vibratoOnsets,
-               100.0 * t.cpu / std::max(1.0, t.audioSeconds), 100.0 * t.worst);
+    printf(", %d takes each:\n\n", count);
+    printVoiceTables(byTrait, byLevel);
+}
+
+// The third sung source: melodies of the same kind sung by a SoundFont's recorded "Voice Oohs"
+// (BenchSampledVoice), rendered afresh each run and written beside the other takes for listening.
+void runSampledVoice(const QString& dataDir, const QString& soundFont)
+{
+    const QList<unsigned> seeds = seedsFrom("PITCH_BENCH_OOHS_SEEDS");
+    const int count = qEnvironmentVariableIsSet("PITCH_BENCH_OOHS_COUNT") ? qEnvironmentVariableIntValue("PITCH_BENCH_OOHS_COUNT") : 24;
+    const bool list = !qgetenv("PITCH_BENCH_VOICE_LIST").isEmpty();
+    const QByteArray only = qgetenv("PITCH_BENCH_DUMP");
+    std::map<QString, VoiceTally> byTrait;
+    std::map<QString, VoiceLevelTally> byLevel;
+    for (double noise : {0.0, -65.0, -45.0}) {
+        const QString level = noise == 0.0 ? QString("clean") : QString::number(noise);
+        for (unsigned seed : seeds) {
+            const QString dir = QDir(dataDir).filePath(QString("oohs-%1-%2").arg(seed).arg(level));
+            QDir().mkpath(dir);
+            const std::vector<BenchVoiceTakes::Take> takes = BenchSampledVoice::render(soundFont, count, seed, noise);
+            if (takes.empty())
+                return;
+            for (const BenchVoiceTakes::Take& take : takes) {
+                const QString name = QString("oohs-%1-%2-%3").arg(seed).arg(level, take.name);
+                std::vector<double> samples;
+                for (short v : take.pcm)
+                    samples.push_back(v / 32768.0);
+                BenchSignals::writeWav(QDir(dir).filePath(take.name + ".wav"), samples);
+                if (!only.isEmpty() && only != name.toLatin1())
+                    continue;
+                gradeVoiceTake(take, name, level, list, !only.isEmpty(), &byTrait, &byLevel);
+            }
+            fprintf(stderr, "sampled voice seed %u %s done\n", seed, qPrintable(level));
+        }
     }
-    printf("\n");
+    printf("Melodies sung by the SoundFont's \"Voice Oohs\", seeds");
+    for (unsigned s : seeds)
+        printf(" %u", s);
+    printf(", %d takes each:\n\n", count);
+    printVoiceTables(byTrait, byLevel);
 }
 
 // Raw tracker on steady sines and harmonic tones, one per semitone from C2 to C6: the median
@@ -780,13 +842,15 @@ int main(int argc, char** argv)
     const QString soundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
     QDir().mkpath(dataDir);
 
-    const QByteArray sets = qgetenv("PITCH_BENCH_SETS"); // "sung" or "instruments"; both when unset
+    const QByteArray sets = qgetenv("PITCH_BENCH_SETS"); // "sung", "voice", "oohs" or "instruments"; all when unset
     const bool withAubio = qgetenv("PITCH_BENCH_NO_AUBIO").isEmpty();
     if (sets.isEmpty() || sets == "sung")
         runSungSets(dataDir, withAubio);
     if (sets.isEmpty() || sets == "sung" || sets == "voice")
         runVoiceTakes(dataDir);
-    if (sets == "voice")
+    if (sets.isEmpty() || sets == "sung" || sets == "oohs")
+        runSampledVoice(dataDir, soundFont);
+    if (sets == "voice" || sets == "oohs")
         return 0;
     if (sets == "sung")
         return 0;
