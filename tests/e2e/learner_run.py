@@ -214,9 +214,10 @@ class Session:
     def answer(self, activity, how, number, late=None, semitones=0, shot=None, choose=None):
         """Start (or Continue), then the answer in time with the music: taps (the tap of note `late`
         0.2 s late; "early": the same taps begun two beats early, in the count-in), a sung voice
-        (`semitones` off the written notes, or a list of them, one per note) or nothing at all ("silent"). `choose`, given the
-        question's events, returns (how, semitones) once the question is known. `shot` names a
-        screenshot taken while the answer is heard (a sung one: in its last note)."""
+        (`semitones` off the written notes, or a list of them, one per note) or nothing at all
+        ("silent"). `choose`, given the question's events, returns (how, semitones) once the
+        question is known. `shot` names a screenshot taken while the answer is heard (a sung one:
+        in its last note)."""
         since = self.lw.mark()
         started = time.monotonic()
         self.press("Return", settle=0)
