@@ -177,6 +177,17 @@ UserSession* FrameworkManager::sessionFor(UserSession* session) const
     return session ? session : FrameworkModel::getInstance()->getUserSession();
 }
 
+UserSession* FrameworkManager::markRecorder(UserSession* session, const LmsQuestionActivity* activity) const
+{
+    UserSession* account = sessionFor(session);
+    if (account && activity && mp_database)
+        return account;
+    LOG_ERROR("fmwk", "mark not recorded: %s", !account ? "nobody is logged in"
+                                              : !activity ? "no activity"
+                                                          : "no database");
+    return nullptr;
+}
+
 int FrameworkManager::questionAnswered(UserSession* session, const LmsQuestion* lmsQuestion, double correctness)
 {
     BRISOLA_ASSERT(lmsQuestion);
@@ -209,13 +220,9 @@ int FrameworkManager::questionAnswered(UserSession* session, const LmsQuestion* 
 int FrameworkManager::activityCompleted(UserSession* session, const LmsQuestionActivity* activity, double mark,
                                         int ratingDelta, bool aborted)
 {
-    UserSession* account = sessionFor(session);
-    if (!account || !activity || !mp_database) {
-        LOG_ERROR("fmwk", "mark not recorded: %s", !account ? "nobody is logged in"
-                                                  : !activity ? "no activity"
-                                                              : "no database");
+    UserSession* account = markRecorder(session, activity);
+    if (!account)
         return RC_DB_ERROR;
-    }
     const QString path = activity->getNormalizedElementPath();
     if (m_pending.save(mp_database, {PendingRecords::mark(account->getUserId(), path, aborted ? -1.0 : mark,
                                                           ratingDelta)}) != PendingRecords::Saved) {
@@ -246,13 +253,9 @@ int FrameworkManager::runStarted(qint64& run)
 int FrameworkManager::activityFinished(UserSession* session, const LmsQuestionActivity* activity, double mark,
                                        int startRating, bool practice, qint64 run)
 {
-    UserSession* account = sessionFor(session);
-    if (!account || !activity || !mp_database) {
-        LOG_ERROR("fmwk", "mark not recorded: %s", !account ? "nobody is logged in"
-                                                  : !activity ? "no activity"
-                                                              : "no database");
+    UserSession* account = markRecorder(session, activity);
+    if (!account)
         return RC_DB_ERROR;
-    }
     const QString path = activity->getNormalizedElementPath();
     const int user = account->getUserId();
     // Both are measured as they are saved, behind the kept answers: in one pass, so that a file

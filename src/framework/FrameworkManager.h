@@ -83,6 +83,8 @@ private:
     FrameworkManager();
     // The account of a recording: the given session, else the logged-in one.
     UserSession* sessionFor(UserSession* session) const;
+    // The account a mark of activity is recorded for; null, said in the log, when it cannot be.
+    UserSession* markRecorder(UserSession* session, const LmsQuestionActivity* activity) const;
     // Takes in and saves what an earlier run kept in its files.
     void recoverKept();
 
