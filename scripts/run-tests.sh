@@ -57,9 +57,12 @@ NO_LEAK_CHECK='^(test_app_qml|screens_qml|app_blackbox_.*|EngineOutcomeTest\.Tap
 LABELS=()
 [ -n "${SANITIZE_LABELS:-}" ] && LABELS=(-L "$SANITIZE_LABELS")
 cd "$ROOT/build-sanitize"
-run_tests 900 "${LABELS[@]}" -E "$NO_LEAK_CHECK|^learner_run$" "${ARGS[@]}"
+# The guard's case under an open-file limit of 40 stalls the instrumented program in its start-up
+# (the plain pass runs it).
+PLAIN_ONLY='^(learner_run|app_blackbox_guard_at_low_file_limit)$'
+run_tests 900 "${LABELS[@]}" -E "$NO_LEAK_CHECK|$PLAIN_ONLY" "${ARGS[@]}"
 export ASAN_OPTIONS=$ASAN_OPTIONS:detect_leaks=0
 export LSAN_OPTIONS=suppressions=$SUPP/lsan.supp:print_suppressions=0:report_objects=0
-run_tests 900 "${LABELS[@]}" -R "$NO_LEAK_CHECK" "${ARGS[@]}"
+run_tests 900 "${LABELS[@]}" -R "$NO_LEAK_CHECK" -E "$PLAIN_ONLY" "${ARGS[@]}"
 cd "$ROOT"
 echo "sanitizer pass: ${SECONDS} s (build and tests)"
