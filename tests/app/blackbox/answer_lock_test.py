@@ -6,11 +6,10 @@ with BEGIN EXCLUSIVE).
 A lock held for 2 s is waited out: the answer is in the file once it is released, and no fatal
 report is raised. A lock held past the program's wait leaves the answer kept (the context says one
 waits, the program runs on); it reaches the file when the program ends."""
-import sqlite3
 import time
 
-from harness import (Display, Run, Scratch, answers, check, press_key, probe_lines, run_test, wait_for_probe,
-                     probe_program)
+from harness import (Display, Run, Scratch, answers, check, fatal_lines, hold, press_key, probe_lines, run_test,
+                     wait_for_probe, probe_program)
 
 # Records one outcome per Return through the current activity's question context and logs what
 # the context says afterwards.
@@ -42,17 +41,6 @@ COURSE = [('00_grade_1', 'Grade 1', 'module'), ('00_grade_1/00_rhythm', 'Rhythm'
 EXERCISE = {'properties': {'elementName': 'Exercise: Beat', 'elementType': 'exercise_activity'},
             'questions': [{'_type': 'Imitation', '_difficulty': 5, '_tags': 'beat', 'gmn': '[ c ]'}],
             'associations': [{'path': '.', 'count': 1}]}
-
-
-def fatal_lines(run):
-    return [t for (level, _, t) in run.lines() if level == 'FATAL']
-
-
-def hold(scratch):
-    """The other program's write lock; no statement of the program gets through until it is closed."""
-    db = sqlite3.connect(scratch.db, isolation_level=None)
-    db.execute('BEGIN EXCLUSIVE')
-    return db
 
 
 def main():

@@ -5,8 +5,6 @@ status 0 within the limit.
 
 python3 close_at_once_test.py [starts] [at a time]"""
 import os
-import shutil
-import subprocess
 import sys
 import threading
 import time
@@ -14,7 +12,7 @@ import time
 from Xlib import X, Xatom, display as xdisplay, protocol
 from Xlib.error import XError
 
-from harness import Display, Failure, Run, Scratch, check, run_test
+from harness import Display, Failure, Run, Scratch, check, hang_report, run_test
 
 # A sanitizer build starts and ends several times slower.
 LIMIT = 10.0 if os.environ.get("ASAN_OPTIONS") else 1.0
@@ -58,15 +56,6 @@ class Closer:
                                              data=(32, [self.delete, X.CurrentTime, 0, 0, 0]))
         window.send_event(event, event_mask=X.NoEventMask)
         self.d.flush()
-
-
-def hang_report(run):
-    """Every thread's stack of a process that did not end, when gdb is there to read them."""
-    if not shutil.which('gdb'):
-        return ''
-    done = subprocess.run(['gdb', '-p', str(run.pid), '-batch', '-ex', 'thread apply all bt 25'],
-                          stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
-    return done.stdout[-8000:]
 
 
 def close_at_once(display, closer):

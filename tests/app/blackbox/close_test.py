@@ -5,14 +5,13 @@ debugger before it is killed, and the run fails naming every such start.
 
 python3 close_test.py [starts]"""
 import os
-import shutil
 import subprocess
 import sys
 import time
 
 from Xlib.error import XError
 
-from harness import Display, Failure, Run, Scratch, check, run_test, wait_for_text
+from harness import Display, Failure, Run, Scratch, check, hang_report, run_test, wait_for_text
 
 # A sanitizer build starts and ends several times slower; the limit is what a learner waits.
 LIMIT = 10.0 if os.environ.get('ASAN_OPTIONS') else 2.0
@@ -91,14 +90,6 @@ def calibrating(run):
 
 
 STATES = [at_start_up, main_window_shown, on_course_map, mid_question, calibrating]
-
-
-def hang_report(run):
-    if not shutil.which('gdb'):
-        return ''
-    done = subprocess.run(['gdb', '-p', str(run.pid), '-batch', '-ex', 'thread apply all bt 20'],
-                          stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
-    return done.stdout[-6000:]
 
 
 def close_once(display, state):

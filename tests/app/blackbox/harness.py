@@ -262,6 +262,26 @@ def press_key(display, window, key):
     subprocess.run(['xdotool', 'key', '--clearmodifiers', key], env=env, check=True, timeout=10)
 
 
+def fatal_lines(run):
+    return [t for (level, _, t) in run.lines() if level == 'FATAL']
+
+
+def hold(scratch):
+    """Another program's write lock: no statement of the program gets through until it is closed."""
+    db = sqlite3.connect(scratch.db, isolation_level=None)
+    db.execute('BEGIN EXCLUSIVE')
+    return db
+
+
+def hang_report(run):
+    """Every thread's stack of a process that did not end, when gdb is there to read them."""
+    if not shutil.which('gdb'):
+        return ''
+    done = subprocess.run(['gdb', '-p', str(run.pid), '-batch', '-ex', 'thread apply all bt 25'],
+                          stdin=subprocess.DEVNULL, capture_output=True, text=True, timeout=60)
+    return done.stdout[-8000:]
+
+
 def answers(scratch):
     """The answers table as (variant, correctness) rows in the order they were saved."""
     db = sqlite3.connect(scratch.db, timeout=10)

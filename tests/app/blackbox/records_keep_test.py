@@ -22,8 +22,8 @@ import sys
 import tempfile
 import time
 
-from harness import (Display, Failure, Run, Scratch, answers, check, press_key, probe_program, run_test,
-                     wait_for_probe)
+from harness import (Display, Failure, Run, Scratch, answers, check, fatal_lines, hold, press_key, probe_program,
+                     run_test, wait_for_probe)
 
 PROBE = '''import QtQuick 2.12
 import CourseItem 1.0
@@ -72,17 +72,6 @@ ROW = ('grade_1/rhythm/beat@beat', 0.75)
 PATH = 'grade_1/rhythm/beat'
 # one question activity answered 0.75 on average: the rating and the gain from nothing
 RATING = 750
-
-
-def fatal_lines(run):
-    return [t for (level, _, t) in run.lines() if level == 'FATAL']
-
-
-def hold(scratch):
-    """The other program's lock: no statement of the program gets through until it is closed."""
-    db = sqlite3.connect(scratch.db, isolation_level=None)
-    db.execute('BEGIN EXCLUSIVE')
-    return db
 
 
 def table(scratch, sql):
