@@ -155,7 +155,8 @@ TEST_F(EngineOutcomeTest, TapsInTheCountInAreCountedNotGraded)
 {
     fresh(Rhythm, "[ \\meter<\"4/4\"> c1/4 d e f ]");
     bool early = true;
-    QObject::connect(engine.get(), &ImitationQuestionEngine::preCapture, engine.get(), [&] {
+    // while the question plays: without a count-in the capture begins before the pre-capture marker
+    QObject::connect(engine.get(), &ImitationQuestionEngine::playbackBegin, engine.get(), [&] {
         if (early)
             engine->handleKeyPress();
     });
