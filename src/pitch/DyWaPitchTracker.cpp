@@ -79,6 +79,7 @@ void dywapitch_inittracking(_dywapitchtracker* tracker)
     tracker->prevPitch = -1.0;
     tracker->pitchConfidence = -1;
     tracker->beforePitch = -1.0;
+    tracker->lastRaw = -1.0;
 }
 
 // The previous level's mean distance, taken again over only the distances within delta of where this
@@ -318,6 +319,8 @@ double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)
     auto relErr = [](double a, double b) { return std::fabs(static_cast<double>(static_cast<int>(a - b))) / b; };
 
     double before = tracker->beforePitch;
+    const double lastRaw = tracker->lastRaw;
+    tracker->lastRaw = p;
     if (p != -1.0) {
         if (prev != -1.0 && relErr(prev, p) < kMaxRelativeError) {
             before = prev;
@@ -330,19 +333,23 @@ double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)
             prev = p;
             before = p;
             result = p;
-        } else if (prev != -1.0 && conf >= kMaxConfidence - 2) {
-            if (relErr(prev, 2 * p) < kMaxRelativeError) {
-                prev = 2 * p;
-                result = 2 * p;
-            } else if (relErr(prev, 0.5 * p) < kMaxRelativeError) {
-                prev = 0.5 * p;
-                result = 0.5 * p;
-            } else {
-                // Neither a continuation nor an octave error: the previous pitch stands.
-                --conf;
-                result = prev;
-            }
+        } else if (prev != -1.0 && conf >= 1 && relErr(prev, 2 * p) < kMaxRelativeError) {
+            // An octave off the pitch held: the tracker's (a high closed vowel flips to its
+            // subharmonic and back from piece to piece as it starts); the note goes on.
+            prev = 2 * p;
+            result = 2 * p;
+        } else if (prev != -1.0 && conf >= 1 && relErr(prev, 0.5 * p) < kMaxRelativeError) {
+            prev = 0.5 * p;
+            result = 0.5 * p;
+        } else if (prev != -1.0 && lastRaw > 0.0 && relErr(lastRaw, p) < kMaxRelativeError) {
+            // Two pieces in a row agree on a new pitch: a new note, not a lone jump. Held any longer,
+            // the last note's pitch would fill a short note's results.
+            prev = p;
+            before = p;
+            conf = 2;
+            result = p;
         } else if (prev != -1.0 && conf >= 1) {
+            // Neither a continuation nor an octave error: the previous pitch stands.
             --conf;
             result = prev;
         } else {

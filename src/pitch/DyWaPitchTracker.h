@@ -8,6 +8,7 @@ struct _dywapitchtracker {
     double prevPitch;    // Hz; -1.0 when none
     int pitchConfidence; // -1 after initialisation, then 0..5
     double beforePitch = -1.0; // Hz; prevPitch before the last continuation
+    double lastRaw = -1.0;     // Hz; the last piece's raw estimate, -1.0 for none
 };
 
 int _power2p(int v);

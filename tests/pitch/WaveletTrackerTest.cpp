@@ -87,10 +87,15 @@ TEST(WaveletTracker, DynamicStep)
     const Row rows[] = {
         {"builds and loses confidence", {-1.0, 0}, {220, 223, 0, 0, 0}, {220, 223, 223, 0, 0}, -1.0, 0},
         {"octave error corrected when confident", {440.0, 3}, {221}, {442}, 442.0, 3},
-        {"octave error held when unsure", {440.0, 2}, {221}, {440}, 440.0, 1},
+        {"octave error corrected while unsure", {440.0, 1}, {221}, {442}, 442.0, 1},
+        {"without confidence a reading is taken as it is", {440.0, 0}, {221}, {221}, 221.0, 1},
+        // a high "oo" flipping to its subharmonic and back as it starts: none of its results is lost
+        {"alternating subharmonic", {-1.0, 0}, {554, 277, 554, 277, 554}, {554, 554, 554, 554, 554}, 554.0, 3},
         {"under 1 Hz apart continues", {440.0, 1}, {440.9}, {440.9}, 440.9, 2},
-        // a fifth up: the old pitch stands while confidence drains, then the new one is taken
-        {"leap", {440.0, 5}, {660, 660, 660, 660, 660, 660, 660}, {440, 440, 440, 440, 0, 660, 660}, 660.0, 2},
+        // a fifth up: one reading is held off, the second in a row is a new note
+        {"leap", {440.0, 5}, {660, 660, 660, 660, 660}, {440, 660, 660, 660, 660}, 660.0, 5},
+        {"a lone reading elsewhere is held off", {440.0, 5}, {660, 440, 441}, {440, 440, 441}, 441.0, 5},
+        {"two readings that disagree are held off", {440.0, 5}, {700, 560, 560}, {440, 440, 560}, 560.0, 2},
         // a lone jump inside the band is taken, but the pitch before it is not held off
         {"lone jump", {135.0, 5}, {166, 132, 132}, {166, 132, 132}, 132.0, 5},
     };
