@@ -164,5 +164,28 @@ Item {
             compare(unlocked.count, 1);
             verify(!explanation.visible);
         }
+
+        // from the keyboard the focus follows the question: Unlock has it once asked (Return
+        // agrees), and Cancel gives it back to the button that asked; never lost on a hidden button
+        function test_the_unlock_question_keeps_the_keyboard_focus() {
+            var ask = findChild(card, "unlockGradeButton");
+            var confirm = findChild(card, "unlockConfirmButton");
+            var before = unlocked.count;
+            card.confirmingUnlock = false;
+            ask.forceActiveFocus(Qt.TabFocusReason);
+            keyClick(Qt.Key_Return);
+            tryVerify(function () { return confirm.activeFocus; }, 2000, "Unlock has the focus");
+            keyClick(Qt.Key_Tab);
+            var cancel = findChild(card, "unlockCancelButton");
+            verify(cancel.activeFocus);
+            keyClick(Qt.Key_Return);
+            verify(ask.visible && ask.activeFocus, "the asking button has the focus back");
+            compare(unlocked.count, before, "cancelled from the keyboard, nothing unlocked");
+            keyClick(Qt.Key_Return);
+            tryVerify(function () { return confirm.activeFocus; }, 2000);
+            keyClick(Qt.Key_Return);
+            compare(unlocked.count, before + 1);
+            unlocked.clear();
+        }
     }
 }

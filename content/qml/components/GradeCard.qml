@@ -12,6 +12,8 @@ Rectangle {
     property bool unlockable: false
     // "Unlock this grade" asks first, saying what it does
     property bool confirmingUnlock: false
+    // asked from the keyboard: the question's buttons take the focus the hidden button had
+    property bool confirmByKeyboard: false
     readonly property int gradeState: { revision; return grade ? grade.state : 0; }
     readonly property bool locked: gradeState === CourseLogic.State.Locked
     readonly property var done: {
@@ -62,11 +64,16 @@ Rectangle {
                 font.pixelSize: Theme.fontNormal
             }
             AppButton {
+                id: unlockGradeButton
+
                 objectName: "unlockGradeButton"
                 visible: root.locked && root.unlockable && !root.confirmingUnlock
                 enabled: runtime.globals.interactionEnabled
                 text: qsTr("Unlock this grade\u2026")
-                onClicked: root.confirmingUnlock = true
+                onClicked: {
+                    root.confirmByKeyboard = activeFocus;
+                    root.confirmingUnlock = true;
+                }
             }
         }
 
@@ -88,7 +95,11 @@ Rectangle {
                 id: showConfirmation
 
                 interval: 50
-                onTriggered: FocusLogic.scrollIntoView(confirmRow, Theme.margin)
+                onTriggered: {
+                    FocusLogic.scrollIntoView(confirmRow, Theme.margin);
+                    if (root.confirmByKeyboard)
+                        unlockConfirmButton.forceActiveFocus(Qt.TabFocusReason);
+                }
             }
 
             BodyText {
@@ -99,6 +110,8 @@ Rectangle {
                            + "have done is lost.").arg(root.grade ? root.grade.name : "")
             }
             AppButton {
+                id: unlockConfirmButton
+
                 objectName: "unlockConfirmButton"
                 primary: true
                 enabled: runtime.globals.interactionEnabled
@@ -111,7 +124,12 @@ Rectangle {
             AppButton {
                 objectName: "unlockCancelButton"
                 text: qsTr("Cancel")
-                onClicked: root.confirmingUnlock = false
+                onClicked: {
+                    var back = activeFocus;
+                    root.confirmingUnlock = false;
+                    if (back)
+                        unlockGradeButton.forceActiveFocus(Qt.TabFocusReason);
+                }
             }
         }
 
