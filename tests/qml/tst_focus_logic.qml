@@ -50,6 +50,25 @@ Item {
             compare(FocusLogic.scrolledTo(data.y, 100, 1000, data.top, data.bottom, 10), data.to);
         }
 
+        function test_scrolling_keys_data() {
+            // a view 100 high over 1000 of content, a line of 10: a page is the view less two lines
+            return [
+                { tag: "down a line", key: Qt.Key_Down, y: 0, to: 10 },
+                { tag: "up a line, not above the start", key: Qt.Key_Up, y: 4, to: 0 },
+                { tag: "a page down", key: Qt.Key_PageDown, y: 100, to: 180 },
+                { tag: "space pages down too", key: Qt.Key_Space, y: 0, to: 80 },
+                { tag: "a page up", key: Qt.Key_PageUp, y: 500, to: 420 },
+                { tag: "not past the end", key: Qt.Key_PageDown, y: 880, to: 900 },
+                { tag: "home", key: Qt.Key_Home, y: 640, to: 0 },
+                { tag: "end", key: Qt.Key_End, y: 0, to: 900 },
+                { tag: "any other key is not a scroll", key: Qt.Key_Return, y: 300, to: -1 }
+            ];
+        }
+
+        function test_scrolling_keys(data) {
+            compare(FocusLogic.scrolledByKey(data.key, data.y, 100, 1000, 10), data.to);
+        }
+
         function test_the_enclosing_flickable_is_scrolled() {
             flick.contentY = 0;
             verify(FocusLogic.scrollIntoView(rows.itemAt(7), 0));

@@ -56,14 +56,16 @@ ColumnLayout {
             root.heard = list;
         }
     }
-    Heading {
-        large: false
-        text: qsTr("Microphone")
-    }
+    // the level on the heading's line: a line of its own pushed Calibrate off an 800x600 screen
     RowLayout {
         Layout.fillWidth: true
         spacing: Theme.spacing
 
+        Heading {
+            Layout.rightMargin: Theme.margin
+            large: false
+            text: qsTr("Microphone")
+        }
         Text {
             text: qsTr("Level")
             color: Theme.text

@@ -19,11 +19,16 @@ Rectangle {
         anchors.fill: parent
         anchors.margins: Theme.margin
         contentWidth: availableWidth
+        // room above and below for the focus ring of the first and the last control
+        contentHeight: column.implicitHeight + 4 * Theme.focusWidth
         clip: true
 
         ColumnLayout {
+            id: column
+
             // room at the sides for the focus ring of a full-width control
             x: 2 * Theme.focusWidth
+            y: 2 * Theme.focusWidth
             width: scroller.availableWidth - 4 * Theme.focusWidth
             spacing: Theme.spacing
 
@@ -103,26 +108,13 @@ Rectangle {
                     FocusFrame {}
                 }
             }
-            SettingRow {
+            // singing and playing have only the microphone: one line says so, under the choice
+            // that has two (rows of their own pushed the calibration off an 800x600 screen)
+            BodyText {
+                objectName: "microphoneOnlyNote"
                 Layout.fillWidth: true
-                label: qsTr("Singing answers")
-
-                BodyText {
-                    width: parent.width
-                    muted: true
-                    // singing and playing have only the microphone
-                    text: qsTr("Sung into the microphone")
-                }
-            }
-            SettingRow {
-                Layout.fillWidth: true
-                label: qsTr("Playing answers")
-
-                BodyText {
-                    width: parent.width
-                    muted: true
-                    text: qsTr("Played into the microphone")
-                }
+                muted: true
+                text: qsTr("Sung and played answers always come from the microphone.")
             }
 
             CalibrationPanel {

@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import "../js/PlotLogic.js" as Plot
+import "../js/FocusLogic.js" as FocusLogic
 
 // Statistics: the course rating over time, the three subject skills on their own fixed scale, a
 // line on what the points are, quiz and exam marks.
@@ -29,17 +30,31 @@ Rectangle {
 
     color: Theme.background
     Component.onCompleted: refresh()
+    // nothing here takes the focus: the keys scroll the screen itself
+    Keys.onPressed: {
+        var flick = scroller.contentItem;
+        var to = FocusLogic.scrolledByKey(event.key, flick.contentY, flick.height, flick.contentHeight,
+                                          3 * Theme.fontNormal);
+        if (to >= 0) {
+            flick.contentY = to;
+            event.accepted = true;
+        }
+    }
 
     ScrollView {
         id: scroller
+
+        readonly property bool overflows: contentHeight > availableHeight
 
         anchors.fill: parent
         anchors.margins: Theme.margin
         contentWidth: availableWidth
         clip: true
+        // the bar stays in sight while there is more below, with room of its own
+        ScrollBar.vertical.policy: overflows ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
 
         ColumnLayout {
-            width: scroller.availableWidth
+            width: scroller.availableWidth - (scroller.overflows ? scroller.ScrollBar.vertical.width + Theme.spacing : 0)
             spacing: Theme.margin
 
             RowLayout {

@@ -25,3 +25,21 @@ function scrollIntoView(item, margin) {
     }
     return false;
 }
+
+// The scroll position after a scrolling key on a screen with nothing to focus (the arrows move a
+// line, the page keys most of a view, Home and End to the ends); -1 for any other key.
+function scrolledByKey(key, contentY, viewHeight, contentHeight, line) {
+    var end = Math.max(0, contentHeight - viewHeight);
+    var page = Math.max(line, viewHeight - 2 * line);
+    var to;
+    switch (key) {
+    case Qt.Key_Down: to = contentY + line; break;
+    case Qt.Key_Up: to = contentY - line; break;
+    case Qt.Key_PageDown: case Qt.Key_Space: to = contentY + page; break;
+    case Qt.Key_PageUp: to = contentY - page; break;
+    case Qt.Key_Home: to = 0; break;
+    case Qt.Key_End: to = end; break;
+    default: return -1;
+    }
+    return Math.max(0, Math.min(to, end));
+}
