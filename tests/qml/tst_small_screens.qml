@@ -189,6 +189,27 @@ Item {
             compare(scrollerOf(calibrate).contentY, 0);
         }
 
+        // the buttons stay where they are whatever the message above them says, in one line or two
+        function test_calibration_buttons_never_move() {
+            var screen = place(settingsScreen);
+            var calibrator = runtime.calibration.calibrator;
+            var calibrate = findChild(screen, "calibrateButton");
+            var at = function () { return calibrate.mapToItem(view, 0, 0).y; };
+            var notCalibrated = at();
+            calibrator.calibrated = true;
+            waitForRendering(screen);
+            compare(at(), notCalibrated, "the message in one line");
+            calibrator.capturing = true;
+            waitForRendering(screen);
+            compare(at(), notCalibrated, "while capturing, with the bar shown");
+            calibrator.capturing = false;
+            calibrator.failReason = "Could not detect your input.";
+            waitForRendering(screen);
+            compare(at(), notCalibrated, "after a failure");
+            calibrator.failReason = "";
+            calibrator.calibrated = false;
+        }
+
         // on a window made smaller still, Tab scrolls each control it reaches into sight, and so does
         // the mouse wheel
         function test_settings_scroll_to_calibrate_by_keyboard_and_mouse() {

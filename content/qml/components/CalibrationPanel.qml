@@ -83,7 +83,8 @@ ColumnLayout {
     // below never move
     BodyText {
         Layout.fillWidth: true
-        Layout.preferredHeight: Math.max(implicitHeight, 2 * lineHeightMetrics.height)
+        // two lines as this text spaces them (its line height), not as the font alone does
+        Layout.preferredHeight: Math.max(implicitHeight, Math.ceil(2 * lineHeightMetrics.height * lineHeight))
         text: root.capturing ? qsTr("Keep singing a long note, as loud as you sing in the exercises, until the bar is full (%1 seconds)\u2026").arg(root.calibrator.captureSeconds)
             : root.calibrator.failReason !== "" ? root.calibrator.failReason
             : root.calibrator.calibrated ? qsTr("The microphone is calibrated.")
