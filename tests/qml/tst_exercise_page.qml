@@ -345,6 +345,43 @@ Item {
             compare(findChild(page, "nothingHeardText").visible, data.said);
         }
 
+        // in the room an 800x600 screen leaves under a window manager's title bar, the header and the
+        // bar of Previous and Next, with both scores at their largest, a long message and a notice
+        // of unsaved results, the mark's row and Continue stay in sight; the rest scrolls
+        function test_continue_stays_in_sight_on_a_small_screen() {
+            context.refuseSaves = true;
+            open([question(2)], { width: 798, height: 600 - 30 - 1 - Theme.headerHeight - (Theme.headerHeight - 4) });
+            keyClick(Qt.Key_Return);
+            page.engine.preCapture();
+            runtime.calibration.inputLevelMeter.newInputLevel(0.0001);
+            answer(0, [10, 10, 10, 10]);
+            var scores = [];
+            var walk = function (item) {
+                if (item.score !== undefined && item.maximumHeight !== undefined)
+                    scores.push(item);
+                for (var i = 0; i < item.children.length; ++i)
+                    walk(item.children[i]);
+            };
+            walk(page);
+            compare(scores.length, 2, "the question and the answer");
+            scores.forEach(function (view) {
+                if (view.score.gmnCode === "")
+                    view.score.gmnCode = "[ c d e f ]";  // the engine's answer, as the stand-in writes none
+                view.score.height = view.maximumHeight;
+                verify(view.visible);
+            });
+            verify(findChild(page, "nothingHeardText").visible && findChild(page, "unsavedNotice").visible);
+            waitForRendering(page);
+            ["continueButton", "retryButton", "listenButton", "nothingHeardText"].forEach(function (name) {
+                var item = findChild(page, name);
+                var at = item.mapToItem(page, 0, 0);
+                verify(at.y >= 0 && at.y + item.height + 2 * Theme.focusWidth <= page.height,
+                       name + " at " + at.y + ".." + (at.y + item.height) + " on a page " + page.height + " high");
+            });
+            keyClick(Qt.Key_Return);                 // Continue: the summary
+            compare(page.phase, "summary");
+        }
+
         function test_keyboard_answers_need_no_meter() {
             runtime.settings = { input_default_clapping: "keyboard" };
             open([question(1)]);

@@ -334,310 +334,320 @@ FocusScope {
         color: Theme.background
     }
 
-    ScrollView {
-        id: scroller
-
+    // the question and its feedback scroll; the row of the mark and the buttons stays below them,
+    // in sight at the window's foot when they are long
+    Item {
         anchors.fill: parent
         anchors.margins: Theme.margin
-        contentWidth: availableWidth
-        clip: true
 
-        ColumnLayout {
-            width: scroller.availableWidth
-            spacing: Theme.spacing
+        ScrollView {
+            id: scroller
 
-            RowLayout {
-                Layout.fillWidth: true
-                spacing: Theme.margin
+            width: parent.width
+            height: Math.max(0, Math.min(contentHeight, parent.height - (actionRow.visible
+                                                                         ? actionRow.height + 2 * Theme.spacing : 0)))
+            contentWidth: availableWidth
+            clip: true
 
-                Heading {
+            ColumnLayout {
+                width: scroller.availableWidth
+                spacing: Theme.spacing
+
+                RowLayout {
                     Layout.fillWidth: true
-                    text: page.activity ? CourseLogic.displayName(page.activity.name) : ""
-                }
-                Text {
-                    objectName: "tempoLabel"
-                    visible: page.phase !== "summary" && page.run.count > 0
-                    text: qsTr("Tempo \u2669 = %1").arg(page.tempo)
-                    color: Theme.textMuted
-                    font.family: Theme.fontFamily
-                    font.pixelSize: Theme.fontNormal
-                }
-                Text {
-                    visible: page.phase !== "summary" && page.run.count > 0
-                    text: qsTr("Question %1 of %2").arg(page.questionIndex + 1).arg(page.run.count)
-                    color: Theme.textMuted
-                    font.family: Theme.fontFamily
-                    font.pixelSize: Theme.fontNormal
-                }
-            }
+                    spacing: Theme.margin
 
-            // the learner records could not take a result; it waits and is tried again
-            Text {
-                objectName: "unsavedNotice"
-                Layout.fillWidth: true
-                // this page's answers, or what else waits (the completion of the activity)
-                visible: (page.context !== null && page.context.unsavedCount > 0) || runtime.globals.unsavedCount > 0
-                text: (page.context !== null && page.context.unsavedInFile) || runtime.globals.unsavedInFile
-                      ? qsTr("Your results are not saved yet: your records cannot be written just now. They are kept and will be saved as soon as that is possible, at the latest when the program starts next time.")
-                      : qsTr("Your results are not saved yet: your records cannot be written just now. They will be saved as soon as that is possible; if that is not possible before the program closes, they are lost.")
-                color: Theme.text
-                wrapMode: Text.WordWrap
-                font.family: Theme.fontFamily
-                font.pixelSize: Theme.fontNormal
-                font.bold: true
-            }
-
-            ProgressBar {
-                Layout.fillWidth: true
-                visible: page.phase !== "summary"
-                from: 0
-                to: Math.max(1, page.run.count)
-                value: Logic.answeredCount(page.run)
-            }
-
-            BodyText {
-                objectName: "noticeText"
-                Layout.fillWidth: true
-                visible: page.phase === "intro" && page.notice !== ""
-                text: page.notice
-                font.bold: true
-            }
-
-            BodyText {
-                Layout.fillWidth: true
-                visible: page.phase === "intro"
-                text: page.testMode
-                      ? qsTr("%1, one try each. Your mark comes at the end.")
-                        .arg(Feedback.countText(page.run.count, qsTr("question"), qsTr("questions")))
-                      : (page.question.introText || "")
-            }
-
-            Text {
-                Layout.fillWidth: true
-                visible: page.phase !== "summary"
-                text: Logic.answerInstruction(page.question.captureType, page.source)
-                color: Theme.accent
-                wrapMode: Text.WordWrap
-                font.family: Theme.fontFamily
-                font.pixelSize: Theme.fontNormal
-                font.bold: true
-            }
-
-            ScoreView {
-                id: questionView
-
-                Layout.fillWidth: true
-                Layout.preferredHeight: implicitHeight
-                visible: page.phase !== "summary"
-                code: page.question.gmn || ""
-                tempo: page.question.tempo || 80
-                maximumHeight: Math.max(120, Math.min(360, page.height * 0.26))
-                // the question heard alone is followed on the drawn score
-                shownNote: listenScore.playing ? listenScore.currentNoteIndex : -1
-                // each note takes its grade's colour as soon as it is graded
-                grades: page.busy ? page.grades : []
-            }
-
-            RowLayout {
-                Layout.fillWidth: true
-                visible: page.busy
-                spacing: Theme.margin
-
-                Text {
-                    Layout.fillWidth: true
-                    text: {
-                        switch (page.phase) {
-                        case "listening": return qsTr("Listen\u2026");
-                        case "waiting": return qsTr("Your turn next\u2026");
-                        case "ready": return qsTr("Get ready\u2026");
-                        case "answering": return page.keyboard ? qsTr("Tap now!") : qsTr("Now!");
-                        case "grading": return qsTr("Grading\u2026");
-                        }
-                        return "";
+                    Heading {
+                        Layout.fillWidth: true
+                        text: page.activity ? CourseLogic.displayName(page.activity.name) : ""
                     }
+                    Text {
+                        objectName: "tempoLabel"
+                        visible: page.phase !== "summary" && page.run.count > 0
+                        text: qsTr("Tempo \u2669 = %1").arg(page.tempo)
+                        color: Theme.textMuted
+                        font.family: Theme.fontFamily
+                        font.pixelSize: Theme.fontNormal
+                    }
+                    Text {
+                        visible: page.phase !== "summary" && page.run.count > 0
+                        text: qsTr("Question %1 of %2").arg(page.questionIndex + 1).arg(page.run.count)
+                        color: Theme.textMuted
+                        font.family: Theme.fontFamily
+                        font.pixelSize: Theme.fontNormal
+                    }
+                }
+
+                // the learner records could not take a result; it waits and is tried again
+                Text {
+                    objectName: "unsavedNotice"
+                    Layout.fillWidth: true
+                    // this page's answers, or what else waits (the completion of the activity)
+                    visible: (page.context !== null && page.context.unsavedCount > 0) || runtime.globals.unsavedCount > 0
+                    text: (page.context !== null && page.context.unsavedInFile) || runtime.globals.unsavedInFile
+                          ? qsTr("Your results are not saved yet: your records cannot be written just now. They are kept and will be saved as soon as that is possible, at the latest when the program starts next time.")
+                          : qsTr("Your results are not saved yet: your records cannot be written just now. They will be saved as soon as that is possible; if that is not possible before the program closes, they are lost.")
                     color: Theme.text
+                    wrapMode: Text.WordWrap
                     font.family: Theme.fontFamily
-                    font.pixelSize: Theme.fontLarge
+                    font.pixelSize: Theme.fontNormal
                     font.bold: true
                 }
+
+                ProgressBar {
+                    Layout.fillWidth: true
+                    visible: page.phase !== "summary"
+                    from: 0
+                    to: Math.max(1, page.run.count)
+                    value: Logic.answeredCount(page.run)
+                }
+
+                BodyText {
+                    objectName: "noticeText"
+                    Layout.fillWidth: true
+                    visible: page.phase === "intro" && page.notice !== ""
+                    text: page.notice
+                    font.bold: true
+                }
+
+                BodyText {
+                    Layout.fillWidth: true
+                    visible: page.phase === "intro"
+                    text: page.testMode
+                          ? qsTr("%1, one try each. Your mark comes at the end.")
+                            .arg(Feedback.countText(page.run.count, qsTr("question"), qsTr("questions")))
+                          : (page.question.introText || "")
+                }
+
                 Text {
-                    visible: page.keyboard
-                    text: qsTr("Your tap")
+                    Layout.fillWidth: true
+                    visible: page.phase !== "summary"
+                    text: Logic.answerInstruction(page.question.captureType, page.source)
+                    color: Theme.accent
+                    wrapMode: Text.WordWrap
+                    font.family: Theme.fontFamily
+                    font.pixelSize: Theme.fontNormal
+                    font.bold: true
+                }
+
+                ScoreView {
+                    id: questionView
+
+                    Layout.fillWidth: true
+                    Layout.preferredHeight: implicitHeight
+                    visible: page.phase !== "summary"
+                    code: page.question.gmn || ""
+                    tempo: page.question.tempo || 80
+                    maximumHeight: Math.max(120, Math.min(360, page.height * 0.26))
+                    // the question heard alone is followed on the drawn score
+                    shownNote: listenScore.playing ? listenScore.currentNoteIndex : -1
+                    // each note takes its grade's colour as soon as it is graded
+                    grades: page.busy ? page.grades : []
+                }
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    visible: page.busy
+                    spacing: Theme.margin
+
+                    Text {
+                        Layout.fillWidth: true
+                        text: {
+                            switch (page.phase) {
+                            case "listening": return qsTr("Listen\u2026");
+                            case "waiting": return qsTr("Your turn next\u2026");
+                            case "ready": return qsTr("Get ready\u2026");
+                            case "answering": return page.keyboard ? qsTr("Tap now!") : qsTr("Now!");
+                            case "grading": return qsTr("Grading\u2026");
+                            }
+                            return "";
+                        }
+                        color: Theme.text
+                        font.family: Theme.fontFamily
+                        font.pixelSize: Theme.fontLarge
+                        font.bold: true
+                    }
+                    Text {
+                        visible: page.keyboard
+                        text: qsTr("Your tap")
+                        color: Theme.textMuted
+                        font.family: Theme.fontFamily
+                        font.pixelSize: Theme.fontSmall
+                    }
+                    Rectangle {
+                        id: tapLight
+
+                        width: 26
+                        height: 26
+                        radius: 13
+                        visible: page.keyboard
+                        color: tapFlash.running ? Theme.current : Theme.surfaceAlt
+                        border.color: Theme.border
+
+                        Timer {
+                            id: tapFlash
+
+                            interval: 120
+                        }
+                    }
+                    CountInIndicator {
+                        beats: Math.max(1, questionView.score.beatsPerMeasure)
+                        current: page.countInBeat
+                    }
+                    AppButton {
+                        objectName: "stopButton"
+                        enabled: Follow.canStop(page.phase)
+                        text: qsTr("Stop (Esc)")
+                        onClicked: page.stopQuestion()
+                    }
+                }
+
+                // the microphone heard live while it is answered into
+                RowLayout {
+                    Layout.fillWidth: true
+                    visible: page.busy && !page.keyboard
+                    spacing: Theme.margin
+
+                    Text {
+                        text: qsTr("Microphone")
+                        color: Theme.textMuted
+                        font.family: Theme.fontFamily
+                        font.pixelSize: Theme.fontNormal
+                    }
+                    LevelMeter {
+                        id: meter
+
+                        objectName: "answerLevel"
+                        Layout.fillWidth: true
+                        Layout.maximumWidth: 360
+                    }
+                    Text {
+                        objectName: "heardNote"
+                        Layout.minimumWidth: 110
+                        text: page.heardNote !== "" ? qsTr("Heard: %1").arg(page.heardNote) : ""
+                        color: Theme.text
+                        font.family: Theme.fontFamily
+                        font.pixelSize: Theme.fontLarge
+                        font.bold: true
+                    }
+                }
+
+                BodyText {
+                    objectName: "failureText"
+                    Layout.fillWidth: true
+                    visible: page.phase === "failed"
+                    text: qsTr("The sound stopped: %1").arg(page.failure)
+                }
+
+                Text {
+                    visible: page.phase === "graded"
+                    text: qsTr("Your answer")
                     color: Theme.textMuted
                     font.family: Theme.fontFamily
                     font.pixelSize: Theme.fontSmall
                 }
-                Rectangle {
-                    id: tapLight
 
-                    width: 26
-                    height: 26
-                    radius: 13
-                    visible: page.keyboard
-                    color: tapFlash.running ? Theme.current : Theme.surfaceAlt
-                    border.color: Theme.border
+                ScoreView {
+                    id: inputView
 
-                    Timer {
-                        id: tapFlash
-
-                        interval: 120
-                    }
-                }
-                CountInIndicator {
-                    beats: Math.max(1, questionView.score.beatsPerMeasure)
-                    current: page.countInBeat
-                }
-                AppButton {
-                    objectName: "stopButton"
-                    enabled: Follow.canStop(page.phase)
-                    text: qsTr("Stop (Esc)")
-                    onClicked: page.stopQuestion()
-                }
-            }
-
-            // the microphone heard live while it is answered into
-            RowLayout {
-                Layout.fillWidth: true
-                visible: page.busy && !page.keyboard
-                spacing: Theme.margin
-
-                Text {
-                    text: qsTr("Microphone")
-                    color: Theme.textMuted
-                    font.family: Theme.fontFamily
-                    font.pixelSize: Theme.fontNormal
-                }
-                LevelMeter {
-                    id: meter
-
-                    objectName: "answerLevel"
                     Layout.fillWidth: true
-                    Layout.maximumWidth: 360
+                    Layout.preferredHeight: implicitHeight
+                    visible: page.phase === "graded" && score.gmnCode !== ""
+                    maximumHeight: Math.max(120, Math.min(360, page.height * 0.26))
+                    grades: page.grades
                 }
-                Text {
-                    objectName: "heardNote"
-                    Layout.minimumWidth: 110
-                    text: page.heardNote !== "" ? qsTr("Heard: %1").arg(page.heardNote) : ""
-                    color: Theme.text
-                    font.family: Theme.fontFamily
-                    font.pixelSize: Theme.fontLarge
-                    font.bold: true
-                }
-            }
 
-            BodyText {
-                objectName: "failureText"
-                Layout.fillWidth: true
-                visible: page.phase === "failed"
-                text: qsTr("The sound stopped: %1").arg(page.failure)
-            }
-
-            Text {
-                visible: page.phase === "graded"
-                text: qsTr("Your answer")
-                color: Theme.textMuted
-                font.family: Theme.fontFamily
-                font.pixelSize: Theme.fontSmall
-            }
-
-            ScoreView {
-                id: inputView
-
-                Layout.fillWidth: true
-                Layout.preferredHeight: implicitHeight
-                visible: page.phase === "graded" && score.gmnCode !== ""
-                maximumHeight: Math.max(120, Math.min(360, page.height * 0.26))
-                grades: page.grades
-            }
-
-            OutcomeStrip {
-                Layout.fillWidth: true
-                visible: page.phase === "graded"
-                grades: page.grades
-                score: expectedScore
-            }
-
-            RunSummary {
-                Layout.fillWidth: true
-                visible: page.phase === "summary"
-                mark: page.runMark
-                marks: page.run.marks
-                testMode: page.testMode
-                practiceMode: page.practiceMode
-                // the completion stands only once it is stored or kept
-                completed: page.practiceMode || (page.activity !== null && page.activity.state === CourseItem.Completed)
-                ratingDelta: page.phase === "summary" && page.context ? page.context.ratingDelta : -1
-                onRepeatRequested: page.begin()
-                onNextRequested: page.primaryAction()
-            }
-
-            // the mark of the answer and what to do next, on one line to leave the scores their room
-            RowLayout {
-                Layout.fillWidth: true
-                Layout.topMargin: Theme.spacing
-                visible: page.phase === "intro" || page.phase === "graded" || page.phase === "failed"
-                spacing: Theme.spacing
-
-                MarkBadge {
-                    visible: page.phase === "graded" && !page.testMode
-                    mark: page.lastMark
-                }
-                BodyText {
-                    objectName: "verdict"
+                OutcomeStrip {
                     Layout.fillWidth: true
-                    visible: page.phase === "graded" && !page.testMode && !page.heardNothing
-                    text: Feedback.verdict(page.lastMark, page.grades, {
-                        count: page.earlyInputs, source: page.source,
-                        countIn: Logic.toBool(page.question.captureMetronomeCountIn)
-                    })
-                    font.pixelSize: Theme.fontLarge
-                }
-                BodyText {
-                    objectName: "nothingHeardText"
-                    Layout.fillWidth: true
-                    visible: page.heardNothing
-                    text: qsTr("Nothing was heard from the microphone. Check that it is on and close to you, "
-                               + "then calibrate it in Settings (Ctrl+4).")
-                    font.pixelSize: Theme.fontLarge
-                }
-                Item {
-                    Layout.fillWidth: true
-                    visible: page.phase === "intro" || page.phase === "failed" || (page.testMode && !page.heardNothing)
-                }
-                AppButton {
-                    objectName: "listenButton"
-                    visible: ["intro", "graded", "failed"].indexOf(page.phase) >= 0 && page.run.count > 0
-                    text: listenScore.playing ? qsTr("Stop listening") : qsTr("Listen (L)")
-                    onClicked: page.listen()
-                }
-                AppButton {
-                    objectName: "startAgainButton"
-                    visible: page.phase === "failed"
-                    primary: true
-                    text: qsTr("Start again")
-                    onClicked: page.primaryAction()
-                }
-                AppButton {
-                    objectName: "startButton"
-                    visible: page.phase === "intro"
-                    enabled: page.run.count > 0
-                    primary: true
-                    text: qsTr("Start")
-                    onClicked: page.primaryAction()
-                }
-                AppButton {
-                    objectName: "retryButton"
-                    visible: page.phase === "graded" && !page.testMode
-                    text: qsTr("Retry")
-                    onClicked: page.startQuestion()
-                }
-                AppButton {
-                    objectName: "continueButton"
                     visible: page.phase === "graded"
-                    primary: true
-                    text: Logic.isLastQuestion(page.run, page.questionIndex) ? qsTr("Finish") : qsTr("Continue")
-                    onClicked: page.primaryAction()
+                    grades: page.grades
+                    score: expectedScore
                 }
+
+                RunSummary {
+                    Layout.fillWidth: true
+                    visible: page.phase === "summary"
+                    mark: page.runMark
+                    marks: page.run.marks
+                    testMode: page.testMode
+                    practiceMode: page.practiceMode
+                    // the completion stands only once it is stored or kept
+                    completed: page.practiceMode || (page.activity !== null && page.activity.state === CourseItem.Completed)
+                    ratingDelta: page.phase === "summary" && page.context ? page.context.ratingDelta : -1
+                    onRepeatRequested: page.begin()
+                    onNextRequested: page.primaryAction()
+                }
+            }
+        }
+
+        // the mark of the answer and what to do next, on one line to leave the scores their room
+        RowLayout {
+            id: actionRow
+
+            y: scroller.height + 2 * Theme.spacing
+            width: parent.width
+            visible: page.phase === "intro" || page.phase === "graded" || page.phase === "failed"
+            spacing: Theme.spacing
+
+            MarkBadge {
+                visible: page.phase === "graded" && !page.testMode
+                mark: page.lastMark
+            }
+            BodyText {
+                objectName: "verdict"
+                Layout.fillWidth: true
+                visible: page.phase === "graded" && !page.testMode && !page.heardNothing
+                text: Feedback.verdict(page.lastMark, page.grades, {
+                    count: page.earlyInputs, source: page.source,
+                    countIn: Logic.toBool(page.question.captureMetronomeCountIn)
+                })
+                font.pixelSize: Theme.fontLarge
+            }
+            BodyText {
+                objectName: "nothingHeardText"
+                Layout.fillWidth: true
+                visible: page.heardNothing
+                text: qsTr("Nothing was heard from the microphone. Check that it is on and close to you, "
+                           + "then calibrate it in Settings (Ctrl+4).")
+                font.pixelSize: Theme.fontLarge
+            }
+            Item {
+                Layout.fillWidth: true
+                visible: page.phase === "intro" || page.phase === "failed" || (page.testMode && !page.heardNothing)
+            }
+            AppButton {
+                objectName: "listenButton"
+                visible: ["intro", "graded", "failed"].indexOf(page.phase) >= 0 && page.run.count > 0
+                text: listenScore.playing ? qsTr("Stop listening") : qsTr("Listen (L)")
+                onClicked: page.listen()
+            }
+            AppButton {
+                objectName: "startAgainButton"
+                visible: page.phase === "failed"
+                primary: true
+                text: qsTr("Start again")
+                onClicked: page.primaryAction()
+            }
+            AppButton {
+                objectName: "startButton"
+                visible: page.phase === "intro"
+                enabled: page.run.count > 0
+                primary: true
+                text: qsTr("Start")
+                onClicked: page.primaryAction()
+            }
+            AppButton {
+                objectName: "retryButton"
+                visible: page.phase === "graded" && !page.testMode
+                text: qsTr("Retry")
+                onClicked: page.startQuestion()
+            }
+            AppButton {
+                objectName: "continueButton"
+                visible: page.phase === "graded"
+                primary: true
+                text: Logic.isLastQuestion(page.run, page.questionIndex) ? qsTr("Finish") : qsTr("Continue")
+                onClicked: page.primaryAction()
             }
         }
     }

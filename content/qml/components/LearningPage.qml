@@ -2,6 +2,7 @@ import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
 import CourseItem 1.0
+import "../js/FocusLogic.js" as FocusLogic
 
 // A lesson: text with an example score, then Continue (which completes it and opens the next).
 FocusScope {
@@ -20,75 +21,95 @@ FocusScope {
 
     Keys.onReturnPressed: complete()
     Keys.onEnterPressed: complete()
+    // a long text read from the keyboard: the arrow, page, Home and End keys scroll it
+    Keys.onPressed: {
+        var flick = scroller.contentItem;
+        var to = FocusLogic.scrolledByKey(event.key, flick.contentY, flick.height, flick.contentHeight,
+                                          3 * Theme.fontNormal);
+        if (to >= 0) {
+            flick.contentY = to;
+            event.accepted = true;
+        }
+    }
 
     Rectangle {
         anchors.fill: parent
         color: Theme.background
     }
 
-    ScrollView {
-        id: scroller
-
+    // the text scrolls; Continue stays below it, in sight at the window's foot when the text is long
+    Item {
         anchors.fill: parent
         anchors.margins: Theme.margin
-        contentWidth: availableWidth
-        clip: true
 
-        ColumnLayout {
-            width: scroller.availableWidth
-            spacing: Theme.margin
+        ScrollView {
+            id: scroller
 
-            Heading {
-                Layout.fillWidth: true
-                text: page.title
-            }
+            width: parent.width
+            height: Math.max(0, Math.min(contentHeight, parent.height - buttons.height - Theme.margin))
+            contentWidth: availableWidth
+            clip: true
 
-            Repeater {
-                model: page.paragraphs
+            ColumnLayout {
+                width: scroller.availableWidth
+                spacing: Theme.margin
+
+                Heading {
+                    Layout.fillWidth: true
+                    text: page.title
+                }
+
+                Repeater {
+                    model: page.paragraphs
+
+                    BodyText {
+                        Layout.fillWidth: true
+                        text: modelData
+                    }
+                }
 
                 BodyText {
                     Layout.fillWidth: true
-                    text: modelData
-                }
-            }
-
-            BodyText {
-                Layout.fillWidth: true
-                visible: page.exampleGmn !== ""
-                muted: true
-                text: page.exampleCaption
-            }
-
-            ScoreView {
-                id: example
-
-                Layout.fillWidth: true
-                Layout.preferredHeight: implicitHeight
-                visible: page.exampleGmn !== ""
-                code: page.exampleGmn
-                followPlayback: true
-                maximumHeight: 160
-            }
-
-            RowLayout {
-                Layout.fillWidth: true
-
-                AppButton {
                     visible: page.exampleGmn !== ""
-                    enabled: runtime.globals.interactionEnabled
-                    text: qsTr("Play the example")
-                    onClicked: example.score.play()
+                    muted: true
+                    text: page.exampleCaption
                 }
-                Item {
+
+                ScoreView {
+                    id: example
+
                     Layout.fillWidth: true
+                    Layout.preferredHeight: implicitHeight
+                    visible: page.exampleGmn !== ""
+                    code: page.exampleGmn
+                    followPlayback: true
+                    maximumHeight: 160
                 }
-                AppButton {
-                    objectName: "continueButton"
-                    primary: true
-                    enabled: runtime.globals.interactionEnabled
-                    text: qsTr("Continue")
-                    onClicked: page.complete()
-                }
+            }
+        }
+
+        RowLayout {
+            id: buttons
+
+            y: scroller.height + Theme.margin
+            width: parent.width
+
+            AppButton {
+                objectName: "playExampleButton"
+                visible: page.exampleGmn !== ""
+                enabled: runtime.globals.interactionEnabled
+                text: qsTr("Play the example")
+                onClicked: example.score.play()
+            }
+            Item {
+                Layout.fillWidth: true
+            }
+            AppButton {
+                objectName: "continueButton"
+                primary: true
+                enabled: runtime.globals.interactionEnabled
+                text: qsTr("Continue")
+                onClicked: page.complete()
             }
         }
     }
