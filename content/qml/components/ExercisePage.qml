@@ -558,6 +558,7 @@ FocusScope {
                 }
 
                 OutcomeStrip {
+                    objectName: "outcomeStrip"
                     Layout.fillWidth: true
                     visible: page.phase === "graded"
                     grades: page.grades
@@ -607,9 +608,10 @@ FocusScope {
                 objectName: "nothingHeardText"
                 Layout.fillWidth: true
                 visible: page.heardNothing
+                // in the body's size: in the large one its four lines beside the buttons pushed the
+                // notes' grades out of an 800x600 screen
                 text: qsTr("Nothing was heard from the microphone. Check that it is on and close to you, "
                            + "then calibrate it in Settings (Ctrl+4).")
-                font.pixelSize: Theme.fontLarge
             }
             Item {
                 Layout.fillWidth: true
