@@ -333,14 +333,19 @@ double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)
             prev = p;
             before = p;
             result = p;
-        } else if (prev != -1.0 && conf >= 1 && relErr(prev, 2 * p) < kMaxRelativeError) {
-            // An octave off the pitch held: the tracker's (a high closed vowel flips to its
-            // subharmonic and back from piece to piece as it starts); the note goes on.
-            prev = 2 * p;
+        } else if (prev != -1.0 && conf >= kMaxConfidence - 2 && relErr(prev, 2 * p) < kMaxRelativeError) {
+            prev = 2 * p; // an octave error
             result = 2 * p;
-        } else if (prev != -1.0 && conf >= 1 && relErr(prev, 0.5 * p) < kMaxRelativeError) {
+        } else if (prev != -1.0 && conf >= kMaxConfidence - 2 && relErr(prev, 0.5 * p) < kMaxRelativeError) {
             prev = 0.5 * p;
             result = 0.5 * p;
+        } else if (prev != -1.0 && conf >= 1 && (relErr(prev, 2 * p) < kMaxRelativeError || relErr(prev, 0.5 * p) < kMaxRelativeError)) {
+            // An octave off a pitch not yet held with confidence: either may be the tracker's (a high
+            // closed vowel flips to its subharmonic and back from piece to piece as it starts). The
+            // newer is taken: the note goes on and none of its results is lost.
+            prev = p;
+            before = p;
+            result = p;
         } else if (prev != -1.0 && lastRaw > 0.0 && relErr(lastRaw, p) < kMaxRelativeError) {
             // Two pieces in a row agree on a new pitch: a new note, not a lone jump. Held any longer,
             // the last note's pitch would fill a short note's results.

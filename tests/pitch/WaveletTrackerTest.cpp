@@ -87,10 +87,11 @@ TEST(WaveletTracker, DynamicStep)
     const Row rows[] = {
         {"builds and loses confidence", {-1.0, 0}, {220, 223, 0, 0, 0}, {220, 223, 223, 0, 0}, -1.0, 0},
         {"octave error corrected when confident", {440.0, 3}, {221}, {442}, 442.0, 3},
-        {"octave error corrected while unsure", {440.0, 1}, {221}, {442}, 442.0, 1},
+        {"octave off while unsure is taken as read", {440.0, 2}, {221}, {221}, 221.0, 2},
         {"without confidence a reading is taken as it is", {440.0, 0}, {221}, {221}, 221.0, 1},
         // a high "oo" flipping to its subharmonic and back as it starts: none of its results is lost
-        {"alternating subharmonic", {-1.0, 0}, {554, 277, 554, 277, 554}, {554, 554, 554, 554, 554}, 554.0, 3},
+        {"alternating subharmonic", {-1.0, 0}, {554, 277, 554, 277, 554}, {554, 277, 554, 277, 554}, 554.0, 1},
+        {"a wrong octave first gives way", {-1.0, 0}, {880, 440, 441, 442, 880}, {880, 440, 441, 442, 440}, 440.0, 3},
         {"under 1 Hz apart continues", {440.0, 1}, {440.9}, {440.9}, 440.9, 2},
         // a fifth up: one reading is held off, the second in a row is a new note
         {"leap", {440.0, 5}, {660, 660, 660, 660, 660}, {440, 660, 660, 660, 660}, 660.0, 5},
