@@ -120,6 +120,10 @@ constexpr double kShortNote = 0.3;
 constexpr double kShortestNote = 0.11;
 // A result is dated at the start of its piece; one that begins just before an attack mostly hears it.
 constexpr double kPieceLead = 0.012;
+// Results before a run, and how many of them without pitch, for the run to begin from silence: one
+// may be the attack's own odd reading; the tracker holds a pitch for a few pieces after it fades.
+constexpr int kSilenceLooked = 4;
+constexpr int kSilentResults = 3;
 } // namespace
 
 double AveragingHeuristic::restrikeTime(Pitch::Note winner) const
@@ -161,6 +165,29 @@ double AveragingHeuristic::restrikeTime(Pitch::Note winner) const
         ++count;
     }
     return count >= kRestrikeResults ? attack : -1.0;
+}
+
+bool AveragingHeuristic::steadyAfterSilence(const PitchDetector::NoteInfo& note, double since) const
+{
+    int looked = 0;
+    int silent = 0;
+    int run = 0;
+    int named = 0;
+    for (int i = m_recent.size() - 1; i >= 0 && looked < kSilenceLooked; --i) {
+        const PitchDetector::NoteInfo& entry = m_recent[i];
+        if (entry.offset >= note.offset - kPieceLead) {
+            if (entry.note == Pitch::NONE)
+                return false;
+            ++run;
+            named += entry.note == note.note ? 1 : 0;
+            continue;
+        }
+        if (entry.offset < since)
+            return false;
+        ++looked;
+        silent += entry.note == Pitch::NONE ? 1 : 0;
+    }
+    return looked == kSilenceLooked && silent >= kSilentResults && 4 * named >= 3 * run;
 }
 
 bool AveragingHeuristic::takeShortNote(PitchDetector::NoteInfo& note)

@@ -3,6 +3,10 @@
 #include "debug/Debugging.h"
 #include "pitch/heuristics/AveragingHeuristic.h"
 
+namespace {
+// How long a run goes on before it is taken without an onset.
+constexpr double kOnsetLatency = 0.2;
+} // namespace
 
 OnsetCoordinatorHeuristic::OnsetCoordinatorHeuristic(PitchDetector* detector, double lookAhead, double lookBack)
     : PitchDetectionHeuristic(detector, QStringLiteral("OnsetCoordinatorHeuristic")), m_lookAhead(lookAhead),
@@ -50,9 +54,6 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
 {
     BRISOLA_ASSERT(mp_detector->getOnsetDetectionStrategy());
     QVector<PitchDetector::OnsetInfo>& onsets = mp_detector->m_onsets;
-    if (onsets.isEmpty())
-        return false;
-
     removeSpuriousOnsets();
 
     int found = -1;
@@ -104,9 +105,19 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
         return true;
     }
 
-    // A note without an onset of its own is never matched to an expected note: room noise, a
-    // vibrato excursion or the tail of the last note would take the place of the next one, and
-    // every later note would be graded against the wrong one.
+    // A run of one steady pitch that begins from silence is an attack the onset detector did not
+    // hear (a quiet high vowel in room noise): refused, every later note would be graded against
+    // the one before it. It waits until any onset would have come (the detector waits 0.1 s for the
+    // peak of a slow rise), which then dates the note. Otherwise a note without an onset of its own
+    // is never matched to an expected note: a vibrato excursion or the tail of the last note would
+    // take the place of the next one.
+    // The silence lies after the last note taken began: the run is not that note's own.
+    const QVector<PitchDetector::NoteInfo>& taken = mp_detector->m_notes;
+    const double since = taken.isEmpty() ? -1.0 : taken.last().offset;
+    if (note.duration >= kOnsetLatency && mp_averaging && mp_averaging->steadyAfterSilence(note, since)) {
+        LOG_TRACE("pitch-hrstic", "no onset; the run begins from silence at %.2lf", note.offset);
+        return true;
+    }
     LOG_TRACE("pitch-hrstic", "no onset within range");
     return false;
 }

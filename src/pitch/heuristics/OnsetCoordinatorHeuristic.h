@@ -7,7 +7,7 @@ class AveragingHeuristic;
 // Insists that each note start at a detected onset: ties the note to the newest untied onset
 // within look-back before / look-ahead after the note's time, else to the first one inside the
 // note's run so far, and drops onsets heard inside an earlier sustained note. A note without an
-// onset of its own is refused.
+// onset of its own is refused unless its run begins from silence.
 class OnsetCoordinatorHeuristic : public PitchDetectionHeuristic {
 public:
     OnsetCoordinatorHeuristic(PitchDetector* detector, double lookAhead, double lookBack);
