@@ -1,5 +1,6 @@
 import QtQuick 2.15
 import QtTest 1.15
+import QtQuick.Controls 2.15
 import "../../content/qml/components"
 
 // The course's lessons in the room an 800x600 screen leaves a page under a window manager's title
@@ -101,6 +102,9 @@ Item {
                     if (p.children[i].contentItem && p.children[i].contentItem.contentY !== undefined)
                         flick = p.children[i].contentItem;
             verify(flick, "a scrolled text");
+            // more below the fold: the scroll bar says so
+            var bar = flick.parent.ScrollBar.vertical;
+            compare(bar.policy === ScrollBar.AlwaysOn, flick.contentHeight > flick.height);
             page.forceActiveFocus();
             keyClick(Qt.Key_End);
             compare(flick.contentY, Math.max(0, flick.contentHeight - flick.height));

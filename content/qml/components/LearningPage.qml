@@ -45,13 +45,18 @@ FocusScope {
         ScrollView {
             id: scroller
 
+            readonly property bool overflows: contentHeight > height
+
             width: parent.width
             height: Math.max(0, Math.min(contentHeight, parent.height - buttons.height - Theme.margin))
             contentWidth: availableWidth
             clip: true
+            // the bar stays in sight while there is more below (an example beyond the fold), with
+            // room of its own
+            ScrollBar.vertical.policy: overflows ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
 
             ColumnLayout {
-                width: scroller.availableWidth
+                width: scroller.availableWidth - (scroller.overflows ? scroller.ScrollBar.vertical.width + Theme.spacing : 0)
                 spacing: Theme.margin
 
                 Heading {
