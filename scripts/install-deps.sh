@@ -13,7 +13,8 @@ BUILD_PKGS=(cmake g++ pkg-config
 TEST_PKGS=(xvfb xauth x11-utils libgl1-mesa-dri
   pulseaudio pulseaudio-utils libasound2-plugins alsa-utils
   sox espeak-ng vorbis-tools
-  xdotool imagemagick x11-apps python3-xlib sqlite3)
+  xdotool imagemagick x11-apps python3-xlib sqlite3
+  openbox)  # a window manager: the learner run's small screen frames the window with a title bar
 [ "${WITH_BENCH:-}" = 1 ] && TEST_PKGS+=(aubio-tools)
 
 # The private virtual sound devices of a machine without any (scripts/with-sound-device.sh).

@@ -8,9 +8,9 @@ exercise sung in tune to its end, a scale sung with one note on the pitch before
 note graded off), practice,
 statistics and settings shot at 1024x768 and 800x600, the microphone calibrated twice at 800x600;
 then the database rows the session must have left, a log without warnings but the late-callback one,
-and nothing printed on the terminal. Last, on a screen of 800x600, a fresh learner with clapping set
-to the microphone: the whole window on the screen, and the lesson and a clapping exercise saying to
-clap."""
+and nothing printed on the terminal. Last, on a screen of 800x600 with a window manager, a fresh
+learner with clapping set to the microphone: the whole window, title bar included, on the screen,
+and the lesson and a clapping exercise saying to clap."""
 
 import argparse
 import json
@@ -655,17 +655,26 @@ class Session:
             fail("sung answers graded %s" % self.outcomes["pitch_singing_1"])
 
     def small_screen(self):
-        """A fresh learner on a screen of 800x600 with clapping set to the microphone: the whole
-        window (title bar and header included) on the screen, and the lesson on answering and the
-        first clapping exercise saying to clap, not to tap on the keyboard."""
+        """A fresh learner on a screen of 800x600 with a window manager, which frames the window
+        with a title bar, and clapping set to the microphone: the whole window (its frame and title
+        bar, and the header) on the screen; the lesson on answering, the first clapping exercise
+        saying to clap, not to tap on the keyboard, and the settings shot."""
         xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "800x600x24", "-nolisten", "tcp"],
                                 stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-        app = None
+        app = wm = None
         try:
             number = xvfb.stdout.readline().strip()
             if not number:
                 fail("no 800x600 display")
             shown = ":" + number
+            wm = subprocess.Popen(["openbox", "--sm-disable"], env=dict(os.environ, DISPLAY=shown),
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            end = time.monotonic() + 10
+            while subprocess.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], env=dict(os.environ, DISPLAY=shown),
+                                 capture_output=True, text=True).stdout.find("window id") < 0:
+                if time.monotonic() > end or wm.poll() is not None:
+                    fail("no window manager on the 800x600 screen")
+                time.sleep(0.1)
             scratch = os.path.join(self.scratch, "small-screen")
             env = dict(os.environ, DISPLAY=shown, XDG_DATA_HOME=os.path.join(scratch, "data"),
                        TMPDIR=os.path.join(scratch, "tmp"))
@@ -721,20 +730,33 @@ class Session:
             geometry = subprocess.run(["xwininfo", "-id", wid], env=env, capture_output=True, text=True).stdout
             x, y, w, h = (int(re.search(label + r":\s+(-?\d+)", geometry).group(1))
                           for label in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
-            if x < 0 or y < 0 or x + w > 800 or y + h > 600:
-                fail("the window at %d,%d %dx%d is partly off the 800x600 screen" % (x, y, w, h))
-            log("800x600 screen: the window at %d,%d %dx%d" % (x, y, w, h))
+            # the frame round the window: left, right, top (the title bar), bottom
+            extents = subprocess.run(["xprop", "-id", wid, "_NET_FRAME_EXTENTS"], env=env, capture_output=True,
+                                     text=True).stdout
+            frame = [int(v) for v in re.findall(r"\d+", extents.partition("=")[2])]
+            if len(frame) != 4 or frame[2] < 10:
+                fail("the window manager gave the window no title bar: %r" % extents)
+            left, right, top, bottom = frame
+            if x - left < 0 or y - top < 0 or x + w + right > 800 or y + h + bottom > 600:
+                fail("the window at %d,%d %dx%d with its frame %r is partly off the 800x600 screen"
+                     % (x, y, w, h, frame))
+            log("800x600 screen: the window at %d,%d %dx%d in a frame of %r" % (x, y, w, h, frame))
             shot("main")
             keys("Return")                 # How to Answer
             shot("lesson-clapping")
             keys("Return")                 # lesson read: Beat Tapping 1, clapped
             shot("clapping-intro")
+            keys("ctrl+4")                 # settings: Calibrate on the screen, not scrolled away
+            shot("settings")
             stop(app, wid)
             app = None
         finally:
             if app is not None and app.poll() is None:
                 app.kill()
                 app.wait()
+            if wm is not None:
+                wm.terminate()
+                wm.wait(10)
             xvfb.terminate()
             xvfb.wait(10)
 
