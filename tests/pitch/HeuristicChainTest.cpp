@@ -215,7 +215,7 @@ TEST_F(Chain, OnsetCoordinatorNeedsTimeBetweenOnsetsAndAnOnsetOfItsOwn)
 
 // In room noise the onset detector can miss a quiet high vowel's attack; the note was refused and
 // every later one graded against the one before it. A run of one steady pitch after silence is
-// taken once it has gone on 0.2 s, dated where it began; noise read as pitch now and then, a run
+// taken 0.2 s after it began (when any onset would have come), short or not, dated where it began; noise read as pitch now and then, a run
 // with no silence before it and a held note's own run are not.
 TEST_F(Chain, OnsetCoordinatorTakesASteadyRunStruckFromSilenceWithoutAnOnset)
 {
@@ -238,6 +238,7 @@ TEST_F(Chain, OnsetCoordinatorTakesASteadyRunStruckFromSilenceWithoutAnOnset)
         {"struck from silence", join(silence, steadyE), {}, {E}, {20 * hop}},
         {"noise read as pitch now and then", join(silence, comesAndGoes), {}, {}, {}},
         {"out of another note", join(join(silence, steadyC), steadyE), {20 * hop}, {C}, {20 * hop}},
+        {"short, struck from silence", join(join(silence, std::vector<Pitch::Note>(7, E)), silence), {}, {E}, {20 * hop}},
         {"after a note and a silence", join(join(join(silence, steadyC), silence), steadyE), {20 * hop}, {C, E}, {20 * hop, 60 * hop}},
     };
     for (const Row& row : rows) {

@@ -167,14 +167,18 @@ double AveragingHeuristic::restrikeTime(Pitch::Note winner) const
     return count >= kRestrikeResults ? attack : -1.0;
 }
 
-bool AveragingHeuristic::steadyAfterSilence(const PitchDetector::NoteInfo& note, double since) const
+bool AveragingHeuristic::steadyAfterSilence(const PitchDetector::NoteInfo& note, double since, double waited) const
 {
+    if (m_recent.isEmpty() || m_recent.last().offset < note.offset + waited)
+        return false;
     int looked = 0;
     int silent = 0;
     int run = 0;
     int named = 0;
     for (int i = m_recent.size() - 1; i >= 0 && looked < kSilenceLooked; --i) {
         const PitchDetector::NoteInfo& entry = m_recent[i];
+        if (entry.offset > note.offset + note.duration + kPieceLead)
+            continue; // after the run: the note may have ended
         if (entry.offset >= note.offset - kPieceLead) {
             if (entry.note == Pitch::NONE)
                 return false;

@@ -23,11 +23,12 @@ public:
     // that note had been sung a while, and only the note's pitch in the results since. Read by the
     // unique filter, which otherwise drops a repeat the expected melody does not hold.
     bool restruck() const { return m_restruck; }
-    // Whether the note's run, from its offset to the newest result, holds its pitch throughout
-    // (three results in four name it, none is silent) after results without pitch (three of the
-    // four before it, all of them after since): a note struck from silence, an attack the onset
-    // detector may miss in room noise. Noise read as pitch comes and goes.
-    bool steadyAfterSilence(const PitchDetector::NoteInfo& note, double since) const;
+    // Whether the note's run, from its offset over its duration, holds its pitch throughout (three
+    // results in four name it, none is silent) after results without pitch (three of the four
+    // before it, all of them after since), and the newest result lies waited seconds past its start:
+    // a note struck from silence, an attack the onset detector may miss in room noise. Noise read as
+    // pitch comes and goes.
+    bool steadyAfterSilence(const PitchDetector::NoteInfo& note, double since, double waited) const;
 
     // Most frequent note of the window; false when none reaches the minimum count or no entry
     // of the winning note lies in a counted octave.

@@ -4,8 +4,10 @@
 #include "pitch/heuristics/AveragingHeuristic.h"
 
 namespace {
-// How long a run goes on before it is taken without an onset.
+// How long after a run began it is taken without an onset: any onset would have come by then.
 constexpr double kOnsetLatency = 0.2;
+// The shortest run taken without an onset (the shortest notes sung are 0.13 s).
+constexpr double kShortestRun = 0.1;
 } // namespace
 
 OnsetCoordinatorHeuristic::OnsetCoordinatorHeuristic(PitchDetector* detector, double lookAhead, double lookBack)
@@ -114,7 +116,7 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
     // The silence lies after the last note taken began: the run is not that note's own.
     const QVector<PitchDetector::NoteInfo>& taken = mp_detector->m_notes;
     const double since = taken.isEmpty() ? -1.0 : taken.last().offset;
-    if (note.duration >= kOnsetLatency && mp_averaging && mp_averaging->steadyAfterSilence(note, since)) {
+    if (note.duration >= kShortestRun && mp_averaging && mp_averaging->steadyAfterSilence(note, since, kOnsetLatency)) {
         LOG_TRACE("pitch-hrstic", "no onset; the run begins from silence at %.2lf", note.offset);
         return true;
     }
