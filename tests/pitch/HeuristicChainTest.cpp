@@ -213,11 +213,13 @@ TEST_F(Chain, OnsetCoordinatorNeedsTimeBetweenOnsetsAndAnOnsetOfItsOwn)
     expectSteps(coordinator, {{1, makeNote(Pitch::A, 4, 1.25), false}});
 }
 
-// In room noise the onset detector can miss a quiet high vowel's attack; the note was refused and
-// every later one graded against the one before it. A run of one steady pitch after silence is
-// taken 0.2 s after it began (when any onset would have come), short or not, dated where it began; noise read as pitch now and then, a run
-// with no silence before it and a held note's own run are not.
-TEST_F(Chain, OnsetCoordinatorTakesASteadyRunStruckFromSilenceWithoutAnOnset)
+// In room noise the onset detector can miss a quiet high vowel's attack, and a legato step read as
+// the two notes' common subharmonic while the last one fades; the note was refused and every later
+// one graded against the one before it. A run of one steady pitch after silence is taken 0.2 s after
+// it began (when any onset would have come), short or not, and a new pitch held throughout for
+// 0.25 s out of another, each dated where its run began; noise read as pitch now and then, a swing
+// away and back, a wavering run and a held note's own run are not.
+TEST_F(Chain, OnsetCoordinatorTakesASteadyRunWithoutAnOnset)
 {
     const double hop = 1024.0 / 44100.0;
     const Pitch::Note O = Pitch::NONE, E = Pitch::E, C = Pitch::C;
@@ -237,7 +239,10 @@ TEST_F(Chain, OnsetCoordinatorTakesASteadyRunStruckFromSilenceWithoutAnOnset)
     const Row rows[] = {
         {"struck from silence", join(silence, steadyE), {}, {E}, {20 * hop}},
         {"noise read as pitch now and then", join(silence, comesAndGoes), {}, {}, {}},
-        {"out of another note", join(join(silence, steadyC), steadyE), {20 * hop}, {C}, {20 * hop}},
+        {"out of another note, a swing of 0.14 s", join(join(join(silence, steadyC), std::vector<Pitch::Note>(6, E)), steadyC), {20 * hop}, {C}, {20 * hop}},
+        // a legato step whose onset was not heard: a new pitch held throughout for 0.25 s
+        {"out of another note, held", join(join(silence, steadyC), steadyE), {20 * hop}, {C, E}, {20 * hop, 40 * hop}},
+        {"out of another note, held but wavering", join(join(silence, steadyC), join(std::vector<Pitch::Note>(4, E), comesAndGoes)), {20 * hop}, {C}, {20 * hop}},
         {"short, struck from silence", join(join(silence, std::vector<Pitch::Note>(7, E)), silence), {}, {E}, {20 * hop}},
         {"after a note and a silence", join(join(join(silence, steadyC), silence), steadyE), {20 * hop}, {C, E}, {20 * hop, 60 * hop}},
     };

@@ -194,6 +194,22 @@ bool AveragingHeuristic::steadyAfterSilence(const PitchDetector::NoteInfo& note,
     return looked == kSilenceLooked && silent >= kSilentResults && 4 * named >= 3 * run;
 }
 
+bool AveragingHeuristic::heldThroughout(const PitchDetector::NoteInfo& note) const
+{
+    int run = 0;
+    int named = 0;
+    for (int i = m_recent.size() - 1; i >= 0 && m_recent[i].offset >= note.offset - kPieceLead; --i) {
+        const PitchDetector::NoteInfo& entry = m_recent[i];
+        if (entry.offset > note.offset + note.duration + kPieceLead)
+            continue;
+        if (entry.note == Pitch::NONE)
+            return false;
+        ++run;
+        named += entry.note == note.note ? 1 : 0;
+    }
+    return run > 0 && 8 * named >= 7 * run;
+}
+
 bool AveragingHeuristic::takeShortNote(PitchDetector::NoteInfo& note)
 {
     const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;

@@ -29,6 +29,9 @@ public:
     // a note struck from silence, an attack the onset detector may miss in room noise. Noise read as
     // pitch comes and goes.
     bool steadyAfterSilence(const PitchDetector::NoteInfo& note, double since, double waited) const;
+    // Whether every result of the note's run, from its offset over its duration, names its pitch
+    // (one in eight may not; none is silent): a pitch held, not a vibrato's swing or a scoop.
+    bool heldThroughout(const PitchDetector::NoteInfo& note) const;
 
     // Most frequent note of the window; false when none reaches the minimum count or no entry
     // of the winning note lies in a counted octave.

@@ -8,6 +8,8 @@ namespace {
 constexpr double kOnsetLatency = 0.2;
 // The shortest run taken without an onset (the shortest notes sung are 0.13 s).
 constexpr double kShortestRun = 0.1;
+// How long a new pitch is held, out of another, before it is taken without an onset.
+constexpr double kHeldStep = 0.25;
 } // namespace
 
 OnsetCoordinatorHeuristic::OnsetCoordinatorHeuristic(PitchDetector* detector, double lookAhead, double lookBack)
@@ -118,6 +120,15 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
     const double since = taken.isEmpty() ? -1.0 : taken.last().offset;
     if (note.duration >= kShortestRun && mp_averaging && mp_averaging->steadyAfterSilence(note, since, kOnsetLatency)) {
         LOG_TRACE("pitch-hrstic", "no onset; the run begins from silence at %.2lf", note.offset);
+        return true;
+    }
+    // A legato step the onset detector did not hear (a recorded voice's next note, struck while the
+    // last one's release still sounds, reads as their common subharmonic until the release fades): a
+    // new pitch held throughout for a quarter of a second. A vibrato's swing or a scoop leaves it
+    // sooner.
+    if (!taken.isEmpty() && taken.last().note != note.note && note.duration >= kHeldStep && mp_averaging &&
+        mp_averaging->heldThroughout(note)) {
+        LOG_TRACE("pitch-hrstic", "no onset; a new pitch held from %.2lf", note.offset);
         return true;
     }
     LOG_TRACE("pitch-hrstic", "no onset within range");
