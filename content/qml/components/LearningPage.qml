@@ -45,18 +45,21 @@ FocusScope {
         ScrollView {
             id: scroller
 
-            readonly property bool overflows: contentHeight > height
+            // measured on the text itself and the room left by the buttons
+            readonly property real room: Math.max(0, parent.height - buttons.height - Theme.margin)
+            readonly property bool overflows: contentHeight > room
 
             width: parent.width
-            height: Math.max(0, Math.min(contentHeight, parent.height - buttons.height - Theme.margin))
+            height: Math.min(contentHeight, room)
             contentWidth: availableWidth
             clip: true
-            // the bar stays in sight while there is more below (an example beyond the fold), with
-            // room of its own
+            // the bar stays in sight while there is more below (an example beyond the fold)
             ScrollBar.vertical.policy: overflows ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
 
             ColumnLayout {
-                width: scroller.availableWidth - (scroller.overflows ? scroller.ScrollBar.vertical.width + Theme.spacing : 0)
+                // the scroll bar's room kept always: a width that followed it would change the
+                // text's height, and with it whether the bar shows
+                width: scroller.availableWidth - scroller.ScrollBar.vertical.width - Theme.spacing
                 spacing: Theme.margin
 
                 Heading {

@@ -50,11 +50,13 @@ Rectangle {
         anchors.margins: Theme.margin
         contentWidth: availableWidth
         clip: true
-        // the bar stays in sight while there is more below, with room of its own
+        // the bar stays in sight while there is more below
         ScrollBar.vertical.policy: overflows ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
 
         ColumnLayout {
-            width: scroller.availableWidth - (scroller.overflows ? scroller.ScrollBar.vertical.width + Theme.spacing : 0)
+            // the scroll bar's room kept always: a width that followed it would change the
+            // text's height, and with it whether the bar shows
+            width: scroller.availableWidth - scroller.ScrollBar.vertical.width - Theme.spacing
             spacing: Theme.margin
 
             RowLayout {
