@@ -226,29 +226,48 @@ bool AveragingHeuristic::takeShortNote(PitchDetector::NoteInfo& note)
     if ((!taken.isEmpty() && attack.time <= taken.last().offset) || next.time - attack.time > kShortNote ||
         next.time - attack.time < kShortestNote || m_window.last().offset < next.time)
         return false;
-    // Between them, two results in a row name the expected note and no other note has two in a row.
+    // Between them, two results in a row name the expected note, or two with no silence between
+    // them name it and more than name any other, and no other note has two in a row. The tracker holds the last note's pitch for a
+    // few pieces across the attack (a legato short note after a long one): that run is not counted.
     const Pitch::Note want = expected[k].note;
     Pitch::Note previous = Pitch::NONE;
+    Pitch::Note tail = Pitch::NONE;
+    bool inTail = true;
     bool found = false;
     int octaves[8] = {};
+    int counts[Pitch::NONE + 1] = {};
     double sum = 0.0;
     int count = 0;
+    bool silentBetween = false; // a result without pitch after the first of the note
     for (const PitchDetector::NoteInfo& entry : m_window) {
-        if (entry.offset < attack.time - kPieceLead || entry.offset >= next.time - kPieceLead) {
-            previous = Pitch::NONE;
+        if (entry.offset < attack.time - kPieceLead) {
+            tail = entry.note;
             continue;
         }
+        if (entry.offset >= next.time - kPieceLead)
+            break;
+        inTail = inTail && entry.note == tail && tail != want;
+        if (inTail)
+            continue;
         if (entry.note != Pitch::NONE && entry.note == previous) {
             if (entry.note != want)
                 return false;
             found = true;
         }
+        if (entry.note >= 0 && entry.note <= Pitch::NONE)
+            ++counts[entry.note];
+        silentBetween = silentBetween || (count > 0 && count < 2 && entry.note == Pitch::NONE);
         if (entry.note == want && entry.octave >= 0 && entry.octave < 8) {
             ++octaves[entry.octave];
             sum += entry.frequency;
             ++count;
         }
         previous = entry.note;
+    }
+    if (!found && count >= 2 && !silentBetween) {
+        found = true;
+        for (int n = 0; n < Pitch::NONE; ++n)
+            found = found && (n == want || counts[n] < count);
     }
     if (!found)
         return false;

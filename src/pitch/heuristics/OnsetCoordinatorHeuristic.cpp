@@ -60,9 +60,15 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
     QVector<PitchDetector::OnsetInfo>& onsets = mp_detector->m_onsets;
     removeSpuriousOnsets();
 
+    // A note sung again is struck again: a legato step (no rise) before it is a slow, wide vibrato's
+    // swing read as a step, and tied to it the repeat would take the place of the next note.
+    const QVector<PitchDetector::NoteInfo>& taken = mp_detector->m_notes;
+    const bool again = !taken.isEmpty() && taken.last().note == note.note;
     int found = -1;
     for (int i = onsets.size() - 1; i > m_lastOnsetIndex && i >= 0; --i) {
         const double t = onsets[i].time;
+        if (again && onsets[i].rise <= 0.0)
+            continue;
         if (note.offset - m_lookBack <= t && t <= note.offset + m_lookAhead) {
             found = i;
             LOG_TRACE("pitch-hrstic", "closest onset is %d (%.2lf)", i, t);
@@ -78,6 +84,8 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
         const double end = note.offset + note.duration;
         for (int i = m_lastOnsetIndex + 1; i < onsets.size(); ++i) {
             const double t = onsets[i].time;
+            if (again && onsets[i].rise <= 0.0)
+                continue;
             if (t > note.offset + m_lookAhead && t <= end) {
                 found = i;
                 LOG_TRACE("pitch-hrstic", "onset %d (%.2lf) inside the run", i, t);
@@ -116,7 +124,6 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
     // is never matched to an expected note: a vibrato excursion or the tail of the last note would
     // take the place of the next one.
     // The silence lies after the last note taken began: the run is not that note's own.
-    const QVector<PitchDetector::NoteInfo>& taken = mp_detector->m_notes;
     const double since = taken.isEmpty() ? -1.0 : taken.last().offset;
     if (note.duration >= kShortestRun && mp_averaging && mp_averaging->steadyAfterSilence(note, since, kOnsetLatency)) {
         LOG_TRACE("pitch-hrstic", "no onset; the run begins from silence at %.2lf", note.offset);
