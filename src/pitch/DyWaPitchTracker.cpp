@@ -14,6 +14,8 @@ constexpr int kDifferenceLevels = 3;
 constexpr double kAmplitudeThresholdRatio = 0.75;
 constexpr double kMaxRelativeError = static_cast<float>(0.2);
 constexpr int kMaxConfidence = 5;
+// Two raw estimates this close (0.6 of a semitone) name one pitch.
+constexpr double kAgreement = 0.035;
 } // namespace
 
 int _power2p(int v)
@@ -346,7 +348,7 @@ double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)
             prev = p;
             before = p;
             result = p;
-        } else if (prev != -1.0 && lastRaw > 0.0 && relErr(lastRaw, p) < kMaxRelativeError) {
+        } else if (prev != -1.0 && lastRaw > 0.0 && std::fabs(lastRaw - p) < kAgreement * p) {
             // Two pieces in a row agree on a new pitch: a new note, not a lone jump. Held any longer,
             // the last note's pitch would fill a short note's results.
             prev = p;

@@ -97,6 +97,8 @@ TEST(WaveletTracker, DynamicStep)
         {"leap", {440.0, 5}, {660, 660, 660, 660, 660}, {440, 660, 660, 660, 660}, 660.0, 5},
         {"a lone reading elsewhere is held off", {440.0, 5}, {660, 440, 441}, {440, 440, 441}, 441.0, 5},
         {"two readings that disagree are held off", {440.0, 5}, {700, 560, 560}, {440, 440, 560}, 560.0, 2},
+        // a choir's beating reads pitches a semitone apart from piece to piece: not a new note
+        {"two readings a semitone apart are held off", {440.0, 5}, {600, 640, 640}, {440, 440, 640}, 640.0, 2},
         // a lone jump inside the band is taken, but the pitch before it is not held off
         {"lone jump", {135.0, 5}, {166, 132, 132}, {166, 132, 132}, 132.0, 5},
     };
