@@ -49,8 +49,16 @@ constexpr double kHeldLevel = 0.7;
 // A rise by this much (12 dB) is an attack without the picker's peak.
 constexpr double kSurge = 4.0;
 constexpr int kSurgeWait = 8;
+// The newest samples' correlation one held period later over this: the held note still sounds. Its
+// own harmonics keep it near 0.3 even under a subharmonic as strong as the note; a new note's
+// harmonics fall out of phase there and bring it below 0.
+constexpr double kStillPeriodic = 0.2;
+// Samples compared, at least.
+constexpr int kShortestCheck = 256;
 // A level more than 6 dB under four hops before: a release (a legato glide dips 3 dB at most).
 constexpr double kReleaseLevel = 0.5;
+// Held frames this close to an octave from the held note's median are the note heard an octave off.
+constexpr double kOctaveSlipSpread = 1.0;
 // Within a quarter tone over two frames: a held note, not noise.
 constexpr double kSteadyPitch = 0.5;
 
@@ -68,6 +76,27 @@ double hopLevel(const double* samples, int count, double& input, double& output)
         sum += output * output;
     }
     return count > 0 ? std::sqrt(sum / count) : 0.0;
+}
+
+// The correlation of span with itself one period of the given pitch (semitones) later.
+double periodicityAt(const double* span, int count, double semitones, int samplingRate)
+{
+    const double period = samplingRate / (440.0 * std::pow(2.0, (semitones - 69.0) / 12.0));
+    const int lag = static_cast<int>(period);
+    const double fraction = period - lag;
+    const int n = count - lag - 1;
+    // A period too long to see repeat in the span: the old rule, a slip.
+    if (lag < 1 || n < kShortestCheck)
+        return 1.0;
+    double xy = 0.0, xx = 0.0, yy = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double x = span[i];
+        const double y = span[i + lag] + fraction * (span[i + lag + 1] - span[i + lag]);
+        xy += x * y;
+        xx += x * x;
+        yy += y * y;
+    }
+    return xx > 0.0 && yy > 0.0 ? xy / std::sqrt(xx * yy) : 0.0;
 }
 } // namespace
 
@@ -98,7 +127,7 @@ double DefaultOnsetDetectionStrategy::rise(double level) const
 // The median pitch of the last three frames against the held note's, the median of the 13 frames
 // (150 ms, about a vibrato cycle) before the last eight: a legato step moves it a semitone or more,
 // vibrato swings back and forth around the note.
-bool DefaultOnsetDetectionStrategy::pitchChanged() const
+bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count) const
 {
     double recent[3];
     double held[13];
@@ -117,14 +146,31 @@ bool DefaultOnsetDetectionStrategy::pitchChanged() const
     // The new pitch holds (noise between two notes gives pitches all over the place).
     if (*std::max_element(recent, recent + 3) - *std::min_element(recent, recent + 3) >= 2 * kSteadyPitch)
         return false;
-    const double moved = median(recent, recentCount) - median(held, heldCount);
-    // A move by an octave, an octave and a fifth or two octaves is the tracker's (a closed vowel high
-    // up flips between the note and a subharmonic for a few frames at a time), not a step sung.
-    for (double slip : {12.0, 19.0, 24.0}) {
-        if (std::fabs(std::fabs(moved) - slip) < kPitchStep)
-            return false;
+    // Frames the tracker heard an octave off count at the held note's octave: among frames an octave
+    // low the plain median is the lowest of the note's own, and a vibrato's swing up reads as a step.
+    // Only frames within a semitone of an octave away: others are noise or the next note.
+    const double reference = median(held, heldCount);
+    for (int i = 0; i < heldCount; ++i) {
+        const double octaves = std::round((held[i] - reference) / 12.0);
+        if (std::fabs(held[i] - reference - 12.0 * octaves) < kOctaveSlipSpread)
+            held[i] -= 12.0 * octaves;
     }
-    return std::fabs(moved) >= kPitchStep;
+    const double heldPitch = median(held, heldCount);
+    const double moved = median(recent, recentCount) - heldPitch;
+    if (std::fabs(moved) < kPitchStep)
+        return false;
+    // A move by an octave, an octave and a fifth or two octaves may be the tracker's: a closed vowel
+    // high up flips between the note and a subharmonic for a few frames at a time. Then the held
+    // note still sounds, and the newest samples repeat after its period. A fifth or a fourth sung
+    // while the last note's release rings on moves as far (the two together repeat after their
+    // common subharmonic), but the old period is gone from them.
+    for (double slip : {12.0, 19.0, 24.0}) {
+        if (std::fabs(std::fabs(moved) - slip) < kPitchStep) {
+            if (periodicityAt(span, count, heldPitch, d->odf.get_sampling_rate()) > kStillPeriodic)
+                return false;
+        }
+    }
+    return true;
 }
 
 // A note already sounding when listening begins (the settings' test mode, a learner singing
@@ -150,7 +196,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // and a pitch in a note's dying tail: only a held level, neither rising in an attack nor
         // falling in a release, may show a step with it.
         double frequency = _dywapitch_waveletPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
-        const bool heldLevel = !isAttack(level) && d->levelCount > 3 && level > kHeldLevel * d->levels[3];
+        const bool heldLevel = !isAttack(level) && d->levelCount > 3 && level > kReleaseLevel * d->levels[3];
         if (frequency <= 0.0 && heldLevel)
             frequency = _dywapitch_periodicityPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
         for (int i = DefaultOnsetDetectionStrategyPrivate::kPitchHistory - 1; i > 0; --i)
@@ -164,7 +210,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // No step in a release: there the voice (and the tracker's pitch) sags, and the step would be
         // dated at the fall, in the old note, and shut out the next attack. A move seen in a release
         // waits for the level to hold (or is taken by the attack).
-        const bool moved = pitchChanged();
+        const bool moved = pitchChanged(d->buffer.data() + frameSize - pitchSpan, pitchSpan);
         const bool notReleasing = d->levelCount > 3 && level > kReleaseLevel * d->levels[3];
         const bool step = moved && !d->pitchMoved && notReleasing && level > kOverFloor * d->floor;
         if (!moved)

@@ -24,7 +24,9 @@ private:
     // The loudest of this hop and the two before, over the quietest of the eight before those.
     double rise(double level) const;
     double loudest(double level) const;
-    bool pitchChanged() const;
+    // Whether the newest frames' pitch stands a step apart from the held note's; span holds the
+    // newest samples.
+    bool pitchChanged(const double* span, int count) const;
     bool soundingFromTheStart() const;
 
     DefaultOnsetDetectionStrategyPrivate* d;
