@@ -226,6 +226,13 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
         slowInNoise[static_cast<size_t>(1.5 * 44100) + i] +=
             0.08 * std::min(1.0, i / (0.08 * 44100)) * (std::sin(phase) + 0.1 * std::sin(2 * phase));
     }
+    // A low "ah" whose vibrato sets in with a tremolo of +-1.3 dB: its pulses make the level jitter
+    // from hop to hop, and a swell of the tremolo rose as suddenly as a note struck again.
+    std::vector<double> lowTremolo = formantVoice({{48, 0.3, 1.6}}, 2.0, {730, 1090, 2440}, 50.0);
+    for (size_t i = static_cast<size_t>(0.3 * 44100); i < lowTremolo.size(); ++i) {
+        const double t = i / 44100.0 - 0.3;
+        lowTremolo[i] *= 1.0 + 0.15 * std::sin(2 * M_PI * 5.5 * t) * std::clamp((t - 0.15) / 0.2, 0.0, 1.0);
+    }
     const std::vector<double> sung = SignalFactory::sungTone(294.0, 1.5, 0.5, 30.0);
     const std::vector<double> cutInto(sung.begin() + static_cast<long>(0.3 * 44100), sung.end());
     const std::vector<double> claps = {0.5, 1.0, 1.6, 2.1};
@@ -242,6 +249,7 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
                         {"period doubling", periodDoubling, {0.3}},
                         {"a high ee with vibrato", formantVoice({{74, 0.3, 1.2}}, 1.8, ee, 50.0), {0.3}},
                         {"a high oo with vibrato", formantVoice({{76, 0.3, 1.2}}, 1.8, oo, 50.0), {0.3}},
+                        {"a low ah's tremolo", lowTremolo, {0.3}},
                         {"a fifth down over the last note's release", fifthDownOverRelease, {0.3, 1.0}, 2048, 512, false, 0.04},
                         {"a slow attack in loud room noise", slowInNoise, {1.5}, 2048, 512, false, 0.06},
                         {"a note 80 ms after the last", afterGap, {0.3, 0.98}, 2048, 512, false, 0.02},
@@ -272,7 +280,8 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
 // Each onset says how much the level rose: a note begun after a gap is an attack (12 dB or more)
 // even where the tracker hears its new pitch before the picker's peak and the onset is dated by the
 // step, and a legato step without a dip is none (0). A note dated by a step could not be struck
-// again: the learner's E E where the scale goes E F lost the second E.
+// again: the learner's E E where the scale goes E F lost the second E. A note struck again while
+// it still sounds rises only 3 dB and was no onset at all; it is one, and an attack.
 TEST(DefaultOnsetStrategy, OnsetsSayWhetherTheyAreAttacks)
 {
     struct Row {
@@ -287,7 +296,22 @@ TEST(DefaultOnsetStrategy, OnsetsSayWhetherTheyAreAttacks)
         legato.push_back(0.3 * (std::sin(phase) + 0.5 * std::sin(2 * phase) + 0.3 * std::sin(3 * phase)) *
                          std::min(1.0, i / (0.03 * 44100)));
     }
+    // A4 struck again at 1.0 s while it still sounds (a recorded voice's note played over its own
+    // release): the old strike fades, the new one rises within 20 ms, 3 dB over the held level.
+    std::vector<double> struckAgain(static_cast<size_t>(0.3 * 44100), 0.0);
+    double first = 0.0;
+    double second = 0.0;
+    for (int i = 0; i < static_cast<int>(1.5 * 44100); ++i) {
+        const double t = i / 44100.0;
+        first += 2 * M_PI * 440.0 / 44100.0;
+        second += 2 * M_PI * 440.0 / 44100.0;
+        const double old = std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.05));
+        const double again = t < 0.7 ? 0.0 : 1.4 * std::min(1.0, (t - 0.7) / 0.02);
+        struckAgain.push_back(0.15 * old * (std::sin(first) + 0.5 * std::sin(2 * first) + 0.3 * std::sin(3 * first)) +
+                              0.15 * again * (std::sin(second + 1.0) + 0.5 * std::sin(2 * second + 2.5) + 0.3 * std::sin(3 * second + 0.4)));
+    }
     const Row rows[] = {
+        {"struck again over its own release", struckAgain, {true, true}},
         {"steps after 80 ms gaps", SignalFactory::voice({{60, 0.4, 0.47}, {62, 0.95, 0.47}, {64, 1.5, 0.47}}, 2.3, 0.0),
          {true, true, true}},
         {"steps after 80 ms gaps in room noise", [] {

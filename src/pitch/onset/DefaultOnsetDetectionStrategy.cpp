@@ -62,6 +62,18 @@ constexpr double kOctaveSlipSpread = 1.0;
 // Within a quarter tone over two frames: a held note, not noise.
 constexpr double kSteadyPitch = 0.5;
 
+// A note struck again over its own release (a recorded voice's repeat with no gap) rises only 2-4 dB,
+// short of an attack, but its detection function's peak stands this many times over the held note's
+// median ...
+constexpr double kRestrikePeak = 4.0;
+// ... and its level jumps 2 dB within one hop of the last four. A vibrato's tremolo swells as much,
+// but over half its cycle (80-100 ms), by 1 dB a hop at most ...
+constexpr double kRestrikeJump = 1.25;
+constexpr int kRestrikeHops = 4;
+// ... unless the voice's level jitters from hop to hop (a low voice's pulses against the hop): a
+// held level that rose by this much from one hop to the next gives no jump to trust.
+constexpr double kRestrikeSteady = 1.1;
+
 // First-order high-pass at about 300 Hz.
 constexpr double kRumblePole = 0.958;
 
@@ -122,6 +134,35 @@ double DefaultOnsetDetectionStrategy::rise(double level) const
     for (int i = 2; i < d->levelCount; ++i)
         quietest = std::min(quietest, d->levels[i]);
     return quietest > 0.0 ? top / quietest : (top > 0.0 ? 1e6 : 0.0);
+}
+
+// A peak of the detection function far over the held note's, with a sudden rise in level: the
+// note struck again while it still sounds.
+bool DefaultOnsetDetectionStrategy::struckAgain(double level) const
+{
+    if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory || d->levelCount < kRestrikeHops + 1)
+        return false;
+    // The peak is the value before this one; the held note's values are those before the peak's rise.
+    double held[DefaultOnsetDetectionStrategyPrivate::kOdfHistory];
+    int heldCount = 0;
+    for (int i = 4; i < DefaultOnsetDetectionStrategyPrivate::kOdfHistory; ++i)
+        held[heldCount++] = d->odfs[i];
+    const double heldOdf = median(held, heldCount);
+    if (!(d->odfs[0] > kRestrikePeak * heldOdf))
+        return false;
+    double jump = d->levels[0] > 0.0 ? level / d->levels[0] : 0.0;
+    for (int i = 0; i + 1 < kRestrikeHops; ++i) {
+        if (d->levels[i + 1] > 0.0)
+            jump = std::max(jump, d->levels[i] / d->levels[i + 1]);
+    }
+    // The held note's own level holds from hop to hop (a voice whose level jitters hop by hop
+    // gives no sudden rise to trust).
+    double jitter = 1.0;
+    for (int i = kRestrikeHops; i + 1 < d->levelCount; ++i) {
+        if (d->levels[i + 1] > 0.0)
+            jitter = std::max(jitter, d->levels[i] / d->levels[i + 1]);
+    }
+    return jump >= kRestrikeJump && jitter < kRestrikeSteady;
 }
 
 // The median pitch of the last three frames against the held note's, the median of the 13 frames
@@ -235,7 +276,15 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             }
             d->surge = -1;
         }
-        if (peak && (isAttack(level) || soundingFromTheStart()) && position - d->lastOnset >= kRefractory) {
+        // A held note struck again: it says it was struck (as a surge does), or the note could not be
+        // taken again.
+        const bool again = peak && !isAttack(level) && struckAgain(level) && voiced && position - d->lastOnset >= kStepRefractory;
+        if (again) {
+            d->surge = -1;
+            d->lastOnset = position;
+            if (detector)
+                detector->submitOnset(static_cast<unsigned long>(d->counter), std::max(risen, kSurge));
+        } else if (peak && (isAttack(level) || soundingFromTheStart()) && position - d->lastOnset >= kRefractory) {
             d->surge = -1;
             d->lastOnset = position;
             if (detector)
@@ -248,6 +297,10 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), risen >= kSurge ? risen : 0.0);
         }
+        for (int i = DefaultOnsetDetectionStrategyPrivate::kOdfHistory - 1; i > 0; --i)
+            d->odfs[i] = d->odfs[i - 1];
+        d->odfs[0] = value;
+        d->odfCount = std::min(d->odfCount + 1, static_cast<int>(DefaultOnsetDetectionStrategyPrivate::kOdfHistory));
         for (int i = DefaultOnsetDetectionStrategyPrivate::kLevelHistory - 1; i > 0; --i)
             d->levels[i] = d->levels[i - 1];
         d->levels[0] = level;

@@ -7,8 +7,8 @@ class DefaultOnsetDetectionStrategyPrivate;
 // Slides a frame over the incoming samples with a fixed hop, turns each frame into one value of
 // the peak amplitude difference function and hands it to the real-time peak picker. A peak is an
 // onset only at an attack, a rise in level (above 300 Hz, clear of the room's rumble) well over the
-// room's noise; a legato change of pitch by a semitone or more is an onset of its own, and so is a
-// pitched note heard from the start.
+// room's noise; a legato change of pitch by a semitone or more is an onset of its own, and so are a
+// held note struck again (a sharp peak with a sudden, small rise) and a pitched note heard from the start.
 class DefaultOnsetDetectionStrategy : public OnsetDetectionStrategy {
 public:
     DefaultOnsetDetectionStrategy(int frameSize, int hopSize, int samplingRate);
@@ -28,6 +28,8 @@ private:
     // newest samples.
     bool pitchChanged(const double* span, int count) const;
     bool soundingFromTheStart() const;
+    // A peak far over the held note's with a sudden rise in level, the note struck again.
+    bool struckAgain(double level) const;
 
     DefaultOnsetDetectionStrategyPrivate* d;
 };
