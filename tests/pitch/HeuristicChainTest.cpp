@@ -397,4 +397,60 @@ TEST_F(Chain, AveragingTakesAShortExpectedNoteBetweenTwoAttacks)
     }
 }
 
+// A take's last note (or one before a rest), short, has an attack but no next one: it ends where four
+// results without pitch in a row begin, 0.11 to 0.3 s after the attack, and is taken there as between
+// two attacks. Not when the silence comes sooner, nor without two results of it in a row, nor when
+// its attack is a step.
+TEST_F(Chain, AveragingTakesAShortExpectedNoteBeforeASilence)
+{
+    struct Row {
+        const char* name;
+        std::vector<Pitch::Note> between; // results from the attack, 23 ms apart; silence after
+        double rise;
+        bool taken;
+    };
+    const Pitch::Note C = Pitch::C, D = Pitch::D, X = Pitch::NONE;
+    const Row rows[] = {
+        {"C held over the attack, then D", {C, C, D, D, Pitch::CSharp, D}, 10.0, true},
+        {"D from the attack, one dropout", {D, D, Pitch::CSharp, X, Pitch::CSharp, D}, 10.0, true},
+        {"silence too soon", {D, D, D}, 10.0, false},
+        {"D once among others", {C, C, D, Pitch::E, D, Pitch::E}, 10.0, false},
+        {"a step, not an attack", {C, C, D, D, Pitch::CSharp, D}, 0.0, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        detector.m_notes.clear();
+        detector.m_expectedNotes = {makeNote(C, 4, 0.5), makeNote(D, 4, 1.0)};
+        detector.m_expectedIndex = 1;
+        detector.m_notes.append(makeNote(C, 4, 0.5));
+        setOnsets({0.5, 1.0});
+        detector.m_onsets[0].noteInfo = makeNote(C, 4, 0.5);
+        detector.m_onsets[1].rise = row.rise;
+        AveragingHeuristic averaging(&detector, 16, 8);
+        double t = 0.5;
+        for (; t < 0.99; t += 0.023) {
+            N result = makeNote(C, 4, t);
+            averaging.process(result);
+        }
+        bool taken = false;
+        double silence = -1.0;
+        N result;
+        for (size_t i = 0; t < 1.8; t += 0.023, ++i) {
+            if (i == row.between.size())
+                silence = t;
+            result = makeNote(i < row.between.size() ? row.between[i] : X, 4, t);
+            if (averaging.process(result) && result.note == D) {
+                taken = true;
+                break;
+            }
+        }
+        EXPECT_EQ(taken, row.taken);
+        if (row.taken) {
+            EXPECT_NEAR(result.offset, 1.0, 1e-9);
+            EXPECT_NEAR(result.duration, silence - 1.0, 1e-9);
+            EXPECT_EQ(averaging.history().last().note, D);
+        }
+    }
+}
+
 } // namespace

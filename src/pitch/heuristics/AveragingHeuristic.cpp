@@ -210,21 +210,45 @@ bool AveragingHeuristic::heldThroughout(const PitchDetector::NoteInfo& note) con
     return run > 0 && 8 * named >= 7 * run;
 }
 
+double AveragingHeuristic::silenceStart() const
+{
+    // The newest results all without pitch, the one before them pitched.
+    const int n = m_window.size();
+    if (n <= kSilenceLooked || m_window[n - kSilenceLooked - 1].note == Pitch::NONE)
+        return -1.0;
+    for (int i = n - kSilenceLooked; i < n; ++i) {
+        if (m_window[i].note != Pitch::NONE)
+            return -1.0;
+    }
+    return m_window[n - kSilenceLooked].offset;
+}
+
 bool AveragingHeuristic::takeShortNote(PitchDetector::NoteInfo& note)
 {
     const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;
     const int k = mp_detector->m_expectedIndex;
     const QVector<PitchDetector::OnsetInfo>& onsets = mp_detector->m_onsets;
-    if (k < 0 || k >= expected.size() || onsets.size() < 2)
+    if (k < 0 || k >= expected.size() || onsets.isEmpty() || m_window.isEmpty())
         return false;
-    // The two newest attacks, neither tied to a note, and every result up to the second in hand.
-    const PitchDetector::OnsetInfo& attack = onsets[onsets.size() - 2];
-    const PitchDetector::OnsetInfo& next = onsets.last();
     const QVector<PitchDetector::NoteInfo>& taken = mp_detector->m_notes;
-    if (attack.rise < kStruckRise || next.rise < kStruckRise || attack.noteInfo.note != Pitch::NONE || next.noteInfo.note != Pitch::NONE)
-        return false;
-    if ((!taken.isEmpty() && attack.time <= taken.last().offset) || next.time - attack.time > kShortNote ||
-        next.time - attack.time < kShortestNote || m_window.last().offset < next.time)
+    auto struck = [&taken](const PitchDetector::OnsetInfo& onset) {
+        return onset.rise >= kStruckRise && onset.noteInfo.note == Pitch::NONE &&
+               (taken.isEmpty() || onset.time > taken.last().offset);
+    };
+    // The note ends at the next attack, neither tied to a note, with every result up to it in hand;
+    // or, after the newest attack, where a silence begins (a take's last note, or one before a rest),
+    // too short for the vote to take it.
+    const PitchDetector::OnsetInfo* attack = nullptr;
+    double end = -1.0;
+    if (onsets.size() >= 2 && struck(onsets[onsets.size() - 2]) && onsets.last().rise >= kStruckRise &&
+        onsets.last().noteInfo.note == Pitch::NONE && m_window.last().offset >= onsets.last().time) {
+        attack = &onsets[onsets.size() - 2];
+        end = onsets.last().time;
+    } else if (struck(onsets.last())) {
+        attack = &onsets.last();
+        end = silenceStart();
+    }
+    if (!attack || end - attack->time > kShortNote || end - attack->time < kShortestNote)
         return false;
     // Between them, two results in a row name the expected note, or two with no silence between
     // them name it and more than name any other, and no other note has two in a row. The tracker holds the last note's pitch for a
@@ -240,11 +264,11 @@ bool AveragingHeuristic::takeShortNote(PitchDetector::NoteInfo& note)
     int count = 0;
     bool silentBetween = false; // a result without pitch after the first of the note
     for (const PitchDetector::NoteInfo& entry : m_window) {
-        if (entry.offset < attack.time - kPieceLead) {
+        if (entry.offset < attack->time - kPieceLead) {
             tail = entry.note;
             continue;
         }
-        if (entry.offset >= next.time - kPieceLead)
+        if (entry.offset >= end - kPieceLead)
             break;
         inTail = inTail && entry.note == tail && tail != want;
         if (inTail)
@@ -279,14 +303,14 @@ bool AveragingHeuristic::takeShortNote(PitchDetector::NoteInfo& note)
     note.note = want;
     note.octave = octave;
     note.frequency = sum / count;
-    note.offset = attack.time;
-    note.duration = next.time - attack.time;
+    note.offset = attack->time;
+    note.duration = end - attack->time;
     m_history.append(note);
     m_lastNote = note;
     // What follows starts afresh at the next attack.
-    while (!m_window.isEmpty() && m_window.first().offset < next.time - kPieceLead)
+    while (!m_window.isEmpty() && m_window.first().offset < end - kPieceLead)
         m_window.removeFirst();
-    LOG_TRACE("pitch-hrstic", "short note %s%d at %.2lf", Pitch::noteToStr(want), octave, attack.time);
+    LOG_TRACE("pitch-hrstic", "short note %s%d at %.2lf", Pitch::noteToStr(want), octave, attack->time);
     return true;
 }
 

@@ -48,6 +48,8 @@ private:
     double restrikeTime(Pitch::Note winner) const;
     // A note too short for the vote, between two attacks: true when one was taken into note.
     bool takeShortNote(PitchDetector::NoteInfo& note);
+    // Where a silence began in the newest results, or -1.
+    double silenceStart() const;
 
     int m_windowSize;
     int m_minCount;
