@@ -44,6 +44,11 @@ constexpr double kPitchStep = 0.8;
 constexpr int kPitchSpan = 1024;
 constexpr int kStepLag = 2;                 // frames between the new pitch's start and its detection
 constexpr int64_t kStepRefractory = 11025;  // 250 ms: one step per note
+// A step up by less than this many semitones without a rise waits this many hops (46 ms) for an
+// attack: a note struck again bent sharp shows its pitch two hops before the picker's peak, and the
+// step alone would not say it was struck. A wider step is the next note.
+constexpr double kBentStrike = 1.5;
+constexpr int kStepHold = 4;
 // No more than 3 dB lower than four hops before: a level held, not a release.
 constexpr double kHeldLevel = 0.7;
 // A rise by this much (12 dB) is an attack without the picker's peak.
@@ -168,8 +173,9 @@ bool DefaultOnsetDetectionStrategy::struckAgain(double level) const
 // The median pitch of the last three frames against the held note's, the median of the 13 frames
 // (150 ms, about a vibrato cycle) before the last eight: a legato step moves it a semitone or more,
 // vibrato swings back and forth around the note.
-bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count) const
+bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, double& moved) const
 {
+    moved = 0.0;
     double recent[3];
     double held[13];
     int recentCount = 0;
@@ -197,7 +203,7 @@ bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count) 
             held[i] -= 12.0 * octaves;
     }
     const double heldPitch = median(held, heldCount);
-    const double moved = median(recent, recentCount) - heldPitch;
+    moved = median(recent, recentCount) - heldPitch;
     if (std::fabs(moved) < kPitchStep)
         return false;
     // A move by an octave, an octave and a fifth or two octaves may be the tracker's: a closed vowel
@@ -251,7 +257,8 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // No step in a release: there the voice (and the tracker's pitch) sags, and the step would be
         // dated at the fall, in the old note, and shut out the next attack. A move seen in a release
         // waits for the level to hold (or is taken by the attack).
-        const bool moved = pitchChanged(d->buffer.data() + frameSize - pitchSpan, pitchSpan);
+        double semitones = 0.0;
+        const bool moved = pitchChanged(d->buffer.data() + frameSize - pitchSpan, pitchSpan, semitones);
         const bool notReleasing = d->levelCount > 3 && level > kReleaseLevel * d->levels[3];
         const bool step = moved && !d->pitchMoved && notReleasing && level > kOverFloor * d->floor;
         if (!moved)
@@ -278,24 +285,40 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         }
         // A held note struck again: it says it was struck (as a surge does), or the note could not be
         // taken again.
-        const bool again = peak && !isAttack(level) && struckAgain(level) && voiced && position - d->lastOnset >= kStepRefractory;
+        // An attack just after a held step is that step's: it says the note was struck, dated where
+        // its pitch began (as every step is).
+        const bool held = d->heldStep >= 0;
+        const bool again = peak && !isAttack(level) && struckAgain(level) && voiced &&
+                           (held || position - d->lastOnset >= kStepRefractory);
         if (again) {
             d->surge = -1;
-            d->lastOnset = position;
+            d->lastOnset = held ? d->heldStep : position;
+            d->heldStep = -1;
             if (detector)
-                detector->submitOnset(static_cast<unsigned long>(d->counter), std::max(risen, kSurge));
-        } else if (peak && (isAttack(level) || soundingFromTheStart()) && position - d->lastOnset >= kRefractory) {
+                detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
+        } else if (peak && (isAttack(level) || soundingFromTheStart()) && (held || position - d->lastOnset >= kRefractory)) {
             d->surge = -1;
-            d->lastOnset = position;
+            d->lastOnset = held ? d->heldStep : position;
+            d->heldStep = -1;
             if (detector)
-                detector->submitOnset(static_cast<unsigned long>(d->counter), std::max(risen, 1.0));
+                detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, 1.0));
         } else if (step && position - kStepLag * hopSize - d->lastOnset >= kStepRefractory) {
             // A step: dated back to where the new pitch began. After a gap or a dip of 12 dB the
             // tracker hears the new pitch before the picker's peak comes: that is an attack, and it
-            // says so, or the note could not be struck again.
+            // says so, or the note could not be struck again. A small step up without such a
+            // rise may be a strike bent sharp: it waits for one.
             d->lastOnset = position - kStepLag * hopSize;
-            if (detector)
+            if (risen < kSurge && semitones > 0.0 && semitones < kBentStrike) {
+                d->heldStep = d->lastOnset;
+            } else if (detector) {
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), risen >= kSurge ? risen : 0.0);
+            }
+        }
+        // No attack came: a legato step.
+        if (d->heldStep >= 0 && position - d->heldStep >= (kStepLag + kStepHold) * hopSize) {
+            if (detector)
+                detector->submitOnset(static_cast<unsigned long>(d->heldStep), 0.0);
+            d->heldStep = -1;
         }
         for (int i = DefaultOnsetDetectionStrategyPrivate::kOdfHistory - 1; i > 0; --i)
             d->odfs[i] = d->odfs[i - 1];

@@ -25,8 +25,8 @@ private:
     double rise(double level) const;
     double loudest(double level) const;
     // Whether the newest frames' pitch stands a step apart from the held note's; span holds the
-    // newest samples.
-    bool pitchChanged(const double* span, int count) const;
+    // newest samples; moved is the move in semitones.
+    bool pitchChanged(const double* span, int count, double& moved) const;
     bool soundingFromTheStart() const;
     // A peak far over the held note's with a sudden rise in level, the note struck again.
     bool struckAgain(double level) const;

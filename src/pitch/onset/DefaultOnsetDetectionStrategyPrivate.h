@@ -30,6 +30,7 @@ public:
     int64_t lastOnset = -100000;  // sample position of the last onset reported
     double lastRise = 0.0;        // the last hop's rise in level
     int64_t surge = -1;           // a rise of 12 dB waiting for the picker's peak, or -1
+    int64_t heldStep = -1;        // a step without a rise waiting for an attack just after it, or -1
     // The detection function's last values, newest first: a note struck again over its own release
     // stands far above the held note's.
     static constexpr int kOdfHistory = 24;
