@@ -343,10 +343,21 @@ FocusScope {
         ScrollView {
             id: scroller
 
+            // the room above the row of buttons
+            readonly property real room: Math.max(0, parent.height - (actionRow.visible
+                                                                      ? actionRow.height + 2 * Theme.spacing : 0))
+
+            // Fitted after the change that asks for it, not in a binding: setting the height can
+            // lay the content out again at once, and a binding on its height then re-entered itself.
+            function fit() {
+                height = Math.min(contentHeight, room);
+            }
+
             width: parent.width
-            height: Math.max(0, Math.min(contentHeight, parent.height - (actionRow.visible
-                                                                         ? actionRow.height + 2 * Theme.spacing : 0)))
             contentWidth: availableWidth
+            onContentHeightChanged: Qt.callLater(fit)
+            onRoomChanged: Qt.callLater(fit)
+            Component.onCompleted: fit()
             clip: true
 
             ColumnLayout {
