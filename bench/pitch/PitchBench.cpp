@@ -28,6 +28,7 @@
 #include <cmath>
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <map>
 #include <random>
 
@@ -721,10 +722,15 @@ QList<unsigned> seedsFrom(const char* variable)
     return seeds;
 }
 
-void runVoiceTakes(const QString& dataDir)
+// Grades the takes of one sung source over its seeds and the three noise levels; takes() gives
+// the takes of a seed and level (in their folder), none when they cannot be made.
+using TakeSource = std::function<std::vector<BenchVoiceTakes::Take>(const QString& dir, int count, unsigned seed,
+                                                                    double noise)>;
+static void runSungSource(const QString& dataDir, const char* prefix, const char* seedsVariable,
+                          const char* countVariable, const char* title, const TakeSource& takes)
 {
-    const QList<unsigned> seeds = seedsFrom("PITCH_BENCH_VOICE_SEEDS");
-    const int count = qEnvironmentVariableIsSet("PITCH_BENCH_VOICE_COUNT") ? qEnvironmentVariableIntValue("PITCH_BENCH_VOICE_COUNT") : 24;
+    const QList<unsigned> seeds = seedsFrom(seedsVariable);
+    const int count = qEnvironmentVariableIsSet(countVariable) ? qEnvironmentVariableIntValue(countVariable) : 24;
     const bool list = !qgetenv("PITCH_BENCH_VOICE_LIST").isEmpty(); // each miss, for a look at the take
     const QByteArray only = qgetenv("PITCH_BENCH_DUMP");
     std::map<QString, VoiceTally> byTrait;
@@ -732,62 +738,54 @@ void runVoiceTakes(const QString& dataDir)
     for (double noise : {0.0, -65.0, -45.0}) {
         const QString level = noise == 0.0 ? QString("clean") : QString::number(noise);
         for (unsigned seed : seeds) {
-            const QString dir = QDir(dataDir).filePath(QString("voice-%1-%2").arg(seed).arg(level));
+            const QString dir = QDir(dataDir).filePath(QString("%1-%2-%3").arg(prefix).arg(seed).arg(level));
             QDir().mkpath(dir);
-            if (!BenchVoiceTakes::generate(dir, count, seed, noise))
+            const std::vector<BenchVoiceTakes::Take> made = takes(dir, count, seed, noise);
+            if (made.empty())
                 return;
-            for (const BenchVoiceTakes::Take& take : BenchVoiceTakes::load(dir)) {
-                const QString name = QString("voice-%1-%2-%3").arg(seed).arg(level, take.name);
+            for (const BenchVoiceTakes::Take& take : made) {
+                const QString name = QString("%1-%2-%3-%4").arg(prefix).arg(seed).arg(level, take.name);
                 if (!only.isEmpty() && only != name.toLatin1())
                     continue;
                 gradeVoiceTake(take, name, level, list, !only.isEmpty(), &byTrait, &byLevel);
             }
-            fprintf(stderr, "voice takes seed %u %s done\n", seed, qPrintable(level));
+            fprintf(stderr, "%s seed %u %s done\n", prefix, seed, qPrintable(level));
         }
     }
-    printf("Sung takes of sung-melodies.py, seeds");
+    printf("%s, seeds", title);
     for (unsigned s : seeds)
         printf(" %u", s);
     printf(", %d takes each:\n\n", count);
     printVoiceTables(byTrait, byLevel);
 }
 
+void runVoiceTakes(const QString& dataDir)
+{
+    runSungSource(dataDir, "voice", "PITCH_BENCH_VOICE_SEEDS", "PITCH_BENCH_VOICE_COUNT",
+                  "Sung takes of sung-melodies.py",
+                  [](const QString& dir, int count, unsigned seed, double noise) {
+                      if (!BenchVoiceTakes::generate(dir, count, seed, noise))
+                          return std::vector<BenchVoiceTakes::Take>();
+                      return BenchVoiceTakes::load(dir);
+                  });
+}
+
 // The third sung source: melodies of the same kind sung by a SoundFont's recorded "Voice Oohs"
 // (BenchSampledVoice), rendered afresh each run and written beside the other takes for listening.
 void runSampledVoice(const QString& dataDir, const QString& soundFont)
 {
-    const QList<unsigned> seeds = seedsFrom("PITCH_BENCH_OOHS_SEEDS");
-    const int count = qEnvironmentVariableIsSet("PITCH_BENCH_OOHS_COUNT") ? qEnvironmentVariableIntValue("PITCH_BENCH_OOHS_COUNT") : 24;
-    const bool list = !qgetenv("PITCH_BENCH_VOICE_LIST").isEmpty();
-    const QByteArray only = qgetenv("PITCH_BENCH_DUMP");
-    std::map<QString, VoiceTally> byTrait;
-    std::map<QString, VoiceLevelTally> byLevel;
-    for (double noise : {0.0, -65.0, -45.0}) {
-        const QString level = noise == 0.0 ? QString("clean") : QString::number(noise);
-        for (unsigned seed : seeds) {
-            const QString dir = QDir(dataDir).filePath(QString("oohs-%1-%2").arg(seed).arg(level));
-            QDir().mkpath(dir);
-            const std::vector<BenchVoiceTakes::Take> takes = BenchSampledVoice::render(soundFont, count, seed, noise);
-            if (takes.empty())
-                return;
-            for (const BenchVoiceTakes::Take& take : takes) {
-                const QString name = QString("oohs-%1-%2-%3").arg(seed).arg(level, take.name);
-                std::vector<double> samples;
-                for (short v : take.pcm)
-                    samples.push_back(v / 32768.0);
-                BenchSignals::writeWav(QDir(dir).filePath(take.name + ".wav"), samples);
-                if (!only.isEmpty() && only != name.toLatin1())
-                    continue;
-                gradeVoiceTake(take, name, level, list, !only.isEmpty(), &byTrait, &byLevel);
-            }
-            fprintf(stderr, "sampled voice seed %u %s done\n", seed, qPrintable(level));
-        }
-    }
-    printf("Melodies sung by the SoundFont's \"Voice Oohs\", seeds");
-    for (unsigned s : seeds)
-        printf(" %u", s);
-    printf(", %d takes each:\n\n", count);
-    printVoiceTables(byTrait, byLevel);
+    runSungSource(dataDir, "oohs", "PITCH_BENCH_OOHS_SEEDS", "PITCH_BENCH_OOHS_COUNT",
+                  "Melodies sung by the SoundFont's \"Voice Oohs\"",
+                  [&soundFont](const QString& dir, int count, unsigned seed, double noise) {
+                      std::vector<BenchVoiceTakes::Take> takes = BenchSampledVoice::render(soundFont, count, seed, noise);
+                      for (const BenchVoiceTakes::Take& take : takes) {
+                          std::vector<double> samples;
+                          for (short v : take.pcm)
+                              samples.push_back(v / 32768.0);
+                          BenchSignals::writeWav(QDir(dir).filePath(take.name + ".wav"), samples);
+                      }
+                      return takes;
+                  });
 }
 
 // Raw tracker on steady sines and harmonic tones, one per semitone from C2 to C6: the median
