@@ -49,8 +49,6 @@ constexpr int64_t kStepRefractory = 11025;  // 250 ms: one step per note
 // step alone would not say it was struck. A wider step is the next note.
 constexpr double kBentStrike = 1.5;
 constexpr int kStepHold = 4;
-// No more than 3 dB lower than four hops before: a level held, not a release.
-constexpr double kHeldLevel = 0.7;
 // A rise by this much (12 dB) is an attack without the picker's peak.
 constexpr double kSurge = 4.0;
 constexpr int kSurgeWait = 8;
@@ -243,7 +241,8 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // and a pitch in a note's dying tail: only a held level, neither rising in an attack nor
         // falling in a release, may show a step with it.
         double frequency = _dywapitch_waveletPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
-        const bool heldLevel = !isAttack(level) && d->levelCount > 3 && level > kReleaseLevel * d->levels[3];
+        const bool notReleasing = d->levelCount > 3 && level > kReleaseLevel * d->levels[3];
+        const bool heldLevel = !isAttack(level) && notReleasing;
         if (frequency <= 0.0 && heldLevel)
             frequency = _dywapitch_periodicityPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
         for (int i = DefaultOnsetDetectionStrategyPrivate::kPitchHistory - 1; i > 0; --i)
@@ -259,7 +258,6 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // waits for the level to hold (or is taken by the attack).
         double semitones = 0.0;
         const bool moved = pitchChanged(d->buffer.data() + frameSize - pitchSpan, pitchSpan, semitones);
-        const bool notReleasing = d->levelCount > 3 && level > kReleaseLevel * d->levels[3];
         const bool step = moved && !d->pitchMoved && notReleasing && level > kOverFloor * d->floor;
         if (!moved)
             d->pitchMoved = false;
