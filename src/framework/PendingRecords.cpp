@@ -103,28 +103,32 @@ bool fromJson(const QJsonObject& o, PendingRecords::Record& r)
     return r.time.isValid() && r.userId > 0;
 }
 
+// A record of the kind for the user, made now.
+PendingRecords::Record madeNow(PendingRecords::Record::Kind kind, int userId)
+{
+    PendingRecords::Record r;
+    r.kind = kind;
+    r.userId = userId;
+    r.time = QDateTime::currentDateTime();
+    return r;
+}
+
 }  // namespace
 
 PendingRecords::Record PendingRecords::answer(int userId, const QuestionVariant& variant, double correctness)
 {
-    Record r;
-    r.kind = Record::Answer;
-    r.userId = userId;
+    Record r = madeNow(Record::Answer, userId);
     r.variant = variant;
     r.value = correctness;
-    r.time = QDateTime::currentDateTime();
     return r;
 }
 
 PendingRecords::Record PendingRecords::mark(int userId, const QString& path, double mark, int ratingDelta)
 {
-    Record r;
-    r.kind = Record::Mark;
-    r.userId = userId;
+    Record r = madeNow(Record::Mark, userId);
     r.variant.path = path;
     r.value = mark;
     r.ratingDelta = ratingDelta;
-    r.time = QDateTime::currentDateTime();
     return r;
 }
 
@@ -139,12 +143,9 @@ PendingRecords::Record PendingRecords::markMeasuredAtSave(int userId, const QStr
 
 PendingRecords::Record PendingRecords::rating(int userId, int rating, bool practice)
 {
-    Record r;
-    r.kind = Record::Rating;
-    r.userId = userId;
+    Record r = madeNow(Record::Rating, userId);
     r.rating = rating;
     r.practice = practice;
-    r.time = QDateTime::currentDateTime();
     return r;
 }
 
@@ -157,21 +158,15 @@ PendingRecords::Record PendingRecords::ratingMeasuredAtSave(int userId, bool pra
 
 PendingRecords::Record PendingRecords::states(int userId, const QList<StateWrite>& writes)
 {
-    Record r;
-    r.kind = Record::States;
-    r.userId = userId;
+    Record r = madeNow(Record::States, userId);
     r.states = writes;
-    r.time = QDateTime::currentDateTime();
     return r;
 }
 
 PendingRecords::Record PendingRecords::runStart(int userId, qint64 run)
 {
-    Record r;
-    r.kind = Record::RunStart;
-    r.userId = userId;
+    Record r = madeNow(Record::RunStart, userId);
     r.run = run;
-    r.time = QDateTime::currentDateTime();
     return r;
 }
 
