@@ -77,6 +77,17 @@ constexpr int kRestrikeHops = 4;
 // held level that rose by this much from one hop to the next gives no jump to trust.
 constexpr double kRestrikeSteady = 1.1;
 
+// A held note's level that dips less than 14 dB (a recorded voice's sample dips 12 dB about 0.55 s
+// into a long note, and again every 0.6 s) and comes back no higher than 1 dB over the loudest it
+// was before the dip ...
+constexpr double kShallowDip = 5.0;
+constexpr double kDipReturn = 1.12;
+constexpr int kBeforeDip = 12; // hops back: the dip's fall and rise take about four each, a surge four more
+// ... with a detection function's peak under this many times the held note's, as the level's own
+// rise gives it (a strike's new sound stands eight times or more over it), is that note, not struck.
+constexpr double kDipPeak = 6.0;
+constexpr int kDipPeakHops = 6; // the peak lies within these last hops (a surge is taken four hops after it)
+
 // First-order high-pass at about 300 Hz.
 constexpr double kRumblePole = 0.958;
 
@@ -166,6 +177,56 @@ bool DefaultOnsetDetectionStrategy::struckAgain(double level) const
             jitter = std::max(jitter, d->levels[i] / d->levels[i + 1]);
     }
     return jump >= kRestrikeJump && jitter < kRestrikeSteady;
+}
+
+// The level back from a shallow dip to where the held note was before it, at the same pitch: a
+// note sung again is let go deeper (or struck over its release, with a new sound in its spectrum
+// that nothingNew() hears), a new note moves the pitch, and one struck from silence rises over the
+// room's level.
+bool DefaultOnsetDetectionStrategy::backFromDip(double level) const
+{
+    if (d->heldLevelCount < DefaultOnsetDetectionStrategyPrivate::kHeldLevelHistory)
+        return false;
+    double held = 0.0;
+    for (int i = kBeforeDip; i < DefaultOnsetDetectionStrategyPrivate::kHeldLevelHistory; ++i)
+        held = std::max(held, d->heldLevels[i]);
+    const double top = loudest(level);
+    const double risen = rise(level);
+    if (!(risen > 0.0))
+        return false;
+    const double bottom = top / risen;
+    if (!(top <= kDipReturn * held) || !(held < kShallowDip * bottom))
+        return false;
+    double pitches[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
+    int pitchCount = 0;
+    for (int i = 8; i < DefaultOnsetDetectionStrategyPrivate::kPitchHistory; ++i) {
+        if (d->pitches[i] > 0.0)
+            pitches[pitchCount++] = d->pitches[i];
+    }
+    return d->pitches[0] > 0.0 && pitchCount >= 10 && std::fabs(d->pitches[0] - median(pitches, pitchCount)) < kPitchStep;
+}
+
+// A peak of a held note back from a dip, and the peaks after it within the refractory time (the
+// same rise): no attack.
+bool DefaultOnsetDetectionStrategy::swelling(double level, int64_t position)
+{
+    if (!backFromDip(level) || !nothingNew())
+        return false;
+    d->swell = position;
+    return true;
+}
+
+// The detection function's peak no higher than a change of level alone gives it.
+bool DefaultOnsetDetectionStrategy::nothingNew() const
+{
+    if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
+        return false;
+    double held[DefaultOnsetDetectionStrategyPrivate::kOdfHistory];
+    int heldCount = 0;
+    for (int i = kDipPeakHops; i < DefaultOnsetDetectionStrategyPrivate::kOdfHistory; ++i)
+        held[heldCount++] = d->odfs[i];
+    const double peak = *std::max_element(d->odfs, d->odfs + kDipPeakHops);
+    return peak < kDipPeak * median(held, heldCount);
 }
 
 // The median pitch of the last three frames against the held note's, the median of the 13 frames
@@ -268,8 +329,9 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // for the picker's peak, which dates the attack better, is no second onset of a note whose
         // attack was heard (a slow swell goes on rising after it)...
         const double risen = rise(level);
+        // ... and is no held note's level back from a dip.
         if (risen >= kSurge && d->lastRise < kSurge && loudest(level) > kOverFloor * d->floor &&
-            position - d->lastOnset >= kStepRefractory)
+            position - d->lastOnset >= kStepRefractory && !(backFromDip(level) && nothingNew()))
             d->surge = position + 2 * hopSize; // the rise lies in the frame's newest hops
         d->lastRise = risen;
         if (d->surge >= 0 && position - d->surge >= kSurgeWait * hopSize) {
@@ -294,7 +356,8 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             d->heldStep = -1;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
-        } else if (peak && (isAttack(level) || soundingFromTheStart()) && (held || position - d->lastOnset >= kRefractory)) {
+        } else if (peak && (isAttack(level) || soundingFromTheStart()) && (held || position - d->lastOnset >= kRefractory) &&
+                   position - d->swell >= kRefractory && !swelling(level, position)) {
             d->surge = -1;
             d->lastOnset = held ? d->heldStep : position;
             d->heldStep = -1;
@@ -322,6 +385,10 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             d->odfs[i] = d->odfs[i - 1];
         d->odfs[0] = value;
         d->odfCount = std::min(d->odfCount + 1, static_cast<int>(DefaultOnsetDetectionStrategyPrivate::kOdfHistory));
+        for (int i = DefaultOnsetDetectionStrategyPrivate::kHeldLevelHistory - 1; i > 0; --i)
+            d->heldLevels[i] = d->heldLevels[i - 1];
+        d->heldLevels[0] = level;
+        d->heldLevelCount = std::min(d->heldLevelCount + 1, static_cast<int>(DefaultOnsetDetectionStrategyPrivate::kHeldLevelHistory));
         for (int i = DefaultOnsetDetectionStrategyPrivate::kLevelHistory - 1; i > 0; --i)
             d->levels[i] = d->levels[i - 1];
         d->levels[0] = level;

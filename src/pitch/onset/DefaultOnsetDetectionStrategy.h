@@ -2,13 +2,16 @@
 
 #include "pitch/OnsetDetectionStrategy.h"
 
+#include <cstdint>
+
 class DefaultOnsetDetectionStrategyPrivate;
 
 // Slides a frame over the incoming samples with a fixed hop, turns each frame into one value of
 // the peak amplitude difference function and hands it to the real-time peak picker. A peak is an
 // onset only at an attack, a rise in level (above 300 Hz, clear of the room's rumble) well over the
-// room's noise; a legato change of pitch by a semitone or more is an onset of its own, and so are a
-// held note struck again (a sharp peak with a sudden, small rise) and a pitched note heard from the start.
+// room's noise, and no held note's level back from a shallow dip; a legato change of pitch by a
+// semitone or more is an onset of its own, and so are a held note struck again (a sharp peak with a
+// sudden, small rise) and a pitched note heard from the start.
 class DefaultOnsetDetectionStrategy : public OnsetDetectionStrategy {
 public:
     DefaultOnsetDetectionStrategy(int frameSize, int hopSize, int samplingRate);
@@ -30,6 +33,12 @@ private:
     bool soundingFromTheStart() const;
     // A peak far over the held note's with a sudden rise in level, the note struck again.
     bool struckAgain(double level) const;
+    // A held note's level back from a shallow dip to where it was, at the same pitch.
+    bool backFromDip(double level) const;
+    // The detection function's newest peak no higher than a change of level alone gives it.
+    bool nothingNew() const;
+    // Both, remembered at position: the peaks just after it are the same rise.
+    bool swelling(double level, int64_t position);
 
     DefaultOnsetDetectionStrategyPrivate* d;
 };

@@ -31,11 +31,16 @@ public:
     double lastRise = 0.0;        // the last hop's rise in level
     int64_t surge = -1;           // a rise of 12 dB waiting for the picker's peak, or -1
     int64_t heldStep = -1;        // a step without a rise waiting for an attack just after it, or -1
+    int64_t swell = -100000;      // the last peak of a held note back from a dip (no attack)
     // The detection function's last values, newest first: a note struck again over its own release
     // stands far above the held note's.
     static constexpr int kOdfHistory = 24;
     double odfs[kOdfHistory] = {};
     int odfCount = 0;
+    // Levels over a longer span, newest first: the level a note held before a dip in it.
+    static constexpr int kHeldLevelHistory = 32;
+    double heldLevels[kHeldLevelHistory] = {};
+    int heldLevelCount = 0;
     double rumbleInput = 0.0;     // the high-pass's last input and output, across hops
     double rumbleOutput = 0.0;
 };
