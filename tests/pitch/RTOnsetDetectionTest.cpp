@@ -100,9 +100,9 @@ std::vector<unsigned long> runStrategy(DefaultOnsetDetectionStrategy& strategy, 
     return positions;
 }
 
-// Onsets come from attacks and legato steps: a held note's vibrato or tremolo and the room's noise,
-// its rumble too (low-frequency noise swells and fades by several times within a tenth of a
-// second), give none. A note already sounding when listening begins has no attack to hear; its onset is at
+// Onsets come from attacks and legato steps: a held note's vibrato or tremolo, its level coming back
+// from a dip, and the room's noise, its rumble too (low-frequency noise swells and fades by several
+// times within a tenth of a second), give none. A note already sounding when listening begins has no attack to hear; its onset is at
 // the start, while noise from the start, however loud, gives none. A clap gives one onset, one hop
 // after the frame that first holds it. Unusable frame and hop sizes fall back to the defaults
 // (frame 512, hop 256) instead of looping for ever. Fed again after a reset in blocks of 333
@@ -295,7 +295,8 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
 // step, and a legato step without a dip is none (0). A note dated by a step could not be struck
 // again: the learner's E E where the scale goes E F lost the second E. A note struck again while
 // it still sounds rises only 3 dB and was no onset at all; it is one, and an attack, also where
-// it starts sharp and its bend is heard as a step before the attack comes.
+// it starts sharp and its bend is heard as a step before the attack comes, and where a burst at the
+// strike throws one frame's pitch off.
 TEST(DefaultOnsetStrategy, OnsetsSayWhetherTheyAreAttacks)
 {
     struct Row {
@@ -340,8 +341,15 @@ TEST(DefaultOnsetStrategy, OnsetsSayWhetherTheyAreAttacks)
         struckSharp.push_back(0.15 * old * (std::sin(first) + 0.5 * std::sin(2 * first) + 0.3 * std::sin(3 * first)) +
                               0.15 * again * (std::sin(second + 1.0) + 0.5 * std::sin(2 * second + 2.5) + 0.3 * std::sin(3 * second + 0.4)));
     }
+    // The same with a burst of breath at the strike (a recorded voice's attack): the tracker reads
+    // one frame's pitch 11 semitones off there, and the strike was not heard as held at its pitch.
+    std::vector<double> struckWithBurst = struckAgain;
+    const std::vector<double> burst = SignalFactory::whiteNoise(0.015, -20.0, 3);
+    for (size_t i = 0; i < burst.size(); ++i)
+        struckWithBurst[static_cast<size_t>(1.005 * 44100) + i] += burst[i];
     const Row rows[] = {
         {"struck again over its own release", struckAgain, {true, true}},
+        {"struck again with a burst", struckWithBurst, {true, true}},
         {"struck again sharp over its own release", struckSharp, {true, true}},
         {"steps after 80 ms gaps", SignalFactory::voice({{60, 0.4, 0.47}, {62, 0.95, 0.47}, {64, 1.5, 0.47}}, 2.3, 0.0),
          {true, true, true}},

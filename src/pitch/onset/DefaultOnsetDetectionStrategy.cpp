@@ -347,8 +347,12 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // taken again.
         // An attack just after a held step is that step's: it says the note was struck, dated where
         // its pitch began (as every step is).
+        // The strike's own burst may throw one frame's pitch off: the pitch holds across it, within a
+        // semitone (a strike bent sharp moves it half of one).
         const bool held = d->heldStep >= 0;
-        const bool again = peak && !isAttack(level) && struckAgain(level) && voiced &&
+        const bool heldAcross = voiced || (d->pitches[0] > 0.0 && d->pitches[2] > 0.0 &&
+                                           std::fabs(d->pitches[0] - d->pitches[2]) < 2 * kSteadyPitch);
+        const bool again = peak && !isAttack(level) && struckAgain(level) && heldAcross &&
                            (held || position - d->lastOnset >= kStepRefractory);
         if (again) {
             d->surge = -1;
