@@ -296,7 +296,7 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
 // again: the learner's E E where the scale goes E F lost the second E. A note struck again while
 // it still sounds rises only 3 dB and was no onset at all; it is one, and an attack, also where
 // it starts sharp and its bend is heard as a step before the attack comes, and where a burst at the
-// strike throws one frame's pitch off.
+// strike throws one frame's pitch off. Out of the room's silence a softer rise is an attack too.
 TEST(DefaultOnsetStrategy, OnsetsSayWhetherTheyAreAttacks)
 {
     struct Row {
@@ -365,6 +365,18 @@ TEST(DefaultOnsetStrategy, OnsetsSayWhetherTheyAreAttacks)
         // A high ee let go (its level falls to nothing) and sung again at its pitch with no gap: struck,
         // though it comes back to the level it had and its spectrum shows little that is new.
         {"sung again at its pitch after letting go", formantVoice({{71, 0.3, 0.67}, {71, 0.97, 1.0}}, 2.2, {270, 2290, 3010}, 50.0),
+         {true, true}},
+        // A quiet high ee, begun and sung again after a breath of 50 ms, each rising softly only 10-11 dB
+        // over the room's noise: no peak to pick, short of the 12 dB a rise out of a held note asks.
+        {"a quiet ee out of the room's noise, again after a breath", [] {
+             std::vector<double> s = formantVoice({{72, 0.3, 0.9}, {72, 1.25, 0.8}}, 2.3, {270, 2290, 3010}, 0.0);
+             for (size_t i = static_cast<size_t>(1.2 * 44100); i < s.size(); ++i)
+                 s[i] *= std::clamp((i / 44100.0 - 1.25) / 0.06, 0.0, 1.0);
+             const std::vector<double> room = SignalFactory::whiteNoise(2.3, -28.0);
+             for (size_t i = 0; i < s.size() && i < room.size(); ++i)
+                 s[i] += room[i];
+             return s;
+         }(),
          {true, true}},
     };
     for (const Row& row : rows) {

@@ -52,6 +52,10 @@ constexpr int kStepHold = 4;
 // A rise by this much (12 dB) is an attack without the picker's peak.
 constexpr double kSurge = 4.0;
 constexpr int kSurgeWait = 8;
+// Out of the room's silence (the quietest hop before the rise within 3 dB of the floor) 10 dB will
+// do: a quiet high vowel rises no more over the room, and a held note's dip never reaches the floor.
+constexpr double kQuietSurge = 3.16;
+constexpr double kSilence = 1.41;
 // The newest samples' correlation one held period later over this: the held note still sounds. Its
 // own harmonics keep it near 0.3 even under a subharmonic as strong as the note; a new note's
 // harmonics fall out of phase there and bring it below 0.
@@ -329,9 +333,14 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // for the picker's peak, which dates the attack better, is no second onset of a note whose
         // attack was heard (a slow swell goes on rising after it)...
         const double risen = rise(level);
-        // ... and is no held note's level back from a dip.
-        if (risen >= kSurge && d->lastRise < kSurge && loudest(level) > kOverFloor * d->floor &&
-            position - d->lastOnset >= kStepRefractory && !(backFromDip(level) && nothingNew()))
+        // Out of the room's silence a smaller rise will do; where its pitch is not yet steady, the
+        // full rise may still come.
+        const bool outOfSilence = risen > 0.0 && loudest(level) / risen < kSilence * d->floor;
+        const bool surged = (risen >= kSurge && d->lastRise < kSurge) ||
+                            (outOfSilence && risen >= kQuietSurge && d->lastRise < kQuietSurge);
+        // ... and is no held note's level back from a dip (which never falls to the room's level).
+        if (surged && (d->surge < 0 || risen >= kSurge) && loudest(level) > kOverFloor * d->floor &&
+            position - d->lastOnset >= kStepRefractory && (outOfSilence || !(backFromDip(level) && nothingNew())))
             d->surge = position + 2 * hopSize; // the rise lies in the frame's newest hops
         d->lastRise = risen;
         if (d->surge >= 0 && position - d->surge >= kSurgeWait * hopSize) {
