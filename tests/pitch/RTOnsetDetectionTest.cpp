@@ -107,7 +107,9 @@ std::vector<unsigned long> runStrategy(DefaultOnsetDetectionStrategy& strategy, 
 // after the frame that first holds it. Unusable frame and hop sizes fall back to the defaults
 // (frame 512, hop 256) instead of looping for ever. Fed again after a reset in blocks of 333
 // samples, so that frames straddle blocks, a signal gives the same onsets. A move the tracker makes by
-// hearing a note an octave off is no step, and a step whose notes together read like one is.
+// hearing a note an octave off is no step, and a step whose notes together read like one is, as is
+// a step into a note heard an octave off now and then. A step over the last note's release is dated
+// at the new note's strike, and a sag in a release gives way to the attack after it.
 TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
 {
     struct Row {
@@ -245,6 +247,54 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
         dipped[i] *= 1.0 - 0.72 * dip;
         dipped[i] += quietRoom[i];
     }
+    // C5, then E5 at 1.0 s whose period doubles every other 17 ms for a quarter of a second (a high
+    // "oo" heard an octave low every other frame): the newest frames never agreed, and the step was
+    // lost.
+    std::vector<double> stepIntoDoubling(static_cast<size_t>(0.3 * 44100), 0.0);
+    phase = 0.0;
+    for (int i = 0; i < static_cast<int>(1.5 * 44100); ++i) {
+        const double t = i / 44100.0;
+        phase += 2 * M_PI * (t < 0.7 ? 523.25 : 659.26) / 44100.0;
+        const bool doubled = t > 0.7 && t < 0.95 && std::fmod(t - 0.7, 0.0348) > 0.0174;
+        stepIntoDoubling.push_back(0.2 * std::min(1.0, t / 0.03) *
+                                   (std::sin(phase) + 0.5 * std::sin(2 * phase) + (doubled ? 0.5 * std::sin(0.5 * phase) : 0.0)));
+    }
+    // F4, then C5 struck at 1.0 s over F4's release (3 dB up, no attack), its pitch wobbling by
+    // +-1.5 semitones for 0.15 s (a recorded voice's new note over the last one's release reads
+    // as their common subharmonic and a bent start): the step came 33 ms late, once the pitch held;
+    // the strike dates it.
+    std::vector<double> struckOverRelease(static_cast<size_t>(0.3 * 44100), 0.0);
+    upper = 0.0;
+    lower = 0.0;
+    for (int i = 0; i < static_cast<int>(1.5 * 44100); ++i) {
+        const double t = i / 44100.0;
+        const double bend = t < 0.7 || t > 0.85 ? 0.0 : 150.0 * std::sin(2 * M_PI * 10.0 * (t - 0.7));
+        lower += 2 * M_PI * 349.23 * std::pow(2.0, 35.0 * std::sin(2 * M_PI * 5.5 * t) / 1200.0) / 44100.0;
+        upper += 2 * M_PI * 523.25 * std::pow(2.0, bend / 1200.0) / 44100.0;
+        const double old = std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.06));
+        const double next = t < 0.7 ? 0.0 : std::min(1.0, (t - 0.7) / 0.004);
+        struckOverRelease.push_back(0.15 * old * (std::sin(lower) + 0.5 * std::sin(2 * lower) + 0.3 * std::sin(3 * lower)) +
+                                    0.15 * next * (std::sin(upper) + 0.5 * std::sin(2 * upper) + 0.3 * std::sin(3 * upper)));
+    }
+    // G#3 sagging a semitone as its slow release begins at 0.85 s (4 dB down), then A#3 struck at
+    // 0.91 s: the sag made a step, and the attack, within 100 ms of it, was shut out.
+    std::vector<double> sagThenStrike(static_cast<size_t>(2.0 * 44100), 0.0);
+    lower = 0.0;
+    for (int i = 0; i < static_cast<int>(1.0 * 44100); ++i) {
+        const double t = i / 44100.0;
+        const double sag = std::clamp((t - 0.55) / 0.03, 0.0, 1.0);
+        lower += 2 * M_PI * 207.65 * std::pow(2.0, -sag / 12.0) / 44100.0;
+        const double fall = t < 0.55 ? 1.0 : std::max(0.55, 1.0 - (t - 0.55) / 0.1 * 0.45);
+        const double envelope = std::min(1.0, t / 0.03) * fall * (t < 0.66 ? 1.0 : std::exp(-(t - 0.66) / 0.03));
+        sagThenStrike[static_cast<size_t>(0.3 * 44100) + i] +=
+            0.1 * envelope * (std::sin(lower) + 0.6 * std::sin(2 * lower) + 0.35 * std::sin(3 * lower));
+    }
+    upper = 0.0;
+    for (int i = 0; i < static_cast<int>(0.8 * 44100); ++i) {
+        upper += 2 * M_PI * 233.08 / 44100.0;
+        sagThenStrike[static_cast<size_t>(0.91 * 44100) + i] +=
+            0.3 * std::min(1.0, i / (0.01 * 44100)) * (std::sin(upper) + 0.6 * std::sin(2 * upper) + 0.35 * std::sin(3 * upper));
+    }
     const std::vector<double> sung = SignalFactory::sungTone(294.0, 1.5, 0.5, 30.0);
     const std::vector<double> cutInto(sung.begin() + static_cast<long>(0.3 * 44100), sung.end());
     const std::vector<double> claps = {0.5, 1.0, 1.6, 2.1};
@@ -264,6 +314,9 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
                         {"a low ah's tremolo", lowTremolo, {0.3}},
                         {"a held note's level dipping 12 dB", dipped, {0.3}},
                         {"a fifth down over the last note's release", fifthDownOverRelease, {0.3, 1.0}, 2048, 512, false, 0.04},
+                        {"a step into a note heard an octave low every other frame", stepIntoDoubling, {0.3, 1.0}},
+                        {"a step struck over the last note's release", struckOverRelease, {0.3, 1.0}, 2048, 512, false, 0.02},
+                        {"a sag in a release, then the next note struck", sagThenStrike, {0.3, 0.91}, 2048, 512, false, 0.03},
                         {"a slow attack in loud room noise", slowInNoise, {1.5}, 2048, 512, false, 0.06},
                         {"a note 80 ms after the last", afterGap, {0.3, 0.98}, 2048, 512, false, 0.02},
                         {"legato late in a long phrase", longPhrase, {0.3, 6.3}},

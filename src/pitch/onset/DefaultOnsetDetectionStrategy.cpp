@@ -49,6 +49,14 @@ constexpr int64_t kStepRefractory = 11025;  // 250 ms: one step per note
 // step alone would not say it was struck. A wider step is the next note.
 constexpr double kBentStrike = 1.5;
 constexpr int kStepHold = 4;
+// A step down by as little without a rise may be the last note's pitch sagging in its release
+// before the next note is struck: it waits this many hops (93 ms) for an attack, which then stands
+// for the new note at its own time.
+constexpr int kSagHold = 8;
+// A peak of the detection function this far over the held note's (see kRestrikePeak) up to 0.2 s
+// before a step without an attack is where the step's note was struck: over the last note's release
+// the new pitch shows only once the mixture of the two settles.
+constexpr int64_t kStrikeBeforeStep = 8820;
 // A rise by this much (12 dB) is an attack without the picker's peak.
 constexpr double kSurge = 4.0;
 constexpr int kSurgeWait = 8;
@@ -154,19 +162,23 @@ double DefaultOnsetDetectionStrategy::rise(double level) const
     return quietest > 0.0 ? top / quietest : (top > 0.0 ? 1e6 : 0.0);
 }
 
-// A peak of the detection function far over the held note's, with a sudden rise in level: the
-// note struck again while it still sounds.
-bool DefaultOnsetDetectionStrategy::struckAgain(double level) const
+bool DefaultOnsetDetectionStrategy::peakOverHeldNote() const
 {
-    if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory || d->levelCount < kRestrikeHops + 1)
+    if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
         return false;
     // The peak is the value before this one; the held note's values are those before the peak's rise.
     double held[DefaultOnsetDetectionStrategyPrivate::kOdfHistory];
     int heldCount = 0;
     for (int i = 4; i < DefaultOnsetDetectionStrategyPrivate::kOdfHistory; ++i)
         held[heldCount++] = d->odfs[i];
-    const double heldOdf = median(held, heldCount);
-    if (!(d->odfs[0] > kRestrikePeak * heldOdf))
+    return d->odfs[0] > kRestrikePeak * median(held, heldCount);
+}
+
+// A peak of the detection function far over the held note's, with a sudden rise in level: the
+// note struck again while it still sounds.
+bool DefaultOnsetDetectionStrategy::struckAgain(double level) const
+{
+    if (d->levelCount < kRestrikeHops + 1 || !peakOverHeldNote())
         return false;
     double jump = d->levels[0] > 0.0 ? level / d->levels[0] : 0.0;
     for (int i = 0; i + 1 < kRestrikeHops; ++i) {
@@ -253,9 +265,6 @@ bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, 
     }
     if (recentCount < 3 || heldCount < 10)
         return false;
-    // The new pitch holds (noise between two notes gives pitches all over the place).
-    if (*std::max_element(recent, recent + 3) - *std::min_element(recent, recent + 3) >= 2 * kSteadyPitch)
-        return false;
     // Frames the tracker heard an octave off count at the held note's octave: among frames an octave
     // low the plain median is the lowest of the note's own, and a vibrato's swing up reads as a step.
     // Only frames within a semitone of an octave away: others are noise or the next note.
@@ -266,8 +275,39 @@ bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, 
             held[i] -= 12.0 * octaves;
     }
     const double heldPitch = median(held, heldCount);
+    // A closed vowel high up, or a new note over the last one's release, is read an octave or two
+    // low every other frame: the newest frames then count at one octave, the one nearest the held
+    // note's (which may itself be heard an octave low).
+    const double highest = *std::max_element(recent, recent + 3);
+    bool folded = false;
+    bool slipFolded = false;
+    for (int i = 0; i < 3; ++i) {
+        const double octaves = std::round((highest - recent[i]) / 12.0);
+        if (octaves >= 1.0 && octaves <= 2.0 && std::fabs(highest - recent[i] - 12.0 * octaves) < kOctaveSlipSpread) {
+            for (double slip : {12.0, 19.0, 24.0})
+                slipFolded = slipFolded || std::fabs(heldPitch - recent[i] - slip) < kPitchStep;
+            recent[i] += 12.0 * octaves;
+            folded = true;
+        }
+    }
+    if (folded) {
+        const double octaves = std::min(2.0, std::max(0.0, std::round((highest - heldPitch) / 12.0)));
+        for (double& pitch : recent)
+            pitch -= 12.0 * octaves;
+    }
+    // The new pitch holds (noise between two notes gives pitches all over the place).
+    if (*std::max_element(recent, recent + 3) - *std::min_element(recent, recent + 3) >= 2 * kSteadyPitch)
+        return false;
     moved = median(recent, recentCount) - heldPitch;
     if (std::fabs(moved) < kPitchStep)
+        return false;
+    // Frames read an octave off say only roughly where the new note lies: a small move with them
+    // is a scoop's or a vibrato's wobble. A frame so read that lies where the held note's own
+    // subharmonic would may be that note still (a high "ee" read now at a third of its pitch and now
+    // at four thirds): then the held note's period must be gone, as for a slip.
+    if (folded && std::fabs(moved) < kBentStrike)
+        return false;
+    if (slipFolded && periodicityAt(span, count, heldPitch, d->odf.get_sampling_rate()) > kStillPeriodic)
         return false;
     // A move by an octave, an octave and a fifth or two octaves may be the tracker's: a closed vowel
     // high up flips between the note and a subharmonic for a few frames at a time. Then the held
@@ -323,6 +363,9 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // waits for the level to hold (or is taken by the attack).
         double semitones = 0.0;
         const bool moved = pitchChanged(d->buffer.data() + frameSize - pitchSpan, pitchSpan, semitones);
+        // The held note's pitch back after a peak: the peak was no new note's strike.
+        if (!moved && semitones != 0.0)
+            d->strike = -1;
         const bool step = moved && !d->pitchMoved && notReleasing && level > kOverFloor * d->floor;
         if (!moved)
             d->pitchMoved = false;
@@ -363,16 +406,19 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
                                            std::fabs(d->pitches[0] - d->pitches[2]) < 2 * kSteadyPitch);
         const bool again = peak && !isAttack(level) && struckAgain(level) && heldAcross &&
                            (held || position - d->lastOnset >= kStepRefractory);
+        // After a sag the attack is the new note's, at its own time.
+        const int64_t attackAt = held && !d->heldSag ? d->heldStep : position;
+        const int64_t lastOnsetBefore = d->lastOnset;
         if (again) {
             d->surge = -1;
-            d->lastOnset = held ? d->heldStep : position;
+            d->lastOnset = attackAt;
             d->heldStep = -1;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
         } else if (peak && (isAttack(level) || soundingFromTheStart()) && (held || position - d->lastOnset >= kRefractory) &&
                    position - d->swell >= kRefractory && !swelling(level, position)) {
             d->surge = -1;
-            d->lastOnset = held ? d->heldStep : position;
+            d->lastOnset = attackAt;
             d->heldStep = -1;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, 1.0));
@@ -380,20 +426,32 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             // A step: dated back to where the new pitch began. After a gap or a dip of 12 dB the
             // tracker hears the new pitch before the picker's peak comes: that is an attack, and it
             // says so, or the note could not be struck again. A small step up without such a
-            // rise may be a strike bent sharp: it waits for one.
+            // rise may be a strike bent sharp: it waits for one; a small step down may be a sag in the
+            // last note's release, and an attack then is the new note's. A step after a strike over
+            // the last note's release is dated at the strike.
             d->lastOnset = position - kStepLag * hopSize;
-            if (risen < kSurge && semitones > 0.0 && semitones < kBentStrike) {
+            if (risen < kSurge && d->strike >= 0 && d->lastOnset - d->strike <= kStrikeBeforeStep &&
+                d->strike - lastOnsetBefore >= kStepRefractory)
+                d->lastOnset = d->strike;
+            const bool sag = semitones < 0.0 && semitones > -kBentStrike;
+            if (risen < kSurge && ((semitones > 0.0 && semitones < kBentStrike) || sag)) {
                 d->heldStep = d->lastOnset;
+                d->heldSag = sag;
             } else if (detector) {
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), risen >= kSurge ? risen : 0.0);
             }
         }
         // No attack came: a legato step.
-        if (d->heldStep >= 0 && position - d->heldStep >= (kStepLag + kStepHold) * hopSize) {
+        if (d->heldStep >= 0 && position - d->heldStep >= (kStepLag + (d->heldSag ? kSagHold : kStepHold)) * hopSize) {
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->heldStep), 0.0);
             d->heldStep = -1;
         }
+        // A peak far over the held note's that made no onset: a strike a step may follow.
+        if (d->lastOnset != lastOnsetBefore)
+            d->strike = -1;
+        else if (peak && !voiced && peakOverHeldNote())
+            d->strike = position;
         for (int i = DefaultOnsetDetectionStrategyPrivate::kOdfHistory - 1; i > 0; --i)
             d->odfs[i] = d->odfs[i - 1];
         d->odfs[0] = value;

@@ -39,6 +39,8 @@ private:
     bool nothingNew() const;
     // Both, remembered at position: the peaks just after it are the same rise.
     bool swelling(double level, int64_t position);
+    // The detection function's last value stands far over the held note's.
+    bool peakOverHeldNote() const;
 
     DefaultOnsetDetectionStrategyPrivate* d;
 };

@@ -32,6 +32,8 @@ public:
     int64_t surge = -1;           // a rise of 12 dB waiting for the picker's peak, or -1
     int64_t heldStep = -1;        // a step without a rise waiting for an attack just after it, or -1
     int64_t swell = -100000;      // the last peak of a held note back from a dip (no attack)
+    bool heldSag = false;         // the held step is a small step down (an attack then dates itself)
+    int64_t strike = -1;          // a peak far over the held note's that made no onset, or -1
     // The detection function's last values, newest first: a note struck again over its own release
     // stands far above the held note's.
     static constexpr int kOdfHistory = 24;
