@@ -416,6 +416,8 @@ TEST_F(Chain, AveragingTakesAShortExpectedNoteBeforeASilence)
         {"silence too soon", {D, D, D}, 10.0, false},
         {"D once among others", {C, C, D, Pitch::E, D, Pitch::E}, 10.0, false},
         {"a step, not an attack", {C, C, D, D, Pitch::CSharp, D}, 0.0, false},
+        {"D, then sagging to C# as it fades", {C, C, D, D, D, Pitch::CSharp, Pitch::CSharp}, 10.0, true},
+        {"C# twice before D", {C, C, Pitch::CSharp, Pitch::CSharp, D, D}, 10.0, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -273,6 +273,12 @@ bool AveragingHeuristic::takeShortNote(PitchDetector::NoteInfo& note)
         inTail = inTail && entry.note == tail && tail != want;
         if (inTail)
             continue;
+        // Once the note is heard, results a semitone off are its own pitch sagging as it fades.
+        const int off = entry.note == Pitch::NONE ? 0 : (entry.note - want + 12) % 12;
+        if (found && (off == 1 || off == 11)) {
+            previous = entry.note;
+            continue;
+        }
         if (entry.note != Pitch::NONE && entry.note == previous) {
             if (entry.note != want)
                 return false;
