@@ -162,16 +162,34 @@ double DefaultOnsetDetectionStrategy::rise(double level) const
     return quietest > 0.0 ? top / quietest : (top > 0.0 ? 1e6 : 0.0);
 }
 
+// The median of the detection function's values from this many hops back: the held note's.
+double DefaultOnsetDetectionStrategy::heldOdf(int from) const
+{
+    double held[DefaultOnsetDetectionStrategyPrivate::kOdfHistory];
+    int heldCount = 0;
+    for (int i = from; i < DefaultOnsetDetectionStrategyPrivate::kOdfHistory; ++i)
+        held[heldCount++] = d->odfs[i];
+    return median(held, heldCount);
+}
+
+// The held note's pitch frames, the 13 (150 ms, about a vibrato cycle) before the last eight,
+// those with a pitch; their count.
+int DefaultOnsetDetectionStrategy::heldPitches(double* held) const
+{
+    int heldCount = 0;
+    for (int i = 8; i < DefaultOnsetDetectionStrategyPrivate::kPitchHistory; ++i) {
+        if (d->pitches[i] > 0.0)
+            held[heldCount++] = d->pitches[i];
+    }
+    return heldCount;
+}
+
 bool DefaultOnsetDetectionStrategy::peakOverHeldNote() const
 {
     if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
         return false;
     // The peak is the value before this one; the held note's values are those before the peak's rise.
-    double held[DefaultOnsetDetectionStrategyPrivate::kOdfHistory];
-    int heldCount = 0;
-    for (int i = 4; i < DefaultOnsetDetectionStrategyPrivate::kOdfHistory; ++i)
-        held[heldCount++] = d->odfs[i];
-    return d->odfs[0] > kRestrikePeak * median(held, heldCount);
+    return d->odfs[0] > kRestrikePeak * heldOdf(4);
 }
 
 // A peak of the detection function far over the held note's, with a sudden rise in level: the
@@ -214,11 +232,7 @@ bool DefaultOnsetDetectionStrategy::backFromDip(double level) const
     if (!(top <= kDipReturn * held) || !(held < kShallowDip * bottom))
         return false;
     double pitches[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
-    int pitchCount = 0;
-    for (int i = 8; i < DefaultOnsetDetectionStrategyPrivate::kPitchHistory; ++i) {
-        if (d->pitches[i] > 0.0)
-            pitches[pitchCount++] = d->pitches[i];
-    }
+    const int pitchCount = heldPitches(pitches);
     return d->pitches[0] > 0.0 && pitchCount >= 10 && std::fabs(d->pitches[0] - median(pitches, pitchCount)) < kPitchStep;
 }
 
@@ -237,12 +251,8 @@ bool DefaultOnsetDetectionStrategy::nothingNew() const
 {
     if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
         return false;
-    double held[DefaultOnsetDetectionStrategyPrivate::kOdfHistory];
-    int heldCount = 0;
-    for (int i = kDipPeakHops; i < DefaultOnsetDetectionStrategyPrivate::kOdfHistory; ++i)
-        held[heldCount++] = d->odfs[i];
     const double peak = *std::max_element(d->odfs, d->odfs + kDipPeakHops);
-    return peak < kDipPeak * median(held, heldCount);
+    return peak < kDipPeak * heldOdf(kDipPeakHops);
 }
 
 // The median pitch of the last three frames against the held note's, the median of the 13 frames
@@ -252,17 +262,13 @@ bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, 
 {
     moved = 0.0;
     double recent[3];
-    double held[13];
+    double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
     int recentCount = 0;
-    int heldCount = 0;
     for (int i = 0; i < 3; ++i) {
         if (d->pitches[i] > 0.0)
             recent[recentCount++] = d->pitches[i];
     }
-    for (int i = 8; i < DefaultOnsetDetectionStrategyPrivate::kPitchHistory; ++i) {
-        if (d->pitches[i] > 0.0)
-            held[heldCount++] = d->pitches[i];
-    }
+    const int heldCount = heldPitches(held);
     if (recentCount < 3 || heldCount < 10)
         return false;
     // Frames the tracker heard an octave off count at the held note's octave: among frames an octave

@@ -41,6 +41,8 @@ private:
     bool swelling(double level, int64_t position);
     // The detection function's last value stands far over the held note's.
     bool peakOverHeldNote() const;
+    double heldOdf(int from) const;
+    int heldPitches(double* held) const;
 
     DefaultOnsetDetectionStrategyPrivate* d;
 };
