@@ -392,9 +392,19 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             position - d->lastOnset >= kStepRefractory && (outOfSilence || !(backFromDip(level) && nothingNew())))
             d->surge = position + 2 * hopSize; // the rise lies in the frame's newest hops
         d->lastRise = risen;
+        // While a surge waits, the pitch by the normalised difference too: the wavelet loses a high
+        // closed vowel through its attack (none, or an octave low, every other frame), where the
+        // normalised difference holds it; breath gives it none.
+        double tone = 0.0;
+        if (d->surge >= 0) {
+            const double f = _dywapitch_periodicityPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
+            tone = f > 0.0 ? 69.0 + 12.0 * std::log2(f / 440.0) : 0.0;
+        }
+        const bool toned = tone > 0.0 && d->lastTone > 0.0 && std::fabs(tone - d->lastTone) < kSteadyPitch;
+        d->lastTone = tone;
         if (d->surge >= 0 && position - d->surge >= kSurgeWait * hopSize) {
             // ... and it has a steady pitch by then (a breath between phrases rises as much).
-            if (d->surge - d->lastOnset >= kStepRefractory && voiced) {
+            if (d->surge - d->lastOnset >= kStepRefractory && (voiced || toned)) {
                 d->lastOnset = d->surge;
                 if (detector)
                     detector->submitOnset(static_cast<unsigned long>(d->surge), kSurge);

@@ -30,6 +30,7 @@ public:
     int64_t lastOnset = -100000;  // sample position of the last onset reported
     double lastRise = 0.0;        // the last hop's rise in level
     int64_t surge = -1;           // a rise of 12 dB waiting for the picker's peak, or -1
+    double lastTone = 0.0;        // the last frame's pitch by the normalised difference while a surge waits
     int64_t heldStep = -1;        // a step without a rise waiting for an attack just after it, or -1
     int64_t swell = -100000;      // the last peak of a held note back from a dip (no attack)
     bool heldSag = false;         // the held step is a small step down (an attack then dates itself)
