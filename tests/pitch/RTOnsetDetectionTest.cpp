@@ -447,6 +447,32 @@ TEST(DefaultOnsetStrategy, OnsetsSayWhetherTheyAreAttacks)
         // loud note's peak the picker takes none of its attack, and through the rise the wavelet
         // reads no pitch, or an octave low, every other frame.
         {"a quiet high ee after a loud note", quietHighVowel(76, {270, 2290, 3010}), {true, true}},
+        // A loud E4, then a short B4 "ee" at a fifth of its level, let go into the room's noise at
+        // -40 dBFS, and sung again after a rest of 0.12 s and with no gap: each rises only 8-10 dB
+        // out of the room's level, the first as a step (its pitch heard before its rise ends), the
+        // second within 0.25 s of the first's onset.
+        {"short quiet ees out of the room's noise", [] {
+             std::vector<double> s = formantVoice({{64, 0.3, 0.5}}, 2.0, {730, 1090, 2440}, 20.0);
+             const std::vector<double> high =
+                 formantVoice({{71, 0.8, 0.13}, {71, 1.05, 0.25}, {71, 1.3, 0.5}}, 2.0, {270, 2290, 3010}, 20.0);
+             const std::vector<double> room = SignalFactory::whiteNoise(2.0, -40.0);
+             for (size_t i = 0; i < s.size(); ++i)
+                 s[i] += 0.2 * high[i] + room[i];
+             return s;
+         }(),
+         {true, true, true, true}},
+        // A short B4 "ee" (0.13 s) at a seventh of a loud E4 "ee"'s level, straight after it, in room
+        // noise at -40 dBFS, and again after a rest: the short note's pitch is gone by the time the
+        // rise's wait for a peak is over.
+        {"a short quiet ee over before its rise's wait", [] {
+             std::vector<double> s = formantVoice({{64, 0.3, 0.5}}, 2.0, {270, 2290, 3010}, 20.0);
+             const std::vector<double> high = formantVoice({{71, 0.8, 0.13}, {71, 1.05, 0.5}}, 2.0, {270, 2290, 3010}, 20.0);
+             const std::vector<double> room = SignalFactory::whiteNoise(2.0, -40.0);
+             for (size_t i = 0; i < s.size(); ++i)
+                 s[i] += 0.15 * high[i] + room[i];
+             return s;
+         }(),
+         {true, true, true}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -60,9 +60,11 @@ constexpr int64_t kStrikeBeforeStep = 8820;
 // A rise by this much (12 dB) is an attack without the picker's peak.
 constexpr double kSurge = 4.0;
 constexpr int kSurgeWait = 8;
-// Out of the room's silence (the quietest hop before the rise within 3 dB of the floor) 10 dB will
-// do: a quiet high vowel rises no more over the room, and a held note's dip never reaches the floor.
-constexpr double kQuietSurge = 3.16;
+// Out of the room's silence (the quietest hop before the rise within 3 dB of the floor) the 6 dB an
+// attack rises will do, once the level stands as far over the floor too: a quiet high vowel in room
+// noise rises only 7-10 dB over it, a held note's dip never reaches the floor, and breath has no
+// steady pitch.
+constexpr double kQuietSurge = 2.0;
 constexpr double kSilence = 1.41;
 // The newest samples' correlation one held period later over this: the held note still sounds. Its
 // own harmonics keep it near 0.3 even under a subharmonic as strong as the note; a new note's
@@ -385,13 +387,27 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // Out of the room's silence a smaller rise will do; where its pitch is not yet steady, the
         // full rise may still come.
         const bool outOfSilence = risen > 0.0 && loudest(level) / risen < kSilence * d->floor;
+        // Out of silence the rise and the level over the room both count: the first hop with both
+        // dates the attack (a quiet note's slow rise reaches the bound late).
+        const double quietRise =
+            outOfSilence ? std::min(risen, d->floor > 0.0 ? loudest(level) / d->floor : risen) : 0.0;
         const bool surged = (risen >= kSurge && d->lastRise < kSurge) ||
-                            (outOfSilence && risen >= kQuietSurge && d->lastRise < kQuietSurge);
+                            (quietRise >= kQuietSurge && d->lastQuietRise < kQuietSurge);
+        d->lastQuietRise = quietRise;
+        // A rise out of a silence heard since the last onset is no swell of that onset's note.
+        const bool silentSince = outOfSilence && d->silentAt > d->lastOnset;
         // ... and is no held note's level back from a dip (which never falls to the room's level).
         if (surged && (d->surge < 0 || risen >= kSurge) && loudest(level) > kOverFloor * d->floor &&
-            position - d->lastOnset >= kStepRefractory && (outOfSilence || !(backFromDip(level) && nothingNew())))
+            (position - d->lastOnset >= kStepRefractory || silentSince) &&
+            (outOfSilence || !(backFromDip(level) && nothingNew()))) {
             d->surge = position + 2 * hopSize; // the rise lies in the frame's newest hops
+            d->surgeToned = false;
+            d->surgeSilentSince = silentSince;
+            d->surgeOnsetBefore = d->lastOnset;
+        }
         d->lastRise = risen;
+        if (level < kSilence * d->floor)
+            d->silentAt = position + frameSize - hopSize;
         // While a surge waits, the pitch by the normalised difference too: the wavelet loses a high
         // closed vowel through its attack (none, or an octave low, every other frame), where the
         // normalised difference holds it; breath gives it none.
@@ -402,9 +418,12 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         }
         const bool toned = tone > 0.0 && d->lastTone > 0.0 && std::fabs(tone - d->lastTone) < kSteadyPitch;
         d->lastTone = tone;
+        // A short note may be over before the wait is: its pitch held while the surge waited.
+        d->surgeToned = d->surgeToned || toned;
         if (d->surge >= 0 && position - d->surge >= kSurgeWait * hopSize) {
             // ... and it has a steady pitch by then (a breath between phrases rises as much).
-            if (d->surge - d->lastOnset >= kStepRefractory && (voiced || toned)) {
+            if ((d->surge - d->lastOnset >= kStepRefractory || (d->surgeSilentSince && d->lastOnset == d->surgeOnsetBefore)) &&
+                (voiced || d->surgeToned)) {
                 d->lastOnset = d->surge;
                 if (detector)
                     detector->submitOnset(static_cast<unsigned long>(d->surge), kSurge);
@@ -439,9 +458,9 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, 1.0));
         } else if (step && position - kStepLag * hopSize - d->lastOnset >= kStepRefractory) {
-            // A step: dated back to where the new pitch began. After a gap or a dip of 12 dB the
-            // tracker hears the new pitch before the picker's peak comes: that is an attack, and it
-            // says so, or the note could not be struck again. A small step up without such a
+            // A step: dated back to where the new pitch began. After a gap or a dip of 12 dB (6 dB
+            // out of the room's silence) the tracker hears the new pitch before the picker's peak
+            // comes: that is an attack, and it says so, or the note could not be struck again. A small step up without such a
             // rise may be a strike bent sharp: it waits for one; a small step down may be a sag in the
             // last note's release, and an attack then is the new note's. A step after a strike over
             // the last note's release is dated at the strike.
@@ -450,11 +469,12 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
                 d->strike - lastOnsetBefore >= kStepRefractory)
                 d->lastOnset = d->strike;
             const bool sag = semitones < 0.0 && semitones > -kBentStrike;
-            if (risen < kSurge && ((semitones > 0.0 && semitones < kBentStrike) || sag)) {
+            const bool struck = risen >= kSurge || (outOfSilence && risen >= kQuietSurge);
+            if (!struck && ((semitones > 0.0 && semitones < kBentStrike) || sag)) {
                 d->heldStep = d->lastOnset;
                 d->heldSag = sag;
             } else if (detector) {
-                detector->submitOnset(static_cast<unsigned long>(d->lastOnset), risen >= kSurge ? risen : 0.0);
+                detector->submitOnset(static_cast<unsigned long>(d->lastOnset), struck ? std::max(risen, kSurge) : 0.0);
             }
         }
         // No attack came: a legato step.

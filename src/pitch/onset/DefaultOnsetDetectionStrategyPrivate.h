@@ -31,9 +31,14 @@ public:
     double lastRise = 0.0;        // the last hop's rise in level
     int64_t surge = -1;           // a rise of 12 dB waiting for the picker's peak, or -1
     double lastTone = 0.0;        // the last frame's pitch by the normalised difference while a surge waits
+    bool surgeToned = false;      // two frames in a row held that pitch while the surge waited
+    double lastQuietRise = 0.0;   // the last hop's rise out of the room's silence, or 0
     int64_t heldStep = -1;        // a step without a rise waiting for an attack just after it, or -1
     int64_t swell = -100000;      // the last peak of a held note back from a dip (no attack)
     bool heldSag = false;         // the held step is a small step down (an attack then dates itself)
+    int64_t silentAt = -100000;   // the newest hop heard at the room's level
+    bool surgeSilentSince = false; // the waiting surge rose out of a silence heard after the last onset ...
+    int64_t surgeOnsetBefore = -100000; // ... this one
     int64_t strike = -1;          // a peak far over the held note's that made no onset, or -1
     // The detection function's last values, newest first: a note struck again over its own release
     // stands far above the held note's.
