@@ -276,6 +276,22 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
         struckOverRelease.push_back(0.15 * old * (std::sin(lower) + 0.5 * std::sin(2 * lower) + 0.3 * std::sin(3 * lower)) +
                                     0.15 * next * (std::sin(upper) + 0.5 * std::sin(2 * upper) + 0.3 * std::sin(3 * upper)));
     }
+    // A4, then E4 struck a fourth below at 1.0 s over A4's release (3 dB up, no attack): together they
+    // repeat every A2 period, so the newest samples read a steady pitch 24 semitones under A4 at once
+    // and A4's own period is still in them until the release fades. The step came once it had, over
+    // 0.1 s late; the strike, at a steady pitch that is not the held note's, dates it.
+    std::vector<double> fourthDownOverRelease(static_cast<size_t>(0.3 * 44100), 0.0);
+    upper = 0.0;
+    lower = 0.0;
+    for (int i = 0; i < static_cast<int>(1.5 * 44100); ++i) {
+        const double t = i / 44100.0;
+        upper += 2 * M_PI * 440.0 / 44100.0;
+        lower += 2 * M_PI * 329.63 / 44100.0;
+        const double old = std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.25));
+        const double next = t < 0.7 ? 0.0 : std::min(1.0, (t - 0.7) / 0.03);
+        fourthDownOverRelease.push_back(0.15 * old * (std::sin(upper) + 0.5 * std::sin(2 * upper) + 0.3 * std::sin(3 * upper)) +
+                                        0.12 * next * (std::sin(lower) + 0.5 * std::sin(2 * lower) + 0.3 * std::sin(3 * lower)));
+    }
     // G#3 sagging a semitone as its slow release begins at 0.85 s (4 dB down), then A#3 struck at
     // 0.91 s: the sag made a step, and the attack, within 100 ms of it, was shut out.
     std::vector<double> sagThenStrike(static_cast<size_t>(2.0 * 44100), 0.0);
@@ -316,6 +332,7 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
                         {"a fifth down over the last note's release", fifthDownOverRelease, {0.3, 1.0}, 2048, 512, false, 0.04},
                         {"a step into a note heard an octave low every other frame", stepIntoDoubling, {0.3, 1.0}},
                         {"a step struck over the last note's release", struckOverRelease, {0.3, 1.0}, 2048, 512, false, 0.02},
+                        {"a fourth down struck over the last note's release", fourthDownOverRelease, {0.3, 1.0}, 2048, 512, false, 0.02},
                         {"a sag in a release, then the next note struck", sagThenStrike, {0.3, 0.91}, 2048, 512, false, 0.03},
                         {"a slow attack in loud room noise", slowInNoise, {1.5}, 2048, 512, false, 0.06},
                         {"a note 80 ms after the last", afterGap, {0.3, 0.98}, 2048, 512, false, 0.02},

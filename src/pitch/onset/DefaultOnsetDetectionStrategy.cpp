@@ -186,6 +186,25 @@ int DefaultOnsetDetectionStrategy::heldPitches(double* held) const
     return heldCount;
 }
 
+// A move of the pitch to the held note's subharmonic: 12, 19 or 24 semitones under it.
+bool DefaultOnsetDetectionStrategy::toSubharmonic(double semitones)
+{
+    for (double slip : {12.0, 19.0, 24.0}) {
+        if (std::fabs(semitones + slip) < kPitchStep)
+            return true;
+    }
+    return false;
+}
+
+// The newest frame's pitch at the held note's subharmonic. A new note struck over the last one's
+// release may read steady at once, at the two notes' common subharmonic.
+bool DefaultOnsetDetectionStrategy::atSubharmonic() const
+{
+    double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
+    const int heldCount = heldPitches(held);
+    return heldCount > 0 && d->pitches[0] > 0.0 && toSubharmonic(d->pitches[0] - median(held, heldCount));
+}
+
 bool DefaultOnsetDetectionStrategy::peakOverHeldNote() const
 {
     if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
@@ -371,8 +390,9 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // waits for the level to hold (or is taken by the attack).
         double semitones = 0.0;
         const bool moved = pitchChanged(d->buffer.data() + frameSize - pitchSpan, pitchSpan, semitones);
-        // The held note's pitch back after a peak: the peak was no new note's strike.
-        if (!moved && semitones != 0.0)
+        // The held note's pitch back after a peak: the peak was no new note's strike. (A move to the
+        // held note's subharmonic refused while its period still sounds is not its pitch back.)
+        if (!moved && semitones != 0.0 && !toSubharmonic(semitones))
             d->strike = -1;
         const bool step = moved && !d->pitchMoved && notReleasing && level > kOverFloor * d->floor;
         if (!moved)
@@ -486,7 +506,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // A peak far over the held note's that made no onset: a strike a step may follow.
         if (d->lastOnset != lastOnsetBefore)
             d->strike = -1;
-        else if (peak && !voiced && peakOverHeldNote())
+        else if (peak && (!voiced || atSubharmonic()) && peakOverHeldNote())
             d->strike = position;
         for (int i = DefaultOnsetDetectionStrategyPrivate::kOdfHistory - 1; i > 0; --i)
             d->odfs[i] = d->odfs[i - 1];

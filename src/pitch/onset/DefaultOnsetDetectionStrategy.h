@@ -41,6 +41,9 @@ private:
     bool swelling(double level, int64_t position);
     // The detection function's last value stands far over the held note's.
     bool peakOverHeldNote() const;
+    // The newest frame's pitch lies at the held note's subharmonic.
+    bool atSubharmonic() const;
+    static bool toSubharmonic(double semitones);
     double heldOdf(int from) const;
     int heldPitches(double* held) const;
 
