@@ -230,3 +230,31 @@ TEST(EndToEnd, AssembliesTornDownWithWorkQueuedNeverHang)
 }
 
 } // namespace
+
+// A4, then E4 a fourth below struck over A4's slow release: together they repeat every A2 period, and
+// the tracker reads A2 for a while, A4's pitch class two octaves down. That run is no longer the held
+// A4: stretched over it, the held note swallowed E4's onset as one inside it, and E4 came late.
+TEST(EndToEnd, ANoteStruckOverTheLastOnesReleaseKeepsItsOnset)
+{
+    std::vector<double> signal(static_cast<size_t>(0.5 * 44100), 0.0);
+    double upper = 0.0;
+    double lower = 0.0;
+    for (int i = 0; i < static_cast<int>(1.8 * 44100); ++i) {
+        const double t = i / 44100.0;
+        upper += 2 * M_PI * 440.0 / 44100.0;
+        lower += 2 * M_PI * 329.63 / 44100.0;
+        const double old = std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.25));
+        const double next = t < 0.7 ? 0.0 : std::min(1.0, (t - 0.7) / 0.03) * (t < 1.6 ? 1.0 : std::exp(-(t - 1.6) / 0.03));
+        signal.push_back(0.15 * old * (std::sin(upper) + 0.5 * std::sin(2 * upper) + 0.3 * std::sin(3 * upper)) +
+                         0.12 * next * (std::sin(lower) + 0.5 * std::sin(2 * lower) + 0.3 * std::sin(3 * lower)));
+    }
+    signal.resize(signal.size() + static_cast<size_t>(0.5 * 44100), 0.0);
+    const std::vector<SignalFactory::Note> sung = {{69, 0.5, 0.7}, {64, 1.2, 0.9}};
+    StandardPitchAssembly assembly;
+    const Capture result = capture(assembly.detector(), signal, expectedFrom(sung));
+    ASSERT_EQ(result.notes.size(), sung.size());
+    for (size_t i = 0; i < sung.size(); ++i) {
+        EXPECT_EQ(Pitch::midiNote(result.notes[i].note, result.notes[i].octave), sung[i].midi) << i;
+        EXPECT_NEAR(result.notes[i].offset, sung[i].start, 0.075) << i;
+    }
+}

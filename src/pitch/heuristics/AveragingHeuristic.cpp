@@ -386,8 +386,16 @@ bool AveragingHeuristic::evaluate(PitchDetector::NoteInfo& note)
     if (m_restruck || m_history.isEmpty() || m_history.last().note != winner) {
         m_history.append(note);
     } else {
+        // Results two octaves or more under the note's own do not stretch it: a new note a fourth
+        // below struck over its release reads as the two notes' common subharmonic, the held note's
+        // pitch class two octaves down, and the new note's onset would be dropped as one inside the
+        // held note. (An octave off is the tracker's or the voice's own slip, inside the note.)
+        int own = last;
+        while (own >= 0 && !(m_window[own].note == winner && m_window[own].octave > m_history.last().octave - 2))
+            --own;
+        const double end = own >= 0 ? m_window[own].offset : m_history.last().offset + m_history.last().duration;
         m_history.last().offset = start;
-        m_history.last().duration = note.duration;
+        m_history.last().duration = end - start;
     }
 
     for (int i = 0; i < first; ++i)

@@ -17,7 +17,8 @@ public:
     // Per capture: the window, the last note and the history are emptied.
     void reset() override;
 
-    // One entry per distinct averaged note of this capture, read by the onset coordinator.
+    // One entry per distinct averaged note of this capture, spanning its results no more than an
+    // octave under its own, read by the onset coordinator.
     const QList<PitchDetector::NoteInfo>& history() const { return m_history; }
     // Whether the result just passed is the last accepted note sung again: an attack heard after
     // that note had been sung a while, and only the note's pitch in the results since. Read by the
