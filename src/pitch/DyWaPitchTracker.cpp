@@ -16,6 +16,8 @@ constexpr double kMaxRelativeError = static_cast<float>(0.2);
 constexpr int kMaxConfidence = 5;
 // Two raw estimates this close (0.6 of a semitone) name one pitch.
 constexpr double kAgreement = 0.035;
+// Pieces in a row without pitch (46 ms) that make a breath between two notes.
+constexpr int kBreathPieces = 2;
 } // namespace
 
 int _power2p(int v)
@@ -82,6 +84,7 @@ void dywapitch_inittracking(_dywapitchtracker* tracker)
     tracker->pitchConfidence = -1;
     tracker->beforePitch = -1.0;
     tracker->lastRaw = -1.0;
+    tracker->silentPieces = 0;
 }
 
 // The previous level's mean distance, taken again over only the distances within delta of where this
@@ -323,6 +326,8 @@ double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)
     double before = tracker->beforePitch;
     const double lastRaw = tracker->lastRaw;
     tracker->lastRaw = p;
+    const int silentBefore = tracker->silentPieces;
+    tracker->silentPieces = p == -1.0 ? silentBefore + 1 : 0;
     if (p != -1.0) {
         if (prev != -1.0 && relErr(prev, p) < kMaxRelativeError) {
             before = prev;
@@ -354,6 +359,14 @@ double _dywapitch_dynamicprocess(_dywapitchtracker* tracker, double pitch)
             prev = p;
             before = p;
             conf = 2;
+            result = p;
+        } else if (prev != -1.0 && silentBefore >= kBreathPieces) {
+            // A new pitch right after pieces without one is the next note's, sung after a breath:
+            // held off, the last note's pitch would fill a short note's first results. (A single
+            // piece lost inside a choir's beating note is no breath.)
+            prev = p;
+            before = p;
+            conf = 1;
             result = p;
         } else if (prev != -1.0 && conf >= 1) {
             // Neither a continuation nor an octave error: the previous pitch stands.

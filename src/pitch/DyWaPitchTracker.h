@@ -9,6 +9,7 @@ struct _dywapitchtracker {
     int pitchConfidence; // -1 after initialisation, then 0..5
     double beforePitch = -1.0; // Hz; prevPitch before the last continuation
     double lastRaw = -1.0;     // Hz; the last piece's raw estimate, -1.0 for none
+    int silentPieces = 0;      // pieces in a row without a raw estimate, up to the last
 };
 
 int _power2p(int v);

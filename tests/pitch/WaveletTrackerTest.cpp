@@ -99,6 +99,10 @@ TEST(WaveletTracker, DynamicStep)
         {"two readings that disagree are held off", {440.0, 5}, {700, 560, 560}, {440, 440, 560}, 560.0, 2},
         // a choir's beating reads pitches a semitone apart from piece to piece: not a new note
         {"two readings a semitone apart are held off", {440.0, 5}, {600, 640, 640}, {440, 440, 640}, 640.0, 2},
+        // a short note sung after a breath: its first reading follows pieces without pitch and is
+        // taken, or the last note's pitch would fill half its results
+        {"a new reading after a breath is taken", {440.0, 5}, {0, 0, 330, 331}, {440, 440, 330, 331}, 331.0, 2},
+        {"one piece without pitch is no breath", {440.0, 5}, {0, 660, 440}, {440, 440, 440}, 440.0, 4},
         // a lone jump inside the band is taken, but the pitch before it is not held off
         {"lone jump", {135.0, 5}, {166, 132, 132}, {166, 132, 132}, 132.0, 5},
     };
