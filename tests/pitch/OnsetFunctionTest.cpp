@@ -2,6 +2,7 @@
 #include "SignalFactory.h"
 #include "pitch/onset/ComplexODF.h"
 #include "pitch/onset/EnergyODF.h"
+#include "pitch/onset/HarmonicSpread.h"
 #include "pitch/onset/LPComplexODF.h"
 #include "pitch/onset/LPEnergyODF.h"
 #include "pitch/onset/LPSpectralDifferenceODF.h"
@@ -135,6 +136,45 @@ TEST(OnsetFunctions, SizeMismatchIsAdoptedAndUnusableSizesAreRefused)
     odf.set_hop_size(-3);
     EXPECT_EQ(odf.get_hop_size(), 256);
     EXPECT_TRUE(LogCapture::instance().contains("hop size 0 is not positive"));
+}
+
+// One voice moves every harmonic by the same cents, within the frame too (a vibrato's swing). The
+// note struck again beside its own release, 60 cents off, leads some harmonics while the release
+// still leads others (the new strike's sound is rounder), and they disagree by about the bend. A
+// pitch heard an octave low, a fundamental weaker than a higher harmonic, and noise alone give
+// nothing to read (-1).
+TEST(HarmonicSpread, OneVoiceAgreesASecondVoicePullsApart)
+{
+    // Harmonics of A3 from 220 Hz up, the first voice with a vibrato of `swing` cents, the second
+    // `bend` cents off.
+    auto frame = [](double swing, const std::vector<double>& first, double bend, const std::vector<double>& second) {
+        std::vector<double> out(2048);
+        double phase = 0.0;
+        for (size_t i = 0; i < out.size(); ++i) {
+            const double t = i / 44100.0;
+            phase += 2 * M_PI * 220.0 * std::pow(2.0, swing * std::sin(2 * M_PI * 5.5 * t) / 1200.0) / 44100.0;
+            const double other = 2 * M_PI * 220.0 * std::pow(2.0, bend / 1200.0) * t;
+            for (size_t k = 0; k < first.size() || k < second.size(); ++k) {
+                const double n = static_cast<double>(k + 1);
+                out[i] += 0.2 * ((k < first.size() ? first[k] * std::sin(n * phase) : 0.0) +
+                                 (k < second.size() ? second[k] * std::sin(n * other + n) : 0.0));
+            }
+        }
+        return out;
+    };
+    const std::vector<double> oo = {1.0, 0.3, 0.2, 0.1, 0.05};
+    const std::vector<double> release = {0.4, 0.3, 0.2, 0.1};
+    const std::vector<double> strike = {1.0, 0.05, 0.03};
+    const std::vector<double> ah = {0.3, 0.5, 1.0, 0.6, 0.3};
+    HarmonicSpread spread(2048, 44100);
+    EXPECT_LT(spread.spread(frame(0.0, oo, 0.0, {}).data(), 57.0), 3.0) << "a steady voice";
+    EXPECT_LT(spread.spread(frame(50.0, oo, 0.0, {}).data(), 57.0), 5.0) << "a voice with vibrato";
+    EXPECT_GT(spread.spread(frame(35.0, release, 60.0, strike).data(), 57.0), 13.0) << "struck again 60 cents sharp";
+    EXPECT_GT(spread.spread(frame(35.0, release, -60.0, strike).data(), 57.0), 13.0) << "struck again 60 cents flat";
+    EXPECT_EQ(spread.spread(frame(35.0, release, 60.0, strike).data(), 45.0), -1.0) << "the pitch heard an octave low";
+    EXPECT_EQ(spread.spread(frame(0.0, ah, 50.0, {0.2, 0.0, 0.3}).data(), 57.0), -1.0) << "a fundamental weaker than a harmonic";
+    EXPECT_EQ(spread.spread(SignalFactory::whiteNoise(0.05, -30.0).data(), 57.0), -1.0) << "noise";
+    EXPECT_EQ(spread.spread(frame(0.0, oo, 0.0, {}).data(), 0.0), -1.0) << "no pitch";
 }
 
 } // namespace

@@ -102,6 +102,23 @@ constexpr int kBeforeDip = 12; // hops back: the dip's fall and rise take about 
 constexpr double kDipPeak = 6.0;
 constexpr int kDipPeakHops = 6; // the peak lies within these last hops (a surge is taken four hops after it)
 
+// A recorded voice's note struck again at its pitch with no gap starts 40-100 cents off and settles
+// while the last one's release rings on, often with no rise and no peak to hear. The two voices pull
+// the held note's harmonics apart by this many cents or more at four such strikes in five (one
+// voice's vibrato or scoop moves them all alike: 12.8 cents at most in the held notes of both sung
+// sources' tuning takes from 0.22 s after their attack, under 6 in the second singer's) ...
+constexpr double kSecondVoice = 13.0;
+// ... while the level holds (a release, falling, leaves weak harmonics to wander), the last note
+// still sounding over the room's level in the hops before, and the pitch read, if any, is the held
+// note's.
+constexpr double kSecondVoiceLevel = 0.85;
+constexpr int kSecondVoiceHeld = 4;
+constexpr double kSecondVoicePitch = 1.5;
+// A held note whose harmonics disagree already (an ensemble's detuned voices, a choir) tells
+// nothing: the spread must have been under this in the frames before (a voice's own is 2-6 cents).
+constexpr double kOneVoice = 6.5;
+constexpr int kOneVoiceFrom = 3; // frames back: the strike's own frames come first
+
 // First-order high-pass at about 300 Hz.
 constexpr double kRumblePole = 0.958;
 
@@ -232,6 +249,39 @@ bool DefaultOnsetDetectionStrategy::struckAgain(double level) const
             jitter = std::max(jitter, d->levels[i] / d->levels[i + 1]);
     }
     return jump >= kRestrikeJump && jitter < kRestrikeSteady;
+}
+
+double DefaultOnsetDetectionStrategy::heldSpread(double level)
+{
+    if (!(level > kOverFloor * d->floor))
+        return -1.0;
+    double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
+    const int heldCount = heldPitches(held);
+    if (heldCount < 10)
+        return -1.0;
+    const double heldPitch = median(held, heldCount);
+    if (d->pitches[0] > 0.0 && std::fabs(d->pitches[0] - heldPitch) >= kSecondVoicePitch)
+        return -1.0;
+    return d->harmonics.spread(d->buffer.data(), heldPitch);
+}
+
+bool DefaultOnsetDetectionStrategy::secondVoice(double level, int64_t position) const
+{
+    if (!(d->spreads[0] >= kSecondVoice) || position - d->lastOnset < kStepRefractory || d->heldStep >= 0 ||
+        d->levelCount < kSecondVoiceHeld || !(level > kSecondVoiceLevel * d->levels[0]) || isAttack(level))
+        return false;
+    // The last note still sounds: a note after a gap has an attack of its own.
+    for (int i = 0; i < kSecondVoiceHeld; ++i) {
+        if (!(d->levels[i] > kOverFloor * d->floor))
+            return false;
+    }
+    double before[DefaultOnsetDetectionStrategyPrivate::kSpreadHistory];
+    int count = 0;
+    for (int i = kOneVoiceFrom; i < DefaultOnsetDetectionStrategyPrivate::kSpreadHistory; ++i) {
+        if (d->spreads[i] >= 0.0)
+            before[count++] = d->spreads[i];
+    }
+    return count >= 4 && median(before, count) < kOneVoice;
 }
 
 // The level back from a shallow dip to where the held note was before it, at the same pitch: a
@@ -385,6 +435,10 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         const bool voiced = d->pitches[0] > 0.0 && d->pitches[1] > 0.0 && std::fabs(d->pitches[0] - d->pitches[1]) < kSteadyPitch;
         d->floor = d->floor < 0.0 ? level : std::min(level, voiced ? d->floor : d->floor * kFloorRise);
         const int64_t position = static_cast<int64_t>(d->counter);
+        // How far the held note's harmonics disagree, and how far they did before.
+        for (int i = DefaultOnsetDetectionStrategyPrivate::kSpreadHistory - 1; i > 0; --i)
+            d->spreads[i] = d->spreads[i - 1];
+        d->spreads[0] = heldSpread(level);
         // No step in a release: there the voice (and the tracker's pitch) sags, and the step would be
         // dated at the fall, in the old note, and shut out the next attack. A move seen in a release
         // waits for the level to hold (or is taken by the attack).
@@ -496,6 +550,11 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             } else if (detector) {
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), struck ? std::max(risen, kSurge) : 0.0);
             }
+        } else if (secondVoice(level, position)) {
+            d->surge = -1;
+            d->lastOnset = position;
+            if (detector)
+                detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
         }
         // No attack came: a legato step.
         if (d->heldStep >= 0 && position - d->heldStep >= (kStepLag + (d->heldSag ? kSagHold : kStepHold)) * hopSize) {

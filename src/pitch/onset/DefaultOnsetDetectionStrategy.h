@@ -11,7 +11,8 @@ class DefaultOnsetDetectionStrategyPrivate;
 // onset only at an attack, a rise in level (above 300 Hz, clear of the room's rumble) well over the
 // room's noise, and no held note's level back from a shallow dip; a legato change of pitch by a
 // semitone or more is an onset of its own, and so are a held note struck again (a sharp peak with a
-// sudden, small rise) and a pitched note heard from the start.
+// sudden, small rise, or a second voice pulling its harmonics apart) and a pitched note heard from
+// the start.
 class DefaultOnsetDetectionStrategy : public OnsetDetectionStrategy {
 public:
     DefaultOnsetDetectionStrategy(int frameSize, int hopSize, int samplingRate);
@@ -44,6 +45,10 @@ private:
     // The newest frame's pitch lies at the held note's subharmonic.
     bool atSubharmonic() const;
     static bool toSubharmonic(double semitones);
+    // The spread of the held note's harmonics in the newest frame, -1 without a held note.
+    double heldSpread(double level);
+    // The held note's harmonics pulled apart by a second voice at nearly its pitch: struck again.
+    bool secondVoice(double level, int64_t position) const;
     double heldOdf(int from) const;
     int heldPitches(double* held) const;
 

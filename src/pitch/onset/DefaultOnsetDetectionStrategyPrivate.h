@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pitch/onset/HarmonicSpread.h"
 #include "pitch/onset/PeakAmpDifferenceODF.h"
 #include "pitch/onset/RTOnsetDetection.h"
 
@@ -49,6 +50,11 @@ public:
     static constexpr int kHeldLevelHistory = 32;
     double heldLevels[kHeldLevelHistory] = {};
     int heldLevelCount = 0;
+    HarmonicSpread harmonics;     // a second voice beside the held note's
+    // The spread of the held note's harmonics (cents) in the last frames, newest first; -1 where
+    // there was no held note to read.
+    static constexpr int kSpreadHistory = 12;
+    double spreads[kSpreadHistory] = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1};
     double rumbleInput = 0.0;     // the high-pass's last input and output, across hops
     double rumbleOutput = 0.0;
 };
