@@ -292,6 +292,20 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
         fourthDownOverRelease.push_back(0.15 * old * (std::sin(upper) + 0.5 * std::sin(2 * upper) + 0.3 * std::sin(3 * upper)) +
                                         0.12 * next * (std::sin(lower) + 0.5 * std::sin(2 * lower) + 0.3 * std::sin(3 * lower)));
     }
+    // The same, E4 struck 0.2 s after a legato step up from C4 to A4 (a short note, then the next
+    // struck over its release): the strike is as clear of the step as two attacks must be.
+    std::vector<double> fourthDownSoon(static_cast<size_t>(0.3 * 44100), 0.0);
+    upper = 0.0;
+    lower = 0.0;
+    for (int i = 0; i < static_cast<int>(1.5 * 44100); ++i) {
+        const double t = i / 44100.0;
+        upper += 2 * M_PI * (t < 0.5 ? 261.63 : 440.0) / 44100.0;
+        lower += 2 * M_PI * 329.63 / 44100.0;
+        const double old = std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.25));
+        const double next = t < 0.7 ? 0.0 : std::min(1.0, (t - 0.7) / 0.03);
+        fourthDownSoon.push_back(0.15 * old * (std::sin(upper) + 0.5 * std::sin(2 * upper) + 0.3 * std::sin(3 * upper)) +
+                                 0.12 * next * (std::sin(lower) + 0.5 * std::sin(2 * lower) + 0.3 * std::sin(3 * lower)));
+    }
     // G#3 sagging a semitone as its slow release begins at 0.85 s (4 dB down), then A#3 struck at
     // 0.91 s: the sag made a step, and the attack, within 100 ms of it, was shut out.
     std::vector<double> sagThenStrike(static_cast<size_t>(2.0 * 44100), 0.0);
@@ -347,6 +361,7 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
                         {"a step into a note heard an octave low every other frame", stepIntoDoubling, {0.3, 1.0}},
                         {"a step struck over the last note's release", struckOverRelease, {0.3, 1.0}, 2048, 512, false, 0.02},
                         {"a fourth down struck over the last note's release", fourthDownOverRelease, {0.3, 1.0}, 2048, 512, false, 0.02},
+                        {"a fourth down struck over a short note's release", fourthDownSoon, {0.3, 0.8, 1.0}, 2048, 512, false, 0.04},
                         {"a sag in a release, then the next note struck", sagThenStrike, {0.3, 0.91}, 2048, 512, false, 0.03},
                         {"a slow attack in loud room noise", slowInNoise, {1.5}, 2048, 512, false, 0.06},
                         {"a note 80 ms after the last", afterGap, {0.3, 0.98}, 2048, 512, false, 0.02},

@@ -537,10 +537,12 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             // comes: that is an attack, and it says so, or the note could not be struck again. A small step up without such a
             // rise may be a strike bent sharp: it waits for one; a small step down may be a sag in the
             // last note's release, and an attack then is the new note's. A step after a strike over
-            // the last note's release is dated at the strike.
+            // the last note's release is dated at the strike, one as clear of the last onset as two
+            // attacks must be (the step may come more than 0.25 s after a short note's onset, its
+            // strike less).
             d->lastOnset = position - kStepLag * hopSize;
             if (risen < kSurge && d->strike >= 0 && d->lastOnset - d->strike <= kStrikeBeforeStep &&
-                d->strike - lastOnsetBefore >= kStepRefractory)
+                d->strike - lastOnsetBefore >= kRefractory)
                 d->lastOnset = d->strike;
             const bool sag = semitones < 0.0 && semitones > -kBentStrike;
             const bool struck = risen >= kSurge || (outOfSilence && risen >= kQuietSurge);
