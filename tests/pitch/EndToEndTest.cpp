@@ -236,18 +236,13 @@ TEST(EndToEnd, AssembliesTornDownWithWorkQueuedNeverHang)
 // A4: stretched over it, the held note swallowed E4's onset as one inside it, and E4 came late.
 TEST(EndToEnd, ANoteStruckOverTheLastOnesReleaseKeepsItsOnset)
 {
-    std::vector<double> signal(static_cast<size_t>(0.5 * 44100), 0.0);
-    double upper = 0.0;
-    double lower = 0.0;
-    for (int i = 0; i < static_cast<int>(1.8 * 44100); ++i) {
-        const double t = i / 44100.0;
-        upper += 2 * M_PI * 440.0 / 44100.0;
-        lower += 2 * M_PI * 329.63 / 44100.0;
-        const double old = std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.25));
-        const double next = t < 0.7 ? 0.0 : std::min(1.0, (t - 0.7) / 0.03) * (t < 1.6 ? 1.0 : std::exp(-(t - 1.6) / 0.03));
-        signal.push_back(0.15 * old * (std::sin(upper) + 0.5 * std::sin(2 * upper) + 0.3 * std::sin(3 * upper)) +
-                         0.12 * next * (std::sin(lower) + 0.5 * std::sin(2 * lower) + 0.3 * std::sin(3 * lower)));
-    }
+    std::vector<double> signal = SignalFactory::twoNotes(
+        0.5, 1.8, [](double) { return 440.0; },
+        [](double t) { return 0.15 * std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.25)); },
+        [](double) { return 329.63; },
+        [](double t) {
+            return t < 0.7 ? 0.0 : 0.12 * std::min(1.0, (t - 0.7) / 0.03) * (t < 1.6 ? 1.0 : std::exp(-(t - 1.6) / 0.03));
+        });
     signal.resize(signal.size() + static_cast<size_t>(0.5 * 44100), 0.0);
     const std::vector<SignalFactory::Note> sung = {{69, 0.5, 0.7}, {64, 1.2, 0.9}};
     StandardPitchAssembly assembly;

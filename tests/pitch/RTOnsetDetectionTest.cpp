@@ -207,18 +207,10 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
     // two notes overlap): together they repeat every D3 period, 19 semitones under A4, the move a
     // subharmonic makes. A4's own period is gone from the mixture, so it is a step, not a slip; it
     // was taken only once the release had died, 110 ms late.
-    std::vector<double> fifthDownOverRelease(static_cast<size_t>(0.3 * 44100), 0.0);
-    double upper = 0.0;
-    double lower = 0.0;
-    for (int i = 0; i < static_cast<int>(1.5 * 44100); ++i) {
-        const double t = i / 44100.0;
-        upper += 2 * M_PI * 440.0 / 44100.0;
-        lower += 2 * M_PI * 293.66 / 44100.0;
-        const double old = std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.1));
-        const double next = t < 0.7 ? 0.0 : std::min(1.0, (t - 0.7) / 0.03);
-        fifthDownOverRelease.push_back(0.2 * old * (std::sin(upper) + 0.5 * std::sin(2 * upper) + 0.3 * std::sin(3 * upper)) +
-                                       0.2 * next * (std::sin(lower) + 0.5 * std::sin(2 * lower) + 0.3 * std::sin(3 * lower)));
-    }
+    const std::vector<double> fifthDownOverRelease = SignalFactory::twoNotes(
+        0.3, 1.5, [](double) { return 440.0; },
+        [](double t) { return 0.2 * std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.1)); },
+        [](double) { return 293.66; }, [](double t) { return t < 0.7 ? 0.0 : 0.2 * std::min(1.0, (t - 0.7) / 0.03); });
     // A B4 swelling in over 80 ms, 20 dB over room noise at -40 dBFS: the picker's threshold, raised by
     // the noise's own peaks, missed its attack (a high "ee" in room noise lost its first note).
     std::vector<double> slowInNoise = SignalFactory::whiteNoise(2.5, -40.0, 5);
@@ -263,53 +255,33 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
     // +-1.5 semitones for 0.15 s (a recorded voice's new note over the last one's release reads
     // as their common subharmonic and a bent start): the step came 33 ms late, once the pitch held;
     // the strike dates it.
-    std::vector<double> struckOverRelease(static_cast<size_t>(0.3 * 44100), 0.0);
-    upper = 0.0;
-    lower = 0.0;
-    for (int i = 0; i < static_cast<int>(1.5 * 44100); ++i) {
-        const double t = i / 44100.0;
-        const double bend = t < 0.7 || t > 0.85 ? 0.0 : 150.0 * std::sin(2 * M_PI * 10.0 * (t - 0.7));
-        lower += 2 * M_PI * 349.23 * std::pow(2.0, 35.0 * std::sin(2 * M_PI * 5.5 * t) / 1200.0) / 44100.0;
-        upper += 2 * M_PI * 523.25 * std::pow(2.0, bend / 1200.0) / 44100.0;
-        const double old = std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.06));
-        const double next = t < 0.7 ? 0.0 : std::min(1.0, (t - 0.7) / 0.004);
-        struckOverRelease.push_back(0.15 * old * (std::sin(lower) + 0.5 * std::sin(2 * lower) + 0.3 * std::sin(3 * lower)) +
-                                    0.15 * next * (std::sin(upper) + 0.5 * std::sin(2 * upper) + 0.3 * std::sin(3 * upper)));
-    }
+    const std::vector<double> struckOverRelease = SignalFactory::twoNotes(
+        0.3, 1.5, [](double t) { return 349.23 * std::pow(2.0, 35.0 * std::sin(2 * M_PI * 5.5 * t) / 1200.0); },
+        [](double t) { return 0.15 * std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.06)); },
+        [](double t) {
+            const double bend = t < 0.7 || t > 0.85 ? 0.0 : 150.0 * std::sin(2 * M_PI * 10.0 * (t - 0.7));
+            return 523.25 * std::pow(2.0, bend / 1200.0);
+        },
+        [](double t) { return t < 0.7 ? 0.0 : 0.15 * std::min(1.0, (t - 0.7) / 0.004); });
     // A4, then E4 struck a fourth below at 1.0 s over A4's release (3 dB up, no attack): together they
     // repeat every A2 period, so the newest samples read a steady pitch 24 semitones under A4 at once
     // and A4's own period is still in them until the release fades. The step came once it had, over
     // 0.1 s late; the strike, at a steady pitch that is not the held note's, dates it.
-    std::vector<double> fourthDownOverRelease(static_cast<size_t>(0.3 * 44100), 0.0);
-    upper = 0.0;
-    lower = 0.0;
-    for (int i = 0; i < static_cast<int>(1.5 * 44100); ++i) {
-        const double t = i / 44100.0;
-        upper += 2 * M_PI * 440.0 / 44100.0;
-        lower += 2 * M_PI * 329.63 / 44100.0;
-        const double old = std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.25));
-        const double next = t < 0.7 ? 0.0 : std::min(1.0, (t - 0.7) / 0.03);
-        fourthDownOverRelease.push_back(0.15 * old * (std::sin(upper) + 0.5 * std::sin(2 * upper) + 0.3 * std::sin(3 * upper)) +
-                                        0.12 * next * (std::sin(lower) + 0.5 * std::sin(2 * lower) + 0.3 * std::sin(3 * lower)));
-    }
+    const auto slowRelease = [](double t) {
+        return 0.15 * std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.25));
+    };
+    const auto struckAtSeven = [](double t) { return t < 0.7 ? 0.0 : 0.12 * std::min(1.0, (t - 0.7) / 0.03); };
+    const std::vector<double> fourthDownOverRelease = SignalFactory::twoNotes(
+        0.3, 1.5, [](double) { return 440.0; }, slowRelease, [](double) { return 329.63; }, struckAtSeven);
     // The same, E4 struck 0.2 s after a legato step up from C4 to A4 (a short note, then the next
     // struck over its release): the strike is as clear of the step as two attacks must be.
-    std::vector<double> fourthDownSoon(static_cast<size_t>(0.3 * 44100), 0.0);
-    upper = 0.0;
-    lower = 0.0;
-    for (int i = 0; i < static_cast<int>(1.5 * 44100); ++i) {
-        const double t = i / 44100.0;
-        upper += 2 * M_PI * (t < 0.5 ? 261.63 : 440.0) / 44100.0;
-        lower += 2 * M_PI * 329.63 / 44100.0;
-        const double old = std::min(1.0, t / 0.03) * (t < 0.7 ? 1.0 : std::exp(-(t - 0.7) / 0.25));
-        const double next = t < 0.7 ? 0.0 : std::min(1.0, (t - 0.7) / 0.03);
-        fourthDownSoon.push_back(0.15 * old * (std::sin(upper) + 0.5 * std::sin(2 * upper) + 0.3 * std::sin(3 * upper)) +
-                                 0.12 * next * (std::sin(lower) + 0.5 * std::sin(2 * lower) + 0.3 * std::sin(3 * lower)));
-    }
+    const std::vector<double> fourthDownSoon = SignalFactory::twoNotes(
+        0.3, 1.5, [](double t) { return t < 0.5 ? 261.63 : 440.0; }, slowRelease, [](double) { return 329.63; },
+        struckAtSeven);
     // G#3 sagging a semitone as its slow release begins at 0.85 s (4 dB down), then A#3 struck at
     // 0.91 s: the sag made a step, and the attack, within 100 ms of it, was shut out.
     std::vector<double> sagThenStrike(static_cast<size_t>(2.0 * 44100), 0.0);
-    lower = 0.0;
+    double lower = 0.0;
     for (int i = 0; i < static_cast<int>(1.0 * 44100); ++i) {
         const double t = i / 44100.0;
         const double sag = std::clamp((t - 0.55) / 0.03, 0.0, 1.0);
@@ -319,7 +291,7 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
         sagThenStrike[static_cast<size_t>(0.3 * 44100) + i] +=
             0.1 * envelope * (std::sin(lower) + 0.6 * std::sin(2 * lower) + 0.35 * std::sin(3 * lower));
     }
-    upper = 0.0;
+    double upper = 0.0;
     for (int i = 0; i < static_cast<int>(0.8 * 44100); ++i) {
         upper += 2 * M_PI * 233.08 / 44100.0;
         sagThenStrike[static_cast<size_t>(0.91 * 44100) + i] +=

@@ -17,6 +17,22 @@ std::vector<double> SignalFactory::sine(double frequency, double seconds, double
     return out;
 }
 
+std::vector<double> SignalFactory::twoNotes(double lead, double seconds, const Curve& hzA, const Curve& levelA,
+                                            const Curve& hzB, const Curve& levelB)
+{
+    std::vector<double> out(static_cast<size_t>(lead * kRate), 0.0);
+    double a = 0.0;
+    double b = 0.0;
+    for (int i = 0; i < static_cast<int>(seconds * kRate); ++i) {
+        const double t = i / kRate;
+        a += 2 * M_PI * hzA(t) / kRate;
+        b += 2 * M_PI * hzB(t) / kRate;
+        out.push_back(levelA(t) * (std::sin(a) + 0.5 * std::sin(2 * a) + 0.3 * std::sin(3 * a)) +
+                      levelB(t) * (std::sin(b) + 0.5 * std::sin(2 * b) + 0.3 * std::sin(3 * b)));
+    }
+    return out;
+}
+
 std::vector<double> SignalFactory::sungTone(double frequency, double seconds, double amplitude, double vibratoCents)
 {
     const int n = static_cast<int>(seconds * kRate);

@@ -2,6 +2,7 @@
 
 #include <QVector>
 
+#include <functional>
 #include <vector>
 
 // Synthetic test signals at 44100 Hz, as doubles in -1..1.
@@ -27,6 +28,12 @@ public:
     // a 60-cent scoop into the note and vibrato of +-vibratoCents fading in from 0.15 to 0.35 s.
     static std::vector<double> voice(const std::vector<Note>& notes, double totalSeconds, double vibratoCents,
                                      double vibratoHz = 5.0);
+    // Two notes of three harmonics (1, 0.5, 0.3) sounding together after `lead` seconds of silence, as
+    // a new note struck over the last one's release: each follows its own pitch in Hz and level, both
+    // functions of the time since the lead ended.
+    using Curve = std::function<double(double)>;
+    static std::vector<double> twoNotes(double lead, double seconds, const Curve& hzA, const Curve& levelA,
+                                        const Curve& hzB, const Curve& levelB);
     static std::vector<double> whiteNoise(double seconds, double dbfs, unsigned seed = 1);
     // Rumble: noise falling 6 dB per octave above about 20 Hz, at an RMS level.
     static std::vector<double> brownNoise(double seconds, double dbfs, unsigned seed = 1);
