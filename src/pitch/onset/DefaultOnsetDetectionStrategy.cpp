@@ -101,6 +101,10 @@ constexpr int kBeforeDip = 12; // hops back: the dip's fall and rise take about 
 // rise gives it (a strike's new sound stands eight times or more over it), is that note, not struck.
 constexpr double kDipPeak = 6.0;
 constexpr int kDipPeakHops = 6; // the peak lies within these last hops (a surge is taken four hops after it)
+// Room noise lifts the held note's detection function; with the room 34 dB or more under the held
+// note (a clean take's own faint noise) nothing does, and the dip's peak stands up to 7 times over it.
+constexpr double kCleanDipPeak = 7.0;
+constexpr double kCleanRoom = 50.0;
 
 // A recorded voice's note struck again at its pitch with no gap starts 40-100 cents off and settles
 // while the last one's release rings on, often with no rise and no peak to hear. The two voices pull
@@ -323,7 +327,11 @@ bool DefaultOnsetDetectionStrategy::nothingNew() const
     if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
         return false;
     const double peak = *std::max_element(d->odfs, d->odfs + kDipPeakHops);
-    return peak < kDipPeak * heldOdf(kDipPeakHops);
+    double held = 0.0;
+    for (int i = kBeforeDip; i < d->heldLevelCount; ++i)
+        held = std::max(held, d->heldLevels[i]);
+    const double bound = held > kCleanRoom * d->floor ? kCleanDipPeak : kDipPeak;
+    return peak < bound * heldOdf(kDipPeakHops);
 }
 
 // The median pitch of the last three frames against the held note's, the median of the 13 frames
