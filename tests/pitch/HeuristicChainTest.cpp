@@ -272,6 +272,43 @@ TEST_F(Chain, OnsetCoordinatorTakesASteadyRunWithoutAnOnset)
     }
 }
 
+// A held note whose run the quantiser named as the next note (a few cents flat of it) is taken at
+// that note's onset; the same run named as itself a moment later is the note before, still in the
+// window, not a legato step after the note just taken: taken, it is one note too many and every
+// later note is graded against the one before it. A run that begins after the last note taken is.
+TEST_F(Chain, OnsetCoordinatorTakesNoHeldStepBegunBeforeTheLastNote)
+{
+    const double hop = 1024.0 / 44100.0;
+    const double runStart = 20 * hop;
+    struct Row {
+        const char* name;
+        double lastTaken;
+        bool taken;
+    };
+    const Row rows[] = {
+        {"the last note taken inside the run", runStart + 6 * hop, false},
+        {"the last note taken before the run", runStart - 6 * hop, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        detector.m_expectedNotes = {makeNote(Pitch::E, 4, 0.5), makeNote(Pitch::DSharp, 4, 1.0),
+                                    makeNote(Pitch::DSharp, 4, 1.5)};
+        detector.m_expectedIndex = 2;
+        detector.m_notes = {makeNote(Pitch::E, 4, 0.0), makeNote(Pitch::DSharp, 4, row.lastTaken)};
+        AveragingHeuristic averaging(&detector, 16, 8);
+        OnsetCoordinatorHeuristic coordinator(&detector, 0.1, 0.8);
+        detector.m_heuristics = {&averaging, &coordinator};
+        coordinator.prepare();
+        setOnsets({});
+        for (int i = 0; i < 20; ++i) {
+            N result = makeNote(Pitch::E, 4, runStart + i * hop);
+            averaging.process(result);
+        }
+        N run = makeNote(Pitch::E, 4, runStart, 0.0, 19 * hop);
+        EXPECT_EQ(coordinator.process(run), row.taken);
+    }
+}
+
 // A slow, wide vibrato swinging back reads as a legato step inside a held note; where the melody
 // repeats that note, the averaging offers the note again and it was tied to the step, taking the
 // place of the repeat sung later. A note sung again needs an attack, wherever the melody has it;

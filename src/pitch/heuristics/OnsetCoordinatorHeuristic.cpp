@@ -132,9 +132,10 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
     // A legato step the onset detector did not hear (a recorded voice's next note, struck while the
     // last one's release still sounds, reads as their common subharmonic until the release fades): a
     // new pitch held throughout for a quarter of a second. A vibrato's swing or a scoop leaves it
-    // sooner.
-    if (!taken.isEmpty() && taken.last().note != note.note && note.duration >= kHeldStep && mp_averaging &&
-        mp_averaging->heldThroughout(note)) {
+    // sooner. A run begun before the last note taken is the note before that one still in the
+    // window, not a step after it.
+    if (!taken.isEmpty() && taken.last().note != note.note && note.offset > taken.last().offset &&
+        note.duration >= kHeldStep && mp_averaging && mp_averaging->heldThroughout(note)) {
         LOG_TRACE("pitch-hrstic", "no onset; a new pitch held from %.2lf", note.offset);
         return true;
     }
