@@ -227,30 +227,27 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
         const double t = i / 44100.0 - 0.3;
         lowTremolo[i] *= 1.0 + 0.15 * std::sin(2 * M_PI * 5.5 * t) * std::clamp((t - 0.15) / 0.2, 0.0, 1.0);
     }
-    // A held A4 with vibrato whose level dips 12 dB 0.55 s in and comes back within 0.16 s (a
-    // recorded voice's sample does so): the same sound, not struck again. Its rise back read as an
-    // attack, and where the melody repeats the note it stood for the repeat, early.
-    std::vector<double> dipped = formantVoice({{69, 0.3, 1.5}}, 2.0, {730, 1090, 2440}, 50.0);
-    const std::vector<double> quietRoom = SignalFactory::whiteNoise(2.0, -50.0);
-    for (size_t i = 0; i < dipped.size(); ++i) {
-        const double t = i / 44100.0 - 0.85;
-        const double dip = t <= 0.0 ? 0.0 : t < 0.06 ? std::pow(std::sin(M_PI * t / 0.12), 2)
-                                   : t < 0.18 ? std::pow(std::cos(M_PI * (t - 0.06) / 0.24), 2) : 0.0;
-        dipped[i] *= 1.0 - 0.72 * dip;
-        dipped[i] += quietRoom[i];
-    }
+    // A held A4 with vibrato whose level dips by `depth` of its amplitude 0.55 s in and comes back
+    // within 0.16 s (a recorded voice's sample does so), over room noise: the same sound, not struck
+    // again. Its rise back read as an attack, and where the melody repeats the note it stood for the
+    // repeat, early.
+    const auto dippedVoice = [&](double depth, double roomDbfs) {
+        std::vector<double> out = formantVoice({{69, 0.3, 1.5}}, 2.0, {730, 1090, 2440}, 50.0);
+        const std::vector<double> room = SignalFactory::whiteNoise(2.0, roomDbfs);
+        for (size_t i = 0; i < out.size(); ++i) {
+            const double t = i / 44100.0 - 0.85;
+            const double dip = t <= 0.0 ? 0.0 : t < 0.06 ? std::pow(std::sin(M_PI * t / 0.12), 2)
+                                       : t < 0.18 ? std::pow(std::cos(M_PI * (t - 0.06) / 0.24), 2) : 0.0;
+            out[i] *= 1.0 - depth * dip;
+            out[i] += room[i];
+        }
+        return out;
+    };
+    const std::vector<double> dipped = dippedVoice(0.72, -50.0);
     // A dip as deep heard clean, over a floor as faint as a recording's own (-75 dBFS): no room
     // noise lifts the held note's detection function, and the peak of the rise back stands 6-7
     // times over it (a clean take's sample dips read as attacks, early repeats).
-    std::vector<double> dippedClean = formantVoice({{69, 0.3, 1.5}}, 2.0, {730, 1090, 2440}, 50.0);
-    const std::vector<double> faintRoom = SignalFactory::whiteNoise(2.0, -75.0);
-    for (size_t i = 0; i < dippedClean.size(); ++i) {
-        const double t = i / 44100.0 - 0.85;
-        const double dip = t <= 0.0 ? 0.0 : t < 0.06 ? std::pow(std::sin(M_PI * t / 0.12), 2)
-                                   : t < 0.18 ? std::pow(std::cos(M_PI * (t - 0.06) / 0.24), 2) : 0.0;
-        dippedClean[i] *= 1.0 - 0.76 * dip;
-        dippedClean[i] += faintRoom[i];
-    }
+    const std::vector<double> dippedClean = dippedVoice(0.76, -75.0);
     // C5, then E5 at 1.0 s whose period doubles every other 17 ms for a quarter of a second (a high
     // "oo" heard an octave low every other frame): the newest frames never agreed, and the step was
     // lost.
