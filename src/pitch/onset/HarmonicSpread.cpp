@@ -16,11 +16,10 @@ constexpr double kOverNoise = 5.0;
 } // namespace
 
 HarmonicSpread::HarmonicSpread(int frameSize, int samplingRate)
-    : m_size(frameSize), m_rate(samplingRate), m_fft(frameSize), m_window(frameSize), m_windowed(frameSize),
-      m_spectrum(frameSize / 2 + 1)
+    : m_size(frameSize), m_rate(samplingRate), m_fft(frameSize)
 {
     for (int i = 0; i < m_size; ++i)
-        m_window[i] = 0.5 - 0.5 * std::cos(2.0 * M_PI * i / m_size);
+        m_fft.window()[i] = 0.5 - 0.5 * std::cos(2.0 * M_PI * i / m_size);
     m_noise.reserve(static_cast<size_t>(kHighest * m_size / m_rate) + 1);
 }
 
@@ -28,13 +27,16 @@ double HarmonicSpread::spread(const double* frame, double semitones)
 {
     if (!(semitones > 0.0))
         return -1.0;
+    const double* window = m_fft.window();
+    double* windowed = m_fft.input();
     for (int i = 0; i < m_size; ++i)
-        m_windowed[i] = frame[i] * m_window[i];
-    m_fft.forward(m_windowed.data(), m_spectrum.data());
+        windowed[i] = frame[i] * window[i];
+    m_fft.transform();
+    const std::complex<double>* spectrum = m_fft.output();
     const int bins = m_size / 2;
     m_noise.clear();
     for (int b = static_cast<int>(kLowest * m_size / m_rate); b < std::min(bins, static_cast<int>(kHighest * m_size / m_rate)); ++b)
-        m_noise.push_back(std::abs(m_spectrum[b]));
+        m_noise.push_back(std::abs(spectrum[b]));
     if (m_noise.empty())
         return -1.0;
     std::nth_element(m_noise.begin(), m_noise.begin() + m_noise.size() / 2, m_noise.end());
@@ -53,7 +55,7 @@ double HarmonicSpread::spread(const double* frame, double semitones)
         int best = -1;
         double top = 0.0;
         for (int b = lo; b <= hi; ++b) {
-            const double m = std::abs(m_spectrum[b]);
+            const double m = std::abs(spectrum[b]);
             if (m > top) {
                 top = m;
                 best = b;
@@ -61,12 +63,12 @@ double HarmonicSpread::spread(const double* frame, double semitones)
         }
         // A true peak inside the window, not the skirt of a harmonic outside it (a held pitch read
         // an octave low puts every other window between two harmonics).
-        if (best < 1 || best >= bins || !(top > std::abs(m_spectrum[best - 1])) || !(top > std::abs(m_spectrum[best + 1])))
+        if (best < 1 || best >= bins || !(top > std::abs(spectrum[best - 1])) || !(top > std::abs(spectrum[best + 1])))
             continue;
         // The peak's frequency between bins, from the parabola through the log magnitudes.
-        const double l = std::log(std::abs(m_spectrum[best - 1]) + 1e-12);
+        const double l = std::log(std::abs(spectrum[best - 1]) + 1e-12);
         const double c = std::log(top);
-        const double r = std::log(std::abs(m_spectrum[best + 1]) + 1e-12);
+        const double r = std::log(std::abs(spectrum[best + 1]) + 1e-12);
         const double curve = l - 2.0 * c + r;
         const double offset = curve < 0.0 ? 0.5 * (l - r) / curve : 0.0;
         number[found] = k;
@@ -82,7 +84,7 @@ double HarmonicSpread::spread(const double* frame, double semitones)
         return -1.0;
     const int above1 = static_cast<int>(f0 * above * m_size / m_rate) + 1;
     for (int b = above1; b < std::min(bins, static_cast<int>(kHighest * m_size / m_rate)); ++b) {
-        if (std::abs(m_spectrum[b]) > amplitude[0])
+        if (std::abs(spectrum[b]) > amplitude[0])
             return -1.0;
     }
     double weights = 0.0, sum = 0.0, squares = 0.0;

@@ -1,8 +1,7 @@
 #pragma once
 
-#include "pitch/onset/RealFft.h"
+#include "pitch/onset/WindowedFrameFft.h"
 
-#include <complex>
 #include <vector>
 
 // How far a frame's harmonics of a held note disagree about its pitch. One voice, however its
@@ -22,9 +21,6 @@ public:
 private:
     int m_size;
     int m_rate;
-    RealFft m_fft;
-    std::vector<double> m_window;
-    std::vector<double> m_windowed;
-    std::vector<std::complex<double>> m_spectrum;
+    WindowedFrameFft m_fft; // its window made periodic, as the spread's bounds were measured with
     std::vector<double> m_noise; // magnitudes, for their median
 };
