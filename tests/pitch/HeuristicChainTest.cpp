@@ -492,4 +492,84 @@ TEST_F(Chain, AveragingTakesAShortExpectedNoteBeforeASilence)
     }
 }
 
+// A short note struck over the last one's release reads pulled towards it: every other result lies
+// 0.65 of a semitone off the expected F3 and is named its neighbour. The vote hears those within the
+// quantiser's reach as F3, and a run of it forms; not a result further off or an octave away, not
+// around the note just taken (that note going on, or its repeat due), and not where most of the
+// neighbour's results lie beyond reach (a scoop into a wrong note sung there, then its own pitch).
+TEST_F(Chain, AveragingHearsAResultPulledTowardsANeighbourAsTheExpectedNote)
+{
+    struct Row {
+        const char* name;
+        Pitch::Note taken;             // the last note taken
+        std::vector<double> semitones; // the results from F3, after eight without pitch
+        bool accepted;
+    };
+    const Pitch::Note F = Pitch::F;
+    const double s = 0.65;
+    const Row rows[] = {
+        {"pulled sharp", Pitch::ASharp, {0, s, 0, s, 0, s, 0, s}, true},
+        {"pulled flat", Pitch::ASharp, {0, -s, 0, -s, 0, -s, 0, -s}, true},
+        {"too far towards the neighbour", Pitch::ASharp, {0, 0.9, 0, 0.9, 0, 0.9, 0, 0.9}, false},
+        {"an octave up", Pitch::ASharp, {0, 12 + s, 0, 12 + s, 0, 12 + s, 0, 12 + s}, false},
+        {"the note just taken going on", Pitch::FSharp, {0, s, 0, s, 0, s, 0, s}, false},
+        {"the melody repeats the note just taken", F, {0, s, 0, s, 0, s, 0, s}, false},
+        {"a scoop into the neighbour, then its own pitch", Pitch::ASharp, {0, 0.2, 0.4, 0.7, 1.0, 0.95, 1.05, 1.0}, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        detector.m_notes.clear();
+        detector.m_notes.append(makeNote(row.taken, 3, 0.5));
+        detector.m_expectedNotes = {makeNote(row.taken, 3, 0.5), makeNote(F, 3, 1.0)};
+        detector.m_expectedIndex = 1;
+        AveragingHeuristic averaging(&detector, 16, 8);
+        bool accepted = false;
+        N result;
+        for (int i = 0; i < 16 && !accepted; ++i) {
+            const double t = 0.8 + i * 0.023;
+            if (i < 8) {
+                result = makeNote(Pitch::NONE, 0, t);
+            } else {
+                const double f = Pitch::noteToFreq(F, 3) * std::pow(2.0, row.semitones[i - 8] / 12.0);
+                result = N();
+                result.frequency = f;
+                result.offset = t;
+                Pitch::freqToNote(f, result.note, result.octave);
+            }
+            accepted = averaging.process(result);
+        }
+        EXPECT_EQ(accepted, row.accepted);
+        if (row.accepted) {
+            EXPECT_EQ(result.note, F);
+            EXPECT_EQ(result.octave, 3);
+            EXPECT_NEAR(result.offset, 0.8 + 8 * 0.023, 1e-9);
+        }
+    }
+}
+
+// Results heard as the expected note are heard again once it moves on: the last note's own results,
+// pulled towards the next one, name that next note again.
+TEST_F(Chain, AveragingHearsTheWindowAgainForTheNextExpectedNote)
+{
+    detector.m_expectedNotes = {makeNote(Pitch::F, 3, 0.5), makeNote(Pitch::FSharp, 3, 1.0)};
+    detector.m_expectedIndex = 0;
+    AveragingHeuristic averaging(&detector, 16, 8);
+    const double pulled = Pitch::noteToFreq(Pitch::F, 3) * std::pow(2.0, 0.65 / 12.0); // named F#3
+    for (int i = 0; i < 6; ++i) {
+        N result = makeNote(Pitch::FSharp, 3, 0.5 + i * 0.023, pulled);
+        EXPECT_FALSE(averaging.process(result));
+    }
+    Pitch::Note winner = Pitch::NONE;
+    int octave = -1;
+    double frequency = 0.0;
+    ASSERT_TRUE(averaging.getMostFrequentNoteInWindow(winner, octave, frequency));
+    EXPECT_EQ(winner, Pitch::F);
+    detector.m_notes.append(makeNote(Pitch::F, 3, 0.5));
+    detector.m_expectedIndex = 1;
+    N result = makeNote(Pitch::FSharp, 3, 0.5 + 6 * 0.023, pulled);
+    EXPECT_FALSE(averaging.process(result));
+    ASSERT_TRUE(averaging.getMostFrequentNoteInWindow(winner, octave, frequency));
+    EXPECT_EQ(std::make_pair(winner, octave), std::make_pair(Pitch::FSharp, 3));
+}
+
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "debug/Debugging.h"
 
+#include <cmath>
+
 AveragingHeuristic::AveragingHeuristic(PitchDetector* detector, int windowSize, int minCount)
     : PitchDetectionHeuristic(detector, QStringLiteral("AveragingHeuristic")), m_windowSize(windowSize),
       m_minCount(minCount == 0 ? static_cast<int>(windowSize * 0.4) : minCount), m_expectedWeight(2.0)
@@ -124,7 +126,69 @@ constexpr double kPieceLead = 0.012;
 // may be the attack's own odd reading; the tracker holds a pitch for a few pieces after it fades.
 constexpr int kSilenceLooked = 4;
 constexpr int kSilentResults = 3;
+// How far towards a neighbour a result still names the expected note: the quantiser's tolerance.
+constexpr double kNeighbourReach = 0.8;
 } // namespace
+
+void AveragingHeuristic::hear()
+{
+    // Named as read, whatever an earlier expected note heard them as.
+    for (PitchDetector::NoteInfo& entry : m_window)
+        Pitch::freqToNote(entry.frequency, entry.note, entry.octave);
+    for (PitchDetector::NoteInfo& entry : m_recent)
+        Pitch::freqToNote(entry.frequency, entry.note, entry.octave);
+    const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;
+    const int k = mp_detector->m_expectedIndex;
+    if (k < 0 || k >= expected.size() || expected[k].note == Pitch::NONE)
+        return;
+    // Results around the note just taken are that note going on (its vibrato reaching towards the
+    // next note, or towards the note again where the melody repeats it), not the next note begun.
+    const QVector<PitchDetector::NoteInfo>& taken = mp_detector->m_notes;
+    const PitchDetector::NoteInfo& target = expected[k];
+    if (!taken.isEmpty() && taken.last().note == target.note)
+        return;
+    const int want = Pitch::midiNote(target.note, target.octave);
+    const double fE = Pitch::noteToFreq(target.note, target.octave);
+    // The quantiser's test: within reach of the expected note, for each neighbour (below, above).
+    auto within = [fE](const PitchDetector::NoteInfo& entry, int step) {
+        const double reach = std::fabs(Pitch::noteToFreq(entry.note, entry.octave) - fE) * kNeighbourReach;
+        return step > 0 ? entry.frequency < fE + reach : entry.frequency > fE - reach;
+    };
+    const int takenClass = taken.isEmpty() ? -1 : static_cast<int>(taken.last().note);
+    bool heardAsExpected[2] = {false, false};
+    for (int side = 0; side < 2; ++side) {
+        const int step = side == 0 ? -1 : 1;
+        if ((want + step) % 12 == takenClass)
+            continue;
+        int near = 0;
+        int far = 0;
+        for (const PitchDetector::NoteInfo& entry : m_window) {
+            if (entry.note == Pitch::NONE || Pitch::midiNote(entry.note, entry.octave) != want + step)
+                continue;
+            ++(within(entry, step) ? near : far);
+        }
+        // Most of the neighbour's results lie within reach: a note pulled towards it. A note sung
+        // there (a scoop into it, then its own pitch) has most of them beyond.
+        heardAsExpected[side] = near > 0 && near >= far;
+    }
+    if (!heardAsExpected[0] && !heardAsExpected[1])
+        return;
+    auto rename = [&](PitchDetector::NoteInfo& entry) {
+        if (entry.note == Pitch::NONE)
+            return;
+        const int step = Pitch::midiNote(entry.note, entry.octave) - want;
+        if ((step == -1 && heardAsExpected[0]) || (step == 1 && heardAsExpected[1])) {
+            if (within(entry, step)) {
+                entry.note = target.note;
+                entry.octave = target.octave;
+            }
+        }
+    };
+    for (PitchDetector::NoteInfo& entry : m_window)
+        rename(entry);
+    for (PitchDetector::NoteInfo& entry : m_recent)
+        rename(entry);
+}
 
 double AveragingHeuristic::restrikeTime(Pitch::Note winner) const
 {
@@ -325,6 +389,10 @@ bool AveragingHeuristic::process(PitchDetector::NoteInfo& note)
     m_restruck = false;
     m_window.append(note);
     m_recent.append(note);
+    // A short note struck over the last one's release reads pulled towards it, half its results a
+    // semitone off: counted apart, no run of it formed and it was lost. The quantiser names them the
+    // expected note afterwards anyway.
+    hear();
     if (m_recent.size() > 2 * m_windowSize)
         m_recent.removeFirst();
     if (takeShortNote(note))

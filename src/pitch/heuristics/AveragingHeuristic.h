@@ -51,6 +51,10 @@ private:
     bool takeShortNote(PitchDetector::NoteInfo& note);
     // Where a silence began in the newest results, or -1.
     double silenceStart() const;
+    // Names the window's and the recent results as the vote hears them, for the expected note of
+    // the moment: each by its frequency, but a neighbour's a semitone off the expected note, within
+    // the quantiser's reach of it, as the expected note where most of that neighbour's are.
+    void hear();
 
     int m_windowSize;
     int m_minCount;
