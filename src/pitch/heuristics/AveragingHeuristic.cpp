@@ -130,6 +130,48 @@ constexpr int kSilentResults = 3;
 constexpr double kNeighbourReach = 0.8;
 } // namespace
 
+void AveragingHeuristic::hearNeighboursAs(Pitch::Note note, int octave, int skipClass)
+{
+    const int centre = Pitch::midiNote(note, octave);
+    const double fC = Pitch::noteToFreq(note, octave);
+    // The quantiser's test: within reach of the centre note, for each neighbour (below, above).
+    auto within = [fC](const PitchDetector::NoteInfo& entry, int step) {
+        const double reach = std::fabs(Pitch::noteToFreq(entry.note, entry.octave) - fC) * kNeighbourReach;
+        return step > 0 ? entry.frequency < fC + reach : entry.frequency > fC - reach;
+    };
+    bool heardAsCentre[2] = {false, false};
+    for (int side = 0; side < 2; ++side) {
+        const int step = side == 0 ? -1 : 1;
+        if ((centre + step) % 12 == skipClass)
+            continue;
+        int near = 0;
+        int far = 0;
+        for (const PitchDetector::NoteInfo& entry : m_window) {
+            if (entry.note == Pitch::NONE || Pitch::midiNote(entry.note, entry.octave) != centre + step)
+                continue;
+            ++(within(entry, step) ? near : far);
+        }
+        // Most of the neighbour's results lie within reach: a note pulled towards it. A note sung
+        // there (a scoop into it, then its own pitch) has most of them beyond.
+        heardAsCentre[side] = near > 0 && near >= far;
+    }
+    if (!heardAsCentre[0] && !heardAsCentre[1])
+        return;
+    auto rename = [&](PitchDetector::NoteInfo& entry) {
+        if (entry.note == Pitch::NONE)
+            return;
+        const int step = Pitch::midiNote(entry.note, entry.octave) - centre;
+        if (((step == -1 && heardAsCentre[0]) || (step == 1 && heardAsCentre[1])) && within(entry, step)) {
+            entry.note = note;
+            entry.octave = octave;
+        }
+    };
+    for (PitchDetector::NoteInfo& entry : m_window)
+        rename(entry);
+    for (PitchDetector::NoteInfo& entry : m_recent)
+        rename(entry);
+}
+
 void AveragingHeuristic::hear()
 {
     // Named as read, whatever an earlier expected note heard them as.
@@ -147,47 +189,17 @@ void AveragingHeuristic::hear()
     const PitchDetector::NoteInfo& target = expected[k];
     if (!taken.isEmpty() && taken.last().note == target.note)
         return;
-    const int want = Pitch::midiNote(target.note, target.octave);
-    const double fE = Pitch::noteToFreq(target.note, target.octave);
-    // The quantiser's test: within reach of the expected note, for each neighbour (below, above).
-    auto within = [fE](const PitchDetector::NoteInfo& entry, int step) {
-        const double reach = std::fabs(Pitch::noteToFreq(entry.note, entry.octave) - fE) * kNeighbourReach;
-        return step > 0 ? entry.frequency < fE + reach : entry.frequency > fE - reach;
-    };
-    const int takenClass = taken.isEmpty() ? -1 : static_cast<int>(taken.last().note);
-    bool heardAsExpected[2] = {false, false};
-    for (int side = 0; side < 2; ++side) {
-        const int step = side == 0 ? -1 : 1;
-        if ((want + step) % 12 == takenClass)
-            continue;
-        int near = 0;
-        int far = 0;
-        for (const PitchDetector::NoteInfo& entry : m_window) {
-            if (entry.note == Pitch::NONE || Pitch::midiNote(entry.note, entry.octave) != want + step)
-                continue;
-            ++(within(entry, step) ? near : far);
-        }
-        // Most of the neighbour's results lie within reach: a note pulled towards it. A note sung
-        // there (a scoop into it, then its own pitch) has most of them beyond.
-        heardAsExpected[side] = near > 0 && near >= far;
-    }
-    if (!heardAsExpected[0] && !heardAsExpected[1])
+    hearNeighboursAs(target.note, target.octave, taken.isEmpty() ? -1 : static_cast<int>(taken.last().note));
+    if (taken.isEmpty())
         return;
-    auto rename = [&](PitchDetector::NoteInfo& entry) {
-        if (entry.note == Pitch::NONE)
-            return;
-        const int step = Pitch::midiNote(entry.note, entry.octave) - want;
-        if ((step == -1 && heardAsExpected[0]) || (step == 1 && heardAsExpected[1])) {
-            if (within(entry, step)) {
-                entry.note = target.note;
-                entry.octave = target.octave;
-            }
-        }
-    };
-    for (PitchDetector::NoteInfo& entry : m_window)
-        rename(entry);
-    for (PitchDetector::NoteInfo& entry : m_recent)
-        rename(entry);
+    // And a neighbour of the note just taken, not the expected note, within reach of it is that note
+    // going on: its release frozen at its vibrato's crest or trough, which the tracker holds over
+    // the next note's unsettled first readings, was taken as a note at that note's onset.
+    Pitch::Note note = Pitch::NONE;
+    int octave = 0;
+    Pitch::freqToNote(taken.last().frequency, note, octave); // the octave it was read in
+    if (note == taken.last().note)
+        hearNeighboursAs(note, octave, static_cast<int>(target.note));
 }
 
 double AveragingHeuristic::restrikeTime(Pitch::Note winner) const

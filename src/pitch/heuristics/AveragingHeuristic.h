@@ -55,6 +55,9 @@ private:
     // the moment: each by its frequency, but a neighbour's a semitone off the expected note, within
     // the quantiser's reach of it, as the expected note where most of that neighbour's are.
     void hear();
+    // Names the results of a neighbour (a semitone off the note, but not skipClass) within the
+    // quantiser's reach of the note as that note, where most of that neighbour's results are.
+    void hearNeighboursAs(Pitch::Note note, int octave, int skipClass);
 
     int m_windowSize;
     int m_minCount;
