@@ -391,6 +391,30 @@ TEST(DefaultOnsetStrategy, OnlyAttacksAreOnsets)
     }
 }
 
+// Room noise alone from the start of listening: two of its pitch readings now and then agree by
+// chance, and an onset there took the first sung note, dated seconds early, and put every later
+// note one behind. No draw of the room, quiet or loud, gives one; a voice from the start still does.
+TEST(DefaultOnsetStrategy, NoiseFromTheStartIsNoNoteSoundingThere)
+{
+    for (double dbfs : {-60.0, -50.0, -40.0, -20.0}) {
+        for (unsigned seed = 1; seed <= 40; ++seed) {
+            SCOPED_TRACE(testing::Message() << dbfs << " dBFS, draw " << seed);
+            PitchDetector detector;
+            DefaultOnsetDetectionStrategy strategy(2048, 512, 44100);
+            EXPECT_TRUE(runStrategy(strategy, detector, SignalFactory::whiteNoise(0.5, dbfs, seed), 2048).empty());
+        }
+    }
+    std::vector<double> voiceInRoom = SignalFactory::whiteNoise(1.0, -50.0, 7);
+    const std::vector<double> voice = SignalFactory::sungTone(349.2, 1.0, 0.3, 30.0);
+    for (size_t i = 0; i < voice.size() && i < voiceInRoom.size(); ++i)
+        voiceInRoom[i] += voice[i];
+    PitchDetector detector;
+    DefaultOnsetDetectionStrategy strategy(2048, 512, 44100);
+    const std::vector<unsigned long> positions = runStrategy(strategy, detector, voiceInRoom, 2048);
+    ASSERT_EQ(positions.size(), 1u);
+    EXPECT_LT(positions[0] / 44100.0, 0.1);
+}
+
 // Each onset says how much the level rose: a note begun after a gap is an attack (12 dB or more)
 // even where the tracker hears its new pitch before the picker's peak and the onset is dated by the
 // step, and a legato step without a dip is none (0). A note dated by a step could not be struck

@@ -70,6 +70,8 @@ constexpr double kSilence = 1.41;
 // own harmonics keep it near 0.3 even under a subharmonic as strong as the note; a new note's
 // harmonics fall out of phase there and bring it below 0.
 constexpr double kStillPeriodic = 0.2;
+// A note sounding from the start repeats after its period far more than this; white noise does not.
+constexpr double kPeriodicFromTheStart = 0.5;
 // Samples compared, at least.
 constexpr int kShortestCheck = 256;
 // A level more than 6 dB under four hops before: a release (a legato glide dips 3 dB at most).
@@ -458,11 +460,13 @@ bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, 
 
 // A note already sounding when listening begins (the settings' test mode, a learner singing
 // early) has no attack to hear: its first peak, in the first 93 ms, is its onset if it is pitched
-// and steady. Noise from the start has no steady pitch and gives none.
-bool DefaultOnsetDetectionStrategy::soundingFromTheStart() const
+// and steady. Noise from the start has no steady pitch and gives none; now and then two of its
+// readings agree by chance, but its samples do not repeat after the period read.
+bool DefaultOnsetDetectionStrategy::soundingFromTheStart(const double* span, int count) const
 {
     return d->lastOnset < 0 && d->levelCount < DefaultOnsetDetectionStrategyPrivate::kLevelHistory &&
-           d->pitches[0] > 0.0 && d->pitches[1] > 0.0 && std::fabs(d->pitches[0] - d->pitches[1]) < kSteadyPitch;
+           d->pitches[0] > 0.0 && d->pitches[1] > 0.0 && std::fabs(d->pitches[0] - d->pitches[1]) < kSteadyPitch &&
+           periodicityAt(span, count, d->pitches[0], d->odf.get_sampling_rate()) > kPeriodicFromTheStart;
 }
 
 void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetector* detector)
@@ -580,7 +584,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             d->heldStep = -1;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
-        } else if (peak && (isAttack(level) || soundingFromTheStart()) && (held || position - d->lastOnset >= kRefractory) &&
+        } else if (peak && (isAttack(level) || soundingFromTheStart(d->buffer.data() + frameSize - pitchSpan, pitchSpan)) && (held || position - d->lastOnset >= kRefractory) &&
                    position - d->swell >= kRefractory && !swelling(level, position)) {
             d->surge = -1;
             d->lastOnset = attackAt;

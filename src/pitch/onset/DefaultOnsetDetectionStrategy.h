@@ -31,7 +31,7 @@ private:
     // Whether the newest frames' pitch stands a step apart from the held note's; span holds the
     // newest samples; moved is the move in semitones.
     bool pitchChanged(const double* span, int count, double& moved) const;
-    bool soundingFromTheStart() const;
+    bool soundingFromTheStart(const double* span, int count) const;
     // A peak far over the held note's with a sudden rise in level, the note struck again.
     bool struckAgain(double level) const;
     // A held note's level back from a shallow dip to where it was, at the same pitch.
