@@ -1,8 +1,7 @@
 #include "pitch/heuristics/AveragingHeuristic.h"
 
 #include "debug/Debugging.h"
-
-#include <cmath>
+#include "pitch/heuristics/PitchQuantizationHeuristic.h"
 
 AveragingHeuristic::AveragingHeuristic(PitchDetector* detector, int windowSize, int minCount)
     : PitchDetectionHeuristic(detector, QStringLiteral("AveragingHeuristic")), m_windowSize(windowSize),
@@ -135,10 +134,10 @@ void AveragingHeuristic::hearNeighboursAs(Pitch::Note note, int octave, int skip
 {
     const int centre = Pitch::midiNote(note, octave);
     const double fC = Pitch::noteToFreq(note, octave);
-    // The quantiser's test: within reach of the centre note, for each neighbour (below, above).
+    // The quantiser's own test, for each neighbour (below, above).
     auto within = [fC](const PitchDetector::NoteInfo& entry, int step) {
-        const double reach = std::fabs(Pitch::noteToFreq(entry.note, entry.octave) - fC) * kNeighbourReach;
-        return step > 0 ? entry.frequency < fC + reach : entry.frequency > fC - reach;
+        return PitchQuantizationHeuristic::withinReach(entry.frequency, Pitch::noteToFreq(entry.note, entry.octave), fC,
+                                                       step > 0, kNeighbourReach);
     };
     bool heardAsCentre[2] = {false, false};
     for (int side = 0; side < 2; ++side) {

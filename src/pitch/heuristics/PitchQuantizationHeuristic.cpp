@@ -7,6 +7,13 @@ PitchQuantizationHeuristic::PitchQuantizationHeuristic(PitchDetector* detector, 
 {
 }
 
+bool PitchQuantizationHeuristic::withinReach(double frequency, double neighbourFrequency, double targetFrequency,
+                                             bool above, double tolerance)
+{
+    const double t = std::fabs(neighbourFrequency - targetFrequency) * tolerance;
+    return above ? frequency < targetFrequency + t : frequency > targetFrequency - t;
+}
+
 bool PitchQuantizationHeuristic::process(PitchDetector::NoteInfo& note)
 {
     const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;
@@ -19,14 +26,12 @@ bool PitchQuantizationHeuristic::process(PitchDetector::NoteInfo& note)
         return true;
     const double fE = Pitch::noteToFreq(target.note, target.octave);
     const double fD = Pitch::noteToFreq(note.note, note.octave);
-    const double t = std::fabs(fD - fE) * m_tolerance;
     // Octave folding moved the name but not the measured frequency: move the frequency by the
     // same number of octaves, or a wrong semitone in another octave would pass as right.
     double frequency = note.frequency;
     if (frequency > 0.0)
         frequency = std::ldexp(frequency, -static_cast<int>(std::lround(std::log2(frequency / fD))));
-    const bool above = distance > 0;
-    if ((above && frequency < fE + t) || (!above && frequency > fE - t)) {
+    if (withinReach(frequency, fD, fE, distance > 0, m_tolerance)) {
         note.note = target.note;
         note.octave = target.octave;
     }

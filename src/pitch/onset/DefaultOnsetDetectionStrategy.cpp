@@ -584,8 +584,9 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             d->heldStep = -1;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
-        } else if (peak && (isAttack(level) || soundingFromTheStart(d->buffer.data() + frameSize - pitchSpan, pitchSpan)) && (held || position - d->lastOnset >= kRefractory) &&
-                   position - d->swell >= kRefractory && !swelling(level, position)) {
+        } else if (peak && (isAttack(level) || soundingFromTheStart(d->buffer.data() + frameSize - pitchSpan, pitchSpan)) &&
+                   (held || position - d->lastOnset >= kRefractory) && position - d->swell >= kRefractory &&
+                   !swelling(level, position)) {
             d->surge = -1;
             d->lastOnset = attackAt;
             d->heldStep = -1;
