@@ -623,4 +623,39 @@ TEST_F(Chain, AveragingHearsTheLastNotesReleaseFrozenOffItAsThatNote)
     }
 }
 
+// E5 struck twice, then an attack where the melody moves on to B4. A recorded voice's release can
+// hold E5 in the tracker for 0.2 s into B4: that is no third E5 (B4 would come one note late). E5
+// sung on through the attack is E5 struck again, wherever the melody goes.
+TEST_F(Chain, AveragingTakesNoRepeatFromAReleaseHeldOverTheNextStrike)
+{
+    struct Row {
+        const char* name;
+        double held; // how long E5 reads on after the attack at 1.6 s
+        bool repeat;
+    };
+    const Row rows[] = {
+        {"the release held 0.2 s", 0.2, false},
+        {"E5 sung on", 0.6, true},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        detector.m_expectedNotes = {makeNote(Pitch::E, 5, 0.5), makeNote(Pitch::E, 5, 1.0), makeNote(Pitch::B, 4, 1.6)};
+        detector.m_expectedIndex = 2;
+        detector.m_notes = {makeNote(Pitch::E, 5, 0.5), makeNote(Pitch::E, 5, 1.0)};
+        setOnsets({0.5, 1.0, 1.6});
+        for (int i = 0; i < 3; ++i)
+            detector.m_onsets[i].rise = 5.0;
+        detector.m_onsets[0].noteInfo = detector.m_notes[0];
+        detector.m_onsets[1].noteInfo = detector.m_notes[1];
+        AveragingHeuristic averaging(&detector, 16, 8);
+        bool repeated = false;
+        for (double t = 1.05; t < 2.3; t += 0.023) {
+            N result = makeNote(t < 1.6 + row.held ? Pitch::E : Pitch::B, t < 1.6 + row.held ? 5 : 4, t);
+            if (averaging.process(result) && result.note == Pitch::E && std::fabs(result.offset - 1.6) < 0.05)
+                repeated = true;
+        }
+        EXPECT_EQ(repeated, row.repeat);
+    }
+}
+
 } // namespace

@@ -111,8 +111,9 @@ constexpr double kStruckRise = 4.0;
 // An attack this soon after the taken note's onset is still that note's (a scoop, a swell).
 constexpr double kRestrikeGap = 0.1;
 // Results of the note since the attack that make it a repeat rather than the attack of a new note
-// whose pitch the window has not yet taken up.
-constexpr int kRestrikeResults = 4;
+// whose pitch the window has not yet taken up: a recorded voice's release can hold the last note in
+// the tracker for 0.2 s into the next one, four results after the tracker's lag.
+constexpr int kRestrikeResults = 5;
 constexpr double kTrackerLag = 0.1;
 // Results of the taken note between its onset and the attack: it was sung, not just dated.
 constexpr int kSungBefore = 5;
