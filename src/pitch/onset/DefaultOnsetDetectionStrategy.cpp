@@ -336,7 +336,7 @@ bool DefaultOnsetDetectionStrategy::secondVoice(double level, double value, int6
 bool DefaultOnsetDetectionStrategy::struckAsExpected(const PitchDetector* detector, double level, double value,
                                                      int64_t position) const
 {
-    if (!detector || d->heldStep >= 0 || d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory ||
+    if (d->heldStep >= 0 || d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory ||
         !(value > kExpectedRepeatPeak * heldOdf(4) || d->spreads[0] >= kExpectedRepeatSpread))
         return false;
     // The held note still sounds: after a gap the repeat has an attack of its own.
@@ -346,6 +346,13 @@ bool DefaultOnsetDetectionStrategy::struckAsExpected(const PitchDetector* detect
         if (!(d->levels[i] > kOverFloor * d->floor))
             return false;
     }
+    return repeatDue(detector, position);
+}
+
+bool DefaultOnsetDetectionStrategy::repeatDue(const PitchDetector* detector, int64_t position) const
+{
+    if (!detector)
+        return false;
     double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
     const int heldCount = heldPitches(held);
     if (heldCount < 10)
@@ -648,6 +655,8 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             // the last note's release is dated at the strike, one as clear of the last onset as two
             // attacks must be (the step may come more than 0.25 s after a short note's onset, its
             // strike less).
+            // A small step where the melody repeats the held note is the repeat's strike bent off.
+            const bool repeatDue = this->repeatDue(detector, position - kStepLag * hopSize);
             d->lastOnset = position - kStepLag * hopSize;
             if (risen < kSurge && d->strike >= 0 && d->lastOnset - d->strike <= kStrikeBeforeStep &&
                 d->strike - lastOnsetBefore >= kRefractory)
@@ -657,6 +666,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             if (!struck && ((semitones > 0.0 && semitones < kBentStrike) || sag)) {
                 d->heldStep = d->lastOnset;
                 d->heldSag = sag;
+                d->heldRepeat = repeatDue;
             } else if (detector) {
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), struck ? std::max(risen, kSurge) : 0.0);
             }
@@ -666,10 +676,10 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
         }
-        // No attack came: a legato step.
+        // No attack came: a legato step, or the repeat the melody holds there struck bent.
         if (d->heldStep >= 0 && position - d->heldStep >= (kStepLag + (d->heldSag ? kSagHold : kStepHold)) * hopSize) {
             if (detector)
-                detector->submitOnset(static_cast<unsigned long>(d->heldStep), 0.0);
+                detector->submitOnset(static_cast<unsigned long>(d->heldStep), d->heldRepeat ? kSurge : 0.0);
             d->heldStep = -1;
         }
         // A peak far over the held note's that made no onset: a strike a step may follow.
