@@ -2,9 +2,18 @@
 
 #include "pitch/DyWaPitchTracker.h"
 #include "pitch/PitchDetector.h"
+#include "pitch/onset/SignalMath.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace {
+// Before anything louder than the room has been heard, the floor cannot tell the room from a note
+// sounding from the start; a note repeats after the period read far more than this, while white
+// room noise, which the tracker now and then reads as a steady high pitch, does not.
+constexpr double kPeriodicBeforeNotes = 0.5;
+constexpr double kSampleRate = 44100.0;
+} // namespace
 
 WaveletStrategy::WaveletStrategy() : mp_tracker(new _dywapitchtracker)
 {
@@ -21,6 +30,7 @@ void WaveletStrategy::reset()
     dywapitch_inittracking(mp_tracker);
     m_floor = -1.0;
     m_loudest = 0.0;
+    m_heardNote = false;
 }
 
 bool WaveletStrategy::belowNoiseFloor(const double* samples, int count, double calibratedFloor)
@@ -31,7 +41,9 @@ bool WaveletStrategy::belowNoiseFloor(const double* samples, int count, double c
     const double level = count > 0 ? std::sqrt(sum / count) : 0.0;
     m_floor = m_floor < 0.0 ? level : std::min(level, m_floor * 1.008);
     m_loudest = std::max(m_loudest, level);
-    return level < calibratedFloor || (m_loudest > 10.0 * m_floor && level < 2.0 * m_floor);
+    const bool aboveRoom = m_loudest > 10.0 * m_floor;
+    m_heardNote = m_heardNote || aboveRoom;
+    return level < calibratedFloor || (aboveRoom && level < 2.0 * m_floor);
 }
 
 void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
@@ -58,6 +70,9 @@ void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
                 _dywapitch_dynamicprocess(mp_tracker, 0.0); // as a piece without pitch; nothing is submitted from it
             else
                 pitch = dywapitch_computepitch(mp_tracker, block.data(), start, count);
+            if (pitch > 0.0 && !m_heardNote &&
+                periodicity(block.data() + start, count, kSampleRate / pitch) < kPeriodicBeforeNotes)
+                pitch = 0.0;
         }
         detector->submitPitch(pitch);
     }

@@ -7,7 +7,8 @@ struct _dywapitchtracker;
 // Runs the dynamic wavelet tracker on every piece of a block and submits each estimate. A piece
 // below the input's noise floor has no pitch: under the detector's calibrated floor, or within 6 dB
 // of the quietest recent piece once the input has shown 20 dB more than that (the room, between
-// notes). The tracker would otherwise hold the last pitch, or read one from the noise.
+// notes). The tracker would otherwise hold the last pitch, or read one from the noise. Before then,
+// a pitch whose samples do not repeat after its period is the room's noise, not a note.
 class WaveletStrategy : public PitchDetectionStrategy {
 public:
     WaveletStrategy();
@@ -24,4 +25,5 @@ private:
     _dywapitchtracker* mp_tracker;
     double m_floor = -1.0;   // quietest recent piece (RMS), rising 3 dB/s; -1 before the first
     double m_loudest = 0.0;  // loudest piece since the reset
+    bool m_heardNote = false; // some piece stood 20 dB over the floor since the reset
 };

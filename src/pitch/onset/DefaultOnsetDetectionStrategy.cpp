@@ -5,6 +5,7 @@
 #include "pitch/PitchDetector.h"
 #include "pitch/onset/DefaultOnsetDetectionStrategyPrivate.h"
 #include "pitch/onset/RTOnsetDetection.h"
+#include "pitch/onset/SignalMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,8 +73,6 @@ constexpr double kSilence = 1.41;
 constexpr double kStillPeriodic = 0.2;
 // A note sounding from the start repeats after its period far more than this; white noise does not.
 constexpr double kPeriodicFromTheStart = 0.5;
-// Samples compared, at least.
-constexpr int kShortestCheck = 256;
 // A level more than 6 dB under four hops before: a release (a legato glide dips 3 dB at most).
 constexpr double kReleaseLevel = 0.5;
 // Held frames this close to an octave from the held note's median are the note heard an octave off.
@@ -170,22 +169,7 @@ double hopLevel(const double* samples, int count, double& input, double& output)
 // The correlation of span with itself one period of the given pitch (semitones) later.
 double periodicityAt(const double* span, int count, double semitones, int samplingRate)
 {
-    const double period = samplingRate / (440.0 * std::pow(2.0, (semitones - 69.0) / 12.0));
-    const int lag = static_cast<int>(period);
-    const double fraction = period - lag;
-    const int n = count - lag - 1;
-    // A period too long to see repeat in the span: the old rule, a slip.
-    if (lag < 1 || n < kShortestCheck)
-        return 1.0;
-    double xy = 0.0, xx = 0.0, yy = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double x = span[i];
-        const double y = span[i + lag] + fraction * (span[i + lag + 1] - span[i + lag]);
-        xy += x * y;
-        xx += x * x;
-        yy += y * y;
-    }
-    return xx > 0.0 && yy > 0.0 ? xy / std::sqrt(xx * yy) : 0.0;
+    return periodicity(span, count, samplingRate / (440.0 * std::pow(2.0, (semitones - 69.0) / 12.0)));
 }
 } // namespace
 

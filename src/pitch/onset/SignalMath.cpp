@@ -82,3 +82,21 @@ double predict_and_push(double* history, int order, double* coefficients, double
     }
     return prediction;
 }
+
+double periodicity(const double* span, int count, double period)
+{
+    const int lag = static_cast<int>(period);
+    const double fraction = period - lag;
+    const int n = count - lag - 1;
+    if (lag < 1 || n < 256)
+        return 1.0;
+    double xy = 0.0, xx = 0.0, yy = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double x = span[i];
+        const double y = span[i + lag] + fraction * (span[i + lag + 1] - span[i + lag]);
+        xy += x * y;
+        xx += x * x;
+        yy += y * y;
+    }
+    return xx > 0.0 && yy > 0.0 ? xy / std::sqrt(xx * yy) : 0.0;
+}

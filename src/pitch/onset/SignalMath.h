@@ -1,6 +1,7 @@
 #pragma once
 
-// Windowing and linear prediction shared by the onset detection functions.
+// Windowing, linear prediction and periodicity shared by the onset detection functions and the
+// pitch strategy.
 
 // Multiplies window[i] in place by the symmetric Hann window; fill with ones first.
 void hann_window(int n, double* window);
@@ -12,3 +13,7 @@ void linear_prediction(int n, const double* samples, int order, const double* co
 // The one-step prediction from a history h of order values (h[order-1] newest), then the history
 // shifts and value becomes the newest entry.
 double predict_and_push(double* history, int order, double* coefficients, double value);
+// The correlation of span with itself one period (in samples, fractional) later: about 1 for a
+// steady pitched sound, about 0 for noise. A period too long to see repeat in the span (fewer than
+// 256 samples compared) gives 1.
+double periodicity(const double* span, int count, double period);
