@@ -246,12 +246,7 @@ TEST(EndToEnd, RoomNoiseBeforeTheFirstNoteIsNoNote)
             for (size_t i = 0; i < signal.size() && i < room.size(); ++i)
                 signal[i] += room[i];
             StandardPitchAssembly assembly;
-            const Capture result = capture(assembly.detector(), signal, expectedFrom(sung));
-            ASSERT_EQ(result.notes.size(), sung.size());
-            for (size_t i = 0; i < sung.size(); ++i) {
-                EXPECT_EQ(Pitch::midiNote(result.notes[i].note, result.notes[i].octave), sung[i].midi) << i;
-                EXPECT_NEAR(result.notes[i].offset, sung[i].start, 0.075) << i;
-            }
+            expectNotes(capture(assembly.detector(), signal, expectedFrom(sung)), sung, 0.075);
         }
     }
 }

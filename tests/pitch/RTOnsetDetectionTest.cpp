@@ -100,6 +100,20 @@ std::vector<unsigned long> runStrategy(DefaultOnsetDetectionStrategy& strategy, 
     return positions;
 }
 
+// The onsets found, one per entry: an attack says how far it rose (at least the 12 dB a strike
+// reports), a legato step says 0.
+void expectAttacks(const PitchDetector& detector, const std::vector<bool>& attacks)
+{
+    ASSERT_EQ(detector.m_onsets.size(), static_cast<int>(attacks.size()));
+    for (size_t i = 0; i < attacks.size(); ++i) {
+        const double rise = detector.m_onsets[static_cast<int>(i)].rise;
+        if (attacks[i])
+            EXPECT_GE(rise, 4.0) << i;
+        else
+            EXPECT_EQ(rise, 0.0) << i;
+    }
+}
+
 // Onsets come from attacks and legato steps: a held note's vibrato or tremolo, its level coming back
 // from a dip, and the room's noise, its rumble too (low-frequency noise swells and fades by several
 // times within a tenth of a second), give none. A note already sounding when listening begins has no attack to hear; its onset is at
@@ -594,14 +608,7 @@ TEST(DefaultOnsetStrategy, OnsetsSayWhetherTheyAreAttacks)
         PitchDetector detector;
         DefaultOnsetDetectionStrategy strategy(2048, 512, 44100);
         runStrategy(strategy, detector, row.signal, 2048);
-        ASSERT_EQ(detector.m_onsets.size(), static_cast<int>(row.attacks.size()));
-        for (size_t i = 0; i < row.attacks.size(); ++i) {
-            const double rise = detector.m_onsets[static_cast<int>(i)].rise;
-            if (row.attacks[i])
-                EXPECT_GE(rise, 4.0) << i;
-            else
-                EXPECT_EQ(rise, 0.0) << i;
-        }
+        expectAttacks(detector, row.attacks);
     }
 }
 
@@ -687,14 +694,7 @@ TEST(DefaultOnsetStrategy, ARepeatTheMelodyAsksForNeedsLessWitness)
         detector.m_expectedNotes = row.expected;
         DefaultOnsetDetectionStrategy strategy(2048, 512, 44100);
         const std::vector<unsigned long> onsets = runStrategy(strategy, detector, row.signal, 2048);
-        ASSERT_EQ(onsets.size(), row.attacks.size());
-        for (size_t i = 0; i < row.attacks.size(); ++i) {
-            const double rise = detector.m_onsets[static_cast<int>(i)].rise;
-            if (row.attacks[i])
-                EXPECT_GE(rise, 4.0) << i;
-            else
-                EXPECT_EQ(rise, 0.0) << i;
-        }
+        expectAttacks(detector, row.attacks);
         if (onsets.size() == 2) {
             EXPECT_NEAR(onsets[1] / 44100.0, 1.0, 0.04);
         }
