@@ -348,6 +348,66 @@ TEST_F(Chain, OnsetCoordinatorTiesANoteSungAgainToAnAttackOnly)
     }
 }
 
+// A recorded voice's level dips inside a held note and comes back like an attack; where the melody
+// repeats the note, the repeat was tied to that onset, up to half a second before its strike, and
+// the strike's own onset made no note. An early onset rising no more than 12 dB waits, while the
+// run goes on, for one nearer the repeat's time; with none, the repeat is dated at the onset heard,
+// once the repeat is due or, for a learner singing early, before a note sung from it would end.
+TEST_F(Chain, OnsetCoordinatorDatesARepeatAtTheOnsetNearestItsTime)
+{
+    const double hop = 1024.0 / 44100.0;
+    struct Row {
+        const char* name;
+        Pitch::Note second; // what the melody has at 2.0 s
+        double next;        // where the melody's note after it begins
+        std::vector<double> onsets;
+        std::vector<double> rises;
+        double takenBy; // the run's end from which the note is taken
+        double date;
+    };
+    const Row rows[] = {
+        {"the held note's dip, then the strike", Pitch::C, 2.5, {1.6, 1.98}, {3.0, 4.0}, 1.98, 1.98},
+        {"the dip heard as a surge, then the strike a little early", Pitch::C, 2.5, {1.6, 1.85}, {4.0, 2.5}, 2.1, 1.85},
+        {"sung early, one onset", Pitch::C, 2.5, {1.6}, {3.0}, 2.1, 1.6},
+        {"sung early and short, the next note early too", Pitch::C, 2.25, {1.6}, {3.0}, 1.85, 1.6},
+        {"sung early, struck out of a gap", Pitch::C, 2.5, {1.6, 1.98}, {20.0, 4.0}, 1.6, 1.6},
+        {"the melody moves on: the note sung again", Pitch::D, 2.5, {1.6, 1.98}, {3.0, 4.0}, 1.6, 1.6},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        detector.m_expectedNotes = {makeNote(Pitch::C, 4, 1.0), makeNote(row.second, 4, 2.0),
+                                    makeNote(Pitch::E, 4, row.next)};
+        detector.m_notes.clear();
+        OnsetCoordinatorHeuristic coordinator(&detector, 0.1, 0.8);
+        coordinator.prepare();
+        setOnsets({1.0});
+        detector.m_onsets[0].rise = 20.0;
+        expectSteps(coordinator, {{0, makeNote(Pitch::C, 4, 1.0), true}});
+        detector.m_notes.append(makeNote(Pitch::C, 4, 1.0));
+        detector.m_expectedIndex = 1;
+        // The vote offers the held pitch again with each result, its run from 1.3 s on.
+        double takenAt = -1.0;
+        N taken;
+        for (double end = 1.3; end < 2.3 && takenAt < 0.0; end += hop) {
+            for (size_t i = static_cast<size_t>(detector.m_onsets.size()) - 1; i < row.onsets.size() && row.onsets[i] <= end; ++i) {
+                PitchDetector::OnsetInfo onset;
+                onset.time = row.onsets[i];
+                onset.rise = row.rises[i];
+                detector.m_onsets.append(onset);
+            }
+            N run = makeNote(Pitch::C, 4, 1.3, 0.0, end - 1.3);
+            if (coordinator.process(run)) {
+                takenAt = end;
+                taken = run;
+            }
+        }
+        // Taken with the first result from then on, dated at an onset heard.
+        EXPECT_GE(takenAt, row.takenBy - 1e-9);
+        EXPECT_LT(takenAt, row.takenBy + hop);
+        EXPECT_NEAR(taken.offset, row.date, 1e-9);
+    }
+}
+
 TEST_F(Chain, OnsetCoordinatorRemovesOnsetsInsideAnEarlierSustainedNote)
 {
     AveragingHeuristic averaging(&detector, 4, 2);

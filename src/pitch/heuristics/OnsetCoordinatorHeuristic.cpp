@@ -3,6 +3,9 @@
 #include "debug/Debugging.h"
 #include "pitch/heuristics/AveragingHeuristic.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 // How long after a run began it is taken without an onset: any onset would have come by then.
 constexpr double kOnsetLatency = 0.2;
@@ -15,6 +18,11 @@ constexpr double kHeldStep = 0.25;
 // note's results. Another pitch held that briefly may be the right pitch of a note already taken
 // misread at its onset (a subharmonic), and would be one note too many.
 constexpr double kHeldExpectedStep = 0.2;
+// A repeat's onset this far or more before the repeat is due, rising no more than 12 dB (a surge
+// is given as 12 dB; the picker's attack out of a gap rises more), may be the held note's own dip
+// coming back.
+constexpr double kEarlyRepeat = 0.1;
+constexpr double kStruckRise = 4.0;
 } // namespace
 
 OnsetCoordinatorHeuristic::OnsetCoordinatorHeuristic(PitchDetector* detector, double lookAhead, double lookBack)
@@ -59,6 +67,37 @@ void OnsetCoordinatorHeuristic::removeSpuriousOnsets()
     }
 }
 
+// The melody repeats the note just taken and the onset found lies well before the repeat is due:
+// a recorded voice's level dips and comes back inside a held note like an attack, and the strike
+// may follow. The repeat belongs to the onset nearest its time among those heard inside the run;
+// while that one is still early, the note waits for another (a learner who sings early has no
+// second onset: the note is dated at the one heard, once the wait is over).
+bool OnsetCoordinatorHeuristic::repeatStruck(int& found, int k, const PitchDetector::NoteInfo& note) const
+{
+    const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;
+    const PitchDetector::NoteInfo& due = expected[k];
+    // How long the melody holds the repeat: to the next note, or as long as the note before it.
+    const double length = k + 1 < expected.size() ? expected[k + 1].offset - due.offset
+                          : k > 0                 ? due.offset - expected[k - 1].offset
+                                                  : 0.0;
+    const QVector<PitchDetector::OnsetInfo>& onsets = mp_detector->m_onsets;
+    if (onsets[found].time >= due.offset - kEarlyRepeat || onsets[found].rise > kStruckRise)
+        return true;
+    const double end = note.offset + note.duration;
+    for (int i = found + 1; i < onsets.size(); ++i) {
+        const double t = onsets[i].time;
+        if (onsets[i].rise > 0.0 && t <= end && std::fabs(t - due.offset) < std::fabs(onsets[found].time - due.offset))
+            found = i;
+    }
+    const double at = onsets[found].time;
+    // The wait ends when the repeat is due, or when a note sung from the early onset on would end.
+    if (at < due.offset - kEarlyRepeat && end < std::min(due.offset + m_lookAhead, at + length)) {
+        LOG_TRACE("pitch-hrstic", "onset %d (%.2lf) early for the repeat due at %.2lf; waiting", found, at, due.offset);
+        return false;
+    }
+    return true;
+}
+
 bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
 {
     BRISOLA_ASSERT(mp_detector->getOnsetDetectionStrategy());
@@ -101,6 +140,9 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
 
     const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;
     const int k = mp_detector->m_expectedIndex;
+    if (found >= 0 && again && k >= 0 && k < expected.size() && expected[k].note == note.note &&
+        !repeatStruck(found, k, note))
+        return false;
     if (found >= 0) {
         if (m_lastOnsetIndex >= 0 && k > 0 && k < expected.size() && m_lastOnsetIndex < onsets.size()) {
             const double minDelta = (expected[k].offset - expected[k - 1].offset) / 5.0;
