@@ -32,6 +32,9 @@ public:
         // An attack's rise in level over the quietest of the hops before it (a ratio of RMS levels);
         // 0 for a legato change of pitch.
         double rise = 0.0;
+        // A note struck (again, or short) rises 12 dB or more from the dip before it; a choir's
+        // beating or a held note's swell rises less. Strikes found without that rise report it.
+        static constexpr double kStruckRise = 4.0;
     };
 
     enum DebugFlag : unsigned int { LogResults = 0x2, SkipSilentResults = 0x4, LogVerdicts = 0x8 };

@@ -105,9 +105,7 @@ int AveragingHeuristic::findLast(Pitch::Note note) const
 }
 
 namespace {
-// A note struck (again, or short) rises 12 dB or more from the dip before it; a choir's beating or
-// a held note's swell rises less.
-constexpr double kStruckRise = 4.0;
+constexpr double kStruckRise = PitchDetector::OnsetInfo::kStruckRise;
 // An attack this soon after the taken note's onset is still that note's (a scoop, a swell).
 constexpr double kRestrikeGap = 0.1;
 // Results of the note since the attack that make it a repeat rather than the attack of a new note

@@ -22,7 +22,7 @@ constexpr double kHeldExpectedStep = 0.2;
 // is given as 12 dB; the picker's attack out of a gap rises more), may be the held note's own dip
 // coming back.
 constexpr double kEarlyRepeat = 0.1;
-constexpr double kStruckRise = 4.0;
+constexpr double kStruckRise = PitchDetector::OnsetInfo::kStruckRise;
 } // namespace
 
 OnsetCoordinatorHeuristic::OnsetCoordinatorHeuristic(PitchDetector* detector, double lookAhead, double lookBack)

@@ -304,10 +304,8 @@ bool DefaultOnsetDetectionStrategy::secondVoice(double level, double value, int6
             return false;
     }
     // The last note still sounds: a note after a gap has an attack of its own.
-    for (int i = 0; i < kSecondVoiceHeld; ++i) {
-        if (!(d->levels[i] > kOverFloor * d->floor))
-            return false;
-    }
+    if (!heldSounding())
+        return false;
     double before[DefaultOnsetDetectionStrategyPrivate::kSpreadHistory];
     int count = 0;
     for (int i = kOneVoiceFrom; i < DefaultOnsetDetectionStrategyPrivate::kSpreadHistory; ++i) {
@@ -324,13 +322,17 @@ bool DefaultOnsetDetectionStrategy::struckAsExpected(const PitchDetector* detect
         !(value > kExpectedRepeatPeak * heldOdf(4) || d->spreads[0] >= kExpectedRepeatSpread))
         return false;
     // The held note still sounds: after a gap the repeat has an attack of its own.
-    if (!(level > kOverFloor * d->floor))
-        return false;
+    return level > kOverFloor * d->floor && heldSounding() && repeatDue(detector, position);
+}
+
+// The last hops all stood over the room's level.
+bool DefaultOnsetDetectionStrategy::heldSounding() const
+{
     for (int i = 0; i < kSecondVoiceHeld; ++i) {
         if (!(d->levels[i] > kOverFloor * d->floor))
             return false;
     }
-    return repeatDue(detector, position);
+    return true;
 }
 
 bool DefaultOnsetDetectionStrategy::repeatDue(const PitchDetector* detector, int64_t position) const
