@@ -3,6 +3,7 @@
 #include "debug/Debugging.h"
 #include "framework/Database.h"
 #include "framework/FrameworkModel.h"
+#include "framework/PendingRecordsFile.h"
 #include "framework/StatisticsEngine.h"
 #include "framework/UserSession.h"
 #include "lms/LmsQuestion.h"
@@ -11,14 +12,13 @@
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QStandardPaths>
 
 #include <algorithm>
 #include <cstring>
 
-#ifdef Q_OS_UNIX
 #include <unistd.h>
-#endif
 
 namespace edufrmwk {
 
@@ -71,13 +71,21 @@ int FrameworkManager::initialize(const QString& appName, const QString& version)
     BRISOLA_ASSERT(QDir(m_appPath).exists());
     BRISOLA_ASSERT(QDir(m_tempPath).exists());
 
-    // Records that cannot be saved wait beside the database; on a full disk, in the temporary folder.
-    QString user;
-#ifdef Q_OS_UNIX
-    user = QStringLiteral("-%1").arg(getuid());
-#endif
-    m_pending.setFiles({m_dataPath + QDir::separator() + appName + QStringLiteral(".unsaved.json"),
-                        m_tempPath + QDir::separator() + appName + user + QStringLiteral(".unsaved.json")});
+    // Records that cannot be saved wait beside the database; when the data folder takes nothing,
+    // in a folder only the learner can use: the temporary folder's own one, else the runtime folder.
+    QStringList keptFolders{m_dataPath};
+    QString why;
+    const QString temporary =
+        PendingRecordsFile::privateFolder(m_tempPath, QStringLiteral("%1-%2").arg(appName).arg(geteuid()), why);
+    if (temporary.isEmpty())
+        LOG_WARN("fmwk", "no private folder in %s for kept records: %s", m_tempPath.toUtf8().constData(),
+                 why.toUtf8().constData());
+    else
+        keptFolders << temporary;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && PendingRecordsFile::isPrivateFolder(runtime, why))
+        keptFolders << runtime;
+    m_pending.setFolders(keptFolders, appName);
     // The fatal report's Close ends the program: what waits to be saved gets its last try first.
     Debugging::setExitHook([] { FrameworkManager::getInstance()->saveUnsaved(); });
     m_pending.setRatingSource([this](int& rating) {
@@ -135,14 +143,20 @@ int FrameworkManager::login(const QString& name, const QString& credential, User
 
 void FrameworkManager::recoverKept()
 {
+    QElapsedTimer clock;
+    clock.start();
     const int found = m_pending.load();
     if (found == 0)
         return;
+    // The splash screen stays alive between the transactions of a long recovery.
+    m_pending.setPause([] { QCoreApplication::processEvents(); });
     m_pending.saveKept(mp_database);
+    m_pending.setPause(nullptr);
     m_recovered += found;
     m_recoveredSaved += found - std::min(found, m_pending.count());
-    LOG_INFO("fmwk", "recovered %d records an earlier run could not save: %d saved now, %d still kept", found,
-             found - std::min(found, m_pending.count()), m_pending.count());
+    LOG_INFO("fmwk", "recovered %d records an earlier run could not save: %d saved now, %d still kept (%lld ms)",
+             found, found - std::min(found, m_pending.count()), m_pending.count(),
+             static_cast<long long>(clock.elapsed()));
 }
 
 int FrameworkManager::logout()

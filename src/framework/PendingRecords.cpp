@@ -3,22 +3,33 @@
 #include "debug/Debugging.h"
 #include "framework/Database.h"
 #include "framework/DatabaseTransaction.h"
+#include "framework/DatabaseQuery.h"
+#include "framework/PendingRecordsFile.h"
 #include "framework/ResultCodes.h"
 
-#include <QFile>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+#include <QRandomGenerator>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace edufrmwk {
 
 namespace {
 
 const char* const Channel = "fmwk";
+// A save's transaction holds at most this many records or this long, then the next one begins
+// (after a pause for the window, in a recovery).
+const int BatchRecords = 2000;
+const qint64 BatchMs = 100;
 
 const char* const KindNames[] = {"answer", "mark", "rating", "states", "start"};
 
@@ -28,6 +39,8 @@ QJsonObject toJson(const PendingRecords::Record& r)
     o["kind"] = QLatin1String(KindNames[r.kind]);
     o["user"] = r.userId;
     o["time"] = r.time.toString(Qt::ISODateWithMs);
+    if (!r.id.isEmpty())
+        o["id"] = r.id;
     switch (r.kind) {
     case PendingRecords::Record::Answer:
         o["variant"] = r.variant.flatten();
@@ -62,45 +75,117 @@ QJsonObject toJson(const PendingRecords::Record& r)
     return o;
 }
 
-bool fromJson(const QJsonObject& o, PendingRecords::Record& r)
+// The field as a number within [lo, hi]; false when missing, of another type or out of range.
+bool number(const QJsonObject& o, const char* key, double lo, double hi, double& out)
 {
-    const QString kind = o.value("kind").toString();
+    const QJsonValue v = o.value(QLatin1String(key));
+    out = v.toDouble();
+    return v.isDouble() && std::isfinite(out) && out >= lo && out <= hi;
+}
+
+bool integer(const QJsonObject& o, const char* key, int lo, int hi, int& out)
+{
+    double d = 0.0;
+    if (!number(o, key, lo, hi, d) || d != std::floor(d))
+        return false;
+    out = static_cast<int>(d);
+    return true;
+}
+
+bool flag(const QJsonObject& o, const char* key, bool& out)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    out = v.toBool();
+    return v.isBool();
+}
+
+bool text(const QJsonObject& o, const char* key, QString& out)
+{
+    const QJsonValue v = o.value(QLatin1String(key));
+    out = v.toString();
+    return v.isString() && !out.isEmpty();
+}
+
+bool runNumber(const QJsonObject& o, qint64& out)
+{
+    QString digits;
+    bool ok = text(o, "run", digits);
+    out = digits.toLongLong(&ok);
+    return ok && out >= 0;
+}
+
+// The record o describes, checked like any input: null when it is sound, else what is wrong.
+// Ranges: correctness and marks 0..1 (a mark of -1: aborted), ratings 0..1000, a rating's start
+// -1 (not known yet) to 1000, its change -1000..1000.
+const char* fromJson(const QJsonValue& value, PendingRecords::Record& r)
+{
+    const QJsonObject o = value.toObject();
+    QString kind;
+    text(o, "kind", kind);
     const auto* name = std::find_if(std::begin(KindNames), std::end(KindNames),
                                     [&kind](const char* n) { return kind == QLatin1String(n); });
-    if (name == std::end(KindNames))
-        return false;
+    if (!value.isObject() || name == std::end(KindNames))
+        return "no known kind";
     r.kind = static_cast<PendingRecords::Record::Kind>(name - std::begin(KindNames));
-    r.userId = o.value("user").toInt();
-    r.time = QDateTime::fromString(o.value("time").toString(), Qt::ISODateWithMs);
-    r.value = o.value("value").toDouble();
-    r.ratingDelta = o.value("ratingDelta").toInt();
-    r.rating = o.value("rating").toInt();
-    r.measuredAtSave = o.value("measuredAtSave").toBool();
-    r.practice = o.value("practice").toBool();
-    r.run = o.value("run").toString().toLongLong();
+    QString time;
+    if (!integer(o, "user", 1, std::numeric_limits<int>::max(), r.userId))
+        return "no user";
+    if (!text(o, "time", time) || !(r.time = QDateTime::fromString(time, Qt::ISODateWithMs)).isValid())
+        return "no time";
+    if (o.contains(QLatin1String("id")) && !text(o, "id", r.id))
+        return "a bad id";
     switch (r.kind) {
     case PendingRecords::Record::Answer: {
-        const QString flat = o.value("variant").toString();
-        if (flat.split(QLatin1Char('@')).count() != 2)
-            return false;
+        QString flat;
+        if (!text(o, "variant", flat) || flat.count(QLatin1Char('@')) != 1 || flat.startsWith(QLatin1Char('@')))
+            return "no question";
         r.variant = QuestionVariant(flat);
-        break;
+        if (!number(o, "value", 0.0, 1.0, r.value))
+            return "a correctness that is not 0 to 1";
+        return nullptr;
     }
     case PendingRecords::Record::Mark:
-        r.variant.path = o.value("path").toString();
-        break;
+        if (!text(o, "path", r.variant.path))
+            return "no activity";
+        if (!number(o, "value", -1.0, 1.0, r.value) || (r.value < 0.0 && r.value != -1.0))
+            return "a mark that is not 0 to 1";
+        if (!integer(o, "ratingDelta", -1000, 1000, r.ratingDelta) || !integer(o, "rating", -1, 1000, r.rating))
+            return "a rating out of range";
+        if (!flag(o, "measuredAtSave", r.measuredAtSave) || !runNumber(o, r.run))
+            return "a bad measure";
+        return nullptr;
     case PendingRecords::Record::Rating:
+        if (!integer(o, "rating", 0, 1000, r.rating))
+            return "a rating out of range";
+        if (!flag(o, "measuredAtSave", r.measuredAtSave) || !flag(o, "practice", r.practice))
+            return "a bad measure";
+        return nullptr;
     case PendingRecords::Record::RunStart:
-        break;
-    case PendingRecords::Record::States:
-        for (const QJsonValue& v : o.value("states").toArray()) {
+        return runNumber(o, r.run) && r.run > 0 ? nullptr : "no run";
+    case PendingRecords::Record::States: {
+        const QJsonArray writes = o.value(QLatin1String("states")).toArray();
+        if (writes.isEmpty())
+            return "no states";
+        for (const QJsonValue& v : writes) {
             const QJsonObject w = v.toObject();
-            r.states.append({w.value("path").toString(), ElementState::strToState(w.value("state").toString()),
-                             w.value("select").toBool()});
+            PendingRecords::StateWrite write;
+            QString state;
+            if (!text(w, "path", write.path) || !text(w, "state", state) || !flag(w, "select", write.select))
+                return "a bad state change";
+            write.state = ElementState::strToState(state);
+            if (write.state == ElementState::INVALID || ElementState::stateToStr(write.state) != state)
+                return "an unknown state";
+            r.states.append(write);
         }
-        break;
+        return nullptr;
     }
-    return r.time.isValid() && r.userId > 0;
+    }
+    return "no known kind";
+}
+
+QByteArray listJson(const QJsonArray& records)
+{
+    return QJsonDocument(QJsonObject{{"records", records}}).toJson(QJsonDocument::Compact);
 }
 
 // A record of the kind for the user, made now.
@@ -169,6 +254,13 @@ PendingRecords::Record PendingRecords::runStart(int userId, qint64 run)
     r.run = run;
     return r;
 }
+
+PendingRecords::PendingRecords()
+    : m_token(QString::number(QRandomGenerator::system()->generate64(), 16))
+{
+}
+
+PendingRecords::~PendingRecords() = default;
 
 int PendingRecords::count() const
 {
@@ -251,10 +343,42 @@ PendingRecords::StoreResult PendingRecords::store(Database* db, const Record& re
     return db->lastFailureIsTransient() ? Transient : Permanent;
 }
 
+PendingRecords::StoreResult PendingRecords::storeOnce(Database* db, const Record& record)
+{
+    // A run's start writes nothing: measured again, it is measured behind the same records.
+    if (record.id.isEmpty() || record.kind == Record::RunStart)
+        return store(db, record);
+    if (!db || !db->getDb())
+        return Transient;
+    DatabaseQuery q(db);
+    if (!m_idTable) {
+        q.exec("CREATE TABLE IF NOT EXISTS kept_saved (id TEXT PRIMARY KEY) WITHOUT ROWID");
+        if (!q.isOK())
+            return db->lastFailureIsTransient() ? Transient : Permanent;
+        m_idTable = true;
+    }
+    // Its id goes in with it: once it is there, the record is in, whatever file still holds it.
+    q.exec("INSERT OR IGNORE INTO kept_saved (id) VALUES ('%q')", record.id.toUtf8().constData());
+    if (!q.isOK())
+        return db->lastFailureIsTransient() ? Transient : Permanent;
+    if (q.getAffectedRows() == 0) {
+        LOG_DEBUG(Channel, "record %s was saved before", record.id.toUtf8().constData());
+        return Stored;
+    }
+    const StoreResult result = store(db, record);
+    if (result != Stored) {
+        const int failure = sqlite3_extended_errcode(db->getDb());
+        q.exec("DELETE FROM kept_saved WHERE id = '%q'", record.id.toUtf8().constData());
+        db->noteResult(failure);
+    }
+    return result;
+}
+
 PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& records)
 {
     // Called again from inside a save (the fatal report's last save, a screen's timer while a
-    // report is open): the records wait behind the ones being saved.
+    // report is open, the window's events in a recovery's pause): the records wait behind the
+    // ones being saved.
     if (m_saving) {
         m_arrived.append(records);
         return records.isEmpty() ? Saved : Kept;
@@ -262,57 +386,100 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
     m_saving = true;
     const int keptBefore = m_kept.count();
     m_kept.append(records);
-    // A mark whose run's start was measured already carries it from here on, also into the file.
-    for (int i = keptBefore; i < m_kept.count(); ++i) {
-        Record& given = m_kept[i];
-        if (given.kind == Record::Mark && given.rating < 0)
-            runStartRating(given.run, given.rating);
-    }
-    QList<Record> stillKept;
+    std::vector<StoreResult> results(static_cast<size_t>(m_kept.count()), Untried);
     bool busy = false;
+    bool stopped = false;
+    int i = 0;
+    // In transactions of many records each: one commit, not one per record, and a batch that
+    // does not commit is tried again whole.
+    while (i < m_kept.count() && !stopped) {
+        const int first = i;
+        DatabaseTransaction batch(db);
+        QElapsedTimer clock;
+        clock.start();
+        QStringList ids;
+        bool lost = false;
+        for (; i < m_kept.count() && i - first < BatchRecords && clock.elapsed() < BatchMs; ++i) {
+            StoreResult& result = results[static_cast<size_t>(i)];
+            if (result == Permanent)
+                continue;  // set aside in an earlier try of this batch
+            result = storeOnce(db, m_kept.at(i));
+            // A failed statement may have ended the whole transaction (a full disk, a trigger's
+            // ROLLBACK): what the batch stored before it is gone too.
+            lost = result != Stored && batch.isActive() && sqlite3_get_autocommit(db->getDb());
+            if (result == Transient) {
+                // After a wait for another program's lock, the next try would wait as long again.
+                busy = db && db->lastFailureWasBusy();
+                stopped = true;
+                break;
+            }
+            if (result == Stored && !m_kept.at(i).id.isEmpty())
+                ids << m_kept.at(i).id;
+            if (lost) {
+                ++i;
+                break;
+            }
+        }
+        if (lost || !batch.commit()) {
+            if (!lost) {
+                busy = db->lastFailureWasBusy();
+                stopped = true;
+            }
+            for (int j = first; j < i; ++j) {
+                if (results[static_cast<size_t>(j)] == Stored)
+                    results[static_cast<size_t>(j)] = Untried;
+            }
+            if (!stopped)
+                i = first;  // again, without the record refused for good
+            continue;
+        }
+        m_savedIds << ids;
+        if (m_pause && i < m_kept.count())
+            m_pause();
+    }
+
+    QList<Record> stillKept;
+    QJsonArray refused;
     bool givenKept = false;
     bool givenRefused = false;
     int earlierSaved = 0;
-    for (int i = 0; i < m_kept.count(); ++i) {
-        const Record& record = m_kept.at(i);
-        StoreResult result = Transient;
-        if (!busy) {
-            result = store(db, record);
-            // After a wait for another program's lock, the next try would wait as long again.
-            busy = result == Transient && db && db->lastFailureWasBusy();
-        }
-        // A run's start measured: its mark takes it along, also into the file.
-        if (result == Stored && record.kind == Record::RunStart) {
-            for (int j = i + 1; j < m_kept.count(); ++j) {
-                Record& later = m_kept[j];
-                if (later.kind == Record::Mark && later.run == record.run && later.rating < 0)
-                    later.rating = m_runStarts.value(record.run);
-            }
-        }
-        // Answers, marks and ratings are kept whatever refused them (a value that is not a number
-        // would be refused again: dropped); a state change the database refuses is undone instead.
-        const bool keep = result == Transient
-            || (result == Permanent && record.kind != Record::States && std::isfinite(record.value));
-        if (result == Stored && i < keptBefore)
+    for (int k = 0; k < m_kept.count(); ++k) {
+        Record& record = m_kept[k];
+        const StoreResult result = results[static_cast<size_t>(k)];
+        if (result == Stored && k < keptBefore)
             ++earlierSaved;
-        if (keep)
+        if (result == Permanent)
+            refused.append(toJson(record));
+        const bool keep = result == Untried || result == Transient;
+        if (keep) {
+            // A mark whose run's start was measured carries it from here on, also into the file.
+            if (record.kind == Record::Mark && record.rating < 0)
+                runStartRating(record.run, record.rating);
             stillKept.append(record);
-        if (i >= keptBefore) {
+        }
+        if (k >= keptBefore) {
             givenKept = givenKept || keep;
-            givenRefused = givenRefused || (result != Stored && !keep);
+            givenRefused = givenRefused || result == Permanent;
         }
     }
-    const bool changed = earlierSaved > 0 || stillKept.count() != keptBefore || !m_arrived.isEmpty();
+    const bool changed = earlierSaved > 0 || stillKept.count() != keptBefore || !m_arrived.isEmpty()
+        || m_unpersisted;
     m_kept = stillKept + m_arrived;
     m_arrived.clear();
     m_saving = false;
+    if (!refused.isEmpty()) {
+        // Refused for good (a constraint, a trigger): tried again it would be refused again.
+        m_refused += refused.count();
+        setAside(listJson(refused), "refused",
+                 QStringLiteral("%1 records refused by the learner database").arg(refused.count()));
+    }
     if (earlierSaved > 0)
         LOG_INFO(Channel, "saved %d records kept from earlier", earlierSaved);
     if (!m_kept.isEmpty())
         LOG_WARN(Channel, "%d records not saved yet, kept for the next save%s", m_kept.count(),
                  busy ? " (the database is in use by another program)" : "");
     if (changed)
-        persist();
+        persist(db);
     return givenRefused ? Refused : givenKept ? Kept : Saved;
 }
 
@@ -321,84 +488,187 @@ PendingRecords::Outcome PendingRecords::saveUnkept(Database* db, const Record& r
     return store(db, record) == Stored ? Saved : Refused;
 }
 
-void PendingRecords::persist()
+void PendingRecords::setFolders(const QStringList& folders, const QString& name)
+{
+    m_folders = folders;
+    m_name = name;
+}
+
+void PendingRecords::persist(Database* db)
 {
     const QString before = m_keptIn;
-    m_keptIn.clear();
+    bool written = count() == 0;
     // A run's start alone is worth nothing to a later run: its mark never came.
-    if (count() > 0) {
+    if (written) {
+        if (m_own)
+            m_own->remove();
+        m_own.reset();
+        m_keptIn.clear();
+    } else {
         QJsonArray list;
-        for (const Record& r : qAsConst(m_kept))
+        for (Record& r : m_kept) {
+            if (r.id.isEmpty())
+                r.id = QStringLiteral("%1-%2").arg(m_token).arg(++m_lastId);
             list.append(toJson(r));
-        const QByteArray text = QJsonDocument(QJsonObject{{"records", list}}).toJson(QJsonDocument::Compact);
-        for (const QString& file : qAsConst(m_files)) {
-            QSaveFile out(file);
-            m_touched.insert(file);
-            if (out.open(QIODevice::WriteOnly) && out.write(text) == text.size() && out.commit()) {
-                m_keptIn = file;
+        }
+        const QByteArray text = listJson(list);
+        for (const QString& folder : qAsConst(m_folders)) {
+            const QString path = QDir(folder).filePath(QStringLiteral("%1.%2.unsaved.json").arg(m_name, m_token));
+            QString why;
+            std::unique_ptr<PendingRecordsFile> file = PendingRecordsFile::write(path, text, why);
+            if (file) {
+                if (m_own && m_own->path() != path)
+                    m_own->remove();
+                m_own = std::move(file);
+                written = true;
                 break;
             }
-            LOG_WARN(Channel, "cannot write the kept records to %s: %s", file.toUtf8().constData(),
-                     out.errorString().toUtf8().constData());
+            if (!m_warned.contains(path))
+                LOG_WARN(Channel, "cannot write the kept records to %s: %s", path.toUtf8().constData(),
+                         why.toUtf8().constData());
+            m_warned.insert(path);
         }
-        if (m_keptIn.isEmpty() && !m_files.isEmpty())
-            LOG_ERROR(Channel, "%d records are kept in memory only: no file takes them", m_kept.count());
+        m_keptIn = written ? m_own->path() : QString();
+        if (!written && !m_folders.isEmpty())
+            LOG_ERROR(Channel, "%d records are kept in memory only: no folder takes them", m_kept.count());
         else if (m_keptIn != before)
             LOG_INFO(Channel, "kept records written to %s", m_keptIn.toUtf8().constData());
     }
-    // Every other copy goes: a record saved since would be saved again from it. Only files this
-    // run wrote or read: another program's file of the same name in a shared folder is not ours.
-    for (const QString& file : qAsConst(m_touched)) {
-        if (file != m_keptIn && QFile::exists(file) && !QFile::remove(file))
-            LOG_ERROR(Channel, "cannot remove %s", file.toUtf8().constData());
+    if (!written)
+        return;  // the files hold what they held: a saved record's id still guards it
+    m_unpersisted = false;
+    for (const std::unique_ptr<PendingRecordsFile>& file : m_taken)
+        file->remove();
+    m_taken.clear();
+    forgetSavedIds(db);
+}
+
+void PendingRecords::forgetSavedIds(Database* db)
+{
+    if (m_savedIds.isEmpty() || !db || !db->getDb())
+        return;
+    DatabaseTransaction transaction(db);
+    DatabaseQuery q(db);
+    for (int i = 0; i < m_savedIds.count() && q.isOK(); i += 500) {
+        QByteArray list;
+        for (const QString& id : m_savedIds.mid(i, 500))
+            list += (list.isEmpty() ? "'" : ",'") + id.toUtf8().replace('\'', "''") + "'";
+        q.exec("DELETE FROM kept_saved WHERE id IN (%s)", list.constData());
     }
+    // Left for the next rewrite when the database cannot take it now.
+    if (q.isOK() && transaction.commit())
+        m_savedIds.clear();
+}
+
+void PendingRecords::setAside(const QByteArray& text, const char* what, const QString& why)
+{
+    for (const QString& folder : qAsConst(m_folders)) {
+        const QString path = QDir(folder).filePath(
+            QStringLiteral("%1.%2-%3.%4.json").arg(m_name, m_token).arg(++m_sideFiles).arg(QLatin1String(what)));
+        QString failure;
+        if (PendingRecordsFile::create(path, text, failure)) {
+            m_setAsideIn = path;
+            LOG_ERROR(Channel, "%s: set aside in %s", why.toUtf8().constData(), path.toUtf8().constData());
+            return;
+        }
+        LOG_WARN(Channel, "cannot write %s: %s", path.toUtf8().constData(), failure.toUtf8().constData());
+    }
+    // Never dropped unsaid: the log keeps them.
+    LOG_ERROR(Channel, "%s: no folder takes them: %s", why.toUtf8().constData(), text.constData());
+}
+
+bool PendingRecords::takeFile(const QString& path, QList<QList<Record>>& runs)
+{
+    QString why;
+    std::unique_ptr<PendingRecordsFile> file = PendingRecordsFile::take(path, why);
+    if (!file) {
+        if (!why.isEmpty() && !m_warned.contains(path))
+            LOG_WARN(Channel, "%s left alone: %s", path.toUtf8().constData(), why.toUtf8().constData());
+        if (!why.isEmpty())
+            m_warned.insert(path);
+        return false;
+    }
+    QByteArray content;
+    if (!file->read(content, why)) {
+        LOG_ERROR(Channel, "cannot read %s: %s", path.toUtf8().constData(), why.toUtf8().constData());
+        return false;
+    }
+    QJsonParseError error;
+    const QJsonDocument doc = QJsonDocument::fromJson(content, &error);
+    const QJsonValue list = doc.object().value(QLatin1String("records"));
+    if (!list.isArray()) {
+        // Damaged (cut short, not ours): kept aside whole, not read again at every start.
+        ++m_unreadable;
+        setAside(content, "unreadable", QStringLiteral("%1 cannot be read (%2)").arg(path, error.errorString()));
+        file->remove();
+        return false;
+    }
+    // A file of an earlier version: its records are named by what it holds, the same at every start.
+    const QString legacy = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha1).toHex().left(16));
+    QList<Record> run;
+    QJsonArray bad;
+    const char* firstFault = nullptr;
+    int index = 0;
+    for (const QJsonValue& v : list.toArray()) {
+        Record r;
+        const char* fault = fromJson(v, r);
+        if (fault) {
+            bad.append(v);
+            firstFault = firstFault ? firstFault : fault;
+        } else {
+            if (r.id.isEmpty())
+                r.id = QStringLiteral("old%1-%2").arg(legacy).arg(index);
+            run.append(r);
+        }
+        ++index;
+    }
+    LOG_INFO(Channel, "%d records kept by an earlier run found in %s", run.count(), path.toUtf8().constData());
+    if (!bad.isEmpty()) {
+        m_unreadable += bad.count();
+        setAside(listJson(bad), "unreadable",
+                 QStringLiteral("%1 records of %2 are not sound (the first: %3)").arg(bad.count()).arg(path).arg(
+                     QLatin1String(firstFault)));
+    }
+    if (!run.isEmpty())
+        runs.append(run);
+    m_taken.push_back(std::move(file));
+    return true;
 }
 
 int PendingRecords::load()
 {
     QList<QList<Record>> runs;  // one list per file, each in the order it was kept
-    for (const QString& file : qAsConst(m_files)) {
-        QFile in(file);
-        if (!in.exists())
-            continue;
-        m_touched.insert(file);
-        QJsonParseError error;
-        const QJsonDocument doc = in.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(in.readAll(), &error)
-                                                                : QJsonDocument();
-        in.close();
-        int taken = 0;
-        int bad = 0;
-        QList<Record> run;
-        for (const QJsonValue& v : doc.object().value("records").toArray()) {
-            Record r;
-            if (fromJson(v.toObject(), r)) {
-                run.append(r);
-                ++taken;
-            } else {
-                ++bad;
-            }
+    for (const QString& folder : qAsConst(m_folders)) {
+        const QDir dir(folder);
+        const QStringList names = dir.entryList({m_name + QStringLiteral(".*unsaved.json")},
+                                                QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
+        for (const QString& name : names) {
+            const QString path = dir.filePath(name);
+            const bool ours = (m_own && m_own->path() == path)
+                || std::any_of(m_taken.begin(), m_taken.end(),
+                               [&path](const std::unique_ptr<PendingRecordsFile>& f) { return f->path() == path; });
+            if (!ours)
+                takeFile(path, runs);
         }
-        if (!run.isEmpty())
-            runs.append(run);
-        if (doc.isNull() || bad > 0) {
-            // Kept aside, not read again at every start, and not thrown away.
-            const QString aside = file + QStringLiteral(".unreadable");
-            QFile::remove(aside);
-            QFile::rename(file, aside);
-            LOG_ERROR(Channel, "%s could not be read whole (%d records taken, %d not); set aside as %s",
-                      file.toUtf8().constData(), taken, bad, aside.toUtf8().constData());
-        }
-        LOG_INFO(Channel, "%d records kept by an earlier run found in %s", taken, file.toUtf8().constData());
     }
     // Files of different runs: the older run's records first.
     std::stable_sort(runs.begin(), runs.end(),
                      [](const QList<Record>& a, const QList<Record>& b) { return a.first().time < b.first().time; });
+    // A record in two files (a kill between writing one and removing the other) is taken once.
+    QSet<QString> ids;
+    for (const Record& r : qAsConst(m_kept))
+        ids.insert(r.id);
     QList<Record> loaded;
-    for (const QList<Record>& run : qAsConst(runs))
-        loaded.append(run);
+    for (const QList<Record>& run : qAsConst(runs)) {
+        for (const Record& r : run) {
+            if (!ids.contains(r.id)) {
+                ids.insert(r.id);
+                loaded.append(r);
+            }
+        }
+    }
     m_kept = loaded + m_kept;
-    if (!loaded.isEmpty())
-        persist();
+    m_unpersisted = m_unpersisted || !m_taken.empty();
     return static_cast<int>(std::count_if(loaded.begin(), loaded.end(),
                                           [](const Record& r) { return r.kind != Record::RunStart; }));
 }

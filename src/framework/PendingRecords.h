@@ -10,16 +10,22 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
+#include <vector>
 
 namespace edufrmwk {
 
 class Database;
+class PendingRecordsFile;
 
 // What the learner did, on its way into the learner database: answers, marks, ratings and state
-// changes. A record that cannot be saved (the file locked by another program past the wait, a full
-// disk, a refusing trigger) is kept with the time it was made and tried again at the next save and
-// at exit, oldest first, each saved once. While any are kept they are also written to the first of
-// the given files that takes them, so that a start after an end without a last save finds them.
+// changes. A record that cannot be saved now (the file locked by another program past the wait, a
+// full disk) is kept with the time it was made and tried again at the next save and at exit, oldest
+// first. While any are kept they are also in a file of this process's own (locked while it runs) in
+// the first of the given folders that takes it, so that a start after an end without a last save
+// finds them. A record that has been in a file carries an id, which the database takes in the
+// same transaction as the record: a file that outlives the save (a kill before it is rewritten)
+// saves nothing twice. A record the database refuses for good is set aside in a side file, once.
 class PendingRecords {
 public:
     // One element's new state, or (select) the activity that becomes the current one.
@@ -47,11 +53,12 @@ public:
         bool practice = false;      // ratings
         QList<StateWrite> states;   // written together or not at all
         QDateTime time;
+        QString id;  // its name in the files and the database; empty until it is written to a file
     };
     enum Outcome {
         Saved,    // every given record is in the file
         Kept,     // some wait for a later save
-        Refused,  // some were refused for good and dropped (the rest saved or kept)
+        Refused,  // some were refused for good and set aside (the rest saved or kept)
     };
     // Reads the current skill rating; false when the answers cannot be read now.
     using RatingSource = std::function<bool(int& rating)>;
@@ -64,9 +71,18 @@ public:
     static Record states(int userId, const QList<StateWrite>& writes);
     static Record runStart(int userId, qint64 run);
 
+    PendingRecords();
+    ~PendingRecords();
+    PendingRecords(const PendingRecords&) = delete;
+    PendingRecords& operator=(const PendingRecords&) = delete;
+
     void setRatingSource(const RatingSource& source) { m_ratingSource = source; }
-    // Where kept records are written, in order of preference.
-    void setFiles(const QStringList& files) { m_files = files; }
+    // Folders only the learner can use, in order of preference: the kept records' file is
+    // "<name>.<this process's token>.unsaved.json" in the first that takes it; records set aside go
+    // to the first that takes a side file.
+    void setFolders(const QStringList& folders, const QString& name);
+    // Called between the transactions of a long save (a recovery), so that the window stays alive.
+    void setPause(const std::function<void()>& pause) { m_pause = pause; }
 
     // Saves the kept records and then the given ones, in that order; what cannot be saved now is
     // kept. Once the file is found in use by another program the rest are kept untried: each try
@@ -77,8 +93,10 @@ public:
     // The record alone, never kept: Saved or Refused (for changes made on a guess, which must not
     // be written over the file later).
     Outcome saveUnkept(Database* db, const Record& record);
-    // Takes in the records of the files (a run that ended without saving them), oldest first;
-    // returns how many. The files are removed once their records are saved.
+    // Takes in the records of the files of runs that ended without saving them (every file in the
+    // folders whose process is gone), oldest first; returns how many. Each record is checked like
+    // any input: a file that cannot be read whole, and each record that is not sound, is set
+    // aside. The files are removed once their records are saved or in this process's own file.
     int load();
 
     // The records the learner made that wait (a run's start is none of them).
@@ -87,22 +105,47 @@ public:
     bool runStartRating(qint64 run, int& rating) const;
     // The file holding the kept records; empty when none could be written (or none are kept).
     const QString& keptIn() const { return m_keptIn; }
+    // Records the database refused for good, and files or records of ended runs that could not be
+    // taken in (both set aside); the last side file written.
+    int refusedCount() const { return m_refused; }
+    int unreadableCount() const { return m_unreadable; }
+    const QString& setAsideIn() const { return m_setAsideIn; }
 
 private:
-    enum StoreResult { Stored, Transient, Permanent };
+    enum StoreResult { Untried, Stored, Transient, Permanent };
     StoreResult store(Database* db, const Record& record);
+    StoreResult storeOnce(Database* db, const Record& record);
     bool readRating(int& rating);
-    // Writes the kept records to the first file that takes them; removes the others.
-    void persist();
+    // Writes the kept records to this process's file in the first folder that takes it; once they
+    // are there, the files taken from ended runs go, and the ids of saved records with them.
+    void persist(Database* db);
+    void forgetSavedIds(Database* db);
+    // Writes text to a new side file "<name>.<token>-<n>.<what>.json", beside the database when it can.
+    void setAside(const QByteArray& text, const char* what, const QString& why);
+    // Takes in the file at path when it is one to take; its records go to runs.
+    bool takeFile(const QString& path, QList<QList<Record>>& runs);
 
     QList<Record> m_kept;
     QHash<qint64, int> m_runStarts;
     bool m_saving = false;
     QList<Record> m_arrived;  // given while a save ran
-    QStringList m_files;
-    QSet<QString> m_touched;
+    QStringList m_folders;
+    QString m_name;
+    QString m_token;
+    qint64 m_lastId = 0;
+    int m_sideFiles = 0;
+    std::unique_ptr<PendingRecordsFile> m_own;
+    std::vector<std::unique_ptr<PendingRecordsFile>> m_taken;
+    QStringList m_savedIds;  // saved since the last rewrite: in the database until no file holds them
+    QSet<QString> m_warned;  // names already said to be left alone
+    bool m_idTable = false;
+    bool m_unpersisted = false;  // records taken from files of ended runs, not in a file of ours yet
     QString m_keptIn;
+    QString m_setAsideIn;
+    int m_refused = 0;
+    int m_unreadable = 0;
     RatingSource m_ratingSource;
+    std::function<void()> m_pause;
 };
 
 }  // namespace edufrmwk

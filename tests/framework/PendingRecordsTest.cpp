@@ -1,17 +1,27 @@
 // Records that the learner database cannot take now: kept in order, with the skill rating measured
-// behind the answers kept before it, written to the first file that takes them, and saved once by
-// a later save or a later run.
+// behind the answers kept before it, written to a locked file of the process's own in the first
+// folder that takes it, and saved exactly once by a later save or a later run; what a later run
+// finds is checked like any input, and a record refused for good is set aside once.
 #include "FrameworkFixtures.h"
 
 #include "framework/PendingRecords.h"
+#include "framework/PendingRecordsFile.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
+
+#include <functional>
+#include <iterator>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace edufrmwk;
 
@@ -22,9 +32,48 @@ protected:
     void SetUp() override
     {
         OpenDatabase::SetUp();
-        // the first file sits in a folder that does not exist: the second one takes what is kept
-        m_files = QStringList{m_dir.filePath(QStringLiteral("missing/Brisola.unsaved.json")),
-                              m_dir.filePath(QStringLiteral("Brisola-0.unsaved.json"))};
+        // the first folder does not exist: the second one takes what is kept
+        ASSERT_TRUE(QDir().mkpath(spare()));
+        m_folders = QStringList{m_dir.filePath(QStringLiteral("missing")), spare()};
+    }
+    QString spare() const { return m_dir.filePath(QStringLiteral("spare")); }
+    // The files of the folder whose names match pattern.
+    static QStringList filesIn(const QString& folder, const QString& pattern)
+    {
+        QStringList out;
+        for (const QString& name : QDir(folder).entryList(
+                 {pattern}, QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot))
+            out << QDir(folder).filePath(name);
+        return out;
+    }
+    static int modeOf(const QString& path)
+    {
+        struct stat st;
+        return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? static_cast<int>(st.st_mode & 07777) : -1;
+    }
+    static void plant(const QString& path, const QByteArray& text)
+    {
+        QFile out(path);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(text);
+        out.close();
+        ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0600), 0);
+    }
+    // A records file holding the given records, as a run that ended would leave it.
+    static QByteArray recordsText(const QList<QJsonObject>& records)
+    {
+        QJsonArray list;
+        for (const QJsonObject& r : records)
+            list.append(r);
+        return QJsonDocument(QJsonObject{{"records", list}}).toJson();
+    }
+    static QJsonObject answerJson(double value, const QString& id = QString())
+    {
+        QJsonObject o{{"kind", "answer"}, {"user", 1}, {"time", "2026-01-02T03:04:05.000"},
+                      {"variant", "g1/s1/q1@"}, {"value", value}};
+        if (!id.isEmpty())
+            o["id"] = id;
+        return o;
     }
     // The kinds of the records in a file, in order.
     static QStringList kindsIn(const QString& file)
@@ -42,14 +91,14 @@ protected:
         return PendingRecords::answer(1, QuestionVariant(QString::fromLatin1(path), QString()), value);
     }
 
-    QStringList m_files;
+    QStringList m_folders;
 };
 
 TEST_F(Pending, EveryKindKeptWhileTheFileIsHeldIsSavedInOrderWithTheRatingMeasuredBehindTheAnswers)
 {
     login(QStringLiteral("g1[s1[q1 q2]]"));
     PendingRecords* pending = m_model->pendingRecords();
-    pending->setFiles(m_files);
+    pending->setFolders(m_folders, QStringLiteral("Brisola"));
     {
         OtherProgram other(m_file, "BEGIN EXCLUSIVE");
         EXPECT_EQ(pending->save(&m_db, {answerOf("g1/s1/q1", 0.5)}), PendingRecords::Kept);
@@ -61,8 +110,9 @@ TEST_F(Pending, EveryKindKeptWhileTheFileIsHeldIsSavedInOrderWithTheRatingMeasur
         EXPECT_EQ(m_model->setElementState(el("q1"), ElementState::COMPLETED), 0);
         EXPECT_EQ(m_course->states(), QStringLiteral("g1=U s1=U q1=C q2=U"));
         EXPECT_EQ(pending->count(), 4);
-        EXPECT_EQ(pending->keptIn(), m_files.at(1));
-        EXPECT_EQ(kindsIn(m_files.at(1)), (QStringList{"answer", "mark", "rating", "states"}));
+        EXPECT_EQ(filesIn(spare(), "*.unsaved.json"), QStringList{pending->keptIn()});
+        EXPECT_EQ(kindsIn(pending->keptIn()), (QStringList{"answer", "mark", "rating", "states"}));
+        EXPECT_EQ(modeOf(pending->keptIn()), 0600);
     }
     EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{"0"});
     EXPECT_EQ(storedStates(), QStringLiteral("g1=U s1=U q1=U q2=L"));
@@ -74,7 +124,7 @@ TEST_F(Pending, EveryKindKeptWhileTheFileIsHeldIsSavedInOrderWithTheRatingMeasur
     EXPECT_EQ(rows("SELECT path, mark, ratingDelta FROM marks"), QStringList{"g1/s1/q1|0.5|250"});
     EXPECT_EQ(rows("SELECT rating, practice FROM ratings"), QStringList{"250|0"});
     EXPECT_EQ(storedStates(), QStringLiteral("g1=U s1=U q1=C q2=U"));
-    EXPECT_FALSE(QFile::exists(m_files.at(1))) << "a saved record is not left for a later run";
+    EXPECT_EQ(filesIn(spare(), "*"), QStringList{}) << "a saved record is not left for a later run";
     EXPECT_EQ(AssertRecorder::count(), 0);
 }
 
@@ -84,7 +134,7 @@ TEST_F(Pending, ARunBegunWhileRecordsWaitMeasuresItsStartBehindThem)
 {
     login(QStringLiteral("g1[s1[q1 q2]]"));
     PendingRecords* pending = m_model->pendingRecords();
-    pending->setFiles(m_files);
+    pending->setFolders(m_folders, QStringLiteral("Brisola"));
     const qint64 run = 42;
     {
         OtherProgram other(m_file, "BEGIN EXCLUSIVE");
@@ -96,35 +146,39 @@ TEST_F(Pending, ARunBegunWhileRecordsWaitMeasuresItsStartBehindThem)
         pending->save(&m_db, {answerOf("g1/s1/q2", 1.0), mark});             // its answer and mark
         EXPECT_EQ(pending->count(), 3);
     }
-    // a later run of the program finds them in the file
-    PendingRecords next;
-    next.setFiles(m_files);
-    next.setRatingSource([this](int& rating) {
+    // a later run of the program finds them in the file, once this one is gone
+    auto next = std::make_unique<PendingRecords>();
+    next->setFolders(m_folders, QStringLiteral("Brisola"));
+    EXPECT_EQ(next->load(), 0) << "the file of a running program is not taken";
+    m_model.reset();
+    next->setRatingSource([this](int& rating) {
         bool ok = false;
         rating = m_stats.getSkillRating(&ok);
         return ok;
     });
-    EXPECT_EQ(next.load(), 3);
-    next.saveKept(&m_db);
-    EXPECT_EQ(next.count(), 0);
+    EXPECT_EQ(next->load(), 3);
+    next->saveKept(&m_db);
+    EXPECT_EQ(next->count(), 0);
     // from 250 (q1 at 0.5 over two activities) to 750: the 250 before the run is not its gain
     EXPECT_EQ(rows("SELECT path, ratingDelta FROM marks"), QStringList{"g1/s1/q2|500"});
     int start = -1;
-    EXPECT_TRUE(next.runStartRating(run, start));
+    EXPECT_TRUE(next->runStartRating(run, start));
     EXPECT_EQ(start, 250);
 
     // measured already when the mark comes, the start goes into the file with it
     const qint64 second = 43;
-    EXPECT_EQ(next.save(&m_db, {PendingRecords::runStart(1, second)}), PendingRecords::Saved);
+    EXPECT_EQ(next->save(&m_db, {PendingRecords::runStart(1, second)}), PendingRecords::Saved);
     PendingRecords::Record secondMark = PendingRecords::markMeasuredAtSave(1, QStringLiteral("g1/s1/q1"), 0.5, -1);
     secondMark.run = second;
     {
         OtherProgram other(m_file, "BEGIN EXCLUSIVE");
-        EXPECT_EQ(next.save(&m_db, {secondMark}), PendingRecords::Kept);
+        EXPECT_EQ(next->save(&m_db, {secondMark}), PendingRecords::Kept);
     }
     PendingRecords third;
-    third.setFiles(m_files);
+    third.setFolders(m_folders, QStringLiteral("Brisola"));
     third.setRatingSource([](int& rating) { rating = 1000; return true; });
+    EXPECT_EQ(third.load(), 0) << "its program still runs";
+    next.reset();
     EXPECT_EQ(third.load(), 1);
     third.saveKept(&m_db);
     EXPECT_EQ(rows("SELECT ratingDelta FROM marks WHERE path = 'g1/s1/q1'"), QStringList{"250"});
@@ -148,16 +202,37 @@ TEST_F(Pending, WhileTheFileIsHeldOnlyTheFirstRecordWaitsForIt)
                                                                "(the database is in use by another program)")));
 }
 
-TEST_F(Pending, AStateChangeTheDatabaseRefusesIsDroppedNotKept)
+// Refused for good (a constraint, a trigger): set aside once in a side file beside the database,
+// never kept and tried again; a lock held past the wait still keeps what it stops.
+TEST_F(Pending, ARecordTheDatabaseRefusesForGoodIsSetAsideOnceAndNotRetried)
 {
     login(QStringLiteral("g1[s1[q1 q2]]"));
     ASSERT_TRUE(run("CREATE TRIGGER refuse BEFORE UPDATE ON element_state BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    ASSERT_TRUE(run("CREATE TRIGGER refuseLow BEFORE INSERT ON answers WHEN NEW.correctness < 0.2 "
+                    "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
     PendingRecords pending;
+    pending.setFolders(m_folders, QStringLiteral("Brisola"));
     const PendingRecords::Record change =
         PendingRecords::states(1, {{QStringLiteral("g1/s1/q2"), ElementState::UNLOCKED, false}});
-    EXPECT_EQ(pending.save(&m_db, {change, answerOf("g1/s1/q1", 0.5)}), PendingRecords::Refused);
+    EXPECT_EQ(pending.save(&m_db, {change, answerOf("g1/s1/q1", 0.1), answerOf("g1/s1/q1", 0.5)}),
+              PendingRecords::Refused);
+    EXPECT_EQ(pending.count(), 0) << "nothing refused for good waits";
+    EXPECT_EQ(pending.refusedCount(), 2);
+    EXPECT_EQ(rows("SELECT correctness FROM answers"), QStringList{"0.5"});
+    EXPECT_EQ(filesIn(spare(), "*.refused.json"), QStringList{pending.setAsideIn()});
+    EXPECT_EQ(kindsIn(pending.setAsideIn()), (QStringList{"states", "answer"}));
+    pending.saveKept(&m_db);
+    EXPECT_EQ(filesIn(spare(), "*.refused.json").count(), 1) << "set aside once";
+
+    // kept while held, refused once the lock is gone: set aside then, with the file gone
+    {
+        OtherProgram other(m_file, "BEGIN EXCLUSIVE");
+        EXPECT_EQ(pending.save(&m_db, {answerOf("g1/s1/q1", 0.0)}), PendingRecords::Kept);
+    }
+    pending.saveKept(&m_db);
     EXPECT_EQ(pending.count(), 0);
-    EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{"1"});
+    EXPECT_EQ(pending.refusedCount(), 3);
+    EXPECT_EQ(filesIn(spare(), "*.unsaved.json"), QStringList{});
     // a change made on states that could not be read is never kept, whatever stops it
     {
         OtherProgram other(m_file, "BEGIN EXCLUSIVE");
@@ -166,7 +241,7 @@ TEST_F(Pending, AStateChangeTheDatabaseRefusesIsDroppedNotKept)
     EXPECT_EQ(pending.count(), 0);
 }
 
-TEST_F(Pending, ALaterRunTakesTheFilesInTheOrderTheRecordsWereMadeSavesThemOnceAndSetsADamagedOneAside)
+TEST_F(Pending, ALaterRunTakesTheFilesOfEndedRunsInTheOrderTheRecordsWereMadeAndSavesThemOnce)
 {
     login(QStringLiteral("g1[s1[q1]]"));
     QDateTime firstTime;
@@ -174,61 +249,221 @@ TEST_F(Pending, ALaterRunTakesTheFilesInTheOrderTheRecordsWereMadeSavesThemOnceA
         // two runs that ended while the file was held, each leaving its file
         OtherProgram other(m_file, "BEGIN EXCLUSIVE");
         PendingRecords older;
-        older.setFiles({m_files.at(1)});
+        older.setFolders({spare()}, QStringLiteral("Brisola"));
         older.save(&m_db, {answerOf("g1/s1/q1", 0.25)});
         firstTime = QDateTime::currentDateTime();
         QThread::msleep(1100);  // stored times have seconds
-        ASSERT_TRUE(QDir().mkpath(m_dir.filePath(QStringLiteral("missing"))));
         PendingRecords newer;
-        newer.setFiles({m_files.at(0)});
+        newer.setFolders({spare()}, QStringLiteral("Brisola"));
         newer.save(&m_db, {PendingRecords::rating(1, 7, true), answerOf("g1/s1/q1", 0.75)});
-        EXPECT_EQ(newer.keptIn(), m_files.at(0));
+        EXPECT_EQ(filesIn(spare(), "*.unsaved.json").count(), 2) << "two programs never share a file";
     }
     PendingRecords next;
-    next.setFiles(m_files);
+    next.setFolders(m_folders, QStringLiteral("Brisola"));
     EXPECT_EQ(next.load(), 3);
-    EXPECT_EQ(kindsIn(m_files.at(0)), (QStringList{"answer", "rating", "answer"})) << "one file for all now";
-    EXPECT_FALSE(QFile::exists(m_files.at(1)));
     next.saveKept(&m_db);
     EXPECT_EQ(rows("SELECT correctness FROM answers ORDER BY id"), (QStringList{"0.25", "0.75"}));
     EXPECT_EQ(rows("SELECT rating, practice FROM ratings"), QStringList{"7|1"});
     // each row carries the time it was made, not the time it was saved
     const QString stored = rows("SELECT timestamp FROM answers ORDER BY id").value(0);
     EXPECT_LE(qAbs(Database::parseTimestamp(stored).secsTo(firstTime)), 1) << stored.toStdString();
-    EXPECT_FALSE(QFile::exists(m_files.at(0)));
+    EXPECT_EQ(filesIn(spare(), "*"), QStringList{});
+    EXPECT_EQ(rows("SELECT count(*) FROM kept_saved"), QStringList{"0"}) << "ids go with the files";
 
     PendingRecords again;
-    again.setFiles(m_files);
+    again.setFolders(m_folders, QStringLiteral("Brisola"));
     EXPECT_EQ(again.load(), 0) << "nothing is saved twice";
-
-    QFile damaged(m_files.at(1));
-    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-    damaged.write("{\"records\": [{\"kind\": \"answer\", \"user\": 1, \"varia");
-    damaged.close();
-    EXPECT_EQ(again.load(), 0);
-    EXPECT_FALSE(QFile::exists(m_files.at(1)));
-    EXPECT_TRUE(QFile::exists(m_files.at(1) + QStringLiteral(".unreadable")));
-    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("could not be read whole")));
-    EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{"2"});
 }
 
-TEST_F(Pending, AnotherRunsFileOfTheSameNameIsNotRemovedUnread)
+// A kill after a transaction of a recovery and before the file is rewritten leaves every record in
+// the file: the ids saved with them make the next start save only the rest.
+TEST_F(Pending, AKillInTheMiddleOfARecoverySavesNothingTwice)
 {
     login(QStringLiteral("g1[s1[q1]]"));
-    QFile theirs(m_files.at(1));
-    ASSERT_TRUE(theirs.open(QIODevice::WriteOnly));
-    theirs.write("{\"records\": []}");
-    theirs.close();
-    ASSERT_TRUE(QDir().mkpath(m_dir.filePath(QStringLiteral("missing"))));
-    PendingRecords pending;
-    pending.setFiles(m_files);
-    {
-        OtherProgram other(m_file, "BEGIN EXCLUSIVE");
-        pending.save(&m_db, {answerOf("g1/s1/q1", 0.5)});
+    QList<QJsonObject> records;
+    for (int i = 0; i < 5000; ++i)
+        records << answerJson((i % 100) / 100.0, QStringLiteral("ended-%1").arg(i));
+    plant(QDir(spare()).filePath(QStringLiteral("Brisola.ended.unsaved.json")), recordsText(records));
+    // a process of its own, ended at the first pause: after a transaction, before the rewrite
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        Database db;
+        db.initialize(m_file);
+        PendingRecords killed;
+        killed.setFolders(m_folders, QStringLiteral("Brisola"));
+        killed.load();
+        killed.setPause([] { ::_exit(3); });
+        killed.saveKept(&db);
+        ::_exit(0);
     }
-    pending.saveKept(&m_db);
-    EXPECT_FALSE(QFile::exists(m_files.at(0)));
-    EXPECT_TRUE(QFile::exists(m_files.at(1)));
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const int before = rows("SELECT count(*) FROM answers").value(0).toInt();
+    EXPECT_GT(before, 0);
+    EXPECT_LT(before, 5000);
+    PendingRecords next;
+    next.setFolders(m_folders, QStringLiteral("Brisola"));
+    int pauses = 0;
+    next.setPause([&pauses] { ++pauses; });
+    EXPECT_EQ(next.load(), 5000);
+    next.saveKept(&m_db);
+    EXPECT_EQ(rows("SELECT count(*), count(DISTINCT timestamp || correctness) FROM answers"),
+              QStringList{"5000|100"});
+    EXPECT_EQ(rows("SELECT count(*) FROM answers WHERE correctness = 0.42"), QStringList{"50"});
+    EXPECT_GE(pauses, 1) << "one transaction per batch, the window's events between them";
+    EXPECT_EQ(filesIn(spare(), "*"), QStringList{});
+}
+
+// Every field is checked: a record of a wrong type, out of range or with an unknown state is set
+// aside whole (nothing of it saved), the sound ones are saved, and a file cut short goes aside whole.
+TEST_F(Pending, RecordsOfAnEndedRunAreCheckedLikeAnyInputAndTheUnsoundOnesSetAside)
+{
+    login(QStringLiteral("g1[s1[q1]]"));
+    const QJsonObject mark{{"kind", "mark"}, {"user", 1}, {"time", "2026-01-02T03:04:05.000"},
+                           {"path", "g1/s1/q1"}, {"value", 1.0}, {"ratingDelta", 900}, {"rating", 0},
+                           {"measuredAtSave", false}, {"run", "0"}};
+    const QJsonObject states{{"kind", "states"}, {"user", 1}, {"time", "2026-01-02T03:04:05.000"},
+                             {"states", QJsonArray{QJsonObject{{"path", "g1/s1/q1"}, {"state", "COMPLETED"},
+                                                               {"select", false}}}}};
+    auto with = [](QJsonObject o, const char* key, const QJsonValue& value) {
+        o[QLatin1String(key)] = value;
+        return o;
+    };
+    const struct {
+        const char* what;
+        QJsonObject record;
+    } unsound[] = {
+        {"a correctness as text", with(answerJson(0.5), "value", "0.5")},
+        {"a correctness above 1", with(answerJson(0.5), "value", 7.0)},
+        {"no user", with(answerJson(0.5), "user", QJsonValue())},
+        {"a user as text", with(answerJson(0.5), "user", "1")},
+        {"a time that is no time", with(answerJson(0.5), "time", "yesterday")},
+        {"a question with no tag", with(answerJson(0.5), "variant", "g1/s1/q1")},
+        {"an unknown kind", with(answerJson(0.5), "kind", "grade")},
+        {"a mark above 1", with(mark, "value", 1.5)},
+        {"a rating change out of range", with(mark, "ratingDelta", 90000)},
+        {"a rating change with a fraction", with(mark, "ratingDelta", 2.5)},
+        {"a run as a number", with(mark, "run", 5)},
+        {"an unknown state", with(states, "states", QJsonArray{QJsonObject{{"path", "g1/s1/q1"}, {"state", "WON"},
+                                                                           {"select", false}}})},
+        {"the state INVALID", with(states, "states", QJsonArray{QJsonObject{{"path", "g1/s1/q1"},
+                                                                            {"state", "INVALID"},
+                                                                            {"select", false}}})},
+        {"no states", with(states, "states", QJsonArray{})},
+        {"a rating below 0", QJsonObject{{"kind", "rating"}, {"user", 1}, {"time", "2026-01-02T03:04:05.000"},
+                                         {"rating", -5}, {"measuredAtSave", false}, {"practice", false}}},
+    };
+    for (const auto& c : unsound) {
+        SCOPED_TRACE(c.what);
+        plant(QDir(spare()).filePath(QStringLiteral("Brisola.unsaved.json")),
+              recordsText({answerJson(0.25), c.record, with(mark, "ratingDelta", 100)}));
+        PendingRecords next;
+        next.setFolders(m_folders, QStringLiteral("Brisola"));
+        EXPECT_EQ(next.load(), 2);
+        next.saveKept(&m_db);
+        EXPECT_EQ(next.unreadableCount(), 1);
+        QFile aside(next.setAsideIn());
+        ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QJsonDocument::fromJson(aside.readAll()).object().value("records").toArray(),
+                  QJsonArray{c.record});
+        EXPECT_EQ(filesIn(spare(), "*.unsaved.json"), QStringList{});
+    }
+    const int cases = static_cast<int>(sizeof unsound / sizeof unsound[0]);
+    EXPECT_EQ(rows("SELECT count(*) FROM answers WHERE correctness = 0.25"), QStringList{QString::number(cases)});
+    EXPECT_EQ(rows("SELECT DISTINCT mark, ratingDelta FROM marks"), QStringList{"1.0|100"});
+    EXPECT_EQ(rows("SELECT count(*) FROM ratings"), QStringList{"0"});
+    EXPECT_EQ(storedStates(), QStringLiteral("g1=U s1=U q1=U"));
+
+    const QByteArray cut = recordsText({answerJson(0.25)}).left(40);
+    plant(QDir(spare()).filePath(QStringLiteral("Brisola.unsaved.json")), cut);
+    PendingRecords next;
+    next.setFolders(m_folders, QStringLiteral("Brisola"));
+    EXPECT_EQ(next.load(), 0);
+    EXPECT_EQ(next.unreadableCount(), 1);
+    QFile aside(next.setAsideIn());
+    ASSERT_TRUE(aside.open(QIODevice::ReadOnly));
+    EXPECT_EQ(aside.readAll(), cut) << "kept aside whole";
+    EXPECT_EQ(filesIn(spare(), "*.unsaved.json"), QStringList{});
+    EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{QString::number(cases)});
+}
+
+// Whatever stands at a name is hostile: only a regular file the learner owns, that no one else may
+// write and that has no other name, is read; anything else is left alone and said once.
+TEST_F(Pending, OnlyARegularFileOfTheLearnersOwnIsTaken)
+{
+    login(QStringLiteral("g1[s1[q1]]"));
+    const QString precious = m_dir.filePath(QStringLiteral("precious.txt"));
+    plant(precious, recordsText({answerJson(0.5)}));
+    const QString at = QDir(spare()).filePath(QStringLiteral("Brisola.unsaved.json"));
+    const struct {
+        const char* what;
+        std::function<void()> make;
+    } hostile[] = {
+        {"a symlink", [&] { ASSERT_TRUE(QFile::link(precious, at)); }},
+        {"a FIFO", [&] { ASSERT_EQ(::mkfifo(QFile::encodeName(at).constData(), 0600), 0); }},
+        {"a directory", [&] { ASSERT_TRUE(QDir().mkdir(at)); }},
+        {"a file others may write", [&] {
+             plant(at, recordsText({answerJson(0.5)}));
+             ::chmod(QFile::encodeName(at).constData(), 0620);
+         }},
+        {"a second name of another file", [&] { ASSERT_EQ(::link(QFile::encodeName(precious).constData(),
+                                                                 QFile::encodeName(at).constData()), 0); }},
+        {"another user's file", [&] {
+             plant(at, recordsText({answerJson(0.5)}));
+             if (::chown(QFile::encodeName(at).constData(), 2002, 2002) != 0)
+                 GTEST_SKIP() << "no other user's file can be made here";
+         }},
+    };
+    for (const auto& c : hostile) {
+        SCOPED_TRACE(c.what);
+        LogCapture::instance().clear();
+        c.make();
+        PendingRecords next;
+        next.setFolders(m_folders, QStringLiteral("Brisola"));
+        EXPECT_EQ(next.load(), 0);
+        EXPECT_EQ(next.load(), 0);
+        EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("left alone")).count(), 1) << "said once";
+        EXPECT_TRUE(QFileInfo::exists(at) || QFileInfo(at).isSymLink()) << "left where it is";
+        // and the records of this run go to a file of their own
+        {
+            OtherProgram other(m_file, "BEGIN EXCLUSIVE");
+            EXPECT_EQ(next.save(&m_db, {answerOf("g1/s1/q1", 0.5)}), PendingRecords::Kept);
+        }
+        EXPECT_NE(next.keptIn(), at);
+        EXPECT_FALSE(next.keptIn().isEmpty());
+        next.saveKept(&m_db);
+        QFile::remove(at);
+        QDir().rmdir(at);
+    }
+    EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{QString::number(std::size(hostile))});
+    QFile original(precious);
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), recordsText({answerJson(0.5)})) << "the learner's file is untouched";
+}
+
+TEST_F(Pending, AFolderForKeptRecordsIsOneOnlyTheLearnerCanUse)
+{
+    QString why;
+    const QString made = PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("Brisola-0"), why);
+    ASSERT_FALSE(made.isEmpty()) << why.toStdString();
+    EXPECT_EQ(modeOf(made), 0700);
+    EXPECT_EQ(PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("Brisola-0"), why), made) << "again";
+
+    ASSERT_TRUE(QFile::link(made, m_dir.filePath(QStringLiteral("link"))));
+    EXPECT_EQ(PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("link"), why), QString());
+    EXPECT_EQ(why, QStringLiteral("a symlink"));
+    ASSERT_TRUE(QDir().mkdir(m_dir.filePath(QStringLiteral("open"))));
+    ::chmod(QFile::encodeName(m_dir.filePath(QStringLiteral("open"))).constData(), 0755);
+    EXPECT_EQ(PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("open"), why), QString());
+    EXPECT_EQ(why, QStringLiteral("mode 0755, not 0700"));
+    plant(m_dir.filePath(QStringLiteral("file")), "x");
+    EXPECT_EQ(PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("file"), why), QString());
+    if (::chown(QFile::encodeName(made).constData(), 2002, 2002) == 0) {
+        EXPECT_EQ(PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("Brisola-0"), why), QString());
+        EXPECT_EQ(why, QStringLiteral("owned by user 2002"));
+    }
 }
 
 }  // namespace

@@ -38,7 +38,9 @@ QString QmlGlobals::recordsNotice() const
     if (m_unreadable)
         return tr("Your records could not be read just now (another program may be using them), so what "
                   "this screen shows may be incomplete.");
-    return m_recovered;
+    if (m_recovered.isEmpty() || m_setAside.isEmpty())
+        return m_recovered + m_setAside;
+    return m_recovered + QLatin1Char(' ') + m_setAside;
 }
 
 int QmlGlobals::unsavedCount() const
@@ -51,13 +53,34 @@ bool QmlGlobals::unsavedInFile() const
     return !FrameworkManager::getInstance()->unsavedFile().isEmpty();
 }
 
-void QmlGlobals::setNotices(bool unreadable, const QString& recovered)
+void QmlGlobals::setNotices(bool unreadable, const QString& recovered, const QString& setAside)
 {
     const QString before = recordsNotice();
     m_unreadable = unreadable;
     m_recovered = recovered;
+    m_setAside = setAside;
     if (recordsNotice() != before)
         emit recordsNoticeChanged();
+}
+
+void QmlGlobals::checkSetAside()
+{
+    const edufrmwk::PendingRecords& pending = FrameworkManager::getInstance()->pendingRecords();
+    const int unrecovered = pending.unreadableCount();
+    const int refused = pending.refusedCount();
+    if (unrecovered + refused == m_setAsideSeen)
+        return;
+    m_setAsideSeen = unrecovered + refused;
+    QStringList text;
+    if (unrecovered > 0)
+        text << tr("Some results from your last session could not be recovered: their records were damaged.");
+    if (refused > 0)
+        text << (refused == 1 ? tr("One result could not be saved: your records refused it.")
+                              : tr("%1 results could not be saved: your records refused them.").arg(refused));
+    text << (pending.setAsideIn().isEmpty() ? tr("The program's log holds what they were.")
+                                            : tr("What they were is kept in %1.").arg(pending.setAsideIn()));
+    LOG_INFO(kChannel, "told the learner: %s", text.join(QLatin1Char(' ')).toUtf8().constData());
+    setNotices(m_unreadable, m_recovered, text.join(QLatin1Char(' ')));
 }
 
 void QmlGlobals::recordsRead(bool ok)
@@ -68,7 +91,7 @@ void QmlGlobals::recordsRead(bool ok)
     } else {
         m_sinceFailure.invalidate();
     }
-    setNotices(!ok, m_recovered);
+    setNotices(!ok, m_recovered, m_setAside);
     checkUnsaved();
 }
 
@@ -81,6 +104,7 @@ void QmlGlobals::announceRecovered()
 {
     const FrameworkManager* manager = FrameworkManager::getInstance();
     const int found = manager->recoveredCount();
+    checkSetAside();
     if (found == 0)
         return;
     const int saved = manager->recoveredSavedCount();
@@ -92,12 +116,13 @@ void QmlGlobals::announceRecovered()
         text += QLatin1Char(' ') + tr("%1 of them have been saved now; the rest will be saved as soon as your "
                                       "records can be written.").arg(saved);
     LOG_INFO(kChannel, "told the learner: %s", text.toUtf8().constData());
-    setNotices(m_unreadable, text);
+    setNotices(m_unreadable, text, m_setAside);
     checkUnsaved();
 }
 
 void QmlGlobals::checkUnsaved()
 {
+    checkSetAside();
     const int count = unsavedCount();
     const bool inFile = unsavedInFile();
     if (count == m_unsavedSeen && inFile == m_inFileSeen)
@@ -109,5 +134,5 @@ void QmlGlobals::checkUnsaved()
 
 void QmlGlobals::dismissRecordsNotice()
 {
-    setNotices(false, QString());
+    setNotices(false, QString(), QString());
 }

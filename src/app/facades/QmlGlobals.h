@@ -6,7 +6,8 @@
 
 // The interaction lock of the whole user interface: a depth counter; screens react to input only
 // while nothing holds it (depth 0). And what every screen may have to say about the learner
-// records: a read that failed, records kept by an earlier run, records waiting to be saved.
+// records: a read that failed, records kept by an earlier run, records set aside, records waiting
+// to be saved.
 class QmlGlobals : public QObject {
     Q_OBJECT
     Q_PROPERTY(bool interactionEnabled READ interactionEnabled NOTIFY interactionEnabledUpdated)
@@ -45,13 +46,17 @@ signals:
 
 private:
     QmlGlobals() = default;
-    void setNotices(bool unreadable, const QString& recovered);
+    void setNotices(bool unreadable, const QString& recovered, const QString& setAside);
+    // Records set aside (refused for good, or not recovered) since last said: said now.
+    void checkSetAside();
 
     static QmlGlobals* mp_instance;
     int m_lockDepth = 0;
     bool m_unreadable = false;
     QElapsedTimer m_sinceFailure;
     QString m_recovered;
+    QString m_setAside;
+    int m_setAsideSeen = 0;
     int m_unsavedSeen = 0;
     bool m_inFileSeen = false;
 };

@@ -83,9 +83,11 @@ def table(scratch, sql):
 
 
 def kept_files(scratch):
-    """The files holding records not saved yet: beside the database and in the temporary folder."""
+    """The files holding records not saved yet: beside the database, in the temporary folder's
+    private one and in the runtime folder."""
     out = []
-    for folder in (os.path.dirname(scratch.db), scratch.tmp):
+    for folder in (os.path.dirname(scratch.db), os.path.join(scratch.tmp, 'Brisola-%d' % os.geteuid()),
+                   scratch.runtime):
         if os.path.isdir(folder):
             out += [os.path.join(folder, f) for f in os.listdir(folder) if f.endswith('.unsaved.json')]
     return out

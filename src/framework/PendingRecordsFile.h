@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace edufrmwk {
+
+// One file of kept records, held with an exclusive lock while this process owns it: another
+// process on the same database leaves it alone, and a later start takes it once its process is
+// gone (the lock goes with the process, also when it is killed). Whatever is found at a name is
+// hostile input: a symlink is not followed, a FIFO or device does not block the open, and only a
+// regular file the learner owns, that no one else may write and that has no other name, is taken.
+class PendingRecordsFile {
+public:
+    ~PendingRecordsFile();
+    PendingRecordsFile(const PendingRecordsFile&) = delete;
+    PendingRecordsFile& operator=(const PendingRecordsFile&) = delete;
+
+    // The file at path, open and locked; null when there is none to take, with why (empty when
+    // there is no file at all).
+    static std::unique_ptr<PendingRecordsFile> take(const QString& path, QString& why);
+    // text as the content of path: written to a private file beside it (0600), locked, then renamed
+    // over path, so that no one ever reads half of it and nothing is written through the old name.
+    static std::unique_ptr<PendingRecordsFile> write(const QString& path, const QByteArray& text, QString& why);
+    // A new file of text at path (0600) that replaces nothing.
+    static bool create(const QString& path, const QByteArray& text, QString& why);
+    // folder when it is a directory (not a symlink) only the learner can use: theirs, mode 0700.
+    static bool isPrivateFolder(const QString& folder, QString& why);
+    // The folder name under parent, made 0700 when missing; empty (with why) unless private.
+    static QString privateFolder(const QString& parent, const QString& name, QString& why);
+
+    bool read(QByteArray& text, QString& why) const;
+    // Removes the name, when it still leads to this file.
+    void remove();
+    const QString& path() const { return m_path; }
+
+private:
+    PendingRecordsFile(int fd, const QString& path);
+
+    int m_fd;
+    QString m_path;
+};
+
+}  // namespace edufrmwk
