@@ -145,13 +145,15 @@ void FrameworkManager::recoverKept()
 {
     QElapsedTimer clock;
     clock.start();
+    // The splash screen stays alive through a long recovery: between its transactions, and
+    // between the records of a large file as they are checked.
+    m_pending.setPause([] { QCoreApplication::processEvents(); });
     const int found = m_pending.load();
+    if (found > 0)
+        m_pending.saveKept(mp_database);
+    m_pending.setPause(nullptr);
     if (found == 0)
         return;
-    // The splash screen stays alive between the transactions of a long recovery.
-    m_pending.setPause([] { QCoreApplication::processEvents(); });
-    m_pending.saveKept(mp_database);
-    m_pending.setPause(nullptr);
     m_recovered += found;
     m_recoveredSaved += found - std::min(found, m_pending.count());
     LOG_INFO("fmwk", "recovered %d records an earlier run could not save: %d saved now, %d still kept (%lld ms)",

@@ -620,7 +620,8 @@ bool PendingRecords::takeFile(const QString& path, QList<QList<Record>>& runs)
                 r.id = QStringLiteral("old%1-%2").arg(legacy).arg(index);
             run.append(r);
         }
-        ++index;
+        if (++index % BatchRecords == 0 && m_pause)
+            m_pause();
     }
     LOG_INFO(Channel, "%d records kept by an earlier run found in %s", run.count(), path.toUtf8().constData());
     if (!bad.isEmpty()) {

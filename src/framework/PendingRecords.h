@@ -81,7 +81,8 @@ public:
     // "<name>.<this process's token>.unsaved.json" in the first that takes it; records set aside go
     // to the first that takes a side file.
     void setFolders(const QStringList& folders, const QString& name);
-    // Called between the transactions of a long save (a recovery), so that the window stays alive.
+    // Called between the transactions of a long save and between the records of a large file as
+    // they are read (a recovery), so that the window stays alive.
     void setPause(const std::function<void()>& pause) { m_pause = pause; }
 
     // Saves the kept records and then the given ones, in that order; what cannot be saved now is
