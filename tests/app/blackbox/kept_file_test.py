@@ -14,7 +14,10 @@ Cases (the argument):
   unsound         an ended run's file with a record of a wrong type and one cut short: both set
                   aside beside the database, the sound record saved, the learner told
   refused         a kept record the database refuses for good: set aside once, never tried again,
-                  and the learner told it was not saved"""
+                  and the learner told it was not saved
+  two_processes   two programs on one database (the single-instance guard apart: runtime and
+                  temporary folders of their own) each keep an answer: two files, both saved once"""
+import copy
 import json
 import os
 import select
@@ -28,7 +31,8 @@ import time
 
 from Xlib import X, display as xdisplay, protocol
 
-from harness import Display, Failure, Run, Scratch, answers, check, probe_program, run_test, wait_for_probe
+from harness import (Display, Failure, Run, Scratch, answers, check, hold, press_key, probe_program, run_test,
+                     wait_for_probe)
 from records_keep_test import COURSE, EXERCISE, PATH, PROBE, ROW, answer_kept, end_by_close, kept_files, start, table
 
 OTHER = 2002
@@ -381,8 +385,44 @@ def refused(display, scratch, program):
     print('a record refused for good: set aside once, not tried at the next start, the learner told')
 
 
+def wait_for_output(run, text, timeout=40):
+    deadline = time.time() + timeout
+    while text not in run.output():
+        check(time.time() < deadline and run.proc.poll() is None, 'no "%s"\n%s' % (text, run.output()[-3000:]))
+        time.sleep(0.05)
+
+
+def two_processes(display, scratch, program):
+    second = copy.copy(scratch)
+    second.runtime, second.tmp = os.path.join(scratch.root, 'runtime2'), os.path.join(scratch.root, 'tmp2')
+    for folder in (second.runtime, second.tmp):
+        os.makedirs(folder, mode=0o700)
+    runs = []
+    for s in (scratch, second):
+        runs.append(Run(display, s, args=['--log-console'], program=program))
+        wait_for_output(runs[-1], 'probe ready')
+    lock = hold(scratch)
+    for run in runs:
+        press_key(display, run.main_window(), 'Return')
+        wait_for_output(run, 'probe answered 1 unsaved=1')
+    for run in runs:
+        rc = end_by_close(display, run)
+        check(rc == 0, 'exit status %s\n%s' % (rc, run.output()[-3000:]))
+    check(len(kept_files(scratch)) == 2, 'kept in: %s' % kept_files(scratch))
+    lock.close()
+    run, ready = start(display, scratch, program)
+    check(answers(scratch) == [ROW, ROW], 'answers: %s' % answers(scratch))
+    check('2 results from your last session could not be saved then. They have been saved now.' in ready,
+          'the learner is not told: %s' % ready)
+    check(not kept_files(scratch), 'kept files left: %s' % kept_files(scratch))
+    rc = end_by_close(display, run)
+    check(rc == 0, 'exit status %s' % rc)
+    print('two programs on one database: a file each, both answers saved once by the next start')
+
+
 CASES = {'other_user': other_user, 'symlink': symlink, 'fifo': fifo, 'file_mode': file_mode,
-         'kill_recovery': kill_recovery, 'recover_20000': recover_20000, 'unsound': unsound, 'refused': refused}
+         'kill_recovery': kill_recovery, 'recover_20000': recover_20000, 'unsound': unsound, 'refused': refused,
+         'two_processes': two_processes}
 
 
 def main():
