@@ -3,7 +3,6 @@
 #include "debug/Debugging.h"
 #include "framework/Database.h"
 #include "framework/FrameworkModel.h"
-#include "framework/PendingRecordsFile.h"
 #include "framework/StatisticsEngine.h"
 #include "framework/UserSession.h"
 #include "lms/LmsQuestion.h"
@@ -72,18 +71,12 @@ int FrameworkManager::initialize(const QString& appName, const QString& version)
     BRISOLA_ASSERT(QDir(m_tempPath).exists());
 
     // Records that cannot be saved wait beside the database; when the data folder takes nothing,
-    // in a folder only the learner can use: the temporary folder's own one, else the runtime folder.
-    QStringList keptFolders{m_dataPath};
-    QString why;
-    const QString temporary =
-        PendingRecordsFile::privateFolder(m_tempPath, QStringLiteral("%1-%2").arg(appName).arg(geteuid()), why);
-    if (temporary.isEmpty())
-        LOG_WARN("fmwk", "no private folder in %s for kept records: %s", m_tempPath.toUtf8().constData(),
-                 why.toUtf8().constData());
-    else
-        keptFolders << temporary;
+    // in a folder only the learner can use: their own one in the temporary folder (kept there
+    // across a logout), else the runtime folder.
+    QStringList keptFolders{m_dataPath,
+                            QDir(m_tempPath).filePath(QStringLiteral("%1-%2").arg(appName).arg(geteuid()))};
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && PendingRecordsFile::isPrivateFolder(runtime, why))
+    if (!runtime.isEmpty())
         keptFolders << runtime;
     m_pending.setFolders(keptFolders, appName);
     // The fatal report's Close ends the program: what waits to be saved gets its last try first.

@@ -10,6 +10,7 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -494,6 +495,23 @@ void PendingRecords::setFolders(const QStringList& folders, const QString& name)
     m_name = name;
 }
 
+bool PendingRecords::usable(int folder, bool make)
+{
+    const QString& path = m_folders.at(folder);
+    if (folder == 0)
+        return true;
+    QString why;
+    const QFileInfo info(path);
+    if (make ? !PendingRecordsFile::privateFolder(info.absolutePath(), info.fileName(), why).isEmpty()
+             : PendingRecordsFile::isPrivateFolder(path, why))
+        return true;
+    if ((make || info.exists() || info.isSymLink()) && !m_warned.contains(path)) {
+        LOG_WARN(Channel, "%s left alone: %s", path.toUtf8().constData(), why.toUtf8().constData());
+        m_warned.insert(path);
+    }
+    return false;
+}
+
 void PendingRecords::persist(Database* db)
 {
     const QString before = m_keptIn;
@@ -512,8 +530,11 @@ void PendingRecords::persist(Database* db)
             list.append(toJson(r));
         }
         const QByteArray text = listJson(list);
-        for (const QString& folder : qAsConst(m_folders)) {
-            const QString path = QDir(folder).filePath(QStringLiteral("%1.%2.unsaved.json").arg(m_name, m_token));
+        for (int folder = 0; folder < m_folders.count() && !written; ++folder) {
+            if (!usable(folder, true))
+                continue;
+            const QString path =
+                QDir(m_folders.at(folder)).filePath(QStringLiteral("%1.%2.unsaved.json").arg(m_name, m_token));
             QString why;
             std::unique_ptr<PendingRecordsFile> file = PendingRecordsFile::write(path, text, why);
             if (file) {
@@ -521,7 +542,7 @@ void PendingRecords::persist(Database* db)
                     m_own->remove();
                 m_own = std::move(file);
                 written = true;
-                break;
+                continue;
             }
             if (!m_warned.contains(path))
                 LOG_WARN(Channel, "cannot write the kept records to %s: %s", path.toUtf8().constData(),
@@ -562,8 +583,10 @@ void PendingRecords::forgetSavedIds(Database* db)
 
 void PendingRecords::setAside(const QByteArray& text, const char* what, const QString& why)
 {
-    for (const QString& folder : qAsConst(m_folders)) {
-        const QString path = QDir(folder).filePath(
+    for (int folder = 0; folder < m_folders.count(); ++folder) {
+        if (!usable(folder, true))
+            continue;
+        const QString path = QDir(m_folders.at(folder)).filePath(
             QStringLiteral("%1.%2-%3.%4.json").arg(m_name, m_token).arg(++m_sideFiles).arg(QLatin1String(what)));
         QString failure;
         if (PendingRecordsFile::create(path, text, failure)) {
@@ -639,8 +662,10 @@ bool PendingRecords::takeFile(const QString& path, QList<QList<Record>>& runs)
 int PendingRecords::load()
 {
     QList<QList<Record>> runs;  // one list per file, each in the order it was kept
-    for (const QString& folder : qAsConst(m_folders)) {
-        const QDir dir(folder);
+    for (int folder = 0; folder < m_folders.count(); ++folder) {
+        if (!usable(folder, false))
+            continue;
+        const QDir dir(m_folders.at(folder));
         const QStringList names = dir.entryList({m_name + QStringLiteral(".*unsaved.json")},
                                                 QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
         for (const QString& name : names) {

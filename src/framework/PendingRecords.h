@@ -77,9 +77,10 @@ public:
     PendingRecords& operator=(const PendingRecords&) = delete;
 
     void setRatingSource(const RatingSource& source) { m_ratingSource = source; }
-    // Folders only the learner can use, in order of preference: the kept records' file is
-    // "<name>.<this process's token>.unsaved.json" in the first that takes it; records set aside go
-    // to the first that takes a side file.
+    // Where kept records go, in order of preference: the database's folder, then folders used only
+    // while they are the learner's own (a directory, not a symlink, theirs, 0700), made 0700 when
+    // needed. The kept records' file is "<name>.<this process's token>.unsaved.json" in the first
+    // that takes it; records set aside go to the first that takes a side file.
     void setFolders(const QStringList& folders, const QString& name);
     // Called between the transactions of a long save and between the records of a large file as
     // they are read (a recovery), so that the window stays alive.
@@ -121,6 +122,8 @@ private:
     // are there, the files taken from ended runs go, and the ids of saved records with them.
     void persist(Database* db);
     void forgetSavedIds(Database* db);
+    // The folder is one to use (after the first: the learner's own; with make, made when missing).
+    bool usable(int folder, bool make);
     // Writes text to a new side file "<name>.<token>-<n>.<what>.json", beside the database when it can.
     void setAside(const QByteArray& text, const char* what, const QString& why);
     // Takes in the file at path when it is one to take; its records go to runs.

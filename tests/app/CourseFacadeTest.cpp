@@ -209,8 +209,9 @@ TEST_F(CourseFacade, BadIndexesAndItemsWithoutQuestionsAreRefused)
     EXPECT_EQ(dbRows("SELECT (SELECT count(*) FROM answers) + (SELECT count(*) FROM marks)"), QStringList{"0"});
 }
 
-// A refused answer: no fatal report, the context says how many wait and tells when that changes,
-// and the next answer that gets through saves the waiting one first.
+// An answer the file cannot take now: no fatal report, the context says how many wait and tells
+// when that changes, and the next answer that gets through saves the waiting one first. One the
+// file refuses for good waits for nothing: the notice says it was not saved.
 TEST_F(CourseFacade, UnsavedAnswersAreCountedOnTheContextAndSavedWithTheNext)
 {
     QmlFacadeQuestionContext* ctx = context("Grade 1/Rhythm/Exercise: Note Tapping 1");
@@ -218,25 +219,36 @@ TEST_F(CourseFacade, UnsavedAnswersAreCountedOnTheContextAndSavedWithTheNext)
     ASSERT_EQ(ctx->count(), 1);
     QSignalSpy changed(ctx, &QmlFacadeQuestionContext::unsavedCountChanged);
     const QString path = FrameworkManager::getInstance()->m_dbPath;
-    // the answers trigger refusing or not, the outcome, then the count waiting, the signals so far
-    // and the stored outcomes in row order
-    const struct { bool refuse; double outcome; int unsaved; int notices; const char* stored; } steps[] = {
-        {true, 0.25, 1, 1, ""},
-        {true, 0.5, 2, 2, ""},
-        {false, 1.0, 0, 3, "0.25 0.5 1.0"},
-        {false, 0.75, 0, 3, "0.25 0.5 1.0 0.75"},
+    FrameworkManager::getInstance()->mp_database->setBusyTimeout(100);
+    QmlGlobals* globals = QmlGlobals::getInstance();
+    // the file held or refusing, the outcome, then the count waiting, the signals so far and the
+    // stored outcomes in row order
+    const struct { bool hold; bool refuse; double outcome; int unsaved; int notices; const char* stored; } steps[] = {
+        {true, false, 0.25, 1, 1, ""},
+        {true, false, 0.5, 2, 2, ""},
+        {false, false, 1.0, 0, 3, "0.25 0.5 1.0"},
+        {false, true, 0.75, 0, 3, "0.25 0.5 1.0"},
+        {false, false, 0.5, 0, 3, "0.25 0.5 1.0 0.5"},
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.outcome);
         ASSERT_TRUE(sqlRun(path, step.refuse ? "CREATE TRIGGER IF NOT EXISTS refuse BEFORE INSERT ON answers BEGIN "
                                                "SELECT RAISE(ABORT, 'refused'); END"
                                              : "DROP TRIGGER IF EXISTS refuse"));
-        ctx->submitQuestionOutcome(0, step.outcome);
+        {
+            std::unique_ptr<HeldLock> lock(step.hold ? new HeldLock(path, -1) : nullptr);
+            ctx->submitQuestionOutcome(0, step.outcome);
+        }
         EXPECT_EQ(ctx->unsavedCount(), step.unsaved);
         EXPECT_EQ(ctx->property("unsavedCount").toInt(), step.unsaved);
         EXPECT_EQ(changed.count(), step.notices);
         EXPECT_EQ(dbRows("SELECT correctness FROM answers ORDER BY id").join(' '), QLatin1String(step.stored));
     }
+    EXPECT_TRUE(globals->recordsNotice().contains(QStringLiteral("One result could not be saved: your records "
+                                                                 "refused it. What they were is kept in ")))
+        << globals->recordsNotice().toStdString();
+    globals->dismissRecordsNotice();
+    FrameworkManager::getInstance()->mp_database->setBusyTimeout(edufrmwk::Database::DefaultBusyTimeoutMs);
     EXPECT_EQ(AssertRecorder::count(), 0);
 }
 

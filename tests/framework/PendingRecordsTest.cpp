@@ -34,6 +34,7 @@ protected:
         OpenDatabase::SetUp();
         // the first folder does not exist: the second one takes what is kept
         ASSERT_TRUE(QDir().mkpath(spare()));
+        ASSERT_EQ(::chmod(QFile::encodeName(spare()).constData(), 0700), 0);
         m_folders = QStringList{m_dir.filePath(QStringLiteral("missing")), spare()};
     }
     QString spare() const { return m_dir.filePath(QStringLiteral("spare")); }

@@ -15,6 +15,8 @@ Cases (the argument):
                   aside beside the database, the sound record saved, the learner told
   refused         a kept record the database refuses for good: set aside once, never tried again,
                   and the learner told it was not saved
+  fallback_taken  a full data disk while another user holds the names of the learner's folder and
+                  file in the shared temporary folder: kept in the runtime folder, saved next start
   two_processes   two programs on one database (the single-instance guard apart: runtime and
                   temporary folders of their own) each keep an answer: two files, both saved once"""
 import copy
@@ -33,7 +35,8 @@ from Xlib import X, display as xdisplay, protocol
 
 from harness import (Display, Failure, Run, Scratch, answers, check, hold, press_key, probe_program, run_test,
                      wait_for_probe)
-from records_keep_test import COURSE, EXERCISE, PATH, PROBE, ROW, answer_kept, end_by_close, kept_files, start, table
+from records_keep_test import (COURSE, EXERCISE, PATH, PROBE, ROW, answer_kept, end_by_close, fill, kept_files,
+                               mount_small_disk, start, table)
 
 OTHER = 2002
 
@@ -126,7 +129,7 @@ def other_user(display, scratch, program):
         check(table(scratch, "SELECT count(*) FROM element_state WHERE state = 'COMPLETED'") == [(0,)],
               'start %d: their completion was saved' % n)
         check('could not be saved then' not in ready, 'start %d: told of records: %s' % (n, ready))
-        said = [t for t in run.texts('fmwk') if t.startswith('no private folder in ')]
+        said = left_alone(run, folder)
         check(len(said) == 1 and 'owned by user %d' % OTHER in said[0], 'start %d: their folder: %s' % (n, said))
         rc = end_by_close(display, run)
         check(rc == 0, 'exit status %s' % rc)
@@ -273,7 +276,7 @@ def kill_recovery(display, scratch, program):
     run, _ = start(display, scratch, program)
     end_by_close(display, run)
     os.remove(scratch.log)
-    plant_own(os.path.join(data_folder(scratch), 'Brisola.ended.unsaved.json'), answer_records(n))
+    plant_own(os.path.join(data_folder(scratch), 'Brisola.unsaved.json'), answer_records(n))
     run = Run(display, scratch, program=program)
     deadline = time.time() + 120
     while True:
@@ -392,6 +395,34 @@ def wait_for_output(run, text, timeout=40):
         time.sleep(0.05)
 
 
+def fallback_taken(display, scratch, program):
+    if not other_user_possible() or not mount_small_disk(scratch.data, '2m'):
+        print('SKIP: no second user or no tmpfs here')
+        sys.exit(77)
+    try:
+        share_tmp(scratch)
+        for name in ('Brisola-%d', 'Brisola-%d.unsaved.json'):
+            as_other(['mkdir', '-m', '0777', os.path.join(scratch.tmp, name % os.geteuid())])
+        run, _ = start(display, scratch, program, args=['--log-console'])
+        fill(scratch.data)
+        press_key(display, run.main_window(), 'Return')
+        wait_for_output(run, 'probe answered 1')
+        check('probe answered 1 unsaved=1 inFile=true' in run.output(), 'not kept in a file\n' + run.output()[-3000:])
+        rc = end_by_close(display, run)
+        check(rc == 0, 'exit status %s\n%s' % (rc, run.output()[-3000:]))
+        kept = kept_files(scratch)
+        check(len(kept) == 1 and kept[0].startswith(scratch.runtime + os.sep), 'kept in: %s' % kept)
+        shutil.rmtree(os.path.join(scratch.data, 'filler'))
+        run, ready = start(display, scratch, program)
+        check(answers(scratch) == [ROW], 'after the disk was freed: %s' % answers(scratch))
+        check(not kept_files(scratch), 'kept files left: %s' % kept_files(scratch))
+        rc = end_by_close(display, run)
+        check(rc == 0, 'exit status %s' % rc)
+    finally:
+        subprocess.run(['umount', '-l', scratch.data], stderr=subprocess.DEVNULL)
+    print("a full disk and the temporary folder's names taken by another user: kept in the runtime folder")
+
+
 def two_processes(display, scratch, program):
     second = copy.copy(scratch)
     second.runtime, second.tmp = os.path.join(scratch.root, 'runtime2'), os.path.join(scratch.root, 'tmp2')
@@ -422,7 +453,7 @@ def two_processes(display, scratch, program):
 
 CASES = {'other_user': other_user, 'symlink': symlink, 'fifo': fifo, 'file_mode': file_mode,
          'kill_recovery': kill_recovery, 'recover_20000': recover_20000, 'unsound': unsound, 'refused': refused,
-         'two_processes': two_processes}
+         'two_processes': two_processes, 'fallback_taken': fallback_taken}
 
 
 def main():
