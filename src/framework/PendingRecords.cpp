@@ -344,32 +344,42 @@ PendingRecords::StoreResult PendingRecords::store(Database* db, const Record& re
     return db->lastFailureIsTransient() ? Transient : Permanent;
 }
 
-PendingRecords::StoreResult PendingRecords::storeOnce(Database* db, const Record& record)
+PendingRecords::StoreResult PendingRecords::storeOnce(Database* db, const Record& record, IdStatement& insertId)
 {
     // A run's start writes nothing: measured again, it is measured behind the same records.
     if (record.id.isEmpty() || record.kind == Record::RunStart)
         return store(db, record);
     if (!db || !db->getDb())
         return Transient;
-    DatabaseQuery q(db);
-    if (!m_idTable) {
+    sqlite3* handle = db->getDb();
+    if (!insertId) {
+        DatabaseQuery q(db);
         q.exec("CREATE TABLE IF NOT EXISTS kept_saved (id TEXT PRIMARY KEY) WITHOUT ROWID");
-        if (!q.isOK())
+        sqlite3_stmt* statement = nullptr;
+        if (q.isOK())
+            db->noteResult(sqlite3_prepare_v2(handle, "INSERT OR IGNORE INTO kept_saved (id) VALUES (?)", -1,
+                                              &statement, nullptr));
+        insertId.reset(statement);
+        if (!insertId)
             return db->lastFailureIsTransient() ? Transient : Permanent;
-        m_idTable = true;
     }
     // Its id goes in with it: once it is there, the record is in, whatever file still holds it.
-    q.exec("INSERT OR IGNORE INTO kept_saved (id) VALUES ('%q')", record.id.toUtf8().constData());
-    if (!q.isOK())
+    const QByteArray id = record.id.toUtf8();
+    sqlite3_bind_text(insertId.get(), 1, id.constData(), id.size(), SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(insertId.get());
+    sqlite3_reset(insertId.get());
+    if (rc != SQLITE_DONE) {
+        db->noteResult(sqlite3_extended_errcode(handle));
         return db->lastFailureIsTransient() ? Transient : Permanent;
-    if (q.getAffectedRows() == 0) {
-        LOG_DEBUG(Channel, "record %s was saved before", record.id.toUtf8().constData());
+    }
+    if (sqlite3_changes(handle) == 0) {
+        LOG_DEBUG(Channel, "record %s was saved before", id.constData());
         return Stored;
     }
     const StoreResult result = store(db, record);
     if (result != Stored) {
-        const int failure = sqlite3_extended_errcode(db->getDb());
-        q.exec("DELETE FROM kept_saved WHERE id = '%q'", record.id.toUtf8().constData());
+        const int failure = sqlite3_extended_errcode(handle);
+        DatabaseQuery(db).exec("DELETE FROM kept_saved WHERE id = '%q'", id.constData());
         db->noteResult(failure);
     }
     return result;
@@ -388,6 +398,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
     const int keptBefore = m_kept.count();
     m_kept.append(records);
     std::vector<StoreResult> results(static_cast<size_t>(m_kept.count()), Untried);
+    IdStatement insertId(nullptr, &sqlite3_finalize);
     bool busy = false;
     bool stopped = false;
     int i = 0;
@@ -404,7 +415,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
             StoreResult& result = results[static_cast<size_t>(i)];
             if (result == Permanent)
                 continue;  // set aside in an earlier try of this batch
-            result = storeOnce(db, m_kept.at(i));
+            result = storeOnce(db, m_kept.at(i), insertId);
             // A failed statement may have ended the whole transaction (a full disk, a trigger's
             // ROLLBACK): what the batch stored before it is gone too.
             lost = result != Stored && batch.isActive() && sqlite3_get_autocommit(db->getDb());

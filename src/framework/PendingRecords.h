@@ -13,6 +13,8 @@
 #include <memory>
 #include <vector>
 
+struct sqlite3_stmt;
+
 namespace edufrmwk {
 
 class Database;
@@ -116,7 +118,9 @@ public:
 private:
     enum StoreResult { Untried, Stored, Transient, Permanent };
     StoreResult store(Database* db, const Record& record);
-    StoreResult storeOnce(Database* db, const Record& record);
+    // The record with its id, when it has one: stored only when the id is new to the database.
+    using IdStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
+    StoreResult storeOnce(Database* db, const Record& record, IdStatement& insertId);
     bool readRating(int& rating);
     // Writes the kept records to this process's file in the first folder that takes it; once they
     // are there, the files taken from ended runs go, and the ids of saved records with them.
@@ -142,7 +146,6 @@ private:
     std::vector<std::unique_ptr<PendingRecordsFile>> m_taken;
     QStringList m_savedIds;  // saved since the last rewrite: in the database until no file holds them
     QSet<QString> m_warned;  // names already said to be left alone
-    bool m_idTable = false;
     bool m_unpersisted = false;  // records taken from files of ended runs, not in a file of ours yet
     QString m_keptIn;
     QString m_setAsideIn;
