@@ -14,17 +14,8 @@
 #include <QTemporaryDir>
 #include <QtEndian>
 
-#include <fcntl.h>
-#include <grp.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <cstring>
 
 #include <memory>
 
@@ -271,79 +262,6 @@ TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
         EXPECT_TRUE(QDir(own).isEmpty());
     }
     qputenv("TMPDIR", savedTmp);
-}
-
-// A process of another user that holds the lock and listens at the socket's name (here given both
-// by root, as only root could in the user's private folder) is never sent the message, and the
-// start goes on unguarded.
-TEST_F(InstanceTest, SocketAnsweredByAnotherUserIsNotTrusted)
-{
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "only root can run a process as another user";
-    QString lockPath, serverPath;
-    {
-        QtLocalPeer names(nullptr, id());
-        lockPath = names.lockFilePath();
-        serverPath = names.serverPath();
-    }
-    const int lockFd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CLOEXEC);
-    ASSERT_GE(lockFd, 0);
-    const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    struct sockaddr_un address = {};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, QFile::encodeName(serverPath).constData(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    int report[2];
-    ASSERT_EQ(::pipe(report), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        // the other user: holds the lock, listens, reports 'm' for each message it read and answered
-        struct flock whole = {};
-        whole.l_type = F_WRLCK;
-        whole.l_whence = SEEK_SET;
-        if (::fcntl(lockFd, F_SETLK, &whole) != 0 || ::setgroups(0, nullptr) != 0 ||
-            ::setresgid(kOtherUser, kOtherUser, kOtherUser) != 0 || ::setresuid(kOtherUser, kOtherUser, kOtherUser) != 0 ||
-            ::listen(listener, 8) != 0)
-            ::_exit(1);
-        if (::write(report[1], "r", 1) != 1)
-            ::_exit(2);
-        for (;;) {
-            const int connection = ::accept(listener, nullptr, nullptr);
-            struct pollfd in = {connection, POLLIN, 0};
-            char bytes[64];
-            const bool message = ::poll(&in, 1, 2000) == 1 && ::read(connection, bytes, sizeof bytes) > 0;
-            if ((message && ::write(connection, "ack", 3) != 3) || ::write(report[1], message ? "m" : "-", 1) != 1)
-                ::_exit(2);
-            ::close(connection);
-        }
-    }
-    struct Reap {
-        pid_t pid;
-        ~Reap()
-        {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-    } reap{pid};
-    ::close(lockFd);
-    ::close(listener);
-    char byte = 0;
-    struct pollfd out = {report[0], POLLIN, 0};
-    ASSERT_EQ(::poll(&out, 1, 10000), 1);
-    ASSERT_EQ(::read(report[0], &byte, 1), 1);
-    ASSERT_EQ(byte, 'r');
-
-    QtLocalPeer peer(nullptr, id());
-    EXPECT_FALSE(peer.notifyRunningInstance("Do I exist?", 1000));
-    EXPECT_TRUE(LogCapture::instance().contains("the socket " + serverPath + " is answered by user 2002; starting "
-                                                "without the single-instance guard"));
-    // the connection it made and left at once carried nothing
-    ASSERT_EQ(::poll(&out, 1, 10000), 1);
-    ASSERT_EQ(::read(report[0], &byte, 1), 1);
-    EXPECT_EQ(byte, '-');
-    ::close(report[0]);
-    ::close(report[1]);
 }
 
 TEST_F(InstanceTest, ReceiverDeliversWholeMessagesUpToTheCapOnly)

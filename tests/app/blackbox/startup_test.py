@@ -238,49 +238,62 @@ def case_guard_at_low_file_limit():
         scratch.remove()
 
 
-# Another user's process at the guard's names for the id "Brisola" (the unit tests pin them) in the
-# shared temporary folder: it holds the lock file and answers every connection.
-SQUATTER = '''import fcntl, os, socket, sys
-name = sys.argv[1]
-lock = os.open(name + '-lockfile', os.O_RDWR | os.O_CREAT, 0o666)
-fcntl.lockf(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-server = socket.socket(socket.AF_UNIX)
-server.bind(name)
-os.chmod(name, 0o777)
+# Another user's process that holds the guard's lock file and listens at its socket, both given as
+# descriptors: it answers every message.
+SQUATTER = '''import fcntl, socket, sys
+fcntl.lockf(int(sys.argv[1]), fcntl.LOCK_EX | fcntl.LOCK_NB)
+server = socket.socket(fileno=int(sys.argv[2]))
 server.listen(8)
 print('ready', flush=True)
 while True:
     connection = server.accept()[0]
     connection.settimeout(2)
     try:
-        connection.recv(64)
+        message = connection.recv(64)
     except OSError:
-        pass
-    connection.sendall(b'ack')
-    print('answered', flush=True)
+        message = b''
+    if message:
+        connection.sendall(b'ack')
+        print('answered', flush=True)
     connection.close()
 '''
+
+
+def squat(as_other, path, give):
+    """Starts SQUATTER as the other user on a lock file and a socket made here at the guard's path,
+    both given to that user where `give`."""
+    lock = os.open(path + '-lockfile', os.O_RDWR | os.O_CREAT, 0o600)
+    server = socket.socket(socket.AF_UNIX)
+    server.bind(path)
+    if give:
+        os.fchown(lock, OTHER_USER, OTHER_USER)
+        os.chown(path, OTHER_USER, OTHER_USER)
+    squatter = subprocess.Popen(as_other + [sys.executable, '-c', SQUATTER, str(lock), str(server.fileno())],
+                                pass_fds=(lock, server.fileno()), stdout=subprocess.PIPE, text=True)
+    os.close(lock)
+    server.close()
+    check(squatter.stdout.readline().strip() == 'ready', 'the other user does not listen')
+    return squatter
 
 
 def case_guard_other_user():
     """No runtime folder, a shared temporary folder, and another user's process holding the guard's
     lock file and answering at its socket's name there: the learner's start shows its window (the
     guard keeps to a folder of the learner's own) and a second start still raises it. Another
-    user's folder, or a link, at that folder's name is left alone: the start shows its window,
-    unguarded, and says why."""
+    user's folder, or a link, at that folder's name is left alone, and a socket in it that another
+    user answers is sent nothing: the start shows its window, unguarded, and says why."""
     as_other = other_user()
     display, scratch = Display('1440x900'), Scratch()
-    squatter, run = None, None
+    squatters, run = [], None
+    name = 'qtsingleapp-Brisol-cf35-%x' % os.getuid()  # the names the unit tests pin for the id "Brisola"
     try:
         os.chmod(scratch.root, 0o711)  # the other user reaches the shared folder, nothing else
         shared = os.path.join(scratch.root, 'shared')
         os.mkdir(shared)
         os.chmod(shared, 0o1777)
         scratch.tmp = shared
-        squatter = subprocess.Popen(as_other + [sys.executable, '-c', SQUATTER, 'qtsingleapp-Brisol-cf35-%x' % os.getuid()],
-                                    cwd=shared, stdout=subprocess.PIPE, text=True)
-        check(squatter.stdout.readline().strip() == 'ready', 'the other user does not listen')
         folder = os.path.join(shared, 'qtsingleapp-%x' % os.geteuid())
+        squatters.append(squat(as_other, os.path.join(shared, name), True))
 
         run = Run(display, scratch, unset=['XDG_RUNTIME_DIR'])
         main = run.main_window()
@@ -293,30 +306,37 @@ def case_guard_other_user():
         cover.destroy()
         close_and_check_end(run)
         run = None
-        check(not select.select([squatter.stdout], [], [], 0)[0], 'the other user was asked')
 
-        for planted, says in (('folder', 'is owned by user %d' % OTHER_USER), ('link', 'is a symbolic link')):
-            shutil.rmtree(folder)
+        for planted, says in (('folder', 'no private folder for the lock file: %s is owned by user %d' % (folder, OTHER_USER)),
+                              ('link', 'no private folder for the lock file: %s is a symbolic link' % folder),
+                              ('listener', 'the socket %s/%s is answered by user %d' % (folder, name, OTHER_USER))):
+            if os.path.islink(folder):
+                os.unlink(folder)
+            else:
+                shutil.rmtree(folder)
             if planted == 'folder':
                 subprocess.run(as_other + ['mkdir', '-m', '0700', folder], check=True)
-            else:  # to a private folder of the learner's
+            elif planted == 'link':  # to a private folder of the learner's
                 subprocess.run(as_other + ['ln', '-s', scratch.runtime, folder], check=True)
+            else:  # in the learner's own folder: only root could put it there
+                os.mkdir(folder, 0o700)
+                squatters.append(squat(as_other, os.path.join(folder, name), False))
             run = Run(display, scratch, unset=['XDG_RUNTIME_DIR'])
             run.main_window()
-            line = 'no private folder for the lock file: %s %s; starting without the single-instance guard' % (
-                folder, says)
+            line = says + '; starting without the single-instance guard'
             check(line in run.output(), '%s: no line "%s"\n%s' % (planted, line, run.dump()))
-            st = os.lstat(folder)
-            check(st.st_uid == OTHER_USER and (st.st_mode >> 12) == (0o12 if planted == 'link' else 0o4),
-                  '%s: now %o, user %d' % (planted, st.st_mode, st.st_uid))
-            check(not os.listdir(scratch.runtime), '%s: %s' % (planted, os.listdir(scratch.runtime)))
+            if planted != 'listener':
+                st = os.lstat(folder)
+                check(st.st_uid == OTHER_USER and (st.st_mode >> 12) == (0o12 if planted == 'link' else 0o4),
+                      '%s: now %o, user %d' % (planted, st.st_mode, st.st_uid))
+                check(not os.listdir(scratch.runtime), '%s: %s' % (planted, os.listdir(scratch.runtime)))
             close_and_check_end(run)
             run = None
-        check(not select.select([squatter.stdout], [], [], 0)[0], 'the other user was asked')
+        check(not select.select([s.stdout for s in squatters], [], [], 0)[0], 'the other user was sent a message')
     finally:
         if run:
             run.kill()
-        if squatter:
+        for squatter in squatters:
             squatter.kill()
             squatter.wait()
         display.stop()
