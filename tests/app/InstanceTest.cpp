@@ -174,7 +174,8 @@ TEST_F(InstanceTest, LockFileThatIsALinkOrAnotherUsersIsNotUsed)
 }
 
 // Without a private runtime folder the guard makes a folder of its own in the shared temporary
-// folder; whatever else it finds at that name is left alone and the start goes on unguarded.
+// folder; whatever else it finds at that name is left alone and the start goes on unguarded (another
+// user's folder there: the black-box test).
 TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
 {
     QTemporaryDir shared;
@@ -190,7 +191,7 @@ TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
     ASSERT_TRUE(QDir().mkdir(open));
     ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0755), 0);
 
-    enum Planted { Nothing, OwnFolder, OpenFolder, Link, File, OtherUsersFolder };
+    enum Planted { Nothing, OwnFolder, OpenFolder, Link, File };
     const struct {
         const char* name;
         const char* runtime;  // XDG_RUNTIME_DIR: unset, or the folder "open"
@@ -203,7 +204,6 @@ TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
         {"the user's folder open to others", nullptr, OpenFolder, "is of mode 0755, not 0700"},
         {"a link to the user's private folder", nullptr, Link, "is a symbolic link"},
         {"a file", nullptr, File, "is not a directory"},
-        {"another user's folder", nullptr, OtherUsersFolder, "is owned by user 2002"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
@@ -214,19 +214,11 @@ TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(open));
         else
             qunsetenv("XDG_RUNTIME_DIR");
-        if (row.planted == OtherUsersFolder && ::geteuid() != 0) {
-            std::printf("skipped (%s): only root can give a folder to another user\n", row.name);
-            continue;
-        }
         switch (row.planted) {
         case Nothing:
             break;
         case OwnFolder:
-        case OtherUsersFolder:
             ASSERT_EQ(::mkdir(QFile::encodeName(folder).constData(), 0700), 0);
-            if (row.planted == OtherUsersFolder) {
-                ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), kOtherUser, kOtherUser), 0);
-            }
             break;
         case OpenFolder:
             ASSERT_EQ(::mkdir(QFile::encodeName(folder).constData(), 0700), 0);
@@ -256,9 +248,7 @@ TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
         EXPECT_TRUE(peer.guardUnusable());
         EXPECT_EQ(LogCapture::instance().linesContaining("starting without the single-instance guard").size(), 1);
         EXPECT_TRUE(LogCapture::instance().contains(folder + " " + row.says));
-        const struct stat after = statOf(folder);
-        EXPECT_EQ(after.st_mode, before.st_mode);
-        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(statOf(folder).st_mode, before.st_mode);
         EXPECT_TRUE(QDir(own).isEmpty());
     }
     qputenv("TMPDIR", savedTmp);
