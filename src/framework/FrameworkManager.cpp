@@ -226,21 +226,6 @@ int FrameworkManager::questionAnswered(UserSession* session, const LmsQuestion* 
     return RC_OK;
 }
 
-int FrameworkManager::activityCompleted(UserSession* session, const LmsQuestionActivity* activity, double mark,
-                                        int ratingDelta, bool aborted)
-{
-    UserSession* account = markRecorder(session, activity);
-    if (!account)
-        return RC_DB_ERROR;
-    const QString path = activity->getNormalizedElementPath();
-    if (m_pending.save(mp_database, {PendingRecords::mark(account->getUserId(), path, aborted ? -1.0 : mark,
-                                                          ratingDelta)}) != PendingRecords::Saved) {
-        LOG_ERROR("fmwk", "mark of %s not saved yet", path.toUtf8().constData());
-        return RC_DB_ERROR;
-    }
-    return RC_OK;
-}
-
 int FrameworkManager::runStarted(qint64& run)
 {
     static qint64 lastRun = 0;

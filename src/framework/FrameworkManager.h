@@ -36,9 +36,6 @@ public:
     // One answers row per own tag of the question (one with the empty tag when it has none).
     // A row that cannot be saved is kept for a later save (see PendingRecords), never dropped.
     int questionAnswered(UserSession* session, const LmsQuestion* question, double correctness);
-    // The mark is stored as -1 when the attempt was aborted; kept for later like an answer.
-    int activityCompleted(UserSession* session, const LmsQuestionActivity* activity, double mark, int ratingDelta,
-                          bool aborted);
     // The start of a run of an activity: the skill rating it starts from, read behind the records
     // that wait. When they cannot be saved now, -1 and run names the run's start, which the records
     // measure in their turn for the run's mark.

@@ -209,6 +209,25 @@ TEST_F(CourseFacade, BadIndexesAndItemsWithoutQuestionsAreRefused)
     EXPECT_EQ(dbRows("SELECT (SELECT count(*) FROM answers) + (SELECT count(*) FROM marks)"), QStringList{"0"});
 }
 
+// An association that asks for no question (a count of 0, or none written) is a fault of the course
+// file: left out with a line naming the file, and the activity opens with the other associations.
+TEST_F(CourseFacade, AnAssociationAskingForNoQuestionIsLeftOutWithALine)
+{
+    QmlFacadeQuestionContext* ctx = context("Grade 1/Rhythm/Exercise: Note Tapping 1");
+    LmsQuestionActivity::AssociationList& associations = ctx->activity()->getAssociationList();
+    LmsQuestionAssociation* none = associations.append();
+    associations.move(associations.getCount() - 1, 0);
+    ctx->load();
+    associations.remove(none);
+    EXPECT_EQ(AssertRecorder::expressions(), QStringList());
+    EXPECT_EQ(ctx->count(), 1);
+    EXPECT_EQ(LogCapture::instance()
+                  .linesContaining("an association in " + g_courseDir->path() +
+                                   "/00_grade_1/00_rhythm/02_notes/_metadata.json asks for 0 questions of ")
+                  .size(),
+              1);
+}
+
 // An answer the file cannot take now: no fatal report, the context says how many wait and tells
 // when that changes, and the next answer that gets through saves the waiting one first. One the
 // file refuses for good waits for nothing: the notice says it was not saved.

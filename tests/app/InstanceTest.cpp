@@ -21,10 +21,19 @@
 
 namespace {
 
+// The user that plays another local user where the tests run as root.
+const uid_t kOtherUser = 2002;
+
+struct stat statOf(const QString& path)
+{
+    struct stat st = {};
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
 mode_t modeOf(const QString& path)
 {
-    struct stat st;
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
+    return statOf(path).st_mode;
 }
 
 QByteArray framed(const QByteArray& body, quint32 announced)
@@ -95,7 +104,7 @@ protected:
 
 // The names other builds of the guard expect: the id's first six ASCII letters, its CRC-16 (ISO
 // 3309) in hexadecimal and the user id.
-TEST_F(InstanceTest, NamesForThisUserPrivateFilesAndALinkNeverFollowed)
+TEST_F(InstanceTest, NamesForThisUserAndPrivateFiles)
 {
     const QString uid = QString::number(::getuid(), 16);
     const struct {
@@ -120,21 +129,129 @@ TEST_F(InstanceTest, NamesForThisUserPrivateFilesAndALinkNeverFollowed)
         EXPECT_TRUE(S_ISSOCK(modeOf(peer.serverPath())));
         EXPECT_EQ(modeOf(peer.serverPath()) & 077, mode_t(0));
     }
-    ASSERT_TRUE(QFile::remove(lockPath));
+}
+
+// A lock file that is a link, or that another user owns, is not used: the start goes on without the
+// guard, says why, and leaves the file as it was.
+TEST_F(InstanceTest, LockFileThatIsALinkOrAnotherUsersIsNotUsed)
+{
+    const QString lockPath = QtLocalPeer(nullptr, id()).lockFilePath();
     const QString target = m_runtime.filePath("target");
     QFile(target).open(QIODevice::WriteOnly);
     const mode_t targetMode = modeOf(target);
-    ASSERT_TRUE(QFile::link(target, lockPath));
-    QtLocalPeer peer(nullptr, id());
-    EXPECT_TRUE(peer.isClient());
-    EXPECT_TRUE(peer.guardUnusable());
-    EXPECT_FALSE(peer.notifyRunningInstance("Do I exist?", 500));  // starts, unguarded
-    EXPECT_TRUE(LogCapture::instance().contains("starting without the single-instance guard"));
-    EXPECT_EQ(modeOf(target), targetMode);
+    const struct {
+        const char* name;
+        bool link;
+        const char* says;
+    } rows[] = {{"a link to the user's own file", true, "Too many levels of symbolic links"},
+                {"another user's file", false, "belongs to user 2002, not to this one"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LogCapture::instance().clear();
+        ASSERT_TRUE(QFile::remove(lockPath));
+        if (row.link) {
+            ASSERT_TRUE(QFile::link(target, lockPath));
+        } else {
+            if (::geteuid() != 0) {
+                std::printf("skipped (%s): only root can give a file to another user\n", row.name);
+                continue;
+            }
+            QFile(lockPath).open(QIODevice::WriteOnly);
+            ASSERT_EQ(::chown(QFile::encodeName(lockPath).constData(), kOtherUser, kOtherUser), 0);
+        }
+        const struct stat before = statOf(lockPath);
+        QtLocalPeer peer(nullptr, id());
+        EXPECT_TRUE(peer.isClient());
+        EXPECT_TRUE(peer.guardUnusable());
+        EXPECT_FALSE(peer.notifyRunningInstance("Do I exist?", 500));  // starts, unguarded
+        EXPECT_TRUE(LogCapture::instance().contains(row.says));
+        EXPECT_TRUE(LogCapture::instance().contains("starting without the single-instance guard"));
+        const struct stat after = statOf(lockPath);
+        EXPECT_EQ(after.st_mode, before.st_mode);
+        EXPECT_EQ(after.st_uid, before.st_uid);
+        EXPECT_EQ(modeOf(target), targetMode);
+    }
+}
 
-    // without a runtime folder: the temporary folder, shared between users
-    qunsetenv("XDG_RUNTIME_DIR");
-    EXPECT_EQ(QtLocalPeer(nullptr, "Brisola").directory(), QDir::cleanPath(QDir::tempPath()));
+// Without a private runtime folder the guard makes a folder of its own in the shared temporary
+// folder; whatever else it finds at that name is left alone and the start goes on unguarded (another
+// user's folder there: the black-box test).
+TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
+{
+    QTemporaryDir shared;
+    ASSERT_TRUE(shared.isValid());
+    ASSERT_EQ(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);  // as /tmp is
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(shared.path()));
+    const QString folder = shared.path() + "/qtsingleapp-" + QString::number(::geteuid(), 16);
+    const QString own = m_runtime.filePath("own");
+    ASSERT_TRUE(QDir().mkdir(own));
+    ASSERT_EQ(::chmod(QFile::encodeName(own).constData(), 0700), 0);
+    const QString open = m_runtime.filePath("open");
+    ASSERT_TRUE(QDir().mkdir(open));
+    ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0755), 0);
+
+    enum Planted { Nothing, OwnFolder, OpenFolder, Link, File };
+    const struct {
+        const char* name;
+        const char* runtime;  // XDG_RUNTIME_DIR: unset, or the folder "open"
+        Planted planted;
+        const char* says;     // the reason the guard is not used; null: the guard runs in `folder`
+    } rows[] = {
+        {"nothing yet", nullptr, Nothing, nullptr},
+        {"the folder of an earlier start", nullptr, OwnFolder, nullptr},
+        {"a runtime folder others can enter", "open", Nothing, nullptr},
+        {"the user's folder open to others", nullptr, OpenFolder, "is of mode 0755, not 0700"},
+        {"a link to the user's private folder", nullptr, Link, "is a symbolic link"},
+        {"a file", nullptr, File, "is not a directory"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LogCapture::instance().clear();
+        QFile::remove(folder);  // a file or a link; not what a link points to
+        QDir(folder).removeRecursively();
+        if (row.runtime)
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(open));
+        else
+            qunsetenv("XDG_RUNTIME_DIR");
+        switch (row.planted) {
+        case Nothing:
+            break;
+        case OwnFolder:
+            ASSERT_EQ(::mkdir(QFile::encodeName(folder).constData(), 0700), 0);
+            break;
+        case OpenFolder:
+            ASSERT_EQ(::mkdir(QFile::encodeName(folder).constData(), 0700), 0);
+            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
+            break;
+        case Link:
+            ASSERT_TRUE(QFile::link(own, folder));
+            break;
+        case File:
+            ASSERT_TRUE(QFile(folder).open(QIODevice::WriteOnly));
+            break;
+        }
+        const struct stat before = statOf(folder);
+        QtLocalPeer peer(nullptr, id());
+        if (!row.says) {
+            EXPECT_EQ(peer.directory().toStdString(), folder.toStdString());
+            EXPECT_EQ(modeOf(folder), mode_t(S_IFDIR | 0700));
+            EXPECT_FALSE(peer.isClient());
+            EXPECT_TRUE(S_ISSOCK(modeOf(folder + "/" + peer.socketName())));
+            EXPECT_TRUE(S_ISREG(modeOf(peer.lockFilePath())));
+            EXPECT_EQ(LogCapture::instance().contains("the runtime folder " + open + " is of mode 0755, not 0700; using the temporary folder"),
+                      row.runtime != nullptr);
+            continue;
+        }
+        EXPECT_TRUE(peer.directory().isEmpty());
+        EXPECT_FALSE(peer.notifyRunningInstance("Do I exist?", 500));  // starts, unguarded
+        EXPECT_TRUE(peer.guardUnusable());
+        EXPECT_EQ(LogCapture::instance().linesContaining("starting without the single-instance guard").size(), 1);
+        EXPECT_TRUE(LogCapture::instance().contains(folder + " " + row.says));
+        EXPECT_EQ(statOf(folder).st_mode, before.st_mode);
+        EXPECT_TRUE(QDir(own).isEmpty());
+    }
+    qputenv("TMPDIR", savedTmp);
 }
 
 TEST_F(InstanceTest, ReceiverDeliversWholeMessagesUpToTheCapOnly)

@@ -6,6 +6,7 @@
 #include "app/shell/CourseStartup.h"
 #include "app/shell/ProgramRelauncher.h"
 #include "app/shell/Tarvolin.h"
+#include "app/shell/TerminationSignals.h"
 #include "framework/ElementState.h"
 #include "debug/Debugging.h"
 #include "framework/Database.h"
@@ -30,6 +31,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -210,6 +212,59 @@ TEST(ShellWindows, AboutShowsTheSplashWithNameAndVersionAndHelpSaysWhereToGo)
     shell->displayHelpUrl();
     EXPECT_EQ(shown, "Error opening browser...|Could not open your browser.  Please go to:\n\n "
                      "https://brisola.example.org/help");
+}
+
+// What receives the close a termination signal posts.
+class CloseCounter : public QObject {
+public:
+    int closes = 0;
+    bool event(QEvent* event) override
+    {
+        closes += event->type() == QEvent::Close;
+        return QObject::event(event);
+    }
+};
+
+// Each signal that got the handler closes the window with a line; one that cannot have it (SIGKILL
+// cannot be caught; 0 and 65 are no signals) is reported, and the others still close. The defaults
+// come back at the end.
+TEST(ShellTermination, HandledSignalsCloseTheWindowAndAHandlerNotSetIsReported)
+{
+    const struct {
+        QVector<int> numbers;
+        bool installed;
+        const char* error;
+        int raised;
+        const char* line;
+    } rows[] = {
+        {{SIGTERM, SIGHUP}, true, "", SIGHUP, "SIGHUP received; closing"},
+        {{SIGUSR1, SIGKILL}, false, "signal 9: Invalid argument", SIGUSR1, "SIGUSR1 received; closing"},
+        {{0, SIGUSR2, 65}, false, "signal 0: Invalid argument; signal 65: Invalid argument", SIGUSR2,
+         "SIGUSR2 received; closing"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.line);
+        LogCapture::instance().clear();
+        CloseCounter window;
+        {
+            TerminationSignals termination(&window, nullptr, row.numbers);
+            EXPECT_EQ(termination.install(), row.installed);
+            EXPECT_EQ(termination.error(), row.error);
+            ::raise(row.raised);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return window.closes == 1; }, 10000));
+            EXPECT_TRUE(LogCapture::instance().contains(row.line));
+        }
+        for (int number : row.numbers) {
+            struct sigaction now = {};
+            if (sigaction(number, nullptr, &now) == 0) {
+                EXPECT_EQ(now.sa_handler, SIG_DFL) << number;
+            }
+        }
+    }
+    TerminationSignals first(nullptr), second(nullptr);
+    EXPECT_TRUE(first.install());
+    EXPECT_FALSE(second.install());  // one per process
+    EXPECT_EQ(second.error(), "the termination signals are handled already");
 }
 
 }  // namespace

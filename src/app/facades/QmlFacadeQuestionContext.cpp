@@ -13,6 +13,8 @@
 #include "lms/LmsQuestionAssociation.h"
 #include "lms/LmsQuestionFilter.h"
 
+#include <QDir>
+
 using edufrmwk::Database;
 using edufrmwk::FrameworkManager;
 using edufrmwk::FrameworkModel;
@@ -66,9 +68,13 @@ void QmlFacadeQuestionContext::load()
         if (!source || !filter)
             continue;
         const int desiredCount = filter->getCount();
-        BRISOLA_ASSERT(desiredCount);
-        if (desiredCount <= 0)
+        // A course file's fault, not the program's: the activity opens with the other associations.
+        if (desiredCount <= 0) {
+            LOG_WARN(Channel, "an association in %s asks for %d questions of %s; left out",
+                     QDir(mp_activity->getFsAbsolutePath()).filePath(QStringLiteral("_metadata.json")).toUtf8().constData(),
+                     desiredCount, source->getFsRelativePath().toUtf8().constData());
             continue;
+        }
         const int matches = source->getMatchesCount(filter);
         LOG_DEBUG(Channel, "   - as.%02d ; count=%02d ; matches=%02d ; src=\"%s\"", i, desiredCount, matches,
                   source->getFsRelativePath().toUtf8().constData());

@@ -11,7 +11,11 @@
 #include <QtEndian>
 #include <QtDebug>
 
+#include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 const char* QtLocalPeer::ack = "ack";
@@ -28,12 +32,49 @@ static void sleepMs(int ms)
     nanosleep(&ts, nullptr);
 }
 
-static QString instanceDirectory()
+// Empty when path is a folder only this user can use: a directory (not a link to one) of its own
+// with mode 0700; else what it is instead.
+static QString notPrivate(const QString& path)
 {
-    // The temporary folder is shared between users; the runtime folder belongs to this user alone.
+    struct stat st;
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return QStringLiteral("unreadable (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("a symbolic link");
+    if (!S_ISDIR(st.st_mode))
+        return QStringLiteral("not a directory");
+    if (st.st_uid != ::geteuid())
+        return QStringLiteral("owned by user %1").arg(st.st_uid);
+    if ((st.st_mode & 07777) != 0700)
+        return QStringLiteral("of mode %1, not 0700").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
+    return QString();
+}
+
+// The folder of the socket and the lock file; empty, with the reason in problem, when there is none
+// only this user can use.
+static QString instanceDirectory(QString& problem)
+{
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    const QString dir = (!runtime.isEmpty() && QFileInfo(runtime).isDir()) ? runtime : QDir::tempPath();
-    return QDir::cleanPath(QDir(dir).absolutePath());
+    if (!runtime.isEmpty()) {
+        const QString why = notPrivate(runtime);
+        if (why.isEmpty())
+            return QDir::cleanPath(QDir(runtime).absolutePath());
+        qWarning("QtLocalPeer: the runtime folder %s is %s; using the temporary folder",
+                 qPrintable(runtime), qPrintable(why));
+    }
+    // The temporary folder is shared: whatever another user put there at our name is left alone.
+    const QString dir = QDir::cleanPath(QDir(QDir::tempPath()).absolutePath()) + QLatin1String("/qtsingleapp-") +
+                        QString::number(::geteuid(), 16);
+    if (::mkdir(QFile::encodeName(dir).constData(), 0700) != 0 && errno != EEXIST) {
+        problem = QStringLiteral("no folder for the lock file: %1: %2").arg(dir, QString::fromLocal8Bit(std::strerror(errno)));
+        return QString();
+    }
+    const QString why = notPrivate(dir);
+    if (!why.isEmpty()) {
+        problem = QStringLiteral("no private folder for the lock file: %1 is %2").arg(dir, why);
+        return QString();
+    }
+    return dir;
 }
 
 QtLocalPeer::QtLocalPeer(QObject* parent, const QString& appId) : QObject(parent), m_id(appId)
@@ -50,11 +91,13 @@ QtLocalPeer::QtLocalPeer(QObject* parent, const QString& appId) : QObject(parent
     const quint16 checksum = qChecksum(idBytes.constData(), uint(idBytes.size()));
     m_socketName = QLatin1String("qtsingleapp-") + prefix + QLatin1Char('-') + QString::number(checksum, 16) +
                    QLatin1Char('-') + QString::number(::getuid(), 16);
-    m_directory = instanceDirectory();
+    m_directory = instanceDirectory(m_folderProblem);
 
     mp_server = new QLocalServer(this);
     mp_server->setSocketOptions(QLocalServer::UserAccessOption);
 
+    if (m_directory.isEmpty())
+        return;
     m_lockFile.setFileName(m_directory + QLatin1Char('/') + m_socketName + QLatin1String("-lockfile"));
     m_lockFile.open(QIODevice::ReadWrite);
 }
@@ -63,11 +106,16 @@ bool QtLocalPeer::isClient()
 {
     if (m_lockFile.isLocked())
         return false;
-    if (!m_lockFile.lock(QtLockedFile::WriteLock, false)) {
-        m_guardUnusable = m_lockFile.lockFileUnusable();
+    if (!m_folderProblem.isEmpty()) {
+        m_unusable = m_folderProblem;
         return true;
     }
-    m_guardUnusable = false;
+    if (!m_lockFile.lock(QtLockedFile::WriteLock, false)) {
+        m_unusable = m_lockFile.lockFileUnusable() ? QStringLiteral("the lock file %1 cannot be used").arg(lockFilePath())
+                                                   : QString();
+        return true;
+    }
+    m_unusable.clear();
 
     bool listening = mp_server->listen(serverPath());
     if (!listening && mp_server->serverError() == QAbstractSocket::AddressInUseError) {
@@ -150,6 +198,17 @@ bool QtLocalPeer::sendMessage(const QByteArray& message, int timeout)
     }
     if (!connected)
         return false;
+    // Only a process of this user is the running instance: nothing is sent to another's.
+    struct ucred peer;
+    socklen_t size = sizeof peer;
+    if (::getsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) {
+        m_unusable = QStringLiteral("who answers on %1 cannot be told: %2").arg(serverPath(), QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    if (peer.uid != ::geteuid()) {
+        m_unusable = QStringLiteral("the socket %1 is answered by user %2").arg(serverPath()).arg(peer.uid);
+        return false;
+    }
 
     QDataStream stream(&socket);
     stream.writeBytes(message.constData(), uint(message.size()));
@@ -167,13 +226,12 @@ bool QtLocalPeer::notifyRunningInstance(const QString& message, int timeout)
     for (int attempt = 0;; ++attempt) {
         if (!isClient())
             return false;
-        if (m_guardUnusable) {
-            qWarning("QtLocalPeer: the lock file %s cannot be used; starting without the single-instance guard",
-                     qPrintable(lockFilePath()));
+        if (!guardUnusable() && sendMessage(message, attempt == 0 ? timeout : qMin(timeout, kBusyRetryTimeoutMs)))
+            return true;
+        if (guardUnusable()) {
+            qWarning("QtLocalPeer: %s; starting without the single-instance guard", qPrintable(m_unusable));
             return false;
         }
-        if (sendMessage(message, attempt == 0 ? timeout : qMin(timeout, kBusyRetryTimeoutMs)))
-            return true;
         if (attempt == kBusyRetries)
             break;
         sleepMs(kBusyRetryPauseMs);

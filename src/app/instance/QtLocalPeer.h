@@ -39,19 +39,22 @@ public:
 
     // The start-up decision: true when another instance runs and this process should end (it
     // acknowledged the message, or it holds the lock but stays busy past a few brief retries);
-    // false when this process is the server, or the lock file is unusable (then with a warning,
-    // and the process runs without the guard).
+    // false when this process is the server, or the guard cannot be trusted (no private folder, a
+    // lock file that cannot be used, a socket another user answers: then with a warning, and the
+    // process runs without the guard).
     bool notifyRunningInstance(const QString& message, int timeout);
     // Gives the guard up for a successor process (a restart): stops listening, unlocks and closes
     // the lock file. This process no longer receives messages afterwards.
     void release();
-    // The last isClient() failed because the lock file cannot be used, not because of another holder.
-    bool guardUnusable() const { return m_guardUnusable; }
+    // The last isClient() or sendMessage() failed because the guard cannot be trusted, not because
+    // another instance of this user holds it.
+    bool guardUnusable() const { return !m_unusable.isEmpty(); }
 
     QString applicationId() const { return m_id; }
     QString socketName() const { return m_socketName; }
-    // The folder of the socket and the lock file: $XDG_RUNTIME_DIR when set (private to the user),
-    // else the temporary folder.
+    // The folder of the socket and the lock file, one only this user can use: $XDG_RUNTIME_DIR when
+    // it is such a folder, else "qtsingleapp-<user id in hexadecimal>" made in the temporary folder;
+    // empty when that name is taken by anything else (the guard is then unusable).
     QString directory() const { return m_directory; }
     QString serverPath() const { return m_directory + QLatin1Char('/') + m_socketName; }
     QString lockFilePath() const { return m_lockFile.fileName(); }
@@ -76,7 +79,10 @@ private:
     QString m_directory;
     QLocalServer* mp_server;
     QtLockedFile m_lockFile;
-    bool m_guardUnusable = false;
+    // Why no private folder could be had; empty when there is one.
+    QString m_folderProblem;
+    // Why the guard cannot be trusted; empty when it can.
+    QString m_unusable;
     // Bytes received so far on each connection still being read (length prefix included).
     QHash<QLocalSocket*, QByteArray> m_incoming;
     // The same connections, oldest first.

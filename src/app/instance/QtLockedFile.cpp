@@ -55,8 +55,14 @@ bool QtLockedFile::open(OpenMode mode)
         ::close(fd);
         return false;
     }
+    // Another user's process could hold its lock and pose as the running instance.
+    if (st.st_uid != ::geteuid()) {
+        qWarning("QtLockedFile::open(): %s belongs to user %u, not to this one", path.constData(), unsigned(st.st_uid));
+        ::close(fd);
+        return false;
+    }
     // A file left by an older build may be readable by others; ours is private.
-    if (st.st_uid == ::geteuid() && (st.st_mode & 077) != 0)
+    if ((st.st_mode & 077) != 0)
         ::fchmod(fd, S_IRUSR | S_IWUSR);
     const QString name = fileName();
     if (!QFile::open(fd, mode, QFileDevice::AutoCloseHandle)) {

@@ -12,8 +12,8 @@ public:
     explicit QtLockedFile(const QString& name);
     ~QtLockedFile() override;
 
-    // Refuses Truncate. Never follows a symbolic link, accepts only a regular file, and creates the
-    // file (in a writing mode) readable and writable by its owner only.
+    // Refuses Truncate. Never follows a symbolic link, accepts only a regular file of this user's,
+    // and creates the file (in a writing mode) readable and writable by its owner only.
     bool open(OpenMode mode) override;
     // The name the file was opened by (opening through a descriptor would otherwise forget it).
     QString fileName() const override;

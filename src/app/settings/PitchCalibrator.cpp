@@ -203,11 +203,6 @@ void PitchCalibrator::calibrate()
     save();
 }
 
-void PitchCalibrator::abortCalibration()
-{
-    LOG_ENTRY(kChannel);
-}
-
 void PitchCalibrator::startTest()
 {
     LOG_ENTRY(kChannel);

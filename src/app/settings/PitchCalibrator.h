@@ -68,7 +68,6 @@ public:
     // Judges what was captured so far: stores the calibration when something was heard, else says
     // why and keeps the stored one.
     Q_INVOKABLE void calibrate();
-    Q_INVOKABLE void abortCalibration();
     Q_INVOKABLE void startTest();
     Q_INVOKABLE void stopTest();
 

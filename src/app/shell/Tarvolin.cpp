@@ -143,7 +143,9 @@ bool Tarvolin::init(QtSingleApplication* app, int, char**)
     mp_closeRequest->watch(mp_splash);
     mp_closeRequest->watch(this);
     // a logout's SIGTERM or SIGHUP closes the window like the learner would
-    (new TerminationSignals(this, this))->install();
+    auto* termination = new TerminationSignals(this, this);
+    if (!termination->install())
+        LOG_ERROR(kChannel, "a signal to end the program skips the last save: %s", qPrintable(termination->error()));
     displaySplash();
     installProviders();
     runSteps();

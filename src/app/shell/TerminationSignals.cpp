@@ -5,6 +5,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QSocketNotifier>
+#include <QStringList>
 
 #include <cerrno>
 #include <csignal>
@@ -30,9 +31,10 @@ void onSignal(int number)
 
 }  // namespace
 
-TerminationSignals::TerminationSignals(QObject* window, QObject* parent)
+TerminationSignals::TerminationSignals(QObject* window, QObject* parent, const QVector<int>& numbers)
     : QObject(parent)
     , mp_window(window)
+    , m_numbers(numbers)
 {
 }
 
@@ -40,8 +42,8 @@ TerminationSignals::~TerminationSignals()
 {
     if (!mp_notifier)
         return;
-    std::signal(SIGTERM, SIG_DFL);
-    std::signal(SIGHUP, SIG_DFL);
+    for (int number : qAsConst(m_handled))
+        std::signal(number, SIG_DFL);
     ::close(g_pipe[0]);
     ::close(g_pipe[1]);
     g_pipe[0] = g_pipe[1] = -1;
@@ -49,10 +51,12 @@ TerminationSignals::~TerminationSignals()
 
 bool TerminationSignals::install()
 {
-    if (mp_notifier || g_pipe[0] >= 0)
-        return false;  // one per process
+    if (mp_notifier || g_pipe[0] >= 0) {
+        m_error = QStringLiteral("the termination signals are handled already");  // one per process
+        return false;
+    }
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_pipe) != 0) {
-        LOG_ERROR(Channel, "no handler for SIGTERM and SIGHUP: %s", std::strerror(errno));
+        m_error = QStringLiteral("no socket pair: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     mp_notifier = new QSocketNotifier(g_pipe[1], QSocketNotifier::Read, this);
@@ -63,18 +67,22 @@ bool TerminationSignals::install()
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int number : {SIGTERM, SIGHUP}) {
-        if (sigaction(number, &action, nullptr) != 0)
-            LOG_ERROR(Channel, "no handler for signal %d: %s", number, std::strerror(errno));
+    QStringList failed;
+    for (int number : qAsConst(m_numbers)) {
+        if (sigaction(number, &action, nullptr) == 0)
+            m_handled << number;
+        else
+            failed << QStringLiteral("signal %1: %2").arg(number).arg(QString::fromLocal8Bit(std::strerror(errno)));
     }
-    return true;
+    m_error = failed.join(QStringLiteral("; "));
+    return failed.isEmpty();
 }
 
 void TerminationSignals::readSignal()
 {
     unsigned char byte = 0;
     while (::read(g_pipe[1], &byte, 1) == 1)
-        LOG_INFO(Channel, "%s received; closing", byte == SIGHUP ? "SIGHUP" : "SIGTERM");
+        LOG_INFO(Channel, "SIG%s received; closing", sigabbrev_np(byte));
     // The same road as a window closed by the learner: the loops end, then the clean-up runs.
     if (mp_window)
         QCoreApplication::postEvent(mp_window, new QCloseEvent());

@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
+#include <QVector>
+
+#include <csignal>
 
 class QSocketNotifier;
 
@@ -10,17 +14,25 @@ class QSocketNotifier;
 class TerminationSignals : public QObject {
     Q_OBJECT
 public:
-    // window: what receives the close (the one the close request watches).
-    explicit TerminationSignals(QObject* window, QObject* parent = nullptr);
+    // window: what receives the close (the one the close request watches); numbers: the signals
+    // that close it.
+    explicit TerminationSignals(QObject* window, QObject* parent = nullptr,
+                                const QVector<int>& numbers = {SIGTERM, SIGHUP});
     ~TerminationSignals() override;
 
-    // False when the socket pair or a handler cannot be set up (then the signals end the program
-    // as before, without a last save).
+    // False when the socket pair or the handler of any of the signals cannot be set up; error()
+    // says what failed. A signal without the handler ends the program as before, without a last
+    // save; those that got it keep it.
     bool install();
+    QString error() const { return m_error; }
 
 private:
     void readSignal();
 
     QObject* mp_window;
+    QVector<int> m_numbers;
+    // The signals whose handler is ours, given back to the default at the end.
+    QVector<int> m_handled;
     QSocketNotifier* mp_notifier = nullptr;
+    QString m_error;
 };

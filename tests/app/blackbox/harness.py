@@ -135,10 +135,13 @@ def write_course(root, elements):
 class Run:
     """One process of the program."""
 
-    def __init__(self, display, scratch, args=(), program=BIN):
+    def __init__(self, display, scratch, args=(), program=BIN, unset=()):
+        """unset: names of variables the process does not get."""
         env = dict(os.environ)
         env.update(DISPLAY=display.name, XDG_DATA_HOME=scratch.data, XDG_RUNTIME_DIR=scratch.runtime,
                    TMPDIR=scratch.tmp)
+        for name in unset:
+            env.pop(name, None)
         env.pop('QT_QPA_PLATFORM', None)
         if 'ASAN_OPTIONS' in env:
             # a sanitizer build: the QML screens' memory is Qt's, under stacks the leak checker
@@ -289,6 +292,25 @@ def answers(scratch):
         return db.execute('SELECT variant, correctness FROM answers ORDER BY id').fetchall()
     finally:
         db.close()
+
+
+OTHER_USER = 2002
+
+
+def other_user():
+    """The command prefix that runs a command as another local user (OTHER_USER): setpriv as root.
+    Elsewhere the script runs again in a user namespace that maps more users than its own (from
+    the subordinate ids), and is skipped (status 77) where none can be made."""
+    setpriv = ['setpriv', '--reuid=%d' % OTHER_USER, '--regid=%d' % OTHER_USER, '--clear-groups']
+    if os.geteuid() == 0 and shutil.which('setpriv'):
+        return setpriv
+    namespace = ['unshare', '--user', '--map-auto', '--map-root-user']
+    if os.environ.get('BRISOLA_IN_NAMESPACE') or not shutil.which('unshare') or subprocess.run(
+            namespace + setpriv + ['true'], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+        print('SKIP: no second user here (not root with setpriv, and no user namespace with subordinate ids)')
+        sys.exit(77)
+    env = dict(os.environ, BRISOLA_IN_NAMESPACE='1')
+    sys.exit(subprocess.run(namespace + [sys.executable] + sys.argv, env=env).returncode)
 
 
 def run_test(main):

@@ -2,13 +2,15 @@
 (python3 startup_test.py <case>), each with its own display, data, runtime and temporary folders.
 A scenario checks together what one set of real starts can show, since every start costs seconds."""
 import os
+import select
+import shutil
 import socket
 import sqlite3
 import subprocess
 import sys
 import time
 
-from harness import BIN, Display, Failure, Run, Scratch, alive, check, main_window, write_course
+from harness import BIN, OTHER_USER, Display, Failure, Run, Scratch, alive, check, main_window, other_user, write_course
 
 STEPS = ['initializing audio...', 'loading fonts...', 'removing 1 temporary files...', 'initializing facilities...',
          'loading plugins...', 'loading course...', 'loading settings...', 'logging in...',
@@ -23,6 +25,14 @@ KEYS = 'keys=course,stats,practice,globals,settings,calibration,system'
 def start_up_lines(run):
     """The start-up's own lines, in order, without the font list and entry traces."""
     return [t for t in run.texts('zq-main') if not t.startswith('loaded font: ') and 'entered...' not in t]
+
+
+def raised(screen, window):
+    """Whether the window comes to the top (within a generous 10 s)."""
+    deadline = time.time() + 10
+    while screen.stacking()[-1] != window.id and time.time() < deadline:
+        time.sleep(0.05)
+    return screen.stacking()[-1] == window.id
 
 
 def close_and_check_end(run):
@@ -78,10 +88,7 @@ def case_installed():
         elapsed = time.time() - t0
         check(rc == 0, 'second instance exit status %s' % rc)
         check(elapsed < 1.0, 'second instance took %.2f s' % elapsed)
-        deadline = time.time() + 2
-        while screen.stacking()[-1] != main.id and time.time() < deadline:
-            time.sleep(0.05)
-        check(screen.stacking()[-1] == main.id, 'the first window was not raised')
+        check(raised(screen, main), 'the first window was not raised')
 
         open(os.path.join(scratch.tmp, 'ruvex_zq_score.y.midi'), 'w').close()
         end = close_and_check_end(first)
@@ -220,16 +227,118 @@ def case_guard_at_low_file_limit():
             check(rc == 0 and 'does not answer' not in second.output(),
                   'round %d: a later start: status %s after %.1f s\n%s' % (round, rc, elapsed, second.output()))
             check(elapsed < 1.0, 'round %d: the later start took %.2f s' % (round, elapsed))
-            deadline = time.time() + 2
-            while screen.stacking()[-1] != main.id and time.time() < deadline:
-                time.sleep(0.05)
-            check(screen.stacking()[-1] == main.id, 'round %d: the window was not raised' % round)
+            check(raised(screen, main), 'round %d: the window was not raised' % round)
             cover.destroy()
         check(first.proc.poll() is None, 'the first instance ended\n%s' % first.dump())
         close_and_check_end(first)
     finally:
         if first:
             first.kill()
+        display.stop()
+        scratch.remove()
+
+
+# Another user's process that holds the guard's lock file and listens at its socket, both given as
+# descriptors: it answers every message.
+SQUATTER = '''import fcntl, socket, sys
+fcntl.lockf(int(sys.argv[1]), fcntl.LOCK_EX | fcntl.LOCK_NB)
+server = socket.socket(fileno=int(sys.argv[2]))
+server.listen(8)
+print('ready', flush=True)
+while True:
+    connection = server.accept()[0]
+    connection.settimeout(2)
+    try:
+        message = connection.recv(64)
+    except OSError:
+        message = b''
+    if message:
+        connection.sendall(b'ack')
+        print('answered', flush=True)
+    connection.close()
+'''
+
+
+def squat(as_other, path, give):
+    """Starts SQUATTER as the other user on a lock file and a socket made here at the guard's path,
+    both given to that user where `give`."""
+    lock = os.open(path + '-lockfile', os.O_RDWR | os.O_CREAT, 0o600)
+    server = socket.socket(socket.AF_UNIX)
+    server.bind(path)
+    if give:
+        os.fchown(lock, OTHER_USER, OTHER_USER)
+        os.chown(path, OTHER_USER, OTHER_USER)
+    squatter = subprocess.Popen(as_other + [sys.executable, '-c', SQUATTER, str(lock), str(server.fileno())],
+                                pass_fds=(lock, server.fileno()), stdout=subprocess.PIPE, text=True)
+    os.close(lock)
+    server.close()
+    check(squatter.stdout.readline().strip() == 'ready', 'the other user does not listen')
+    return squatter
+
+
+def case_guard_other_user():
+    """No runtime folder, a shared temporary folder, and another user's process holding the guard's
+    lock file and answering at its socket's name there: the learner's start shows its window (the
+    guard keeps to a folder of the learner's own) and a second start still raises it. Another
+    user's folder, or a link, at that folder's name is left alone, and a socket in it that another
+    user answers is sent nothing: the start shows its window, unguarded, and says why."""
+    as_other = other_user()
+    display, scratch = Display('1440x900'), Scratch()
+    squatters, run = [], None
+    name = 'qtsingleapp-Brisol-cf35-%x' % os.getuid()  # the names the unit tests pin for the id "Brisola"
+    try:
+        os.chmod(scratch.root, 0o711)  # the other user reaches the shared folder, nothing else
+        shared = os.path.join(scratch.root, 'shared')
+        os.mkdir(shared)
+        os.chmod(shared, 0o1777)
+        scratch.tmp = shared
+        folder = os.path.join(shared, 'qtsingleapp-%x' % os.geteuid())
+        squatters.append(squat(as_other, os.path.join(shared, name), True))
+
+        run = Run(display, scratch, unset=['XDG_RUNTIME_DIR'])
+        main = run.main_window()
+        st = os.lstat(folder)
+        check(st.st_uid == os.geteuid() and st.st_mode == 0o40700, 'the folder: %o, user %d' % (st.st_mode, st.st_uid))
+        cover = display.screen.raise_other()
+        rc = Run(display, scratch, unset=['XDG_RUNTIME_DIR']).wait(timeout=15)
+        check(rc == 0, 'second start exit status %s' % rc)
+        check(raised(display.screen, main), 'the first window was not raised')
+        cover.destroy()
+        close_and_check_end(run)
+        run = None
+
+        for planted, says in (('folder', 'no private folder for the lock file: %s is owned by user %d' % (folder, OTHER_USER)),
+                              ('link', 'no private folder for the lock file: %s is a symbolic link' % folder),
+                              ('listener', 'the socket %s/%s is answered by user %d' % (folder, name, OTHER_USER))):
+            if os.path.islink(folder):
+                os.unlink(folder)
+            else:
+                shutil.rmtree(folder)
+            if planted == 'folder':
+                subprocess.run(as_other + ['mkdir', '-m', '0700', folder], check=True)
+            elif planted == 'link':  # to a private folder of the learner's
+                subprocess.run(as_other + ['ln', '-s', scratch.runtime, folder], check=True)
+            else:  # in the learner's own folder: only root could put it there
+                os.mkdir(folder, 0o700)
+                squatters.append(squat(as_other, os.path.join(folder, name), False))
+            run = Run(display, scratch, unset=['XDG_RUNTIME_DIR'])
+            run.main_window()
+            line = says + '; starting without the single-instance guard'
+            check(line in run.output(), '%s: no line "%s"\n%s' % (planted, line, run.dump()))
+            if planted != 'listener':
+                st = os.lstat(folder)
+                check(st.st_uid == OTHER_USER and (st.st_mode >> 12) == (0o12 if planted == 'link' else 0o4),
+                      '%s: now %o, user %d' % (planted, st.st_mode, st.st_uid))
+                check(not os.listdir(scratch.runtime), '%s: %s' % (planted, os.listdir(scratch.runtime)))
+            close_and_check_end(run)
+            run = None
+        check(not select.select([s.stdout for s in squatters], [], [], 0)[0], 'the other user was sent a message')
+    finally:
+        if run:
+            run.kill()
+        for squatter in squatters:
+            squatter.kill()
+            squatter.wait()
         display.stop()
         scratch.remove()
 
