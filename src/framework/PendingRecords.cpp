@@ -687,6 +687,13 @@ int PendingRecords::load()
             if (!ours)
                 takeFile(path, runs);
         }
+        // Half-written by a run killed while writing (locked while a live one writes): never read.
+        for (const QString& name : dir.entryList({QLatin1Char('.') + m_name + QStringLiteral(".*.unsaved.json.*")},
+                                                 QDir::Files | QDir::Hidden)) {
+            QString why;
+            if (std::unique_ptr<PendingRecordsFile> left = PendingRecordsFile::take(dir.filePath(name), why))
+                left->remove();
+        }
     }
     // Files of different runs: the older run's records first.
     std::stable_sort(runs.begin(), runs.end(),

@@ -271,9 +271,14 @@ TEST_F(Pending, ALaterRunTakesTheFilesOfEndedRunsInTheOrderTheRecordsWereMadeAnd
     EXPECT_EQ(filesIn(spare(), "*"), QStringList{});
     EXPECT_EQ(rows("SELECT count(*) FROM kept_saved"), QStringList{"0"}) << "ids go with the files";
 
+    // what a run killed while writing its file left is never read, and goes
+    const QString half = QDir(spare()).filePath(QStringLiteral(".Brisola.1f.unsaved.json.Ab12Cd"));
+    plant(half, recordsText({answerJson(0.5)}).left(30));
     PendingRecords again;
     again.setFolders(m_folders, QStringLiteral("Brisola"));
     EXPECT_EQ(again.load(), 0) << "nothing is saved twice";
+    EXPECT_FALSE(QFile::exists(half));
+    EXPECT_EQ(again.unreadableCount(), 0);
 }
 
 // A kill after a transaction of a recovery and before the file is rewritten leaves every record in
