@@ -39,6 +39,9 @@ from records_keep_test import (COURSE, EXERCISE, PATH, PROBE, ROW, answer_kept, 
                                mount_small_disk, start, table)
 
 OTHER = 2002
+# The longest a window may take to answer while a recovery runs (a transaction's worth of work on a
+# loaded machine); a window that waits for the whole recovery takes many seconds.
+FROZEN = 1.5
 
 
 def other_user_possible():
@@ -297,7 +300,7 @@ def kill_recovery(display, scratch, program):
     total, distinct = count_answers(scratch)
     check((total, distinct) == (n, n), 'after the kill and the next start: %d answers, %d distinct of %d'
           % (total, distinct, n))
-    check(pinger.longest < 2.0, 'the window did not answer for %.2f s' % pinger.longest)
+    check(pinger.longest < FROZEN, 'the window did not answer for %.2f s' % pinger.longest)
     rc = end_by_close(display, run)
     check(rc == 0, 'exit status %s' % rc)
     check(not kept_files(scratch), 'kept files left: %s' % kept_files(scratch))
@@ -327,7 +330,7 @@ def recover_20000(display, scratch, program):
     check('%d results from your last session' % n in ready and 'They have been saved now.' in ready,
           'the learner is not told: %s' % ready)
     check(took < 2.0, 'the recovery took %.2f s' % took)
-    check(pinger.answered > 0 and pinger.longest < 1.0, 'the window did not answer for %.2f s' % pinger.longest)
+    check(pinger.answered > 0 and pinger.longest < FROZEN, 'the window did not answer for %.2f s' % pinger.longest)
     rc = end_by_close(display, run)
     check(rc == 0, 'exit status %s' % rc)
 
