@@ -88,9 +88,10 @@ public:
     // they are read (a recovery), so that the window stays alive.
     void setPause(const std::function<void()>& pause) { m_pause = pause; }
 
-    // Saves the kept records and then the given ones, in that order; what cannot be saved now is
-    // kept. Once the file is found in use by another program the rest are kept untried: each try
-    // would wait out the busy time again.
+    // Saves the kept records and then the given ones, in that order, in transactions of many
+    // records each; what cannot be saved now is kept. Once one cannot be saved now (the file in use
+    // by another program, a full disk), the rest are kept untried: in order, and without waiting
+    // out the busy time again for each.
     Outcome save(Database* db, const QList<Record>& records);
     // The kept records only.
     void saveKept(Database* db) { save(db, {}); }
