@@ -5,6 +5,7 @@
 #include "framework/DatabaseTransaction.h"
 #include "framework/DatabaseQuery.h"
 #include "framework/PendingRecordsFile.h"
+#include "framework/PrivateFolder.h"
 #include "framework/ResultCodes.h"
 
 #include <QCryptographicHash>
@@ -512,10 +513,9 @@ bool PendingRecords::usable(int folder, bool make)
     if (folder == 0)
         return true;
     QString why;
-    const QFileInfo info(path);
-    if (make ? !PendingRecordsFile::privateFolder(info.absolutePath(), info.fileName(), why).isEmpty()
-             : PendingRecordsFile::isPrivateFolder(path, why))
+    if (make ? !PrivateFolder::make(path, why).isEmpty() : PrivateFolder::check(path, why))
         return true;
+    const QFileInfo info(path);
     if ((make || info.exists() || info.isSymLink()) && !m_warned.contains(path)) {
         LOG_WARN(Channel, "%s left alone: %s", path.toUtf8().constData(), why.toUtf8().constData());
         m_warned.insert(path);

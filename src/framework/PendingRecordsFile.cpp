@@ -127,33 +127,6 @@ bool PendingRecordsFile::create(const QString& path, const QByteArray& text, QSt
     return ok;
 }
 
-bool PendingRecordsFile::isPrivateFolder(const QString& folder, QString& why)
-{
-    struct stat st;
-    if (::lstat(QFile::encodeName(folder).constData(), &st) != 0)
-        why = lastError();
-    else if (!S_ISDIR(st.st_mode))
-        why = S_ISLNK(st.st_mode) ? QStringLiteral("a symlink") : QStringLiteral("not a directory");
-    else if (st.st_uid != ::geteuid())
-        why = QStringLiteral("owned by user %1").arg(st.st_uid);
-    else if ((st.st_mode & 07777) != 0700)
-        why = QStringLiteral("mode %1, not 0700").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
-    else
-        return true;
-    return false;
-}
-
-QString PendingRecordsFile::privateFolder(const QString& parent, const QString& name, QString& why)
-{
-    const QString folder = QDir(parent).filePath(name);
-    // An existing one is checked like a new one: another user may have made it first.
-    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) {
-        why = lastError();
-        return QString();
-    }
-    return isPrivateFolder(folder, why) ? folder : QString();
-}
-
 bool PendingRecordsFile::read(QByteArray& text, QString& why) const
 {
     text.clear();

@@ -26,10 +26,6 @@ public:
     static std::unique_ptr<PendingRecordsFile> write(const QString& path, const QByteArray& text, QString& why);
     // A new file of text at path (0600) that replaces nothing.
     static bool create(const QString& path, const QByteArray& text, QString& why);
-    // folder when it is a directory (not a symlink) only the learner can use: theirs, mode 0700.
-    static bool isPrivateFolder(const QString& folder, QString& why);
-    // The folder name under parent, made 0700 when missing; empty (with why) unless private.
-    static QString privateFolder(const QString& parent, const QString& name, QString& why);
 
     bool read(QByteArray& text, QString& why) const;
     // Removes the name, when it still leads to this file.

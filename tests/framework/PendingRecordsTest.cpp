@@ -6,6 +6,7 @@
 
 #include "framework/PendingRecords.h"
 #include "framework/PendingRecordsFile.h"
+#include "framework/PrivateFolder.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -452,22 +453,22 @@ TEST_F(Pending, OnlyARegularFileOfTheLearnersOwnIsTaken)
 TEST_F(Pending, AFolderForKeptRecordsIsOneOnlyTheLearnerCanUse)
 {
     QString why;
-    const QString made = PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("Brisola-0"), why);
+    const QString made = PrivateFolder::make(m_dir.filePath(QStringLiteral("Brisola-0")), why);
     ASSERT_FALSE(made.isEmpty()) << why.toStdString();
     EXPECT_EQ(modeOf(made), 0700);
-    EXPECT_EQ(PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("Brisola-0"), why), made) << "again";
+    EXPECT_EQ(PrivateFolder::make(m_dir.filePath(QStringLiteral("Brisola-0")), why), made) << "again";
 
     ASSERT_TRUE(QFile::link(made, m_dir.filePath(QStringLiteral("link"))));
-    EXPECT_EQ(PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("link"), why), QString());
-    EXPECT_EQ(why, QStringLiteral("a symlink"));
+    EXPECT_EQ(PrivateFolder::make(m_dir.filePath(QStringLiteral("link")), why), QString());
+    EXPECT_EQ(why, QStringLiteral("a symbolic link"));
     ASSERT_TRUE(QDir().mkdir(m_dir.filePath(QStringLiteral("open"))));
     ::chmod(QFile::encodeName(m_dir.filePath(QStringLiteral("open"))).constData(), 0755);
-    EXPECT_EQ(PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("open"), why), QString());
-    EXPECT_EQ(why, QStringLiteral("mode 0755, not 0700"));
+    EXPECT_EQ(PrivateFolder::make(m_dir.filePath(QStringLiteral("open")), why), QString());
+    EXPECT_EQ(why, QStringLiteral("of mode 0755, not 0700"));
     plant(m_dir.filePath(QStringLiteral("file")), "x");
-    EXPECT_EQ(PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("file"), why), QString());
+    EXPECT_EQ(PrivateFolder::make(m_dir.filePath(QStringLiteral("file")), why), QString());
     if (::chown(QFile::encodeName(made).constData(), 2002, 2002) == 0) {
-        EXPECT_EQ(PendingRecordsFile::privateFolder(m_dir.path(), QStringLiteral("Brisola-0"), why), QString());
+        EXPECT_EQ(PrivateFolder::make(m_dir.filePath(QStringLiteral("Brisola-0")), why), QString());
         EXPECT_EQ(why, QStringLiteral("owned by user 2002"));
     }
 }

@@ -1,5 +1,7 @@
 #include "app/instance/QtLocalPeer.h"
 
+#include "framework/PrivateFolder.h"
+
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
@@ -15,7 +17,6 @@
 #include <cstring>
 #include <ctime>
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 const char* QtLocalPeer::ack = "ack";
@@ -32,32 +33,14 @@ static void sleepMs(int ms)
     nanosleep(&ts, nullptr);
 }
 
-// Empty when path is a folder only this user can use: a directory (not a link to one) of its own
-// with mode 0700; else what it is instead.
-static QString notPrivate(const QString& path)
-{
-    struct stat st;
-    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
-        return QStringLiteral("unreadable (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
-    if (S_ISLNK(st.st_mode))
-        return QStringLiteral("a symbolic link");
-    if (!S_ISDIR(st.st_mode))
-        return QStringLiteral("not a directory");
-    if (st.st_uid != ::geteuid())
-        return QStringLiteral("owned by user %1").arg(st.st_uid);
-    if ((st.st_mode & 07777) != 0700)
-        return QStringLiteral("of mode %1, not 0700").arg(st.st_mode & 07777, 4, 8, QLatin1Char('0'));
-    return QString();
-}
-
 // The folder of the socket and the lock file; empty, with the reason in problem, when there is none
 // only this user can use.
 static QString instanceDirectory(QString& problem)
 {
+    QString why;
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty()) {
-        const QString why = notPrivate(runtime);
-        if (why.isEmpty())
+        if (edufrmwk::PrivateFolder::check(runtime, why))
             return QDir::cleanPath(QDir(runtime).absolutePath());
         qWarning("QtLocalPeer: the runtime folder %s is %s; using the temporary folder",
                  qPrintable(runtime), qPrintable(why));
@@ -65,12 +48,7 @@ static QString instanceDirectory(QString& problem)
     // The temporary folder is shared: whatever another user put there at our name is left alone.
     const QString dir = QDir::cleanPath(QDir(QDir::tempPath()).absolutePath()) + QLatin1String("/qtsingleapp-") +
                         QString::number(::geteuid(), 16);
-    if (::mkdir(QFile::encodeName(dir).constData(), 0700) != 0 && errno != EEXIST) {
-        problem = QStringLiteral("no folder for the lock file: %1: %2").arg(dir, QString::fromLocal8Bit(std::strerror(errno)));
-        return QString();
-    }
-    const QString why = notPrivate(dir);
-    if (!why.isEmpty()) {
+    if (edufrmwk::PrivateFolder::make(dir, why).isEmpty()) {
         problem = QStringLiteral("no private folder for the lock file: %1 is %2").arg(dir, why);
         return QString();
     }
