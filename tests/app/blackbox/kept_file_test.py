@@ -33,25 +33,19 @@ import time
 
 from Xlib import X, display as xdisplay, protocol
 
-from harness import (Display, Failure, Run, Scratch, answers, check, hold, press_key, probe_program, run_test,
-                     wait_for_probe)
+from harness import (OTHER_USER as OTHER, Display, Failure, Run, Scratch, answers, check, hold, other_user as
+                     other_user_prefix, press_key, probe_program, run_test, wait_for_probe)
 from records_keep_test import (COURSE, EXERCISE, PATH, PROBE, ROW, answer_kept, end_by_close, fill, kept_files,
                                mount_small_disk, start, table)
 
-OTHER = 2002
 # The longest a window may take to answer while a recovery runs (a transaction's worth of work on a
 # loaded machine); a window that waits for the whole recovery takes many seconds.
 FROZEN = 1.5
 
 
-def other_user_possible():
-    return os.geteuid() == 0 and shutil.which('setpriv') is not None
-
-
 def as_other(argv, data=None):
-    """Runs argv as the other user, with nothing of ours."""
-    subprocess.run(['setpriv', '--reuid=%d' % OTHER, '--regid=%d' % OTHER, '--clear-groups'] + argv,
-                   input=data, check=True, timeout=30)
+    """Runs argv as the other user, with nothing of ours (the test is skipped where there is none)."""
+    subprocess.run(other_user_prefix() + argv, input=data, check=True, timeout=30)
 
 
 def share_tmp(scratch):
@@ -108,9 +102,7 @@ def count_answers(scratch):
 
 
 def other_user(display, scratch, program):
-    if not other_user_possible():
-        print('SKIP: no second user here (not root, or no setpriv)')
-        sys.exit(77)
+    other_user_prefix()
     share_tmp(scratch)
     planted = [record('answer', variant=ROW[0], value=1.0), record('answer', variant=ROW[0], value=1.0),
                record('mark', path=PATH, value=1.0, ratingDelta=900, rating=0, measuredAtSave=False, run='0'),
@@ -399,8 +391,9 @@ def wait_for_output(run, text, timeout=40):
 
 
 def fallback_taken(display, scratch, program):
-    if not other_user_possible() or not mount_small_disk(scratch.data, '2m'):
-        print('SKIP: no second user or no tmpfs here')
+    other_user_prefix()
+    if not mount_small_disk(scratch.data, '2m'):
+        print('SKIP: no tmpfs here')
         sys.exit(77)
     try:
         share_tmp(scratch)
