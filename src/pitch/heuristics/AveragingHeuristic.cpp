@@ -227,19 +227,24 @@ double AveragingHeuristic::restrikeTime(Pitch::Note winner) const
         before += entry.offset >= taken.last().offset && entry.offset < attack && entry.note == winner ? 1 : 0;
     if (before < kSungBefore)
         return -1.0;
+    return soundsFrom(attack, winner) > 0 ? attack : -1.0;
+}
+
+int AveragingHeuristic::soundsFrom(double attack, Pitch::Note note) const
+{
     // Every result from a little after the attack names the note, and enough of them do: the
     // tracker holds its last pitch for up to a tenth of a second into a new note, so the first
     // results after an attack may still name the note before it; a result without pitch among them
     // is a silence after the attack, which was in the last note's tail or the room's.
     int count = 0;
-    for (const PitchDetector::NoteInfo& entry : m_window) {
+    for (const PitchDetector::NoteInfo& entry : m_recent) {
         if (entry.offset < attack + kTrackerLag)
             continue;
-        if (entry.note != winner)
-            return -1.0;
+        if (entry.note != note)
+            return -1;
         ++count;
     }
-    return count >= kRestrikeResults ? attack : -1.0;
+    return count >= kRestrikeResults ? 1 : 0;
 }
 
 bool AveragingHeuristic::steadyAfterSilence(const PitchDetector::NoteInfo& note, double since, double waited) const
