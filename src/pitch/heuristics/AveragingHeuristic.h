@@ -34,8 +34,8 @@ public:
     // (one in eight may not; none is silent): a pitch held, not a vibrato's swing or a scoop.
     bool heldThroughout(const PitchDetector::NoteInfo& note) const;
     // Whether the note is what sounds after the attack at the given time: 1 when every result from
-    // the tracker's lag after it names the note and enough of them do, 0 while too few have come,
-    // -1 when one names another note or none.
+    // the tracker's lag after it lies at the note and enough of them do (or all up to a silence), 0
+    // while too few have come, -1 when one lies elsewhere or none has a pitch.
     int soundsFrom(double attack, Pitch::Note note) const;
 
     // Most frequent note of the window; false when none reaches the minimum count or no entry
