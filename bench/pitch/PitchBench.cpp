@@ -830,6 +830,24 @@ void printSeeds(const char* title, const QList<unsigned>& seeds, int count, cons
     printf(", %d takes %s:\n\n", count, each);
 }
 
+// Calls grade with each take of the seeds at a noise level, its samples and its name
+// (prefix-seed-level-take); only the take PITCH_BENCH_DUMP names, when set.
+using TakeGrader = std::function<void(const BenchVoiceTakes::Take&, const std::vector<qint16>&, const QString& name)>;
+void forEachTake(const std::vector<std::vector<BenchVoiceTakes::Take>>& takes, const QList<unsigned>& seeds, double noise,
+                 const QString& prefix, const TakeGrader& grade)
+{
+    const QByteArray only = qgetenv("PITCH_BENCH_DUMP");
+    for (int s = 0; s < seeds.size(); ++s) {
+        for (size_t k = 0; k < takes[s].size(); ++k) {
+            const BenchVoiceTakes::Take& take = takes[s][k];
+            const QString name = QString("%1-%2-%3-%4").arg(prefix).arg(seeds[s]).arg(levelName(noise), take.name);
+            if (only.isEmpty() || only == name.toLatin1())
+                grade(take, withNoise(take, noise, seeds[s] * 2000u + static_cast<unsigned>(k)), name);
+        }
+    }
+    fprintf(stderr, "%s %s done\n", qPrintable(prefix), qPrintable(levelName(noise)));
+}
+
 // Melodies sung as written by one source over its seeds and the noise levels: accuracy per trait
 // and per level.
 void runVoiceAccuracy(const QString& dataDir, const QString& soundFont, const SungSource& source)
@@ -838,23 +856,15 @@ void runVoiceAccuracy(const QString& dataDir, const QString& soundFont, const Su
     const QList<unsigned> seeds = seedsFrom("PITCH_BENCH_" + upper + "_SEEDS", "1-3");
     const int count = countFrom("PITCH_BENCH_" + upper + "_COUNT", 24);
     const bool list = !qgetenv("PITCH_BENCH_VOICE_LIST").isEmpty(); // each miss, for a look at the take
-    const QByteArray only = qgetenv("PITCH_BENCH_DUMP");
+    const bool dumped = !qgetenv("PITCH_BENCH_DUMP").isEmpty();
     const std::vector<std::vector<BenchVoiceTakes::Take>> takes = sourceTakes(dataDir, soundFont, source, BENCH_MELODIES_SCRIPT, seeds, count);
     std::map<QString, VoiceTally> byTrait;
     std::map<QString, VoiceLevelTally> byLevel;
     for (double noise : noiseLevels()) {
-        const QString level = levelName(noise);
-        for (int s = 0; s < seeds.size(); ++s) {
-            for (size_t k = 0; k < takes[s].size(); ++k) {
-                const BenchVoiceTakes::Take& take = takes[s][k];
-                const QString name = QString("%1-%2-%3-%4").arg(source.prefix).arg(seeds[s]).arg(level, take.name);
-                if (!only.isEmpty() && only != name.toLatin1())
-                    continue;
-                gradeVoiceTake(take, withNoise(take, noise, seeds[s] * 2000u + static_cast<unsigned>(k)), name, level,
-                               list, !only.isEmpty(), &byTrait, &byLevel);
-            }
-            fprintf(stderr, "%s seed %u %s done\n", source.prefix, seeds[s], qPrintable(level));
-        }
+        forEachTake(takes, seeds, noise, source.prefix,
+                    [&](const BenchVoiceTakes::Take& take, const std::vector<qint16>& pcm, const QString& name) {
+                        gradeVoiceTake(take, pcm, name, levelName(noise), list, dumped, &byTrait, &byLevel);
+                    });
     }
     printSeeds(QString("Melodies of sung-melodies.py sung as written by %1").arg(source.name).toLatin1(), seeds, count, "each");
     printVoiceTables(byTrait, byLevel);
@@ -878,6 +888,21 @@ bool honest(const BenchVoiceTakes::Take& take, const DeviationTally& one)
     return take.deviation == "split" || one.allRight;
 }
 
+// One take's tally from the pitch grades of its written notes.
+DeviationTally deviationTally(const BenchVoiceTakes::Take& take, const std::vector<Evaluator::accuracy_e>& grades)
+{
+    DeviationTally one;
+    one.takes = 1;
+    one.allRight = std::all_of(grades.begin(), grades.end(), [](Evaluator::accuracy_e g) { return g == Evaluator::PERFECT; });
+    one.atRight = grades[take.at] == Evaluator::PERFECT;
+    // only a wrong note is sung at the written note's place
+    one.onlyAtAsSung = take.deviation.startsWith("wrong") && take.sung.size() == take.notes.size()
+                       && grades[take.at] == truthGrade(take.sung[take.at].midi - take.notes[take.at].midi);
+    for (size_t i = 0; i < grades.size(); ++i)
+        one.onlyAtAsSung = one.onlyAtAsSung && (static_cast<int>(i) == take.at || grades[i] == Evaluator::PERFECT);
+    return one;
+}
+
 void printDeviationRow(const QString& source, const QString& level, const QString& kase, const DeviationTally& t)
 {
     auto share = [&t](int n) { return QString::asprintf("%3d (%3.0f %%)", n, 100.0 * n / std::max(1, t.takes)); };
@@ -894,7 +919,7 @@ void runDeviations(const QString& dataDir, const QString& soundFont)
     const QList<unsigned> seeds = seedsFrom("PITCH_BENCH_DEV_SEEDS", "1");
     const int count = countFrom("PITCH_BENCH_DEV_COUNT", 5);
     const bool list = !qgetenv("PITCH_BENCH_VOICE_LIST").isEmpty(); // each take graded dishonestly
-    const QByteArray only = qgetenv("PITCH_BENCH_DUMP");
+    const bool dumped = !qgetenv("PITCH_BENCH_DUMP").isEmpty();
     const QStringList cases = {"hold", "hold_ok", "split", "split_ok", "wrong+1", "wrong-1", "wrong+2", "wrong-2"};
     printSeeds("Melodies of sung-deviations.py", seeds, count, "a case");
     printf("| source | level | case | takes | every note shown right | false credit | only the wrong note graded as sung |\n"
@@ -902,42 +927,29 @@ void runDeviations(const QString& dataDir, const QString& soundFont)
     for (const SungSource& source : kSungSources) {
         const std::vector<std::vector<BenchVoiceTakes::Take>> takes = sourceTakes(dataDir, soundFont, source, BENCH_DEVIATIONS_SCRIPT, seeds, count);
         for (double noise : noiseLevels()) {
-            const QString level = levelName(noise);
             std::map<QString, DeviationTally> byCase;
-            for (int s = 0; s < seeds.size(); ++s) {
-                for (size_t k = 0; k < takes[s].size(); ++k) {
-                    const BenchVoiceTakes::Take& take = takes[s][k];
-                    const QString name = QString("dev-%1-%2-%3-%4").arg(source.prefix).arg(seeds[s]).arg(level, take.name);
-                    if (!only.isEmpty() && only != name.toLatin1())
+            forEachTake(takes, seeds, noise, QString("dev-%1").arg(source.prefix),
+                        [&](const BenchVoiceTakes::Take& take, const std::vector<qint16>& pcm, const QString& name) {
+                const VoiceRun run = runVoiceTake(take, pcm, name);
+                if (run.grades.size() != take.notes.size() || take.at < 0 || take.at >= static_cast<int>(take.notes.size()))
+                    return;
+                const DeviationTally one = deviationTally(take, run.grades);
+                const QString pooled = take.deviation.startsWith("wrong") ? "wrong, all four" : take.deviation.endsWith("_ok") ? "controls, both" : "";
+                for (const QString& kase : {take.deviation, pooled}) {
+                    if (kase.isEmpty())
                         continue;
-                    const VoiceRun run = runVoiceTake(take, withNoise(take, noise, seeds[s] * 2000u + static_cast<unsigned>(k)), name);
-                    if (run.grades.size() != take.notes.size() || take.at < 0 || take.at >= static_cast<int>(take.notes.size()))
-                        continue;
-                    DeviationTally one;
-                    one.takes = 1;
-                    one.allRight = std::all_of(run.grades.begin(), run.grades.end(), [](Evaluator::accuracy_e g) { return g == Evaluator::PERFECT; });
-                    one.atRight = run.grades[take.at] == Evaluator::PERFECT;
-                    one.onlyAtAsSung = run.grades[take.at] == truthGrade(take.sung[take.at].midi - take.notes[take.at].midi);
-                    for (size_t i = 0; i < run.grades.size(); ++i)
-                        one.onlyAtAsSung = one.onlyAtAsSung && (static_cast<int>(i) == take.at || run.grades[i] == Evaluator::PERFECT);
-                    const QString pooled = take.deviation.startsWith("wrong") ? "wrong, all four" : take.deviation.endsWith("_ok") ? "controls, both" : "";
-                    for (const QString& kase : {take.deviation, pooled}) {
-                        if (kase.isEmpty())
-                            continue;
-                        DeviationTally& t = byCase[kase];
-                        t.takes += 1;
-                        t.allRight += one.allRight;
-                        t.atRight += one.atRight;
-                        t.onlyAtAsSung += one.onlyAtAsSung;
-                    }
-                    if ((list && !honest(take, one)) || !only.isEmpty())
-                        printVoiceTake(take, name, run);
+                    DeviationTally& t = byCase[kase];
+                    t.takes += 1;
+                    t.allRight += one.allRight;
+                    t.atRight += one.atRight;
+                    t.onlyAtAsSung += one.onlyAtAsSung;
                 }
-            }
+                if ((list && !honest(take, one)) || dumped)
+                    printVoiceTake(take, name, run);
+            });
             for (const QString& kase : cases + QStringList{"wrong, all four", "controls, both"})
                 if (byCase.count(kase))
-                    printDeviationRow(source.name, level, kase, byCase[kase]);
-            fprintf(stderr, "deviations on %s %s done\n", source.prefix, qPrintable(level));
+                    printDeviationRow(source.name, levelName(noise), kase, byCase[kase]);
         }
     }
     printf("\n");

@@ -72,13 +72,7 @@ def sing(case, notes, eighths, tempo, p, rng):
 
 
 def main():
-    notes_only = "--notes-only" in sys.argv
-    args = [a for a in sys.argv[1:] if a != "--notes-only"]
-    if len(args) < 3:
-        sys.exit(__doc__)
-    outdir, per, seed = args[0], int(args[1]), int(args[2])
-    room = float(args[3]) if len(args) > 3 else None
-    os.makedirs(outdir, exist_ok=True)
+    notes_only, outdir, per, seed, room = voice.arguments(__doc__)
     rng = random.Random(seed)
     for k in range(per):
         for case in CASES:

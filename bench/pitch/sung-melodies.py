@@ -73,14 +73,17 @@ def add_noise(samples, dbfs, rng):
     sigma = 10 ** (dbfs / 20)
     return [max(-1.0, min(1.0, v + rng.gauss(0, sigma))) for v in samples]
 
-def main():
+def arguments(usage):
+    """[--notes-only] OUTDIR COUNT SEED [NOISE_DBFS] from the command line, the folder made."""
     notes_only = "--notes-only" in sys.argv
     args = [a for a in sys.argv[1:] if a != "--notes-only"]
     if len(args) < 3:
-        sys.exit(__doc__)
-    outdir, count, seed = args[0], int(args[1]), int(args[2])
-    room = float(args[3]) if len(args) > 3 else None
-    os.makedirs(outdir, exist_ok=True)
+        sys.exit(usage)
+    os.makedirs(args[0], exist_ok=True)
+    return notes_only, args[0], int(args[1]), int(args[2]), float(args[3]) if len(args) > 3 else None
+
+def main():
+    notes_only, outdir, count, seed, room = arguments(__doc__)
     rng = random.Random(seed)
     for k in range(count):
         notes, eighths, tempo, total = melody(rng)
