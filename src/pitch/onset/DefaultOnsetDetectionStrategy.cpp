@@ -139,17 +139,6 @@ constexpr int kOneVoiceFrom = 3; // frames back: the strike's own frames come fi
 constexpr double kSecondVoiceWithPeak = 10.0;
 constexpr int kSecondVoicePeakHops = 4;
 
-// A recorded voice struck again with no gap shows a fifth of the time neither its rise nor the full
-// spread of two voices, but still its detection peak 7 times the held note's or the harmonics 10
-// cents apart within a tenth of a second of its strike. A held note shows either that near once in a
-// hundred tenths (clean; a quarter of that at -45 dBFS): where the melody repeats the held note then,
-// it will do. The window reaches further past the repeat's time than before it: the strike's frames
-// come just after it.
-constexpr double kExpectedRepeatPeak = 7.0;
-constexpr double kExpectedRepeatSpread = 10.0;
-constexpr double kExpectedRepeatBefore = 0.05;
-constexpr double kExpectedRepeatAfter = 0.06;
-
 // First-order high-pass at about 300 Hz.
 constexpr double kRumblePole = 0.958;
 
@@ -315,16 +304,6 @@ bool DefaultOnsetDetectionStrategy::secondVoice(double level, double value, int6
     return count >= 4 && median(before, count) < kOneVoice;
 }
 
-bool DefaultOnsetDetectionStrategy::struckAsExpected(const PitchDetector* detector, double level, double value,
-                                                     int64_t position) const
-{
-    if (d->heldStep >= 0 || d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory ||
-        !(value > kExpectedRepeatPeak * heldOdf(4) || d->spreads[0] >= kExpectedRepeatSpread))
-        return false;
-    // The held note still sounds: after a gap the repeat has an attack of its own.
-    return level > kOverFloor * d->floor && heldSounding() && repeatDue(detector, position);
-}
-
 // The last hops all stood over the room's level.
 bool DefaultOnsetDetectionStrategy::heldSounding() const
 {
@@ -333,33 +312,6 @@ bool DefaultOnsetDetectionStrategy::heldSounding() const
             return false;
     }
     return true;
-}
-
-bool DefaultOnsetDetectionStrategy::repeatDue(const PitchDetector* detector, int64_t position) const
-{
-    if (!detector)
-        return false;
-    double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
-    const int heldCount = heldPitches(held);
-    if (heldCount < 10)
-        return false;
-    const double heldPitch = median(held, heldCount);
-    const double rate = d->odf.get_sampling_rate();
-    const double t = position / rate;
-    const QList<PitchDetector::NoteInfo>& expected = detector->m_expectedNotes;
-    for (int j = 1; j < expected.size(); ++j) {
-        const PitchDetector::NoteInfo& note = expected[j];
-        const PitchDetector::NoteInfo& before = expected[j - 1];
-        if (note.note == Pitch::NONE || note.note != before.note || note.octave != before.octave ||
-            t < note.offset - kExpectedRepeatBefore || t > note.offset + kExpectedRepeatAfter)
-            continue;
-        // The held note is the one repeated (in whichever octave it is sung), and no onset came in
-        // the second half of the note before (an early strike is this repeat's own).
-        const double apart = std::fmod(std::fabs(heldPitch - Pitch::midiNote(note.note, note.octave)), 12.0);
-        return std::min(apart, 12.0 - apart) < kPitchStep &&
-               d->lastOnset < 0.5 * (before.offset + note.offset) * rate;
-    }
-    return false;
 }
 
 // The level back from a shallow dip to where the held note was before it, at the same pitch: a
@@ -641,8 +593,6 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             // the last note's release is dated at the strike, one as clear of the last onset as two
             // attacks must be (the step may come more than 0.25 s after a short note's onset, its
             // strike less).
-            // A small step where the melody repeats the held note is the repeat's strike bent off.
-            const bool repeatDue = this->repeatDue(detector, position - kStepLag * hopSize);
             d->lastOnset = position - kStepLag * hopSize;
             if (risen < kSurge && d->strike >= 0 && d->lastOnset - d->strike <= kStrikeBeforeStep &&
                 d->strike - lastOnsetBefore >= kRefractory)
@@ -652,20 +602,19 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             if (!struck && ((semitones > 0.0 && semitones < kBentStrike) || sag)) {
                 d->heldStep = d->lastOnset;
                 d->heldSag = sag;
-                d->heldRepeat = repeatDue;
             } else if (detector) {
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), struck ? std::max(risen, kSurge) : 0.0);
             }
-        } else if (secondVoice(level, value, position) || struckAsExpected(detector, level, value, position)) {
+        } else if (secondVoice(level, value, position)) {
             d->surge = -1;
             d->lastOnset = position;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
         }
-        // No attack came: a legato step, or the repeat the melody holds there struck bent.
+        // No attack came: a legato step.
         if (d->heldStep >= 0 && position - d->heldStep >= (kStepLag + (d->heldSag ? kSagHold : kStepHold)) * hopSize) {
             if (detector)
-                detector->submitOnset(static_cast<unsigned long>(d->heldStep), d->heldRepeat ? kSurge : 0.0);
+                detector->submitOnset(static_cast<unsigned long>(d->heldStep), 0.0);
             d->heldStep = -1;
         }
         // A peak far over the held note's that made no onset: a strike a step may follow.

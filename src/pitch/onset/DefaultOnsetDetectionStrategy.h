@@ -11,8 +11,8 @@ class DefaultOnsetDetectionStrategyPrivate;
 // onset only at an attack, a rise in level (above 300 Hz, clear of the room's rumble) well over the
 // room's noise, and no held note's level back from a shallow dip; a legato change of pitch by a
 // semitone or more is an onset of its own, and so are a held note struck again (a sharp peak with a
-// sudden, small rise, or a second voice pulling its harmonics apart, with less of either where the
-// melody repeats the note then) and a pitched note heard from the start.
+// sudden, small rise, or a second voice pulling its harmonics apart) and a pitched note heard from
+// the start.
 class DefaultOnsetDetectionStrategy : public OnsetDetectionStrategy {
 public:
     DefaultOnsetDetectionStrategy(int frameSize, int hopSize, int samplingRate);
@@ -52,13 +52,8 @@ private:
     // The held note's harmonics pulled apart by a second voice at nearly its pitch: struck again.
     // value is the newest frame's detection function.
     bool secondVoice(double level, double value, int64_t position) const;
-    // Where the melody repeats the held note at about this time (the expected notes the detector
-    // holds), a weaker witness of the strike will do.
-    bool struckAsExpected(const PitchDetector* detector, double level, double value, int64_t position) const;
     // The last hops all stood over the room's level: the held note still sounds.
     bool heldSounding() const;
-    // The melody repeats the held note about this time, and no onset has come for it yet.
-    bool repeatDue(const PitchDetector* detector, int64_t position) const;
     double heldOdf(int from) const;
     int heldPitches(double* held) const;
 
