@@ -8,10 +8,6 @@
 #include <cmath>
 
 namespace {
-// Before anything louder than the room has been heard, the floor cannot tell the room from a note
-// sounding from the start; a note repeats after the period read far more than this, while white
-// room noise, which the tracker now and then reads as a steady high pitch, does not.
-constexpr double kPeriodicBeforeNotes = 0.5;
 constexpr double kSampleRate = 44100.0;
 } // namespace
 
@@ -70,8 +66,9 @@ void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
                 _dywapitch_dynamicprocess(mp_tracker, 0.0); // as a piece without pitch; nothing is submitted from it
             else
                 pitch = dywapitch_computepitch(mp_tracker, block.data(), start, count);
-            if (pitch > 0.0 && !m_heardNote &&
-                periodicity(block.data() + start, count, kSampleRate / pitch) < kPeriodicBeforeNotes)
+            // Before anything louder than the room has been heard, the floor cannot tell the room
+            // from a note sounding from the start.
+            if (pitch > 0.0 && !m_heardNote && !repeatsAtPeriod(block.data() + start, count, kSampleRate / pitch))
                 pitch = 0.0;
         }
         detector->submitPitch(pitch);

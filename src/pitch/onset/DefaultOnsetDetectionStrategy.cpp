@@ -71,8 +71,6 @@ constexpr double kSilence = 1.41;
 // own harmonics keep it near 0.3 even under a subharmonic as strong as the note; a new note's
 // harmonics fall out of phase there and bring it below 0.
 constexpr double kStillPeriodic = 0.2;
-// A note sounding from the start repeats after its period far more than this; white noise does not.
-constexpr double kPeriodicFromTheStart = 0.5;
 // A level more than 6 dB under four hops before: a release (a legato glide dips 3 dB at most).
 constexpr double kReleaseLevel = 0.5;
 // Held frames this close to an octave from the held note's median are the note heard an octave off.
@@ -155,10 +153,16 @@ double hopLevel(const double* samples, int count, double& input, double& output)
     return count > 0 ? std::sqrt(sum / count) : 0.0;
 }
 
+// The period of a pitch (semitones) in samples.
+double periodOf(double semitones, int samplingRate)
+{
+    return samplingRate / (440.0 * std::pow(2.0, (semitones - 69.0) / 12.0));
+}
+
 // The correlation of span with itself one period of the given pitch (semitones) later.
 double periodicityAt(const double* span, int count, double semitones, int samplingRate)
 {
-    return periodicity(span, count, samplingRate / (440.0 * std::pow(2.0, (semitones - 69.0) / 12.0)));
+    return periodicity(span, count, periodOf(semitones, samplingRate));
 }
 } // namespace
 
@@ -458,7 +462,7 @@ bool DefaultOnsetDetectionStrategy::soundingFromTheStart(const double* span, int
 {
     return d->lastOnset < 0 && d->levelCount < DefaultOnsetDetectionStrategyPrivate::kLevelHistory &&
            d->pitches[0] > 0.0 && d->pitches[1] > 0.0 && std::fabs(d->pitches[0] - d->pitches[1]) < kSteadyPitch &&
-           periodicityAt(span, count, d->pitches[0], d->odf.get_sampling_rate()) > kPeriodicFromTheStart;
+           repeatsAtPeriod(span, count, periodOf(d->pitches[0], d->odf.get_sampling_rate()));
 }
 
 void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetector* detector)
