@@ -14,17 +14,14 @@ constexpr int kRate = BenchSignals::kRate;
 constexpr int kBlock = 64;     // samples between pitch-bend updates (1.5 ms)
 constexpr double kBendCents = 200.0; // the wheel's range each way
 
-struct SungNote {
-    int midi;
-    double start;
-    double end;
-    int eighths;
+constexpr double kSettle = 0.035; // seconds: the start's deviation falls to a twentieth in about 0.1 s
+
+// How the voice sings one note.
+struct Voicing {
     int velocity;
-    double startCents;  // > 0: starts sharp; < 0: a scoop from below; decays with kSettle
+    double startCents; // > 0: starts sharp; < 0: a scoop from below; decays with kSettle
     double vibratoHz;
 };
-
-constexpr double kSettle = 0.035; // seconds: the start's deviation falls to a twentieth in about 0.1 s
 
 template <typename T>
 T pick(std::mt19937& rng, std::initializer_list<T> values)
@@ -37,44 +34,10 @@ double uniform(std::mt19937& rng, double a, double b)
 {
     return std::uniform_real_distribution<double>(a, b)(rng);
 }
-
-// The melody rules of sung-melodies.py: 70-120 beats a minute, notes of half a beat to two beats on
-// the eighths' grid, gaps of none, 0.05 or 0.12 s, steps up to a fifth and repeats, four ranges.
-std::vector<SungNote> melody(std::mt19937& rng, int& tempo, double& total)
-{
-    tempo = pick(rng, {70, 90, 100, 120});
-    const double beat = 60.0 / tempo;
-    const std::pair<int, int> range = pick(rng, {std::make_pair(48, 64), std::make_pair(55, 72),
-                                                 std::make_pair(60, 76), std::make_pair(53, 69)});
-    int midi = std::uniform_int_distribution<int>(range.first + 3, range.second - 3)(rng);
-    double t = 2.0;
-    std::vector<SungNote> notes;
-    const int count = std::uniform_int_distribution<int>(5, 9)(rng);
-    for (int i = 0; i < count; ++i) {
-        const int eighths = pick(rng, {1, 2, 2, 2, 3, 4});
-        const double gap = pick(rng, {0.0, 0.0, 0.05, 0.12});
-        SungNote note;
-        note.midi = midi;
-        note.start = t;
-        note.end = t + eighths * beat / 2 - gap;
-        note.eighths = eighths;
-        note.velocity = std::uniform_int_distribution<int>(80, 110)(rng);
-        note.startCents = uniform(rng, 0.0, 1.0) < 0.5 ? uniform(rng, 40.0, 100.0) : -60.0;
-        note.vibratoHz = uniform(rng, 4.8, 6.2);
-        notes.push_back(note);
-        t += eighths * beat / 2;
-        const int step = pick(rng, {-5, -4, -3, -2, -1, 0, 0, 1, 2, 2, 3, 4, 5, 7, -7});
-        midi = std::max(range.first, std::min(range.second, midi + step));
-    }
-    total = t + 1.0;
-    return notes;
-}
 } // namespace
 
-std::vector<BenchVoiceTakes::Take> BenchSampledVoice::render(const QString& soundFont, int count, unsigned seed,
-                                                              double noiseDbfs)
+bool BenchSampledVoice::sing(const QString& soundFont, std::vector<BenchVoiceTakes::Take>& takes, unsigned seed)
 {
-    std::vector<BenchVoiceTakes::Take> takes;
     fluid_settings_t* settings = new_fluid_settings();
     fluid_settings_setnum(settings, "synth.sample-rate", kRate);
     fluid_settings_setint(settings, "synth.reverb.active", 0);
@@ -87,14 +50,17 @@ std::vector<BenchVoiceTakes::Take> BenchSampledVoice::render(const QString& soun
         fprintf(stderr, "no preset %d in the SoundFont %s\n", kProgram, qPrintable(soundFont));
         delete_fluid_synth(synth);
         delete_fluid_settings(settings);
-        return takes;
+        return false;
     }
-    const QString presetName = QString::fromLatin1(fluid_preset_get_name(preset));
     std::mt19937 rng(seed * 7919u + 17u);
-    for (int k = 0; k < count; ++k) {
-        int tempo = 0;
-        double total = 0.0;
-        const std::vector<SungNote> notes = melody(rng, tempo, total);
+    for (BenchVoiceTakes::Take& take : takes) {
+        std::vector<BenchVoiceTakes::Note>& notes = take.sung;
+        std::vector<Voicing> voicings;
+        for (BenchVoiceTakes::Note& note : notes) {
+            const double startCents = uniform(rng, 0.0, 1.0) < 0.5 ? uniform(rng, 40.0, 100.0) : -60.0;
+            voicings.push_back({std::uniform_int_distribution<int>(80, 110)(rng), startCents, uniform(rng, 4.8, 6.2)});
+            note.startCents = static_cast<int>(std::lround(startCents));
+        }
         const int vibratoCents = pick(rng, {0, 20, 35, 50});
         const double ownNoise = pick(rng, {-75.0, -60.0, -50.0});
 
@@ -103,7 +69,7 @@ std::vector<BenchVoiceTakes::Take> BenchSampledVoice::render(const QString& soun
             fluid_synth_program_change(synth, channel, kProgram);
             fluid_synth_pitch_wheel_sens(synth, channel, static_cast<int>(kBendCents / 100));
         }
-        const size_t length = static_cast<size_t>(total * kRate);
+        const size_t length = static_cast<size_t>((std::max(notes.back().end, take.notes.back().end) + 1.0) * kRate);
         std::vector<double> out(length, 0.0);
         std::vector<float> left(kBlock), right(kBlock);
         std::vector<int> sounding(2, -1); // the note each channel bends
@@ -120,8 +86,8 @@ std::vector<BenchVoiceTakes::Take> BenchSampledVoice::render(const QString& soun
             while (next < notes.size() && notes[next].start <= now) {
                 const int channel = static_cast<int>(next % 2);
                 sounding[channel] = static_cast<int>(next);
-                fluid_synth_pitch_bend(synth, channel, 8192 + static_cast<int>(notes[next].startCents / kBendCents * 8192));
-                fluid_synth_noteon(synth, channel, notes[next].midi, notes[next].velocity);
+                fluid_synth_pitch_bend(synth, channel, 8192 + static_cast<int>(voicings[next].startCents / kBendCents * 8192));
+                fluid_synth_noteon(synth, channel, notes[next].midi, voicings[next].velocity);
                 ++next;
             }
             for (int channel = 0; channel < 2; ++channel) {
@@ -130,8 +96,8 @@ std::vector<BenchVoiceTakes::Take> BenchSampledVoice::render(const QString& soun
                     continue;
                 const double t = now - notes[i].start;
                 const double fade = std::min(1.0, std::max(0.0, (t - 0.15) / 0.2));
-                const double cents = notes[i].startCents * std::exp(-t / kSettle)
-                                     + vibratoCents * fade * std::sin(2 * M_PI * notes[i].vibratoHz * t);
+                const double cents = voicings[i].startCents * std::exp(-t / kSettle)
+                                     + vibratoCents * fade * std::sin(2 * M_PI * voicings[i].vibratoHz * t);
                 const int bend = 8192 + static_cast<int>(std::lround(cents / kBendCents * 8192));
                 fluid_synth_pitch_bend(synth, channel, std::max(0, std::min(16383, bend)));
             }
@@ -140,28 +106,16 @@ std::vector<BenchVoiceTakes::Take> BenchSampledVoice::render(const QString& soun
                 out[pos + i] = 0.5 * (left[i] + right[i]);
         }
         BenchSignals::normalise(out, 0.5);
-        BenchSignals::addNoise(out, ownNoise, seed * 1000u + static_cast<unsigned>(k));
-        if (noiseDbfs != 0.0)
-            BenchSignals::addNoise(out, noiseDbfs, seed * 2000u + static_cast<unsigned>(k));
+        BenchSignals::addNoise(out, ownNoise, rng());
 
-        BenchVoiceTakes::Take take;
-        take.name = QString("oohs%1_v%2_n%3").arg(k, 2, 10, QChar('0')).arg(vibratoCents).arg(-ownNoise);
+        take.name = QString("%1_v%2_n%3").arg(take.name).arg(vibratoCents).arg(-ownNoise);
         take.vowel = "oo";
         take.vibratoCents = vibratoCents;
-        take.tempo = tempo;
-        take.pcm.reserve(out.size());
+        take.pcm.clear();
         for (double v : out)
             take.pcm.push_back(static_cast<short>(std::lround(std::max(-1.0, std::min(1.0, v)) * 32767)));
-        for (const SungNote& n : notes) {
-            BenchVoiceTakes::Note note{n.midi, n.start, n.end};
-            note.startCents = static_cast<int>(std::lround(n.startCents));
-            take.notes.push_back(note);
-            take.eighths.push_back(n.eighths);
-        }
-        takes.push_back(std::move(take));
     }
-    fprintf(stderr, "rendered %d takes of seed %u on \"%s\"\n", count, seed, qPrintable(presetName));
     delete_fluid_synth(synth);
     delete_fluid_settings(settings);
-    return takes;
+    return true;
 }

@@ -8,9 +8,9 @@
 #include <QProcess>
 #include <QStringList>
 
-#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace {
 std::vector<short> readWav16(const QString& path)
@@ -34,48 +34,46 @@ std::vector<short> readWav16(const QString& path)
     }
     return {};
 }
+
+std::vector<BenchVoiceTakes::Note> notesFrom(const QJsonArray& array)
+{
+    std::vector<BenchVoiceTakes::Note> notes;
+    for (const QJsonValue& value : array) {
+        const QJsonArray note = value.toArray();
+        notes.push_back({note.at(0).toInt(), note.at(1).toDouble(), note.at(2).toDouble()});
+    }
+    return notes;
+}
 } // namespace
 
-bool BenchVoiceTakes::generate(const QString& dir, int count, unsigned seed, double noiseDbfs)
+bool BenchVoiceTakes::generate(const QString& script, const std::vector<Run>& runs, int count, bool notesOnly)
 {
-    if (QDir(dir).entryList({"*.wav"}, QDir::Files).size() >= count)
-        return true;
-    QStringList arguments = {QStringLiteral(BENCH_VOICE_SCRIPT), dir, QString::number(count), QString::number(seed)};
-    if (noiseDbfs != 0.0)
-        arguments << QString::number(noiseDbfs);
-    QProcess process;
-    process.start("python3", arguments);
-    if (!process.waitForFinished(1800000) || process.exitCode() != 0) {
-        fprintf(stderr, "sung-melodies.py failed for %s: %s\n", qPrintable(dir), process.readAllStandardError().constData());
-        return false;
+    // A folder is done once its marker is written, so an interrupted run is made again.
+    const QString marker = ".made";
+    std::vector<std::unique_ptr<QProcess>> processes;
+    for (const Run& run : runs) {
+        if (QFile::exists(QDir(run.dir).filePath(marker)))
+            continue;
+        QStringList arguments = {script, run.dir, QString::number(count), QString::number(run.seed)};
+        if (notesOnly)
+            arguments.insert(1, "--notes-only");
+        processes.emplace_back(new QProcess);
+        processes.back()->setObjectName(run.dir);
+        processes.back()->start("python3", arguments);
     }
-    return true;
-}
-
-bool BenchVoiceTakes::fitTempo(Take& take)
-{
-    // The generator's tempi; every note starts on an eighth's grid and lasts one to four eighths,
-    // less its gap (none, 0.05 or 0.12 s).
-    for (int tempo : {70, 90, 100, 120}) {
-        const double eighth = 30.0 / tempo;
-        std::vector<int> eighths;
-        bool fits = true;
-        for (size_t i = 0; i < take.notes.size() && fits; ++i) {
-            const double span = i + 1 < take.notes.size() ? take.notes[i + 1].start - take.notes[i].start
-                                                           : take.notes[i].end - take.notes[i].start;
-            const double ratio = span / eighth;
-            const int n = i + 1 < take.notes.size() ? static_cast<int>(std::lround(ratio))
-                                                    : static_cast<int>(std::ceil(ratio - 0.05));
-            fits = n >= 1 && n <= 4 && (i + 1 == take.notes.size() || std::fabs(ratio - n) * eighth < 0.002);
-            eighths.push_back(n);
+    bool ok = true;
+    for (const std::unique_ptr<QProcess>& process : processes) {
+        const QString dir = process->objectName();
+        if (!process->waitForFinished(3600000) || process->exitCode() != 0) {
+            fprintf(stderr, "%s failed for %s: %s\n", qPrintable(script), qPrintable(dir),
+                    process->readAllStandardError().constData());
+            ok = false;
+            continue;
         }
-        if (fits) {
-            take.tempo = tempo;
-            take.eighths = eighths;
-            return true;
-        }
+        QFile done(QDir(dir).filePath(marker));
+        ok = done.open(QIODevice::WriteOnly) && ok;
     }
-    return false;
+    return ok;
 }
 
 std::vector<BenchVoiceTakes::Take> BenchVoiceTakes::load(const QString& dir)
@@ -88,28 +86,26 @@ std::vector<BenchVoiceTakes::Take> BenchVoiceTakes::load(const QString& dir)
         const QJsonObject object = QJsonDocument::fromJson(file.readAll()).object();
         Take take;
         take.name = json.left(json.size() - 5);
-        take.vowel = object.value("vowel").toString();
+        take.vowel = object.value("vowel").toString("oo");
         take.vibratoCents = object.value("vibrato_cents").toInt();
-        for (const QJsonValue& value : object.value("notes").toArray()) {
-            const QJsonArray note = value.toArray();
-            take.notes.push_back({note.at(0).toInt(), note.at(1).toDouble(), note.at(2).toDouble()});
-        }
-        take.pcm = readWav16(QDir(dir).filePath(take.name + ".wav"));
-        if (take.notes.empty() || take.pcm.empty() || !fitTempo(take)) {
-            fprintf(stderr, "%s/%s: unreadable or its timing fits no tempo; left out\n", qPrintable(dir), qPrintable(take.name));
+        take.notes = notesFrom(object.value("notes").toArray());
+        take.sung = object.contains("sung") ? notesFrom(object.value("sung").toArray()) : take.notes;
+        take.deviation = object.value("case").toString();
+        take.at = object.value("p").toInt(-1);
+        take.tempo = object.value("tempo").toInt();
+        for (const QJsonValue& value : object.value("eighths").toArray())
+            take.eighths.push_back(value.toInt());
+        const QString wav = QDir(dir).filePath(take.name + ".wav");
+        if (QFile::exists(wav))
+            take.pcm = readWav16(wav);
+        bool fits = take.tempo > 0 && !take.notes.empty() && !take.sung.empty() && take.eighths.size() == take.notes.size();
+        for (int e : take.eighths)
+            fits = fits && e >= 1 && e <= 4;
+        if (!fits || (QFile::exists(wav) && take.pcm.empty())) {
+            fprintf(stderr, "%s/%s: unreadable, or no melody that fits a score; left out\n", qPrintable(dir), qPrintable(take.name));
             continue;
         }
         takes.push_back(std::move(take));
     }
     return takes;
-}
-
-QString BenchVoiceTakes::gmn(const Take& take)
-{
-    static const char* const names[12] = {"c", "c#", "d", "d#", "e", "f", "f#", "g", "g#", "a", "a#", "b"};
-    static const char* const lengths[5] = {"", "/8", "/4", "/4.", "/2"};
-    QStringList tokens;
-    for (size_t i = 0; i < take.notes.size(); ++i)
-        tokens << QString("%1%2%3").arg(names[take.notes[i].midi % 12]).arg(take.notes[i].midi / 12 - 4).arg(lengths[take.eighths[i]]);
-    return QString("[ %1 ]").arg(tokens.join(' '));
 }

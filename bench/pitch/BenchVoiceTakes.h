@@ -4,9 +4,11 @@
 
 #include <vector>
 
-// Sung takes made by sung-melodies.py beside this file (a singer other than BenchSinging's:
-// scoops into every note, vibrato fading in late, repeats after a dip, legato and short gaps),
-// read back with their notes and written as the answer score the exercise engine would load.
+// Sung takes made by the generators beside this file: sung-melodies.py (melodies sung as written)
+// and sung-deviations.py (the same voice singing what the melody does not ask, with controls). A
+// take is read back with the melody it was asked, what was sung and, unless written with the
+// notes only, the generator's own voice (a singer other than BenchSinging's: scoops into every
+// note, vibrato fading in late, legato and short gaps).
 class BenchVoiceTakes {
 public:
     struct Note {
@@ -20,20 +22,23 @@ public:
         QString vowel;        // ah, oo, ee, eh
         int vibratoCents = 0; // extent of the vibrato once it has faded in
         std::vector<short> pcm;
-        std::vector<Note> notes;
-        int tempo = 0;           // quarter notes a minute
-        std::vector<int> eighths; // each note's length in eighth notes
+        std::vector<Note> notes;  // the melody as written
+        std::vector<Note> sung;   // what was sung: the melody itself unless a deviation
+        QString deviation;        // sung-deviations.py's case (hold, wrong+1, ...); empty when sung as written
+        int at = -1;              // the melody's note the deviation is at
+        int tempo = 0;            // quarter notes a minute
+        std::vector<int> eighths; // each written note's length in eighth notes
     };
 
-    // Runs the generator into dir (count takes from seed, white room noise at noiseDbfs or none when
-    // 0) unless dir already holds them; false when the generator cannot be run.
-    static bool generate(const QString& dir, int count, unsigned seed, double noiseDbfs);
-    // Every take in dir, in name order; a take whose timing fits no tempo of the generator is left
-    // out with a line on standard error.
+    struct Run {
+        QString dir;
+        unsigned seed;
+    };
+    // Runs a generator for each run at once (count takes, or count a case, from its seed into its
+    // folder) unless the folder already holds them; with notesOnly the melodies are written but not
+    // sung. False when one cannot be run.
+    static bool generate(const QString& script, const std::vector<Run>& runs, int count, bool notesOnly);
+    // Every take in dir, in name order, with its audio when it has some; a take that cannot be
+    // read is left out with a line on standard error.
     static std::vector<Take> load(const QString& dir);
-    // The answer score's GMN, one token per note.
-    static QString gmn(const Take& take);
-
-private:
-    static bool fitTempo(Take& take);
 };

@@ -327,30 +327,32 @@ Evaluator::accuracy_e truthGrade(int semitones)
 }
 
 // The melody as the answer score's GMN, one token per note (the score's tempo is set apart).
-QString melodyCode(const BenchSinging::Take& take)
+QString scoreCode(const std::vector<int>& midis, const std::vector<int>& eighths)
 {
     static const char* const names[12] = {"c", "c#", "d", "d#", "e", "f", "f#", "g", "g#", "a", "a#", "b"};
     static const char* const lengths[5] = {"", "/8", "/4", "/4.", "/2"};
     QStringList tokens;
-    for (size_t i = 0; i < take.notes.size(); ++i)
-        tokens << QString("%1%2%3").arg(names[take.notes[i].expected % 12]).arg(take.notes[i].expected / 12 - 4).arg(lengths[take.eighths[i]]);
+    for (size_t i = 0; i < midis.size(); ++i)
+        tokens << QString("%1%2%3").arg(names[midis[i] % 12]).arg(midis[i] / 12 - 4).arg(lengths[eighths[i]]);
     return QString("[ %1 ]").arg(tokens.join(' '));
 }
 
-// Grades the detector's notes as the exercise engine does with a sung answer in pitch mode: the
-// answer score's notes become the detector's expected notes (2 s of capture lead), every reported
-// note goes to the evaluator in order; per note, whether it is graded as the truth says.
-struct Grading {
-    std::vector<bool> right;
-    bool ok = false;
-};
-
-Grading gradeInPitchMode(Score& score, const std::vector<BenchSinging::Note>& truth,
-                         const std::vector<BenchMetrics::DetectedNote>& reported)
+// The answer score of a melody; false (with a line on standard error) when the score refuses it.
+bool loadScore(Score& score, int tempo, const std::vector<int>& midis, const std::vector<int>& eighths)
 {
-    Grading grading;
-    if (score.noteList().size() != static_cast<int>(truth.size()))
-        return grading;
+    score.setTempo(tempo);
+    const QString code = scoreCode(midis, eighths);
+    if (score.setGMNCode(code) && score.noteList().size() == static_cast<int>(midis.size()))
+        return true;
+    fprintf(stderr, "the score refused %s\n", qPrintable(code));
+    return false;
+}
+
+// Grades the detector's notes as the exercise engine does with a sung answer in pitch mode: every
+// reported note goes to the evaluator in order (2 s of capture lead); the pitch grade of each of
+// the score's notes.
+std::vector<Evaluator::accuracy_e> pitchGrades(Score& score, const std::vector<BenchMetrics::DetectedNote>& reported)
+{
     Evaluator evaluator(score);
     evaluator.setMode(Evaluator::PitchMode);
     evaluator.reset();
@@ -360,11 +362,21 @@ Grading gradeInPitchMode(Score& score, const std::vector<BenchSinging::Note>& tr
             break;
     }
     evaluator.finalize();
-    const QList<Evaluator::EvaluationEntry> grades = evaluator.evaluationList();
-    for (size_t i = 0; i < truth.size(); ++i)
-        grading.right.push_back(grades.at(static_cast<int>(i)).pitch == truthGrade(truth[i].sung - truth[i].expected));
-    grading.ok = true;
-    return grading;
+    std::vector<Evaluator::accuracy_e> grades;
+    for (const Evaluator::EvaluationEntry& entry : evaluator.evaluationList())
+        grades.push_back(entry.pitch);
+    return grades;
+}
+
+// Per note of the melody, whether it is graded as the truth (what was sung there) says.
+std::vector<bool> gradedAsSung(Score& score, const std::vector<BenchSinging::Note>& truth,
+                               const std::vector<BenchMetrics::DetectedNote>& reported)
+{
+    const std::vector<Evaluator::accuracy_e> grades = pitchGrades(score, reported);
+    std::vector<bool> right;
+    for (size_t i = 0; i < truth.size() && i < grades.size(); ++i)
+        right.push_back(grades[i] == truthGrade(truth[i].sung - truth[i].expected));
+    return right;
 }
 
 // The expected notes as the engine hands them to the detector, from the answer score's note list.
@@ -485,9 +497,10 @@ void runSungSets(const QString& dataDir, bool withAubio)
                 const BenchSinging::Take take = BenchSinging::sing(options);
                 clean = take.samples;
                 notes = take.notes;
-                score.setTempo(static_cast<int>(std::lround(60.0 / take.tempoBeat)));
-                if (!score.setGMNCode(melodyCode(take)))
-                    fprintf(stderr, "the score refused %s\n", qPrintable(melodyCode(take)));
+                std::vector<int> midis;
+                for (const BenchSinging::Note& n : take.notes)
+                    midis.push_back(n.expected);
+                loadScore(score, static_cast<int>(std::lround(60.0 / take.tempoBeat)), midis, take.eighths);
                 expected = expectedFromScore(score);
                 for (int i = 0; i < expected.size() && i < static_cast<int>(notes.size()); ++i) {
                     if (std::fabs(expected[i].offset - notes[i].start) > 0.002)
@@ -539,8 +552,8 @@ void runSungSets(const QString& dataDir, bool withAubio)
                 }
                 if (kind.clap || kind.room)
                     continue;
-                const Grading grading = gradeInPitchMode(score, notes, ours.notes);
-                if (!grading.ok) {
+                const std::vector<bool> right = gradedAsSung(score, notes, ours.notes);
+                if (right.size() != notes.size()) {
                     fprintf(stderr, "%s: the score's notes are not the melody's\n", qPrintable(name));
                     continue;
                 }
@@ -553,9 +566,9 @@ void runSungSets(const QString& dataDir, bool withAubio)
                     const double error = i < graded.size() ? std::fabs(graded[i].offset - notes[i].start) : 1e9;
                     for (NoteTally* n : {&t.graded, &byVowel[QString("%1 %2").arg(BenchSinging::vowelName(notes[i].vowel), level)],
                                          &byRange[QString("%1 %2").arg(rangeName(kind.voice), level)], &overall[level]})
-                        n->add(grading.right[i], error, thresholds);
+                        n->add(right[i], error, thresholds);
                     if (noise.dbfs != 0.0)
-                        byColour[tag].add(grading.right[i], error, thresholds);
+                        byColour[tag].add(right[i], error, thresholds);
                     if (i < graded.size())
                         t.timeErrors.push_back(1000.0 * error);
                 }
@@ -583,9 +596,11 @@ void runSungSets(const QString& dataDir, bool withAubio)
     printf("\nWorst cost of one take: %.2f %% of one core\n\n", 100.0 * worstCost);
 }
 
-// The second sung source: takes made by sung-melodies.py, clean and in white room noise, graded in
-// pitch mode as the exercise engine grades a sung answer. A note is "right" when graded at its own
-// pitch by a note dated within 75 ms of its attack, "near" when dated -250..+300 ms from it.
+// The generators' takes: melodies sung as written (sung-melodies.py) and sung otherwise
+// (sung-deviations.py), each sung by two voices, the generator's own and the SoundFont's "Voice
+// Oohs" (BenchSampledVoice), clean and in white room noise; graded in pitch mode as the exercise
+// engine grades a sung answer. A note is "right" when graded at its own pitch by a note dated
+// within 75 ms of its attack, "near" when dated -250..+300 ms from it.
 struct VoiceTally {
     int notes = 0, right = 0, near = 0;
     void add(bool pitchRight, double error)
@@ -606,61 +621,166 @@ struct VoiceLevelTally {
     double det = 0, hit = 0, offsetSum = 0, audioSeconds = 0, cpu = 0, worst = 0;
 };
 
-// Grades one take of a sung source into the tallies per trait and per level; with list, prints a
-// take with a miss (or any take when dumped).
-void gradeVoiceTake(const BenchVoiceTakes::Take& take, const QString& name, const QString& level, bool list, bool dumped,
-                    std::map<QString, VoiceTally>* byTrait, std::map<QString, VoiceLevelTally>* byLevel)
+struct SungSource {
+    const char* prefix; // of its environment variables and folders
+    const char* name;
+    bool sampled; // the generator's notes sung by the SoundFont's voice
+};
+const SungSource kSungSources[] = {{"voice", "the generator's voice", false}, {"oohs", "the sampled voice", true}};
+
+// Seeds as "1-3,9"; fallback when the variable is unset.
+QList<unsigned> seedsFrom(const char* variable, const char* fallback)
 {
+    QList<unsigned> seeds;
+    const QByteArray text = qEnvironmentVariableIsSet(variable) ? qgetenv(variable) : QByteArray(fallback);
+    for (const QByteArray& part : text.split(',')) {
+        const QList<QByteArray> ends = part.split('-');
+        const unsigned first = ends.first().trimmed().toUInt();
+        const unsigned last = ends.size() == 2 ? ends.last().trimmed().toUInt() : first;
+        for (unsigned seed = first; seed > 0 && seed <= last && seed - first < 1000; ++seed)
+            seeds << seed;
+    }
+    return seeds;
+}
+
+int countFrom(const char* variable, int fallback)
+{
+    return qEnvironmentVariableIsSet(variable) ? qEnvironmentVariableIntValue(variable) : fallback;
+}
+
+// The room noise levels the generators' takes are graded at (dBFS, 0 clean): PITCH_BENCH_LEVELS as
+// "clean,-45", all three when unset.
+QList<double> noiseLevels()
+{
+    QList<double> levels;
+    for (const QByteArray& level : qgetenv("PITCH_BENCH_LEVELS").split(','))
+        if (!level.isEmpty())
+            levels << (level == "clean" ? 0.0 : level.toDouble());
+    return levels.isEmpty() ? QList<double>{0.0, -65.0, -45.0} : levels;
+}
+
+QString levelName(double noise)
+{
+    return noise == 0.0 ? QString("clean") : QString::number(noise);
+}
+
+// The takes a generator makes from each seed, sung by the source's voice; a seed whose takes
+// cannot be made has none.
+std::vector<std::vector<BenchVoiceTakes::Take>> sourceTakes(const QString& dataDir, const QString& soundFont,
+                                                            const SungSource& source, const char* script,
+                                                            const QList<unsigned>& seeds, int count)
+{
+    std::vector<BenchVoiceTakes::Run> runs;
+    for (unsigned seed : seeds) {
+        const QString dir = QDir(dataDir).filePath(QString("%1-%2-%3x%4").arg(QFileInfo(script).baseName(), source.prefix).arg(seed).arg(count));
+        QDir().mkpath(dir);
+        runs.push_back({dir, seed});
+    }
+    BenchVoiceTakes::generate(script, runs, count, source.sampled);
+    std::vector<std::vector<BenchVoiceTakes::Take>> takes;
+    for (const BenchVoiceTakes::Run& run : runs) {
+        takes.push_back(BenchVoiceTakes::load(run.dir));
+        if (source.sampled && !BenchSampledVoice::sing(soundFont, takes.back(), run.seed))
+            takes.back().clear();
+    }
+    return takes;
+}
+
+// A take's samples with white room noise at noise dBFS (none when 0).
+std::vector<qint16> withNoise(const BenchVoiceTakes::Take& take, double noise, unsigned seed)
+{
+    if (noise == 0.0)
+        return std::vector<qint16>(take.pcm.begin(), take.pcm.end());
+    std::vector<double> samples;
+    for (short v : take.pcm)
+        samples.push_back(v / 32768.0);
+    BenchSignals::addNoise(samples, noise, seed);
+    return toPcm(samples);
+}
+
+// The detector run on a take as the exercise engine runs it: the answer score of the melody as
+// written, its notes the detector's expected notes; the pitch grade of each written note.
+struct VoiceRun {
+    OurResult ours;
+    std::vector<Evaluator::accuracy_e> grades; // empty when the score refused the melody
+    std::vector<BenchMetrics::DetectedNote> graded; // the pitched notes reported, in order
+};
+
+VoiceRun runVoiceTake(const BenchVoiceTakes::Take& take, const std::vector<qint16>& pcm, const QString& name)
+{
+    VoiceRun run;
     Score score;
-    score.setTempo(take.tempo);
-    if (!score.setGMNCode(BenchVoiceTakes::gmn(take))) {
-        fprintf(stderr, "the score refused %s\n", qPrintable(BenchVoiceTakes::gmn(take)));
-        return;
-    }
+    std::vector<int> midis;
+    for (const BenchVoiceTakes::Note& n : take.notes)
+        midis.push_back(n.midi);
+    if (!loadScore(score, take.tempo, midis, take.eighths))
+        return run;
     const QList<PitchDetector::NoteInfo> expected = expectedFromScore(score);
-    std::vector<BenchSinging::Note> truth;
-    std::vector<BenchSignals::Note> onsetTruth;
-    for (size_t i = 0; i < take.notes.size(); ++i) {
-        const BenchVoiceTakes::Note& n = take.notes[i];
-        truth.push_back({n.midi, n.midi, n.start, n.end - n.start, 0});
-        onsetTruth.push_back({n.midi, n.start, n.end - n.start});
-        if (i < static_cast<size_t>(expected.size()) && std::fabs(expected[static_cast<int>(i)].offset - n.start) > 0.002)
-            fprintf(stderr, "%s note %zu: the score has it at %.3f s, the take at %.3f s\n", qPrintable(name), i,
-                    expected[static_cast<int>(i)].offset, n.start);
+    for (int i = 0; i < expected.size(); ++i) {
+        if (std::fabs(expected[i].offset - take.notes[i].start) > 0.002)
+            fprintf(stderr, "%s note %d: the score has it at %.3f s, the take at %.3f s\n", qPrintable(name), i,
+                    expected[i].offset, take.notes[i].start);
     }
-    const std::vector<qint16> pcm(take.pcm.begin(), take.pcm.end());
-    const OurResult ours = runOurs(pcm, expected, false);
-    const Grading grading = gradeInPitchMode(score, truth, ours.notes);
-    if (!grading.ok) {
-        fprintf(stderr, "%s: the score's notes are not the melody's\n", qPrintable(name));
-        return;
-    }
-    std::vector<BenchMetrics::DetectedNote> graded;
-    for (const BenchMetrics::DetectedNote& n : ours.notes)
+    run.ours = runOurs(pcm, expected, false);
+    run.grades = pitchGrades(score, run.ours.notes);
+    for (const BenchMetrics::DetectedNote& n : run.ours.notes)
         if (n.midi > 0)
-            graded.push_back(n);
+            run.graded.push_back(n);
+    return run;
+}
+
+void printVoiceTake(const BenchVoiceTakes::Take& take, const QString& name, const VoiceRun& run)
+{
+    printf("%s (tempo %d, vibrato %d%s):\n", qPrintable(name), take.tempo, take.vibratoCents,
+           take.deviation.isEmpty() ? "" : qPrintable(QString(", %1 at note %2").arg(take.deviation).arg(take.at)));
+    for (size_t i = 0; i < take.notes.size(); ++i)
+        printf("  written %d at %.3f-%.3f, graded %s\n", take.notes[i].midi, take.notes[i].start, take.notes[i].end,
+               qPrintable(Evaluator::accuracyName(i < run.grades.size() ? run.grades[i] : Evaluator::NONE)));
+    for (const BenchVoiceTakes::Note& n : take.sung)
+        printf("  sung %d at %.3f-%.3f%s\n", n.midi, n.start, n.end,
+               n.startCents > 0 ? qPrintable(QString(" (starts %1 cents sharp)").arg(n.startCents)) : "");
+    for (const BenchMetrics::DetectedNote& n : run.graded)
+        printf("  note %d at %.3f\n", n.midi, n.offset);
+    for (size_t i = 0; i < run.ours.onsets.size(); ++i)
+        printf("  onset %.3f %s %.1f\n", run.ours.onsets[i], run.ours.rises[i] > 0.0 ? "attack, rise" : "step", run.ours.rises[i]);
+}
+
+// Grades one take sung as written into the tallies per trait and per level; with list, prints a
+// take with a miss (or any take when dumped).
+void gradeVoiceTake(const BenchVoiceTakes::Take& take, const std::vector<qint16>& pcm, const QString& name,
+                    const QString& level, bool list, bool dumped, std::map<QString, VoiceTally>* byTrait,
+                    std::map<QString, VoiceLevelTally>* byLevel)
+{
+    const VoiceRun run = runVoiceTake(take, pcm, name);
+    if (run.grades.size() != take.notes.size())
+        return;
+    const std::vector<BenchMetrics::DetectedNote>& graded = run.graded;
+    std::vector<BenchSignals::Note> onsetTruth;
+    for (const BenchVoiceTakes::Note& n : take.notes)
+        onsetTruth.push_back({n.midi, n.start, n.end - n.start});
     VoiceLevelTally& lt = (*byLevel)[level];
     const double seconds = pcm.size() / 44100.0;
     ++lt.takes;
     lt.reported += static_cast<int>(graded.size());
     lt.audioSeconds += seconds;
-    lt.cpu += ours.cpu;
-    lt.worst = std::max(lt.worst, ours.cpu / seconds);
+    lt.cpu += run.ours.cpu;
+    lt.worst = std::max(lt.worst, run.ours.cpu / seconds);
     lt.onsetTruth += static_cast<int>(onsetTruth.size());
-    addOnsetScore(&lt.det, &lt.hit, &lt.offsetSum, ours.onsets, onsetTruth);
+    addOnsetScore(&lt.det, &lt.hit, &lt.offsetSum, run.ours.onsets, onsetTruth);
     for (const BenchMetrics::DetectedNote& r : graded) {
         bool nearOne = false;
         for (const BenchVoiceTakes::Note& n : take.notes)
             nearOne = nearOne || (r.offset >= n.start - 0.25 && r.offset <= n.start + 0.3);
         lt.strayNotes += nearOne ? 0 : 1;
     }
-    for (double t : ours.onsets) {
+    for (double t : run.ours.onsets) {
         for (const BenchVoiceTakes::Note& n : take.notes)
             lt.vibratoOnsets += take.vibratoCents > 0 && t > n.start + 0.12 && t < n.end - 0.06 ? 1 : 0;
     }
     bool missed = false;
     for (size_t i = 0; i < take.notes.size(); ++i) {
-        const BenchVoiceTakes::Note& n = take.notes[i];
+        const BenchVoiceTakes::Note& n = take.sung[i];
+        const bool right = run.grades[i] == Evaluator::PERFECT;
         const double error = i < graded.size() ? graded[i].offset - n.start : 1e9;
         QStringList traits = {"all notes"};
         if (i > 0) {
@@ -680,20 +800,11 @@ void gradeVoiceTake(const BenchVoiceTakes::Take& take, const QString& name, cons
             traits << "starts 40-100 cents sharp";
         traits << QString("vowel %1").arg(take.vowel);
         for (const QString& trait : traits)
-            (*byTrait)[QString("%1 | %2").arg(trait, level)].add(grading.right[i], error);
-        missed = missed || !grading.right[i] || std::fabs(error) > 0.075;
+            (*byTrait)[QString("%1 | %2").arg(trait, level)].add(right, error);
+        missed = missed || !right || std::fabs(error) > 0.075;
     }
-    if ((list && missed) || dumped) {
-        printf("%s (tempo %d, vibrato %d):\n", qPrintable(name), take.tempo, take.vibratoCents);
-        for (size_t i = 0; i < take.notes.size(); ++i)
-            printf("  truth %d at %.3f-%.3f%s%s\n", take.notes[i].midi, take.notes[i].start, take.notes[i].end,
-                   take.notes[i].startCents > 0 ? QString(" (starts %1 cents sharp)").arg(take.notes[i].startCents).toLatin1().constData() : "",
-                   grading.right[i] && i < graded.size() && std::fabs(graded[i].offset - take.notes[i].start) <= 0.075 ? "" : "  <- miss");
-        for (const BenchMetrics::DetectedNote& n : graded)
-            printf("  note %d at %.3f\n", n.midi, n.offset);
-        for (size_t i = 0; i < ours.onsets.size(); ++i)
-            printf("  onset %.3f %s %.1f\n", ours.onsets[i], ours.rises[i] > 0.0 ? "attack, rise" : "step", ours.rises[i]);
-    }
+    if ((list && missed) || dumped)
+        printVoiceTake(take, name, run);
 }
 
 void printVoiceTables(const std::map<QString, VoiceTally>& byTrait, const std::map<QString, VoiceLevelTally>& byLevel)
@@ -711,81 +822,137 @@ void printVoiceTables(const std::map<QString, VoiceTally>& byTrait, const std::m
     printf("\n");
 }
 
-QList<unsigned> seedsFrom(const char* variable)
+void printSeeds(const char* title, const QList<unsigned>& seeds, int count, const char* each)
 {
-    QList<unsigned> seeds;
-    for (const QByteArray& s : qgetenv(variable).split(','))
-        if (s.toUInt() > 0)
-            seeds << s.toUInt();
-    if (seeds.isEmpty())
-        seeds = {1, 2, 3};
-    return seeds;
-}
-
-// Grades the takes of one sung source over its seeds and the three noise levels; takes() gives
-// the takes of a seed and level (in their folder), none when they cannot be made.
-using TakeSource = std::function<std::vector<BenchVoiceTakes::Take>(const QString& dir, int count, unsigned seed,
-                                                                    double noise)>;
-static void runSungSource(const QString& dataDir, const char* prefix, const char* seedsVariable,
-                          const char* countVariable, const char* title, const TakeSource& takes)
-{
-    const QList<unsigned> seeds = seedsFrom(seedsVariable);
-    const int count = qEnvironmentVariableIsSet(countVariable) ? qEnvironmentVariableIntValue(countVariable) : 24;
-    const bool list = !qgetenv("PITCH_BENCH_VOICE_LIST").isEmpty(); // each miss, for a look at the take
-    const QByteArray only = qgetenv("PITCH_BENCH_DUMP");
-    std::map<QString, VoiceTally> byTrait;
-    std::map<QString, VoiceLevelTally> byLevel;
-    for (double noise : {0.0, -65.0, -45.0}) {
-        const QString level = noise == 0.0 ? QString("clean") : QString::number(noise);
-        for (unsigned seed : seeds) {
-            const QString dir = QDir(dataDir).filePath(QString("%1-%2-%3").arg(prefix).arg(seed).arg(level));
-            QDir().mkpath(dir);
-            const std::vector<BenchVoiceTakes::Take> made = takes(dir, count, seed, noise);
-            if (made.empty())
-                return;
-            for (const BenchVoiceTakes::Take& take : made) {
-                const QString name = QString("%1-%2-%3-%4").arg(prefix).arg(seed).arg(level, take.name);
-                if (!only.isEmpty() && only != name.toLatin1())
-                    continue;
-                gradeVoiceTake(take, name, level, list, !only.isEmpty(), &byTrait, &byLevel);
-            }
-            fprintf(stderr, "%s seed %u %s done\n", prefix, seed, qPrintable(level));
-        }
-    }
     printf("%s, seeds", title);
     for (unsigned s : seeds)
         printf(" %u", s);
-    printf(", %d takes each:\n\n", count);
+    printf(", %d takes %s:\n\n", count, each);
+}
+
+// Calls grade with each take of the seeds at a noise level, its samples and its name
+// (prefix-seed-level-take); only the take PITCH_BENCH_DUMP names, when set.
+using TakeGrader = std::function<void(const BenchVoiceTakes::Take&, const std::vector<qint16>&, const QString& name)>;
+void forEachTake(const std::vector<std::vector<BenchVoiceTakes::Take>>& takes, const QList<unsigned>& seeds, double noise,
+                 const QString& prefix, const TakeGrader& grade)
+{
+    const QByteArray only = qgetenv("PITCH_BENCH_DUMP");
+    for (int s = 0; s < seeds.size(); ++s) {
+        for (size_t k = 0; k < takes[s].size(); ++k) {
+            const BenchVoiceTakes::Take& take = takes[s][k];
+            const QString name = QString("%1-%2-%3-%4").arg(prefix).arg(seeds[s]).arg(levelName(noise), take.name);
+            if (only.isEmpty() || only == name.toLatin1())
+                grade(take, withNoise(take, noise, seeds[s] * 2000u + static_cast<unsigned>(k)), name);
+        }
+    }
+    fprintf(stderr, "%s %s done\n", qPrintable(prefix), qPrintable(levelName(noise)));
+}
+
+// Melodies sung as written by one source over its seeds and the noise levels: accuracy per trait
+// and per level.
+void runVoiceAccuracy(const QString& dataDir, const QString& soundFont, const SungSource& source)
+{
+    const QByteArray upper = QByteArray(source.prefix).toUpper();
+    const QList<unsigned> seeds = seedsFrom("PITCH_BENCH_" + upper + "_SEEDS", "1-3");
+    const int count = countFrom("PITCH_BENCH_" + upper + "_COUNT", 24);
+    const bool list = !qgetenv("PITCH_BENCH_VOICE_LIST").isEmpty(); // each miss, for a look at the take
+    const bool dumped = !qgetenv("PITCH_BENCH_DUMP").isEmpty();
+    const std::vector<std::vector<BenchVoiceTakes::Take>> takes = sourceTakes(dataDir, soundFont, source, BENCH_MELODIES_SCRIPT, seeds, count);
+    std::map<QString, VoiceTally> byTrait;
+    std::map<QString, VoiceLevelTally> byLevel;
+    for (double noise : noiseLevels()) {
+        forEachTake(takes, seeds, noise, source.prefix,
+                    [&](const BenchVoiceTakes::Take& take, const std::vector<qint16>& pcm, const QString& name) {
+                        gradeVoiceTake(take, pcm, name, levelName(noise), list, dumped, &byTrait, &byLevel);
+                    });
+    }
+    printSeeds(QString("Melodies of sung-melodies.py sung as written by %1").arg(source.name).toLatin1(), seeds, count, "each");
     printVoiceTables(byTrait, byLevel);
 }
 
-void runVoiceTakes(const QString& dataDir)
+// Takes sung otherwise than written, per case: how many have every note shown right (graded
+// PERFECT), how many show the deviation's note right, how many are graded only there as sung.
+struct DeviationTally {
+    int takes = 0, allRight = 0, atRight = 0, onlyAtAsSung = 0;
+};
+
+// Whether the grading of a deviation take is honest: a held note gives no repeat, a wrong note is
+// never shown right, a control has every note right; a split take is graded as the exercise's rules
+// say (its extra note against the next written note), so it has no verdict.
+bool honest(const BenchVoiceTakes::Take& take, const DeviationTally& one)
 {
-    runSungSource(dataDir, "voice", "PITCH_BENCH_VOICE_SEEDS", "PITCH_BENCH_VOICE_COUNT",
-                  "Sung takes of sung-melodies.py",
-                  [](const QString& dir, int count, unsigned seed, double noise) {
-                      if (!BenchVoiceTakes::generate(dir, count, seed, noise))
-                          return std::vector<BenchVoiceTakes::Take>();
-                      return BenchVoiceTakes::load(dir);
-                  });
+    if (take.deviation == "hold")
+        return !one.allRight;
+    if (take.deviation.startsWith("wrong"))
+        return !one.atRight;
+    return take.deviation == "split" || one.allRight;
 }
 
-// The third sung source: melodies of the same kind sung by a SoundFont's recorded "Voice Oohs"
-// (BenchSampledVoice), rendered afresh each run and written beside the other takes for listening.
-void runSampledVoice(const QString& dataDir, const QString& soundFont)
+// One take's tally from the pitch grades of its written notes.
+DeviationTally deviationTally(const BenchVoiceTakes::Take& take, const std::vector<Evaluator::accuracy_e>& grades)
 {
-    runSungSource(dataDir, "oohs", "PITCH_BENCH_OOHS_SEEDS", "PITCH_BENCH_OOHS_COUNT",
-                  "Melodies sung by the SoundFont's \"Voice Oohs\"",
-                  [&soundFont](const QString& dir, int count, unsigned seed, double noise) {
-                      std::vector<BenchVoiceTakes::Take> takes = BenchSampledVoice::render(soundFont, count, seed, noise);
-                      for (const BenchVoiceTakes::Take& take : takes) {
-                          std::vector<double> samples;
-                          for (short v : take.pcm)
-                              samples.push_back(v / 32768.0);
-                          BenchSignals::writeWav(QDir(dir).filePath(take.name + ".wav"), samples);
-                      }
-                      return takes;
-                  });
+    DeviationTally one;
+    one.takes = 1;
+    one.allRight = std::all_of(grades.begin(), grades.end(), [](Evaluator::accuracy_e g) { return g == Evaluator::PERFECT; });
+    one.atRight = grades[take.at] == Evaluator::PERFECT;
+    // only a wrong note is sung at the written note's place
+    one.onlyAtAsSung = take.deviation.startsWith("wrong") && take.sung.size() == take.notes.size()
+                       && grades[take.at] == truthGrade(take.sung[take.at].midi - take.notes[take.at].midi);
+    for (size_t i = 0; i < grades.size(); ++i)
+        one.onlyAtAsSung = one.onlyAtAsSung && (static_cast<int>(i) == take.at || grades[i] == Evaluator::PERFECT);
+    return one;
+}
+
+void printDeviationRow(const QString& source, const QString& level, const QString& kase, const DeviationTally& t)
+{
+    auto share = [&t](int n) { return QString::asprintf("%3d (%3.0f %%)", n, 100.0 * n / std::max(1, t.takes)); };
+    const bool hold = kase.startsWith("hold") && !kase.contains("ok");
+    const bool wrong = kase.startsWith("wrong");
+    printf("| %s | %s | %s | %d | %s | %s | %s |\n", qPrintable(source), qPrintable(level), qPrintable(kase), t.takes,
+           qPrintable(share(t.allRight)), hold ? qPrintable(share(t.allRight)) : wrong ? qPrintable(share(t.atRight)) : "-",
+           wrong ? qPrintable(share(t.onlyAtAsSung)) : "-");
+}
+
+// Melodies of sung-deviations.py on both sources, at the noise levels: the false-credit table.
+void runDeviations(const QString& dataDir, const QString& soundFont)
+{
+    const QList<unsigned> seeds = seedsFrom("PITCH_BENCH_DEV_SEEDS", "1");
+    const int count = countFrom("PITCH_BENCH_DEV_COUNT", 5);
+    const bool list = !qgetenv("PITCH_BENCH_VOICE_LIST").isEmpty(); // each take graded dishonestly
+    const bool dumped = !qgetenv("PITCH_BENCH_DUMP").isEmpty();
+    const QStringList cases = {"hold", "hold_ok", "split", "split_ok", "wrong+1", "wrong-1", "wrong+2", "wrong-2"};
+    printSeeds("Melodies of sung-deviations.py", seeds, count, "a case");
+    printf("| source | level | case | takes | every note shown right | false credit | only the wrong note graded as sung |\n"
+           "|---|---|---|---|---|---|---|\n");
+    for (const SungSource& source : kSungSources) {
+        const std::vector<std::vector<BenchVoiceTakes::Take>> takes = sourceTakes(dataDir, soundFont, source, BENCH_DEVIATIONS_SCRIPT, seeds, count);
+        for (double noise : noiseLevels()) {
+            std::map<QString, DeviationTally> byCase;
+            forEachTake(takes, seeds, noise, QString("dev-%1").arg(source.prefix),
+                        [&](const BenchVoiceTakes::Take& take, const std::vector<qint16>& pcm, const QString& name) {
+                const VoiceRun run = runVoiceTake(take, pcm, name);
+                if (run.grades.size() != take.notes.size() || take.at < 0 || take.at >= static_cast<int>(take.notes.size()))
+                    return;
+                const DeviationTally one = deviationTally(take, run.grades);
+                const QString pooled = take.deviation.startsWith("wrong") ? "wrong, all four" : take.deviation.endsWith("_ok") ? "controls, both" : "";
+                for (const QString& kase : {take.deviation, pooled}) {
+                    if (kase.isEmpty())
+                        continue;
+                    DeviationTally& t = byCase[kase];
+                    t.takes += 1;
+                    t.allRight += one.allRight;
+                    t.atRight += one.atRight;
+                    t.onlyAtAsSung += one.onlyAtAsSung;
+                }
+                if ((list && !honest(take, one)) || dumped)
+                    printVoiceTake(take, name, run);
+            });
+            for (const QString& kase : cases + QStringList{"wrong, all four", "controls, both"})
+                if (byCase.count(kase))
+                    printDeviationRow(source.name, levelName(noise), kase, byCase[kase]);
+        }
+    }
+    printf("\n");
 }
 
 // Raw tracker on steady sines and harmonic tones, one per semitone from C2 to C6: the median
@@ -840,17 +1007,20 @@ int main(int argc, char** argv)
     const QString soundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
     QDir().mkpath(dataDir);
 
-    const QByteArray sets = qgetenv("PITCH_BENCH_SETS"); // "sung", "voice", "oohs" or "instruments"; all when unset
-    const bool withAubio = qgetenv("PITCH_BENCH_NO_AUBIO").isEmpty();
-    if (sets.isEmpty() || sets == "sung")
-        runSungSets(dataDir, withAubio);
-    if (sets.isEmpty() || sets == "sung" || sets == "voice")
-        runVoiceTakes(dataDir);
-    if (sets.isEmpty() || sets == "sung" || sets == "oohs")
-        runSampledVoice(dataDir, soundFont);
-    if (sets == "voice" || sets == "oohs")
-        return 0;
-    if (sets == "sung")
+    // "sung" (every sung set), "voice", "oohs", "deviations" or "instruments", several with commas;
+    // all when unset.
+    const QList<QByteArray> sets = qgetenv("PITCH_BENCH_SETS").split(',');
+    const auto wanted = [&sets](const char* set, bool sung) {
+        return sets.contains(QByteArray()) || sets.contains(set) || (sung && sets.contains("sung"));
+    };
+    if (sets.contains(QByteArray()) || sets.contains("sung"))
+        runSungSets(dataDir, qgetenv("PITCH_BENCH_NO_AUBIO").isEmpty());
+    for (const SungSource& source : kSungSources)
+        if (wanted(source.prefix, true))
+            runVoiceAccuracy(dataDir, soundFont, source);
+    if (wanted("deviations", true))
+        runDeviations(dataDir, soundFont);
+    if (!wanted("instruments", false))
         return 0;
     trackerSweep();
     std::map<QString, Tally> bySource;

@@ -2,11 +2,13 @@
 # The pitch bench's second source of sung takes (bench_pitch runs it into its data folder): melodies
 # made outside the bench's own singer, with scoops, late vibrato, repeats and per-note envelopes.
 """Makes a set of voice-like sung melodies with the notes they hold, for judging the detector of sung notes.
-usage: sung-melodies.py OUTDIR COUNT SEED [NOISE_DBFS]
+usage: sung-melodies.py [--notes-only] OUTDIR COUNT SEED [NOISE_DBFS]
+--notes-only writes the melodies without singing them (for another voice to sing).
 NOISE_DBFS adds Gaussian white room noise of that RMS level (full scale = 1.0) to every take.
 Each melody: 2.0 s lead-in of room noise, then notes; a source of glottal-like pulses with vibrato, a scoop
 into each note, jitter and shimmer, through three vowel formants, plus breath noise; optional room noise level.
-Writes NAME.wav (44100 Hz mono 16-bit) and NAME.json: {"notes": [[midi, onset_s, offset_s], ...], "lead_in": 2.0}."""
+Writes NAME.wav (44100 Hz mono 16-bit) and NAME.json: {"notes": [[midi, onset_s, offset_s], ...], "eighths": note
+lengths in eighths, "tempo": bpm, "lead_in": 2.0}."""
 import json, math, os, random, struct, sys, wave
 
 SR = 44100
@@ -56,28 +58,39 @@ def melody(rng):
     low, high = rng.choice([(48, 64), (55, 72), (60, 76), (53, 69)])   # bass-baritone .. soprano-ish
     midi = rng.randint(low + 3, high - 3)
     t = 2.0
-    notes = []
+    notes, eighths = [], []
     for _ in range(rng.randint(5, 9)):
-        length = beat * rng.choice([0.5, 1, 1, 1, 1.5, 2])
+        beats = rng.choice([0.5, 1, 1, 1, 1.5, 2])
+        length = beat * beats
         gap = rng.choice([0.0, 0.0, 0.05, 0.12])
         notes.append([midi, round(t, 4), round(t + length - gap, 4)])
+        eighths.append(int(beats * 2))
         t += length
         midi = max(low, min(high, midi + rng.choice([-5, -4, -3, -2, -1, 0, 1, 2, 2, 3, 4, 5, 7, -7, 12 if rng.random() < 0.05 else 0])))
-    return notes, t + 1.0
+    return notes, eighths, tempo, t + 1.0
 
 def add_noise(samples, dbfs, rng):
     sigma = 10 ** (dbfs / 20)
     return [max(-1.0, min(1.0, v + rng.gauss(0, sigma))) for v in samples]
 
+def arguments(usage):
+    """[--notes-only] OUTDIR COUNT SEED [NOISE_DBFS] from the command line, the folder made."""
+    notes_only = "--notes-only" in sys.argv
+    args = [a for a in sys.argv[1:] if a != "--notes-only"]
+    if len(args) < 3:
+        sys.exit(usage)
+    os.makedirs(args[0], exist_ok=True)
+    return notes_only, args[0], int(args[1]), int(args[2]), float(args[3]) if len(args) > 3 else None
+
 def main():
-    if len(sys.argv) < 4:
-        sys.exit(__doc__)
-    outdir, count, seed = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
-    room = float(sys.argv[4]) if len(sys.argv) > 4 else None
-    os.makedirs(outdir, exist_ok=True)
+    notes_only, outdir, count, seed, room = arguments(__doc__)
     rng = random.Random(seed)
     for k in range(count):
-        notes, total = melody(rng)
+        notes, eighths, tempo, total = melody(rng)
+        if notes_only:
+            with open(os.path.join(outdir, "melody%02d.json" % k), "w") as f:
+                json.dump({"notes": notes, "eighths": eighths, "tempo": tempo, "lead_in": 2.0}, f)
+            continue
         vowel = rng.choice(list(VOWELS))
         vib = rng.choice([0, 20, 35, 50])
         noise_db = rng.choice([-75, -60, -50, -42])
@@ -89,8 +102,9 @@ def main():
             w.setnchannels(1); w.setsampwidth(2); w.setframerate(SR)
             w.writeframes(b"".join(struct.pack("<h", int(round(v * 32767))) for v in samples))
         with open(os.path.join(outdir, name + ".json"), "w") as f:
-            json.dump({"notes": notes, "lead_in": 2.0, "vowel": vowel, "vibrato_cents": vib, "noise_dbfs": noise_db,
+            json.dump({"notes": notes, "eighths": eighths, "tempo": tempo, "lead_in": 2.0, "vowel": vowel, "vibrato_cents": vib, "noise_dbfs": noise_db,
                        "room_noise_dbfs": room}, f)
         print(name, len(notes), "notes")
 
-main()
+if __name__ == "__main__":
+    main()
