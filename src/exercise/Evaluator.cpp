@@ -453,7 +453,12 @@ QString Evaluator::getGmnBasedOnInput() const
     const QString code = m_gmnTokens.join(QLatin1Char(' '));
     const bool rewritten = std::any_of(m_noteLocations.cbegin(), m_noteLocations.cend(),
                                        [](const NoteLocation& l) { return l.colour == NoteLocation::Wrong; });
-    return rewritten && !m_writtenClef.isEmpty() ? GmnClef::withClef(code, m_writtenClef) : code;
+    if (!rewritten || m_writtenClef.isEmpty())
+        return code;
+    // Only the graded notes change, unless the notes sung in their place would move the answer to
+    // another clef than the question's.
+    const GmnReader::Result shown = GmnReader::read(code);
+    return shown.ok && GmnClef::automatic(shown.events) == m_writtenClef ? code : GmnClef::withClef(code, m_writtenClef);
 }
 
 QList<Evaluator::EvaluationEntry> Evaluator::evaluationList() const

@@ -28,8 +28,6 @@ struct Scenario {
 const QString Black = " \\noteFormat<color=\"black\">";
 QString right(const QString& text) { return "\\noteFormat<color=\"green\"> " + text + Black; }
 QString wrong(const QString& text) { return "\\noteFormat<color=\"red\"> " + text + Black; }
-// An answer with a wrong note names the clef its written notes are drawn with.
-const QString Treble = "[ \\clef<\"g\"> ";
 
 } // namespace
 
@@ -97,14 +95,14 @@ TEST_F(EvaluatorTest, ColouredWhereWrittenAndValid)
 {
     const QList<std::tuple<QString, QList<int>, QString>> rows = {
         // a rest has no letter-initial token
-        {"[ c1/4 _/4 e1/4 g1/4 ]", {60, 65, 67}, Treble + right("c1/4") + " _/4 " + wrong("f1/4") + " " + right("g1/4") + " ]"},
+        {"[ c1/4 _/4 e1/4 g1/4 ]", {60, 65, 67}, "[ " + right("c1/4") + " _/4 " + wrong("f1/4") + " " + right("g1/4") + " ]"},
         // brackets glued to notes; a tie opening in the note's token, its continuation shown as sung
         {"[c1/4 \\tie(d1/4 d1/4) e1/4]", {60, 63, 64},
-         Treble + right("c1/4") + " \\tie(" + wrong("d#1/4") + " " + wrong("d#1/4") + ") " + right("e1/4") + "]"},
+         "[" + right("c1/4") + " \\tie(" + wrong("d#1/4") + " " + wrong("d#1/4") + ") " + right("e1/4") + "]"},
         // a blank inside a tag's parameter
-        {"[ \\title<\"Slow air\"> a1/4 b1/4 ]", {69, 72}, Treble + "\\title<\"Slow air\"> " + right("a1/4") + " " + wrong("c2/4") + " ]"},
+        {"[ \\title<\"Slow air\"> a1/4 b1/4 ]", {69, 72}, "[ \\title<\"Slow air\"> " + right("a1/4") + " " + wrong("c2/4") + " ]"},
         // a wrong octave does not move the notes that inherit theirs
-        {"[ c1/4 d e ]", {60, 76, 64}, Treble + right("c1/4") + " " + wrong("e2") + " " + right("e1") + " ]"},
+        {"[ c1/4 d e ]", {60, 76, 64}, "[ " + right("c1/4") + " " + wrong("e2") + " " + right("e1") + " ]"},
     };
     for (const auto& [code, sung, coloured] : rows) {
         load(code, E::PitchMode);
@@ -145,18 +143,21 @@ TEST_F(EvaluatorTest, EachGradeCarriesItsColouredCodeAcrossThreads)
     QCoreApplication::processEvents();
     const QString c = right("c1/4"), d = wrong("d#1/4");
     const QList<QPair<int, QString>> expected = {
-        {2, Treble + c + " " + d + " e1/4 ]"}, {0, "[ " + c + " d1/4 e1/4 ]"}, {1, Treble + c + " " + d + " e1/4 ]"}};
+        {2, "[ " + c + " " + d + " e1/4 ]"}, {0, "[ " + c + " d1/4 e1/4 ]"}, {1, "[ " + c + " " + d + " e1/4 ]"}};
     EXPECT_EQ(received, expected);
 }
 
 // A wrong note keeps the answer on the written notes' clef: a bass-clef question sung too high stays
-// in the bass clef, a treble one sung too low in the treble clef; a clef the code names is kept, and
-// an answer of right notes needs none.
+// in the bass clef, a treble one sung too low in the treble clef; a clef the code names is kept. An
+// answer the engine draws in the question's clef anyway gets none: only its graded notes change.
 TEST_F(EvaluatorTest, WrongNotesKeepTheWrittenClef)
 {
+    const QString treble = "[ \\clef<\"g\"> ";
     const QList<std::tuple<QString, int, QString>> rows = {
         {"[ \\meter<\"4/4\"> a0/1 ]", 62, "[ \\clef<\"f\"> \\meter<\"4/4\"> " + wrong("d1/1") + " ]"},
-        {"[ c1/2 d1/2 ]", 53, Treble + wrong("f0/2") + " d1/2 ]"},
+        {"[ c1/2 d1/2 ]", 53, treble + wrong("f0/2") + " d1/2 ]"},
+        {"[ c1/2 d1/2 ]", 64, "[ " + wrong("e1/2") + " d1/2 ]"},
+        {"[ \\meter<\"4/4\"> a0/1 ]", 55, "[ \\meter<\"4/4\"> " + wrong("g0/1") + " ]"},
         {"[ \\clef<\"g\"> a0/1 ]", 62, "[ \\clef<\"g\"> " + wrong("d1/1") + " ]"},
         {"[ \\meter<\"4/4\"> a0/1 ]", 57, "[ \\meter<\"4/4\"> " + right("a0/1") + " ]"},
     };
