@@ -170,22 +170,41 @@ TEST_F(EvaluatorTest, WrongNotesKeepTheWrittenClef)
     }
 }
 
-// Taps before the first note's reach are not graded, as the rules say, but counted, so that the
-// learner can be told they came too early; a reset forgets them. A tap just early enough is graded.
-TEST_F(EvaluatorTest, EarlyInputsAreCountedNotGraded)
+// Taps that take no note are not graded, as the rules say, but counted, so that the learner can be
+// told why: those before the first note's reach as early, the others (a second tap for a graded
+// note, one in a rest, one after the last note) as extra. The grades stay as the rules give them.
+TEST_F(EvaluatorTest, InputsThatTakeNoNoteAreCountedNotGraded)
 {
-    load("[ c1/4 d1/4 ]", E::RhythmMode);  // notes at 0 and 0.6 s
-    for (double offset : {-1.4, -0.8, -0.26})
-        EXPECT_FALSE(input(60, offset));
-    EXPECT_FALSE(input(-1, -0.5));  // the blank that follows a key press is no input
-    EXPECT_EQ(evaluator->earlyInputCount(), 3);
-    EXPECT_FALSE(input(60, -0.2));  // within reach: graded very early
-    EXPECT_FALSE(input(60, 0.3));   // nearest to a graded note: ignored, but not early
-    EXPECT_EQ(evaluator->earlyInputCount(), 3);
-    EXPECT_EQ(gradeText(evaluator->evaluationList(), false), "E-");
-    evaluator->reset();
-    EXPECT_EQ(evaluator->earlyInputCount(), 0);
-    load("[ c1/4 d1/4 ]", E::PitchMode);  // a sung note takes the next note whenever it comes
-    input(60, -1.0);
-    EXPECT_EQ(evaluator->earlyInputCount(), 0);
+    const struct {
+        const char* what;
+        QString code;  // at 100 bpm a quarter lasts 0.6 s
+        int mode;
+        QList<QPair<int, double>> inputs;  // MIDI note (-1 none), offset
+        QString grades;
+        int early, extra;
+    } rows[] = {
+        {"taps in the count-in; the blank after a key press is no input; a second tap for a graded note",
+         "[ c1/4 d1/4 ]", E::RhythmMode, {{60, -1.4}, {60, -0.8}, {60, -0.26}, {-1, -0.5}, {60, -0.2}, {60, 0.3}},
+         "EW", 3, 1},
+        {"every beat tapped through the rests, a little early there: the notes all right, the taps in the rests extra",
+         "[ c1/4 _ c _ c c c/2 ]", E::RhythmMode,
+         {{60, 0.0}, {60, 0.58}, {60, 1.2}, {60, 1.78}, {60, 2.4}, {60, 3.0}, {60, 3.6}}, "P-P-PPP", 0, 2},
+        {"a tap in a long rest takes the next note far too early; the tap on time for it is extra",
+         "[ c1/4 _/2 c1/4 c1/4 ]", E::RhythmMode, {{60, 0.0}, {60, 1.3}, {60, 1.8}, {60, 2.4}}, "P-WP", 0, 1},
+        {"a tap after the last note ends the grading", "[ c1/4 d1/4 ]", E::RhythmMode, {{60, 0.0}, {60, 1.7}},
+         "PW", 0, 1},
+        {"a sung note takes the next note whenever it comes", "[ c1/4 d1/4 ]", E::PitchMode, {{60, -1.0}}, "--", 0, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        load(row.code, row.mode);
+        for (const auto& [midi, offset] : row.inputs)
+            input(midi, offset);
+        evaluator->finalize();
+        EXPECT_EQ(gradeText(evaluator->evaluationList(), false), row.grades);
+        EXPECT_EQ(evaluator->earlyInputCount(), row.early);
+        EXPECT_EQ(evaluator->extraInputCount(), row.extra);
+        evaluator->reset();
+        EXPECT_EQ(evaluator->earlyInputCount() + evaluator->extraInputCount(), 0);
+    }
 }
