@@ -344,7 +344,7 @@ FocusScope {
         anchors.fill: parent
         anchors.margins: Theme.margin
 
-        ScrollView {
+        VerticalScroller {
             id: scroller
 
             // the room above the row of buttons
@@ -358,11 +358,9 @@ FocusScope {
             }
 
             width: parent.width
-            contentWidth: availableWidth
             onContentHeightChanged: Qt.callLater(fit)
             onRoomChanged: Qt.callLater(fit)
             Component.onCompleted: fit()
-            clip: true
 
             ColumnLayout {
                 width: scroller.availableWidth

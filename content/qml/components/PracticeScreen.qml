@@ -76,13 +76,11 @@ FocusScope {
             text: qsTr("Tick the kinds of exercise to practise. The ticked ones are those you found hardest; practice draws the questions you answered worst most often. Each bar is your average mark over all of that kind's questions in every grade (your last 20 answers to each), a question not answered yet counting 0.")
         }
 
-        ScrollView {
+        VerticalScroller {
             id: scroller
 
             Layout.fillWidth: true
             Layout.fillHeight: true
-            contentWidth: availableWidth
-            clip: true
 
             RowLayout {
                 width: scroller.availableWidth

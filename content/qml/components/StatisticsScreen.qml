@@ -41,15 +41,13 @@ Rectangle {
         }
     }
 
-    ScrollView {
+    VerticalScroller {
         id: scroller
 
         readonly property bool overflows: contentHeight > availableHeight
 
         anchors.fill: parent
         anchors.margins: Theme.margin
-        contentWidth: availableWidth
-        clip: true
         // the bar stays in sight while there is more below
         ScrollBar.vertical.policy: overflows ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
 
