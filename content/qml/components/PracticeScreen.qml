@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../js/PlotLogic.js" as Plot
 
 // Practice: the kinds of exercise by subject with their progress (the recommended ones ticked),
 // how many questions, Start; then the drawn questions run like an exercise.
@@ -125,8 +126,9 @@ FocusScope {
             spacing: Theme.spacing
 
             Text {
-                text: qsTr("Sessions: %1   Course rating: %2 points").arg(root.practice.totalSessions)
-                                                             .arg(root.practice.totalSkillPoints)
+                objectName: "practiceTotals"
+                text: qsTr("Sessions: %1   Course rating: %2").arg(root.practice.totalSessions)
+                                                          .arg(Plot.ratingText(root.practice.totalSkillPoints))
                 color: Theme.textMuted
                 font.family: Theme.fontFamily
                 font.pixelSize: Theme.fontNormal

@@ -66,7 +66,7 @@ Rectangle {
                 }
                 Text {
                     objectName: "currentRating"
-                    text: root.rating >= 0 ? qsTr("now %1 points").arg(root.rating) : qsTr("no rating yet")
+                    text: Plot.ratingText(root.rating)
                     color: Theme.accent
                     font.family: Theme.fontFamily
                     font.pixelSize: Theme.fontLarge
