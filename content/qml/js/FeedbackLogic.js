@@ -174,9 +174,9 @@ function isPitchWord(word) {
     return [qsTr("flat"), qsTr("sharp"), qsTr("very flat"), qsTr("very sharp"), qsTr("wrong note")].indexOf(word) >= 0;
 }
 
-// What is said about the inputs that were not graded. inputs: {early (how many came too early),
-// extra (how many more than the notes), source ("keyboard" or "mic"), countIn (the answer had a
-// count-in)}.
+// The inputs of a take that were not graded: {early (how many came too early), extra (how many
+// more than the notes), source ("keyboard" or "mic"), countIn (the answer had a count-in)}. Here
+// count of them named as the source makes them: "3 taps", "1 clap".
 function inputsText(inputs, count) {
     return inputs.source === "keyboard" ? countText(count, qsTr("tap"), qsTr("taps"))
                                         : countText(count, qsTr("clap"), qsTr("claps"));
@@ -239,7 +239,7 @@ function advice(notes, inputs) {
 
 // The verdict on one take: how many notes were right and what to work on. Praise only when every
 // note is right and nothing more was tapped; without rows (nothing graded) the mark alone. inputs:
-// as earlyText takes them.
+// as inputsText takes them.
 function verdict(mark, rows, inputs) {
     var notes = (rows || []).filter(function (r) { return !asRow(r).rest && noteMark(r) >= 0; });
     if (notes.length === 0) {
