@@ -168,6 +168,7 @@ void Evaluator::reset()
     LOG_ENTRY(kChannel);
     m_lastIndex = -1;
     m_earlyInputs.store(0, std::memory_order_release);
+    m_extraInputs.store(0, std::memory_order_release);
     m_evaluationList.clear();
     for (int i = 0; i < m_noteInfoList.size(); ++i)
         m_evaluationList << EvaluationEntry();
@@ -214,14 +215,18 @@ bool Evaluator::evaluate(Pitch::Note note, int octave, double offset)
         LOG_DEBUG(kChannel, "current offset: %f\tindex: %d\tnote: %s\n", offset, index,
                   Pitch::noteToStr(note >= Pitch::C && note <= Pitch::NONE ? note : Pitch::NONE));
     }
+    // Ignored as the grading rules say; counted, so that the learner can be told why.
+    const bool counted = index < 0 && note != Pitch::NONE && m_mode != PitchMode;
     if (index == -1) {
-        // ignored as the grading rules say; counted, so that the learner can be told why
-        if (note != Pitch::NONE && m_mode != PitchMode
-            && offset < m_noteInfoList.at(m_firstSounding).start() - m_rhythmSevere)
-            m_earlyInputs.fetch_add(1, std::memory_order_acq_rel);
+        if (counted) {
+            const bool early = offset < m_noteInfoList.at(m_firstSounding).start() - m_rhythmSevere;
+            (early ? m_earlyInputs : m_extraInputs).fetch_add(1, std::memory_order_acq_rel);
+        }
         return false;
     }
     if (index == -2) {
+        if (counted)
+            m_extraInputs.fetch_add(1, std::memory_order_acq_rel);
         LOG_WARN(kChannel, "Terminating due to overflow.");
         processUnevaluated(0, m_noteInfoList.size());
         return true;
@@ -453,7 +458,12 @@ QString Evaluator::getGmnBasedOnInput() const
     const QString code = m_gmnTokens.join(QLatin1Char(' '));
     const bool rewritten = std::any_of(m_noteLocations.cbegin(), m_noteLocations.cend(),
                                        [](const NoteLocation& l) { return l.colour == NoteLocation::Wrong; });
-    return rewritten && !m_writtenClef.isEmpty() ? GmnClef::withClef(code, m_writtenClef) : code;
+    if (!rewritten || m_writtenClef.isEmpty())
+        return code;
+    // Only the graded notes change, unless the notes sung in their place would move the answer to
+    // another clef than the question's.
+    const GmnReader::Result shown = GmnReader::read(code);
+    return shown.ok && GmnClef::automatic(shown.events) == m_writtenClef ? code : GmnClef::withClef(code, m_writtenClef);
 }
 
 QList<Evaluator::EvaluationEntry> Evaluator::evaluationList() const

@@ -80,6 +80,9 @@ public:
     // Inputs since the last reset that came before the first sounding note's reach and were not
     // graded (rhythm grading only; a sung note takes the next note whenever it comes).
     int earlyInputCount() const { return m_earlyInputs.load(std::memory_order_acquire); }
+    // Inputs since the last reset that came later and took no note: nearest to a note already
+    // graded (a second tap for one note, a tap in a rest) or after the last one (rhythm grading only).
+    int extraInputCount() const { return m_extraInputs.load(std::memory_order_acquire); }
     // Grades the notes from..to-1 never graded: sounding notes WRONG and skipped, rests silently.
     void processUnevaluated(int from, int to);
     void finalize();
@@ -136,6 +139,7 @@ private:
     int m_lastSounding = -1;
     // Written on the grading thread, read on the main thread once grading is over.
     std::atomic<int> m_earlyInputs{0};
+    std::atomic<int> m_extraInputs{0};
 
     // Guards the token lists: written on the grading thread, read on the main thread.
     mutable QMutex m_gmnMutex;

@@ -96,6 +96,11 @@ int ImitationQuestionEngine::earlyInputCount() const
     return m_earlyKeyPresses + (mp_evaluator ? mp_evaluator->earlyInputCount() : 0);
 }
 
+int ImitationQuestionEngine::extraInputCount() const
+{
+    return mp_evaluator ? mp_evaluator->extraInputCount() : 0;
+}
+
 bool ImitationQuestionEngine::init()
 {
     LOG_ENTRY(kChannel);
@@ -304,7 +309,8 @@ void ImitationQuestionEngine::inputEvaluated(int idx, Evaluator::EvaluationEntry
     if (mp_outcomeModel->rowCount() == idx)
         appendRow(value, entry);
     else
-        LOG_WARN(kChannel, "dropping out of order index %d", idx);
+        // a note passed over has its row already; its own grade (skipped) comes when the rest is graded
+        LOG_INFO(kChannel, "dropping out of order index %d", idx);
 
     if (mp_inputScore && mp_evaluator) {
         // The colours as this grade left them; a later grade may already be under way on the worker.
@@ -358,6 +364,8 @@ void ImitationQuestionEngine::enter_evaluateState()
     mp_evaluator->finalize();
     if (const int early = earlyInputCount())
         LOG_INFO(kChannel, "%d inputs came before the first note's reach and were not graded", early);
+    if (const int extra = extraInputCount())
+        LOG_INFO(kChannel, "%d inputs took no note (more than the notes) and were not graded", extra);
     emit finished(mp_evaluator->getOutcome());
 }
 

@@ -61,6 +61,9 @@ public:
     // The learner's inputs of the last attempt that came too early to be graded: key presses before
     // the capture began and inputs before the first note's reach (claps or taps in the count-in).
     Q_INVOKABLE int earlyInputCount() const;
+    // The learner's inputs of the last attempt that took no note: more than the notes (a second one
+    // for a note, one in a rest, one after the last note). Counted, not graded.
+    Q_INVOKABLE int extraInputCount() const;
 
     Q_INVOKABLE void handleKeyPress();
     Q_INVOKABLE int start(bool retry = false) override;

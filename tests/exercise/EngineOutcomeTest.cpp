@@ -148,10 +148,12 @@ TEST_F(EngineOutcomeTest, OutcomeModelKeepsItsSingleRole)
     EXPECT_EQ(lengths.count(), 1);
 }
 
-// Taps in the count-in are not graded, as the grading rules say, but counted: one before the capture
-// began reaches no input at all, two more come before the first note's reach. The attempt's notes
-// they were meant for stay unanswered; the next attempt starts its count afresh.
-TEST_F(EngineOutcomeTest, TapsInTheCountInAreCountedNotGraded)
+// Taps that take no note are not graded, as the grading rules say, but counted. In the count-in:
+// one before the capture began reaches no input at all, two more come before the first note's reach,
+// and the notes they were meant for stay unanswered. Later, a tap between two notes is extra, and the
+// note passed over gets its row before its own grade comes. A learner's taps log no warning; the
+// next attempt starts its counts afresh.
+TEST_F(EngineOutcomeTest, TapsThatTakeNoNoteAreCountedNotGraded)
 {
     fresh(Rhythm, "[ \\meter<\"4/4\"> c1/4 d e f ]");
     bool early = true;
@@ -163,19 +165,32 @@ TEST_F(EngineOutcomeTest, TapsInTheCountInAreCountedNotGraded)
     double now = 0.0;
     QObject::connect(engine.get(), &ImitationQuestionEngine::userInputBegin, engine.get(), [&] {
         engine->noteInput()->setInputClock([&now] { return now; });
-        // quarters of 0.6 s: the learner began two beats early and kept the beat
-        const QList<double> taps = early ? QList<double>{-1.2, -0.6, 0.0, 0.6} : QList<double>{0.0, 0.6, 1.2, 1.8};
+        // quarters of 0.6 s: the learner began two beats early and kept the beat; then began on the
+        // second note and tapped once between it and the third
+        const QList<double> taps = early ? QList<double>{-1.2, -0.6, 0.0, 0.6} : QList<double>{0.6, 0.9, 1.2, 1.8};
         for (double tap : taps) {
             now = ImitationQuestionEngine::kCaptureLead + tap;
             engine->handleKeyPress();
         }
     });
+    auto warnings = [] {
+        int n = 0;
+        for (const QString& line : LogCapture::instance().lines())
+            n += line.trimmed().startsWith("WARN") ? 1 : 0;
+        return n;
+    };
+    LogCapture::instance().clear();
     EXPECT_EQ(run(), (QList<int>{P, P, W, W}));
     EXPECT_EQ(engine->earlyInputCount(), 3);
+    EXPECT_EQ(engine->extraInputCount(), 0);
     EXPECT_TRUE(engine->gradeModel()->get(3).value("skipped").toBool());
     early = false;
-    EXPECT_EQ(run(), (QList<int>{P, P, P, P}));
+    EXPECT_EQ(run(), (QList<int>{W, P, P, P}));
     EXPECT_EQ(engine->earlyInputCount(), 0);
+    EXPECT_EQ(engine->extraInputCount(), 1);
+    EXPECT_TRUE(engine->gradeModel()->get(0).value("skipped").toBool());
+    EXPECT_TRUE(LogCapture::instance().contains("dropping out of order index 0"));
+    EXPECT_EQ(warnings(), 0) << LogCapture::instance().lines().join("\n").toStdString();
 }
 
 // A playback that ends before its capture-end marker (a stream error, a stream the host ended) is

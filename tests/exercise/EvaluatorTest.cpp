@@ -28,8 +28,6 @@ struct Scenario {
 const QString Black = " \\noteFormat<color=\"black\">";
 QString right(const QString& text) { return "\\noteFormat<color=\"green\"> " + text + Black; }
 QString wrong(const QString& text) { return "\\noteFormat<color=\"red\"> " + text + Black; }
-// An answer with a wrong note names the clef its written notes are drawn with.
-const QString Treble = "[ \\clef<\"g\"> ";
 
 } // namespace
 
@@ -97,14 +95,14 @@ TEST_F(EvaluatorTest, ColouredWhereWrittenAndValid)
 {
     const QList<std::tuple<QString, QList<int>, QString>> rows = {
         // a rest has no letter-initial token
-        {"[ c1/4 _/4 e1/4 g1/4 ]", {60, 65, 67}, Treble + right("c1/4") + " _/4 " + wrong("f1/4") + " " + right("g1/4") + " ]"},
+        {"[ c1/4 _/4 e1/4 g1/4 ]", {60, 65, 67}, "[ " + right("c1/4") + " _/4 " + wrong("f1/4") + " " + right("g1/4") + " ]"},
         // brackets glued to notes; a tie opening in the note's token, its continuation shown as sung
         {"[c1/4 \\tie(d1/4 d1/4) e1/4]", {60, 63, 64},
-         Treble + right("c1/4") + " \\tie(" + wrong("d#1/4") + " " + wrong("d#1/4") + ") " + right("e1/4") + "]"},
+         "[" + right("c1/4") + " \\tie(" + wrong("d#1/4") + " " + wrong("d#1/4") + ") " + right("e1/4") + "]"},
         // a blank inside a tag's parameter
-        {"[ \\title<\"Slow air\"> a1/4 b1/4 ]", {69, 72}, Treble + "\\title<\"Slow air\"> " + right("a1/4") + " " + wrong("c2/4") + " ]"},
+        {"[ \\title<\"Slow air\"> a1/4 b1/4 ]", {69, 72}, "[ \\title<\"Slow air\"> " + right("a1/4") + " " + wrong("c2/4") + " ]"},
         // a wrong octave does not move the notes that inherit theirs
-        {"[ c1/4 d e ]", {60, 76, 64}, Treble + right("c1/4") + " " + wrong("e2") + " " + right("e1") + " ]"},
+        {"[ c1/4 d e ]", {60, 76, 64}, "[ " + right("c1/4") + " " + wrong("e2") + " " + right("e1") + " ]"},
     };
     for (const auto& [code, sung, coloured] : rows) {
         load(code, E::PitchMode);
@@ -145,18 +143,21 @@ TEST_F(EvaluatorTest, EachGradeCarriesItsColouredCodeAcrossThreads)
     QCoreApplication::processEvents();
     const QString c = right("c1/4"), d = wrong("d#1/4");
     const QList<QPair<int, QString>> expected = {
-        {2, Treble + c + " " + d + " e1/4 ]"}, {0, "[ " + c + " d1/4 e1/4 ]"}, {1, Treble + c + " " + d + " e1/4 ]"}};
+        {2, "[ " + c + " " + d + " e1/4 ]"}, {0, "[ " + c + " d1/4 e1/4 ]"}, {1, "[ " + c + " " + d + " e1/4 ]"}};
     EXPECT_EQ(received, expected);
 }
 
 // A wrong note keeps the answer on the written notes' clef: a bass-clef question sung too high stays
-// in the bass clef, a treble one sung too low in the treble clef; a clef the code names is kept, and
-// an answer of right notes needs none.
+// in the bass clef, a treble one sung too low in the treble clef; a clef the code names is kept. An
+// answer the engine draws in the question's clef anyway gets none: only its graded notes change.
 TEST_F(EvaluatorTest, WrongNotesKeepTheWrittenClef)
 {
+    const QString treble = "[ \\clef<\"g\"> ";
     const QList<std::tuple<QString, int, QString>> rows = {
         {"[ \\meter<\"4/4\"> a0/1 ]", 62, "[ \\clef<\"f\"> \\meter<\"4/4\"> " + wrong("d1/1") + " ]"},
-        {"[ c1/2 d1/2 ]", 53, Treble + wrong("f0/2") + " d1/2 ]"},
+        {"[ c1/2 d1/2 ]", 53, treble + wrong("f0/2") + " d1/2 ]"},
+        {"[ c1/2 d1/2 ]", 64, "[ " + wrong("e1/2") + " d1/2 ]"},
+        {"[ \\meter<\"4/4\"> a0/1 ]", 55, "[ \\meter<\"4/4\"> " + wrong("g0/1") + " ]"},
         {"[ \\clef<\"g\"> a0/1 ]", 62, "[ \\clef<\"g\"> " + wrong("d1/1") + " ]"},
         {"[ \\meter<\"4/4\"> a0/1 ]", 57, "[ \\meter<\"4/4\"> " + right("a0/1") + " ]"},
     };
@@ -169,22 +170,41 @@ TEST_F(EvaluatorTest, WrongNotesKeepTheWrittenClef)
     }
 }
 
-// Taps before the first note's reach are not graded, as the rules say, but counted, so that the
-// learner can be told they came too early; a reset forgets them. A tap just early enough is graded.
-TEST_F(EvaluatorTest, EarlyInputsAreCountedNotGraded)
+// Taps that take no note are not graded, as the rules say, but counted, so that the learner can be
+// told why: those before the first note's reach as early, the others (a second tap for a graded
+// note, one in a rest, one after the last note) as extra. The grades stay as the rules give them.
+TEST_F(EvaluatorTest, InputsThatTakeNoNoteAreCountedNotGraded)
 {
-    load("[ c1/4 d1/4 ]", E::RhythmMode);  // notes at 0 and 0.6 s
-    for (double offset : {-1.4, -0.8, -0.26})
-        EXPECT_FALSE(input(60, offset));
-    EXPECT_FALSE(input(-1, -0.5));  // the blank that follows a key press is no input
-    EXPECT_EQ(evaluator->earlyInputCount(), 3);
-    EXPECT_FALSE(input(60, -0.2));  // within reach: graded very early
-    EXPECT_FALSE(input(60, 0.3));   // nearest to a graded note: ignored, but not early
-    EXPECT_EQ(evaluator->earlyInputCount(), 3);
-    EXPECT_EQ(gradeText(evaluator->evaluationList(), false), "E-");
-    evaluator->reset();
-    EXPECT_EQ(evaluator->earlyInputCount(), 0);
-    load("[ c1/4 d1/4 ]", E::PitchMode);  // a sung note takes the next note whenever it comes
-    input(60, -1.0);
-    EXPECT_EQ(evaluator->earlyInputCount(), 0);
+    const struct {
+        const char* what;
+        QString code;  // at 100 bpm a quarter lasts 0.6 s
+        int mode;
+        QList<QPair<int, double>> inputs;  // MIDI note (-1 none), offset
+        QString grades;
+        int early, extra;
+    } rows[] = {
+        {"taps in the count-in; the blank after a key press is no input; a second tap for a graded note",
+         "[ c1/4 d1/4 ]", E::RhythmMode, {{60, -1.4}, {60, -0.8}, {60, -0.26}, {-1, -0.5}, {60, -0.2}, {60, 0.3}},
+         "EW", 3, 1},
+        {"every beat tapped through the rests, a little early there: the notes all right, the taps in the rests extra",
+         "[ c1/4 _ c _ c c c/2 ]", E::RhythmMode,
+         {{60, 0.0}, {60, 0.58}, {60, 1.2}, {60, 1.78}, {60, 2.4}, {60, 3.0}, {60, 3.6}}, "P-P-PPP", 0, 2},
+        {"a tap in a long rest takes the next note far too early; the tap on time for it is extra",
+         "[ c1/4 _/2 c1/4 c1/4 ]", E::RhythmMode, {{60, 0.0}, {60, 1.3}, {60, 1.8}, {60, 2.4}}, "P-WP", 0, 1},
+        {"a tap after the last note ends the grading", "[ c1/4 d1/4 ]", E::RhythmMode, {{60, 0.0}, {60, 1.7}},
+         "PW", 0, 1},
+        {"a sung note takes the next note whenever it comes", "[ c1/4 d1/4 ]", E::PitchMode, {{60, -1.0}}, "--", 0, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        load(row.code, row.mode);
+        for (const auto& [midi, offset] : row.inputs)
+            input(midi, offset);
+        evaluator->finalize();
+        EXPECT_EQ(gradeText(evaluator->evaluationList(), false), row.grades);
+        EXPECT_EQ(evaluator->earlyInputCount(), row.early);
+        EXPECT_EQ(evaluator->extraInputCount(), row.extra);
+        evaluator->reset();
+        EXPECT_EQ(evaluator->earlyInputCount() + evaluator->extraInputCount(), 0);
+    }
 }

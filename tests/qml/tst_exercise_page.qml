@@ -412,16 +412,19 @@ Item {
             runtime.settings = undefined;
         }
 
-        // taps in the count-in: the page says they came too early, in the words of the input chosen;
-        // the notes' reasons come from the engine's grade model, its outcome model has none
-        function test_early_taps_are_told_as_early_data() {
+        // taps in the count-in and taps beyond the notes: the page says they were not counted, in the
+        // words of the input chosen; the notes' reasons come from the engine's grade model, its outcome
+        // model has none
+        function test_ungraded_taps_are_told_data() {
             return [
-                { tag: "keyboard", clapping: "keyboard", says: "2 taps before the count-in ended, too early to count." },
-                { tag: "microphone", clapping: "mic", says: "2 claps before the count-in ended, too early to count." }
+                { tag: "keyboard", clapping: "keyboard", says: "2 taps before the count-in ended, too early to count.",
+                  extra: "3 taps more than the notes, not counted: tap once for each note." },
+                { tag: "microphone", clapping: "mic", says: "2 claps before the count-in ended, too early to count.",
+                  extra: "3 claps more than the notes, not counted: clap once for each note." }
             ];
         }
 
-        function test_early_taps_are_told_as_early(data) {
+        function test_ungraded_taps_are_told(data) {
             runtime.settings = { input_default_clapping: data.clapping };
             var counted = question(1);
             counted.captureMetronomeCountIn = true;
@@ -430,13 +433,15 @@ Item {
             var missed = { outcome: 10, skipped: true, rhythm: 10, pitch: 0, timing: 0 };
             var right = { outcome: 1, skipped: false, rhythm: 1, pitch: 0, timing: 0 };
             page.engine.earlyInputs = 2;
+            page.engine.extraInputs = 3;
             answer(0.5, [missed, missed, right, right]);
             var verdict = findChild(page, "verdict").text;
             verify(verdict.indexOf(data.says) >= 0, verdict);
+            verify(verdict.indexOf(data.extra) >= 0, verdict);
             verify(verdict.indexOf("answer every note") < 0, verdict);
             compare(page.grades.map(function (g) { return g.skipped; }), [true, true, false, false]);
-            page.startQuestion();                    // Retry: nothing early yet
-            compare(page.earlyInputs, 0);
+            page.startQuestion();                    // Retry: nothing early or extra yet
+            compare(page.earlyInputs + page.extraInputs, 0);
             runtime.settings = undefined;
         }
 

@@ -109,25 +109,38 @@ TestCase {
     }
 
     // taps that came in the count-in were answers, too early to count: the notes they were meant for
-    // are missed for that reason, not for want of an answer
-    function test_verdict_with_early_inputs_data() {
+    // are missed for that reason, not for want of an answer. Taps beyond the notes are said too, and
+    // a take with them is not praised, whatever its mark.
+    function test_verdict_with_ungraded_inputs_data() {
         var early = [missed(), missed(), rhythm(1), rhythm(1)];
         return [
-            { tag: "taps in the count-in", rows: early, early: { count: 2, source: "keyboard", countIn: true },
+            { tag: "taps in the count-in", rows: early, inputs: { early: 2, source: "keyboard", countIn: true },
               says: "2 of 4 notes right. 2 taps before the count-in ended, too early to count. "
                     + "2 notes not answered: begin with the first note, after the count-in." },
-            { tag: "a clap without a count-in", rows: [missed(), rhythm(1)], early: { count: 1, source: "mic", countIn: false },
+            { tag: "a clap without a count-in", rows: [missed(), rhythm(1)], inputs: { early: 1, source: "mic", countIn: false },
               says: "1 of 2 notes right. 1 clap before the first note, too early to count. "
                     + "1 note not answered: begin with the first note." },
-            { tag: "none early", rows: early, early: { count: 0, source: "keyboard", countIn: true },
+            { tag: "none early", rows: early, inputs: { early: 0, source: "keyboard", countIn: true },
               says: "2 of 4 notes right. 2 notes not answered: answer every note." },
             { tag: "all right after an early tap", rows: [rhythm(1), rhythm(1)],
-              early: { count: 1, source: "keyboard", countIn: true }, says: "Excellent! All 2 notes right." }
+              inputs: { early: 1, source: "keyboard", countIn: true }, says: "Excellent! All 2 notes right." },
+            { tag: "every beat tapped through the rests", rows: [rhythm(1), rhythm(1), rhythm(1)],
+              inputs: { early: 0, extra: 2, source: "keyboard", countIn: true },
+              says: "All 3 notes right. 2 taps more than the notes, not counted: tap once for each note." },
+            { tag: "one clap, then another", rows: [rhythm(1)], inputs: { extra: 1, source: "mic" },
+              says: "The note is right. 1 clap more than the notes, not counted: clap once for each note." },
+            { tag: "a tap before a note took it, the one on time did not count",
+              rows: [rhythm(1), rhythm(10, -0.5), rhythm(1)], inputs: { early: 0, extra: 1, source: "keyboard" },
+              says: "2 of 3 notes right. Work on the timing (1 far too early). "
+                    + "1 tap more than the notes, not counted: tap once for each note." }
         ];
     }
 
-    function test_verdict_with_early_inputs(data) {
-        compare(Feedback.verdict(0.5, data.rows, data.early), data.says);
+    function test_verdict_with_ungraded_inputs(data) {
+        var text = Feedback.verdict(0.5, data.rows, data.inputs);
+        compare(text, data.says);
+        if (data.inputs.extra > 0)
+            verify(text.indexOf("Excellent") < 0, text);
     }
 
     function test_verdict_of_a_run_data() {

@@ -84,6 +84,32 @@ Item {
         }
     }
 
+    // a grade at the foot of the map's view: its button cut by the view's bottom edge
+    VerticalScroller {
+        id: mapFoot
+
+        x: 500
+        y: 300
+        width: 290
+        height: 120
+
+        Column {
+            width: mapFoot.availableWidth
+
+            Item {
+                width: 1
+                height: 80
+            }
+            GradeCard {
+                id: footCard
+
+                width: parent.width
+                grade: root.lockedGrade
+                unlockable: true
+            }
+        }
+    }
+
     SignalSpy {
         id: opened
 
@@ -123,6 +149,17 @@ Item {
                 return top >= 0 && bottom <= smallScreen.height && explanation.mapToItem(smallScreen, 0, explanation.height).y <= smallScreen.height;
             }, 2000, "the question and its buttons in sight");
             mouseClick(findChild(lowCard, "unlockCancelButton"));
+        }
+
+        // the part of the button in sight takes a click anywhere, down to the view's bottom edge
+        function test_a_button_cut_by_the_view_takes_a_click_low_on_it() {
+            var ask = findChild(footCard, "unlockGradeButton");
+            var top = ask.mapToItem(mapFoot, 0, 0).y;
+            var shown = mapFoot.height - top;
+            verify(shown > 8 && shown < ask.height, "the button cut at " + shown + " of " + ask.height);
+            mouseClick(ask, ask.width / 2, shown - 2);
+            verify(footCard.confirmingUnlock, "a click " + (shown - 2) + " px down the button asks");
+            footCard.confirmingUnlock = false;
         }
 
         function test_a_locked_tile_chosen_says_what_opens_it() {

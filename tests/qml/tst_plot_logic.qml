@@ -34,17 +34,21 @@ TestCase {
             compare(Plot.gridValues(b), data.grid);
     }
 
+    // and said in the same words everywhere: nothing stored and nothing earned read alike
     function test_current_rating_is_the_newest_stored_one_data() {
         return [
-            { tag: "nothing stored: only the starting row", points: [{ x: 0, y: 0 }], rating: -1 },
-            { tag: "no rows at all", points: [], rating: -1 },
-            { tag: "a stored zero is a rating", points: [{ x: 0, y: 0 }, { x: 1, y: 0 }], rating: 0 },
-            { tag: "the newest of several", points: [{ x: 0, y: 0 }, { x: 1, y: 120 }, { x: 2, y: 95 }], rating: 95 }
+            { tag: "nothing stored: only the starting row", points: [{ x: 0, y: 0 }], rating: -1, says: "not earned yet" },
+            { tag: "no rows at all", points: [], rating: -1, says: "not earned yet" },
+            { tag: "a stored zero is a rating", points: [{ x: 0, y: 0 }, { x: 1, y: 0 }], rating: 0, says: "not earned yet" },
+            { tag: "one point", points: [{ x: 0, y: 0 }, { x: 1, y: 1 }], rating: 1, says: "1 point" },
+            { tag: "the newest of several", points: [{ x: 0, y: 0 }, { x: 1, y: 120 }, { x: 2, y: 95 }], rating: 95,
+              says: "95 points" }
         ];
     }
 
     function test_current_rating_is_the_newest_stored_one(data) {
         compare(Plot.currentRating(data.points), data.rating);
+        compare(Plot.ratingText(data.rating), data.says);
     }
 
     // the bars keep one scale however small the skills are: never stretched to the largest

@@ -284,6 +284,28 @@ Item {
             compare(Walk.failures(rows), "");
         }
 
+        // a new learner's rating, on Practice and on Statistics in one wording, and an earned one too
+        function test_practice_and_statistics_say_the_rating_alike_data() {
+            return [
+                { tag: "new learner", progress: [{ timestamp: 1, value: 0 }], total: 0, says: "not earned yet" },
+                { tag: "earned", progress: [{ timestamp: 1, value: 0 }, { timestamp: 2, value: 613 }], total: 613,
+                  says: "613 points" }
+            ];
+        }
+
+        function test_practice_and_statistics_say_the_rating_alike(data) {
+            var stats = runtime.stats, practice = runtime.practice;
+            var progress = stats.progress, total = practice.totalSkillPoints;
+            stats.progress = root.rows(data.progress);
+            practice.totalSkillPoints = data.total;
+            var statistics = place(statisticsScreen);
+            compare(findChild(statistics, "currentRating").text, data.says);
+            var totals = findChild(place(practiceScreen), "practiceTotals").text;
+            compare(totals.slice(totals.indexOf("Course rating: ") + "Course rating: ".length), data.says);
+            stats.progress = progress;
+            practice.totalSkillPoints = total;
+        }
+
         // the choices, the count and Start in sight; every text and focus ring readable
         function test_practice_fits_and_reaches_its_contrast() {
             var screen = place(practiceScreen);

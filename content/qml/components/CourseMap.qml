@@ -158,13 +158,11 @@ Rectangle {
             }
         }
 
-        ScrollView {
+        VerticalScroller {
             id: scroller
 
             Layout.fillWidth: true
             Layout.fillHeight: true
-            contentWidth: availableWidth
-            clip: true
 
             ColumnLayout {
                 width: scroller.availableWidth

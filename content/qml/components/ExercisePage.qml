@@ -34,6 +34,8 @@ FocusScope {
     property var grades: []
     // the learner's inputs of the last answer that came too early to be graded (in the count-in)
     property int earlyInputs: 0
+    // and those beyond the notes (a second tap for a note, one in a rest), not graded either
+    property int extraInputs: 0
     property real runMark: -1
     property var engine: null
     property bool holdsLock: false
@@ -92,6 +94,7 @@ FocusScope {
         lastMark = -1;
         grades = [];
         earlyInputs = 0;
+        extraInputs = 0;
         countInBeat = 0;
         notice = "";
         heardNote = "";
@@ -158,6 +161,7 @@ FocusScope {
         releaseLock();
         grades = Feedback.outcomeRows(engine.gradeModel, expectedScore);
         earlyInputs = engine.earlyInputCount();
+        extraInputs = engine.extraInputCount();
         run = Logic.withAttempt(run, questionIndex, mark);
         context.submitQuestionOutcome(questionIndex, mark);
         lastMark = mark;
@@ -340,7 +344,7 @@ FocusScope {
         anchors.fill: parent
         anchors.margins: Theme.margin
 
-        ScrollView {
+        VerticalScroller {
             id: scroller
 
             // the room above the row of buttons
@@ -354,11 +358,9 @@ FocusScope {
             }
 
             width: parent.width
-            contentWidth: availableWidth
             onContentHeightChanged: Qt.callLater(fit)
             onRoomChanged: Qt.callLater(fit)
             Component.onCompleted: fit()
-            clip: true
 
             ColumnLayout {
                 width: scroller.availableWidth
@@ -610,7 +612,7 @@ FocusScope {
                 Layout.fillWidth: true
                 visible: page.phase === "graded" && !page.testMode && !page.heardNothing
                 text: Feedback.verdict(page.lastMark, page.grades, {
-                    count: page.earlyInputs, source: page.source,
+                    early: page.earlyInputs, extra: page.extraInputs, source: page.source,
                     countIn: Logic.toBool(page.question.captureMetronomeCountIn)
                 })
                 font.pixelSize: Theme.fontLarge

@@ -42,7 +42,7 @@ FocusScope {
         anchors.fill: parent
         anchors.margins: Theme.margin
 
-        ScrollView {
+        VerticalScroller {
             id: scroller
 
             // measured on the text itself and the room left by the buttons
@@ -51,8 +51,6 @@ FocusScope {
 
             width: parent.width
             height: Math.min(contentHeight, room)
-            contentWidth: availableWidth
-            clip: true
             // the bar stays in sight while there is more below (an example beyond the fold)
             ScrollBar.vertical.policy: overflows ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
 

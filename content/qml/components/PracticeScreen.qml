@@ -1,6 +1,7 @@
 import QtQuick 2.15
 import QtQuick.Controls 2.15
 import QtQuick.Layouts 1.15
+import "../js/PlotLogic.js" as Plot
 
 // Practice: the kinds of exercise by subject with their progress (the recommended ones ticked),
 // how many questions, Start; then the drawn questions run like an exercise.
@@ -76,13 +77,11 @@ FocusScope {
             text: qsTr("Tick the kinds of exercise to practise. The ticked ones are those you found hardest; practice draws the questions you answered worst most often. Each bar is your average mark over all of that kind's questions in every grade (your last 20 answers to each), a question not answered yet counting 0.")
         }
 
-        ScrollView {
+        VerticalScroller {
             id: scroller
 
             Layout.fillWidth: true
             Layout.fillHeight: true
-            contentWidth: availableWidth
-            clip: true
 
             RowLayout {
                 width: scroller.availableWidth
@@ -127,8 +126,9 @@ FocusScope {
             spacing: Theme.spacing
 
             Text {
-                text: qsTr("Sessions: %1   Course rating: %2 points").arg(root.practice.totalSessions)
-                                                             .arg(root.practice.totalSkillPoints)
+                objectName: "practiceTotals"
+                text: qsTr("Sessions: %1   Course rating: %2").arg(root.practice.totalSessions)
+                                                          .arg(Plot.ratingText(root.practice.totalSkillPoints))
                 color: Theme.textMuted
                 font.family: Theme.fontFamily
                 font.pixelSize: Theme.fontNormal

@@ -13,15 +13,13 @@ Rectangle {
     color: Theme.background
     Component.onCompleted: system.update()
 
-    ScrollView {
+    VerticalScroller {
         id: scroller
 
         anchors.fill: parent
         anchors.margins: Theme.margin
-        contentWidth: availableWidth
         // room above and below for the focus ring of the first and the last control
         contentHeight: column.implicitHeight + 4 * Theme.focusWidth
-        clip: true
 
         ColumnLayout {
             id: column

@@ -41,15 +41,13 @@ Rectangle {
         }
     }
 
-    ScrollView {
+    VerticalScroller {
         id: scroller
 
         readonly property bool overflows: contentHeight > availableHeight
 
         anchors.fill: parent
         anchors.margins: Theme.margin
-        contentWidth: availableWidth
-        clip: true
         // the bar stays in sight while there is more below
         ScrollBar.vertical.policy: overflows ? ScrollBar.AlwaysOn : ScrollBar.AsNeeded
 
@@ -68,7 +66,7 @@ Rectangle {
                 }
                 Text {
                     objectName: "currentRating"
-                    text: root.rating >= 0 ? qsTr("now %1 points").arg(root.rating) : qsTr("no rating yet")
+                    text: Plot.ratingText(root.rating)
                     color: Theme.accent
                     font.family: Theme.fontFamily
                     font.pixelSize: Theme.fontLarge

@@ -174,19 +174,34 @@ function isPitchWord(word) {
     return [qsTr("flat"), qsTr("sharp"), qsTr("very flat"), qsTr("very sharp"), qsTr("wrong note")].indexOf(word) >= 0;
 }
 
-// What is said about the inputs that came too early to be graded. early: {count, source ("keyboard"
-// or "mic"), countIn (the answer had a count-in)}; "" when none came early.
-function earlyText(early) {
-    if (!early || !(early.count > 0))
-        return "";
-    var inputs = early.source === "keyboard" ? countText(early.count, qsTr("tap"), qsTr("taps"))
-                                             : countText(early.count, qsTr("clap"), qsTr("claps"));
-    return early.countIn ? qsTr("%1 before the count-in ended, too early to count.").arg(inputs)
-                         : qsTr("%1 before the first note, too early to count.").arg(inputs);
+// The inputs of a take that were not graded: {early (how many came too early), extra (how many
+// more than the notes), source ("keyboard" or "mic"), countIn (the answer had a count-in)}. Here
+// count of them named as the source makes them: "3 taps", "1 clap".
+function inputsText(inputs, count) {
+    return inputs.source === "keyboard" ? countText(count, qsTr("tap"), qsTr("taps"))
+                                        : countText(count, qsTr("clap"), qsTr("claps"));
 }
 
-// What to work on, from the notes that were not right (and the inputs that came too early).
-function advice(notes, early) {
+// "" when none came early.
+function earlyText(inputs) {
+    if (!inputs || !(inputs.early > 0))
+        return "";
+    var text = inputsText(inputs, inputs.early);
+    return inputs.countIn ? qsTr("%1 before the count-in ended, too early to count.").arg(text)
+                          : qsTr("%1 before the first note, too early to count.").arg(text);
+}
+
+// "" when none came beyond the notes.
+function extraText(inputs) {
+    if (!inputs || !(inputs.extra > 0))
+        return "";
+    return qsTr("%1 more than the notes, not counted: %2 once for each note.")
+        .arg(inputsText(inputs, inputs.extra))
+        .arg(inputs.source === "keyboard" ? qsTr("tap") : qsTr("clap"));
+}
+
+// What to work on, from the notes that were not right and the inputs that were not graded.
+function advice(notes, inputs) {
     var missed = qsTr("missed"), wrong = qsTr("wrong");
     var parts = [];
     var pitch = tally(notes, isPitchWord);
@@ -203,7 +218,7 @@ function advice(notes, early) {
     };
     if (count(wrong) > 0)
         sentences.push(qsTr("%1 wrong.").arg(countText(count(wrong), qsTr("note"), qsTr("notes"))));
-    var tooEarly = earlyText(early);
+    var tooEarly = earlyText(inputs);
     if (tooEarly !== "")
         sentences.push(tooEarly);
     if (count(missed) > 0) {
@@ -211,17 +226,21 @@ function advice(notes, early) {
         var missedText = countText(count(missed), qsTr("note"), qsTr("notes"));
         if (tooEarly === "")
             sentences.push(qsTr("%1 not answered: answer every note.").arg(missedText));
-        else if (early.countIn)
+        else if (inputs.countIn)
             sentences.push(qsTr("%1 not answered: begin with the first note, after the count-in.").arg(missedText));
         else
             sentences.push(qsTr("%1 not answered: begin with the first note.").arg(missedText));
     }
+    var extra = extraText(inputs);
+    if (extra !== "")
+        sentences.push(extra);
     return sentences.join(" ");
 }
 
 // The verdict on one take: how many notes were right and what to work on. Praise only when every
-// note is right; without rows (nothing graded) the mark alone. early: as earlyText takes it.
-function verdict(mark, rows, early) {
+// note is right and nothing more was tapped; without rows (nothing graded) the mark alone. inputs:
+// as inputsText takes them.
+function verdict(mark, rows, inputs) {
     var notes = (rows || []).filter(function (r) { return !asRow(r).rest && noteMark(r) >= 0; });
     if (notes.length === 0) {
         if (mark === undefined || mark === null || mark < 0)
@@ -229,11 +248,16 @@ function verdict(mark, rows, early) {
         return markClass(mark) === "right" ? qsTr("Excellent!") : qsTr("Listen again and have another go.");
     }
     var right = notes.filter(function (n) { return noteMark(n) === 1; }).length;
-    if (right === notes.length)
+    if (right === notes.length) {
+        var extra = extraText(inputs);
+        if (extra !== "")
+            return (notes.length === 1 ? qsTr("The note is right.") : qsTr("All %1 notes right.").arg(notes.length))
+                   + " " + extra;
         return notes.length === 1 ? qsTr("Excellent! The note is right.")
                                   : qsTr("Excellent! All %1 notes right.").arg(notes.length);
+    }
     return qsTr("%1 of %2 right.").arg(right).arg(countText(notes.length, qsTr("note"), qsTr("notes")))
-           + " " + advice(notes, early);
+           + " " + advice(notes, inputs);
 }
 
 // The verdict on a run of questions from each question's mark (-1: not answered).

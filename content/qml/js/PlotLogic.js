@@ -84,6 +84,14 @@ function currentRating(points) {
     return points.length > 1 ? points[points.length - 1].y : -1;
 }
 
+// The course rating as every screen says it: its points, or that it is not earned yet (none stored,
+// or nothing earned).
+function ratingText(rating) {
+    if (!(rating > 0))
+        return qsTr("not earned yet");
+    return rating === 1 ? qsTr("1 point") : qsTr("%1 points").arg(rating);
+}
+
 // The fixed scale of the subject skill bars: 1500 points is what a subject earns when every one of
 // its activities has one kind of question and it is always answered right; the scale is 0 to
 // 1500, and only a skill beyond that takes it to the next whole multiple of 1500. With the values

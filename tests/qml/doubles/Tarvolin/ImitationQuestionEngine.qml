@@ -29,6 +29,8 @@ QtObject {
     })
     // taps or claps of the answer that came too early to be graded
     property int earlyInputs: 0
+    // and those beyond the notes
+    property int extraInputs: 0
     property int starts: 0
 
     signal started()
@@ -50,4 +52,5 @@ QtObject {
     function abort() { aborting(); return 0; }
     function handleKeyPress() {}
     function earlyInputCount() { return earlyInputs; }
+    function extraInputCount() { return extraInputs; }
 }
