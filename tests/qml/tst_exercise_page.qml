@@ -220,6 +220,17 @@ Item {
             compare(heading.text, data.heading);
         }
 
+        function test_an_activity_with_no_questions_says_so() {
+            open([]);
+            var start = findChild(page, "startButton");
+            verify(start.visible && !start.enabled);
+            var notice = findChild(page, "noticeText");
+            verify(notice.visible);
+            verify(notice.text.indexOf("no questions") >= 0);
+            open([question("pitch")]);
+            verify(!findChild(page, "noticeText").visible);
+        }
+
         function test_a_test_offers_no_retry() {
             open([question(1)], { testMode: true });
             keyClick(Qt.Key_Return);

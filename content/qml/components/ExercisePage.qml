@@ -69,6 +69,9 @@ FocusScope {
         run = Logic.newRun(context.count);
         runMark = -1;
         showQuestion(0);
+        // a course file at fault (the log names it): say so rather than offer a Start that does nothing
+        if (run.count === 0)
+            notice = qsTr("This activity has no questions to ask: its course files ask for none that can be found.");
         phase = "intro";
     }
 
