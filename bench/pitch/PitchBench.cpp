@@ -415,6 +415,11 @@ const char* rangeName(BenchSinging::Voice voice)
     return names[voice];
 }
 
+QString levelName(double noise)
+{
+    return noise == 0.0 ? QString("clean") : QString::number(noise);
+}
+
 void runSungSets(const QString& dataDir, bool withAubio)
 {
     struct Kind {
@@ -518,7 +523,7 @@ void runSungSets(const QString& dataDir, bool withAubio)
                 std::vector<double> samples = clean;
                 if (noise.dbfs != 0.0)
                     BenchSignals::addNoise(samples, noise.dbfs, noise.colour, seed * 31 + 7);
-                const QString level = noise.dbfs == 0.0 ? QString("clean") : QString::number(noise.dbfs);
+                const QString level = levelName(noise.dbfs);
                 const QString tag = noise.dbfs == 0.0 ? level : QString("%1-%2").arg(level, BenchSignals::colourName(noise.colour));
                 const QString name = QString("%1-%2-%3").arg(QString(kind.name).replace(' ', '-')).arg(seed).arg(tag);
                 if (!qgetenv("PITCH_BENCH_DUMP").isEmpty() && qgetenv("PITCH_BENCH_DUMP") != name.toLatin1())
@@ -655,11 +660,6 @@ QList<double> noiseLevels()
         if (!level.isEmpty())
             levels << (level == "clean" ? 0.0 : level.toDouble());
     return levels.isEmpty() ? QList<double>{0.0, -65.0, -45.0} : levels;
-}
-
-QString levelName(double noise)
-{
-    return noise == 0.0 ? QString("clean") : QString::number(noise);
 }
 
 // The takes a generator makes from each seed, sung by the source's voice; a seed whose takes
