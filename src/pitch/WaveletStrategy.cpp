@@ -8,11 +8,14 @@
 #include <cmath>
 
 namespace {
-// Before anything louder than the room has been heard, the floor cannot tell the room from a note
-// sounding from the start; a note repeats after the period read far more than this, while white
-// room noise, which the tracker now and then reads as a steady high pitch, does not.
-constexpr double kPeriodicBeforeNotes = 0.5;
 constexpr double kSampleRate = 44100.0;
+// The quietest recent piece rises this much a piece (3 dB/s): the room between notes, not the
+// voice's quiet end of a phrase.
+constexpr double kFloorRise = 1.008;
+// A piece 20 dB over that floor: a note has been heard, and the floor is the room's.
+constexpr double kOverRoom = 10.0;
+// Within 6 dB of the room's floor: the room between notes, not a note's quiet tail.
+constexpr double kRoomLevel = 2.0;
 } // namespace
 
 WaveletStrategy::WaveletStrategy() : mp_tracker(new _dywapitchtracker)
@@ -39,11 +42,11 @@ bool WaveletStrategy::belowNoiseFloor(const double* samples, int count, double c
     for (int i = 0; i < count; ++i)
         sum += samples[i] * samples[i];
     const double level = count > 0 ? std::sqrt(sum / count) : 0.0;
-    m_floor = m_floor < 0.0 ? level : std::min(level, m_floor * 1.008);
+    m_floor = m_floor < 0.0 ? level : std::min(level, m_floor * kFloorRise);
     m_loudest = std::max(m_loudest, level);
-    const bool aboveRoom = m_loudest > 10.0 * m_floor;
+    const bool aboveRoom = m_loudest > kOverRoom * m_floor;
     m_heardNote = m_heardNote || aboveRoom;
-    return level < calibratedFloor || (aboveRoom && level < 2.0 * m_floor);
+    return level < calibratedFloor || (aboveRoom && level < kRoomLevel * m_floor);
 }
 
 void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
@@ -70,8 +73,9 @@ void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
                 _dywapitch_dynamicprocess(mp_tracker, 0.0); // as a piece without pitch; nothing is submitted from it
             else
                 pitch = dywapitch_computepitch(mp_tracker, block.data(), start, count);
-            if (pitch > 0.0 && !m_heardNote &&
-                periodicity(block.data() + start, count, kSampleRate / pitch) < kPeriodicBeforeNotes)
+            // Before anything louder than the room has been heard, the floor cannot tell the room
+            // from a note sounding from the start.
+            if (pitch > 0.0 && !m_heardNote && !repeatsAtPeriod(block.data() + start, count, kSampleRate / pitch))
                 pitch = 0.0;
         }
         detector->submitPitch(pitch);

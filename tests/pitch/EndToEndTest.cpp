@@ -198,6 +198,44 @@ TEST(EndToEnd, AShortNoteBetweenTwoAttacksIsTaken)
     }
 }
 
+// The melody repeats a note and the learner does not: holds one long note over both, or sings
+// another pitch (a semitone or two off) where the repeat is due. Only what was sung is reported, so
+// the repeat not sung, or the wrong note, is the one graded wrong. The note still sounding was taken
+// again at the next attack, and the pitch sung there reported just after it.
+TEST(EndToEnd, ARepeatNotSungIsNotReported)
+{
+    struct Row {
+        const char* name;
+        std::vector<SignalFactory::Note> sung;
+        std::vector<int> melody; // one note more than sung where a note is held over a repeat
+        double vibratoCents;
+    };
+    const Row rows[] = {
+        {"held over the repeat", {{60, 0.5, 1.2}, {64, 1.7, 0.6}, {62, 2.3, 0.6}}, {60, 60, 64, 62}, 0.0},
+        {"held over the repeat, vibrato", {{67, 0.5, 1.2}, {64, 1.7, 0.6}, {65, 2.3, 0.6}}, {67, 67, 64, 65}, 35.0},
+        {"a semitone up", {{64, 0.5, 0.6}, {65, 1.1, 0.6}, {67, 1.7, 0.6}}, {64, 64, 67}, 20.0},
+        {"a semitone down", {{64, 0.5, 0.6}, {63, 1.1, 0.6}, {60, 1.7, 0.6}}, {64, 64, 60}, 0.0},
+        {"two semitones down", {{64, 0.5, 0.6}, {62, 1.1, 0.6}, {60, 1.7, 0.6}}, {64, 64, 60}, 35.0},
+        {"two semitones up", {{57, 0.5, 0.6}, {59, 1.1, 0.6}, {55, 1.7, 0.6}}, {57, 57, 55}, 0.0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<SignalFactory::Note> melody;
+        for (size_t i = 0; i < row.melody.size(); ++i)
+            melody.push_back({row.melody[i], 0.5 + 0.6 * i, 0.6});
+        StandardPitchAssembly assembly;
+        const Capture result = capture(assembly.detector(), SignalFactory::voice(row.sung, 3.5, row.vibratoCents),
+                                       expectedFrom(melody));
+        EXPECT_EQ(result.notes.size(), row.sung.size());
+        if (result.notes.size() != row.sung.size())
+            continue;
+        for (size_t i = 0; i < row.sung.size(); ++i) {
+            EXPECT_EQ(Pitch::midiNote(result.notes[i].note, result.notes[i].octave), row.sung[i].midi) << i;
+            EXPECT_NEAR(result.notes[i].offset, row.sung[i].start, 0.075) << i;
+        }
+    }
+}
+
 TEST(EndToEnd, AssembliesTornDownWithWorkQueuedNeverHang)
 {
     Watchdog watchdog(60000, "pitch assembly teardown");

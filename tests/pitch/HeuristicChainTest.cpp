@@ -686,6 +686,40 @@ TEST_F(Chain, AveragingHearsTheLastNotesReleaseFrozenOffItAsThatNote)
 // E5 struck twice, then an attack where the melody moves on to B4. A recorded voice's release can
 // hold E5 in the tracker for 0.2 s into B4: that is no third E5 (B4 would come one note late). E5
 // sung on through the attack is E5 struck again, wherever the melody goes.
+// What sounds after an attack at 1 s says whether E4 was struck again there: results every 23 ms,
+// those in the tracker's first tenth of a second after it aside.
+TEST_F(Chain, ARepeatIsWhatSoundsAfterItsAttack)
+{
+    const double e4 = Pitch::noteToFreq(Pitch::E, 4);
+    struct Row {
+        const char* name;
+        std::vector<double> after; // Hz of each result from the attack on, 0 for none
+        int verdict;
+    };
+    const Row rows[] = {
+        {"E4 sung on", std::vector<double>(12, e4), 1},
+        {"E5, an octave up", std::vector<double>(12, 2 * e4), 1},
+        {"a vibrato's crest 60 cents up", {e4, e4, e4, e4, e4, e4 * 1.035, e4, e4 * 1.035, e4, e4}, 1},
+        {"too few yet", {e4, e4, e4, e4, e4, e4, e4}, 0},
+        {"the release held over F#4", {e4, e4, e4, e4, e4, e4, e4, 370.0, 370.0, 370.0}, -1},
+        {"F4 a semitone up", {e4, e4, e4, e4, 349.2, 349.2, 349.2, 349.2}, -1},
+        {"a short E4 sagging into a silence", {e4, e4, e4, e4, e4, e4, 311.1, 0.0, 0.0}, 1},
+        {"a silence after the tracker's lag", {e4, e4, e4, e4, e4, 0.0, 0.0, 0.0}, 1},
+        {"a silence with nothing at E4", {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0}, -1},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AveragingHeuristic averaging(&detector, 16, 8);
+        for (size_t i = 0; i < row.after.size(); ++i) {
+            N result = row.after[i] > 0.0 ? makeNote(Pitch::NONE, 0, 1.0 + 0.023 * i, row.after[i])
+                                          : makeNote(Pitch::NONE, 0, 1.0 + 0.023 * i);
+            Pitch::freqToNote(result.frequency, result.note, result.octave);
+            averaging.process(result);
+        }
+        EXPECT_EQ(averaging.soundsFrom(1.0, Pitch::E), row.verdict);
+    }
+}
+
 TEST_F(Chain, AveragingTakesNoRepeatFromAReleaseHeldOverTheNextStrike)
 {
     struct Row {

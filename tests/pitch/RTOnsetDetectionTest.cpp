@@ -612,14 +612,12 @@ TEST(DefaultOnsetStrategy, OnsetsSayWhetherTheyAreAttacks)
     }
 }
 
-// A recorded voice's note struck again with no gap where its witnesses are weak: a start 30 cents
-// flat, rising over 60 ms to no more than the held level, pulls the harmonics apart less than two
-// voices usually do and raises no attack. A G3 with vibrato whose pitch glides 130 cents up within
-// 30 ms and settles over 0.1 s reads as a small step up with no rise. Where the melody repeats the
-// note at that time it is struck; where the melody moves on, or repeats the note later, it is the
-// note going on, or a legato step. A held note with vibrato gives no onset where the melody repeats
-// it.
-TEST(DefaultOnsetStrategy, ARepeatTheMelodyAsksForNeedsLessWitness)
+// What the melody asks for makes no strike: a held note with vibrato, a strike too weak to hear (a
+// start 30 cents flat, rising over 60 ms to no more than the held level) and a G3 whose pitch glides
+// 130 cents up within 30 ms (a small step up with no rise, a legato step) give the same onsets
+// wherever the melody repeats the note. Taken as strikes where it did, a note held over a written
+// repeat was graded as both notes sung.
+TEST(DefaultOnsetStrategy, TheMelodyMakesNoStrike)
 {
     // The held note, then (when struck) the same note again at 1.0 s starting `bend` cents off and
     // settling with time constant `settle`; the held note dies away with time constant `release`.
@@ -678,15 +676,11 @@ TEST(DefaultOnsetStrategy, ARepeatTheMelodyAsksForNeedsLessWitness)
     };
     const Row rows[] = {
         {"nothing expected", weak, {}, {true}},
-        {"the melody repeats the note then", weak, expecting(69, 69, 1.0), {true, true}},
-        {"the melody repeats it an octave up", weak, expecting(81, 81, 1.0), {true, true}},
-        {"the melody moves on", weak, expecting(69, 71, 1.0), {true}},
-        {"the melody repeats another note", weak, expecting(71, 71, 1.0), {true}},
-        {"the melody repeats the note later", weak, expecting(69, 69, 1.25), {true}},
+        {"the melody repeats the note then", weak, expecting(69, 69, 1.0), {true}},
+        {"the melody repeats it an octave up", weak, expecting(81, 81, 1.0), {true}},
         {"held on where the melody repeats the note", heldOn, expecting(69, 69, 1.0), {true}},
-        {"struck bent sharp, nothing expected", bent, {}, {true, false}},
-        {"struck bent sharp where the melody repeats the note", bent, expecting(55, 55, 1.0), {true, true}},
-        {"struck bent sharp where the melody moves on", bent, expecting(55, 57, 1.0), {true, false}},
+        {"bent sharp, nothing expected", bent, {}, {true, false}},
+        {"bent sharp where the melody repeats the note", bent, expecting(55, 55, 1.0), {true, false}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

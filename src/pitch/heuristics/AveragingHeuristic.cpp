@@ -3,6 +3,8 @@
 #include "debug/Debugging.h"
 #include "pitch/heuristics/PitchQuantizationHeuristic.h"
 
+#include <cmath>
+
 AveragingHeuristic::AveragingHeuristic(PitchDetector* detector, int windowSize, int minCount)
     : PitchDetectionHeuristic(detector, QStringLiteral("AveragingHeuristic")), m_windowSize(windowSize),
       m_minCount(minCount == 0 ? static_cast<int>(windowSize * 0.4) : minCount), m_expectedWeight(2.0)
@@ -227,19 +229,39 @@ double AveragingHeuristic::restrikeTime(Pitch::Note winner) const
         before += entry.offset >= taken.last().offset && entry.offset < attack && entry.note == winner ? 1 : 0;
     if (before < kSungBefore)
         return -1.0;
-    // Every result from a little after the attack names the note, and enough of them do: the
-    // tracker holds its last pitch for up to a tenth of a second into a new note, so the first
-    // results after an attack may still name the note before it; a result without pitch among them
-    // is a silence after the attack, which was in the last note's tail or the room's.
+    return soundsFrom(attack, winner) > 0 ? attack : -1.0;
+}
+
+int AveragingHeuristic::soundsFrom(double attack, Pitch::Note note) const
+{
+    // The results from a little after the attack lie at the note (in any octave; within the
+    // quantiser's reach of it, as a vibrato's crest or a scoop's end does), and enough of them do:
+    // the tracker holds its last pitch for up to a tenth of a second into a new note, so the first
+    // results after an attack may still name the note before it. One result may lie off it (a
+    // sag as the note fades); a second is another note. A short note ends in a silence: the
+    // results at the note before it will do, those in the tracker's lag too, as no note followed.
+    const double pitch = Pitch::midiNote(note, 4);
+    int early = 0;
     int count = 0;
-    for (const PitchDetector::NoteInfo& entry : m_window) {
-        if (entry.offset < attack + kTrackerLag)
+    int off = 0;
+    for (const PitchDetector::NoteInfo& entry : m_recent) {
+        if (entry.offset < attack - kPieceLead)
             continue;
-        if (entry.note != winner)
-            return -1.0;
-        ++count;
+        if (entry.note == Pitch::NONE && entry.offset >= attack + kTrackerLag)
+            return count + early > 0 ? 1 : -1;
+        const bool at = entry.frequency > 0.0 &&
+                        std::fabs(std::remainder(69.0 + 12.0 * std::log2(entry.frequency / 440.0) - pitch, 12.0)) <
+                            kNeighbourReach;
+        if (entry.offset < attack + kTrackerLag) {
+            early += at ? 1 : 0;
+            continue;
+        }
+        if (!at && ++off > 1)
+            return -1;
+        if (at && ++count >= kRestrikeResults)
+            return 1;
     }
-    return count >= kRestrikeResults ? attack : -1.0;
+    return 0;
 }
 
 bool AveragingHeuristic::steadyAfterSilence(const PitchDetector::NoteInfo& note, double since, double waited) const
@@ -424,8 +446,7 @@ bool AveragingHeuristic::process(PitchDetector::NoteInfo& note)
     const bool accepted = evaluate(note);
     const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;
     const int k = mp_detector->m_expectedIndex;
-    if (accepted && !taken.isEmpty() && taken.last().note != note.note && k >= 0 && k < expected.size() &&
-        expected[k].note == note.note)
+    if (accepted && !taken.isEmpty() && k >= 0 && k < expected.size() && expected[k].note == note.note)
         m_takenAtStep = taken.size();
     if (full && !m_window.isEmpty())
         m_window.removeFirst();

@@ -143,6 +143,12 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
     if (found >= 0 && again && k >= 0 && k < expected.size() && expected[k].note == note.note &&
         !repeatStruck(found, k, note))
         return false;
+    // A repeat stands on what sounds after its onset: the note still sounding over another pitch's
+    // attack, or held on through it, is no repeat.
+    if (found >= 0 && again && mp_averaging && mp_averaging->soundsFrom(onsets[found].time, note.note) <= 0) {
+        LOG_TRACE("pitch-hrstic", "onset %d (%.2lf) is no repeat of %s", found, onsets[found].time, Pitch::noteToStr(note.note));
+        return false;
+    }
     if (found >= 0) {
         if (m_lastOnsetIndex >= 0 && k > 0 && k < expected.size() && m_lastOnsetIndex < onsets.size()) {
             const double minDelta = (expected[k].offset - expected[k - 1].offset) / 5.0;

@@ -71,8 +71,6 @@ constexpr double kSilence = 1.41;
 // own harmonics keep it near 0.3 even under a subharmonic as strong as the note; a new note's
 // harmonics fall out of phase there and bring it below 0.
 constexpr double kStillPeriodic = 0.2;
-// A note sounding from the start repeats after its period far more than this; white noise does not.
-constexpr double kPeriodicFromTheStart = 0.5;
 // A level more than 6 dB under four hops before: a release (a legato glide dips 3 dB at most).
 constexpr double kReleaseLevel = 0.5;
 // Held frames this close to an octave from the held note's median are the note heard an octave off.
@@ -139,12 +137,11 @@ constexpr int kOneVoiceFrom = 3; // frames back: the strike's own frames come fi
 constexpr double kSecondVoiceWithPeak = 10.0;
 constexpr int kSecondVoicePeakHops = 4;
 
-// A recorded voice struck again with no gap shows a fifth of the time neither its rise nor the full
-// spread of two voices, but still its detection peak 7 times the held note's or the harmonics 10
-// cents apart within a tenth of a second of its strike. A held note shows either that near once in a
-// hundred tenths (clean; a quarter of that at -45 dBFS): where the melody repeats the held note then,
-// it will do. The window reaches further past the repeat's time than before it: the strike's frames
-// come just after it.
+// Where the melody repeats the held note, a strike just after the held note's level fell 6 dB (the
+// gap before a repeat) needs a weaker witness than the full spread of two voices or a peak with a
+// sudden rise: its detection peak 7 times the held note's or its harmonics 10 cents apart, within
+// 0.05 s before the repeat's time to 0.06 s after it (the strike's frames come just after it). A note
+// held on through the repeat's time does not fall so; held, it is no repeat, however it wavers.
 constexpr double kExpectedRepeatPeak = 7.0;
 constexpr double kExpectedRepeatSpread = 10.0;
 constexpr double kExpectedRepeatBefore = 0.05;
@@ -166,10 +163,16 @@ double hopLevel(const double* samples, int count, double& input, double& output)
     return count > 0 ? std::sqrt(sum / count) : 0.0;
 }
 
+// The period of a pitch (semitones) in samples.
+double periodOf(double semitones, int samplingRate)
+{
+    return samplingRate / (440.0 * std::pow(2.0, (semitones - 69.0) / 12.0));
+}
+
 // The correlation of span with itself one period of the given pitch (semitones) later.
 double periodicityAt(const double* span, int count, double semitones, int samplingRate)
 {
-    return periodicity(span, count, samplingRate / (440.0 * std::pow(2.0, (semitones - 69.0) / 12.0)));
+    return periodicity(span, count, periodOf(semitones, samplingRate));
 }
 } // namespace
 
@@ -321,8 +324,14 @@ bool DefaultOnsetDetectionStrategy::struckAsExpected(const PitchDetector* detect
     if (d->heldStep >= 0 || d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory ||
         !(value > kExpectedRepeatPeak * heldOdf(4) || d->spreads[0] >= kExpectedRepeatSpread))
         return false;
-    // The held note still sounds: after a gap the repeat has an attack of its own.
-    return level > kOverFloor * d->floor && heldSounding() && repeatDue(detector, position);
+    // The held note still sounds (after a longer gap the repeat has an attack of its own), but its
+    // level fell 6 dB within the last hops.
+    double held = 0.0;
+    for (int i = kBeforeDip; i < d->heldLevelCount; ++i)
+        held = std::max(held, d->heldLevels[i]);
+    const double lowest = *std::min_element(d->levels, d->levels + std::min(d->levelCount, kBeforeDip - 4));
+    return level > kOverFloor * d->floor && heldSounding() && lowest < kReleaseLevel * held &&
+           repeatDue(detector, position);
 }
 
 // The last hops all stood over the room's level.
@@ -506,7 +515,7 @@ bool DefaultOnsetDetectionStrategy::soundingFromTheStart(const double* span, int
 {
     return d->lastOnset < 0 && d->levelCount < DefaultOnsetDetectionStrategyPrivate::kLevelHistory &&
            d->pitches[0] > 0.0 && d->pitches[1] > 0.0 && std::fabs(d->pitches[0] - d->pitches[1]) < kSteadyPitch &&
-           periodicityAt(span, count, d->pitches[0], d->odf.get_sampling_rate()) > kPeriodicFromTheStart;
+           repeatsAtPeriod(span, count, periodOf(d->pitches[0], d->odf.get_sampling_rate()));
 }
 
 void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetector* detector)
@@ -641,8 +650,6 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             // the last note's release is dated at the strike, one as clear of the last onset as two
             // attacks must be (the step may come more than 0.25 s after a short note's onset, its
             // strike less).
-            // A small step where the melody repeats the held note is the repeat's strike bent off.
-            const bool repeatDue = this->repeatDue(detector, position - kStepLag * hopSize);
             d->lastOnset = position - kStepLag * hopSize;
             if (risen < kSurge && d->strike >= 0 && d->lastOnset - d->strike <= kStrikeBeforeStep &&
                 d->strike - lastOnsetBefore >= kRefractory)
@@ -652,7 +659,6 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             if (!struck && ((semitones > 0.0 && semitones < kBentStrike) || sag)) {
                 d->heldStep = d->lastOnset;
                 d->heldSag = sag;
-                d->heldRepeat = repeatDue;
             } else if (detector) {
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), struck ? std::max(risen, kSurge) : 0.0);
             }
@@ -662,10 +668,10 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
         }
-        // No attack came: a legato step, or the repeat the melody holds there struck bent.
+        // No attack came: a legato step.
         if (d->heldStep >= 0 && position - d->heldStep >= (kStepLag + (d->heldSag ? kSagHold : kStepHold)) * hopSize) {
             if (detector)
-                detector->submitOnset(static_cast<unsigned long>(d->heldStep), d->heldRepeat ? kSurge : 0.0);
+                detector->submitOnset(static_cast<unsigned long>(d->heldStep), 0.0);
             d->heldStep = -1;
         }
         // A peak far over the held note's that made no onset: a strike a step may follow.

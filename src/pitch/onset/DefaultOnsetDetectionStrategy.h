@@ -11,8 +11,8 @@ class DefaultOnsetDetectionStrategyPrivate;
 // onset only at an attack, a rise in level (above 300 Hz, clear of the room's rumble) well over the
 // room's noise, and no held note's level back from a shallow dip; a legato change of pitch by a
 // semitone or more is an onset of its own, and so are a held note struck again (a sharp peak with a
-// sudden, small rise, or a second voice pulling its harmonics apart, with less of either where the
-// melody repeats the note then) and a pitched note heard from the start.
+// sudden, small rise, or a second voice pulling its harmonics apart) and a pitched note heard from
+// the start.
 class DefaultOnsetDetectionStrategy : public OnsetDetectionStrategy {
 public:
     DefaultOnsetDetectionStrategy(int frameSize, int hopSize, int samplingRate);
@@ -53,7 +53,7 @@ private:
     // value is the newest frame's detection function.
     bool secondVoice(double level, double value, int64_t position) const;
     // Where the melody repeats the held note at about this time (the expected notes the detector
-    // holds), a weaker witness of the strike will do.
+    // holds), just after the held note's level fell, a weaker witness of the strike will do.
     bool struckAsExpected(const PitchDetector* detector, double level, double value, int64_t position) const;
     // The last hops all stood over the room's level: the held note still sounds.
     bool heldSounding() const;

@@ -37,7 +37,6 @@ public:
     int64_t heldStep = -1;        // a step without a rise waiting for an attack just after it, or -1
     int64_t swell = -100000;      // the last peak of a held note back from a dip (no attack)
     bool heldSag = false;         // the held step is a small step down (an attack then dates itself)
-    bool heldRepeat = false;      // ... and lies where the melody repeats the held note
     int64_t silentAt = -100000;   // the newest hop heard at the room's level
     bool surgeSilentSince = false; // the waiting surge rose out of a silence heard after the last onset ...
     int64_t surgeOnsetBefore = -100000; // ... this one

@@ -100,3 +100,10 @@ double periodicity(const double* span, int count, double period)
     }
     return xx > 0.0 && yy > 0.0 ? xy / std::sqrt(xx * yy) : 0.0;
 }
+
+bool repeatsAtPeriod(const double* span, int count, double period)
+{
+    // A note's own harmonics keep it near 1 (0.6 and more with vibrato); white noise stays near 0.
+    constexpr double kNote = 0.5;
+    return periodicity(span, count, period) > kNote;
+}

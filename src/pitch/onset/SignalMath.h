@@ -17,3 +17,8 @@ double predict_and_push(double* history, int order, double* coefficients, double
 // steady pitched sound, about 0 for noise. A period too long to see repeat in the span (fewer than
 // 256 samples compared) gives 1.
 double periodicity(const double* span, int count, double period);
+// Whether a pitch read in span (its period in samples) is a note's and not the room's: a note's
+// samples repeat after its period, white room noise's do not, though the trackers now and then read
+// a steady pitch in it. Asked only before the first note, while the room's level cannot be told
+// from a note's.
+bool repeatsAtPeriod(const double* span, int count, double period);
