@@ -38,18 +38,11 @@ double uniform(std::mt19937& rng, double a, double b)
 
 bool BenchSampledVoice::sing(const QString& soundFont, std::vector<BenchVoiceTakes::Take>& takes, unsigned seed)
 {
-    fluid_settings_t* settings = new_fluid_settings();
-    fluid_settings_setnum(settings, "synth.sample-rate", kRate);
-    fluid_settings_setint(settings, "synth.reverb.active", 0);
-    fluid_settings_setint(settings, "synth.chorus.active", 0);
-    fluid_synth_t* synth = new_fluid_synth(settings);
-    const int font = fluid_synth_sfload(synth, soundFont.toLocal8Bit().constData(), 1);
-    fluid_preset_t* preset = font == FLUID_FAILED ? nullptr
-                                                   : fluid_sfont_get_preset(fluid_synth_get_sfont_by_id(synth, font), 0, kProgram);
-    if (!preset) {
+    int font = 0;
+    const std::shared_ptr<fluid_synth_t> owner = BenchSignals::synth(soundFont, &font);
+    fluid_synth_t* synth = owner.get();
+    if (!synth || !fluid_sfont_get_preset(fluid_synth_get_sfont_by_id(synth, font), 0, kProgram)) {
         fprintf(stderr, "no preset %d in the SoundFont %s\n", kProgram, qPrintable(soundFont));
-        delete_fluid_synth(synth);
-        delete_fluid_settings(settings);
         return false;
     }
     std::mt19937 rng(seed * 7919u + 17u);
@@ -115,7 +108,5 @@ bool BenchSampledVoice::sing(const QString& soundFont, std::vector<BenchVoiceTak
         for (double v : out)
             take.pcm.push_back(static_cast<short>(std::lround(std::max(-1.0, std::min(1.0, v)) * 32767)));
     }
-    delete_fluid_synth(synth);
-    delete_fluid_settings(settings);
     return true;
 }

@@ -63,20 +63,29 @@ std::vector<double> BenchSignals::renderSynthetic(const std::vector<Note>& notes
     return out;
 }
 
-std::vector<double> BenchSignals::renderPatch(const std::vector<Note>& notes, int program, double seconds,
-                                              const QString& soundFont)
+std::shared_ptr<fluid_synth_t> BenchSignals::synth(const QString& soundFont, int* font)
 {
     fluid_settings_t* settings = new_fluid_settings();
     fluid_settings_setnum(settings, "synth.sample-rate", kRate);
     fluid_settings_setint(settings, "synth.reverb.active", 0);
     fluid_settings_setint(settings, "synth.chorus.active", 0);
-    fluid_synth_t* synth = new_fluid_synth(settings);
-    std::vector<double> out;
-    if (fluid_synth_sfload(synth, soundFont.toLocal8Bit().constData(), 1) == FLUID_FAILED) {
-        delete_fluid_synth(synth);
+    std::shared_ptr<fluid_synth_t> synth(new_fluid_synth(settings), [settings](fluid_synth_t* s) {
+        delete_fluid_synth(s);
         delete_fluid_settings(settings);
+    });
+    *font = fluid_synth_sfload(synth.get(), soundFont.toLocal8Bit().constData(), 1);
+    return *font == FLUID_FAILED ? nullptr : synth;
+}
+
+std::vector<double> BenchSignals::renderPatch(const std::vector<Note>& notes, int program, double seconds,
+                                              const QString& soundFont)
+{
+    int font = 0;
+    const std::shared_ptr<fluid_synth_t> owner = BenchSignals::synth(soundFont, &font);
+    std::vector<double> out;
+    if (!owner)
         return out;
-    }
+    fluid_synth_t* synth = owner.get();
     fluid_synth_program_change(synth, 0, program);
     struct Event {
         size_t sample;
@@ -107,8 +116,6 @@ std::vector<double> BenchSignals::renderPatch(const std::vector<Note>& notes, in
         for (size_t i = 0; i < 64 && pos + i < total; ++i)
             out[pos + i] = 0.5 * (left[i] + right[i]);
     }
-    delete_fluid_synth(synth);
-    delete_fluid_settings(settings);
     return out;
 }
 
@@ -167,13 +174,22 @@ void BenchSignals::addNoise(std::vector<double>& samples, double dbfs, Colour co
             v = level - dc;
         }
     }
-    double sum = 0.0;
-    for (double v : noise)
-        sum += v * v;
-    const double rms = std::sqrt(sum / std::max<size_t>(1, noise.size()));
-    const double k = rms > 0.0 ? std::pow(10.0, dbfs / 20.0) / rms : 0.0;
+    scaleToRms(noise, dbfs);
     for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] += k * noise[i];
+        samples[i] += noise[i];
+}
+
+void BenchSignals::scaleToRms(std::vector<double>& samples, double dbfs)
+{
+    double sum = 0.0;
+    for (double v : samples)
+        sum += v * v;
+    const double rms = std::sqrt(sum / std::max<size_t>(1, samples.size()));
+    if (rms <= 0.0)
+        return;
+    const double k = std::pow(10.0, dbfs / 20.0) / rms;
+    for (double& v : samples)
+        v *= k;
 }
 
 bool BenchSignals::writeWav(const QString& path, const std::vector<double>& samples)

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <fluidsynth.h>
+
+#include <memory>
 #include <vector>
 
 // The benchmark's test set: one melody from C3 to C5 rendered as sines, harmonic tones and
@@ -24,6 +27,9 @@ public:
 
     static std::vector<Note> melody(unsigned seed);
     static std::vector<double> renderSynthetic(const std::vector<Note>& notes, bool harmonic, double seconds);
+    // A synthesiser at the bench's rate without reverb or chorus, the SoundFont loaded (its id in
+    // font); null when the SoundFont cannot be loaded.
+    static std::shared_ptr<fluid_synth_t> synth(const QString& soundFont, int* font);
     // Empty when the SoundFont cannot be loaded.
     static std::vector<double> renderPatch(const std::vector<Note>& notes, int program, double seconds,
                                            const QString& soundFont);
@@ -34,5 +40,7 @@ public:
     static const char* colourName(Colour colour);
     static void addNoise(std::vector<double>& samples, double dbfs, Colour colour, unsigned seed);
     static void normalise(std::vector<double>& samples, double peak);
+    // Scales samples to an RMS level (none stays none).
+    static void scaleToRms(std::vector<double>& samples, double dbfs);
     static bool writeWav(const QString& path, const std::vector<double>& samples);
 };

@@ -1,5 +1,7 @@
 #include "BenchSinging.h"
 
+#include "BenchSignals.h"
+
 #include <algorithm>
 #include <cmath>
 #include <random>
@@ -64,19 +66,6 @@ double dbToLinear(double db)
     return std::pow(10.0, db / 20.0);
 }
 
-void scaleToRms(std::vector<double>& noise, double dbfs)
-{
-    double sum = 0.0;
-    for (double v : noise)
-        sum += v * v;
-    const double rms = std::sqrt(sum / std::max<size_t>(1, noise.size()));
-    if (rms <= 0.0)
-        return;
-    const double k = dbToLinear(dbfs) / rms;
-    for (double& v : noise)
-        v *= k;
-}
-
 // Room noise: mostly low-frequency rumble and a little hiss, like a quiet room through a cheap
 // microphone.
 std::vector<double> roomNoise(size_t n, double dbfs, std::mt19937& rng)
@@ -90,7 +79,7 @@ std::vector<double> roomNoise(size_t n, double dbfs, std::mt19937& rng)
         mid = 0.8 * mid + 0.2 * w;
         out[i] = 6.0 * low + 0.8 * mid + 0.15 * w;
     }
-    scaleToRms(out, dbfs);
+    BenchSignals::scaleToRms(out, dbfs);
     return out;
 }
 
@@ -324,7 +313,7 @@ BenchSinging::Take BenchSinging::sing(const Options& o)
             lp = 0.7 * lp + 0.3 * gauss(rng);
             breath[k] = (gauss(rng) * 0.5 + lp) * std::sin(M_PI * k / n);
         }
-        scaleToRms(breath, o.breathDbfs);
+        BenchSignals::scaleToRms(breath, o.breathDbfs);
         for (size_t k = 0; k < n && a + k < total; ++k)
             voice[a + k] += breath[k];
     }

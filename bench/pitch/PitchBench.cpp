@@ -1,7 +1,8 @@
-// Pitch and onset benchmark: renders its own melodies, runs the standard detector on them as the
-// microphone would feed it, runs aubio's command-line tools on the same WAV files, and prints
-// gross pitch error, note accuracy, onset precision/recall/F at +-50 ms, mean onset offset and
-// analysis cost.
+// Pitch and onset benchmark: renders its own melodies and takes the generators' (sung as written
+// and sung otherwise), runs the standard detector on them as the microphone would feed it, grades
+// sung takes as the exercise engine does, runs aubio's command-line tools on its own WAV files, and
+// prints note accuracy, false credit, gross pitch error, onset precision/recall/F at +-50 ms, mean
+// onset offset and analysis cost.
 #include "BenchMetrics.h"
 #include "BenchSampledVoice.h"
 #include "BenchSignals.h"
@@ -19,6 +20,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QMutex>
 #include <QProcess>
 #include <QStandardPaths>
@@ -192,58 +194,63 @@ AubioResult runAubio(const QString& wav)
     return result;
 }
 
-// Adds one file's onsets to a tally's detected, matched and offset sums (ms, per matched onset).
-void addOnsetScore(double* det, double* hit, double* offsetSum, const std::vector<double>& detected,
-                   const std::vector<BenchSignals::Note>& truth)
-{
-    const BenchMetrics::OnsetScore s = BenchMetrics::scoreOnsets(detected, truth, 0.05);
-    *det += detected.size();
-    const double matched = s.recall * truth.size();
-    *hit += matched;
-    *offsetSum += s.meanOffsetMs * matched;
-}
+// Onsets found against the true attacks at +-50 ms (one to one), summed over files.
+struct OnsetTally {
+    double truth = 0, detected = 0, matched = 0, offsetSum = 0; // offsets in ms
+
+    void add(const std::vector<double>& found, const std::vector<BenchSignals::Note>& notes)
+    {
+        const BenchMetrics::OnsetScore s = BenchMetrics::scoreOnsets(found, notes, 0.05);
+        truth += notes.size();
+        detected += found.size();
+        matched += s.recall * notes.size();
+        offsetSum += s.meanOffsetMs * s.recall * notes.size();
+    }
+    double precision() const { return detected > 0 ? matched / detected : 0.0; }
+    double recall() const { return truth > 0 ? matched / truth : 0.0; }
+    // precision/recall/F and the mean offset (found minus true) of the onsets matched
+    QString text() const
+    {
+        const double p = precision(), r = recall();
+        return QString::asprintf("%.2f/%.2f/%.2f %+4.0f", p, r, p + r > 0 ? 2 * p * r / (p + r) : 0.0,
+                                 matched > 0 ? offsetSum / matched : 0.0);
+    }
+};
 
 struct Tally {
     int truthNotes = 0;
     int ourNotes = 0, ourSegment = 0, aubioSegment = 0;
     double ourGpeFrames = 0, ourGpe = 0, aubioGpeFrames = 0, aubioGpe = 0;
     std::vector<double> ourCents, aubioCents;
-    int onsetTruth = 0;
-    // detected, matched, offset sum for ours raw, ours tied, hfc, complex
-    double det[4] = {}, hit[4] = {}, offsetSum[4] = {};
+    OnsetTally onsets[4]; // ours raw, ours tied, aubio hfc, aubio complex
     double audioSeconds = 0, ourCpu = 0, aubioPitchCpu = 0, aubioOnsetCpu = 0;
     bool aubio = false;
 
-    void addOnsets(int which, const std::vector<double>& detected, const std::vector<BenchSignals::Note>& truth)
-    {
-        addOnsetScore(&det[which], &hit[which], &offsetSum[which], detected, truth);
-    }
     void print(const char* label) const
     {
-        auto pr = [&](int w, double& p, double& r, double& f, double& off) {
-            p = det[w] > 0 ? hit[w] / det[w] : 0.0;
-            r = onsetTruth > 0 ? hit[w] / onsetTruth : 0.0;
-            f = p + r > 0 ? 2 * p * r / (p + r) : 0.0;
-            off = hit[w] > 0 ? offsetSum[w] / hit[w] : 0.0;
-        };
-        double p[4], r[4], f[4], off[4];
-        for (int w = 0; w < 4; ++w)
-            pr(w, p[w], r[w], f[w], off[w]);
         auto median = [](std::vector<double> v) {
             if (v.empty())
                 return 0.0;
             std::nth_element(v.begin(), v.begin() + v.size() / 2, v.end());
             return v[v.size() / 2];
         };
-        printf("| %-16s | %5.1f %% | %5.1f %% | %4.1f | %4.1f | %3d/%3d | %3d/%3d | %3d/%3d |"
-               " %.2f/%.2f/%.2f %+5.0f | %.2f/%.2f/%.2f %+5.0f | %.2f/%.2f/%.2f %+5.0f | %.2f/%.2f/%.2f %+5.0f |"
+        printf("| %-16s | %5.1f %% | %5.1f %% | %4.1f | %4.1f | %3d/%3d | %3d/%3d | %3d/%3d | %s | %s | %s | %s |"
                " %.2f %% | %.2f %% |\n",
                label, 100.0 * (ourGpeFrames > 0 ? ourGpe / ourGpeFrames : 0), 100.0 * (aubioGpeFrames > 0 ? aubioGpe / aubioGpeFrames : 0),
                median(ourCents), median(aubioCents), ourNotes, truthNotes, ourSegment, truthNotes, aubioSegment,
-               truthNotes, p[0], r[0], f[0], off[0], p[1], r[1], f[1], off[1], p[2], r[2], f[2], off[2], p[3], r[3],
-               f[3], off[3], 100.0 * ourCpu / audioSeconds, 100.0 * (aubioPitchCpu + aubioOnsetCpu) / audioSeconds);
+               truthNotes, qPrintable(onsets[0].text()), qPrintable(onsets[1].text()), qPrintable(onsets[2].text()),
+               qPrintable(onsets[3].text()), 100.0 * ourCpu / audioSeconds, 100.0 * (aubioPitchCpu + aubioOnsetCpu) / audioSeconds);
     }
 };
+
+// The notes and onsets the detector reported, for a look at one take.
+void printReported(const OurResult& ours)
+{
+    for (const BenchMetrics::DetectedNote& n : ours.notes)
+        printf("  note %d at %.3f\n", n.midi, n.offset);
+    for (size_t i = 0; i < ours.onsets.size(); ++i)
+        printf("  onset %.3f %s %.1f\n", ours.onsets[i], ours.rises[i] > 0.0 ? "attack, rise" : "step", ours.rises[i]);
+}
 
 std::vector<qint16> toPcm(const std::vector<double>& samples)
 {
@@ -281,38 +288,26 @@ struct SungTally {
     NoteTally graded;
     int reported = 0;
     std::vector<double> timeErrors; // |reported - true| start, ms, of notes reported in sequence
-    int onsetTruth = 0;
-    double det[3] = {}, hit[3] = {}, offsetSum[3] = {}; // ours raw, ours tied, aubio hfc
+    OnsetTally onsets[3]; // ours raw, ours tied, aubio hfc
     double audioSeconds = 0, ourCpu = 0;
     bool pitched = true;
     bool room = false;
 
-    void addOnsets(int which, const std::vector<double>& detected, const std::vector<BenchSignals::Note>& truth)
-    {
-        addOnsetScore(&det[which], &hit[which], &offsetSum[which], detected, truth);
-    }
-    double precision(int w) const { return det[w] > 0 ? hit[w] / det[w] : 0.0; }
-    double recall(int w) const { return onsetTruth > 0 ? hit[w] / onsetTruth : 0.0; }
     void print(const QString& label) const
     {
-        char onsetText[3][48];
-        for (int w = 0; w < 3; ++w) {
-            const double p = precision(w), r = recall(w);
-            const double f = p + r > 0 ? 2 * p * r / (p + r) : 0.0;
-            snprintf(onsetText[w], sizeof onsetText[w], "%.2f/%.2f/%.2f %+4.0f", p, r, f, hit[w] > 0 ? offsetSum[w] / hit[w] : 0.0);
-        }
         std::vector<double> errors = timeErrors;
         std::sort(errors.begin(), errors.end());
         auto at = [&errors](double q) { return errors.empty() ? 0.0 : errors[std::min(errors.size() - 1, static_cast<size_t>(q * errors.size()))]; };
         if (room)
-            printf("| %-22s | - | - | - | %4d | %3.0f onsets | - | - | - | %.2f %% |\n", qPrintable(label), reported, det[0],
+            printf("| %-22s | - | - | - | %4d | %3.0f onsets | - | - | - | %.2f %% |\n", qPrintable(label), reported, onsets[0].detected,
                    100.0 * ourCpu / audioSeconds);
         else if (pitched)
             printf("| %-22s | %s | %4d | %s | %s | %s | %3.0f / %3.0f | %.2f %% |\n", qPrintable(label), qPrintable(graded.text()),
-                   reported, onsetText[0], onsetText[1], onsetText[2], at(0.5), at(0.9), 100.0 * ourCpu / audioSeconds);
+                   reported, qPrintable(onsets[0].text()), qPrintable(onsets[1].text()), qPrintable(onsets[2].text()), at(0.5),
+                   at(0.9), 100.0 * ourCpu / audioSeconds);
         else
-            printf("| %-22s | - | - | - | %4d | %s | - | %s | - | %.2f %% |\n", qPrintable(label), reported, onsetText[0],
-                   onsetText[2], 100.0 * ourCpu / audioSeconds);
+            printf("| %-22s | - | - | - | %4d | %s | - | %s | - | %.2f %% |\n", qPrintable(label), reported,
+                   qPrintable(onsets[0].text()), qPrintable(onsets[2].text()), 100.0 * ourCpu / audioSeconds);
     }
 };
 
@@ -335,17 +330,6 @@ QString scoreCode(const std::vector<int>& midis, const std::vector<int>& eighths
     for (size_t i = 0; i < midis.size(); ++i)
         tokens << QString("%1%2%3").arg(names[midis[i] % 12]).arg(midis[i] / 12 - 4).arg(lengths[eighths[i]]);
     return QString("[ %1 ]").arg(tokens.join(' '));
-}
-
-// The answer score of a melody; false (with a line on standard error) when the score refuses it.
-bool loadScore(Score& score, int tempo, const std::vector<int>& midis, const std::vector<int>& eighths)
-{
-    score.setTempo(tempo);
-    const QString code = scoreCode(midis, eighths);
-    if (score.setGMNCode(code) && score.noteList().size() == static_cast<int>(midis.size()))
-        return true;
-    fprintf(stderr, "the score refused %s\n", qPrintable(code));
-    return false;
 }
 
 // Grades the detector's notes as the exercise engine does with a sung answer in pitch mode: every
@@ -395,6 +379,28 @@ QList<PitchDetector::NoteInfo> expectedFromScore(const Score& score)
     return expected;
 }
 
+// The answer score of a melody and the expected notes the engine builds from it; none (with a line
+// on standard error) when the score refuses the melody. A note the score dates elsewhere than the
+// take's start is told on standard error too.
+QList<PitchDetector::NoteInfo> loadScore(Score& score, int tempo, const std::vector<int>& midis,
+                                         const std::vector<int>& eighths, const std::vector<double>& starts,
+                                         const QString& name)
+{
+    score.setTempo(tempo);
+    const QString code = scoreCode(midis, eighths);
+    if (!score.setGMNCode(code) || score.noteList().size() != static_cast<int>(midis.size())) {
+        fprintf(stderr, "%s: the score refused %s\n", qPrintable(name), qPrintable(code));
+        return {};
+    }
+    const QList<PitchDetector::NoteInfo> expected = expectedFromScore(score);
+    for (int i = 0; i < expected.size() && i < static_cast<int>(starts.size()); ++i) {
+        if (std::fabs(expected[i].offset - starts[i]) > 0.002)
+            fprintf(stderr, "%s note %d: the score has it at %.3f s, the take at %.3f s\n", qPrintable(name), i,
+                    expected[i].offset, starts[i]);
+    }
+    return expected;
+}
+
 std::vector<BenchSignals::Note> sungTruth(const std::vector<BenchSinging::Note>& notes, bool expected)
 {
     std::vector<BenchSignals::Note> truth;
@@ -407,6 +413,11 @@ const char* rangeName(BenchSinging::Voice voice)
 {
     static const char* const names[] = {"male C3-G4", "female G3-D5", "bass G2-D4", "soprano F4-G5"};
     return names[voice];
+}
+
+QString levelName(double noise)
+{
+    return noise == 0.0 ? QString("clean") : QString::number(noise);
 }
 
 void runSungSets(const QString& dataDir, bool withAubio)
@@ -462,7 +473,7 @@ void runSungSets(const QString& dataDir, bool withAubio)
                             {-45.0, BenchSignals::Brown}};
     std::map<QString, SungTally> tallies;
     std::map<QString, NoteTally> byVowel, byRange, byColour, overall;
-    std::map<QString, SungTally> legatoOnsets;
+    std::map<QString, OnsetTally> legatoOnsets;
     double worstCost = 0.0;
     Score evaluatorScore;
     const Evaluator thresholds(evaluatorScore); // the default rhythm windows
@@ -498,15 +509,13 @@ void runSungSets(const QString& dataDir, bool withAubio)
                 clean = take.samples;
                 notes = take.notes;
                 std::vector<int> midis;
-                for (const BenchSinging::Note& n : take.notes)
+                std::vector<double> starts;
+                for (const BenchSinging::Note& n : take.notes) {
                     midis.push_back(n.expected);
-                loadScore(score, static_cast<int>(std::lround(60.0 / take.tempoBeat)), midis, take.eighths);
-                expected = expectedFromScore(score);
-                for (int i = 0; i < expected.size() && i < static_cast<int>(notes.size()); ++i) {
-                    if (std::fabs(expected[i].offset - notes[i].start) > 0.002)
-                        fprintf(stderr, "note %d: the score has it at %.3f s, the take at %.3f s\n", i,
-                                expected[i].offset, notes[i].start);
+                    starts.push_back(n.start);
                 }
+                expected = loadScore(score, static_cast<int>(std::lround(60.0 / take.tempoBeat)), midis, take.eighths,
+                                     starts, QString("%1 %2").arg(kind.name).arg(seed));
             }
             const std::vector<BenchSignals::Note> truth = kind.room ? std::vector<BenchSignals::Note>() : sungTruth(notes, false);
             const double seconds = clean.size() / 44100.0;
@@ -514,7 +523,7 @@ void runSungSets(const QString& dataDir, bool withAubio)
                 std::vector<double> samples = clean;
                 if (noise.dbfs != 0.0)
                     BenchSignals::addNoise(samples, noise.dbfs, noise.colour, seed * 31 + 7);
-                const QString level = noise.dbfs == 0.0 ? QString("clean") : QString::number(noise.dbfs);
+                const QString level = levelName(noise.dbfs);
                 const QString tag = noise.dbfs == 0.0 ? level : QString("%1-%2").arg(level, BenchSignals::colourName(noise.colour));
                 const QString name = QString("%1-%2-%3").arg(QString(kind.name).replace(' ', '-')).arg(seed).arg(tag);
                 if (!qgetenv("PITCH_BENCH_DUMP").isEmpty() && qgetenv("PITCH_BENCH_DUMP") != name.toLatin1())
@@ -524,12 +533,9 @@ void runSungSets(const QString& dataDir, bool withAubio)
                 const OurResult ours = runOurs(toPcm(samples), expected);
                 if (qgetenv("PITCH_BENCH_DUMP") == name.toLatin1()) {
                     for (const BenchSinging::Note& n : notes)
-                        printf("truth %d sung %d at %.3f for %.2f %s\n", n.expected, n.sung, n.start, n.duration,
+                        printf("  truth %d sung %d at %.3f for %.2f %s\n", n.expected, n.sung, n.start, n.duration,
                                BenchSinging::vowelName(n.vowel));
-                    for (const BenchMetrics::DetectedNote& n : ours.notes)
-                        printf("note %d at %.3f\n", n.midi, n.offset);
-                    for (double t : ours.onsets)
-                        printf("onset %.3f\n", t);
+                    printReported(ours);
                 }
                 AubioResult aubio;
                 if (withAubio)
@@ -538,18 +544,14 @@ void runSungSets(const QString& dataDir, bool withAubio)
                 t.pitched = !kind.clap;
                 t.room = kind.room;
                 t.reported += static_cast<int>(ours.notes.size());
-                t.onsetTruth += static_cast<int>(truth.size());
-                t.addOnsets(0, ours.onsets, truth);
-                t.addOnsets(1, ours.tiedOnsets, truth);
-                t.addOnsets(2, aubio.hfc, truth);
+                t.onsets[0].add(ours.onsets, truth);
+                t.onsets[1].add(ours.tiedOnsets, truth);
+                t.onsets[2].add(aubio.hfc, truth);
                 t.audioSeconds += seconds;
                 t.ourCpu += ours.cpu;
                 worstCost = std::max(worstCost, ours.cpu / seconds);
-                if (kind.legato) {
-                    SungTally& l = legatoOnsets[level];
-                    l.onsetTruth += static_cast<int>(truth.size());
-                    l.addOnsets(0, ours.onsets, truth);
-                }
+                if (kind.legato)
+                    legatoOnsets[level].add(ours.onsets, truth);
                 if (kind.clap || kind.room)
                     continue;
                 const std::vector<bool> right = gradedAsSung(score, notes, ours.notes);
@@ -592,7 +594,7 @@ void runSungSets(const QString& dataDir, bool withAubio)
         printf("  %-6s %s\n", qPrintable(entry.first), qPrintable(entry.second.text()));
     printf("Onsets on sung legato (P/R at +-50 ms):");
     for (const auto& entry : legatoOnsets)
-        printf("  %s %.2f/%.2f", qPrintable(entry.first), entry.second.precision(0), entry.second.recall(0));
+        printf("  %s %.2f/%.2f", qPrintable(entry.first), entry.second.precision(), entry.second.recall());
     printf("\nWorst cost of one take: %.2f %% of one core\n\n", 100.0 * worstCost);
 }
 
@@ -617,8 +619,9 @@ struct VoiceTally {
 };
 
 struct VoiceLevelTally {
-    int takes = 0, reported = 0, strayNotes = 0, onsetTruth = 0, vibratoOnsets = 0;
-    double det = 0, hit = 0, offsetSum = 0, audioSeconds = 0, cpu = 0, worst = 0;
+    int takes = 0, reported = 0, strayNotes = 0, vibratoOnsets = 0;
+    OnsetTally onsets;
+    double audioSeconds = 0, cpu = 0, worst = 0;
 };
 
 struct SungSource {
@@ -657,11 +660,6 @@ QList<double> noiseLevels()
         if (!level.isEmpty())
             levels << (level == "clean" ? 0.0 : level.toDouble());
     return levels.isEmpty() ? QList<double>{0.0, -65.0, -45.0} : levels;
-}
-
-QString levelName(double noise)
-{
-    return noise == 0.0 ? QString("clean") : QString::number(noise);
 }
 
 // The takes a generator makes from each seed, sung by the source's voice; a seed whose takes
@@ -711,16 +709,14 @@ VoiceRun runVoiceTake(const BenchVoiceTakes::Take& take, const std::vector<qint1
     VoiceRun run;
     Score score;
     std::vector<int> midis;
-    for (const BenchVoiceTakes::Note& n : take.notes)
+    std::vector<double> starts;
+    for (const BenchVoiceTakes::Note& n : take.notes) {
         midis.push_back(n.midi);
-    if (!loadScore(score, take.tempo, midis, take.eighths))
-        return run;
-    const QList<PitchDetector::NoteInfo> expected = expectedFromScore(score);
-    for (int i = 0; i < expected.size(); ++i) {
-        if (std::fabs(expected[i].offset - take.notes[i].start) > 0.002)
-            fprintf(stderr, "%s note %d: the score has it at %.3f s, the take at %.3f s\n", qPrintable(name), i,
-                    expected[i].offset, take.notes[i].start);
+        starts.push_back(n.start);
     }
+    const QList<PitchDetector::NoteInfo> expected = loadScore(score, take.tempo, midis, take.eighths, starts, name);
+    if (expected.isEmpty())
+        return run;
     run.ours = runOurs(pcm, expected, false);
     run.grades = pitchGrades(score, run.ours.notes);
     for (const BenchMetrics::DetectedNote& n : run.ours.notes)
@@ -739,10 +735,7 @@ void printVoiceTake(const BenchVoiceTakes::Take& take, const QString& name, cons
     for (const BenchVoiceTakes::Note& n : take.sung)
         printf("  sung %d at %.3f-%.3f%s\n", n.midi, n.start, n.end,
                n.startCents > 0 ? qPrintable(QString(" (starts %1 cents sharp)").arg(n.startCents)) : "");
-    for (const BenchMetrics::DetectedNote& n : run.graded)
-        printf("  note %d at %.3f\n", n.midi, n.offset);
-    for (size_t i = 0; i < run.ours.onsets.size(); ++i)
-        printf("  onset %.3f %s %.1f\n", run.ours.onsets[i], run.ours.rises[i] > 0.0 ? "attack, rise" : "step", run.ours.rises[i]);
+    printReported(run.ours);
 }
 
 // Grades one take sung as written into the tallies per trait and per level; with list, prints a
@@ -765,8 +758,7 @@ void gradeVoiceTake(const BenchVoiceTakes::Take& take, const std::vector<qint16>
     lt.audioSeconds += seconds;
     lt.cpu += run.ours.cpu;
     lt.worst = std::max(lt.worst, run.ours.cpu / seconds);
-    lt.onsetTruth += static_cast<int>(onsetTruth.size());
-    addOnsetScore(&lt.det, &lt.hit, &lt.offsetSum, run.ours.onsets, onsetTruth);
+    lt.onsets.add(run.ours.onsets, onsetTruth);
     for (const BenchMetrics::DetectedNote& r : graded) {
         bool nearOne = false;
         for (const BenchVoiceTakes::Note& n : take.notes)
@@ -816,7 +808,7 @@ void printVoiceTables(const std::map<QString, VoiceTally>& byTrait, const std::m
     for (const auto& entry : byLevel) {
         const VoiceLevelTally& t = entry.second;
         printf("| %s | %d | %d | %d | %.2f/%.2f | %d | %.2f %% / %.2f %% |\n", qPrintable(entry.first), t.takes, t.reported,
-               t.strayNotes, t.det > 0 ? t.hit / t.det : 0.0, t.onsetTruth > 0 ? t.hit / t.onsetTruth : 0.0, t.vibratoOnsets,
+               t.strayNotes, t.onsets.precision(), t.onsets.recall(), t.vibratoOnsets,
                100.0 * t.cpu / std::max(1.0, t.audioSeconds), 100.0 * t.worst);
     }
     printf("\n");
@@ -1052,11 +1044,8 @@ int main(int argc, char** argv)
                 const OurResult ours = runOurs(pcm, expectedFrom(truth));
                 if (qgetenv("PITCH_BENCH_DUMP") == name.toLatin1()) {
                     for (const BenchSignals::Note& n : truth)
-                        printf("truth %d at %.3f for %.2f\n", n.midi, n.start, n.duration);
-                    for (const BenchMetrics::DetectedNote& n : ours.notes)
-                        printf("note %d at %.3f\n", n.midi, n.offset);
-                    for (double t : ours.onsets)
-                        printf("onset %.3f\n", t);
+                        printf("  truth %d at %.3f for %.2f\n", n.midi, n.start, n.duration);
+                    printReported(ours);
                     return 0;
                 }
                 const AubioResult aubio = runAubio(wav);
@@ -1065,7 +1054,6 @@ int main(int argc, char** argv)
                 for (Tally* t : {&bySource[QString("%1 %2").arg(source.name).arg(noise == 0.0 ? QString("clean") : QString::number(noise))], &byNoise[noise]}) {
                     t->aubio = aubio.ok;
                     t->truthNotes += static_cast<int>(truth.size());
-                    t->onsetTruth += static_cast<int>(truth.size());
                     t->ourNotes += BenchMetrics::detectedNotesRight(ours.notes, truth);
                     t->ourSegment += BenchMetrics::segmentNotesRight(ours.frames, truth);
                     t->aubioSegment += BenchMetrics::segmentNotesRight(aubio.frames, truth);
@@ -1075,10 +1063,10 @@ int main(int argc, char** argv)
                     t->aubioGpe += aubioPitch.grossErrorRate * aubioPitch.frames;
                     t->ourCents.push_back(ourPitch.medianCents);
                     t->aubioCents.push_back(aubioPitch.medianCents);
-                    t->addOnsets(0, ours.onsets, truth);
-                    t->addOnsets(1, ours.tiedOnsets, truth);
-                    t->addOnsets(2, aubio.hfc, truth);
-                    t->addOnsets(3, aubio.complex, truth);
+                    t->onsets[0].add(ours.onsets, truth);
+                    t->onsets[1].add(ours.tiedOnsets, truth);
+                    t->onsets[2].add(aubio.hfc, truth);
+                    t->onsets[3].add(aubio.complex, truth);
                     t->audioSeconds += seconds;
                     t->ourCpu += ours.cpu;
                     t->aubioPitchCpu += aubio.cpuPitch;
