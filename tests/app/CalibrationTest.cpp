@@ -7,12 +7,16 @@
 #include "app/settings/PitchTesterListener.h"
 #include "app/settings/Settings.h"
 #include "audio/AudioInputRegion.h"
+#include "audio/MicInput.h"
 #include "audio/MicFileCapture.h"
 #include "exercise/MicNoteInputSource.h"
+#include "pitch/DetectorThread.h"
 #include "pitch/PitchDetector.h"
 
 #include <QSignalSpy>
 
+#include <cmath>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -112,6 +116,40 @@ TEST_F(CalibrationTest, TestModeReportsNamedNotesAndNeedsADetector)
     ASSERT_EQ(notes.count(), 2);
     EXPECT_EQ(notes.at(0), QVariantList({"A#", 3}));
     EXPECT_EQ(notes.at(1), QVariantList({"A", 4}));
+}
+
+// A microphone faster than the analysis (the test card; a loaded machine) leaves blocks queued when
+// test mode ends: stopped, or its calibrator gone, they are not analysed for its tester any more
+// (the worker would call a deleted tester, or run on through the process's exit).
+TEST_F(CalibrationTest, EndedTestModeLeavesNothingQueuedForItsTester)
+{
+    for (bool destroyed : {false, true}) {
+        SCOPED_TRACE(destroyed ? "calibrator destroyed" : "test stopped");
+        auto* calibrator = new PitchCalibrator;
+        QSignalSpy notes(calibrator, &PitchCalibrator::testNote);
+        calibrator->setDetector(detector());
+        calibrator->startTest();
+        calibrator->micInput()->stop();  // the samples come from here
+        ASSERT_EQ(detector()->mp_listener, calibrator->tester());
+        {
+            // 100 blocks of an A4 queued while the worker is held
+            std::lock_guard<std::mutex> processing(detector()->mp_thread->processingMutex());
+            for (int i = 0; i < 100 * 2048; ++i)
+                calibrator->tester()->newSample(short(8000 * std::sin(2 * M_PI * 440.0 * i / 44100.0)));
+        }
+        if (destroyed)
+            delete calibrator;
+        else
+            calibrator->stopTest();
+        EXPECT_EQ(detector()->mp_thread->queuedCount(), 0);
+        EXPECT_EQ(detector()->mp_listener, nullptr);
+        detector()->wait();
+        QCoreApplication::processEvents();
+        if (!destroyed) {
+            EXPECT_EQ(notes.count(), 0);
+            delete calibrator;
+        }
+    }
 }
 
 TEST_F(CalibrationTest, LevelMeterReportsTheMeanMagnitudeOfEvery250SamplesThroughARing)
