@@ -47,11 +47,12 @@ qint64 frameAt(double position, int rate)
 // The PortAudio side of the callback: no lock, no allocation.
 struct AudioSequencerCallback {
     static int run(const void* input, void* output, unsigned long frames, const PaStreamCallbackTimeInfo* timeInfo,
-                   PaStreamCallbackFlags, void* userData)
+                   PaStreamCallbackFlags flags, void* userData)
     {
         auto* sequencer = static_cast<AudioSequencer*>(userData);
         AudioSequencer::StreamTiming timing = sequencer->m_streamTiming;
         timing.streamTime = timeInfo ? timeInfo->currentTime : 0.0;
+        timing.inputPadded = (flags & paInputUnderflow) != 0;
         return sequencer->processBlock(static_cast<const short*>(input), static_cast<short*>(output), frames, timing);
     }
 
@@ -168,6 +169,7 @@ void AudioSequencer::resetCursor()
     m_lastStreamTime = 0.0;
     m_lastBlockSeconds = 0.0;
     m_frameCount = 0;
+    m_paddedFrames = 0;
     mp_currentOutput = nullptr;
     m_outputIndex = -1;
     mp_currentInput = nullptr;
@@ -309,6 +311,7 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
     if (m_callbackCounter == kWarmUpInvocations) {
         ++m_callbackCounter;
         m_frameCount = 0;
+        m_paddedFrames = 0;
         m_startTime = timing.outputLatency;
         m_startedFlag.store(true, std::memory_order_release);
         news = true;
@@ -320,8 +323,15 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
     m_frameCount += qint64(frames);
     m_publishedFrames.store(m_frameCount, std::memory_order_release);
     const double outputStart = t + timing.outputLatency - m_startTime;
-    const double inputStart = t - timing.inputLatency - m_startTime;
-    const double inputEnd = inputStart + blockSeconds;
+    // The microphone's own clock: a block the host filled with silence because the microphone had
+    // nothing yet (the machine was busy) holds no sound of it; what it captured meanwhile comes in
+    // later blocks and is dated as the samples it is, not later by the silence. A microphone silent
+    // for good holds the timeline back by kMaxPaddingSeconds at most; its silence is input after that.
+    const bool padded = timing.inputPadded && m_paddedFrames + qint64(frames) <= qint64(kMaxPaddingSeconds * rate);
+    const double inputStart = t - double(m_paddedFrames) / rate - timing.inputLatency - m_startTime;
+    const double inputEnd = inputStart + (padded ? 0.0 : blockSeconds);
+    if (padded)
+        m_paddedFrames += qint64(frames);
     const double halfFrame = 0.5 / rate;
     const qint64 frameTotal = qint64(frames);
 
@@ -396,7 +406,7 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
     }
 
     const int inputCount = m_inputRegions.size();
-    qint64 consumed = 0;
+    qint64 consumed = padded ? frameTotal : 0;
     while (consumed < frameTotal) {
         if (mp_currentInput && mp_currentInput->remainingSamples() > 0) {
             const qint64 n = mp_currentInput->deliver(input + consumed, frameTotal - consumed, inputStart);

@@ -32,9 +32,11 @@ public:
         double inputLatency = 0.0;
         double outputLatency = 0.0;
         double streamTime = 0.0;  // PortAudio's time of this block; 0 when unknown
+        bool inputPadded = false;  // no microphone samples in this block: the host's silence instead
     };
 
     enum { kWarmUpInvocations = 19 };
+    static constexpr double kMaxPaddingSeconds = 1.0;
 
     AudioSequencer(int sampleRate, int channelCount, QObject* parent = nullptr);
     ~AudioSequencer() override;
@@ -132,6 +134,7 @@ private:
     double m_lastStreamTime = 0.0;
     double m_lastBlockSeconds = 0.0;
     qint64 m_frameCount = 0;
+    qint64 m_paddedFrames = 0;  // of m_frameCount, blocks whose input was the host's silence
     qint64 m_lateCount = 0;
     AudioOutputRegion* mp_currentOutput = nullptr;
     int m_outputIndex = -1;

@@ -7,12 +7,16 @@
 #include "app/settings/PitchTesterListener.h"
 #include "app/settings/Settings.h"
 #include "audio/AudioInputRegion.h"
+#include "audio/MicInput.h"
 #include "audio/MicFileCapture.h"
 #include "exercise/MicNoteInputSource.h"
+#include "pitch/DetectorThread.h"
 #include "pitch/PitchDetector.h"
 
 #include <QSignalSpy>
 
+#include <cmath>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -112,6 +116,47 @@ TEST_F(CalibrationTest, TestModeReportsNamedNotesAndNeedsADetector)
     ASSERT_EQ(notes.count(), 2);
     EXPECT_EQ(notes.at(0), QVariantList({"A#", 3}));
     EXPECT_EQ(notes.at(1), QVariantList({"A", 4}));
+}
+
+// A microphone faster than the analysis (the test card; a loaded machine) leaves blocks queued when
+// test mode ends: stopped, its calibrator gone, or the detector taken away at the program's end, they
+// are not analysed for its tester any more (the worker would call a deleted tester, or run on through
+// the process's exit and crash there).
+TEST_F(CalibrationTest, EndedTestModeLeavesNothingQueuedForItsTester)
+{
+    enum End { Stopped, Destroyed, DetectorTakenAway };
+    for (End end : {Stopped, Destroyed, DetectorTakenAway}) {
+        SCOPED_TRACE(end);
+        auto* calibrator = new PitchCalibrator;
+        QSignalSpy notes(calibrator, &PitchCalibrator::testNote);
+        calibrator->setDetector(detector());
+        calibrator->startTest();
+        calibrator->micInput()->stop();  // the samples come from here
+        ASSERT_EQ(detector()->mp_listener, calibrator->tester());
+        {
+            // 100 blocks of an A4 queued while the worker is held
+            std::lock_guard<std::mutex> processing(detector()->mp_thread->processingMutex());
+            for (int i = 0; i < 100 * 2048; ++i)
+                calibrator->tester()->newSample(short(8000 * std::sin(2 * M_PI * 440.0 * i / 44100.0)));
+        }
+        if (end == Destroyed)
+            delete calibrator;
+        else if (end == Stopped)
+            calibrator->stopTest();
+        else
+            calibrator->setDetector(nullptr);
+        EXPECT_EQ(detector()->mp_thread->queuedCount(), 0);
+        EXPECT_EQ(detector()->mp_listener, nullptr);
+        // the pass in hand when it ended may have named a note; nothing is named after it
+        QCoreApplication::processEvents();
+        const int named = notes.count();
+        detector()->wait();
+        QCoreApplication::processEvents();
+        if (end != Destroyed) {
+            EXPECT_EQ(notes.count(), named);
+            delete calibrator;
+        }
+    }
 }
 
 TEST_F(CalibrationTest, LevelMeterReportsTheMeanMagnitudeOfEvery250SamplesThroughARing)

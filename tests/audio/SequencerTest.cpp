@@ -328,6 +328,56 @@ TEST_F(CallbackCore, InputRegionsReceiveExactCountsWithWindowStartTimes)
     EXPECT_TRUE(gap == (40503 & 0xffff) || gap == ((2 * 40503) & 0xffff)) << gap;
 }
 
+// A busy machine: the host gives a block of its own silence when the microphone has nothing yet, and
+// the microphone's samples come later. That silence is no input: no listener gets it, and the
+// samples after it are dated as the ones they are, the markers falling due with them. A microphone
+// silent for good holds the timeline back by a second at most.
+TEST_F(CallbackCore, HostSilenceForALateMicrophoneIsNoInput)
+{
+    InputRecorder recorder;
+    MarkerRecorder target;
+    seq.addInput(&recorder, 0.05, 0.0, true);
+    seq.addMarker(&target, 1, 0.03, true);
+    prepareAndWarmUp();
+    const qint64 first = inputFrame + 3 * 441;  // the input window of block 3 starts at 0 s
+    auto hostSilence = [this] {
+        std::vector<short> silence(frames, 0);
+        out.assign(frames, short(12345));
+        timing.inputPadded = true;
+        const int rc = seq.processBlock(silence.data(), out.data(), frames, timing);
+        timing.inputPadded = false;
+        return rc;
+    };
+    for (int k = 0; k < 5; ++k)
+        ASSERT_EQ(block(), 0);
+    for (int k = 0; k < 3; ++k)
+        ASSERT_EQ(hostSilence(), 0);
+    // 20 ms of the region taken, 30 ms of silence: the marker at 30 ms is not due yet
+    dispatch();
+    EXPECT_TRUE(target.ids.isEmpty());
+    ASSERT_EQ(block(), 0);
+    dispatch();
+    EXPECT_EQ(target.ids, QList<int>{1});
+    for (int k = 0; k < 2; ++k)
+        ASSERT_EQ(block(), 0);
+    ASSERT_EQ(recorder.samples.size(), 2205u);
+    EXPECT_EQ(signatureMismatch(recorder.samples.data(), 2205, first), -1);
+    EXPECT_NEAR(recorder.times[882], 0.02, 1e-12);
+    EXPECT_NEAR(recorder.times.back(), 0.04, 1e-12);
+
+    // the microphone never comes back: a second of silence is waited out, then the silence is input
+    seq.reset();
+    seq.addInput(&recorder, 0.05, 0.0, true);
+    prepareAndWarmUp();
+    recorder.samples.clear();
+    int blocks = 1;
+    while (hostSilence() == 0 && blocks < 1000)
+        ++blocks;
+    // the window passes 0.15 s (the input and its tail) in block 19, and 100 blocks later with the wait
+    EXPECT_EQ(blocks, 100 + 19);
+    EXPECT_EQ(recorder.samples.size(), 2205u);
+}
+
 TEST_F(CallbackCore, EveryEndingFinishesThePlaybackOnce)
 {
     // the timeline's end (a host end after it changes nothing), a missing input buffer, a stream the

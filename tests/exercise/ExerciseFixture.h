@@ -103,12 +103,15 @@ protected:
         LogCapture::instance().clear();
         setUp(code, code, settings(captureType));
     }
-    // One attempt to its end: the outcome rows, and the mark it finished with (-1 if it did not).
+    // One attempt to its end: the outcome rows, and the mark it finished with (-1 if it did not). An
+    // attempt that failed (its stream ended early) says why at once.
     QList<int> run(double* mark = nullptr, int timeoutMs = 20000)
     {
         QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
+        QSignalSpy failed(engine.get(), &ImitationQuestionEngine::failed);
         engine->start();
-        EXPECT_TRUE(finished.count() > 0 || finished.wait(timeoutMs));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !finished.isEmpty() || !failed.isEmpty(); }, timeoutMs));
+        EXPECT_TRUE(failed.isEmpty()) << "the attempt failed: " << qPrintable(failed.value(0).value(0).toString());
         if (mark)
             *mark = finished.isEmpty() ? -1.0 : finished.first().first().toDouble();
         return outcomes();

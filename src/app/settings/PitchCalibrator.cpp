@@ -31,14 +31,11 @@ PitchCalibrator::PitchCalibrator(QObject* parent)
 PitchCalibrator::~PitchCalibrator()
 {
     m_captureWatch.stop();
-    if (mp_mic->isRunning())
-        mp_mic->stop();
+    // the detector outlives this object: it must not call a deleted tester
+    mp_tester->stop();
     // the meter may be gone already (a sibling made before this object); it is not started again
     mp_calibrationListener->setLevelListener(nullptr);
     mp_tester->setLevelListener(nullptr);
-    // the detector outlives this object: it must not call a deleted tester
-    if (mp_detector && mp_detector->mp_listener == mp_tester)
-        mp_detector->mp_listener = nullptr;
     delete mp_calibrationListener;
     delete mp_tester;
     delete mp_fileCapture;
@@ -47,6 +44,11 @@ PitchCalibrator::~PitchCalibrator()
 
 void PitchCalibrator::setDetector(PitchDetector* detector)
 {
+    // a detector taken away (the program's end deletes it next) is left by a test still running
+    if (detector != mp_detector && mp_tester->detector()) {
+        mp_tester->stop();
+        mp_tester->setDetector(nullptr);
+    }
     mp_detector = detector;
 }
 
@@ -220,7 +222,7 @@ void PitchCalibrator::startTest()
 void PitchCalibrator::stopTest()
 {
     LOG_ENTRY(kChannel);
-    mp_mic->stop();
+    mp_tester->stop();
     returnMeter();
 }
 

@@ -25,7 +25,10 @@ void PitchTesterListener::start()
     }
     detector->start();
     mp_mic->setSampleListener(this);
-    detector->mp_listener = this;
+    {
+        std::lock_guard<std::mutex> processing(detector->mp_thread->processingMutex());
+        detector->mp_listener = this;
+    }
     mp_mic->start();
 }
 
@@ -34,6 +37,14 @@ void PitchTesterListener::stop()
     LOG_ENTRY(kChannel);
     if (mp_mic)
         mp_mic->stop();
+    // A microphone faster than the analysis leaves blocks queued: they are nobody's test now, and a
+    // listener about to go (or a process about to end) must not be called by the worker meanwhile.
+    PitchDetector* detector = this->detector();
+    if (!detector || detector->mp_listener != this)
+        return;  // the detector is a question's again (its listener is set on the main thread only)
+    detector->reset();
+    std::lock_guard<std::mutex> processing(detector->mp_thread->processingMutex());
+    detector->mp_listener = nullptr;
 }
 
 void PitchTesterListener::newSample(short sample)

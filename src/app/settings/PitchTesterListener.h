@@ -25,6 +25,8 @@ public:
     // Becomes the microphone's sample listener and the detector's pitch listener, then starts the
     // microphone. Does nothing without a detector.
     void start();
+    // Stops the microphone and leaves the detector: what it still had queued is dropped, and no
+    // analysis calls this listener once this returns.
     void stop();
 
     // Microphone callback thread.
