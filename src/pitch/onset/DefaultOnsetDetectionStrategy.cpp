@@ -117,6 +117,13 @@ constexpr double kSecondVoicePitch = 1.5;
 // nothing: the spread must have been under this in the frames before (a voice's own is 2-6 cents).
 constexpr double kOneVoice = 6.5;
 constexpr int kOneVoiceFrom = 3; // frames back: the strike's own frames come first
+// Where the two voices keep nearly the same balance of harmonics they pull them apart less; this many
+// cents will do where the strike's new sound shows too, the detection function's peak in this frame or
+// the three before standing kRestrikePeak times over the held note's, and the pitch read lies within
+// a step of the held note's. No held note of the recorded voice's tuning takes (from 0.3 s after its
+// attack) reached it with such a peak.
+constexpr double kSecondVoiceWithPeak = 10.0;
+constexpr int kSecondVoicePeakHops = 4;
 
 // Where the melody repeats the held note, a strike just after the held note's level fell 6 dB (the
 // gap before a repeat) needs a weaker witness than the full spread of two voices or a peak with a
@@ -265,15 +272,28 @@ double DefaultOnsetDetectionStrategy::heldSpread(double level)
     return d->harmonics.spread(d->buffer.data(), heldPitch);
 }
 
-bool DefaultOnsetDetectionStrategy::secondVoice(double level, int64_t position) const
+bool DefaultOnsetDetectionStrategy::secondVoice(double level, double value, int64_t position) const
 {
-    if (!(d->spreads[0] >= kSecondVoice) || position - d->lastOnset < kStepRefractory || d->heldStep >= 0 ||
+    if (!(d->spreads[0] >= kSecondVoiceWithPeak) || position - d->lastOnset < kStepRefractory || d->heldStep >= 0 ||
         d->levelCount < kSecondVoiceHeld || !(level > kSecondVoiceLevel * d->levels[0]))
         return false;
     // A strike on the level's way back from the sample's dip rises like an attack, and the picker
     // took its peak for the dip's own.
     if (isAttack(level) && !backFromDip(level))
         return false;
+    if (!(d->spreads[0] >= kSecondVoice)) {
+        if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
+            return false;
+        const double peak = std::max(value, *std::max_element(d->odfs, d->odfs + kSecondVoicePeakHops - 1));
+        if (!(peak > kRestrikePeak * heldOdf(kSecondVoicePeakHops)))
+            return false;
+        // ... and the pitch read is still the held note's: over a legato step the last note's release
+        // and the new one pull the harmonics as far, and the step dates the new note.
+        double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
+        const int heldCount = heldPitches(held);
+        if (!(d->pitches[0] > 0.0) || heldCount == 0 || !(std::fabs(d->pitches[0] - median(held, heldCount)) < kPitchStep))
+            return false;
+    }
     // The last note still sounds: a note after a gap has an attack of its own.
     if (!heldSounding())
         return false;
@@ -609,7 +629,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             } else if (detector) {
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), struck ? std::max(risen, kSurge) : 0.0);
             }
-        } else if (secondVoice(level, position) || struckAsExpected(detector, level, value, position)) {
+        } else if (secondVoice(level, value, position) || struckAsExpected(detector, level, value, position)) {
             d->surge = -1;
             d->lastOnset = position;
             if (detector)

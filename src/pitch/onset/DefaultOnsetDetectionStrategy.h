@@ -48,7 +48,8 @@ private:
     // The spread of the held note's harmonics in the newest frame, -1 without a held note.
     double heldSpread(double level);
     // The held note's harmonics pulled apart by a second voice at nearly its pitch: struck again.
-    bool secondVoice(double level, int64_t position) const;
+    // value is the newest frame's detection function.
+    bool secondVoice(double level, double value, int64_t position) const;
     // Where the melody repeats the held note at about this time (the expected notes the detector
     // holds), just after the held note's level fell, a weaker witness of the strike will do.
     bool struckAsExpected(const PitchDetector* detector, double level, double value, int64_t position) const;
