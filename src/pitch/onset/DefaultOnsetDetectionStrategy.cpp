@@ -100,6 +100,15 @@ constexpr int kDipPeakHops = 6; // the peak lies within these last hops (a surge
 // note (a clean take's own faint noise) nothing does, and the dip's peak stands up to 7 times over it.
 constexpr double kCleanDipPeak = 7.0;
 constexpr double kCleanRoom = 50.0;
+// A dip whose level climbs back by no more than 1.8 dB a hop over the last six is the held note's
+// own swell coming back (a strike brings its new sound within a hop or two, 2 dB a hop and more):
+// it may come back up to 2 dB over the held level, with a peak up to 12 times the held note's.
+// Without this bound, such swells made onsets inside held notes, and a note held across a written
+// repeat was graded as both notes sung.
+constexpr double kSlowClimb = 1.23;
+constexpr int kSlowClimbHops = 6;
+constexpr double kSlowDipReturn = 1.26;
+constexpr double kSlowDipPeak = 12.0;
 
 // A recorded voice's note struck again at its pitch with no gap starts 40-100 cents off and settles
 // while the last one's release rings on, often with no rise and no peak to hear. The two voices pull
@@ -375,7 +384,7 @@ bool DefaultOnsetDetectionStrategy::backFromDip(double level) const
     if (!(risen > 0.0))
         return false;
     const double bottom = top / risen;
-    if (!(top <= kDipReturn * held) || !(held < kShallowDip * bottom))
+    if (!(top <= (climbedSlowly(level) ? kSlowDipReturn : kDipReturn) * held) || !(held < kShallowDip * bottom))
         return false;
     double pitches[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
     const int pitchCount = heldPitches(pitches);
@@ -386,14 +395,30 @@ bool DefaultOnsetDetectionStrategy::backFromDip(double level) const
 // same rise): no attack.
 bool DefaultOnsetDetectionStrategy::swelling(double level, int64_t position)
 {
-    if (!backFromDip(level) || !nothingNew())
+    if (!backFromDip(level) || !nothingNew(level))
         return false;
     d->swell = position;
     return true;
 }
 
-// The detection function's peak no higher than a change of level alone gives it.
-bool DefaultOnsetDetectionStrategy::nothingNew() const
+// No hop of the last six rose more than 1.8 dB over the one before: the level came back the way a
+// held note's own swell does, not with a strike's new sound.
+bool DefaultOnsetDetectionStrategy::climbedSlowly(double level) const
+{
+    if (d->levelCount < kSlowClimbHops)
+        return false;
+    double newer = level;
+    for (int i = 0; i < kSlowClimbHops; ++i) {
+        if (!(newer <= kSlowClimb * d->levels[i]))
+            return false;
+        newer = d->levels[i];
+    }
+    return true;
+}
+
+// The detection function's peak no higher than a change of level alone gives it (a slow climb's
+// own change of level gives it more).
+bool DefaultOnsetDetectionStrategy::nothingNew(double level) const
 {
     if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
         return false;
@@ -401,7 +426,7 @@ bool DefaultOnsetDetectionStrategy::nothingNew() const
     double held = 0.0;
     for (int i = kBeforeDip; i < d->heldLevelCount; ++i)
         held = std::max(held, d->heldLevels[i]);
-    const double bound = held > kCleanRoom * d->floor ? kCleanDipPeak : kDipPeak;
+    const double bound = climbedSlowly(level) ? kSlowDipPeak : held > kCleanRoom * d->floor ? kCleanDipPeak : kDipPeak;
     return peak < bound * heldOdf(kDipPeakHops);
 }
 
@@ -554,7 +579,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // ... and is no held note's level back from a dip (which never falls to the room's level).
         if (surged && (d->surge < 0 || risen >= kSurge) && loudest(level) > kOverFloor * d->floor &&
             (position - d->lastOnset >= kStepRefractory || silentSince) &&
-            (outOfSilence || !(backFromDip(level) && nothingNew()))) {
+            (outOfSilence || !(backFromDip(level) && nothingNew(level)))) {
             d->surge = position + 2 * hopSize; // the rise lies in the frame's newest hops
             d->surgeToned = false;
             d->surgeSilentSince = silentSince;

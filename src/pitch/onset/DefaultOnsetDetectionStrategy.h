@@ -37,7 +37,9 @@ private:
     // A held note's level back from a shallow dip to where it was, at the same pitch.
     bool backFromDip(double level) const;
     // The detection function's newest peak no higher than a change of level alone gives it.
-    bool nothingNew() const;
+    bool nothingNew(double level) const;
+    // The level climbed back over the last hops without a jump, as a sample's own dip does.
+    bool climbedSlowly(double level) const;
     // Both, remembered at position: the peaks just after it are the same rise.
     bool swelling(double level, int64_t position);
     // The detection function's last value stands far over the held note's.
