@@ -242,7 +242,10 @@ TEST_F(Chain, OnsetCoordinatorTakesASteadyRunWithoutAnOnset)
         {"out of another note, a swing of 0.14 s", join(join(join(silence, steadyC), std::vector<Pitch::Note>(6, E)), steadyC), {20 * hop}, {C}, {20 * hop}},
         // a legato step whose onset was not heard: a new pitch held throughout for 0.25 s
         {"out of another note, held", join(join(silence, steadyC), steadyE), {20 * hop}, {C, E}, {20 * hop, 40 * hop}},
-        // a shorter step (here to a note not expected: the right pitch of a note taken misread) is none
+        // held 0.25 s up to the next note's attack (the tracker holds it one result past that): the
+        // vote has to run again with each result, or the next vote finds the attack inside the run
+        {"out of another note, a short step up to the next attack", join(join(join(silence, steadyC), std::vector<Pitch::Note>(12, E)), steadyC), {20 * hop, 51 * hop}, {C, E, C}, {20 * hop, 40 * hop, 51 * hop}},
+        // as long a step to a note not expected (the right pitch of a note taken misread) is none
         {"out of another note, a step of 0.23 s to a note not expected", join(join(join(silence, steadyC), std::vector<Pitch::Note>(11, G)), steadyC), {20 * hop}, {C}, {20 * hop}},
         {"out of another note, held but wavering", join(join(silence, steadyC), join(std::vector<Pitch::Note>(4, E), comesAndGoes)), {20 * hop}, {C}, {20 * hop}},
         {"short, struck from silence", join(join(silence, std::vector<Pitch::Note>(7, E)), silence), {}, {E}, {20 * hop}},

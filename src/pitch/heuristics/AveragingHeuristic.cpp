@@ -47,6 +47,7 @@ void AveragingHeuristic::reset()
     // of this one.
     m_history.clear();
     m_restruck = false;
+    m_takenAtStep = -1;
 }
 
 bool AveragingHeuristic::getMostFrequentNoteInWindow(Pitch::Note& note, int& octave, double& frequency) const
@@ -421,12 +422,25 @@ bool AveragingHeuristic::process(PitchDetector::NoteInfo& note)
         m_recent.removeFirst();
     if (takeShortNote(note))
         return true;
-    if (m_window.size() < m_windowSize) {
+    // The expected note the vote named as a new pitch but no note was taken for (a legato step
+    // without an onset, not yet held long enough) is voted on again with each result that names
+    // it: the window, cut back to the run, would refill only 0.2 s later, past the end of a short
+    // step. Another pitch waits: run on, it would reach the next note's attack and take it.
+    const QVector<PitchDetector::NoteInfo>& taken = mp_detector->m_notes;
+    const bool refusedStep = m_takenAtStep >= 0 && m_takenAtStep == taken.size() &&
+                             m_lastNote.note != Pitch::NONE && m_window.last().note == m_lastNote.note;
+    m_takenAtStep = -1;
+    if (m_window.size() < m_windowSize && !refusedStep) {
         LOG_TRACE("pitch-hrstic", "window is too small");
         return false;
     }
+    const bool full = m_window.size() >= m_windowSize;
     const bool accepted = evaluate(note);
-    if (!m_window.isEmpty())
+    const QList<PitchDetector::NoteInfo>& expected = mp_detector->m_expectedNotes;
+    const int k = mp_detector->m_expectedIndex;
+    if (accepted && !taken.isEmpty() && k >= 0 && k < expected.size() && expected[k].note == note.note)
+        m_takenAtStep = taken.size();
+    if (full && !m_window.isEmpty())
         m_window.removeFirst();
     return accepted;
 }

@@ -73,4 +73,7 @@ private:
     PitchDetector::NoteInfo m_lastNote;
     QList<PitchDetector::NoteInfo> m_history;
     bool m_restruck = false;
+    // The notes taken when the vote last named the expected note as a new pitch, or -1: while none
+    // has been taken since, the step was refused (not yet held long enough without an onset).
+    int m_takenAtStep = -1;
 };

@@ -14,6 +14,10 @@ constexpr double kShortestRun = 0.1;
 // How long a new pitch is held, out of another, before it is taken without an onset: a vibrato's
 // swing leaves it sooner.
 constexpr double kHeldStep = 0.25;
+// The same for the expected note: a step of 0.25 s to it holds it only 0.21 s before the next
+// note's results. Another pitch held that briefly may be the right pitch of a note already taken
+// misread at its onset (a subharmonic), and would be one note too many.
+constexpr double kHeldExpectedStep = 0.2;
 // A repeat's onset this far or more before the repeat is due, rising no more than 12 dB (a surge
 // is given as 12 dB; the picker's attack out of a gap rises more), may be the held note's own dip
 // coming back.
@@ -183,8 +187,9 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
     // new pitch held throughout for a quarter of a second. A vibrato's swing or a scoop leaves it
     // sooner. A run begun before the last note taken is the note before that one still in the
     // window, not a step after it.
+    const bool expectedStep = k >= 0 && k < expected.size() && expected[k].note == note.note;
     if (!taken.isEmpty() && taken.last().note != note.note && note.offset > taken.last().offset &&
-        note.duration >= kHeldStep && mp_averaging &&
+        note.duration >= (expectedStep ? kHeldExpectedStep : kHeldStep) && mp_averaging &&
         mp_averaging->heldThroughout(note)) {
         LOG_TRACE("pitch-hrstic", "no onset; a new pitch held from %.2lf", note.offset);
         return true;
