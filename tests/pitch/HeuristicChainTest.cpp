@@ -637,6 +637,52 @@ TEST_F(Chain, AveragingHearsTheWindowAgainForTheNextExpectedNote)
     EXPECT_EQ(std::make_pair(winner, octave), std::make_pair(Pitch::FSharp, 3));
 }
 
+// The last note's release frozen at its vibrato's crest, 0.6 of a semitone over it and named the
+// neighbour, which the tracker holds over the next note's first readings: heard as the last note
+// going on, not a note of its own, unless the neighbour is the note expected next or the results
+// lie at the neighbour's own pitch (a wrong note sung there).
+TEST_F(Chain, AveragingHearsTheLastNotesReleaseFrozenOffItAsThatNote)
+{
+    struct Row {
+        const char* name;
+        Pitch::Note next;  // the note expected next
+        double semitones;  // where the release lies from F3
+        Pitch::Note voted; // the vote's note
+    };
+    const Pitch::Note F = Pitch::F, FSharp = Pitch::FSharp;
+    const Row rows[] = {
+        {"frozen sharp, another note due", Pitch::C, 0.6, F},
+        {"frozen flat, another note due", Pitch::C, -0.6, F},
+        {"the neighbour due next", FSharp, 0.6, FSharp},
+        {"a wrong note sung on the neighbour", Pitch::C, 1.0, FSharp},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        detector.m_notes.clear();
+        detector.m_notes.append(makeNote(F, 3, 0.5));
+        detector.m_expectedNotes = {makeNote(F, 3, 0.5), makeNote(row.next, 3, 1.0)};
+        detector.m_expectedIndex = 1;
+        AveragingHeuristic averaging(&detector, 16, 8);
+        N result;
+        bool accepted = false;
+        for (int i = 0; i < 16; ++i) {
+            const double t = 0.8 + i * 0.023;
+            result = N();
+            result.offset = t;
+            if (i < 12) {
+                result.frequency = Pitch::noteToFreq(F, 3) * std::pow(2.0, (i < 4 ? 0.0 : row.semitones) / 12.0);
+                Pitch::freqToNote(result.frequency, result.note, result.octave);
+            }
+            accepted = averaging.process(result);
+            if (i < 15) {
+                EXPECT_FALSE(accepted) << i;
+            }
+        }
+        ASSERT_TRUE(accepted);
+        EXPECT_EQ(result.note, row.voted);
+    }
+}
+
 // E5 struck twice, then an attack where the melody moves on to B4. A recorded voice's release can
 // hold E5 in the tracker for 0.2 s into B4: that is no third E5 (B4 would come one note late). E5
 // sung on through the attack is E5 struck again, wherever the melody goes.

@@ -193,6 +193,16 @@ void AveragingHeuristic::hear()
     if (!taken.isEmpty() && taken.last().note == target.note)
         return;
     hearNeighboursAs(target.note, target.octave, taken.isEmpty() ? -1 : static_cast<int>(taken.last().note));
+    if (taken.isEmpty())
+        return;
+    // And a neighbour of the note just taken, not the expected note, within reach of it is that note
+    // going on: its release frozen at its vibrato's crest or trough, which the tracker holds over
+    // the next note's unsettled first readings, was taken as a note at that note's onset.
+    Pitch::Note note = Pitch::NONE;
+    int octave = 0;
+    Pitch::freqToNote(taken.last().frequency, note, octave); // the octave it was read in
+    if (note == taken.last().note)
+        hearNeighboursAs(note, octave, static_cast<int>(target.note));
 }
 
 double AveragingHeuristic::restrikeTime(Pitch::Note winner) const

@@ -45,10 +45,14 @@ constexpr double kPitchStep = 0.8;
 constexpr int kPitchSpan = 1024;
 constexpr int kStepLag = 2;                 // frames between the new pitch's start and its detection
 constexpr int64_t kStepRefractory = 11025;  // 250 ms: one step per note
-// A step down by less than this many semitones without a rise may be the last note's pitch sagging
-// in its release before the next note is struck: it waits this many hops (93 ms) for an attack,
-// which then stands for the new note at its own time. A wider step is the next note.
-constexpr double kSmallStep = 1.5;
+// A step up by less than this many semitones without a rise waits this many hops (46 ms) for an
+// attack: a note struck again bent sharp shows its pitch two hops before the picker's peak, and the
+// step alone would not say it was struck. A wider step is the next note.
+constexpr double kBentStrike = 1.5;
+constexpr int kStepHold = 4;
+// A step down by as little without a rise may be the last note's pitch sagging in its release
+// before the next note is struck: it waits this many hops (93 ms) for an attack, which then stands
+// for the new note at its own time.
 constexpr int kSagHold = 8;
 // A peak of the detection function this far over the held note's (see kRestrikePeak) up to 0.2 s
 // before a step without an attack is where the step's note was struck: over the last note's release
@@ -486,7 +490,7 @@ bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, 
     // is a scoop's or a vibrato's wobble. A frame so read that lies where the held note's own
     // subharmonic would may be that note still (a high "ee" read now at a third of its pitch and now
     // at four thirds): then the held note's period must be gone, as for a slip.
-    if (folded && std::fabs(moved) < kSmallStep)
+    if (folded && std::fabs(moved) < kBentStrike)
         return false;
     if (slipFolded && periodicityAt(span, count, heldPitch, d->odf.get_sampling_rate()) > kStillPeriodic)
         return false;
@@ -612,7 +616,8 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         }
         // A held note struck again: it says it was struck (as a surge does), or the note could not be
         // taken again.
-        // An attack just after a sag is the new note's, at its own time.
+        // An attack just after a held step is that step's: it says the note was struck, dated where
+        // its pitch began (as every step is).
         // The strike's own burst may throw one frame's pitch off: the pitch holds across it, within a
         // semitone (a strike bent sharp moves it half of one).
         const bool held = d->heldStep >= 0;
@@ -620,10 +625,12 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
                                            std::fabs(d->pitches[0] - d->pitches[2]) < 2 * kSteadyPitch);
         const bool again = peak && !isAttack(level) && struckAgain(level) && heldAcross &&
                            (held || position - d->lastOnset >= kStepRefractory);
+        // After a sag the attack is the new note's, at its own time.
+        const int64_t attackAt = held && !d->heldSag ? d->heldStep : position;
         const int64_t lastOnsetBefore = d->lastOnset;
         if (again) {
             d->surge = -1;
-            d->lastOnset = position;
+            d->lastOnset = attackAt;
             d->heldStep = -1;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
@@ -631,15 +638,16 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
                    (held || position - d->lastOnset >= kRefractory) && position - d->swell >= kRefractory &&
                    !swelling(level, position)) {
             d->surge = -1;
-            d->lastOnset = position;
+            d->lastOnset = attackAt;
             d->heldStep = -1;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, 1.0));
         } else if (step && position - kStepLag * hopSize - d->lastOnset >= kStepRefractory) {
             // A step: dated back to where the new pitch began. After a gap or a dip of 12 dB (6 dB
             // out of the room's silence) the tracker hears the new pitch before the picker's peak
-            // comes: that is an attack, and it says so, or the note could not be struck again. A small step down without
-            // such a rise may be a sag in the last note's release, and an attack then is the new note's. A step after a strike over
+            // comes: that is an attack, and it says so, or the note could not be struck again. A small step up without such a
+            // rise may be a strike bent sharp: it waits for one; a small step down may be a sag in the
+            // last note's release, and an attack then is the new note's. A step after a strike over
             // the last note's release is dated at the strike, one as clear of the last onset as two
             // attacks must be (the step may come more than 0.25 s after a short note's onset, its
             // strike less).
@@ -647,10 +655,11 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             if (risen < kSurge && d->strike >= 0 && d->lastOnset - d->strike <= kStrikeBeforeStep &&
                 d->strike - lastOnsetBefore >= kRefractory)
                 d->lastOnset = d->strike;
-            const bool sag = semitones < 0.0 && semitones > -kSmallStep;
+            const bool sag = semitones < 0.0 && semitones > -kBentStrike;
             const bool struck = risen >= kSurge || (outOfSilence && risen >= kQuietSurge);
-            if (!struck && sag) {
+            if (!struck && ((semitones > 0.0 && semitones < kBentStrike) || sag)) {
                 d->heldStep = d->lastOnset;
+                d->heldSag = sag;
             } else if (detector) {
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), struck ? std::max(risen, kSurge) : 0.0);
             }
@@ -661,7 +670,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
         }
         // No attack came: a legato step.
-        if (d->heldStep >= 0 && position - d->heldStep >= (kStepLag + kSagHold) * hopSize) {
+        if (d->heldStep >= 0 && position - d->heldStep >= (kStepLag + (d->heldSag ? kSagHold : kStepHold)) * hopSize) {
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->heldStep), 0.0);
             d->heldStep = -1;

@@ -34,8 +34,9 @@ public:
     double lastTone = 0.0;        // the last frame's pitch by the normalised difference while a surge waits
     bool surgeToned = false;      // two frames in a row held that pitch while the surge waited
     double lastQuietRise = 0.0;   // the last hop's rise out of the room's silence, or 0
-    int64_t heldStep = -1;        // a small step down without a rise waiting for an attack just after it, or -1
+    int64_t heldStep = -1;        // a step without a rise waiting for an attack just after it, or -1
     int64_t swell = -100000;      // the last peak of a held note back from a dip (no attack)
+    bool heldSag = false;         // the held step is a small step down (an attack then dates itself)
     int64_t silentAt = -100000;   // the newest hop heard at the room's level
     bool surgeSilentSince = false; // the waiting surge rose out of a silence heard after the last onset ...
     int64_t surgeOnsetBefore = -100000; // ... this one
