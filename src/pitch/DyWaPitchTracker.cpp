@@ -18,6 +18,12 @@ constexpr int kMaxConfidence = 5;
 constexpr double kAgreement = 0.035;
 // Pieces in a row without pitch (46 ms) that make a breath between two notes.
 constexpr int kBreathPieces = 2;
+// The normalised difference's period search, for when the wavelet finds none.
+constexpr int kDecimation = 4;          // the period search runs at 11025 Hz
+constexpr int kLongestLag = 128;        // 86 Hz
+constexpr int kShortestLag = 7;         // 1575 Hz
+// A dip of the normalised difference under this is a period; noise has none.
+constexpr double kPeriodicThreshold = 0.2;
 } // namespace
 
 int _power2p(int v)
@@ -102,13 +108,6 @@ double refineModeDistance(const int* counts, int size, double centre, int delta,
     }
     return weight > 0.0 ? sum / weight : modeDistance;
 }
-
-namespace {
-constexpr int kDecimation = 4;          // the period search runs at 11025 Hz
-constexpr int kLongestLag = 128;        // 86 Hz
-constexpr int kShortestLag = 7;         // 1575 Hz
-constexpr double kPeriodicThreshold = 0.2;
-} // namespace
 
 // The period by the normalised difference of a quarter-rate copy, for when the wavelet finds none:
 // a formant on a harmonic (a high "ee", F2 on the fourth) gives every period a second peak nearly as

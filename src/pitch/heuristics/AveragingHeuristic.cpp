@@ -5,6 +5,33 @@
 
 #include <cmath>
 
+namespace {
+// An onset that rose this much was a strike, not a swell or a legato step.
+constexpr double kStruckRise = PitchDetector::OnsetInfo::kStruckRise;
+// An attack this soon after the taken note's onset is still that note's (a scoop, a swell).
+constexpr double kRestrikeGap = 0.1;
+// Results of the note since the attack that make it a repeat rather than the attack of a new note
+// whose pitch the window has not yet taken up: a recorded voice's release can hold the last note in
+// the tracker for 0.2 s into the next one, four results after the tracker's lag.
+constexpr int kRestrikeResults = 5;
+// The tracker's lag: results this soon after an attack may still name the note before it.
+constexpr double kTrackerLag = 0.1;
+// Results of the taken note between its onset and the attack: it was sung, not just dated.
+constexpr int kSungBefore = 5;
+// A short note: its attack and the next lie at most this far apart ...
+constexpr double kShortNote = 0.3;
+// ... and at least this far: the onset coordinator takes the newest attack within 0.1 s of a note.
+constexpr double kShortestNote = 0.11;
+// A result is dated at the start of its piece; one that begins just before an attack mostly hears it.
+constexpr double kPieceLead = 0.012;
+// Results before a run, and how many of them without pitch, for the run to begin from silence: one
+// may be the attack's own odd reading; the tracker holds a pitch for a few pieces after it fades.
+constexpr int kSilenceLooked = 4;
+constexpr int kSilentResults = 3;
+// How far towards a neighbour a result still names the expected note: the quantiser's tolerance.
+constexpr double kNeighbourReach = 0.8;
+} // namespace
+
 AveragingHeuristic::AveragingHeuristic(PitchDetector* detector, int windowSize, int minCount)
     : PitchDetectionHeuristic(detector, QStringLiteral("AveragingHeuristic")), m_windowSize(windowSize),
       m_minCount(minCount == 0 ? static_cast<int>(windowSize * 0.4) : minCount), m_expectedWeight(2.0)
@@ -105,31 +132,6 @@ int AveragingHeuristic::findLast(Pitch::Note note) const
     }
     return -1;
 }
-
-namespace {
-constexpr double kStruckRise = PitchDetector::OnsetInfo::kStruckRise;
-// An attack this soon after the taken note's onset is still that note's (a scoop, a swell).
-constexpr double kRestrikeGap = 0.1;
-// Results of the note since the attack that make it a repeat rather than the attack of a new note
-// whose pitch the window has not yet taken up: a recorded voice's release can hold the last note in
-// the tracker for 0.2 s into the next one, four results after the tracker's lag.
-constexpr int kRestrikeResults = 5;
-constexpr double kTrackerLag = 0.1;
-// Results of the taken note between its onset and the attack: it was sung, not just dated.
-constexpr int kSungBefore = 5;
-// A short note: its attack and the next lie at most this far apart ...
-constexpr double kShortNote = 0.3;
-// ... and at least this far: the onset coordinator takes the newest attack within 0.1 s of a note.
-constexpr double kShortestNote = 0.11;
-// A result is dated at the start of its piece; one that begins just before an attack mostly hears it.
-constexpr double kPieceLead = 0.012;
-// Results before a run, and how many of them without pitch, for the run to begin from silence: one
-// may be the attack's own odd reading; the tracker holds a pitch for a few pieces after it fades.
-constexpr int kSilenceLooked = 4;
-constexpr int kSilentResults = 3;
-// How far towards a neighbour a result still names the expected note: the quantiser's tolerance.
-constexpr double kNeighbourReach = 0.8;
-} // namespace
 
 void AveragingHeuristic::hearNeighboursAs(Pitch::Note note, int octave, int skipClass)
 {

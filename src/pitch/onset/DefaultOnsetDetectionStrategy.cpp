@@ -104,10 +104,11 @@ constexpr int kDipPeakHops = 6; // the peak lies within these last hops (a surge
 // note (a clean take's own faint noise) nothing does, and the dip's peak stands up to 7 times over it.
 constexpr double kCleanDipPeak = 7.0;
 constexpr double kCleanRoom = 50.0;
-// A dip whose level climbs back by no more than 1.8 dB a hop over the last six (a sample's own dip
-// at A#4-C#5 climbs 1.1-1.7 dB a hop for 80 ms, to 1-2 dB over where the note was; a strike brings
-// its new sound within a hop or two, 2 dB a hop and more) may come back up to 2 dB over the held
-// level with a peak up to 12 times the held note's (the dip's own stood 4.5-11.4 times over it).
+// A dip whose level climbs back by no more than 1.8 dB a hop over the last six is the held note's
+// own swell coming back (a strike brings its new sound within a hop or two, 2 dB a hop and more):
+// it may come back up to 2 dB over the held level, with a peak up to 12 times the held note's.
+// Without this bound, such swells made onsets inside held notes, and a note held across a written
+// repeat was graded as both notes sung.
 constexpr double kSlowClimb = 1.23;
 constexpr int kSlowClimbHops = 6;
 constexpr double kSlowDipReturn = 1.26;
@@ -405,7 +406,7 @@ bool DefaultOnsetDetectionStrategy::swelling(double level, int64_t position)
 }
 
 // No hop of the last six rose more than 1.8 dB over the one before: the level came back the way a
-// sample's own dip does, not with a strike's new sound.
+// held note's own swell does, not with a strike's new sound.
 bool DefaultOnsetDetectionStrategy::climbedSlowly(double level) const
 {
     if (d->levelCount < kSlowClimbHops)

@@ -3,6 +3,12 @@
 #include <cmath>
 #include <vector>
 
+namespace {
+// The correlation one period later over this: a note. Its own harmonics keep it near 1 (0.6 and
+// more with vibrato); white noise stays near 0.
+constexpr double kNote = 0.5;
+} // namespace
+
 void hann_window(int n, double* window)
 {
     if (n < 2) // a one-point window would divide by zero
@@ -103,7 +109,5 @@ double periodicity(const double* span, int count, double period)
 
 bool repeatsAtPeriod(const double* span, int count, double period)
 {
-    // A note's own harmonics keep it near 1 (0.6 and more with vibrato); white noise stays near 0.
-    constexpr double kNote = 0.5;
     return periodicity(span, count, period) > kNote;
 }
