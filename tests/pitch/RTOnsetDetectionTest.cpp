@@ -612,12 +612,13 @@ TEST(DefaultOnsetStrategy, OnsetsSayWhetherTheyAreAttacks)
     }
 }
 
-// What the melody asks for makes no strike: a held note with vibrato, a strike too weak to hear (a
-// start 30 cents flat, rising over 60 ms to no more than the held level) and a G3 whose pitch glides
-// 130 cents up within 30 ms (a small step up with no rise, a legato step) give the same onsets
-// wherever the melody repeats the note. Taken as strikes where it did, a note held over a written
-// repeat was graded as both notes sung.
-TEST(DefaultOnsetStrategy, TheMelodyMakesNoStrike)
+// What the melody asks for lowers the bar for a strike but makes none. A weak strike (a start 30
+// cents flat, rising over 60 ms to no more than the held level, with no sudden rise but its new
+// sound's detection peak) is heard only where the melody repeats the note, in either octave. A held
+// note with vibrato and a G3 whose pitch glides 130 cents up within 30 ms (a small step up with no
+// rise, a legato step) give the same onsets wherever the melody repeats the note: taken as strikes
+// there, a note held over a written repeat was graded as both notes sung.
+TEST(DefaultOnsetStrategy, TheMelodyLowersTheBarForAStrikeButMakesNone)
 {
     // The held note, then (when struck) the same note again at 1.0 s starting `bend` cents off and
     // settling with time constant `settle`; the held note dies away with time constant `release`.
@@ -676,8 +677,8 @@ TEST(DefaultOnsetStrategy, TheMelodyMakesNoStrike)
     };
     const Row rows[] = {
         {"nothing expected", weak, {}, {true}},
-        {"the melody repeats the note then", weak, expecting(69, 69, 1.0), {true}},
-        {"the melody repeats it an octave up", weak, expecting(81, 81, 1.0), {true}},
+        {"the melody repeats the note then", weak, expecting(69, 69, 1.0), {true, true}},
+        {"the melody repeats it an octave up", weak, expecting(81, 81, 1.0), {true, true}},
         {"held on where the melody repeats the note", heldOn, expecting(69, 69, 1.0), {true}},
         {"bent sharp, nothing expected", bent, {}, {true, false}},
         {"bent sharp where the melody repeats the note", bent, expecting(55, 55, 1.0), {true, false}},
