@@ -90,9 +90,10 @@ constexpr int kRestrikeHops = 4;
 // held level that rose by this much from one hop to the next gives no jump to trust.
 constexpr double kRestrikeSteady = 1.1;
 
-// A held note's level that dips less than 14 dB (a recorded voice's sample dips 12 dB about 0.55 s
-// into a long note, and again every 0.6 s) and comes back no higher than 1 dB over the loudest it
-// was before the dip ...
+// A held note's level that dips less than 14 dB and comes back no higher than 1 dB over the loudest
+// it was before the dip is that note swelling again, not sung again (a long note's level may sag by
+// up to 12 dB and return, as a recorded voice's looped sustain does; a note let go and sung again
+// falls further, a strike brings a new sound) ...
 constexpr double kShallowDip = 5.0;
 constexpr double kDipReturn = 1.12;
 constexpr int kBeforeDip = 12; // hops back: the dip's fall and rise take about four each, a surge four more
@@ -291,8 +292,8 @@ bool DefaultOnsetDetectionStrategy::secondVoice(double level, double value, int6
     if (!(d->spreads[0] >= kSecondVoiceWithPeak) || position - d->lastOnset < kStepRefractory || d->heldStep >= 0 ||
         d->levelCount < kSecondVoiceHeld || !(level > kSecondVoiceLevel * d->levels[0]))
         return false;
-    // A strike on the level's way back from the sample's dip rises like an attack, and the picker
-    // took its peak for the dip's own.
+    // A strike on the level's way back from the held note's own dip rises like an attack, and the
+    // picker took its peak for the dip's own.
     if (isAttack(level) && !backFromDip(level))
         return false;
     if (!(d->spreads[0] >= kSecondVoice)) {
