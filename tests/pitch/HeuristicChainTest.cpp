@@ -704,6 +704,10 @@ TEST_F(Chain, ARepeatIsWhatSoundsAfterItsAttack)
         {"the release held over F#4", {e4, e4, e4, e4, e4, e4, e4, 370.0, 370.0, 370.0}, -1},
         {"F4 a semitone up", {e4, e4, e4, e4, 349.2, 349.2, 349.2, 349.2}, -1},
         {"a short E4 sagging into a silence", {e4, e4, e4, e4, e4, e4, 311.1, 0.0, 0.0}, 1},
+        {"a low E4 fading flat for two results", {e4, e4, e4, e4, e4, e4, e4, e4, 311.1, 311.1, 0.0}, 1},
+        {"flat for longer than a fade", {e4, e4, e4, e4, e4, e4, e4, e4, 311.1, 311.1, 311.1, 311.1, 0.0}, -1},
+        {"flat twice, then E4 again", {e4, e4, e4, e4, e4, e4, e4, e4, 311.1, 311.1, e4, e4, e4}, -1},
+        {"flat twice before E4 held long enough", {e4, e4, e4, e4, e4, e4, e4, 311.1, 311.1, 0.0}, -1},
         {"a silence after the tracker's lag", {e4, e4, e4, e4, e4, 0.0, 0.0, 0.0}, 1},
         {"a silence with nothing at E4", {0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0, 0.0}, -1},
     };

@@ -14,6 +14,9 @@ constexpr double kRestrikeGap = 0.1;
 // whose pitch the window has not yet taken up: a recorded voice's release can hold the last note in
 // the tracker for 0.2 s into the next one, four results after the tracker's lag.
 constexpr int kRestrikeResults = 5;
+// A note fading into a silence sags off its pitch for up to this many results, once as many have
+// named it (a low voice's short note); off it longer, or back on it after, is another note.
+constexpr int kFading = 3;
 // The tracker's lag: results this soon after an attack may still name the note before it.
 constexpr double kTrackerLag = 0.1;
 // Results of the taken note between its onset and the attack: it was sung, not just dated.
@@ -239,9 +242,10 @@ int AveragingHeuristic::soundsFrom(double attack, Pitch::Note note) const
     // The results from a little after the attack lie at the note (in any octave; within the
     // quantiser's reach of it, as a vibrato's crest or a scoop's end does), and enough of them do:
     // the tracker holds its last pitch for up to a tenth of a second into a new note, so the first
-    // results after an attack may still name the note before it. One result may lie off it (a
-    // sag as the note fades); a second is another note. A short note ends in a silence: the
-    // results at the note before it will do, those in the tracker's lag too, as no note followed.
+    // results after an attack may still name the note before it. One result may lie off it; a
+    // second is another note, unless the note is fading into a silence (kFading). A short note
+    // ends in a silence: the results at the note before it will do, those in the tracker's lag
+    // too, as no note followed.
     const double pitch = Pitch::midiNote(note, 4);
     int early = 0;
     int count = 0;
@@ -258,7 +262,9 @@ int AveragingHeuristic::soundsFrom(double attack, Pitch::Note note) const
             early += at ? 1 : 0;
             continue;
         }
-        if (!at && ++off > 1)
+        if (!at && ++off > (count >= kFading ? kFading : 1))
+            return -1;
+        if (at && off > 1)
             return -1;
         if (at && ++count >= kRestrikeResults)
             return 1;

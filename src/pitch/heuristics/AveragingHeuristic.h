@@ -33,9 +33,9 @@ public:
     // Whether every result of the note's run, from its offset over its duration, names its pitch
     // (one in eight may not; none is silent): a pitch held, not a vibrato's swing or a scoop.
     bool heldThroughout(const PitchDetector::NoteInfo& note) const;
-    // Whether the note is what sounds after the attack at the given time: 1 when every result from
-    // the tracker's lag after it lies at the note and enough of them do (or all up to a silence), 0
-    // while too few have come, -1 when one lies elsewhere or none has a pitch.
+    // Whether the note is what sounds after the attack at the given time: 1 when the results from
+    // the tracker's lag after it lie at the note and enough of them do (or all up to a silence, but
+    // for a fading sag), 0 while too few have come, -1 when they leave it or none has a pitch.
     int soundsFrom(double attack, Pitch::Note note) const;
 
     // Most frequent note of the window; false when none reaches the minimum count or no entry
