@@ -15,6 +15,7 @@
 #include <portaudio.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
@@ -36,6 +37,15 @@ void sortByPosition(QList<Region*>& regions)
 
 // Positions are often sums of durations, so x.99999999 frames means x + 1 frames.
 const double kFrameEpsilon = 1e-6;
+
+// A stream that goes on after the host ended the last one: lost time below this is the new
+// stream's ordinary start-up, not time to skip.
+const double kLostTimeFloor = 0.01;
+
+double steadySeconds()
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
 
 qint64 frameAt(double position, int rate)
 {
@@ -168,6 +178,8 @@ void AudioSequencer::resetCursor()
     m_startTime = 0.0;
     m_lastStreamTime = 0.0;
     m_lastBlockSeconds = 0.0;
+    m_lastBlockClock = 0.0;
+    m_goOnPending = false;
     m_frameCount = 0;
     m_paddedFrames = 0;
     mp_currentOutput = nullptr;
@@ -318,6 +330,20 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
     }
 
     const double rate = timing.sampleRate > 0.0 ? timing.sampleRate : double(m_sampleRate);
+    const double now = steadySeconds();
+    if (m_goOnPending) {
+        // The first block of a stream that goes on with the timeline: the time the sound system lost
+        // since the last one is run through it first, so that what is heard and answered from now on
+        // stays on the learner's clock.
+        m_goOnPending = false;
+        const double lost = now - m_lastBlockClock - m_lastBlockSeconds;
+        if (lost > kLostTimeFloor && skipLostTime(qint64(lost * rate), timing) == paComplete) {
+            if (output)
+                std::memset(output, 0, frames * sizeof(short));
+            return paComplete;
+        }
+    }
+    m_lastBlockClock = now;
     const double t = double(m_frameCount) / rate;
     const double blockSeconds = double(frames) / rate;
     m_frameCount += qint64(frames);
@@ -443,6 +469,21 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
     return paContinue;
 }
 
+int AudioSequencer::skipLostTime(qint64 frames, StreamTiming timing)
+{
+    // Silence in, nothing out: the microphone's lost samples are none, the output's are a drop-out.
+    timing.streamTime = 0.0;
+    timing.inputPadded = false;
+    while (frames > 0) {
+        const qint64 n = std::min<qint64>(frames, kLostTimeBlock);
+        if (processBlock(m_lostInput.data(), m_lostOutput.data(), static_cast<unsigned long>(n), timing) == paComplete)
+            return paComplete;
+        frames -= n;
+    }
+    m_lastStreamTime = 0.0;
+    return paContinue;
+}
+
 double AudioSequencer::playbackPosition() const
 {
     const double rate = m_streamTiming.sampleRate > 0.0 ? m_streamTiming.sampleRate : double(m_sampleRate);
@@ -523,7 +564,7 @@ void AudioSequencer::dispatchEvents(bool mayRestart)
     else if (end == HostEnded)
         LOG_WARN(kChannel, "the sound system ended the stream by itself after %lld frames",
                  static_cast<long long>(m_publishedFrames.load(std::memory_order_acquire)));
-    if (end == HostEnded && mayRestart && restartAfterEarlyHostEnd())
+    if (end == HostEnded && mayRestart && goOnAfterHostEnd())
         return;
     m_endHandled = true;
     if (end != Completed) {
@@ -554,27 +595,38 @@ void AudioSequencer::closeEndedStream()
         LOG_WARN(kChannel, "could not close stream (%s)", Pa_GetErrorText(err));
 }
 
-bool AudioSequencer::restartAfterEarlyHostEnd()
+bool AudioSequencer::goOnAfterHostEnd()
 {
-    // PortAudio's ALSA host gives up on a duplex stream whose first xrun it cannot recover (under load
-    // the playback side can underrun within milliseconds of the start). Nothing was heard yet, so
-    // the same timeline is played on a new stream from its beginning; later the failure stands.
+    // PortAudio's ALSA host gives up on a duplex stream after an xrun it cannot recover (PulseAudio's
+    // ALSA plugin is not ready again when PortAudio asks it for the delay): on a busy machine, at the
+    // start or at any time later. A timeline nothing of which was heard yet starts over on a new
+    // stream; one under way goes on from where it is now, the time lost heard as a drop-out.
     if (!m_playing || !mp_stream || m_startRetries >= kStartRetries)
         return false;
-    closeEndedStream();  // the callback has stopped for good: its regions can be read and rewound
-    if (!nothingPlayedYet()) {
-        LOG_DEBUG(kChannel, "the stream ended after the timeline was under way; not starting it again");
-        return false;
-    }
+    closeEndedStream();  // the callback has stopped for good: its cursor can be read and moved
     ++m_startRetries;
-    LOG_WARN(kChannel, "the stream ended before anything was played; starting it again (%d of %d)",
-             m_startRetries, int(kStartRetries));
-    rewindForRestart();
-    if (openAndStartStream() != 0) {
+    const bool fromStart = nothingPlayedYet();
+    if (fromStart) {
+        LOG_WARN(kChannel, "the stream ended before anything was played; starting it again (%d of %d)",
+                 m_startRetries, int(kStartRetries));
+        rewindForRestart();
+    } else {
+        LOG_WARN(kChannel, "going on at %.3f s on a new stream (%d of %d)",
+                 double(m_frameCount) / m_streamTiming.sampleRate, m_startRetries, int(kStartRetries));
+        goOnFromHere();
+    }
+    if (openAndStartStream(fromStart) != 0) {
         LOG_ERROR(kChannel, "could not start the stream again");
         return false;
     }
     return true;
+}
+
+void AudioSequencer::goOnFromHere()
+{
+    m_endState = Running;
+    m_lastStreamTime = 0.0;  // the new stream's clock has another origin
+    m_goOnPending = true;
 }
 
 void AudioSequencer::rewindForRestart()
@@ -634,7 +686,7 @@ int AudioSequencer::play()
     m_startRetries = 0;
     m_playing = true;
     resetCursor();
-    const int result = openAndStartStream();
+    const int result = openAndStartStream(true);
     if (result != 0) {
         m_playing = false;
         m_endHandled = true;
@@ -643,12 +695,14 @@ int AudioSequencer::play()
     return result;
 }
 
-int AudioSequencer::openAndStartStream()
+int AudioSequencer::openAndStartStream(bool fromStart)
 {
     int result = 4;
     for (int attempt = 0; attempt < kPlayAttempts && result != 0; ++attempt) {
-        if (attempt > 0)
+        if (attempt > 0 && fromStart)
             rewindForRestart();
+        else if (attempt > 0)
+            goOnFromHere();
         // Read for every attempt: a recovery selects the same devices again, perhaps under other ids.
         const int inputDevice = Audio::inputDeviceId();
         const int outputDevice = Audio::outputDeviceId();

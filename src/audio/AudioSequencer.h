@@ -7,6 +7,7 @@
 #include <QRecursiveMutex>
 #include <QString>
 
+#include <array>
 #include <atomic>
 
 class AudioBuffer;
@@ -78,13 +79,17 @@ public:
     // any microphone sample, so that playing it again from its beginning repeats nothing.
     bool nothingPlayedYet() const;
     qint64 framesProcessed() const { return m_frameCount; }
+    // Control thread, while no stream runs: the next block goes on with the timeline, past the time
+    // lost since the latest one. Public so that it can be driven with synthetic buffers.
+    void goOnFromHere();
     // Any thread, while playing: the timeline position heard now, as of the latest callback (its
     // frames counted, less the output latency); a clock that follows the samples also on a device
     // that runs faster than real time.
     double playbackPosition() const;
     // Control thread: emits started(), posts reached markers, finishes a completed playback; a stream
-    // the host ended before anything was played is opened again (up to kStartRetries times per play)
-    // and the timeline starts over. Runs by itself when the callback wakes the sequencer's thread.
+    // the host ended is opened again (up to kStartRetries times per play): the timeline starts over
+    // where nothing of it was played yet, and goes on otherwise, past the time lost meanwhile. Runs by
+    // itself when the callback wakes the sequencer's thread.
     void dispatchCallbackEvents();
 
     enum { kStartRetries = 3 };
@@ -100,9 +105,12 @@ private:
     void audioStreamClosed(void* stream) override;
     void resetCursor();
     void rewindForRestart();
-    int openAndStartStream();
+    // fromStart: a failed attempt rewinds the timeline; otherwise the next attempt goes on with it.
+    int openAndStartStream(bool fromStart);
     void closeEndedStream();
-    bool restartAfterEarlyHostEnd();
+    bool goOnAfterHostEnd();
+    // Callback thread: runs frames of lost time through the timeline; paComplete when it ended there.
+    int skipLostTime(qint64 frames, StreamTiming timing);
     void dispatchEvents(bool mayRestart);
     void mixOutputRegions();
     void deliverStartedAndMarkers();
@@ -133,6 +141,8 @@ private:
     double m_startTime = 0.0;
     double m_lastStreamTime = 0.0;
     double m_lastBlockSeconds = 0.0;
+    double m_lastBlockClock = 0.0;  // steady clock, seconds, when the latest block was processed
+    bool m_goOnPending = false;     // set before a stream that goes on with the timeline starts
     qint64 m_frameCount = 0;
     qint64 m_paddedFrames = 0;  // of m_frameCount, blocks whose input was the host's silence
     qint64 m_lateCount = 0;
@@ -152,5 +162,9 @@ private:
     // The gap of a late invocation to warn about (the 1st, 501st...); negative when none.
     std::atomic<double> m_lateGapToReport{-1.0};
     int m_wakePipe[2] = {-1, -1};
+    // The lost time's blocks: silence in, a drop-out out (the callback allocates nothing).
+    enum { kLostTimeBlock = 512 };
+    std::array<short, kLostTimeBlock> m_lostInput{};
+    std::array<short, kLostTimeBlock> m_lostOutput{};
     QSocketNotifier* mp_wakeNotifier = nullptr;
 };

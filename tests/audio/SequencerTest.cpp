@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QSignalSpy>
+#include <QThread>
 
 #include <cmath>
 #include <functional>
@@ -326,6 +327,50 @@ TEST_F(CallbackCore, InputRegionsReceiveExactCountsWithWindowStartTimes)
     // position rounds one frame later: none lost, none repeated
     const int gap = int(quint16(b.samples.front()) - quint16(a.samples.back())) & 0xffff;
     EXPECT_TRUE(gap == (40503 & 0xffff) || gap == ((2 * 40503) & 0xffff)) << gap;
+}
+
+// The host ended the stream under way and a new one goes on: the time lost in between is run through
+// the timeline before the new stream's first block. The output skips what fell due meanwhile (a
+// drop-out, not a pause), the input region gets that time as silence with every sample dated once,
+// and the marker that fell in it is posted once. A timeline that ends in the lost time completes.
+TEST_F(CallbackCore, AStreamThatGoesOnSkipsTheTimeLost)
+{
+    InputRecorder recorder;
+    MarkerRecorder target;
+    seq.addInput(&recorder, 1.0, 0.0, true);
+    seq.addMarker(&target, 1, 0.25, true);
+    prepareAndWarmUp(signatureBuffer(6 * 44100, 0));
+    for (int k = 0; k < 10; ++k)
+        ASSERT_EQ(block(), 0);
+    const qint64 before = seq.framesProcessed();
+    const size_t heardBefore = recorder.samples.size();
+    seq.goOnFromHere();
+    QThread::msleep(300);
+    ASSERT_EQ(block(), 0);
+    const qint64 skipped = seq.framesProcessed() - before - frames;
+    EXPECT_GE(skipped, qint64(0.28 * 44100));
+    EXPECT_LT(skipped, qint64(5.0 * 44100));  // the sleep, however late the machine woke from it
+    // the block after the lost time plays the timeline where it now is
+    EXPECT_EQ(signatureMismatch(played.data() + played.size() - frames, frames, before + skipped), -1);
+    dispatch();
+    EXPECT_EQ(target.ids, QList<int>{1});
+    // every input sample once, dated in order; the lost ones silent, the microphone's after them
+    ASSERT_EQ(recorder.samples.size(), heardBefore + size_t(skipped + frames));
+    EXPECT_TRUE(std::is_sorted(recorder.times.begin(), recorder.times.end()));
+    EXPECT_NEAR(recorder.times.back() - recorder.times[heardBefore - 1], double(skipped + frames) / 44100, 1e-9);
+    EXPECT_EQ(std::count(recorder.samples.begin() + heardBefore, recorder.samples.end() - frames, short(0)),
+              qint64(skipped));
+    EXPECT_EQ(signatureMismatch(recorder.samples.data() + recorder.samples.size() - frames, frames,
+                                inputFrame - frames), -1);
+
+    // lost past the end: the stream completes
+    seq.reset();
+    prepareAndWarmUp(signatureBuffer(int(0.2 * 44100), 0));
+    ASSERT_EQ(block(), 0);
+    seq.goOnFromHere();
+    QThread::msleep(400);
+    EXPECT_EQ(block(), 1);
+    EXPECT_EQ(std::count(played.end() - frames, played.end(), short(0)), frames);
 }
 
 // A busy machine: the host gives a block of its own silence when the microphone has nothing yet, and

@@ -761,14 +761,24 @@ class Session:
             xvfb.wait(10)
 
     def check_quiet(self):
-        """Nothing on the terminal; no warning in the log but the late-callback one."""
+        """Nothing on the terminal; no warning in the log but those of a busy machine: a late callback,
+        and a stream the sound system ended by itself that the program started again or went on with.
+        PortAudio's ALSA host prints why it ended such a stream, and only then."""
         with open(os.path.join(self.scratch, "stdout.txt"), encoding="utf-8", errors="replace") as f:
-            printed = f.read()
-        if printed.strip():
-            fail("the program printed:\n" + printed[:2000])
+            printed = f.read().splitlines()
         self.lw.mark()
+        busy = ("time elapsed between invocations is unexpectedly high",
+                "the sound system ended the stream by itself",
+                "on a new stream (", "starting it again (")
+        ended = [line for line in self.lw.lines if busy[1] in line]
+        if ended:
+            log("the sound system ended %d streams by itself; each was started again or went on" % len(ended))
+            printed = [line for line in printed
+                       if not re.match(r"Expression '.*' failed in 'src/hostapi/alsa/pa_linux_alsa.c', line: \d+$", line)]
+        if "".join(printed).strip():
+            fail("the program printed:\n" + "\n".join(printed)[:2000])
         noisy = [line for line in self.lw.lines if re.match(r"\s*(WARN|ERROR|FATAL)\b", line)
-                 and "time elapsed between invocations is unexpectedly high" not in line]
+                 and not any(b in line for b in busy)]
         if noisy:
             fail("%d warnings in the log, the first: %s" % (len(noisy), "\n".join(noisy[:10])))
 
