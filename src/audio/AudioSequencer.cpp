@@ -615,8 +615,9 @@ bool AudioSequencer::goOnAfterHostEnd()
                  double(m_frameCount) / m_streamTiming.sampleRate, m_startRetries, int(kStartRetries));
         goOnFromHere();
     }
-    if (openAndStartStream(fromStart) != 0) {
+    if (openAndStartStream(false) != 0) {
         LOG_ERROR(kChannel, "could not start the stream again");
+        m_lastError.clear();  // the learner is told the stream's end, the log the new one's failure
         return false;
     }
     return true;
@@ -695,14 +696,12 @@ int AudioSequencer::play()
     return result;
 }
 
-int AudioSequencer::openAndStartStream(bool fromStart)
+int AudioSequencer::openAndStartStream(bool retry)
 {
     int result = 4;
-    for (int attempt = 0; attempt < kPlayAttempts && result != 0; ++attempt) {
-        if (attempt > 0 && fromStart)
+    for (int attempt = 0; attempt < (retry ? kPlayAttempts : 1) && result != 0; ++attempt) {
+        if (attempt > 0)
             rewindForRestart();
-        else if (attempt > 0)
-            goOnFromHere();
         // Read for every attempt: a recovery selects the same devices again, perhaps under other ids.
         const int inputDevice = Audio::inputDeviceId();
         const int outputDevice = Audio::outputDeviceId();
@@ -719,7 +718,8 @@ int AudioSequencer::openAndStartStream(bool fromStart)
         if (err != paNoError) {
             LOG_ERROR(kChannel, "failed to open stream (%s)", Pa_GetErrorText(err));
             m_lastError = QStringLiteral("failed to open stream (%1)").arg(QString::fromUtf8(Pa_GetErrorText(err)));
-            recoverAudio();
+            if (retry)
+                recoverAudio();
             continue;
         }
         Pa_SetStreamFinishedCallback(stream, &AudioSequencerCallback::finished);
@@ -739,7 +739,8 @@ int AudioSequencer::openAndStartStream(bool fromStart)
                 LOG_ERROR(kChannel, "host errror info (api=%d code=%ld text=\"%s\")", int(host->hostApiType),
                           host->errorCode, host->errorText ? host->errorText : "");
             Pa_CloseStream(stream);  // never started, so nothing to announce
-            recoverAudio();
+            if (retry)
+                recoverAudio();
             continue;
         }
         mp_stream = stream;

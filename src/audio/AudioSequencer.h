@@ -105,8 +105,10 @@ private:
     void audioStreamClosed(void* stream) override;
     void resetCursor();
     void rewindForRestart();
-    // fromStart: a failed attempt rewinds the timeline; otherwise the next attempt goes on with it.
-    int openAndStartStream(bool fromStart);
+    // play(): up to kPlayAttempts, the audio layer recovered and the timeline rewound after each
+    // failure. A stream the host ended is opened once on the devices as they are (retry false): the
+    // sound server may be gone, and what it ended then fails.
+    int openAndStartStream(bool retry);
     void closeEndedStream();
     bool goOnAfterHostEnd();
     // Callback thread: runs frames of lost time through the timeline; paComplete when it ended there.
