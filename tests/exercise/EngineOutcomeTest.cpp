@@ -173,10 +173,10 @@ TEST_F(EngineOutcomeTest, TapsThatTakeNoNoteAreCountedNotGraded)
             engine->handleKeyPress();
         }
     });
-    auto warnings = [] {
+    auto warnings = [] {  // of the taps: a late callback on a busy machine is the sound system's
         int n = 0;
         for (const QString& line : LogCapture::instance().lines())
-            n += line.trimmed().startsWith("WARN") ? 1 : 0;
+            n += line.trimmed().startsWith("WARN") && !line.contains("unexpectedly high") ? 1 : 0;
         return n;
     };
     LogCapture::instance().clear();

@@ -321,7 +321,9 @@ def recover_20000(display, scratch, program):
     check(count_answers(scratch) == (n, n), 'answers: %s of %d' % (count_answers(scratch), n))
     check('%d results from your last session' % n in ready and 'They have been saved now.' in ready,
           'the learner is not told: %s' % ready)
-    check(took < 2.0, 'the recovery took %.2f s' % took)
+    # a speed figure of the program as it ships: the sanitizers' checks slow every statement
+    if 'ASAN_OPTIONS' not in os.environ:
+        check(took < 2.0, 'the recovery took %.2f s' % took)
     check(pinger.answered > 0 and pinger.longest < FROZEN, 'the window did not answer for %.2f s' % pinger.longest)
     rc = end_by_close(display, run)
     check(rc == 0, 'exit status %s' % rc)
