@@ -472,6 +472,7 @@ int AudioSequencer::processBlock(const short* input, short* output, unsigned lon
 int AudioSequencer::skipLostTime(qint64 frames, StreamTiming timing)
 {
     // Silence in, nothing out: the microphone's lost samples are none, the output's are a drop-out.
+    // No stream time: the new stream's first block is not measured against these.
     timing.streamTime = 0.0;
     timing.inputPadded = false;
     while (frames > 0) {
@@ -480,7 +481,6 @@ int AudioSequencer::skipLostTime(qint64 frames, StreamTiming timing)
             return paComplete;
         frames -= n;
     }
-    m_lastStreamTime = 0.0;
     return paContinue;
 }
 
