@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -88,6 +89,13 @@ TEST(ClapOnsetPicker, AttacksOfClapsAndSyllablesAndNoneOfNoiseOrFaintSounds)
                  addClap(s, t, -16, 45, r);
          }},
         {"room noise alone", {}, 0.0, [](std::vector<double>& s, std::mt19937& r) { addNoise(s, -45, r); }},
+        // samples the stream lost come as digital silence: the room heard again is no attack
+        {"room noise broken by 0.3 s of digital silence, then a clap", {1.5}, 0.004,
+         [](std::vector<double>& s, std::mt19937& r) {
+             addNoise(s, -36, r);
+             std::fill(s.begin() + long(0.6 * kRate), s.begin() + long(0.9 * kRate), 0.0);
+             addClap(s, 1.5, -10, 45, r);
+         }},
         {"a clap fainter than the floor", {}, 0.0,
          [](std::vector<double>& s, std::mt19937& r) { addClap(s, 0.8, -56, 12, r); }},
         {"a clap buried in loud noise", {}, 0.0,

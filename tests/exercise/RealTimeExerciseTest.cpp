@@ -190,6 +190,23 @@ TEST_F(RealTimeExerciseTest, ClappedAnswersAreGradedForRhythm)
         for (double t : onsets(AudioFixtures::readWavSamples(QDir::temp().filePath("zq_question_capture.wav")), 3000))
             heard << t + shift - ImitationQuestionEngine::kCaptureLead;
         const QList<double> graded = gradedOffsets("rhythm");
+        auto seconds = [](const QList<double>& l) {
+            QStringList out;
+            for (double t : l)
+                out << QString::number(t, 'f', 3);
+            return out.join(' ').toStdString();
+        };
+        SCOPED_TRACE("heard " + seconds(heard) + "; graded " + seconds(graded));
+        if (LogCapture::instance().contains("ended the stream by itself")) {
+            // What the sound system lost is in neither the capture nor the answer: a clap lost whole is
+            // not heard, one that lost its head may be graded from its tail. Each clap heard is graded,
+            // and nothing more than was clapped.
+            EXPECT_LE(graded.size(), row.claps.size());
+            for (double h : heard)
+                EXPECT_TRUE(std::any_of(graded.begin(), graded.end(), [h](double g) { return std::fabs(g - h) < 0.015; }))
+                    << h;
+            continue;
+        }
         ASSERT_EQ(graded.size(), heard.size());  // nothing of the room's noise
         EXPECT_EQ(engine->noteInput()->inputCount(), heard.size());
         double playerLate = 0.0;
