@@ -21,6 +21,7 @@
 #include <QState>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <mutex>
@@ -33,6 +34,9 @@ const double kPause = 2.0;
 const double kPreCaptureLead = 1.0;
 const double kPitchWindowMinimum = 10.0;
 const double kRhythmTail = 0.3;
+// How long grading waits for the detector's worker to catch up with the answer; bounded so a stalled
+// worker cannot freeze the window.
+const std::chrono::milliseconds kHearTheRestBound(3000);
 }  // namespace
 
 ImitationQuestionEngine::ImitationQuestionEngine(QObject* parent)
@@ -354,11 +358,12 @@ void ImitationQuestionEngine::enter_evaluateState()
 {
     LOG_ENTRY(kChannel);
     m_activeRun = 0;
+    // The answer is heard to the capture end before the input stops: on a busy machine the detector's
+    // worker lags the stream, and what it has not analysed yet would be dropped with the input.
+    if (mp_micSource && mp_micSource->mp_detector)
+        mp_micSource->mp_detector->wait(kHearTheRestBound);
     if (ownsNoteInput())
         mp_noteInput->stop();
-    // A grade still being made on the detector's worker must be done before the rest is graded.
-    if (mp_micSource && mp_micSource->mp_detector)
-        mp_micSource->mp_detector->wait();
     // And the grades it made are in the outcome rows before the unmade ones are filled in.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     mp_evaluator->finalize();

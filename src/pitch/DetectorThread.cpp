@@ -97,14 +97,14 @@ int DetectorThread::queuedCount()
     return m_queueCount;
 }
 
-void DetectorThread::waitUntilIdle()
+void DetectorThread::waitUntilIdle(std::chrono::milliseconds bound)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    const auto deadline = std::chrono::steady_clock::now() + bound;
     {
         std::unique_lock<std::mutex> locker(m_mutex);
         m_condition.wait_until(locker, deadline, [this] { return !m_busy || m_stop; });
         if (m_busy && !m_stop)
-            LOG_WARN("pitch", "analysis still has %d blocks queued after 500 ms", m_queueCount);
+            LOG_WARN("pitch", "analysis still has %d blocks queued after %d ms", m_queueCount, int(bound.count()));
     }
     // A pass that has just gone idle may still be leaving its processing section. Polled, so the
     // overall bound holds whatever the pass does.

@@ -3,6 +3,7 @@
 #include <QThread>
 #include <QVector>
 
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -28,8 +29,8 @@ public:
     void dropQueued();
     std::mutex& processingMutex() { return m_processingMutex; }
 
-    // Returns when no work is pending, or after 500 ms in all.
-    void waitUntilIdle();
+    // Returns when no work is pending, or after `bound` in all.
+    void waitUntilIdle(std::chrono::milliseconds bound);
     void destroy();
 
     int queuedCount();

@@ -86,12 +86,12 @@ void PitchDetector::start()
 
 void PitchDetector::stop()
 {
-    mp_thread->waitUntilIdle();
+    mp_thread->waitUntilIdle(std::chrono::milliseconds(500));
 }
 
-void PitchDetector::wait()
+void PitchDetector::wait(std::chrono::milliseconds bound)
 {
-    mp_thread->waitUntilIdle();
+    mp_thread->waitUntilIdle(bound);
 }
 
 void PitchDetector::addSample(short sample)

@@ -6,6 +6,7 @@
 #include <QVector>
 
 #include <atomic>
+#include <chrono>
 
 class DetectorThread;
 class OnsetDetectionStrategy;
@@ -48,9 +49,9 @@ public:
     // the block being filled, so they are safe while samples are still arriving.
     void reset();
     void start();
-    // Wait (at most 500 ms) until every queued block has been analysed.
+    // Wait (at most 500 ms, or `bound`) until every queued block has been analysed.
     void stop();
-    void wait();
+    void wait(std::chrono::milliseconds bound = std::chrono::milliseconds(500));
 
     // Feeding side (audio thread): no lock is waited on beyond the short hand-off.
     void addSample(short sample);
