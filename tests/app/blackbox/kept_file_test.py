@@ -21,6 +21,7 @@ Cases (the argument):
                   temporary folders of their own) each keep an answer: two files, both saved once"""
 import copy
 import json
+import re
 import os
 import select
 import shutil
@@ -41,6 +42,15 @@ from records_keep_test import (COURSE, EXERCISE, PATH, PROBE, ROW, answer_kept, 
 # The longest a window may take to answer while a recovery runs (a transaction's worth of work on a
 # loaded machine); a window that waits for the whole recovery takes many seconds.
 FROZEN = 1.5
+
+
+def check_answering(pinger, took):
+    """The window answers while a recovery of `took` seconds runs: within FROZEN as the program ships.
+    The sanitizers slow every statement, so there it is held to a third of the recovery's own time: a
+    window that waits for the whole recovery answers only at its end."""
+    bound = max(FROZEN, took / 3) if 'ASAN_OPTIONS' in os.environ else FROZEN
+    check(pinger.answered > 0 and pinger.longest < bound,
+          'the window did not answer for %.2f s (bound %.2f s)' % (pinger.longest, bound))
 
 
 def as_other(argv, data=None):
@@ -292,7 +302,7 @@ def kill_recovery(display, scratch, program):
     total, distinct = count_answers(scratch)
     check((total, distinct) == (n, n), 'after the kill and the next start: %d answers, %d distinct of %d'
           % (total, distinct, n))
-    check(pinger.longest < FROZEN, 'the window did not answer for %.2f s' % pinger.longest)
+    check_answering(pinger, int(re.search(r'\((\d+) ms\)', line).group(1)) / 1000.0)
     rc = end_by_close(display, run)
     check(rc == 0, 'exit status %s' % rc)
     check(not kept_files(scratch), 'kept files left: %s' % kept_files(scratch))
@@ -324,7 +334,7 @@ def recover_20000(display, scratch, program):
     # a speed figure of the program as it ships: the sanitizers' checks slow every statement
     if 'ASAN_OPTIONS' not in os.environ:
         check(took < 2.0, 'the recovery took %.2f s' % took)
-    check(pinger.answered > 0 and pinger.longest < FROZEN, 'the window did not answer for %.2f s' % pinger.longest)
+    check_answering(pinger, took)
     rc = end_by_close(display, run)
     check(rc == 0, 'exit status %s' % rc)
 
