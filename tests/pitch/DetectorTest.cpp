@@ -268,6 +268,11 @@ TEST_F(Detector, ResetAndStartWhileTheAudioThreadFeeds)
         else
             detector.start();
     }
+    // On a busy machine the feeder may have had no turn during the cycles: it feeds until a block is in.
+    QElapsedTimer fed;
+    fed.start();
+    while (strategy.copy().empty() && fed.elapsed() < 10000)
+        QThread::msleep(1);
     running = false;
     feeder.join();
     detector.wait();
