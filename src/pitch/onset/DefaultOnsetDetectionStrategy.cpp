@@ -142,9 +142,9 @@ constexpr int kSecondVoicePeakHops = 4;
 // Where the melody repeats the held note, a strike needs a weaker witness than the full spread of two
 // voices or a peak with a sudden rise, within 0.05 s before the repeat's time to 0.06 s after it (the
 // strike's frames come just after it): its detection peak 7 times the held note's (the new sound of a
-// repeat struck with no gap; a held note's own swell stays under it), or, just after the held note's
-// level fell 6 dB (the gap before a repeat), its harmonics 10 cents apart. A note held on through the
-// repeat's time does not fall so; its vibrato and swells spread its harmonics as far.
+// repeat struck with no gap; a held note's own swell stays under it), or its harmonics 10 cents apart
+// in one frame, whatever the level does (the new voice beside the last one's release; a held note's
+// own vibrato and swells spread them 9 cents at most there, though its level may dip 12 dB).
 constexpr double kExpectedRepeatPeak = 7.0;
 constexpr double kExpectedRepeatSpread = 10.0;
 constexpr double kExpectedRepeatBefore = 0.05;
@@ -326,17 +326,10 @@ bool DefaultOnsetDetectionStrategy::struckAsExpected(const PitchDetector* detect
 {
     if (d->heldStep >= 0 || d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
         return false;
-    const bool peakOver = value > kExpectedRepeatPeak * heldOdf(4);
-    if (!peakOver && !(d->spreads[0] >= kExpectedRepeatSpread))
+    if (!(value > kExpectedRepeatPeak * heldOdf(4)) && !(d->spreads[0] >= kExpectedRepeatSpread))
         return false;
-    // The held note still sounds (after a longer gap the repeat has an attack of its own); for the
-    // spread alone its level fell 6 dB within the last hops.
-    double held = 0.0;
-    for (int i = kBeforeDip; i < d->heldLevelCount; ++i)
-        held = std::max(held, d->heldLevels[i]);
-    const double lowest = *std::min_element(d->levels, d->levels + std::min(d->levelCount, kBeforeDip - 4));
-    return level > kOverFloor * d->floor && heldSounding() && (peakOver || lowest < kReleaseLevel * held) &&
-           repeatDue(detector, position);
+    // The held note still sounds: after a longer gap the repeat has an attack of its own.
+    return level > kOverFloor * d->floor && heldSounding() && repeatDue(detector, position);
 }
 
 // The last hops all stood over the room's level.

@@ -53,8 +53,7 @@ private:
     // value is the newest frame's detection function.
     bool secondVoice(double level, double value, int64_t position) const;
     // Where the melody repeats the held note at about this time (the expected notes the detector
-    // holds), a weaker witness of the strike will do: a tall peak, or a spread just after the held
-    // note's level fell.
+    // holds), a weaker witness of the strike will do: a tall peak, or its harmonics pulled apart.
     bool struckAsExpected(const PitchDetector* detector, double level, double value, int64_t position) const;
     // The last hops all stood over the room's level: the held note still sounds.
     bool heldSounding() const;
