@@ -86,7 +86,7 @@ void PitchDetector::start()
 
 void PitchDetector::stop()
 {
-    mp_thread->waitUntilIdle(std::chrono::milliseconds(500));
+    wait();
 }
 
 void PitchDetector::wait(std::chrono::milliseconds bound)
