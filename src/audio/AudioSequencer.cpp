@@ -554,8 +554,11 @@ void AudioSequencer::dispatchEvents(bool mayRestart)
     const double lateGap = m_lateGapToReport.exchange(-1.0, std::memory_order_acq_rel);
     if (lateGap >= 0.0)
         LOG_WARN(kChannel, "time elapsed between invocations is unexpectedly high (%f)", lateGap);
-    deliverStartedAndMarkers();
+    // The end is read before the markers: the callback takes its last markers before it ends the
+    // timeline, so an end seen here comes with every marker it took, also on a device faster than
+    // real time whose callback runs on while earlier markers are posted.
     const int end = m_endState.load(std::memory_order_acquire);
+    deliverStartedAndMarkers();
     if (end == Running || m_endHandled)
         return;
     // Why the stream ended is logged here: the callback never logs.

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <functional>
 #include <memory>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -460,6 +461,36 @@ TEST_F(CallbackCore, EveryEndingFinishesThePlaybackOnce)
         // what a user of the sequencer is told
         EXPECT_EQ(seq.lastError(), r.end == Timeline ? QString() : QString("playback ended on a stream error"));
     }
+}
+
+// A device faster than real time: the callback thread may take the last markers and end the timeline
+// while the control thread is posting the earlier ones. The end is announced only after every marker.
+TEST_F(CallbackCore, TheEndIsAnnouncedAfterEveryMarkerEvenWhenTheCallbackRacesAhead)
+{
+    int shortEnds = 0;
+    for (int run = 0; run < 200; ++run) {
+        seq.reset();
+        MarkerRecorder target;
+        for (int i = 0; i < 100; ++i)
+            seq.addMarker(&target, i, 0.001 * i, true);
+        prepareAndWarmUp();
+        int deliveredAtEnd = -1;
+        QObject::connect(&seq, &AudioSequencer::finished, &seq, [&] {
+            QCoreApplication::sendPostedEvents(&target);
+            deliveredAtEnd = target.ids.size();
+        });
+        std::thread callback([&] {
+            while (block() == 0) {
+            }
+        });
+        while (deliveredAtEnd < 0)
+            seq.dispatchCallbackEvents();
+        callback.join();
+        QObject::disconnect(&seq, &AudioSequencer::finished, &seq, nullptr);
+        if (deliveredAtEnd != 100)
+            ++shortEnds;
+    }
+    EXPECT_EQ(shortEnds, 0) << "of 200 timelines ended before all their markers were posted";
 }
 
 TEST_F(CallbackCore, NothingIsPlayedUntilTheFirstFrameLeavesTheOutputLatencyOrTheMicrophoneIsHeard)

@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -110,8 +112,15 @@ protected:
         QSignalSpy finished(engine.get(), &ImitationQuestionEngine::finished);
         QSignalSpy failed(engine.get(), &ImitationQuestionEngine::failed);
         engine->start();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return !finished.isEmpty() || !failed.isEmpty(); }, timeoutMs));
+        const bool ended = QTest::qWaitFor([&] { return !finished.isEmpty() || !failed.isEmpty(); }, timeoutMs);
+        EXPECT_TRUE(ended);
         EXPECT_TRUE(failed.isEmpty()) << "the attempt failed: " << qPrintable(failed.value(0).value(0).toString());
+        if (!ended || !failed.isEmpty()) {
+            // what led there, for a failure seen once on a busy machine
+            const QStringList log = LogCapture::instance().lines();
+            for (int i = std::max(0, int(log.size()) - 60); i < log.size(); ++i)
+                std::fprintf(stderr, "log: %s\n", qPrintable(log.at(i)));
+        }
         if (mark)
             *mark = finished.isEmpty() ? -1.0 : finished.first().first().toDouble();
         return outcomes();
