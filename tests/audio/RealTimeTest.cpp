@@ -100,13 +100,18 @@ TEST(RealTime, AStreamTheHostEndsStartsOverOrGoesOn)
         QSignalSpy started(&seq, &AudioSequencer::started);
         QSignalSpy finished(&seq, &AudioSequencer::finished);
         ASSERT_EQ(seq.play(), 0);
+        // On a busy machine the sound system may also end a stream by itself: every end counts,
+        // the test's own and its.
+        const auto hostEnds = [] {
+            return int(LogCapture::instance().linesContaining("the sound system ended the stream by itself").size());
+        };
         int ends = 0;
-        for (int i = 0; i < r.earlyEnds; ++i, ++ends) {
+        for (int i = 0; i < r.earlyEnds && seq.isPlaying(); ++i, ++ends) {
             // the warm-up of a real-time stream lasts far longer than this
             ASSERT_TRUE(seq.nothingPlayedYet()) << i;
             seq.hostStreamFinished();
             seq.dispatchCallbackEvents();
-            EXPECT_EQ(seq.isPlaying(), ends < kRetries) << i;
+            EXPECT_EQ(seq.isPlaying(), hostEnds() <= kRetries) << i;
         }
         for (int i = 0; i < r.heardEnds && seq.isPlaying(); ++i, ++ends) {
             const double at = 0.15 + 0.1 * i;
@@ -115,19 +120,23 @@ TEST(RealTime, AStreamTheHostEndsStartsOverOrGoesOn)
             ASSERT_GE(seq.playbackPosition(), at);
             seq.hostStreamFinished();
             seq.dispatchCallbackEvents();
-            EXPECT_EQ(seq.isPlaying(), ends < kRetries) << i;
+            EXPECT_EQ(seq.isPlaying(), hostEnds() <= kRetries) << i;
         }
-        if (!r.fails) {
+        if (finished.isEmpty()) {
             ASSERT_TRUE(finished.wait(5000));
         }
         QTest::qWait(50);  // nothing more arrives
+        const bool failed = hostEnds() > kRetries;
+        EXPECT_EQ(failed, r.fails) << hostEnds() - ends << " ends by the sound system itself";
         EXPECT_EQ(finished.count(), 1);
         EXPECT_FALSE(seq.isPlaying());
-        EXPECT_EQ(seq.lastError(), r.fails ? QString("playback ended on a stream error") : QString());
-        EXPECT_EQ(LogCapture::instance().contains("starting it again (1 of 3)"), r.earlyEnds > 0);
-        EXPECT_EQ(LogCapture::instance().contains(QString("on a new stream (%1 of 3)").arg(r.earlyEnds + 1)),
-                  r.heardEnds > 0);
-        if (r.fails)
+        EXPECT_EQ(seq.lastError(), failed ? QString("playback ended on a stream error") : QString());
+        if (hostEnds() == ends) {  // which retry said what, where only the test ended streams
+            EXPECT_EQ(LogCapture::instance().contains("starting it again (1 of 3)"), r.earlyEnds > 0);
+            EXPECT_EQ(LogCapture::instance().contains(QString("on a new stream (%1 of 3)").arg(r.earlyEnds + 1)),
+                      r.heardEnds > 0);
+        }
+        if (failed)
             continue;
         // every microphone sample of the window once, in order; started() and the marker once
         EXPECT_EQ(input.samples.size(), size_t(0.3 * 44100));
