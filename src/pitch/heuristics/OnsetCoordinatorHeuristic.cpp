@@ -176,9 +176,11 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
     // peak of a slow rise), which then dates the note. Otherwise a note without an onset of its own
     // is never matched to an expected note: a vibrato excursion or the tail of the last note would
     // take the place of the next one.
-    // The silence lies after the last note taken began: the run is not that note's own.
+    // The silence lies after the last note taken began: the run is not that note's own. Not for the
+    // note sung again: a held note's level dipping near a room floor risen over a long phrase reads
+    // as such a silence, and the repeat would be taken there, far from its own strike.
     const double since = taken.isEmpty() ? -1.0 : taken.last().offset;
-    if (note.duration >= kShortestRun && mp_averaging && mp_averaging->steadyAfterSilence(note, since, kOnsetLatency)) {
+    if (!again && note.duration >= kShortestRun && mp_averaging && mp_averaging->steadyAfterSilence(note, since, kOnsetLatency)) {
         LOG_TRACE("pitch-hrstic", "no onset; the run begins from silence at %.2lf", note.offset);
         return true;
     }

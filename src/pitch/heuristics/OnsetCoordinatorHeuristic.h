@@ -7,8 +7,9 @@ class AveragingHeuristic;
 // Insists that each note start at a detected onset: ties the note to the newest untied onset
 // within look-back before / look-ahead after the note's time, else to the first one inside the
 // note's run so far, and drops onsets heard inside an earlier sustained note. A note without an
-// onset of its own is refused unless its run begins from silence. A repeat the melody holds, found
-// at an onset well before its time, waits a while for one nearer it.
+// onset of its own is refused unless its run begins from silence (the note sung again needs its
+// attack). A repeat the melody holds, found at an onset well before its time, waits a while for one
+// nearer it.
 class OnsetCoordinatorHeuristic : public PitchDetectionHeuristic {
 public:
     OnsetCoordinatorHeuristic(PitchDetector* detector, double lookAhead, double lookBack);
