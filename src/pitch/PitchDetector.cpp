@@ -84,11 +84,6 @@ void PitchDetector::start()
                   m_subBlockCount, m_blockSize);
 }
 
-void PitchDetector::stop()
-{
-    wait();
-}
-
 void PitchDetector::wait(std::chrono::milliseconds bound)
 {
     mp_thread->waitUntilIdle(bound);

@@ -50,7 +50,6 @@ public:
     void reset();
     void start();
     // Wait (at most 500 ms, or `bound`) until every queued block has been analysed.
-    void stop();
     void wait(std::chrono::milliseconds bound = std::chrono::milliseconds(500));
 
     // Feeding side (audio thread): no lock is waited on beyond the short hand-off.

@@ -221,15 +221,15 @@ TEST_F(Detector, ABlockWithoutStrategiesRaisesTheAssertionAndIsCounted)
     EXPECT_EQ(detector.m_chunkIndex, 1u);
 }
 
-TEST_F(Detector, StopWaitsForQueuedWorkUpTo500MsAndResetDropsIt)
+TEST_F(Detector, WaitTakesQueuedWorkUpTo500MsAndResetDropsIt)
 {
     strategy.delayMs = 20;
     detector.start();
     feed(5 * 2048, 0.1);
     QElapsedTimer timer;
     timer.start();
-    detector.stop();
-    EXPECT_EQ(strategy.copy().size(), 5u); // all queued work was analysed before stop returned
+    detector.wait();
+    EXPECT_EQ(strategy.copy().size(), 5u); // all queued work was analysed before wait returned
     EXPECT_LT(timer.elapsed(), 400);
 
     strategy.delayMs = 50;
