@@ -30,9 +30,16 @@ def start_up_lines(run):
 def raised(screen, window):
     """Whether the window comes to the top (within a generous 10 s)."""
     deadline = time.time() + 10
-    while screen.stacking()[-1] != window.id and time.time() < deadline:
+    while screen.top() != window.id and time.time() < deadline:
         time.sleep(0.05)
-    return screen.stacking()[-1] == window.id
+    return screen.top() == window.id
+
+
+def covered(screen, window):
+    """A window of our own over `window`, checked to be on top: what a later start must raise it over."""
+    cover = screen.raise_other(window)
+    check(screen.top() == cover.id, 'cover window is not on top')
+    return cover
 
 
 def close_and_check_end(run):
@@ -81,8 +88,7 @@ def case_installed():
         small = [screen.info(w) for w in screen.windows(first.pid) if screen.info(w)['width'] == 500]
         check(small and not small[0]['mapped'] and small[0]['height'] == 350, 'splash still shown: %s' % small)
 
-        cover = screen.raise_other()
-        check(screen.stacking()[-1] == cover.id, 'cover window is not on top')
+        covered(screen, main)
         t0 = time.time()
         rc = Run(display, scratch).wait(timeout=5)
         elapsed = time.time() - t0
@@ -219,7 +225,7 @@ def case_guard_at_low_file_limit():
             for s in idle:
                 s.close()
             time.sleep(0.6)
-            cover = screen.raise_other()
+            cover = covered(screen, main)
             t0 = time.time()
             second = Run(display, scratch)
             rc = second.wait(timeout=15)
@@ -299,7 +305,7 @@ def case_guard_other_user():
         main = run.main_window()
         st = os.lstat(folder)
         check(st.st_uid == os.geteuid() and st.st_mode == 0o40700, 'the folder: %o, user %d' % (st.st_mode, st.st_uid))
-        cover = display.screen.raise_other()
+        cover = covered(display.screen, main)
         rc = Run(display, scratch, unset=['XDG_RUNTIME_DIR']).wait(timeout=15)
         check(rc == 0, 'second start exit status %s' % rc)
         check(raised(display.screen, main), 'the first window was not raised')

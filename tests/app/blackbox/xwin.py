@@ -1,6 +1,9 @@
 """X11 helpers for the black-box tests: find the program's windows, read geometry and map state,
 close a window the way a window manager does (WM_DELETE_WINDOW)."""
+import time
+
 from Xlib import X, Xatom, display, protocol
+from Xlib.error import XError
 
 
 class Screen:
@@ -42,8 +45,11 @@ class Screen:
         w.send_event(ev, event_mask=X.NoEventMask)
         self.d.sync()  # received by the server before the caller may close this connection
 
-    def raise_other(self):
-        """Maps a plain window of our own on top of everything; returns it."""
+    def raise_other(self, over):
+        """Maps a plain window of our own over the window `over` once that window's program has
+        carried out what it asked of the display so far (its own raise at start-up among them);
+        returns it."""
+        self.settle(over)
         w = self.root.create_window(0, 0, 300, 200, 0, self.d.screen().root_depth)
         w.set_wm_name('cover')
         w.map()
@@ -51,5 +57,31 @@ class Screen:
         self.d.sync()
         return w
 
-    def stacking(self):
-        return [w.id for w in self.root.query_tree().children]
+    def settle(self, w, timeout=30):
+        """Returns once the program owning `w` has answered a _NET_WM_PING sent to it: the server
+        has then carried out every request the program made before it handled the ping."""
+        self.root.change_attributes(event_mask=X.StructureNotifyMask)  # the answer goes to the root
+        ping = self.d.intern_atom('_NET_WM_PING')
+        stamp = int(time.time() * 1000) & 0x7fffffff
+        ev = protocol.event.ClientMessage(window=w, client_type=self.d.intern_atom('WM_PROTOCOLS'),
+                                          data=(32, [ping, stamp, w.id, 0, 0]))
+        w.send_event(ev, event_mask=X.NoEventMask)
+        self.d.flush()
+        deadline = time.time() + timeout
+        while time.time() < deadline:
+            while self.d.pending_events():
+                e = self.d.next_event()
+                if e.type == X.ClientMessage and e.window == self.root and list(e.data[1][:2]) == [ping, stamp]:
+                    return
+            time.sleep(0.01)
+        raise TimeoutError('the program of window 0x%x did not answer a ping within %d s' % (w.id, timeout))
+
+    def top(self):
+        """The uppermost window that is shown: unmapped windows cover nothing."""
+        for w in reversed(self.root.query_tree().children):
+            try:
+                if w.get_attributes().map_state == X.IsViewable:
+                    return w.id
+            except XError:  # gone since it was listed
+                pass
+        return None
