@@ -2,6 +2,7 @@
 // One environment starts the framework once; every case leaves it logged in as "user".
 #include "SqlPeek.h"
 #include "HeldLock.h"
+#include "WaitCounter.h"
 #include "TestCourse.h"
 
 #include "debug/Logger.h"
@@ -203,26 +204,6 @@ TEST_F(Manager, RefusedSavesAreSetAsideOnceAndNeverTriedAgain)
 
 // Another program holding the file: a short hold is waited out; past the wait the answers are
 // kept, and while it still holds, a later save waits once, not once per row.
-// Counts the waits for another program's lock (sqlite calls a busy handler with 0 at the start of
-// each) and gives each up after 800 ms, as the busy time-out does: how many waits a save makes does
-// not depend on the machine's speed, how long they take does.
-struct WaitCounter {
-    static int handler(void* self, int calls)
-    {
-        WaitCounter* counter = static_cast<WaitCounter*>(self);
-        if (calls == 0) {
-            ++counter->waits;
-            counter->since.start();
-        }
-        if (counter->since.elapsed() >= 800)
-            return 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return 1;
-    }
-    int waits = 0;
-    QElapsedTimer since;
-};
-
 TEST_F(Manager, LockedFileIsWaitedForAndPastTheWaitAnswersAreKeptWaitingOnce)
 {
     LmsQuestion question(activity("c1"));
@@ -236,7 +217,7 @@ TEST_F(Manager, LockedFileIsWaitedForAndPastTheWaitAnswersAreKeptWaitingOnce)
     for (const auto& r : rows_) {
         SCOPED_TRACE(r.name);
         Watchdog watchdog(20000, r.name);  // a wait without end would hang here
-        WaitCounter counter;
+        WaitCounter counter(800);
         sqlite3_busy_handler(db->getDb(), &WaitCounter::handler, &counter);
         HeldLock lock(manager()->m_dbPath, r.holdMs);
         ASSERT_TRUE(lock.taken());
