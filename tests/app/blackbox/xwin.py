@@ -1,5 +1,6 @@
 """X11 helpers for the black-box tests: find the program's windows, read geometry and map state,
-close a window the way a window manager does (WM_DELETE_WINDOW)."""
+close a window the way a window manager does (WM_DELETE_WINDOW), and cover one once its program
+has settled."""
 import time
 
 from Xlib import X, Xatom, display, protocol
