@@ -173,9 +173,10 @@ TEST_F(InstanceTest, LockFileThatIsALinkOrAnotherUsersIsNotUsed)
     }
 }
 
-// Without a private runtime folder the guard makes a folder of its own in the shared temporary
-// folder; whatever else it finds at that name is left alone and the start goes on unguarded (another
-// user's folder there: the black-box test).
+// Without a private runtime folder the guard keeps to a folder of its own with a random name in the
+// shared temporary folder, found again by its owner and mode: whatever else bears such a name (also
+// another user's folder there first) is passed over and left alone, and a later start finds the
+// instance.
 TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
 {
     QTemporaryDir shared;
@@ -183,7 +184,7 @@ TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
     ASSERT_EQ(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);  // as /tmp is
     const QByteArray savedTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(shared.path()));
-    const QString folder = shared.path() + "/qtsingleapp-" + QString::number(::geteuid(), 16);
+    const QString prefix = shared.path() + "/qtsingleapp-" + QString::number(::geteuid(), 16);
     const QString own = m_runtime.filePath("own");
     ASSERT_TRUE(QDir().mkdir(own));
     ASSERT_EQ(::chmod(QFile::encodeName(own).constData(), 0700), 0);
@@ -191,65 +192,144 @@ TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
     ASSERT_TRUE(QDir().mkdir(open));
     ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0755), 0);
 
-    enum Planted { Nothing, OwnFolder, OpenFolder, Link, File };
+    // Names first taken by someone else (as root: by another user): the one earlier builds used, and
+    // ones like the guard's own.
+    const bool root = ::geteuid() == 0;
+    QStringList planted = {prefix + "-0link", prefix + "-1file", prefix + "-2open"};
+    ASSERT_TRUE(QFile::link(own, planted[0]));
+    ASSERT_TRUE(QFile(planted[1]).open(QIODevice::WriteOnly));
+    ASSERT_EQ(::mkdir(QFile::encodeName(planted[2]).constData(), 0755), 0);
+    if (root) {
+        planted << prefix << prefix + "-3user";
+        for (const QString& path : {planted[3], planted[4]}) {
+            ASSERT_EQ(::mkdir(QFile::encodeName(path).constData(), 0700), 0);
+            ASSERT_EQ(::chown(QFile::encodeName(path).constData(), kOtherUser, kOtherUser), 0);
+        }
+    } else {
+        std::printf("skipped (another user's folders): only root can give a folder to another user\n");
+    }
+    QList<struct stat> before;
+    for (const QString& path : planted)
+        before << statOf(path);
+
     const struct {
         const char* name;
         const char* runtime;  // XDG_RUNTIME_DIR: unset, or the folder "open"
-        Planted planted;
-        const char* says;     // the reason the guard is not used; null: the guard runs in `folder`
-    } rows[] = {
-        {"nothing yet", nullptr, Nothing, nullptr},
-        {"the folder of an earlier start", nullptr, OwnFolder, nullptr},
-        {"a runtime folder others can enter", "open", Nothing, nullptr},
-        {"the user's folder open to others", nullptr, OpenFolder, "is of mode 0755, not 0700"},
-        {"a link to the user's private folder", nullptr, Link, "is a symbolic link"},
-        {"a file", nullptr, File, "is not a directory"},
-    };
+    } rows[] = {{"no runtime folder", nullptr}, {"a runtime folder others can enter", "open"}};
+    QString folder;
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         LogCapture::instance().clear();
-        QFile::remove(folder);  // a file or a link; not what a link points to
-        QDir(folder).removeRecursively();
         if (row.runtime)
             qputenv("XDG_RUNTIME_DIR", QFile::encodeName(open));
         else
             qunsetenv("XDG_RUNTIME_DIR");
-        switch (row.planted) {
-        case Nothing:
-            break;
-        case OwnFolder:
-            ASSERT_EQ(::mkdir(QFile::encodeName(folder).constData(), 0700), 0);
-            break;
-        case OpenFolder:
-            ASSERT_EQ(::mkdir(QFile::encodeName(folder).constData(), 0700), 0);
-            ASSERT_EQ(::chmod(QFile::encodeName(folder).constData(), 0755), 0);
-            break;
-        case Link:
-            ASSERT_TRUE(QFile::link(own, folder));
-            break;
-        case File:
-            ASSERT_TRUE(QFile(folder).open(QIODevice::WriteOnly));
-            break;
-        }
-        const struct stat before = statOf(folder);
+        QProcess* first = helper({"serve", id(), "60000"});
+        ASSERT_EQ(lines(first, "ready").size(), 1);
         QtLocalPeer peer(nullptr, id());
-        if (!row.says) {
-            EXPECT_EQ(peer.directory().toStdString(), folder.toStdString());
-            EXPECT_EQ(modeOf(folder), mode_t(S_IFDIR | 0700));
-            EXPECT_FALSE(peer.isClient());
-            EXPECT_TRUE(S_ISSOCK(modeOf(folder + "/" + peer.socketName())));
-            EXPECT_TRUE(S_ISREG(modeOf(peer.lockFilePath())));
-            EXPECT_EQ(LogCapture::instance().contains("the runtime folder " + open + " is of mode 0755, not 0700; using the temporary folder"),
-                      row.runtime != nullptr);
-            continue;
+        if (folder.isEmpty())
+            folder = peer.directory();
+        // the folder the first start made, found again by the second
+        EXPECT_EQ(peer.directory().toStdString(), folder.toStdString());
+        EXPECT_TRUE(folder.startsWith(prefix + "-"));
+        EXPECT_FALSE(planted.contains(folder));
+        EXPECT_EQ(modeOf(folder), mode_t(S_IFDIR | 0700));
+        EXPECT_TRUE(S_ISSOCK(modeOf(peer.serverPath())));
+        EXPECT_TRUE(S_ISREG(modeOf(peer.lockFilePath())));
+        EXPECT_EQ(secondStart(5000), 0);
+        EXPECT_EQ(lines(first, "message:").count("message:" + kDoIExistHex + " minimized:0"), 1);
+        EXPECT_EQ(LogCapture::instance().contains("the runtime folder " + open + " is of mode 0755, not 0700; using the temporary folder"),
+                  row.runtime != nullptr);
+        m_processes.clear();
+    }
+    for (int i = 0; i < planted.size(); ++i) {
+        const struct stat after = statOf(planted[i]);
+        EXPECT_EQ(after.st_mode, before[i].st_mode) << planted[i].toStdString();
+        EXPECT_EQ(after.st_uid, before[i].st_uid) << planted[i].toStdString();
+        if (S_ISDIR(after.st_mode)) {
+            EXPECT_TRUE(QDir(planted[i]).isEmpty()) << planted[i].toStdString();
         }
-        EXPECT_TRUE(peer.directory().isEmpty());
-        EXPECT_FALSE(peer.notifyRunningInstance("Do I exist?", 500));  // starts, unguarded
-        EXPECT_TRUE(peer.guardUnusable());
-        EXPECT_EQ(LogCapture::instance().linesContaining("starting without the single-instance guard").size(), 1);
-        EXPECT_TRUE(LogCapture::instance().contains(folder + " " + row.says));
-        EXPECT_EQ(statOf(folder).st_mode, before.st_mode);
-        EXPECT_TRUE(QDir(own).isEmpty());
+    }
+    EXPECT_TRUE(QDir(own).isEmpty());
+    qputenv("TMPDIR", savedTmp);
+}
+
+// Two starts at the same time may each make a folder: the instance holds the lock in every folder of
+// the user's, so a later start finds it whichever folder it tries first, also one made after the
+// instance started.
+TEST_F(InstanceTest, FoldersMadeByStartsAtTheSameTimeLeadToOneInstance)
+{
+    QTemporaryDir shared;
+    ASSERT_TRUE(shared.isValid());
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(shared.path()));
+    qunsetenv("XDG_RUNTIME_DIR");
+    const QString prefix = shared.path() + "/qtsingleapp-" + QString::number(::geteuid(), 16) + "-";
+    QProcess* first = helper({"serve", id(), "60000"});
+    ASSERT_EQ(lines(first, "ready").size(), 1);
+    const QString folder = QtLocalPeer(nullptr, id()).directory();
+    EXPECT_TRUE(folder.startsWith(prefix));
+    // made since, and before the instance's by name: a later start takes its lock first
+    ASSERT_EQ(::mkdir(QFile::encodeName(prefix + "-sooner").constData(), 0700), 0);
+    EXPECT_EQ(secondStart(5000), 0);
+    EXPECT_EQ(lines(first, "message:").count("message:" + kDoIExistHex + " minimized:0"), 1);
+    EXPECT_EQ(QDir(shared.path()).entryList({"qtsingleapp-*"}, QDir::AllEntries).size(), 2);  // no third made
+    qputenv("TMPDIR", savedTmp);
+}
+
+// Wherever the runtime and temporary folders are, the socket's path fits the system's 107 bytes: a
+// runtime folder too long gives way to the temporary folder, a temporary folder too long to /tmp.
+TEST_F(InstanceTest, SocketPathFitsWhateverTheFolders)
+{
+    const QString longName(100, 'l');
+    const QString longRuntime = m_runtime.filePath(longName);
+    ASSERT_TRUE(QDir().mkdir(longRuntime));
+    ASSERT_EQ(::chmod(QFile::encodeName(longRuntime).constData(), 0700), 0);
+    QTemporaryDir shortTmp;
+    ASSERT_TRUE(shortTmp.isValid());
+    const QString longTmp = shortTmp.filePath(longName);
+    ASSERT_TRUE(QDir().mkdir(longTmp));
+    const QByteArray savedTmp = qgetenv("TMPDIR");
+    const QString uid = QString::number(::geteuid(), 16);
+    const QStringList earlier = QDir("/tmp").entryList({"qtsingleapp-" + uid + "-*"}, QDir::Dirs);
+    QString socketName;
+    const struct {
+        const char* name;
+        QString runtime;
+        QString tmp;
+        QString expected;  // where the guard's folder is
+    } rows[] = {
+        {"a long runtime folder", longRuntime, shortTmp.path(), shortTmp.path() + "/qtsingleapp-" + uid + "-"},
+        {"a long temporary folder", QString(), longTmp, "/tmp/qtsingleapp-" + uid + "-"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        LogCapture::instance().clear();
+        if (row.runtime.isEmpty())
+            qunsetenv("XDG_RUNTIME_DIR");
+        else
+            qputenv("XDG_RUNTIME_DIR", QFile::encodeName(row.runtime));
+        qputenv("TMPDIR", QFile::encodeName(row.tmp));
+        QProcess* first = helper({"serve", id(), "60000"});
+        ASSERT_EQ(lines(first, "ready").size(), 1);
+        QtLocalPeer peer(nullptr, id());
+        socketName = peer.socketName();
+        std::printf("%s: the socket path is %d bytes long\n", row.name, int(QFile::encodeName(peer.serverPath()).size()));
+        EXPECT_LE(QFile::encodeName(peer.serverPath()).size(), 107);
+        EXPECT_TRUE(peer.directory().startsWith(row.expected)) << peer.directory().toStdString();
+        EXPECT_TRUE(S_ISSOCK(modeOf(peer.serverPath())));
+        EXPECT_EQ(secondStart(5000), 0);
+        EXPECT_EQ(lines(first, "message:").count("message:" + kDoIExistHex + " minimized:0"), 1);
+        EXPECT_EQ(LogCapture::instance().contains("is too long a path for a socket"), !row.runtime.isEmpty());
+        m_processes.clear();
+    }
+    for (const QString& made : QDir("/tmp").entryList({"qtsingleapp-" + uid + "-*"}, QDir::Dirs)) {
+        if (earlier.contains(made))
+            continue;
+        // its files only: the folder may be another's too
+        QFile::remove("/tmp/" + made + "/" + socketName);
+        QFile::remove("/tmp/" + made + "/" + socketName + "-lockfile");
+        QDir("/tmp").rmdir(made);
     }
     qputenv("TMPDIR", savedTmp);
 }

@@ -14,9 +14,11 @@
 #include <QtDebug>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 const char* QtLocalPeer::ack = "ack";
@@ -33,26 +35,72 @@ static void sleepMs(int ms)
     nanosleep(&ts, nullptr);
 }
 
-// The folder of the socket and the lock file; empty, with the reason in problem, when there is none
-// only this user can use.
-static QString instanceDirectory(QString& problem)
+// A socket path holds at most this many bytes (sun_path, with its closing zero).
+static const int kMaxSocketPath = int(sizeof(sockaddr_un::sun_path)) - 1;
+
+static bool socketFits(const QString& folder, const QString& name)
 {
+    return QFile::encodeName(folder + QLatin1Char('/') + name).size() <= kMaxSocketPath;
+}
+
+// This user's private folders in base whose names start with prefix, in name order.
+static QStringList ownFolders(const QString& base, const QString& prefix)
+{
+    QStringList found;
+    const QStringList names = QDir(base).entryList({prefix + QLatin1Char('*')},
+                                                   QDir::AllEntries | QDir::Hidden | QDir::System, QDir::Name);
     QString why;
+    for (const QString& name : names)
+        if (edufrmwk::PrivateFolder::check(base + QLatin1Char('/') + name, why))
+            found << base + QLatin1Char('/') + name;
+    return found;
+}
+
+// $XDG_RUNTIME_DIR when it is a folder only this user can use and the socket's path there fits;
+// else empty, and the folders of the guard are in the temporary folder.
+static QString runtimeDirectory(const QString& socketName)
+{
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty()) {
-        if (edufrmwk::PrivateFolder::check(runtime, why))
-            return QDir::cleanPath(QDir(runtime).absolutePath());
-        qWarning("QtLocalPeer: the runtime folder %s is %s; using the temporary folder",
-                 qPrintable(runtime), qPrintable(why));
-    }
-    // The temporary folder is shared: whatever another user put there at our name is left alone.
-    const QString dir = QDir::cleanPath(QDir(QDir::tempPath()).absolutePath()) + QLatin1String("/qtsingleapp-") +
-                        QString::number(::geteuid(), 16);
-    if (edufrmwk::PrivateFolder::make(dir, why).isEmpty()) {
-        problem = QStringLiteral("no private folder for the lock file: %1 is %2").arg(dir, why);
+    if (runtime.isEmpty())
         return QString();
+    const QString folder = QDir::cleanPath(QDir(runtime).absolutePath());
+    QString why;
+    if (!edufrmwk::PrivateFolder::check(runtime, why))
+        qWarning("QtLocalPeer: the runtime folder %s is %s; using the temporary folder", qPrintable(runtime), qPrintable(why));
+    else if (!socketFits(folder, socketName))
+        qWarning("QtLocalPeer: the runtime folder %s is too long a path for a socket; using the temporary folder",
+                 qPrintable(runtime));
+    else
+        return folder;
+    return QString();
+}
+
+// This user's folders of the guard in the temporary folder, one made when there is none; empty, with
+// the reason in problem, when none can be made.
+static QStringList sharedDirectories(const QString& socketName, QString& problem)
+{
+    // The temporary folder is shared: a name there could be taken first by another user, so the
+    // folder's name is random and this user's folders are told by their owner and mode. A long
+    // temporary folder gives way to /tmp, where the socket path always fits.
+    const QString prefix = QLatin1String("qtsingleapp-") + QString::number(::geteuid(), 16) + QLatin1Char('-');
+    const QString pattern = prefix + QLatin1String("XXXXXX");
+    QString base = QDir::cleanPath(QDir(QDir::tempPath()).absolutePath());
+    if (!socketFits(base + QLatin1Char('/') + pattern, socketName))
+        base = QStringLiteral("/tmp");
+    QStringList folders = ownFolders(base, prefix);
+    if (folders.isEmpty()) {
+        QByteArray path = QFile::encodeName(base + QLatin1Char('/') + pattern);
+        if (!::mkdtemp(path.data())) {
+            problem = QStringLiteral("no private folder for the lock file: none made in %1: %2")
+                          .arg(base, QString::fromLocal8Bit(std::strerror(errno)));
+            return {};
+        }
+        // another start may have made one at the same time: every start locks them all
+        folders = ownFolders(base, prefix);
+        if (folders.isEmpty())
+            problem = QStringLiteral("no private folder for the lock file: the one made in %1 is gone").arg(base);
     }
-    return dir;
+    return folders;
 }
 
 QtLocalPeer::QtLocalPeer(QObject* parent, const QString& appId) : QObject(parent), m_id(appId)
@@ -69,31 +117,50 @@ QtLocalPeer::QtLocalPeer(QObject* parent, const QString& appId) : QObject(parent
     const quint16 checksum = qChecksum(idBytes.constData(), uint(idBytes.size()));
     m_socketName = QLatin1String("qtsingleapp-") + prefix + QLatin1Char('-') + QString::number(checksum, 16) +
                    QLatin1Char('-') + QString::number(::getuid(), 16);
-    m_directory = instanceDirectory(m_folderProblem);
 
     mp_server = new QLocalServer(this);
     mp_server->setSocketOptions(QLocalServer::UserAccessOption);
+    m_runtimeDirectory = runtimeDirectory(m_socketName);
+    findDirectories();
+}
 
-    if (m_directory.isEmpty())
-        return;
-    m_lockFile.setFileName(m_directory + QLatin1Char('/') + m_socketName + QLatin1String("-lockfile"));
-    m_lockFile.open(QIODevice::ReadWrite);
+void QtLocalPeer::findDirectories()
+{
+    m_lockFiles.clear();
+    m_folderProblem.clear();
+    const QStringList folders = m_runtimeDirectory.isEmpty() ? sharedDirectories(m_socketName, m_folderProblem)
+                                                             : QStringList(m_runtimeDirectory);
+    for (const QString& folder : folders) {
+        m_lockFiles.emplace_back(new QtLockedFile(folder + QLatin1Char('/') + m_socketName + QLatin1String("-lockfile")));
+        m_lockFiles.back()->open(QIODevice::ReadWrite);
+    }
+    m_directory = folders.value(0);
 }
 
 bool QtLocalPeer::isClient()
 {
-    if (m_lockFile.isLocked())
+    if (m_serving)
         return false;
+    findDirectories();  // again: a start may have made a folder since
     if (!m_folderProblem.isEmpty()) {
         m_unusable = m_folderProblem;
         return true;
     }
-    if (!m_lockFile.lock(QtLockedFile::WriteLock, false)) {
-        m_unusable = m_lockFile.lockFileUnusable() ? QStringLiteral("the lock file %1 cannot be used").arg(lockFilePath())
-                                                   : QString();
-        return true;
+    // The instance holds the lock in every folder of this user's: two starts that each made a
+    // folder at the same time still find one instance (each locks all it saw after making its own).
+    for (const auto& lockFile : m_lockFiles) {
+        if (!lockFile->lock(QtLockedFile::WriteLock, false)) {
+            m_unusable = lockFile->lockFileUnusable() ? QStringLiteral("the lock file %1 cannot be used").arg(lockFile->fileName())
+                                                       : QString();
+            m_directory = QFileInfo(lockFile->fileName()).path();
+            for (const auto& taken : m_lockFiles)
+                if (taken->isLocked())
+                    taken->unlock();
+            return true;
+        }
     }
     m_unusable.clear();
+    m_serving = true;
 
     bool listening = mp_server->listen(serverPath());
     if (!listening && mp_server->serverError() == QAbstractSocket::AddressInUseError) {
@@ -117,7 +184,7 @@ bool QtLocalPeer::isClient()
 
 void QtLocalPeer::keepListening()
 {
-    if (!m_lockFile.isLocked())
+    if (!m_serving)
         return;
     // A failed accept closes the socket and removes its file, yet the server still counts as
     // listening (and has no descriptor to ask): the file says it is gone. One removed by someone
@@ -145,9 +212,8 @@ void QtLocalPeer::release()
     if (mp_listenCheck)
         mp_listenCheck->stop();
     mp_server->close();
-    if (m_lockFile.isLocked())
-        m_lockFile.unlock();
-    m_lockFile.close();
+    m_serving = false;
+    m_lockFiles.clear();  // unlocked and closed
 }
 
 bool QtLocalPeer::sendMessage(const QString& message, int timeout)

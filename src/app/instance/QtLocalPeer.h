@@ -8,6 +8,9 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+#include <vector>
+
 class QLocalServer;
 class QLocalSocket;
 class QTimer;
@@ -53,11 +56,14 @@ public:
     QString applicationId() const { return m_id; }
     QString socketName() const { return m_socketName; }
     // The folder of the socket and the lock file, one only this user can use: $XDG_RUNTIME_DIR when
-    // it is such a folder, else "qtsingleapp-<user id in hexadecimal>" made in the temporary folder;
-    // empty when that name is taken by anything else (the guard is then unusable).
+    // it is such a folder and the socket's path there fits, else one of this user's folders
+    // "qtsingleapp-<user id in hexadecimal>-<random>" in the temporary folder (in /tmp when the
+    // socket's path would not fit there). The instance holds the lock in each such folder and
+    // listens in the first by name; a client's is the one whose lock it found held. Empty when no
+    // folder could be made (the guard is then unusable).
     QString directory() const { return m_directory; }
     QString serverPath() const { return m_directory + QLatin1Char('/') + m_socketName; }
-    QString lockFilePath() const { return m_lockFile.fileName(); }
+    QString lockFilePath() const { return m_directory + QLatin1Char('/') + m_socketName + QLatin1String("-lockfile"); }
 
     static const char* ack;
 
@@ -71,14 +77,21 @@ protected slots:
     void keepListening();
 
 private:
+    // Opens the lock file in each folder of the guard, found again (a start may have made one since).
+    void findDirectories();
     void readMessage(QLocalSocket* socket);
     void dropConnection(QLocalSocket* socket, const QString& reason);
 
     QString m_id;
     QString m_socketName;
     QString m_directory;
+    // The runtime folder, when the guard uses it.
+    QString m_runtimeDirectory;
     QLocalServer* mp_server;
-    QtLockedFile m_lockFile;
+    // One open lock file per folder of the guard, in name order.
+    std::vector<std::unique_ptr<QtLockedFile>> m_lockFiles;
+    // This process holds every lock and is the instance.
+    bool m_serving = false;
     // Why no private folder could be had; empty when there is one.
     QString m_folderProblem;
     // Why the guard cannot be trusted; empty when it can.

@@ -6,6 +6,7 @@ import select
 import shutil
 import socket
 import sqlite3
+import stat
 import subprocess
 import sys
 import time
@@ -282,12 +283,24 @@ def squat(as_other, path, give):
     return squatter
 
 
+def guard_folders(base):
+    """The learner's folders of the guard in base: "qtsingleapp-<uid>-*", theirs, 0700, not links."""
+    prefix = 'qtsingleapp-%x-' % os.geteuid()
+    found = []
+    for f in sorted(os.listdir(base)):
+        st = os.lstat(os.path.join(base, f))
+        if f.startswith(prefix) and st.st_uid == os.geteuid() and st.st_mode == 0o40700:
+            found.append(os.path.join(base, f))
+    return found
+
+
 def case_guard_other_user():
-    """No runtime folder, a shared temporary folder, and another user's process holding the guard's
-    lock file and answering at its socket's name there: the learner's start shows its window (the
-    guard keeps to a folder of the learner's own) and a second start still raises it. Another
-    user's folder, or a link, at that folder's name is left alone, and a socket in it that another
-    user answers is sent nothing: the start shows its window, unguarded, and says why."""
+    """No runtime folder and a shared temporary folder where another user came first: a folder at the
+    name earlier builds used, a folder and a link named like the guard's own, and a process holding
+    the guard's lock file and answering at its socket's name there. The learner's start shows its
+    window, the guard keeps to a folder of the learner's own with a random name, and a second start
+    still raises the window; what the other user made is left alone. A socket in that folder that
+    another user answers is sent nothing: the start shows its window, unguarded, and says why."""
     as_other = other_user()
     display, scratch = Display('1440x900'), Scratch()
     squatters, run = [], None
@@ -298,46 +311,40 @@ def case_guard_other_user():
         os.mkdir(shared)
         os.chmod(shared, 0o1777)
         scratch.tmp = shared
-        folder = os.path.join(shared, 'qtsingleapp-%x' % os.geteuid())
+        old = os.path.join(shared, 'qtsingleapp-%x' % os.geteuid())
+        alike = os.path.join(shared, 'qtsingleapp-%x-aaaaaa' % os.geteuid())
+        link = os.path.join(shared, 'qtsingleapp-%x-bbbbbb' % os.geteuid())
+        subprocess.run(as_other + ['mkdir', '-m', '0700', old, alike], check=True)
+        subprocess.run(as_other + ['ln', '-s', scratch.runtime, link], check=True)  # to a private folder of the learner's
         squatters.append(squat(as_other, os.path.join(shared, name), True))
 
         run = Run(display, scratch, unset=['XDG_RUNTIME_DIR'])
         main = run.main_window()
-        st = os.lstat(folder)
-        check(st.st_uid == os.geteuid() and st.st_mode == 0o40700, 'the folder: %o, user %d' % (st.st_mode, st.st_uid))
+        folders = guard_folders(shared)
+        check(len(folders) == 1 and stat.S_ISSOCK(os.lstat(os.path.join(folders[0], name)).st_mode),
+              'the guard\'s folders: %s in %s' % (folders, os.listdir(shared)))
         cover = covered(display.screen, main)
         rc = Run(display, scratch, unset=['XDG_RUNTIME_DIR']).wait(timeout=15)
         check(rc == 0, 'second start exit status %s' % rc)
         check(raised(display.screen, main), 'the first window was not raised')
+        check('single-instance guard' not in run.output(), run.dump())
         cover.destroy()
+        for path, kind in ((old, stat.S_IFDIR), (alike, stat.S_IFDIR), (link, stat.S_IFLNK)):
+            st = os.lstat(path)
+            check(st.st_uid == OTHER_USER and stat.S_IFMT(st.st_mode) == kind, '%s: now %o, user %d' % (path, st.st_mode, st.st_uid))
+        check(not os.listdir(scratch.runtime), os.listdir(scratch.runtime))
         close_and_check_end(run)
         run = None
 
-        for planted, says in (('folder', 'no private folder for the lock file: %s is owned by user %d' % (folder, OTHER_USER)),
-                              ('link', 'no private folder for the lock file: %s is a symbolic link' % folder),
-                              ('listener', 'the socket %s/%s is answered by user %d' % (folder, name, OTHER_USER))):
-            if os.path.islink(folder):
-                os.unlink(folder)
-            else:
-                shutil.rmtree(folder)
-            if planted == 'folder':
-                subprocess.run(as_other + ['mkdir', '-m', '0700', folder], check=True)
-            elif planted == 'link':  # to a private folder of the learner's
-                subprocess.run(as_other + ['ln', '-s', scratch.runtime, folder], check=True)
-            else:  # in the learner's own folder: only root could put it there
-                os.mkdir(folder, 0o700)
-                squatters.append(squat(as_other, os.path.join(folder, name), False))
-            run = Run(display, scratch, unset=['XDG_RUNTIME_DIR'])
-            run.main_window()
-            line = says + '; starting without the single-instance guard'
-            check(line in run.output(), '%s: no line "%s"\n%s' % (planted, line, run.dump()))
-            if planted != 'listener':
-                st = os.lstat(folder)
-                check(st.st_uid == OTHER_USER and (st.st_mode >> 12) == (0o12 if planted == 'link' else 0o4),
-                      '%s: now %o, user %d' % (planted, st.st_mode, st.st_uid))
-                check(not os.listdir(scratch.runtime), '%s: %s' % (planted, os.listdir(scratch.runtime)))
-            close_and_check_end(run)
-            run = None
+        # in the learner's own folder: only root could put it there
+        os.unlink(os.path.join(folders[0], name))
+        squatters.append(squat(as_other, os.path.join(folders[0], name), False))
+        run = Run(display, scratch, unset=['XDG_RUNTIME_DIR'])
+        run.main_window()
+        line = 'the socket %s/%s is answered by user %d; starting without the single-instance guard' % (folders[0], name, OTHER_USER)
+        check(line in run.output(), 'no line "%s"\n%s' % (line, run.dump()))
+        close_and_check_end(run)
+        run = None
         check(not select.select([s.stdout for s in squatters], [], [], 0)[0], 'the other user was sent a message')
     finally:
         if run:
@@ -345,6 +352,54 @@ def case_guard_other_user():
         for squatter in squatters:
             squatter.kill()
             squatter.wait()
+        display.stop()
+        scratch.remove()
+
+
+def case_guard_long_folders():
+    """Runtime and temporary folders whose paths are too long for a socket: the guard says so, keeps
+    to a folder of its own in /tmp, and a second start raises the window at once."""
+    display, scratch = Display('1440x900'), Scratch()
+    first = None
+    earlier = guard_folders('/tmp')
+    try:
+        deep = os.path.join(scratch.root, 'l' * 100)
+        os.mkdir(deep, 0o700)
+        scratch.runtime, scratch.tmp = os.path.join(deep, 'runtime'), os.path.join(deep, 'tmp')
+        for d in (scratch.runtime, scratch.tmp):
+            os.mkdir(d, 0o700)
+        first = Run(display, scratch)
+        main = first.main_window()
+        covered(display.screen, main)
+        t0 = time.time()
+        rc = Run(display, scratch).wait(timeout=15)
+        elapsed = time.time() - t0
+        check(rc == 0, 'second start exit status %s' % rc)
+        check(raised(display.screen, main), 'the first window was not raised')
+        check(elapsed < 1.0, 'the second start took %.2f s' % elapsed)
+        line = 'the runtime folder %s is too long a path for a socket; using the temporary folder' % scratch.runtime
+        check(line in first.output(), 'no line "%s"\n%s' % (line, first.dump()))
+        check('single-instance guard' not in first.output() and 'listen on local socket failed' not in first.output(),
+              first.dump())
+        sockets = [os.path.join(f, 'qtsingleapp-Brisol-cf35-%x' % os.getuid()) for f in guard_folders('/tmp')]
+        sockets = [s for s in sockets if os.path.exists(s) and stat.S_ISSOCK(os.lstat(s).st_mode)]
+        check(len(sockets) == 1 and len(sockets[0]) <= 107, 'sockets in /tmp: %s' % sockets)
+        close_and_check_end(first)
+        first = None
+        print('the socket path: %d bytes (%s)' % (len(sockets[0]), sockets[0]))
+    finally:
+        if first:
+            first.kill()
+        for made in set(guard_folders('/tmp')) - set(earlier):  # left as it is while another uses it
+            for f in ('', '-lockfile'):
+                try:
+                    os.unlink(os.path.join(made, 'qtsingleapp-Brisol-cf35-%x' % os.getuid() + f))
+                except OSError:
+                    pass
+            try:
+                os.rmdir(made)
+            except OSError:
+                pass
         display.stop()
         scratch.remove()
 
