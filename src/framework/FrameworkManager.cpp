@@ -81,11 +81,8 @@ int FrameworkManager::initialize(const QString& appName, const QString& version)
     m_pending.setFolders(keptFolders, appName);
     // The fatal report's Close ends the program: what waits to be saved gets its last try first.
     Debugging::setExitHook([] { FrameworkManager::getInstance()->saveUnsaved(); });
-    m_pending.setRatingSource([this](int& rating) {
-        bool ok = false;
-        rating = mp_statisticsEngine ? mp_statisticsEngine->getSkillRating(&ok) : 0;
-        return mp_statisticsEngine && ok;
-    });
+    m_pending.setRatingSource(
+        [this](SkillRating& rating) { return mp_statisticsEngine && mp_statisticsEngine->readSkillRating(rating); });
     QDir::setCurrent(m_appPath);
 
     LOG_INFO("fmwk", "framework initialized");

@@ -281,7 +281,10 @@ bool PendingRecords::runStartRating(qint64 run, int& rating) const
 
 bool PendingRecords::readRating(int& rating)
 {
-    return m_ratingSource && m_ratingSource(rating);
+    if (!m_ratingRead)
+        m_ratingRead = m_ratingSource && m_ratingSource(m_rating);
+    rating = m_rating.value();
+    return m_ratingRead;
 }
 
 PendingRecords::StoreResult PendingRecords::store(Database* db, const Record& record)
@@ -292,6 +295,8 @@ PendingRecords::StoreResult PendingRecords::store(Database* db, const Record& re
     switch (record.kind) {
     case Record::Answer:
         rc = db->saveAnswer(record.userId, record.variant, record.value, record.time);
+        if (rc == RC_OK && m_ratingRead)
+            m_rating.add(record.variant, record.value);
         break;
     case Record::RunStart: {
         int start = 0;
@@ -408,6 +413,8 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
     while (i < m_kept.count() && !stopped) {
         const int first = i;
         DatabaseTransaction batch(db);
+        // Between transactions the answers may change (an earlier one rolled back, another program).
+        m_ratingRead = false;
         QElapsedTimer clock;
         clock.start();
         QStringList ids;
@@ -480,6 +487,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
     m_kept = stillKept + m_arrived;
     m_arrived.clear();
     m_saving = false;
+    m_ratingRead = false;
     if (!refused.isEmpty()) {
         // Refused for good (a constraint, a trigger): tried again it would be refused again.
         m_refused += refused.count();

@@ -2,6 +2,7 @@
 
 #include "framework/ElementState.h"
 #include "framework/QuestionVariant.h"
+#include "framework/SkillRating.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -63,7 +64,7 @@ public:
         Refused,  // some were refused for good and set aside (the rest saved or kept)
     };
     // Reads the current skill rating; false when the answers cannot be read now.
-    using RatingSource = std::function<bool(int& rating)>;
+    using RatingSource = std::function<bool(SkillRating& rating)>;
 
     static Record answer(int userId, const QuestionVariant& variant, double correctness);
     static Record mark(int userId, const QString& path, double mark, int ratingDelta);
@@ -122,6 +123,7 @@ private:
     // The record with its id, when it has one: stored only when the id is new to the database.
     using IdStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
     StoreResult storeOnce(Database* db, const Record& record, IdStatement& insertId);
+    // Read once a transaction: the answers it saves are added as they go in.
     bool readRating(int& rating);
     // Writes the kept records to this process's file in the first folder that takes it; once they
     // are there, the files taken from ended runs go, and the ids of saved records with them.
@@ -153,6 +155,8 @@ private:
     int m_refused = 0;
     int m_unreadable = 0;
     RatingSource m_ratingSource;
+    SkillRating m_rating;
+    bool m_ratingRead = false;  // m_rating holds the answers of the running transaction
     std::function<void()> m_pause;
 };
 

@@ -154,11 +154,7 @@ TEST_F(Pending, ARunBegunWhileRecordsWaitMeasuresItsStartBehindThem)
     next->setFolders(m_folders, QStringLiteral("Brisola"));
     EXPECT_EQ(next->load(), 0) << "the file of a running program is not taken";
     m_model.reset();
-    next->setRatingSource([this](int& rating) {
-        bool ok = false;
-        rating = m_stats.getSkillRating(&ok);
-        return ok;
-    });
+    next->setRatingSource([this](SkillRating& rating) { return m_stats.readSkillRating(rating); });
     EXPECT_EQ(next->load(), 3);
     next->saveKept(&m_db);
     EXPECT_EQ(next->count(), 0);
@@ -179,7 +175,12 @@ TEST_F(Pending, ARunBegunWhileRecordsWaitMeasuresItsStartBehindThem)
     }
     PendingRecords third;
     third.setFolders(m_folders, QStringLiteral("Brisola"));
-    third.setRatingSource([](int& rating) { rating = 1000; return true; });
+    third.setRatingSource([](SkillRating& rating) {
+        Database::Answer full;
+        full.correctness = 1.0;
+        rating = SkillRating({{QuestionVariant(QStringLiteral("g1/s1/q1"), QString()), {full}}}, 20, 1);  // 1000
+        return true;
+    });
     EXPECT_EQ(third.load(), 0) << "its program still runs";
     next.reset();
     EXPECT_EQ(third.load(), 1);
