@@ -270,6 +270,13 @@ int PendingRecords::count() const
                                           [](const Record& r) { return r.kind != Record::RunStart; }));
 }
 
+int PendingRecords::unfiledCount() const
+{
+    return static_cast<int>(std::count_if(m_kept.begin(), m_kept.end(), [this](const Record& r) {
+        return r.kind != Record::RunStart && !m_filed.contains(r.id);
+    }));
+}
+
 bool PendingRecords::runStartRating(qint64 run, int& rating) const
 {
     const auto found = m_runStarts.constFind(run);
@@ -517,11 +524,14 @@ void PendingRecords::setFolders(const QStringList& folders, const QString& name)
 
 bool PendingRecords::usable(int folder, bool make)
 {
-    const QString& path = m_folders.at(folder);
+    QString& path = m_folders[folder];
     if (folder == 0)
         return true;
     QString why;
-    if (make ? !PrivateFolder::make(path, why).isEmpty() : PrivateFolder::check(path, why))
+    const QString made = make ? PrivateFolder::make(path, why) : QString();
+    if (!made.isEmpty())
+        path = made;  // a pattern's folder has its name once it is made
+    if (!made.isEmpty() || (!make && PrivateFolder::check(path, why)))
         return true;
     const QFileInfo info(path);
     if ((make || info.exists() || info.isSymLink()) && !m_warned.contains(path)) {
@@ -569,13 +579,19 @@ void PendingRecords::persist(Database* db)
             m_warned.insert(path);
         }
         m_keptIn = written ? m_own->path() : QString();
-        if (!written && !m_folders.isEmpty())
-            LOG_ERROR(Channel, "%d records are kept in memory only: no folder takes them", m_kept.count());
-        else if (m_keptIn != before)
+        if (!written && !m_folders.isEmpty()) {
+            if (unfiledCount() > 0)
+                LOG_ERROR(Channel, "%d records are kept in memory only: no folder takes them", unfiledCount());
+        } else if (m_keptIn != before)
             LOG_INFO(Channel, "kept records written to %s", m_keptIn.toUtf8().constData());
     }
     if (!written)
         return;  // the files hold what they held: a saved record's id still guards it
+    m_filed.clear();
+    if (m_own) {
+        for (const Record& r : qAsConst(m_kept))
+            m_filed.insert(r.id);
+    }
     m_unpersisted = false;
     for (const std::unique_ptr<PendingRecordsFile>& file : m_taken)
         file->remove();
@@ -719,6 +735,8 @@ int PendingRecords::load()
             }
         }
     }
+    for (const Record& r : qAsConst(loaded))
+        m_filed.insert(r.id);  // their files stay until this run's own file holds them
     m_kept = loaded + m_kept;
     m_unpersisted = m_unpersisted || !m_taken.empty();
     return static_cast<int>(std::count_if(loaded.begin(), loaded.end(),
