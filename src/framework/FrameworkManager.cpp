@@ -304,7 +304,7 @@ int FrameworkManager::saveUnsaved()
     const QByteArray file = m_pending.keptIn().toUtf8();
     if (kept > 0)
         LOG_ERROR("fmwk", "%d records could not be saved; kept in %s for the next start", kept,
-                  file.isEmpty() ? "the files they were found in" : file.constData());
+                  file.isEmpty() ? "the files that already hold them" : file.constData());
     return RC_DB_ERROR;
 }
 
