@@ -64,6 +64,6 @@ int main(int argc, char* argv[])
     if (app->notifyRunningInstance(QStringLiteral("Do I exist?"), 5000))
         std::exit(0);
     QCoreApplication::addLibraryPath(QStringLiteral("plugins"));
-    Tarvolin::getInstance()->init(app, argc, argv);
-    return 0;
+    Tarvolin* window = Tarvolin::getInstance();
+    return window->init(app, argc, argv) ? window->exitStatus() : 0;
 }

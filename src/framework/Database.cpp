@@ -562,6 +562,14 @@ int Database::getAnswers(AnswerMap& answers, int limit, bool withTimestamps)
     return RC_OK;
 }
 
+double Database::storedCorrectness(double correctness)
+{
+    // Formatted by SQLite's own printf, as the insert is: its rounding of a half differs from the C library's.
+    char text[64];
+    sqlite3_snprintf(sizeof text, text, "%.2f", correctness);
+    return QByteArray(text).toDouble();
+}
+
 int Database::saveMark(int userId, const QString& path, double mark, int ratingDelta)
 {
     return saveMark(userId, path, mark, ratingDelta, QDateTime());

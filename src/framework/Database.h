@@ -96,6 +96,8 @@ public:
     // The newest `limit` answers of every variant (all of them when limit <= 0), newest first, all users.
     // Without timestamps the answers' times stay invalid (reading them is the costly part).
     int getAnswers(AnswerMap& answers, int limit = -1, bool withTimestamps = true);
+    // A correctness as getAnswers reads it back once saved: rounded to two decimals as it is stored.
+    static double storedCorrectness(double correctness);
     int saveMark(int userId, const QString& path, double mark, int ratingDelta);
     int saveMark(int userId, const QString& path, double mark, int ratingDelta, const QDateTime& markedAt);
     // pattern is an SQL LIKE pattern ("%" any run, "_" any one character), passed as a value.

@@ -72,20 +72,26 @@ int FrameworkManager::initialize(const QString& appName, const QString& version)
 
     // Records that cannot be saved wait beside the database; when the data folder takes nothing,
     // in a folder only the learner can use: their own one in the temporary folder (kept there
-    // across a logout), else the runtime folder.
-    QStringList keptFolders{m_dataPath,
-                            QDir(m_tempPath).filePath(QStringLiteral("%1-%2").arg(appName).arg(geteuid()))};
+    // across a logout), made under a name no one knows beforehand, so that no one can take it
+    // first; else the runtime folder. A later start finds it by its name, and tells it from what
+    // others put at such names by its owner and mode.
+    const QString fallback = QStringLiteral("%1-%2").arg(appName).arg(geteuid());
+    const QDir temp(m_tempPath);
+    QStringList keptFolders{m_dataPath};
+    for (const QString& name : temp.entryList({fallback, fallback + QStringLiteral(".??????")},
+                                              QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot
+                                                  | QDir::CaseSensitive,
+                                              QDir::Name))
+        keptFolders << temp.filePath(name);
+    keptFolders << temp.filePath(fallback + QStringLiteral(".XXXXXX"));
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty())
         keptFolders << runtime;
     m_pending.setFolders(keptFolders, appName);
     // The fatal report's Close ends the program: what waits to be saved gets its last try first.
     Debugging::setExitHook([] { FrameworkManager::getInstance()->saveUnsaved(); });
-    m_pending.setRatingSource([this](int& rating) {
-        bool ok = false;
-        rating = mp_statisticsEngine ? mp_statisticsEngine->getSkillRating(&ok) : 0;
-        return mp_statisticsEngine && ok;
-    });
+    m_pending.setRatingSource(
+        [this](SkillRating& rating) { return mp_statisticsEngine && mp_statisticsEngine->readSkillRating(rating); });
     QDir::setCurrent(m_appPath);
 
     LOG_INFO("fmwk", "framework initialized");
@@ -290,11 +296,15 @@ int FrameworkManager::saveUnsaved()
     m_pending.saveKept(mp_database);
     if (m_pending.count() == 0)
         return RC_OK;
-    if (m_pending.keptIn().isEmpty())
-        LOG_ERROR("fmwk", "%d records could not be saved and no file takes them: they are lost", m_pending.count());
-    else
-        LOG_ERROR("fmwk", "%d records could not be saved; kept in %s for the next start", m_pending.count(),
-                  m_pending.keptIn().toUtf8().constData());
+    // Records still in a file (this run's, or the one of the run they came from) wait for the next start.
+    const int lost = m_pending.unfiledCount();
+    const int kept = m_pending.count() - lost;
+    if (lost > 0)
+        LOG_ERROR("fmwk", "%d records could not be saved and no file takes them: they are lost", lost);
+    const QByteArray file = m_pending.keptIn().toUtf8();
+    if (kept > 0)
+        LOG_ERROR("fmwk", "%d records could not be saved; kept in %s for the next start", kept,
+                  file.isEmpty() ? "the files that already hold them" : file.constData());
     return RC_DB_ERROR;
 }
 

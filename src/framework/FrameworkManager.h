@@ -54,6 +54,8 @@ public:
     const QString& unsavedFile() const { return m_pending.keptIn(); }
     // Tries the kept records once more (at exit); what still cannot be saved stays in its file.
     int saveUnsaved();
+    // Of the records not saved yet, those no file holds: lost when the program ends.
+    int unsavedLostCount() const { return m_pending.unfiledCount(); }
     // How many records kept by an earlier run this start found, and how many of them it saved.
     int recoveredCount() const { return m_recovered; }
     int recoveredSavedCount() const { return m_recoveredSaved; }

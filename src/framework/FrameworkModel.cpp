@@ -55,11 +55,9 @@ FrameworkModel::FrameworkModel(Database* db, StatisticsEngine* statisticsEngine,
     , mp_statisticsEngine(statisticsEngine)
     , mp_pending(pending ? pending : &m_ownPending)
 {
-    m_ownPending.setRatingSource([this](int& rating) {
+    m_ownPending.setRatingSource([this](SkillRating& rating) {
         StatisticsEngine* engine = this->statisticsEngine();
-        bool ok = false;
-        rating = engine ? engine->getSkillRating(&ok) : 0;
-        return engine && ok;
+        return engine && engine->readSkillRating(rating);
     });
 }
 

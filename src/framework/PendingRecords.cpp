@@ -270,6 +270,13 @@ int PendingRecords::count() const
                                           [](const Record& r) { return r.kind != Record::RunStart; }));
 }
 
+int PendingRecords::unfiledCount() const
+{
+    return static_cast<int>(std::count_if(m_kept.begin(), m_kept.end(), [this](const Record& r) {
+        return r.kind != Record::RunStart && !m_filed.contains(r.id);
+    }));
+}
+
 bool PendingRecords::runStartRating(qint64 run, int& rating) const
 {
     const auto found = m_runStarts.constFind(run);
@@ -281,7 +288,10 @@ bool PendingRecords::runStartRating(qint64 run, int& rating) const
 
 bool PendingRecords::readRating(int& rating)
 {
-    return m_ratingSource && m_ratingSource(rating);
+    if (!m_ratingRead)
+        m_ratingRead = m_ratingSource && m_ratingSource(m_rating);
+    rating = m_rating.value();
+    return m_ratingRead;
 }
 
 PendingRecords::StoreResult PendingRecords::store(Database* db, const Record& record)
@@ -292,6 +302,8 @@ PendingRecords::StoreResult PendingRecords::store(Database* db, const Record& re
     switch (record.kind) {
     case Record::Answer:
         rc = db->saveAnswer(record.userId, record.variant, record.value, record.time);
+        if (rc == RC_OK && m_ratingRead)
+            m_rating.add(record.variant, record.value);
         break;
     case Record::RunStart: {
         int start = 0;
@@ -408,6 +420,8 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
     while (i < m_kept.count() && !stopped) {
         const int first = i;
         DatabaseTransaction batch(db);
+        // Between transactions the answers may change (an earlier one rolled back, another program).
+        m_ratingRead = false;
         QElapsedTimer clock;
         clock.start();
         QStringList ids;
@@ -480,6 +494,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
     m_kept = stillKept + m_arrived;
     m_arrived.clear();
     m_saving = false;
+    m_ratingRead = false;
     if (!refused.isEmpty()) {
         // Refused for good (a constraint, a trigger): tried again it would be refused again.
         m_refused += refused.count();
@@ -509,11 +524,14 @@ void PendingRecords::setFolders(const QStringList& folders, const QString& name)
 
 bool PendingRecords::usable(int folder, bool make)
 {
-    const QString& path = m_folders.at(folder);
+    QString& path = m_folders[folder];
     if (folder == 0)
         return true;
     QString why;
-    if (make ? !PrivateFolder::make(path, why).isEmpty() : PrivateFolder::check(path, why))
+    const QString made = make ? PrivateFolder::make(path, why) : QString();
+    if (!made.isEmpty())
+        path = made;  // a pattern's folder has its name once it is made
+    if (!made.isEmpty() || (!make && PrivateFolder::check(path, why)))
         return true;
     const QFileInfo info(path);
     if ((make || info.exists() || info.isSymLink()) && !m_warned.contains(path)) {
@@ -561,13 +579,19 @@ void PendingRecords::persist(Database* db)
             m_warned.insert(path);
         }
         m_keptIn = written ? m_own->path() : QString();
-        if (!written && !m_folders.isEmpty())
-            LOG_ERROR(Channel, "%d records are kept in memory only: no folder takes them", m_kept.count());
-        else if (m_keptIn != before)
+        if (!written && !m_folders.isEmpty()) {
+            if (unfiledCount() > 0)
+                LOG_ERROR(Channel, "%d records are kept in memory only: no folder takes them", unfiledCount());
+        } else if (m_keptIn != before)
             LOG_INFO(Channel, "kept records written to %s", m_keptIn.toUtf8().constData());
     }
     if (!written)
         return;  // the files hold what they held: a saved record's id still guards it
+    m_filed.clear();
+    if (m_own) {
+        for (const Record& r : qAsConst(m_kept))
+            m_filed.insert(r.id);
+    }
     m_unpersisted = false;
     for (const std::unique_ptr<PendingRecordsFile>& file : m_taken)
         file->remove();
@@ -711,6 +735,8 @@ int PendingRecords::load()
             }
         }
     }
+    for (const Record& r : qAsConst(loaded))
+        m_filed.insert(r.id);  // their files stay until this run's own file holds them
     m_kept = loaded + m_kept;
     m_unpersisted = m_unpersisted || !m_taken.empty();
     return static_cast<int>(std::count_if(loaded.begin(), loaded.end(),

@@ -2,6 +2,7 @@
 
 #include "framework/ElementState.h"
 #include "framework/QuestionVariant.h"
+#include "framework/SkillRating.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -63,7 +64,7 @@ public:
         Refused,  // some were refused for good and set aside (the rest saved or kept)
     };
     // Reads the current skill rating; false when the answers cannot be read now.
-    using RatingSource = std::function<bool(int& rating)>;
+    using RatingSource = std::function<bool(SkillRating& rating)>;
 
     static Record answer(int userId, const QuestionVariant& variant, double correctness);
     static Record mark(int userId, const QString& path, double mark, int ratingDelta);
@@ -81,8 +82,9 @@ public:
     void setRatingSource(const RatingSource& source) { m_ratingSource = source; }
     // Where kept records go, in order of preference: the database's folder, then folders used only
     // while they are the learner's own (a directory, not a symlink, theirs, 0700), made 0700 when
-    // needed. The kept records' file is "<name>.<this process's token>.unsaved.json" in the first
-    // that takes it; records set aside go to the first that takes a side file.
+    // needed (a name ending in "XXXXXX" under a new name, see PrivateFolder::make). The kept
+    // records' file is "<name>.<this process's token>.unsaved.json" in the first that takes it;
+    // records set aside go to the first that takes a side file.
     void setFolders(const QStringList& folders, const QString& name);
     // Called between the transactions of a long save and between the records of a large file as
     // they are read (a recovery), so that the window stays alive.
@@ -106,6 +108,9 @@ public:
 
     // The records the learner made that wait (a run's start is none of them).
     int count() const;
+    // Of those, the ones no file holds (neither this run's nor the one they were found in): lost
+    // if the program ends now.
+    int unfiledCount() const;
     // The rating a run started from, once measured.
     bool runStartRating(qint64 run, int& rating) const;
     // The file holding the kept records; empty when none could be written (or none are kept).
@@ -122,6 +127,7 @@ private:
     // The record with its id, when it has one: stored only when the id is new to the database.
     using IdStatement = std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)>;
     StoreResult storeOnce(Database* db, const Record& record, IdStatement& insertId);
+    // Read once a transaction: the answers it saves are added as they go in.
     bool readRating(int& rating);
     // Writes the kept records to this process's file in the first folder that takes it; once they
     // are there, the files taken from ended runs go, and the ids of saved records with them.
@@ -147,12 +153,15 @@ private:
     std::vector<std::unique_ptr<PendingRecordsFile>> m_taken;
     QStringList m_savedIds;  // saved since the last rewrite: in the database until no file holds them
     QSet<QString> m_warned;  // names already said to be left alone
+    QSet<QString> m_filed;   // ids of the records that a file holds
     bool m_unpersisted = false;  // records taken from files of ended runs, not in a file of ours yet
     QString m_keptIn;
     QString m_setAsideIn;
     int m_refused = 0;
     int m_unreadable = 0;
     RatingSource m_ratingSource;
+    SkillRating m_rating;
+    bool m_ratingRead = false;  // m_rating holds the answers of the running transaction
     std::function<void()> m_pause;
 };
 

@@ -30,11 +30,15 @@ bool PrivateFolder::check(const QString& folder, QString& why)
 
 QString PrivateFolder::make(const QString& folder, QString& why)
 {
-    if (::mkdir(QFile::encodeName(folder).constData(), 0700) != 0 && errno != EEXIST) {
+    QByteArray name = QFile::encodeName(folder);
+    const bool pattern = folder.endsWith(QLatin1String("XXXXXX"));
+    // mkdtemp: 0700, never an existing name
+    if (pattern ? !::mkdtemp(name.data()) : ::mkdir(name.constData(), 0700) != 0 && errno != EEXIST) {
         why = QStringLiteral("not made: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
         return QString();
     }
-    return check(folder, why) ? folder : QString();
+    const QString made = QFile::decodeName(name);
+    return check(made, why) ? made : QString();
 }
 
 }  // namespace edufrmwk

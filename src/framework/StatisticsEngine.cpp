@@ -2,6 +2,7 @@
 
 #include "debug/Debugging.h"
 #include "framework/FrameworkModel.h"
+#include "framework/SkillRating.h"
 #include "framework/UserSession.h"
 #include "lms/LmsCourse.h"
 #include "lms/LmsQuestionActivity.h"
@@ -134,29 +135,30 @@ bool StatisticsEngine::getQuestionRecommendations(QList<Recommendation>& out, in
 
 int StatisticsEngine::getSkillRating(bool* ok)
 {
+    SkillRating rating;
+    const bool read = readSkillRating(rating);
     if (ok)
-        *ok = false;
+        *ok = read;
+    return rating.value();
+}
+
+bool StatisticsEngine::readSkillRating(SkillRating& rating)
+{
+    rating = SkillRating();
     LmsCourse* lmsCourse = course();
     BRISOLA_ASSERT(mp_db);
     BRISOLA_ASSERT(lmsCourse);
     if (!mp_db || !lmsCourse)
-        return 0;
+        return false;
     Database::AnswerMap answerMap;
     const bool read = readAnswers(answerMap, g_answerLimit, "mp_db->getAnswers(answerMap, 20) == RC_OK");
-    if (ok)
-        *ok = read;
 
     QList<LmsQuestionActivity*> qaList;
     lmsCourse->findElementsByType<LmsQuestionActivity>(qaList);
-    if (qaList.isEmpty()) {
+    if (qaList.isEmpty())
         LOG_WARN("stats-eng", "no question activities in the course: the skill rating is 0");
-        return 0;
-    }
-
-    double sum = 0.0;
-    for (auto it = answerMap.constBegin(); it != answerMap.constEnd(); ++it)
-        sum += meanCorrectness(it.value());
-    return static_cast<int>((sum / qaList.size()) * 1000.0);
+    rating = SkillRating(answerMap, g_answerLimit, qaList.size());
+    return read;
 }
 
 bool StatisticsEngine::getSubjectSkillRatings(QMap<QString, int>& out)

@@ -15,6 +15,8 @@ class LmsElement;
 
 namespace edufrmwk {
 
+class SkillRating;
+
 // Turns the answers table into averages, practice recommendations and skill ratings.
 // Keeps nothing between calls: every call reads the database afresh.
 class StatisticsEngine {
@@ -59,6 +61,9 @@ public:
     bool getQuestionRecommendations(QList<Recommendation>& out, int count);
     // ok, when given, tells whether the answers could be read (0 otherwise).
     int getSkillRating(bool* ok = nullptr);
+    // The same, as a rating that follows the answers saved after this read; false when the answers
+    // could not be read.
+    bool readSkillRating(SkillRating& rating);
     bool getSubjectSkillRatings(QMap<QString, int>& out);
 
     int getUserId(const QString& name, int& id);

@@ -154,11 +154,7 @@ TEST_F(Pending, ARunBegunWhileRecordsWaitMeasuresItsStartBehindThem)
     next->setFolders(m_folders, QStringLiteral("Brisola"));
     EXPECT_EQ(next->load(), 0) << "the file of a running program is not taken";
     m_model.reset();
-    next->setRatingSource([this](int& rating) {
-        bool ok = false;
-        rating = m_stats.getSkillRating(&ok);
-        return ok;
-    });
+    next->setRatingSource([this](SkillRating& rating) { return m_stats.readSkillRating(rating); });
     EXPECT_EQ(next->load(), 3);
     next->saveKept(&m_db);
     EXPECT_EQ(next->count(), 0);
@@ -179,7 +175,12 @@ TEST_F(Pending, ARunBegunWhileRecordsWaitMeasuresItsStartBehindThem)
     }
     PendingRecords third;
     third.setFolders(m_folders, QStringLiteral("Brisola"));
-    third.setRatingSource([](int& rating) { rating = 1000; return true; });
+    third.setRatingSource([](SkillRating& rating) {
+        Database::Answer full;
+        full.correctness = 1.0;
+        rating = SkillRating({{QuestionVariant(QStringLiteral("g1/s1/q1"), QString()), {full}}}, 20, 1);  // 1000
+        return true;
+    });
     EXPECT_EQ(third.load(), 0) << "its program still runs";
     next.reset();
     EXPECT_EQ(third.load(), 1);
@@ -473,6 +474,73 @@ TEST_F(Pending, AFolderForKeptRecordsIsOneOnlyTheLearnerCanUse)
         EXPECT_EQ(PrivateFolder::make(m_dir.filePath(QStringLiteral("Brisola-0")), why), QString());
         EXPECT_EQ(why, QStringLiteral("owned by user 2002"));
     }
+
+    // a pattern: a new folder at every call, under a name no one could know beforehand
+    const QString pattern = m_dir.filePath(QStringLiteral("Brisola-0.XXXXXX"));
+    const QString first = PrivateFolder::make(pattern, why);
+    const QString second = PrivateFolder::make(pattern, why);
+    EXPECT_TRUE(first.startsWith(m_dir.filePath(QStringLiteral("Brisola-0."))) && first.size() == pattern.size())
+        << first.toStdString();
+    EXPECT_NE(first, pattern);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(modeOf(first), 0700);
+    EXPECT_TRUE(PrivateFolder::check(second, why));
+}
+
+// The temporary folder's place for kept records is made once, under a new name, and a later run
+// that is given that name takes the records there.
+TEST_F(Pending, AFolderMadeFromAPatternIsMadeOnceAndItsRecordsFoundThere)
+{
+    login(QStringLiteral("g1[s1[q1]]"));
+    const QStringList folders{m_dir.filePath(QStringLiteral("missing/data")),
+                              m_dir.filePath(QStringLiteral("Brisola-0.XXXXXX"))};
+    auto pending = std::make_unique<PendingRecords>();
+    pending->setFolders(folders, QStringLiteral("Brisola"));
+    {
+        OtherProgram other(m_file, "BEGIN EXCLUSIVE");
+        EXPECT_EQ(pending->save(&m_db, {answerOf("g1/s1/q1", 0.5)}), PendingRecords::Kept);
+        EXPECT_EQ(pending->save(&m_db, {answerOf("g1/s1/q1", 0.25)}), PendingRecords::Kept);
+    }
+    const QStringList made = filesIn(m_dir.path(), QStringLiteral("Brisola-0.*"));
+    ASSERT_EQ(made.count(), 1) << "one folder for both saves";
+    EXPECT_EQ(QFileInfo(pending->keptIn()).path(), made.first());
+    EXPECT_EQ(pending->unfiledCount(), 0);
+    pending.reset();  // its program ends
+
+    PendingRecords next;
+    next.setFolders({folders.first(), made.first(), folders.last()}, QStringLiteral("Brisola"));
+    EXPECT_EQ(next.load(), 2);
+    EXPECT_EQ(filesIn(m_dir.path(), QStringLiteral("Brisola-0.*")), made) << "nothing made to look";
+    next.saveKept(&m_db);
+    EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{"2"});
+}
+
+// Records still in the file of the run they came from are not lost when this run can write no
+// file of its own; those made since are, and only they are counted so.
+TEST_F(Pending, OnlyRecordsThatNoFileHoldsCountAsLost)
+{
+    login(QStringLiteral("g1[s1[q1]]"));
+    const QString ended = QDir(spare()).filePath(QStringLiteral("Brisola.ended.unsaved.json"));
+    plant(ended, recordsText({answerJson(0.5, QStringLiteral("e-1")), answerJson(0.25, QStringLiteral("e-2"))}));
+    PendingRecords pending;
+    pending.setFolders({spare()}, QStringLiteral("Brisola"));
+    OtherProgram other(m_file, "BEGIN EXCLUSIVE");
+    EXPECT_EQ(pending.load(), 2);
+    EXPECT_EQ(pending.unfiledCount(), 0);
+    // no folder takes a file now (the data folder gone, say): the ended run's file stays
+    pending.setFolders({m_dir.filePath(QStringLiteral("gone"))}, QStringLiteral("Brisola"));
+    EXPECT_EQ(pending.save(&m_db, {answerOf("g1/s1/q1", 1.0)}), PendingRecords::Kept);
+    EXPECT_TRUE(pending.keptIn().isEmpty());
+    EXPECT_TRUE(QFileInfo::exists(ended));
+    EXPECT_EQ(pending.count(), 3);
+    EXPECT_EQ(pending.unfiledCount(), 1);
+    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("1 records are kept in memory only")).count(), 1);
+
+    // once a file holds them all, nothing is lost; once they are saved, nothing waits
+    pending.setFolders({spare()}, QStringLiteral("Brisola"));
+    pending.saveKept(&m_db);
+    EXPECT_FALSE(pending.keptIn().isEmpty());
+    EXPECT_EQ(pending.unfiledCount(), 0);
 }
 
 }  // namespace

@@ -26,9 +26,13 @@ void CloseRequest::unwatch(QObject* window)
 bool CloseRequest::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::Close && m_windows.contains(watched)) {
-        if (!m_requested)
-            LOG_INFO("zq-main", "close requested (%s)", watched->metaObject()->className());
+        const bool first = !m_requested;
         m_requested = true;
+        if (first) {
+            LOG_INFO("zq-main", "close requested (%s)", watched->metaObject()->className());
+            if (m_beforeLeaving)
+                m_beforeLeaving();
+        }
         // Leaves every running loop, nested ones too; before the main loop runs, a no-op.
         QCoreApplication::exit(0);
     }

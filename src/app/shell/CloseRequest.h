@@ -4,6 +4,8 @@
 #include <QPointer>
 #include <QVector>
 
+#include <functional>
+
 // A request to close the program, from the window system (WM_DELETE_WINDOW) or from the program
 // itself, seen on the windows it watches: the splash screen while start-up runs, the main window
 // for good. The request is always honoured: it is seen before any handler could refuse it, the
@@ -18,6 +20,9 @@ public:
     void watch(QObject* window);
     void unwatch(QObject* window);
     bool requested() const { return m_requested; }
+    // Runs at the first request, before the running loops are left: while the window still shows,
+    // and while a dialog can still run (no event loop runs once the program is told to leave them).
+    void setBeforeLeaving(const std::function<void()>& call) { m_beforeLeaving = call; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -25,4 +30,5 @@ protected:
 private:
     QVector<QPointer<QObject>> m_windows;
     bool m_requested = false;
+    std::function<void()> m_beforeLeaving;
 };

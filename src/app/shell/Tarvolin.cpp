@@ -110,6 +110,8 @@ void Tarvolin::initFramework()
         abortStartup("no learner database");
     }
     mgr->m_helpUrl = QString::fromLatin1(helpUrl());
+    // The fatal report's Close ends the program: the last save, and a word when it loses records.
+    Debugging::setExitHook([] { Tarvolin::getInstance()->saveLast(); });
 }
 
 void Tarvolin::installProviders()
@@ -153,6 +155,8 @@ bool Tarvolin::init(QtSingleApplication* app, int, char**)
     endStartupIfClosed();
     showWindow();
 
+    // A closed window is gone before the loop ends: the last save runs while it still shows.
+    mp_closeRequest->setBeforeLeaving([this] { saveLast(); });
     LOG_DEBUG(kChannel, "activating window");
     mp_app->activateWindow();
     LOG_DEBUG(kChannel, "event loop");
@@ -169,7 +173,7 @@ void Tarvolin::endStartupIfClosed()
         return;
     LOG_INFO(kChannel, "closed during start-up; ending");
     cleanup();
-    std::exit(0);
+    std::exit(exitStatus());
 }
 
 void Tarvolin::attachActivation(QtSingleApplication* app, QQuickView* window)
@@ -292,8 +296,27 @@ void Tarvolin::cleanup()
     NoteInputManager::getInstance()->shutdown();
     NotationEngine::instance().stop();
     cleanupTemporary();
-    // Answers and marks the database refused earlier get a last try.
-    edufrmwk::FrameworkManager::getInstance()->saveUnsaved();
+    saveLast();
+}
+
+void Tarvolin::saveLast()
+{
+    edufrmwk::FrameworkManager* mgr = edufrmwk::FrameworkManager::getInstance();
+    mgr->saveUnsaved();
+    const int lost = mgr->unsavedLostCount();
+    m_recordsLost = lost > 0;
+    if (!m_recordsLost || m_lossTold)
+        return;
+    m_lossTold = true;
+    const QString what = lost == 1
+        ? QStringLiteral("One result could not be saved, and no folder could keep it for the next start.")
+        : QStringLiteral("%1 results could not be saved, and no folder could keep them for the next start.").arg(lost);
+    QMessageBox::critical(nullptr, QStringLiteral("Results not kept"),
+                          what + QStringLiteral(" They are lost when the program ends, unless they can be saved "
+                                                "once you press OK: if the disk is full, make room on it first."),
+                          QMessageBox::Ok);
+    mgr->saveUnsaved();
+    m_recordsLost = mgr->unsavedLostCount() > 0;
 }
 
 bool Tarvolin::terminate()
@@ -312,7 +335,7 @@ void Tarvolin::restart()
                 mp_app->releaseGuard();
         },
         QCoreApplication::applicationFilePath());
-    std::exit(started ? 0 : 1);
+    std::exit(started ? exitStatus() : 1);
 }
 
 void Tarvolin::requestExit()

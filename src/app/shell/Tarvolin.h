@@ -24,6 +24,10 @@ public:
     // notation engine's host) and removes the temporary files. Safe to run more than once.
     virtual void cleanup();
 
+    // The status the program ends with: 1 when the last save left records that no file holds
+    // (they are lost), else 0.
+    int exitStatus() const { return m_recordsLost ? 1 : 0; }
+
     bool terminate();
     // Cleans up, hands the single-instance guard over and starts a new process of the program.
     void restart();
@@ -80,11 +84,16 @@ private:
     void showWindow();
     // Start-up cannot go on: clean up what already runs and end with status 1.
     [[noreturn]] void abortStartup(const char* why);
-    // A window was closed while start-up ran: clean up and end with status 0.
+    // A window was closed while start-up ran: clean up and end with exitStatus().
     void endStartupIfClosed();
+    // The last save of what waits. Records that no place takes are lost when the program ends: the
+    // learner is told once, while a window still shows, and the exit status says so.
+    void saveLast();
 
     static Tarvolin* mp_instance;
     // The runtime map exists: the calibrator holds the pitch detector from then on.
     bool m_runtimeBuilt = false;
     CloseRequest* mp_closeRequest = nullptr;
+    bool m_recordsLost = false;
+    bool m_lossTold = false;
 };

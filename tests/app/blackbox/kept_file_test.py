@@ -4,8 +4,9 @@ answers) with another local user (uid 2002, through setpriv as root) sharing a s
 folder, and files of ended runs planted beside the database.
 
 Cases (the argument):
-  other_user      files uid 2002 planted where kept records were looked for, and a folder of theirs
-                  at the name of the learner's own: nothing of theirs is read, at any start
+  other_user      a file of uid 2002 beside the database (a data folder others may write), and
+                  folders of theirs at the names of the learner's own in the temporary folder:
+                  nothing of theirs is read, at any start
   symlink         a symlink at the kept file's name to a file of the learner's: not followed
   fifo            a FIFO at that name: the start does not hang on it
   file_mode       the kept file is 0600, in a folder only the learner can use
@@ -15,8 +16,13 @@ Cases (the argument):
                   aside beside the database, the sound record saved, the learner told
   refused         a kept record the database refuses for good: set aside once, never tried again,
                   and the learner told it was not saved
-  fallback_taken  a full data disk while another user holds the names of the learner's folder and
-                  file in the shared temporary folder: kept in the runtime folder, saved next start
+  fallback_taken  full data and temporary disks while another user holds names of the learner's
+                  in the shared temporary folder: kept in the runtime folder, saved next start
+  fallback_preempted  no XDG_RUNTIME_DIR, a full data disk, and every name of the learner's folder in
+                  the temporary folder that can be known beforehand taken first by uid 2002: kept
+                  in a folder of the learner's own made under a new name, nothing lost
+  nowhere_kept    no XDG_RUNTIME_DIR and both disks full: the learner is told before the window
+                  closes, the exit status is not 0, and only the answer no file holds is counted lost
   two_processes   two programs on one database (the single-instance guard apart: runtime and
                   temporary folders of their own) each keep an answer: two files, both saved once"""
 import copy
@@ -36,8 +42,8 @@ from Xlib import X, display as xdisplay, protocol
 
 from harness import (OTHER_USER as OTHER, Display, Failure, Run, Scratch, answers, check, hold, other_user as
                      other_user_prefix, press_key, probe_program, run_test, wait_for_probe)
-from records_keep_test import (COURSE, EXERCISE, PATH, PROBE, ROW, answer_kept, end_by_close, fill, kept_files,
-                               mount_small_disk, start, table)
+from records_keep_test import (COURSE, EXERCISE, PATH, PROBE, ROW, answer_kept, end_by_close, fill, find_window,
+                               kept_files, mount_small_disk, own_temporary_folders, start, table)
 
 # The longest a window may take to answer while a recovery runs (a transaction's worth of work on a
 # loaded machine); a window that waits for the whole recovery takes many seconds.
@@ -118,14 +124,19 @@ def other_user(display, scratch, program):
                record('mark', path=PATH, value=1.0, ratingDelta=900, rating=0, measuredAtSave=False, run='0'),
                record('states', states=[{'path': PATH, 'state': 'COMPLETED', 'select': False},
                                         {'path': 'grade_1/rhythm/end', 'state': 'UNLOCKED', 'select': False}])]
-    # where the learner's kept records were looked for in the temporary folder, and the learner's
-    # own folder there, made first by the other user with their file in it
-    theirs = os.path.join(scratch.tmp, 'Brisola-%d.unsaved.json' % os.geteuid())
-    folder = os.path.join(scratch.tmp, 'Brisola-%d' % os.geteuid())
-    inside = os.path.join(folder, 'Brisola.unsaved.json')
+    # a file of theirs where kept records are taken from, beside the database (in a data folder
+    # others may write), with a name a run of the program gives its file
+    data = data_folder(scratch)
+    for folder in (scratch.data, data):
+        os.chmod(folder, 0o1777)
+    theirs = os.path.join(data, 'Brisola.0123456789abcdef.unsaved.json')
     as_other(['sh', '-c', 'umask 022; cat > "$1"', 'sh', theirs], records_text(planted))
-    as_other(['mkdir', '-m', '0777', folder])
-    as_other(['sh', '-c', 'umask 000; cat > "$1"', 'sh', inside], records_text(planted))
+    # and folders of theirs at the names of the learner's own in the temporary folder, their files in them
+    folders = [os.path.join(scratch.tmp, 'Brisola-%d%s' % (os.geteuid(), end)) for end in ('', '.a1b2c3')]
+    for folder in folders:
+        as_other(['mkdir', '-m', '0777', folder])
+        as_other(['sh', '-c', 'umask 000; cat > "$1"', 'sh', os.path.join(folder, 'Brisola.unsaved.json')],
+                 records_text(planted))
     for n in (1, 2):
         run, ready = start(display, scratch, program)
         check(table(scratch, 'SELECT count(*) FROM answers') == [(0,)], 'start %d: their answers were saved: %s'
@@ -134,13 +145,114 @@ def other_user(display, scratch, program):
         check(table(scratch, "SELECT count(*) FROM element_state WHERE state = 'COMPLETED'") == [(0,)],
               'start %d: their completion was saved' % n)
         check('could not be saved then' not in ready, 'start %d: told of records: %s' % (n, ready))
-        said = left_alone(run, folder)
-        check(len(said) == 1 and 'owned by user %d' % OTHER in said[0], 'start %d: their folder: %s' % (n, said))
+        for path in [theirs] + folders:
+            said = left_alone(run, path)
+            check(len(said) == 1 and 'owned by user %d' % OTHER in said[0], 'start %d: %s: %s' % (n, path, said))
         rc = end_by_close(display, run)
         check(rc == 0, 'exit status %s' % rc)
-    for path in (theirs, inside):
+    for path in [theirs] + [os.path.join(f, 'Brisola.unsaved.json') for f in folders]:
         check(os.stat(path).st_uid == OTHER, '%s is gone' % path)
-    print('files and a folder of another user in the shared temporary folder: nothing of theirs read, twice')
+    print('a file of another user beside the database and folders of theirs in the shared temporary folder: '
+          'nothing of theirs read, twice')
+
+
+def start_without_runtime(display, scratch, program):
+    """A start with the log on standard error too (the log's disk may fill) and no XDG_RUNTIME_DIR."""
+    if os.path.exists(scratch.log):
+        os.remove(scratch.log)
+    run = Run(display, scratch, args=['--log-console'], program=program, unset=('XDG_RUNTIME_DIR',))
+    wait_for_output(run, 'probe ready')
+    return run
+
+
+def said_of(run, path):
+    return [l for l in run.output().splitlines() if path + ' left alone' in l]
+
+
+def fallback_preempted(display, scratch, program):
+    other_user_prefix()
+    if not mount_small_disk(scratch.data, '2m'):
+        print('SKIP: no tmpfs here')
+        sys.exit(77)
+    try:
+        share_tmp(scratch)
+        # every name of the learner's folder that can be known beforehand, taken first by the other user
+        base = os.path.join(scratch.tmp, 'Brisola-%d' % os.geteuid())
+        taken = {base: 'owned by user %d' % OTHER, base + '.XXXXXX': 'owned by user %d' % OTHER,
+                 base + '.fifo00': 'not a directory', base + '.file00': 'not a directory',
+                 base + '.link00': 'a symbolic link'}
+        as_other(['mkdir', '-m', '0777', base])
+        as_other(['mkdir', '-m', '0700', base + '.XXXXXX'])
+        as_other(['mkfifo', '-m', '0666', base + '.fifo00'])
+        as_other(['touch', base + '.file00'])
+        as_other(['ln', '-s', base, base + '.link00'])
+        run = start_without_runtime(display, scratch, program)
+        fill(scratch.data)
+        press_key(display, run.main_window(), 'Return')
+        wait_for_output(run, 'probe answered 1')
+        check('probe answered 1 unsaved=1 inFile=true' in run.output(), 'not kept in a file\n' + run.output()[-3000:])
+        rc = end_by_close(display, run)
+        check(rc == 0, 'exit status %s\n%s' % (rc, run.output()[-3000:]))
+        own = own_temporary_folders(scratch)
+        check(len(own) == 1 and own[0] not in taken, 'folders of the learner: %s' % own)
+        check(stat.S_IMODE(os.lstat(own[0]).st_mode) == 0o700, '%s is not 0700' % own[0])
+        kept = kept_files(scratch)
+        check(len(kept) == 1 and kept[0].startswith(own[0] + os.sep), 'kept in: %s' % kept)
+        for path, why in taken.items():
+            check(len(said_of(run, path)) == 1 and why in said_of(run, path)[0], '%s: %s' % (path, said_of(run, path)))
+            check(os.lstat(path).st_uid == OTHER, '%s was touched' % path)
+        shutil.rmtree(os.path.join(scratch.data, 'filler'))
+        run = start_without_runtime(display, scratch, program)
+        check(answers(scratch) == [ROW], 'after the disk was freed: %s' % answers(scratch))
+        check(not kept_files(scratch), 'kept files left: %s' % kept_files(scratch))
+        check('It has been saved now.' in run.output(), 'the learner is not told\n' + run.output()[-3000:])
+        rc = end_by_close(display, run)
+        check(rc == 0, 'exit status %s' % rc)
+    finally:
+        subprocess.run(['umount', '-l', scratch.data], stderr=subprocess.DEVNULL)
+    print('every name of the temporary folder\'s place taken first by another user: kept in a folder of the '
+          'learner\'s own under a new name, saved by the next start')
+
+
+def nowhere_kept(display, scratch, program):
+    if not mount_small_disk(scratch.data, '2m') or not mount_small_disk(scratch.tmp, '2m'):
+        print('SKIP: no tmpfs here')
+        sys.exit(77)
+    try:
+        run = start_without_runtime(display, scratch, program)
+        window = run.main_window()
+        lock = hold(scratch)
+        for n in (1, 2, 3):
+            press_key(display, window, 'Return')
+            wait_for_output(run, 'probe answered %d unsaved=%d inFile=true' % (n, n))
+        # both disks full: the next answer has no place, the three before stay in the file they are in
+        fill(scratch.data)
+        fill(scratch.tmp)
+        lock.close()
+        press_key(display, window, 'Return')
+        wait_for_output(run, 'probe answered 4 unsaved=4 inFile=false')
+        display.screen.close(window)
+        dialog = find_window(display, run.pid, 'Results not kept', timeout=30)
+        check(display.screen.info(window)['mapped'], 'the main window closed before the learner was told')
+        env = dict(os.environ, DISPLAY=display.name)
+        subprocess.run(['xdotool', 'windowfocus', '--sync', str(dialog.id)], env=env, check=True, timeout=10)
+        subprocess.run(['xdotool', 'key', 'Return'], env=env, check=True, timeout=10)
+        rc = run.wait(timeout=30)
+        out = run.output()
+        check(rc != 0, 'exit status %s with a result lost\n%s' % (rc, out[-3000:]))
+        check('1 records could not be saved and no file takes them: they are lost' in out, 'lost: ' + out[-3000:])
+        check('3 records could not be saved; kept in' in out, 'kept: ' + out[-3000:])
+        for folder in (scratch.data, scratch.tmp):
+            shutil.rmtree(os.path.join(folder, 'filler'))
+        run = start_without_runtime(display, scratch, program)
+        check(answers(scratch) == [ROW] * 3, 'after the disks were freed: %s' % answers(scratch))
+        rc = end_by_close(display, run)
+        check(rc == 0, 'exit status %s' % rc)
+    finally:
+        for folder in (scratch.data, scratch.tmp):
+            subprocess.run(['umount', '-l', folder], stderr=subprocess.DEVNULL)
+    print('both disks full: the learner told before the window closed, the exit status not 0, only the answer '
+          'no file held counted lost, the three in a file saved by the next start')
 
 
 def symlink(display, scratch, program):
@@ -404,7 +516,7 @@ def wait_for_output(run, text, timeout=40):
 
 def fallback_taken(display, scratch, program):
     other_user_prefix()
-    if not mount_small_disk(scratch.data, '2m'):
+    if not mount_small_disk(scratch.data, '2m') or not mount_small_disk(scratch.tmp, '2m'):
         print('SKIP: no tmpfs here')
         sys.exit(77)
     try:
@@ -413,6 +525,7 @@ def fallback_taken(display, scratch, program):
             as_other(['mkdir', '-m', '0777', os.path.join(scratch.tmp, name % os.geteuid())])
         run, _ = start(display, scratch, program, args=['--log-console'])
         fill(scratch.data)
+        fill(scratch.tmp)
         press_key(display, run.main_window(), 'Return')
         wait_for_output(run, 'probe answered 1')
         check('probe answered 1 unsaved=1 inFile=true' in run.output(), 'not kept in a file\n' + run.output()[-3000:])
@@ -420,15 +533,17 @@ def fallback_taken(display, scratch, program):
         check(rc == 0, 'exit status %s\n%s' % (rc, run.output()[-3000:]))
         kept = kept_files(scratch)
         check(len(kept) == 1 and kept[0].startswith(scratch.runtime + os.sep), 'kept in: %s' % kept)
-        shutil.rmtree(os.path.join(scratch.data, 'filler'))
+        for folder in (scratch.data, scratch.tmp):
+            shutil.rmtree(os.path.join(folder, 'filler'))
         run, ready = start(display, scratch, program)
         check(answers(scratch) == [ROW], 'after the disk was freed: %s' % answers(scratch))
         check(not kept_files(scratch), 'kept files left: %s' % kept_files(scratch))
         rc = end_by_close(display, run)
         check(rc == 0, 'exit status %s' % rc)
     finally:
-        subprocess.run(['umount', '-l', scratch.data], stderr=subprocess.DEVNULL)
-    print("a full disk and the temporary folder's names taken by another user: kept in the runtime folder")
+        for folder in (scratch.data, scratch.tmp):
+            subprocess.run(['umount', '-l', folder], stderr=subprocess.DEVNULL)
+    print("full data and temporary disks, names there taken by another user: kept in the runtime folder")
 
 
 def two_processes(display, scratch, program):
@@ -461,7 +576,8 @@ def two_processes(display, scratch, program):
 
 CASES = {'other_user': other_user, 'symlink': symlink, 'fifo': fifo, 'file_mode': file_mode,
          'kill_recovery': kill_recovery, 'recover_20000': recover_20000, 'unsound': unsound, 'refused': refused,
-         'two_processes': two_processes, 'fallback_taken': fallback_taken}
+         'two_processes': two_processes, 'fallback_taken': fallback_taken, 'fallback_preempted': fallback_preempted,
+         'nowhere_kept': nowhere_kept}
 
 
 def main():

@@ -17,6 +17,7 @@ import os
 import shutil
 import signal
 import sqlite3
+import stat
 import subprocess
 import sys
 import tempfile
@@ -82,12 +83,23 @@ def table(scratch, sql):
         db.close()
 
 
+def own_temporary_folders(scratch):
+    """The learner's own folders for kept records in the temporary folder (Brisola-<uid>.XXXXXX)."""
+    prefix = 'Brisola-%d.' % os.geteuid()
+    out = []
+    for name in sorted(os.listdir(scratch.tmp)):
+        path = os.path.join(scratch.tmp, name)
+        st = os.lstat(path)
+        if name.startswith(prefix) and stat.S_ISDIR(st.st_mode) and st.st_uid == os.geteuid():
+            out.append(path)
+    return out
+
+
 def kept_files(scratch):
     """The files holding records not saved yet: beside the database, in the temporary folder's
-    private one and in the runtime folder."""
+    private ones and in the runtime folder."""
     out = []
-    for folder in (os.path.dirname(scratch.db), os.path.join(scratch.tmp, 'Brisola-%d' % os.geteuid()),
-                   scratch.runtime):
+    for folder in [os.path.dirname(scratch.db)] + own_temporary_folders(scratch) + [scratch.runtime]:
         if os.path.isdir(folder):
             out += [os.path.join(folder, f) for f in os.listdir(folder) if f.endswith('.unsaved.json')]
     return out
