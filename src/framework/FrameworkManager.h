@@ -54,9 +54,11 @@ public:
     const QString& unsavedFile() const { return m_pending.keptIn(); }
     // Tries the kept records once more (at exit); what still cannot be saved stays in its file.
     int saveUnsaved();
-    // How many records kept by an earlier run this start found, and how many of them it saved.
+    // How many records kept by an earlier run this start found, how many of them it saved and how
+    // many the database refused for good.
     int recoveredCount() const { return m_recovered; }
     int recoveredSavedCount() const { return m_recoveredSaved; }
+    int recoveredRefusedCount() const { return m_recoveredRefused; }
     PendingRecords& pendingRecords() { return m_pending; }
 
     void setSplashPageText(const QString&) {}
@@ -93,6 +95,7 @@ private:
     PendingRecords m_pending;
     int m_recovered = 0;
     int m_recoveredSaved = 0;
+    int m_recoveredRefused = 0;
 
 public:
     QString m_helpUrl;

@@ -56,7 +56,7 @@ private:
     QElapsedTimer m_sinceFailure;
     QString m_recovered;
     QString m_setAside;
-    int m_setAsideSeen = 0;
+    QString m_setAsideSaid;
     int m_unsavedSeen = 0;
     bool m_inFileSeen = false;
 };
