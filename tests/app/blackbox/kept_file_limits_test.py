@@ -145,6 +145,7 @@ def both_disks_full(display, scratch, program):
         plant_own(cut, [])
         with open(cut, 'wb') as f:
             f.write(cut_text)
+        os.remove(scratch.log)  # emptied by the next start, it would give back room
         fill(scratch.data)
         fill(scratch.tmp)
         fill_blocks(scratch.runtime)
