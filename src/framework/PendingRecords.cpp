@@ -700,6 +700,7 @@ bool PendingRecords::readFile(std::unique_ptr<PendingRecordsFile> file, QList<QL
         return setAsideFile(*file, QStringLiteral("%1 is larger than this program writes (%2 bytes)").arg(path).arg(size));
     if (ok && !startsLikeRecords(content))
         return setAsideFile(*file, QStringLiteral("%1 is not a file of records").arg(path));
+    content.reserve(static_cast<int>(size));
     while (ok && content.size() < size) {
         const int before = content.size();
         ok = file->read(content, std::min<qint64>(size, before + (1 << 20)), why);
@@ -824,9 +825,15 @@ int PendingRecords::load(Database* db)
     if (whole && db && db->getDb()) {
         DatabaseQuery table(db);
         table.exec("SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'kept_saved'");
+        // Not those of records taken in: still kept, their ids guard them; saved, they go then.
         if (table.numRows() > 0)
-            DatabaseQuery(db).execEach([this](int, char** values, char**) { m_savedIds << QString::fromUtf8(values[0]); },
-                                       "SELECT id FROM kept_saved");
+            DatabaseQuery(db).execEach(
+                [this, &ids](int, char** values, char**) {
+                    const QString id = QString::fromUtf8(values[0]);
+                    if (!ids.contains(id))
+                        m_savedIds << id;
+                },
+                "SELECT id FROM kept_saved");
         if (m_taken.empty())
             forgetSavedIds(db);
     }

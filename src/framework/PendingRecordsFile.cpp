@@ -135,7 +135,6 @@ qint64 PendingRecordsFile::size() const
 
 bool PendingRecordsFile::read(QByteArray& text, qint64 length, QString& why) const
 {
-    text.reserve(static_cast<int>(length));
     char buffer[65536];
     while (text.size() < length) {
         const ssize_t n = ::pread(m_fd, buffer, static_cast<size_t>(std::min<qint64>(sizeof buffer, length - text.size())),

@@ -711,4 +711,35 @@ TEST_F(Pending, AFileWithAnotherNameIsTakenAndItsIdsGoOnlyWhenNoFileHoldsThem)
     EXPECT_EQ(filesIn(spare(), "*"), QStringList{});
 }
 
+// A record saved before (its id in the database) that waits again behind one that cannot be saved
+// now keeps its id: the ids forgotten after a recovery are never those of records still kept.
+TEST_F(Pending, ARecordSavedBeforeThatWaitsAgainKeepsItsId)
+{
+    login(QStringLiteral("g1[s1[q1]]"));
+    const QJsonObject mark{{"kind", "mark"}, {"user", 1}, {"time", "2026-01-02T03:04:05.000"}, {"path", "g1/s1/q1"},
+                           {"value", 1.0}, {"ratingDelta", 0}, {"rating", 0}, {"measuredAtSave", true},
+                           {"run", "0"}, {"id", "w1"}};
+    plant(QDir(spare()).filePath(QStringLiteral("Brisola.ended.unsaved.json")),
+          recordsText({mark, answerJson(0.25, QStringLiteral("s1"))}));
+    // saved by a run killed before its file went
+    ASSERT_TRUE(run("CREATE TABLE IF NOT EXISTS kept_saved (id TEXT PRIMARY KEY) WITHOUT ROWID"));
+    ASSERT_TRUE(run("INSERT INTO kept_saved VALUES ('s1')"));
+    bool readable = false;
+    PendingRecords next;
+    next.setFolders(m_folders, QStringLiteral("Brisola"));
+    next.setRatingSource([&readable](int& rating) {
+        rating = 500;
+        return readable;
+    });
+    EXPECT_EQ(next.load(&m_db), 2);
+    next.saveKept(&m_db);
+    EXPECT_EQ(next.count(), 2) << "the mark waits for the rating, the answer behind it";
+    readable = true;
+    next.saveKept(&m_db);
+    EXPECT_EQ(next.count(), 0);
+    EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{"0"}) << "saved before: not again";
+    EXPECT_EQ(rows("SELECT count(*) FROM marks"), QStringList{"1"});
+    EXPECT_EQ(rows("SELECT count(*) FROM kept_saved"), QStringList{"0"});
+}
+
 }  // namespace
