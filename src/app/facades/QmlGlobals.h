@@ -47,7 +47,8 @@ signals:
 private:
     QmlGlobals() = default;
     void setNotices(bool unreadable, const QString& recovered, const QString& setAside);
-    // Records set aside (refused for good, or not recovered) since last said: said now.
+    // Where records set aside (refused for good, or not recovered) or not taken in yet are, when
+    // that changed since last said: said now.
     void checkSetAside();
 
     static QmlGlobals* mp_instance;
