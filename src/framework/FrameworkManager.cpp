@@ -147,17 +147,21 @@ void FrameworkManager::recoverKept()
     // The splash screen stays alive through a long recovery: between its transactions, and
     // between the records of a large file as they are checked.
     m_pending.setPause([] { QCoreApplication::processEvents(); });
-    const int found = m_pending.load();
+    const int refusedBefore = m_pending.refusedCount();
+    const int found = m_pending.load(mp_database);
     if (found > 0)
         m_pending.saveKept(mp_database);
     m_pending.setPause(nullptr);
     if (found == 0)
         return;
+    const int kept = std::min(found, m_pending.count());
+    const int refused = std::min(found - kept, m_pending.refusedCount() - refusedBefore);
     m_recovered += found;
-    m_recoveredSaved += found - std::min(found, m_pending.count());
-    LOG_INFO("fmwk", "recovered %d records an earlier run could not save: %d saved now, %d still kept (%lld ms)",
-             found, found - std::min(found, m_pending.count()), m_pending.count(),
-             static_cast<long long>(clock.elapsed()));
+    m_recoveredSaved += found - kept - refused;
+    m_recoveredRefused += refused;
+    LOG_INFO("fmwk",
+             "recovered %d records an earlier run could not save: %d saved now, %d refused, %d still kept (%lld ms)",
+             found, found - kept - refused, refused, m_pending.count(), static_cast<long long>(clock.elapsed()));
 }
 
 int FrameworkManager::logout()

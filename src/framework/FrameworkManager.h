@@ -56,9 +56,11 @@ public:
     int saveUnsaved();
     // Of the records not saved yet, those no file holds: lost when the program ends.
     int unsavedLostCount() const { return m_pending.unfiledCount(); }
-    // How many records kept by an earlier run this start found, and how many of them it saved.
+    // How many records kept by an earlier run this start found, how many of them it saved and how
+    // many the database refused for good.
     int recoveredCount() const { return m_recovered; }
     int recoveredSavedCount() const { return m_recoveredSaved; }
+    int recoveredRefusedCount() const { return m_recoveredRefused; }
     PendingRecords& pendingRecords() { return m_pending; }
 
     void setSplashPageText(const QString&) {}
@@ -95,6 +97,7 @@ private:
     PendingRecords m_pending;
     int m_recovered = 0;
     int m_recoveredSaved = 0;
+    int m_recoveredRefused = 0;
 
 public:
     QString m_helpUrl;

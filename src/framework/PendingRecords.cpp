@@ -19,6 +19,8 @@
 
 #include <sqlite3.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -32,6 +34,21 @@ const char* const Channel = "fmwk";
 // (after a pause for the window, in a recovery).
 const int BatchRecords = 2000;
 const qint64 BatchMs = 100;
+// While files of ended runs are read, the window gets its events after this much work.
+const qint64 PauseMs = 50;
+// No file of kept records is larger: it would hold a million records and more, far beyond what a
+// run keeps. A larger one is not read (a read of it would hold the window and the memory).
+const qint64 MaxFileBytes = 256 * 1024 * 1024;
+
+// The start of a file as this program writes it: a JSON object (JSON lets blanks come first).
+bool startsLikeRecords(const QByteArray& start)
+{
+    for (const char c : start) {
+        if (c != ' ' && c != '\t' && c != '\n' && c != '\r')
+            return c == '{';
+    }
+    return false;
+}
 
 const char* const KindNames[] = {"answer", "mark", "rating", "states", "start"};
 
@@ -465,8 +482,19 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
             m_pause();
     }
 
-    QList<Record> stillKept;
     QJsonArray refused;
+    for (int k = 0; k < m_kept.count(); ++k) {
+        if (results[static_cast<size_t>(k)] == Permanent)
+            refused.append(toJson(m_kept.at(k)));
+    }
+    // Refused for good (a constraint, a trigger): tried again it would be refused again. Kept
+    // when no folder takes them: never dropped.
+    const bool refusedAside = refused.isEmpty()
+        || setAside(listJson(refused), "refused",
+                    QStringLiteral("%1 records refused by the learner database").arg(refused.count()));
+    if (refusedAside)
+        m_refused += refused.count();
+    QList<Record> stillKept;
     bool givenKept = false;
     bool givenRefused = false;
     int earlierSaved = 0;
@@ -475,9 +503,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
         const StoreResult result = results[static_cast<size_t>(k)];
         if (result == Stored && k < keptBefore)
             ++earlierSaved;
-        if (result == Permanent)
-            refused.append(toJson(record));
-        const bool keep = result == Untried || result == Transient;
+        const bool keep = result == Untried || result == Transient || (result == Permanent && !refusedAside);
         if (keep) {
             // A mark whose run's start was measured carries it from here on, also into the file.
             if (record.kind == Record::Mark && record.rating < 0)
@@ -486,7 +512,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
         }
         if (k >= keptBefore) {
             givenKept = givenKept || keep;
-            givenRefused = givenRefused || result == Permanent;
+            givenRefused = givenRefused || (result == Permanent && refusedAside);
         }
     }
     const bool changed = earlierSaved > 0 || stillKept.count() != keptBefore || !m_arrived.isEmpty()
@@ -495,12 +521,6 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
     m_arrived.clear();
     m_saving = false;
     m_ratingRead = false;
-    if (!refused.isEmpty()) {
-        // Refused for good (a constraint, a trigger): tried again it would be refused again.
-        m_refused += refused.count();
-        setAside(listJson(refused), "refused",
-                 QStringLiteral("%1 records refused by the learner database").arg(refused.count()));
-    }
     if (earlierSaved > 0)
         LOG_INFO(Channel, "saved %d records kept from earlier", earlierSaved);
     if (!m_kept.isEmpty())
@@ -593,10 +613,14 @@ void PendingRecords::persist(Database* db)
             m_filed.insert(r.id);
     }
     m_unpersisted = false;
+    bool gone = true;
     for (const std::unique_ptr<PendingRecordsFile>& file : m_taken)
-        file->remove();
+        gone = file->remove() && gone;
     m_taken.clear();
-    forgetSavedIds(db);
+    if (gone)
+        forgetSavedIds(db);
+    else
+        m_savedIds.clear();  // guarding the records another name holds; a later start forgets them
 }
 
 void PendingRecords::forgetSavedIds(Database* db)
@@ -616,53 +640,115 @@ void PendingRecords::forgetSavedIds(Database* db)
         m_savedIds.clear();
 }
 
-void PendingRecords::setAside(const QByteArray& text, const char* what, const QString& why)
+QString PendingRecords::sideName(const char* what)
+{
+    return QStringLiteral("%1.%2-%3.%4.json").arg(m_name, m_token).arg(++m_sideFiles).arg(QLatin1String(what));
+}
+
+bool PendingRecords::setAside(const QByteArray& text, const char* what, const QString& why)
 {
     for (int folder = 0; folder < m_folders.count(); ++folder) {
         if (!usable(folder, true))
             continue;
-        const QString path = QDir(m_folders.at(folder)).filePath(
-            QStringLiteral("%1.%2-%3.%4.json").arg(m_name, m_token).arg(++m_sideFiles).arg(QLatin1String(what)));
+        const QString path = QDir(m_folders.at(folder)).filePath(sideName(what));
         QString failure;
         if (PendingRecordsFile::create(path, text, failure)) {
-            m_setAsideIn = path;
+            m_setAsideIn << path;
             LOG_ERROR(Channel, "%s: set aside in %s", why.toUtf8().constData(), path.toUtf8().constData());
-            return;
+            return true;
         }
         LOG_WARN(Channel, "cannot write %s: %s", path.toUtf8().constData(), failure.toUtf8().constData());
     }
-    // Never dropped unsaid: the log keeps them.
-    LOG_ERROR(Channel, "%s: no folder takes them: %s", why.toUtf8().constData(), text.constData());
+    LOG_ERROR(Channel, "%s: no folder takes them", why.toUtf8().constData());
+    return false;
 }
 
-bool PendingRecords::takeFile(const QString& path, QList<QList<Record>>& runs)
+bool PendingRecords::setAsideFile(PendingRecordsFile& file, const QString& why)
+{
+    const QString from = file.path();
+    const QString aside = QFileInfo(from).dir().filePath(sideName("unreadable"));
+    QString failure;
+    if (file.rename(aside, failure)) {
+        ++m_unreadable;
+        m_setAsideIn << aside;
+        LOG_ERROR(Channel, "%s: set aside as %s", why.toUtf8().constData(), aside.toUtf8().constData());
+        return true;
+    }
+    LOG_ERROR(Channel, "%s: it stays where it is, for it cannot be renamed: %s", why.toUtf8().constData(),
+              failure.toUtf8().constData());
+    m_leftIn << from;
+    return false;
+}
+
+void PendingRecords::breathe()
+{
+    if (m_pause && m_sincePause.elapsed() >= PauseMs) {
+        m_pause();
+        m_sincePause.restart();
+    }
+}
+
+bool PendingRecords::takeFile(const QString& path, QList<QList<Record>>& runs, Files& taken)
 {
     QString why;
     std::unique_ptr<PendingRecordsFile> file = PendingRecordsFile::take(path, why);
     if (!file) {
-        if (!why.isEmpty() && !m_warned.contains(path))
+        if (why.isEmpty())
+            return true;  // no file there
+        if (!m_warned.contains(path))
             LOG_WARN(Channel, "%s left alone: %s", path.toUtf8().constData(), why.toUtf8().constData());
-        if (!why.isEmpty())
-            m_warned.insert(path);
+        m_warned.insert(path);
+        // A symlink, a FIFO or another user's file holds none of the learner's records.
+        const QFileInfo info(path);
+        return info.isSymLink() || !info.isFile() || info.ownerId() != ::geteuid();
+    }
+    try {
+        return readFile(std::move(file), runs, taken);
+    } catch (const std::exception& e) {
+        // Out of memory: the start goes on, and a later one reads the file.
+        LOG_ERROR(Channel, "%s cannot be read now (%s): it stays where it is", path.toUtf8().constData(), e.what());
+        m_leftIn << path;
         return false;
     }
+}
+
+bool PendingRecords::readFile(std::unique_ptr<PendingRecordsFile> file, QList<QList<Record>>& runs, Files& taken)
+{
+    const QString path = file->path();
+    const qint64 size = file->size();
     QByteArray content;
-    if (!file->read(content, why)) {
-        LOG_ERROR(Channel, "cannot read %s: %s", path.toUtf8().constData(), why.toUtf8().constData());
+    QString why;
+    bool ok = file->read(content, 64, why);
+    // Not read further when it cannot be one of this program's files: set aside by a new name.
+    if (ok && size > MaxFileBytes)
+        return setAsideFile(*file, QStringLiteral("%1 is larger than this program writes (%2 bytes)").arg(path).arg(size));
+    if (ok && !startsLikeRecords(content))
+        return setAsideFile(*file, QStringLiteral("%1 is not a file of records").arg(path));
+    content.reserve(static_cast<int>(size));
+    while (ok && content.size() < size) {
+        const int before = content.size();
+        ok = file->read(content, std::min<qint64>(size, before + (1 << 20)), why);
+        if (content.size() == before)
+            break;  // shorter than it was
+        breathe();
+    }
+    if (!ok) {
+        LOG_ERROR(Channel, "cannot read %s: %s; it stays where it is", path.toUtf8().constData(),
+                  why.toUtf8().constData());
+        m_leftIn << path;
         return false;
     }
     QJsonParseError error;
     const QJsonDocument doc = QJsonDocument::fromJson(content, &error);
     const QJsonValue list = doc.object().value(QLatin1String("records"));
+    breathe();
     if (!list.isArray()) {
         // Damaged (cut short, not ours): kept aside whole, not read again at every start.
-        ++m_unreadable;
-        setAside(content, "unreadable", QStringLiteral("%1 cannot be read (%2)").arg(path, error.errorString()));
-        file->remove();
-        return false;
+        return setAsideFile(*file, QStringLiteral("%1 cannot be read (%2)").arg(path, error.errorString()));
     }
     // A file of an earlier version: its records are named by what it holds, the same at every start.
     const QString legacy = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha1).toHex().left(16));
+    content.clear();
     QList<Record> run;
     QJsonArray bad;
     const char* firstFault = nullptr;
@@ -678,25 +764,41 @@ bool PendingRecords::takeFile(const QString& path, QList<QList<Record>>& runs)
                 r.id = QStringLiteral("old%1-%2").arg(legacy).arg(index);
             run.append(r);
         }
-        if (++index % BatchRecords == 0 && m_pause)
-            m_pause();
+        ++index;
+        breathe();
+    }
+    if (!bad.isEmpty()) {
+        const QString fault = QStringLiteral("%1 records of %2 are not sound (the first: %3)")
+                                  .arg(bad.count())
+                                  .arg(path)
+                                  .arg(QLatin1String(firstFault));
+        if (!setAside(listJson(bad), "unreadable", fault)) {
+            // Taken in, the sound records would leave the file to be removed with the rest.
+            LOG_ERROR(Channel, "%s stays where it is, none of its records taken in", path.toUtf8().constData());
+            m_leftIn << path;
+            return false;
+        }
+        m_unreadable += bad.count();
     }
     LOG_INFO(Channel, "%d records kept by an earlier run found in %s", run.count(), path.toUtf8().constData());
-    if (!bad.isEmpty()) {
-        m_unreadable += bad.count();
-        setAside(listJson(bad), "unreadable",
-                 QStringLiteral("%1 records of %2 are not sound (the first: %3)").arg(bad.count()).arg(path).arg(
-                     QLatin1String(firstFault)));
+    if (file->hasOtherNames()) {
+        LOG_WARN(Channel, "%s has other names: they keep its records when it goes", path.toUtf8().constData());
+        m_linkedIn << path;
     }
     if (!run.isEmpty())
         runs.append(run);
-    m_taken.push_back(std::move(file));
+    taken.push_back(std::move(file));
     return true;
 }
 
-int PendingRecords::load()
+int PendingRecords::load(Database* db)
 {
+    m_sincePause.start();
     QList<QList<Record>> runs;  // one list per file, each in the order it was kept
+    // Collected here and handed over at the end: a save in a pause removes none of them.
+    Files taken;
+    // Every file that may hold the learner's records was read.
+    bool whole = true;
     for (int folder = 0; folder < m_folders.count(); ++folder) {
         if (!usable(folder, false))
             continue;
@@ -705,11 +807,12 @@ int PendingRecords::load()
                                                 QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
         for (const QString& name : names) {
             const QString path = dir.filePath(name);
-            const bool ours = (m_own && m_own->path() == path)
-                || std::any_of(m_taken.begin(), m_taken.end(),
-                               [&path](const std::unique_ptr<PendingRecordsFile>& f) { return f->path() == path; });
+            auto isPath = [&path](const std::unique_ptr<PendingRecordsFile>& f) { return f->path() == path; };
+            const bool ours = (m_own && m_own->path() == path) || std::any_of(m_taken.begin(), m_taken.end(), isPath)
+                || std::any_of(taken.begin(), taken.end(), isPath);
             if (!ours)
-                takeFile(path, runs);
+                whole = takeFile(path, runs, taken) && whole;
+            breathe();
         }
         // Half-written by a run killed while writing (locked while a live one writes): never read.
         for (const QString& name : dir.entryList({QLatin1Char('.') + m_name + QStringLiteral(".*.unsaved.json.*")},
@@ -717,6 +820,8 @@ int PendingRecords::load()
             QString why;
             if (std::unique_ptr<PendingRecordsFile> left = PendingRecordsFile::take(dir.filePath(name), why))
                 left->remove();
+            else if (!why.isEmpty())
+                whole = false;
         }
     }
     // Files of different runs: the older run's records first.
@@ -738,7 +843,26 @@ int PendingRecords::load()
     for (const Record& r : qAsConst(loaded))
         m_filed.insert(r.id);  // their files stay until this run's own file holds them
     m_kept = loaded + m_kept;
+    for (std::unique_ptr<PendingRecordsFile>& file : taken)
+        m_taken.push_back(std::move(file));
     m_unpersisted = m_unpersisted || !m_taken.empty();
+    // An id left by a kill after the files went, or by a forgetting that failed: no file holds its
+    // record, and those of the files taken go with them.
+    if (whole && db && db->getDb()) {
+        DatabaseQuery table(db);
+        table.exec("SELECT name FROM sqlite_master WHERE type = 'table' AND name = 'kept_saved'");
+        // Not those of records taken in: still kept, their ids guard them; saved, they go then.
+        if (table.numRows() > 0)
+            DatabaseQuery(db).execEach(
+                [this, &ids](int, char** values, char**) {
+                    const QString id = QString::fromUtf8(values[0]);
+                    if (!ids.contains(id))
+                        m_savedIds << id;
+                },
+                "SELECT id FROM kept_saved");
+        if (m_taken.empty())
+            forgetSavedIds(db);
+    }
     return static_cast<int>(std::count_if(loaded.begin(), loaded.end(),
                                           [](const Record& r) { return r.kind != Record::RunStart; }));
 }

@@ -5,6 +5,7 @@
 #include "framework/SkillRating.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QSet>
@@ -102,9 +103,13 @@ public:
     Outcome saveUnkept(Database* db, const Record& record);
     // Takes in the records of the files of runs that ended without saving them (every file in the
     // folders whose process is gone), oldest first; returns how many. Each record is checked like
-    // any input: a file that cannot be read whole, and each record that is not sound, is set
-    // aside. The files are removed once their records are saved or in this process's own file.
-    int load();
+    // any input: a file that is not one of records, or larger than this program ever writes, is set
+    // aside by a new name without being read whole; each record that is not sound is set aside in
+    // a side file, and when none can be written its file stays where it is, untaken. The files are
+    // removed once their records are saved or in this process's own file. With db, and every file
+    // that may hold the learner's records read, the ids of saved records that no file holds any
+    // more are forgotten too.
+    int load(Database* db = nullptr);
 
     // The records the learner made that wait (a run's start is none of them).
     int count() const;
@@ -116,10 +121,15 @@ public:
     // The file holding the kept records; empty when none could be written (or none are kept).
     const QString& keptIn() const { return m_keptIn; }
     // Records the database refused for good, and files or records of ended runs that could not be
-    // taken in (both set aside); the last side file written.
+    // taken in (both set aside); every side file.
     int refusedCount() const { return m_refused; }
     int unreadableCount() const { return m_unreadable; }
-    const QString& setAsideIn() const { return m_setAsideIn; }
+    const QStringList& setAsideIn() const { return m_setAsideIn; }
+    // Files of ended runs left where they are, their records not taken in (what is damaged in
+    // them could not be set aside, or they could not be read now).
+    const QStringList& leftIn() const { return m_leftIn; }
+    // Files taken in whose other names (a backup's link) still hold their records.
+    const QStringList& linkedIn() const { return m_linkedIn; }
 
 private:
     enum StoreResult { Untried, Stored, Transient, Permanent };
@@ -135,10 +145,19 @@ private:
     void forgetSavedIds(Database* db);
     // The folder is one to use (after the first: the learner's own; with make, made when missing).
     bool usable(int folder, bool make);
-    // Writes text to a new side file "<name>.<token>-<n>.<what>.json", beside the database when it can.
-    void setAside(const QByteArray& text, const char* what, const QString& why);
-    // Takes in the file at path when it is one to take; its records go to runs.
-    bool takeFile(const QString& path, QList<QList<Record>>& runs);
+    // Writes text to a new side file "<name>.<token>-<n>.<what>.json", beside the database when it
+    // can; false when no folder takes it.
+    bool setAside(const QByteArray& text, const char* what, const QString& why);
+    // Gives the whole file a side file's name in its folder; false when it stays where it is.
+    bool setAsideFile(PendingRecordsFile& file, const QString& why);
+    QString sideName(const char* what);
+    // Takes in the file at path when it is one to take: its records go to runs, the file to taken.
+    // False when a file that may hold the learner's records stays unread.
+    using Files = std::vector<std::unique_ptr<PendingRecordsFile>>;
+    bool takeFile(const QString& path, QList<QList<Record>>& runs, Files& taken);
+    bool readFile(std::unique_ptr<PendingRecordsFile> file, QList<QList<Record>>& runs, Files& taken);
+    // The window's events, when the work since the last pause has taken long enough.
+    void breathe();
 
     QList<Record> m_kept;
     QHash<qint64, int> m_runStarts;
@@ -150,13 +169,16 @@ private:
     qint64 m_lastId = 0;
     int m_sideFiles = 0;
     std::unique_ptr<PendingRecordsFile> m_own;
-    std::vector<std::unique_ptr<PendingRecordsFile>> m_taken;
+    Files m_taken;
     QStringList m_savedIds;  // saved since the last rewrite: in the database until no file holds them
     QSet<QString> m_warned;  // names already said to be left alone
     QSet<QString> m_filed;   // ids of the records that a file holds
     bool m_unpersisted = false;  // records taken from files of ended runs, not in a file of ours yet
     QString m_keptIn;
-    QString m_setAsideIn;
+    QStringList m_setAsideIn;
+    QStringList m_leftIn;
+    QStringList m_linkedIn;
+    QElapsedTimer m_sincePause;
     int m_refused = 0;
     int m_unreadable = 0;
     RatingSource m_ratingSource;

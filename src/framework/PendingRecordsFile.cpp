@@ -3,10 +3,12 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,8 +71,6 @@ std::unique_ptr<PendingRecordsFile> PendingRecordsFile::take(const QString& path
         why = QStringLiteral("owned by user %1").arg(st.st_uid);
     else if (st.st_mode & (S_IWGRP | S_IWOTH))
         why = QStringLiteral("others may write it");
-    else if (st.st_nlink != 1)
-        why = QStringLiteral("it has other names");
     else if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
         why = errno == EWOULDBLOCK ? QStringLiteral("in use by a running program") : lastError();
     if (why.isEmpty()) {
@@ -127,12 +127,18 @@ bool PendingRecordsFile::create(const QString& path, const QByteArray& text, QSt
     return ok;
 }
 
-bool PendingRecordsFile::read(QByteArray& text, QString& why) const
+qint64 PendingRecordsFile::size() const
 {
-    text.clear();
+    struct stat st;
+    return ::fstat(m_fd, &st) == 0 ? static_cast<qint64>(st.st_size) : 0;
+}
+
+bool PendingRecordsFile::read(QByteArray& text, qint64 length, QString& why) const
+{
     char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::pread(m_fd, buffer, sizeof buffer, text.size());
+    while (text.size() < length) {
+        const ssize_t n = ::pread(m_fd, buffer, static_cast<size_t>(std::min<qint64>(sizeof buffer, length - text.size())),
+                                  text.size());
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -140,19 +146,48 @@ bool PendingRecordsFile::read(QByteArray& text, QString& why) const
             return false;
         }
         if (n == 0)
-            return true;
+            break;
         text.append(buffer, static_cast<int>(n));
     }
+    return true;
 }
 
-void PendingRecordsFile::remove()
+bool PendingRecordsFile::leadsHere(const QByteArray& name) const
 {
-    const QByteArray name = QFile::encodeName(m_path);
     struct stat mine;
     struct stat now;
-    if (::fstat(m_fd, &mine) == 0 && ::lstat(name.constData(), &now) == 0 && mine.st_dev == now.st_dev
-        && mine.st_ino == now.st_ino)
+    return ::fstat(m_fd, &mine) == 0 && ::lstat(name.constData(), &now) == 0 && mine.st_dev == now.st_dev
+        && mine.st_ino == now.st_ino;
+}
+
+bool PendingRecordsFile::rename(const QString& path, QString& why)
+{
+    const QByteArray from = QFile::encodeName(m_path);
+    if (!leadsHere(from)) {
+        why = QStringLiteral("its name leads elsewhere now");
+        return false;
+    }
+    if (::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, QFile::encodeName(path).constData(), RENAME_NOREPLACE)
+        != 0) {
+        why = lastError();
+        return false;
+    }
+    m_path = path;
+    return true;
+}
+
+bool PendingRecordsFile::remove()
+{
+    const QByteArray name = QFile::encodeName(m_path);
+    if (leadsHere(name))
         ::unlink(name.constData());
+    return !hasOtherNames();
+}
+
+bool PendingRecordsFile::hasOtherNames() const
+{
+    struct stat st;
+    return ::fstat(m_fd, &st) != 0 || st.st_nlink > (leadsHere(QFile::encodeName(m_path)) ? 1u : 0u);
 }
 
 }  // namespace edufrmwk

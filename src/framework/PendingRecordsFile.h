@@ -11,7 +11,8 @@ namespace edufrmwk {
 // process on the same database leaves it alone, and a later start takes it once its process is
 // gone (the lock goes with the process, also when it is killed). Whatever is found at a name is
 // hostile input: a symlink is not followed, a FIFO or device does not block the open, and only a
-// regular file the learner owns, that no one else may write and that has no other name, is taken.
+// regular file the learner owns and that no one else may write is taken. Another name of it (a
+// backup's link) is harmless: the file is read, never written, and only this name goes.
 class PendingRecordsFile {
 public:
     ~PendingRecordsFile();
@@ -27,13 +28,21 @@ public:
     // A new file of text at path (0600) that replaces nothing.
     static bool create(const QString& path, const QByteArray& text, QString& why);
 
-    bool read(QByteArray& text, QString& why) const;
-    // Removes the name, when it still leads to this file.
-    void remove();
+    qint64 size() const;
+    // More of the file after text (its start), up to length bytes in all; false on an error.
+    bool read(QByteArray& text, qint64 length, QString& why) const;
+    // Gives the file a new name that replaces nothing, in place of this one (no byte is copied).
+    bool rename(const QString& path, QString& why);
+    // Removes the name, when it still leads to this file; false when the file keeps another name.
+    bool remove();
+    // The file has names besides this one.
+    bool hasOtherNames() const;
     const QString& path() const { return m_path; }
 
 private:
     PendingRecordsFile(int fd, const QString& path);
+    // The name leads to this file (not replaced since it was taken).
+    bool leadsHere(const QByteArray& name) const;
 
     int m_fd;
     QString m_path;

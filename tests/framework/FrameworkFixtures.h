@@ -79,6 +79,8 @@ protected:
     {
         useCourse(description);
         m_model.reset(new edufrmwk::FrameworkModel(&m_db, &m_stats));
+        // as the program's: what is refused for good is set aside beside the database
+        m_model->pendingRecords()->setFolders({m_dir.path()}, QStringLiteral("Brisola"));
         m_model->setCourse(m_course->course());
         edufrmwk::UserInfo* info = nullptr;
         ASSERT_EQ(m_db.getUser(QStringLiteral("user"), &info), 0);

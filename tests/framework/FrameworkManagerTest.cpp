@@ -281,7 +281,8 @@ TEST_F(Manager, TheGainOfAnActivityIsMeasuredAfterTheKeptAnswersAreSaved)
     db->setBusyTimeout(Database::DefaultBusyTimeoutMs);
 }
 
-// What an earlier run kept in its file is saved at login, before the states are read, and counted.
+// What an earlier run kept in its file is saved at login, before the states are read, and counted;
+// what the database refuses for good is not counted as saved.
 TEST_F(Manager, RecordsAnEarlierRunKeptAreSavedFirstAtLoginAndCounted)
 {
     const QString file = manager()->getDataPath() + QStringLiteral("/Brisola.unsaved.json");
@@ -290,19 +291,28 @@ TEST_F(Manager, RecordsAnEarlierRunKeptAreSavedFirstAtLoginAndCounted)
     out.write("{\"records\": ["
               "{\"kind\": \"answer\", \"user\": 1, \"time\": \"2026-01-02T03:04:05.000\", "
               "\"variant\": \"g1/s1/q2@kept\", \"value\": 0.5},"
+              "{\"kind\": \"answer\", \"user\": 1, \"time\": \"2026-01-02T03:04:05.500\", "
+              "\"variant\": \"g1/s1/q2@refused\", \"value\": 0.5},"
               "{\"kind\": \"states\", \"user\": 1, \"time\": \"2026-01-02T03:04:06.000\", "
               "\"states\": [{\"path\": \"g1/s1/q2\", \"state\": \"ABORTED\", \"select\": false}]}]}");
     out.close();
+    sqlRun(manager()->m_dbPath, "CREATE TRIGGER refuseKept BEFORE INSERT ON answers WHEN NEW.variant = "
+                                 "'g1/s1/q2@refused' BEGIN SELECT RAISE(ABORT, 'refused'); END");
     const int before = manager()->recoveredCount();
+    const int savedBefore = manager()->recoveredSavedCount();
+    const int refusedBefore = manager()->recoveredRefusedCount();
     EXPECT_EQ(manager()->logout(), 0);
     EXPECT_EQ(manager()->login(QStringLiteral("user"), QStringLiteral("quillfen"), nullptr), 0);
-    EXPECT_EQ(manager()->recoveredCount() - before, 2);
+    sqlRun(manager()->m_dbPath, "DROP TRIGGER refuseKept");
+    EXPECT_EQ(manager()->recoveredCount() - before, 3);
+    EXPECT_EQ(manager()->recoveredSavedCount() - savedBefore, 2);
+    EXPECT_EQ(manager()->recoveredRefusedCount() - refusedBefore, 1);
     EXPECT_EQ(rows("SELECT timestamp, correctness FROM answers WHERE variant = 'g1/s1/q2@kept'"),
               QStringList{"2026-01-02 03:04:05|0.5"});
     EXPECT_EQ(FrameworkModel::getInstance()->getElementState((*g_course)["q2"]), ElementState::ABORTED);
     EXPECT_FALSE(QFile::exists(file));
     EXPECT_TRUE(LogCapture::instance().contains(
-        QStringLiteral("recovered 2 records an earlier run could not save: 2 saved now, 0 still kept")));
+        QStringLiteral("recovered 3 records an earlier run could not save: 2 saved now, 1 refused, 0 still kept")));
     EXPECT_EQ(manager()->unsavedCount(), 0);
 }
 

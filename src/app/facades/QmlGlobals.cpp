@@ -68,19 +68,27 @@ void QmlGlobals::checkSetAside()
     const edufrmwk::PendingRecords& pending = FrameworkManager::getInstance()->pendingRecords();
     const int unrecovered = pending.unreadableCount();
     const int refused = pending.refusedCount();
-    if (unrecovered + refused == m_setAsideSeen)
-        return;
-    m_setAsideSeen = unrecovered + refused;
+    const QString separator = QStringLiteral(", ");
     QStringList text;
     if (unrecovered > 0)
         text << tr("Some results from your last session could not be recovered: their records were damaged.");
     if (refused > 0)
         text << (refused == 1 ? tr("One result could not be saved: your records refused it.")
                               : tr("%1 results could not be saved: your records refused them.").arg(refused));
-    text << (pending.setAsideIn().isEmpty() ? tr("The program's log holds what they were.")
-                                            : tr("What they were is kept in %1.").arg(pending.setAsideIn()));
-    LOG_INFO(kChannel, "told the learner: %s", text.join(QLatin1Char(' ')).toUtf8().constData());
-    setNotices(m_unreadable, m_recovered, text.join(QLatin1Char(' ')));
+    if (!pending.setAsideIn().isEmpty())
+        text << tr("What they were is kept in %1.").arg(pending.setAsideIn().join(separator));
+    if (!pending.leftIn().isEmpty())
+        text << tr("Results from your last session are still in %1: they could not be taken in yet, and will be "
+                   "at a later start.").arg(pending.leftIn().join(separator));
+    if (!pending.linkedIn().isEmpty())
+        text << tr("Results from your last session were taken in from %1; another name of that file still holds "
+                   "them.").arg(pending.linkedIn().join(separator));
+    const QString said = text.join(QLatin1Char(' '));
+    if (said == m_setAsideSaid)
+        return;
+    m_setAsideSaid = said;
+    LOG_INFO(kChannel, "told the learner: %s", said.toUtf8().constData());
+    setNotices(m_unreadable, m_recovered, said);
 }
 
 void QmlGlobals::recordsRead(bool ok)
@@ -108,13 +116,17 @@ void QmlGlobals::announceRecovered()
     if (found == 0)
         return;
     const int saved = manager->recoveredSavedCount();
+    // The refused ones are told with where they were set aside.
+    const int waiting = found - saved - manager->recoveredRefusedCount();
     QString text = found == 1 ? tr("One result from your last session could not be saved then.")
                               : tr("%1 results from your last session could not be saved then.").arg(found);
     if (saved == found)
         text += QLatin1Char(' ') + (found == 1 ? tr("It has been saved now.") : tr("They have been saved now."));
+    else if (waiting > 0)
+        text += QLatin1Char(' ') + tr("%1 of them have been saved now; %2 will be saved as soon as your records "
+                                      "can be written.").arg(saved).arg(waiting);
     else
-        text += QLatin1Char(' ') + tr("%1 of them have been saved now; the rest will be saved as soon as your "
-                                      "records can be written.").arg(saved);
+        text += QLatin1Char(' ') + tr("%1 of them have been saved now.").arg(saved);
     LOG_INFO(kChannel, "told the learner: %s", text.toUtf8().constData());
     setNotices(m_unreadable, text, m_setAside);
     checkUnsaved();

@@ -47,7 +47,8 @@ signals:
 private:
     QmlGlobals() = default;
     void setNotices(bool unreadable, const QString& recovered, const QString& setAside);
-    // Records set aside (refused for good, or not recovered) since last said: said now.
+    // Where records set aside (refused for good, or not recovered) or not taken in yet are, when
+    // that changed since last said: said now.
     void checkSetAside();
 
     static QmlGlobals* mp_instance;
@@ -56,7 +57,7 @@ private:
     QElapsedTimer m_sinceFailure;
     QString m_recovered;
     QString m_setAside;
-    int m_setAsideSeen = 0;
+    QString m_setAsideSaid;
     int m_unsavedSeen = 0;
     bool m_inFileSeen = false;
 };
