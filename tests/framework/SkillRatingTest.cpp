@@ -88,7 +88,11 @@ TEST_F(Rating, ARecoveryReadsTheAnswersOncePerTransactionAndMeasuresWhatAReadBef
     StatisticsEngine aloneStats;
     aloneStats.initialize(&alone);
     aloneStats.setCourse(m_course->course());
+    // a folder for the side file of what the database refuses, as the program has beside the database
+    const QString aloneFolder = m_dir.filePath(QStringLiteral("alone"));
+    ASSERT_TRUE(QDir().mkdir(aloneFolder));
     PendingRecords one;
+    one.setFolders({aloneFolder}, QStringLiteral("Brisola"));
     int aloneReads = 0;
     one.setRatingSource([&](SkillRating& rating) {
         ++aloneReads;
@@ -146,6 +150,7 @@ TEST_F(Rating, AnAnswerOfATransactionThatRollsBackIsNotCounted)
     ASSERT_TRUE(run("CREATE TRIGGER undo BEFORE INSERT ON ratings WHEN (SELECT count(*) FROM ratings) = 0 "
                     "BEGIN SELECT RAISE(ROLLBACK, 'undone'); END"));
     PendingRecords pending;
+    pending.setFolders({m_dir.path()}, QStringLiteral("Brisola"));
     pending.setRatingSource([this](SkillRating& rating) { return m_stats.readSkillRating(rating); });
     pending.save(&m_db, {PendingRecords::markMeasuredAtSave(1, QStringLiteral("g1/s1/q1"), 0.5, 0),
                          PendingRecords::answer(1, {QStringLiteral("g1/s1/q1"), QString()}, 1.0),
