@@ -84,6 +84,11 @@ void PitchDetector::start()
                   m_subBlockCount, m_blockSize);
 }
 
+void PitchDetector::stop()
+{
+    wait();
+}
+
 void PitchDetector::wait(std::chrono::milliseconds bound)
 {
     mp_thread->waitUntilIdle(bound);

@@ -49,7 +49,8 @@ public:
     // the block being filled, so they are safe while samples are still arriving.
     void reset();
     void start();
-    // Wait (at most 500 ms, or `bound`) until every queued block has been analysed.
+    // Both wait (at most 500 ms, or `bound`) until every queued block has been analysed.
+    void stop();
     void wait(std::chrono::milliseconds bound = std::chrono::milliseconds(500));
 
     // Feeding side (audio thread): no lock is waited on beyond the short hand-off.

@@ -16,6 +16,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -35,6 +36,8 @@ public:
             detector->submitPitch(frequency);
         if (delayMs > 0)
             QThread::msleep(delayMs);
+        while (held)
+            QThread::usleep(100);
     }
     std::vector<QVector<double>> copy()
     {
@@ -45,6 +48,7 @@ public:
     std::vector<QVector<double>> blocks;
     double frequency = 440.0;
     std::atomic<int> delayMs{0};
+    std::atomic<bool> held{false};
 };
 
 class Recorder : public PitchListener {
@@ -248,6 +252,32 @@ TEST_F(Detector, WaitTakesQueuedWorkUpTo500MsAndResetDropsIt)
     detector.wait();
     EXPECT_LT(timer.elapsed(), 800);
     EXPECT_TRUE(LogCapture::instance().contains("after 500 ms"));
+}
+
+// stop() is wait() under its other name: each returns once every queued block is analysed, and
+// gives up on a pass that does not end, saying so.
+TEST_F(Detector, StopAndWaitTakeEveryQueuedBlockAndGiveUpOnAHungPass)
+{
+    const std::vector<std::pair<const char*, std::function<void()>>> calls = {
+        {"stop", [this] { detector.stop(); }}, {"wait", [this] { detector.wait(); }}};
+    for (const auto& [name, call] : calls) {
+        SCOPED_TRACE(name);
+        LogCapture::instance().clear();
+        strategy.delayMs = 20;
+        detector.start();
+        const size_t before = strategy.copy().size();
+        feed(5 * 2048, 0.1);
+        call();
+        EXPECT_EQ(strategy.copy().size(), before + 5);
+        strategy.delayMs = 0;
+        strategy.held = true;
+        feed(2048, 0.1);
+        call();  // returns on its bound while the pass is still held
+        EXPECT_TRUE(LogCapture::instance().contains("after 500 ms"));
+        strategy.held = false;
+        call();
+        EXPECT_EQ(strategy.copy().size(), before + 6);
+    }
 }
 
 TEST_F(Detector, ResetAndStartWhileTheAudioThreadFeeds)
