@@ -280,6 +280,54 @@ TEST_F(Detector, StopAndWaitTakeEveryQueuedBlockAndGiveUpOnAHungPass)
     }
 }
 
+// The end of the input is waited for, not an empty queue: the feeder (the audio thread, behind
+// the grading here) hands its blocks over while the worker lags, and its last one, not full, goes
+// to the worker completed with silence. A worker that analyses nothing for the stall time is given
+// up on; a start forgets the end.
+TEST_F(Detector, TheInputEndIsWaitedForWhateverTheFeederAndTheWorkerStillHold)
+{
+    Watchdog watchdog(60000, "the input end");
+    strategy.delayMs = 20;
+    detector.start();
+    std::thread feeder([this] {
+        feed(3 * 2048 + 1000, 0.25);
+        detector.endInput();
+    });
+    EXPECT_TRUE(detector.waitForInputEnd(std::chrono::milliseconds(3000)));
+    const std::vector<QVector<double>> blocks = strategy.copy();
+    ASSERT_EQ(blocks.size(), 4u);
+    EXPECT_EQ(blocks[3].size(), 2048);
+    EXPECT_EQ(std::make_pair(blocks[3][999], blocks[3][1000]), std::make_pair(0.25, 0.0));
+    EXPECT_EQ(blocks[3].count(0.0), 2048 - 1000);
+    feeder.join();
+    EXPECT_TRUE(detector.mp_currentBlock->isEmpty());
+
+    // an end with nothing left to hand over
+    detector.start();
+    feed(2048, 0.25);
+    detector.endInput();
+    EXPECT_TRUE(detector.waitForInputEnd(std::chrono::milliseconds(3000)));
+    EXPECT_EQ(strategy.copy().size(), 5u);
+
+    // the worker held in its pass: no block analysed meanwhile, so the wait ends without the input
+    LogCapture::instance().clear();
+    detector.start();
+    strategy.delayMs = 0;
+    strategy.held = true;
+    feed(2 * 2048, 0.25);
+    detector.endInput();
+    EXPECT_FALSE(detector.waitForInputEnd(std::chrono::milliseconds(50)));
+    EXPECT_TRUE(LogCapture::instance().contains("analysis stalled for 50 ms before the end of the input (ended, "));
+    strategy.held = false;
+    detector.wait();
+    EXPECT_EQ(strategy.copy().size(), 7u);
+
+    // a start begins a new input, whose end has not come
+    detector.start();
+    EXPECT_FALSE(detector.waitForInputEnd(std::chrono::milliseconds(50)));
+    EXPECT_TRUE(LogCapture::instance().contains("(not ended, 0 blocks queued)"));
+}
+
 TEST_F(Detector, ResetAndStartWhileTheAudioThreadFeeds)
 {
     Watchdog watchdog(30000, "reset and start while feeding");
