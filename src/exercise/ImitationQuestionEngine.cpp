@@ -1,5 +1,6 @@
 #include "exercise/ImitationQuestionEngine.h"
 
+#include "audio/AudioInputRegion.h"
 #include "audio/AudioMarkerRegion.h"
 #include "audio/AudioSequencerMarkerEvent.h"
 #include "debug/Debugging.h"
@@ -34,9 +35,9 @@ const double kPause = 2.0;
 const double kPreCaptureLead = 1.0;
 const double kPitchWindowMinimum = 10.0;
 const double kRhythmTail = 0.3;
-// How long grading waits for the detector's worker to catch up with the answer; bounded so a stalled
-// worker cannot freeze the window.
-const std::chrono::milliseconds kHearTheRestBound(3000);
+// How long grading waits for the detector's worker to analyse another block of the answer; bounded
+// so a stalled worker cannot freeze the window.
+const std::chrono::milliseconds kHearTheRestStall(3000);
 }  // namespace
 
 ImitationQuestionEngine::ImitationQuestionEngine(QObject* parent)
@@ -236,6 +237,7 @@ void ImitationQuestionEngine::reset()
         mp_noteInput->reset();
     resetSequencer();
     m_captureBegun = false;
+    m_captureEnded = false;
     m_earlyKeyPresses = 0;
     mp_outcomeModel->clear();
     mp_gradeModel->clear();
@@ -359,9 +361,14 @@ void ImitationQuestionEngine::enter_evaluateState()
     LOG_ENTRY(kChannel);
     m_activeRun = 0;
     // The answer is heard to the capture end before the input stops: on a busy machine the detector's
-    // worker lags the stream, and what it has not analysed yet would be dropped with the input.
-    if (mp_micSource && mp_micSource->mp_detector)
-        mp_micSource->mp_detector->wait(kHearTheRestBound);
+    // worker lags the stream, and the audio thread may not even have handed the last samples over.
+    // What was not analysed would be dropped with the input. Graded before the end, it is all in.
+    if (mp_micSource && mp_micSource->mp_detector) {
+        if (m_captureEnded)
+            mp_micSource->mp_detector->waitForInputEnd(kHearTheRestStall);
+        else
+            mp_micSource->mp_detector->wait();
+    }
     if (ownsNoteInput())
         mp_noteInput->stop();
     // And the grades it made are in the outcome rows before the unmade ones are filled in.
@@ -447,8 +454,12 @@ void ImitationQuestionEngine::enter_startState()
     prepPitchDetection(kCaptureLead);
 
     m_sequencer.prepare();
-    if (mp_micSource)
-        mp_micSource->rewindCapture();
+    if (mp_micSource) {
+        qint64 regionSamples = 0;
+        for (const AudioInputRegion* r : m_sequencer.inputRegions())
+            regionSamples = r->listener() == mp_micSource ? r->totalSamples() : regionSamples;
+        mp_micSource->rewindCapture(regionSamples);
+    }
     const bool playing = m_sequencer.play() == 0;
     const int run = m_activeRun = ++m_runCount;
     if (!playing)  // no stream, so no marker will come
@@ -520,6 +531,7 @@ void ImitationQuestionEngine::newMarker(int id)
         emit userInputEnd();
         break;
     case MarkerCaptureEnd:
+        m_captureEnded = true;
         emit captureEnd();
         break;
     default:

@@ -147,4 +147,6 @@ private:
     // Key presses of the running attempt before its capture began (marker 1003).
     bool m_captureBegun = false;
     int m_earlyKeyPresses = 0;
+    // The running attempt reached its capture-end marker: its whole input is to be heard.
+    bool m_captureEnded = false;
 };

@@ -80,9 +80,10 @@ void MicNoteInputSource::setLevelListener(AudioSequencerInputListener* listener)
         waitForUsers();
 }
 
-void MicNoteInputSource::rewindCapture()
+void MicNoteInputSource::rewindCapture(qint64 regionSamples)
 {
     m_regionSamples.store(0, std::memory_order_relaxed);
+    m_regionLength.store(regionSamples, std::memory_order_relaxed);
 }
 
 void MicNoteInputSource::newSample(double time, short sample)
@@ -106,6 +107,9 @@ void MicNoteInputSource::newSample(double time, short sample)
         if (mp_detector)
             mp_detector->addSample(sample);
     }
+    // The region's end is the input's: grading waits for all of it to be analysed.
+    if (index + 1 == m_regionLength.load(std::memory_order_relaxed) && mp_detector)
+        mp_detector->endInput();
     m_users.fetch_sub(1, std::memory_order_release);
 }
 

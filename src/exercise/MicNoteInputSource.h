@@ -29,8 +29,9 @@ public:
     void newBlock(const QVector<double>& block, double time) override;
 
     // Main thread, before the timeline with this source's input region plays: region samples are
-    // counted from here.
-    void rewindCapture();
+    // counted from here. The region's last sample (of regionSamples; 0: no end known) ends the
+    // detector's input.
+    void rewindCapture(qint64 regionSamples = 0);
     // Seconds from the input region's first sample to the first one the detector was given.
     double clockShift() const { return m_clockShift.load(std::memory_order_acquire); }
 
@@ -54,6 +55,7 @@ private:
     std::atomic<int> m_users{0};
     // Audio thread while a stream runs; set by rewindCapture before it starts.
     std::atomic<qint64> m_regionSamples{0};
+    std::atomic<qint64> m_regionLength{0};
     std::atomic<bool> m_detectorFed{false};
     std::atomic<double> m_clockShift{0.0};
     // Detector worker; reset by start() under the detector's processing lock.

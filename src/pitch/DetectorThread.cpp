@@ -14,7 +14,7 @@ constexpr int kFreeCapacity = kQueueCapacity + 16;
 
 DetectorThread::DetectorThread(PitchDetector* detector)
     : mp_detector(detector), m_queue(kQueueCapacity, nullptr), m_queueHead(0), m_queueCount(0),
-      m_busy(false), m_stop(false)
+      m_busy(false), m_stop(false), m_inputEnded(false), m_analysedCount(0)
 {
     m_free.reserve(kFreeCapacity);
 }
@@ -50,20 +50,21 @@ void DetectorThread::recycleLocked(QVector<double>* block)
     m_free.push_back(block);
 }
 
-QVector<double>* DetectorThread::enqueueSamples(QVector<double>* block)
+QVector<double>* DetectorThread::enqueueSamples(QVector<double>* block, bool last)
 {
     std::unique_lock<std::mutex> locker(m_mutex);
-    if (m_queueCount >= kQueueCapacity) {
+    if (block && m_queueCount >= kQueueCapacity) {
         LOG_ERROR("pitch", "analysis is %d blocks behind; a block of %d samples is dropped", m_queueCount,
                   block->size());
         recycleLocked(block);
-    } else {
+    } else if (block) {
         m_queue[(m_queueHead + m_queueCount) % kQueueCapacity] = block;
         ++m_queueCount;
         m_busy = true;
-        m_condition.notify_all();
     }
-    if (m_free.empty())
+    m_inputEnded = m_inputEnded || last;
+    m_condition.notify_all();
+    if (!block || m_free.empty())
         return nullptr;
     QVector<double>* next = m_free.back();
     m_free.pop_back();
@@ -88,6 +89,7 @@ void DetectorThread::dropQueued()
     while (QVector<double>* block = takeLocked())
         recycleLocked(block);
     m_busy = false;
+    m_inputEnded = false;
     m_condition.notify_all();
 }
 
@@ -106,14 +108,39 @@ void DetectorThread::waitUntilIdle(std::chrono::milliseconds bound)
         if (m_busy && !m_stop)
             LOG_WARN("pitch", "analysis still has %d blocks queued after %d ms", m_queueCount, int(bound.count()));
     }
-    // A pass that has just gone idle may still be leaving its processing section. Polled, so the
-    // overall bound holds whatever the pass does.
+    waitForPassEnd(deadline);
+}
+
+bool DetectorThread::waitUntilInputEnd(std::chrono::milliseconds stall)
+{
+    auto deadline = std::chrono::steady_clock::now() + stall;
+    {
+        std::unique_lock<std::mutex> locker(m_mutex);
+        unsigned long analysed = m_analysedCount;
+        while (!m_condition.wait_until(locker, deadline, [this] { return (m_inputEnded && !m_busy) || m_stop; })) {
+            if (m_analysedCount == analysed) {
+                LOG_WARN("pitch", "analysis stalled for %d ms before the end of the input (%s, %d blocks queued)",
+                         int(stall.count()), m_inputEnded ? "ended" : "not ended", m_queueCount);
+                return false;
+            }
+            // a slow worker, not a stalled one: it has its time again
+            analysed = m_analysedCount;
+            deadline = std::chrono::steady_clock::now() + stall;
+        }
+    }
+    return waitForPassEnd(deadline);
+}
+
+bool DetectorThread::waitForPassEnd(std::chrono::steady_clock::time_point deadline)
+{
+    // A pass that has just gone idle may still be leaving its processing section.
     while (!m_processingMutex.try_lock()) {
         if (std::chrono::steady_clock::now() >= deadline)
-            return;
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     m_processingMutex.unlock();
+    return true;
 }
 
 void DetectorThread::destroy()
@@ -149,6 +176,7 @@ void DetectorThread::run()
             mp_detector->process(*block);
             std::unique_lock<std::mutex> locker(m_mutex);
             recycleLocked(block);
+            ++m_analysedCount;
         }
     }
 }

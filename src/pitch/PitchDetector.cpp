@@ -84,9 +84,19 @@ void PitchDetector::start()
                   m_subBlockCount, m_blockSize);
 }
 
+void PitchDetector::stop()
+{
+    wait();
+}
+
 void PitchDetector::wait(std::chrono::milliseconds bound)
 {
     mp_thread->waitUntilIdle(bound);
+}
+
+bool PitchDetector::waitForInputEnd(std::chrono::milliseconds stall)
+{
+    return mp_thread->waitUntilInputEnd(stall);
 }
 
 void PitchDetector::addSample(short sample)
@@ -94,12 +104,17 @@ void PitchDetector::addSample(short sample)
     addSample(static_cast<double>(sample) * (1.0 / 32768.0));
 }
 
-void PitchDetector::addSample(double sample)
+void PitchDetector::takeDiscard()
 {
     if (m_discardCurrent.exchange(false, std::memory_order_acq_rel)) {
         mp_currentBlock->clear();
         m_clippedInBlock = 0;
     }
+}
+
+void PitchDetector::addSample(double sample)
+{
+    takeDiscard();
     double peak = m_peakAmplitude;
     if (!(peak > 0.0)) {
         if (!m_badPeakWarned) {
@@ -133,6 +148,21 @@ void PitchDetector::addSample(double sample)
             next = new QVector<double>();
         mp_currentBlock = next;
     }
+}
+
+void PitchDetector::endInput()
+{
+    takeDiscard();
+    QVector<double>* last = nullptr;
+    if (!mp_currentBlock->isEmpty()) {
+        // within the capacity reserved for a block: no allocation here
+        mp_currentBlock->resize(static_cast<int>(qMax(1u, m_blockSize)));
+        m_clippedInBlock = 0;
+        last = mp_currentBlock;
+    }
+    QVector<double>* next = mp_thread->enqueueSamples(last, true);
+    if (last)
+        mp_currentBlock = next ? next : new QVector<double>();
 }
 
 void PitchDetector::process(QVector<double>& block)

@@ -49,12 +49,20 @@ public:
     // the block being filled, so they are safe while samples are still arriving.
     void reset();
     void start();
-    // Wait (at most 500 ms, or `bound`) until every queued block has been analysed.
+    // Both wait (at most 500 ms, or `bound`) until every queued block has been analysed.
+    void stop();
     void wait(std::chrono::milliseconds bound = std::chrono::milliseconds(500));
+    // Waits until the input has ended (endInput()) and all of it has been analysed, also what the
+    // feeding thread has not handed over yet. Gives up, false, once no block was analysed for
+    // `stall`: a worker that lags goes on being waited for, a stalled one is not.
+    bool waitForInputEnd(std::chrono::milliseconds stall);
 
     // Feeding side (audio thread): no lock is waited on beyond the short hand-off.
     void addSample(short sample);
     void addSample(double sample);
+    // The input's last sample was added: the block being filled goes to the worker, completed with
+    // silence.
+    void endInput();
 
     OnsetDetectionStrategy* getOnsetDetectionStrategy() const { return mp_onsetDetectionStrategy; }
     // Pitch results per block actually used: m_subBlockCount, or 1 when it does not fit a block.
@@ -85,6 +93,8 @@ public:
 
 private:
     void resetLocked();
+    // Feeding thread: empties the block being filled when reset() asked for it.
+    void takeDiscard();
 
     // Set by reset(); the feeding thread empties its block before the next sample.
     std::atomic<bool> m_discardCurrent;

@@ -193,6 +193,8 @@ TEST_F(EvaluatorTest, InputsThatTakeNoNoteAreCountedNotGraded)
          "[ c1/4 _/2 c1/4 c1/4 ]", E::RhythmMode, {{60, 0.0}, {60, 1.3}, {60, 1.8}, {60, 2.4}}, "P-WP", 0, 1},
         {"a tap after the last note ends the grading", "[ c1/4 d1/4 ]", E::RhythmMode, {{60, 0.0}, {60, 1.7}},
          "PW", 0, 1},
+        {"rushed, once for each note: the last tap lands by a note already taken, the last note gets none",
+         "[ c1/4 d1/4 e1/4 f1/4 ]", E::RhythmMode, {{60, 0.0}, {60, 0.5}, {60, 1.0}, {60, 1.4}}, "PeEW", 0, 1},
         {"a sung note takes the next note whenever it comes", "[ c1/4 d1/4 ]", E::PitchMode, {{60, -1.0}}, "--", 0, 0},
     };
     for (const auto& row : rows) {

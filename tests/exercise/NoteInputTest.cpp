@@ -163,6 +163,29 @@ TEST_F(NoteInputTest, ClapsIntoTheMicrophoneAreTimedInputsOfTheClappingInputOnly
     manager()->mp_clappingInput->setActiveSource(manager()->mp_keyboardSource);
 }
 
+// The region's last sample ends the detector's input: a clap in the last samples, too few to fill
+// a block, is heard once the input end has been analysed.
+TEST_F(NoteInputTest, TheRegionsLastSamplesAreHeardWhenItEnds)
+{
+    MicNoteInputSource* mic = manager()->mp_micSource;
+    NoteInput* clapping = manager()->mp_clappingInput;
+    clapping->setActiveSource(mic);
+    clapping->setEvaluator(evaluator.get());
+    // 1.81 s lies within the last 967 samples the detector is given, after its last full block
+    const std::vector<short> region = clappedRegion({0.0, 0.6, 1.2, 1.81}, 1.83);
+    ASSERT_EQ(region.size() % 2048, 967u);
+    mic->rewindCapture(qint64(region.size()));
+    clapping->start(2.0);
+    for (short s : region)
+        mic->newSample(0.0, s);
+    EXPECT_TRUE(mic->mp_detector->waitForInputEnd(std::chrono::milliseconds(3000)));
+    EXPECT_EQ(clapping->inputCount(), 4);
+    EXPECT_EQ(gradeText(evaluator->evaluationList(), false), "PPPP");
+    clapping->stop();
+    QCoreApplication::processEvents();
+    clapping->setActiveSource(manager()->mp_keyboardSource);
+}
+
 // Holds the thread that logs the detector's clipping warning (the audio thread, inside its sample)
 // until released.
 class HoldingDestination : public QsLogging::Destination {

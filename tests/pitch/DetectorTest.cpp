@@ -16,6 +16,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -35,6 +36,8 @@ public:
             detector->submitPitch(frequency);
         if (delayMs > 0)
             QThread::msleep(delayMs);
+        while (held)
+            QThread::usleep(100);
     }
     std::vector<QVector<double>> copy()
     {
@@ -45,6 +48,7 @@ public:
     std::vector<QVector<double>> blocks;
     double frequency = 440.0;
     std::atomic<int> delayMs{0};
+    std::atomic<bool> held{false};
 };
 
 class Recorder : public PitchListener {
@@ -248,6 +252,80 @@ TEST_F(Detector, WaitTakesQueuedWorkUpTo500MsAndResetDropsIt)
     detector.wait();
     EXPECT_LT(timer.elapsed(), 800);
     EXPECT_TRUE(LogCapture::instance().contains("after 500 ms"));
+}
+
+// stop() is wait() under its other name: each returns once every queued block is analysed, and
+// gives up on a pass that does not end, saying so.
+TEST_F(Detector, StopAndWaitTakeEveryQueuedBlockAndGiveUpOnAHungPass)
+{
+    const std::vector<std::pair<const char*, std::function<void()>>> calls = {
+        {"stop", [this] { detector.stop(); }}, {"wait", [this] { detector.wait(); }}};
+    for (const auto& [name, call] : calls) {
+        SCOPED_TRACE(name);
+        LogCapture::instance().clear();
+        strategy.delayMs = 20;
+        detector.start();
+        const size_t before = strategy.copy().size();
+        feed(5 * 2048, 0.1);
+        call();
+        EXPECT_EQ(strategy.copy().size(), before + 5);
+        strategy.delayMs = 0;
+        strategy.held = true;
+        feed(2048, 0.1);
+        call();  // returns on its bound while the pass is still held
+        EXPECT_TRUE(LogCapture::instance().contains("after 500 ms"));
+        strategy.held = false;
+        call();
+        EXPECT_EQ(strategy.copy().size(), before + 6);
+    }
+}
+
+// The end of the input is waited for, not an empty queue: the feeder (the audio thread, behind
+// the grading here) hands its blocks over while the worker lags, and its last one, not full, goes
+// to the worker completed with silence. A worker that analyses nothing for the stall time is given
+// up on; a start forgets the end.
+TEST_F(Detector, TheInputEndIsWaitedForWhateverTheFeederAndTheWorkerStillHold)
+{
+    Watchdog watchdog(60000, "the input end");
+    strategy.delayMs = 20;
+    detector.start();
+    std::thread feeder([this] {
+        feed(3 * 2048 + 1000, 0.25);
+        detector.endInput();
+    });
+    EXPECT_TRUE(detector.waitForInputEnd(std::chrono::milliseconds(3000)));
+    const std::vector<QVector<double>> blocks = strategy.copy();
+    ASSERT_EQ(blocks.size(), 4u);
+    EXPECT_EQ(blocks[3].size(), 2048);
+    EXPECT_EQ(std::make_pair(blocks[3][999], blocks[3][1000]), std::make_pair(0.25, 0.0));
+    EXPECT_EQ(blocks[3].count(0.0), 2048 - 1000);
+    feeder.join();
+    EXPECT_TRUE(detector.mp_currentBlock->isEmpty());
+
+    // an end with nothing left to hand over
+    detector.start();
+    feed(2048, 0.25);
+    detector.endInput();
+    EXPECT_TRUE(detector.waitForInputEnd(std::chrono::milliseconds(3000)));
+    EXPECT_EQ(strategy.copy().size(), 5u);
+
+    // the worker held in its pass: no block analysed meanwhile, so the wait ends without the input
+    LogCapture::instance().clear();
+    detector.start();
+    strategy.delayMs = 0;
+    strategy.held = true;
+    feed(2 * 2048, 0.25);
+    detector.endInput();
+    EXPECT_FALSE(detector.waitForInputEnd(std::chrono::milliseconds(50)));
+    EXPECT_TRUE(LogCapture::instance().contains("analysis stalled for 50 ms before the end of the input (ended, "));
+    strategy.held = false;
+    detector.wait();
+    EXPECT_EQ(strategy.copy().size(), 7u);
+
+    // a start begins a new input, whose end has not come
+    detector.start();
+    EXPECT_FALSE(detector.waitForInputEnd(std::chrono::milliseconds(50)));
+    EXPECT_TRUE(LogCapture::instance().contains("(not ended, 0 blocks queued)"));
 }
 
 TEST_F(Detector, ResetAndStartWhileTheAudioThreadFeeds)

@@ -151,8 +151,43 @@ Item {
             compare(context.outcomes, [[0, 0.5], [0, 1.0], [1, 0.5]]);
             compare(context.marks, [0.75]);
             compare(activity.state, 4, "the exercise is completed");
+            summaryTakesReturn();
             keyClick(Qt.Key_Return);                 // Next activity
             compare(runtime.course.nextCalls, 1);
+        }
+
+        // the summary shows a moment before Return leaves it
+        function summaryTakesReturn() {
+            tryCompare(findChild(page, "summaryHold"), "running", false);
+        }
+
+        // Return pressed twice on the last graded question: the second press does not skip the
+        // summary, a later one goes on, and the summary's own button goes on at once
+        function test_return_pressed_twice_on_the_last_question_shows_the_summary_data() {
+            return [{ tag: "exercise", practiceMode: false }, { tag: "practice", practiceMode: true }];
+        }
+
+        function test_return_pressed_twice_on_the_last_question_shows_the_summary(data) {
+            open([question(1)], { practiceMode: data.practiceMode });
+            var left = 0;
+            page.leaveRequested.connect(function () { left += 1; });
+            keyClick(Qt.Key_Return);                 // Start
+            answer(1.0);
+            keyClick(Qt.Key_Return);                 // Finish
+            keyClick(Qt.Key_Return);
+            compare(page.phase, "summary");
+            compare(left + runtime.course.nextCalls, 0);
+            verify(findChild(page, "runSummaryHeading").visible);
+            summaryTakesReturn();
+            keyClick(Qt.Key_Return);
+            compare(left + runtime.course.nextCalls, 1);
+
+            page.begin();
+            keyClick(Qt.Key_Return);
+            answer(1.0);
+            keyClick(Qt.Key_Return);
+            mouseClick(findChild(page, "nextActivityButton"));
+            compare(left + runtime.course.nextCalls, 2);
         }
 
         // a failed sound is nobody's answer: nothing recorded, the reason shown, Start again runs it
@@ -247,6 +282,7 @@ Item {
             keyClick(Qt.Key_Return);
             compare(context.marks, [0.25]);
             compare(activity.state, 2);
+            summaryTakesReturn();
             keyClick(Qt.Key_Return);
             compare([left, runtime.course.nextCalls], [1, 0]);
         }

@@ -132,6 +132,32 @@ TestCase {
             { tag: "a tap before a note took it, the one on time did not count",
               rows: [rhythm(1), rhythm(10, -0.5), rhythm(1)], inputs: { early: 0, extra: 1, source: "keyboard" },
               says: "2 of 3 notes right. Work on the timing (1 far too early). "
+                    + "1 tap more than the notes, not counted: tap once for each note." },
+            // once per note, but rushed: the taps ran out before the last notes, and those that took
+            // no note were meant for them
+            { tag: "rushed, once for each note",
+              rows: [rhythm(1), rhythm(2, -0.1), rhythm(1), rhythm(4, -0.2), rhythm(1), rhythm(1), missed(), missed()],
+              inputs: { early: 0, extra: 2, source: "keyboard" },
+              says: "4 of 8 notes right. Work on the timing (1 early, 1 very early). 2 notes not answered. "
+                    + "2 taps came before the notes they were meant for, where no note was left to take them: "
+                    + "keep to the beat." },
+            { tag: "rushed, none taken", rows: [missed(), missed()], inputs: { extra: 2, source: "mic" },
+              says: "0 of 2 notes right. 2 notes not answered. 2 claps came before the notes they were meant "
+                    + "for, where no note was left to take them: keep to the beat." },
+            // dragging: a note passed over, the last one taken late, a tap after it
+            { tag: "dragging, once for each note", rows: [rhythm(1), missed(), rhythm(3, 0.1), rhythm(5, 0.2)],
+              inputs: { early: 0, extra: 1, source: "keyboard" },
+              says: "1 of 4 notes right. Work on the timing (1 late, 1 very late). 1 note not answered. "
+                    + "1 tap came after the note it was meant for, where no note was left to take it: keep to the beat." },
+            { tag: "one tap off the notes and one more than them",
+              rows: [rhythm(1), rhythm(1), rhythm(1), missed()], inputs: { early: 0, extra: 2, source: "keyboard" },
+              says: "3 of 4 notes right. 1 note not answered. 1 tap came before the note it was meant for, where "
+                    + "no note was left to take it: keep to the beat. "
+                    + "1 tap more than the notes, not counted: tap once for each note." },
+            // taps that began early account for the notes not answered; one more is more than the notes
+            { tag: "early taps and one more", rows: [missed(), rhythm(1)], inputs: { early: 1, extra: 1, source: "keyboard" },
+              says: "1 of 2 notes right. 1 tap before the first note, too early to count. "
+                    + "1 note not answered: begin with the first note. "
                     + "1 tap more than the notes, not counted: tap once for each note." }
         ];
     }
@@ -141,6 +167,11 @@ TestCase {
         compare(text, data.says);
         if (data.inputs.extra > 0)
             verify(text.indexOf("Excellent") < 0, text);
+        // no more inputs than notes: none is blamed for being one too many
+        var taps = data.rows.filter(function (r) { return !r.skipped; }).length + (data.inputs.early || 0)
+                   + (data.inputs.extra || 0);
+        if (taps <= data.rows.length)
+            verify(text.indexOf("more than the notes") < 0, text);
     }
 
     function test_verdict_of_a_run_data() {

@@ -197,6 +197,7 @@ FocusScope {
         if (!practiceMode)
             activity.state = CourseItem.Completed;
         phase = "summary";
+        summaryHold.restart();
         runFinished(runMark);
     }
 
@@ -263,9 +264,19 @@ FocusScope {
             tapFlash.restart();
             event.accepted = true;
         } else if ((event.key === Qt.Key_Return || event.key === Qt.Key_Enter) && !event.isAutoRepeat) {
-            primaryAction();
+            // Return pressed twice on the last question: the second press is the first one again,
+            // not a request to leave the summary unread
+            if (phase !== "summary" || !summaryHold.running)
+                primaryAction();
             event.accepted = true;
         }
+    }
+
+    Timer {
+        id: summaryHold
+
+        objectName: "summaryHold"
+        interval: 1000
     }
 
     Component {

@@ -175,7 +175,7 @@ function isPitchWord(word) {
 }
 
 // The inputs of a take that were not graded: {early (how many came too early), extra (how many
-// more than the notes), source ("keyboard" or "mic"), countIn (the answer had a count-in)}. Here
+// came later and took no note), source ("keyboard" or "mic"), countIn (the answer had a count-in)}. Here
 // count of them named as the source makes them: "3 taps", "1 clap".
 function inputsText(inputs, count) {
     return inputs.source === "keyboard" ? countText(count, qsTr("tap"), qsTr("taps"))
@@ -191,13 +191,41 @@ function earlyText(inputs) {
                           : qsTr("%1 before the first note, too early to count.").arg(text);
 }
 
+// The inputs that took no note and came after the first note's reach, split: one input for each
+// note was asked for, and those beyond that are more than the notes (surplus); the others fell
+// where no note was left to take them, each meant for one of the notes not answered (stray).
+function extraSplit(notes, inputs) {
+    var extra = inputs && inputs.extra > 0 ? inputs.extra : 0;
+    var missed = notes.filter(function (n) { return asRow(n).skipped; }).length;
+    var early = inputs && inputs.early > 0 ? inputs.early : 0;
+    // the inputs in all less one for each note: graded ones, early ones and these
+    var surplus = Math.max(0, Math.min(extra, early + extra - missed));
+    return { surplus: surplus, stray: extra - surplus };
+}
+
 // "" when none came beyond the notes.
-function extraText(inputs) {
-    if (!inputs || !(inputs.extra > 0))
+function extraText(notes, inputs) {
+    var surplus = extraSplit(notes, inputs).surplus;
+    if (surplus === 0)
         return "";
     return qsTr("%1 more than the notes, not counted: %2 once for each note.")
-        .arg(inputsText(inputs, inputs.extra))
+        .arg(inputsText(inputs, surplus))
         .arg(inputs.source === "keyboard" ? qsTr("tap") : qsTr("clap"));
+}
+
+// "" when every input that took no note was more than the notes. The answer that ran out before
+// the last note ran ahead of the notes; one that reached it fell behind them.
+function strayText(notes, inputs) {
+    var stray = extraSplit(notes, inputs).stray;
+    if (stray === 0)
+        return "";
+    var ahead = !!asRow(notes[notes.length - 1]).skipped;
+    var text = inputsText(inputs, stray);
+    if (stray === 1)
+        return ahead ? qsTr("%1 came before the note it was meant for, where no note was left to take it: keep to the beat.").arg(text)
+                     : qsTr("%1 came after the note it was meant for, where no note was left to take it: keep to the beat.").arg(text);
+    return ahead ? qsTr("%1 came before the notes they were meant for, where no note was left to take them: keep to the beat.").arg(text)
+                 : qsTr("%1 came after the notes they were meant for, where no note was left to take them: keep to the beat.").arg(text);
 }
 
 // What to work on, from the notes that were not right and the inputs that were not graded.
@@ -221,17 +249,23 @@ function advice(notes, inputs) {
     var tooEarly = earlyText(inputs);
     if (tooEarly !== "")
         sentences.push(tooEarly);
+    var stray = strayText(notes, inputs);
     if (count(missed) > 0) {
-        // the learner who answered early did answer: the notes were missed by starting too soon
+        // the learner who answered early did answer: the notes were missed by starting too soon;
+        // one whose taps fell off the notes answered too
         var missedText = countText(count(missed), qsTr("note"), qsTr("notes"));
-        if (tooEarly === "")
+        if (tooEarly === "" && stray !== "")
+            sentences.push(qsTr("%1 not answered.").arg(missedText));
+        else if (tooEarly === "")
             sentences.push(qsTr("%1 not answered: answer every note.").arg(missedText));
         else if (inputs.countIn)
             sentences.push(qsTr("%1 not answered: begin with the first note, after the count-in.").arg(missedText));
         else
             sentences.push(qsTr("%1 not answered: begin with the first note.").arg(missedText));
     }
-    var extra = extraText(inputs);
+    if (stray !== "")
+        sentences.push(stray);
+    var extra = extraText(notes, inputs);
     if (extra !== "")
         sentences.push(extra);
     return sentences.join(" ");
@@ -249,7 +283,7 @@ function verdict(mark, rows, inputs) {
     }
     var right = notes.filter(function (n) { return noteMark(n) === 1; }).length;
     if (right === notes.length) {
-        var extra = extraText(inputs);
+        var extra = extraText(notes, inputs);
         if (extra !== "")
             return (notes.length === 1 ? qsTr("The note is right.") : qsTr("All %1 notes right.").arg(notes.length))
                    + " " + extra;

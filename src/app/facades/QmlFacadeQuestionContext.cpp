@@ -68,20 +68,23 @@ void QmlFacadeQuestionContext::load()
         if (!source || !filter)
             continue;
         const int desiredCount = filter->getCount();
+        const QString file = QDir(mp_activity->getFsAbsolutePath()).filePath(QStringLiteral("_metadata.json"));
         // A course file's fault, not the program's: the activity opens with the other associations.
         if (desiredCount <= 0) {
-            LOG_WARN(Channel, "an association in %s asks for %d questions of %s; left out",
-                     QDir(mp_activity->getFsAbsolutePath()).filePath(QStringLiteral("_metadata.json")).toUtf8().constData(),
+            LOG_WARN(Channel, "an association in %s asks for %d questions of %s; left out", file.toUtf8().constData(),
                      desiredCount, source->getFsRelativePath().toUtf8().constData());
             continue;
         }
         const int matches = source->getMatchesCount(filter);
         LOG_DEBUG(Channel, "   - as.%02d ; count=%02d ; matches=%02d ; src=\"%s\"", i, desiredCount, matches,
                   source->getFsRelativePath().toUtf8().constData());
-        const QList<LmsQuestion*> questions = source->selectQuestions(filter);
-        BRISOLA_ASSERT(questions.count());
-        if (questions.isEmpty())
+        // No questions written there (or none with the tags asked for): the same fault, the same way.
+        if (matches == 0) {
+            LOG_WARN(Channel, "an association in %s asks for %d questions of %s, which has none that match; left out",
+                     file.toUtf8().constData(), desiredCount, source->getFsRelativePath().toUtf8().constData());
             continue;
+        }
+        const QList<LmsQuestion*> questions = source->selectQuestions(filter);
         m_questionList.append(questions);
         if (matches < desiredCount) {
             LOG_WARN(Channel,
