@@ -139,17 +139,6 @@ constexpr int kOneVoiceFrom = 3; // frames back: the strike's own frames come fi
 constexpr double kSecondVoiceWithPeak = 10.0;
 constexpr int kSecondVoicePeakHops = 4;
 
-// Where the melody repeats the held note, a strike needs a weaker witness than the full spread of two
-// voices or a peak with a sudden rise, within 0.05 s before the repeat's time to 0.06 s after it (the
-// strike's frames come just after it): its detection peak 7 times the held note's (the new sound of a
-// repeat struck with no gap; a held note's own swell stays under it), or its harmonics 10 cents apart
-// in one frame, whatever the level does (the new voice beside the last one's release; a held note's
-// own vibrato and swells spread them 9 cents at most there, though its level may dip 12 dB).
-constexpr double kExpectedRepeatPeak = 7.0;
-constexpr double kExpectedRepeatSpread = 10.0;
-constexpr double kExpectedRepeatBefore = 0.05;
-constexpr double kExpectedRepeatAfter = 0.06;
-
 // First-order high-pass at about 300 Hz.
 constexpr double kRumblePole = 0.958;
 
@@ -321,17 +310,6 @@ bool DefaultOnsetDetectionStrategy::secondVoice(double level, double value, int6
     return count >= 4 && median(before, count) < kOneVoice;
 }
 
-bool DefaultOnsetDetectionStrategy::struckAsExpected(const PitchDetector* detector, double level, double value,
-                                                     int64_t position) const
-{
-    if (d->heldStep >= 0 || d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
-        return false;
-    if (!(value > kExpectedRepeatPeak * heldOdf(4)) && !(d->spreads[0] >= kExpectedRepeatSpread))
-        return false;
-    // The held note still sounds: after a longer gap the repeat has an attack of its own.
-    return level > kOverFloor * d->floor && heldSounding() && repeatDue(detector, position);
-}
-
 // The last hops all stood over the room's level.
 bool DefaultOnsetDetectionStrategy::heldSounding() const
 {
@@ -340,33 +318,6 @@ bool DefaultOnsetDetectionStrategy::heldSounding() const
             return false;
     }
     return true;
-}
-
-bool DefaultOnsetDetectionStrategy::repeatDue(const PitchDetector* detector, int64_t position) const
-{
-    if (!detector)
-        return false;
-    double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
-    const int heldCount = heldPitches(held);
-    if (heldCount < 10)
-        return false;
-    const double heldPitch = median(held, heldCount);
-    const double rate = d->odf.get_sampling_rate();
-    const double t = position / rate;
-    const QList<PitchDetector::NoteInfo>& expected = detector->m_expectedNotes;
-    for (int j = 1; j < expected.size(); ++j) {
-        const PitchDetector::NoteInfo& note = expected[j];
-        const PitchDetector::NoteInfo& before = expected[j - 1];
-        if (note.note == Pitch::NONE || note.note != before.note || note.octave != before.octave ||
-            t < note.offset - kExpectedRepeatBefore || t > note.offset + kExpectedRepeatAfter)
-            continue;
-        // The held note is the one repeated (in whichever octave it is sung), and no onset came in
-        // the second half of the note before (an early strike is this repeat's own).
-        const double apart = std::fmod(std::fabs(heldPitch - Pitch::midiNote(note.note, note.octave)), 12.0);
-        return std::min(apart, 12.0 - apart) < kPitchStep &&
-               d->lastOnset < 0.5 * (before.offset + note.offset) * rate;
-    }
-    return false;
 }
 
 // The level back from a shallow dip to where the held note was before it, at the same pitch: a
@@ -660,7 +611,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             } else if (detector) {
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), struck ? std::max(risen, kSurge) : 0.0);
             }
-        } else if (secondVoice(level, value, position) || struckAsExpected(detector, level, value, position)) {
+        } else if (secondVoice(level, value, position)) {
             d->surge = -1;
             d->lastOnset = position;
             if (detector)
