@@ -2,6 +2,7 @@
 #include "SignalFactory.h"
 #include "pitch/PitchDetector.h"
 #include "pitch/onset/DefaultOnsetDetectionStrategy.h"
+#include "pitch/onset/RoomFloor.h"
 #include "pitch/onset/RTOnsetDetection.h"
 
 #include <gtest/gtest.h>
@@ -706,6 +707,30 @@ TEST(DefaultOnsetStrategy, TheMelodyMakesNoStrike)
         PitchDetector unexpecting;
         DefaultOnsetDetectionStrategy plain(2048, 512, 44100);
         EXPECT_EQ(onsets, runStrategy(plain, unexpecting, row.signal, 2048));
+    }
+}
+
+// The room's floor rises 3 dB a second of sound heard, however the caller cuts it (the pitch
+// strategy's pieces of 1025 samples, the onset strategy's hops of 512), holds while a steady pitch
+// sounds, and falls to a quieter level at once.
+TEST(RoomFloor, RisesThreeDecibelsASecondBetweenNotesAndHoldsUnderOne)
+{
+    for (int cut : {512, 1025}) {
+        SCOPED_TRACE(cut);
+        RoomFloor rising(44100), held(44100);
+        EXPECT_LT(rising.level(), 0.0);
+        rising.hear(0.01, cut, false);
+        held.hear(0.01, cut, false);
+        for (int heard = 0; heard < 44100; heard += cut) {
+            rising.hear(1.0, cut, false);
+            held.hear(1.0, cut, true);
+        }
+        EXPECT_NEAR(20.0 * std::log10(rising.level() / 0.01), 3.0, 0.1);
+        EXPECT_DOUBLE_EQ(held.level(), 0.01);
+        rising.hear(0.005, cut, false);
+        EXPECT_DOUBLE_EQ(rising.level(), 0.005);
+        rising.reset();
+        EXPECT_LT(rising.level(), 0.0);
     }
 }
 

@@ -35,11 +35,25 @@ namespace {
 // An attack raises the level at least 6 dB over the quietest hop of the 93 ms before it; vibrato and
 // tremolo inside a held note move the frequency peaks (and the picker) but not the level that much.
 constexpr double kAttackRise = 2.0;
-// ... and lies 6 dB over the room's noise floor (the quietest hop, rising 3 dB per second while no steady pitch sounds).
+// The attack's rise lies in the newest hop or the two before: a clap has died away again by the
+// frame that completes its peak.
+constexpr int kAttackHops = 3;
+// ... and lies 6 dB over the room's noise floor.
 constexpr double kOverFloor = 2.0;
-constexpr double kFloorRise = 1.004;
 // A second peak within 100 ms belongs to the same attack (a scoop, a glide, the rest of a clap).
 constexpr int64_t kRefractory = 4410;
+// The held note's pitch: the frames from this many back (93 ms; the newest may hold the next note's
+// attack and scoop) to the oldest kept, 13 frames or 150 ms, about one vibrato cycle; at least this
+// many of them pitched, or no note is held.
+constexpr int kHeldFrom = 8;
+constexpr int kHeldFrames = 10;
+// The newest frames' pitch: their median, all three pitched and within a semitone of each other
+// (noise between two notes reads pitches all over the place).
+constexpr int kRecentFrames = 3;
+// The tracker's slips off a held note: its subharmonics (half, a third and a quarter of its
+// frequency), in semitones under it; a frame read one or two octaves off is folded back.
+constexpr double kSubharmonics[] = {12.0, 19.0, 24.0};
+constexpr double kSlipOctaves = 2.0;
 // A change of pitch by this many semitones is an onset too (legato), read over 1024 samples.
 constexpr double kPitchStep = 0.8;
 constexpr int kPitchSpan = 1024;
@@ -61,6 +75,8 @@ constexpr int64_t kStrikeBeforeStep = 8820;
 // A rise by this much (12 dB) is an attack without the picker's peak.
 constexpr double kSurge = 4.0;
 constexpr int kSurgeWait = 8;
+// The surge's rise lies in the frame's newest hops: it is dated this many hops after the frame's start.
+constexpr int kSurgeLead = 2;
 // Out of the room's silence (the quietest hop before the rise within 3 dB of the floor) the 6 dB an
 // attack rises will do, once the level stands as far over the floor too: a quiet high vowel in room
 // noise rises only 7-10 dB over it, a held note's dip never reaches the floor, and breath has no
@@ -73,6 +89,7 @@ constexpr double kSilence = 1.41;
 constexpr double kStillPeriodic = 0.2;
 // A level more than 6 dB under four hops before: a release (a legato glide dips 3 dB at most).
 constexpr double kReleaseLevel = 0.5;
+constexpr int kReleaseHops = 4;
 // Held frames this close to an octave from the held note's median are the note heard an octave off.
 constexpr double kOctaveSlipSpread = 1.0;
 // Within a quarter tone over two frames: a held note, not noise.
@@ -80,8 +97,9 @@ constexpr double kSteadyPitch = 0.5;
 
 // A note struck again over its own release (a recorded voice's repeat with no gap) rises only 2-4 dB,
 // short of an attack, but its detection function's peak stands this many times over the held note's
-// median ...
+// median (the values before the peak's rise, which takes four hops) ...
 constexpr double kRestrikePeak = 4.0;
+constexpr int kPeakRiseHops = 4;
 // ... and its level jumps 2 dB within one hop of the last four. A vibrato's tremolo swells as much,
 // but over half its cycle (80-100 ms), by 1 dB a hop at most ...
 constexpr double kRestrikeJump = 1.25;
@@ -131,6 +149,7 @@ constexpr double kSecondVoicePitch = 1.5;
 // nothing: the spread must have been under this in the frames before (a voice's own is 2-6 cents).
 constexpr double kOneVoice = 6.5;
 constexpr int kOneVoiceFrom = 3; // frames back: the strike's own frames come first
+constexpr int kOneVoiceFrames = 4; // frames with a held note to read among those, or nothing is told
 // Where the two voices keep nearly the same balance of harmonics they pull them apart less; this many
 // cents will do where the strike's new sound shows too, the detection function's peak in this frame or
 // the three before standing kRestrikePeak times over the held note's, and the pitch read lies within
@@ -170,24 +189,22 @@ double periodicityAt(const double* span, int count, double semitones, int sampli
 
 bool DefaultOnsetDetectionStrategy::isAttack(double level) const
 {
-    return rise(level) > kAttackRise && loudest(level) > kOverFloor * d->floor;
+    return rise(level) > kAttackRise && loudest(level) > kOverFloor * d->room.level();
 }
 
 double DefaultOnsetDetectionStrategy::loudest(double level) const
 {
     double loudest = level;
-    for (int i = 0; i < 2 && i < d->levelCount; ++i)
+    for (int i = 0; i + 1 < kAttackHops && i < d->levelCount; ++i)
         loudest = std::max(loudest, d->levels[i]);
     return loudest;
 }
 
 double DefaultOnsetDetectionStrategy::rise(double level) const
 {
-    // A clap has died away again by the frame that completes its peak: its rise is in the hops
-    // just before.
     const double top = loudest(level);
     double quietest = top;
-    for (int i = 2; i < d->levelCount; ++i)
+    for (int i = kAttackHops - 1; i < d->levelCount; ++i)
         quietest = std::min(quietest, d->levels[i]);
     return quietest > 0.0 ? top / quietest : (top > 0.0 ? 1e6 : 0.0);
 }
@@ -207,7 +224,7 @@ double DefaultOnsetDetectionStrategy::heldOdf(int from) const
 int DefaultOnsetDetectionStrategy::heldPitches(double* held) const
 {
     int heldCount = 0;
-    for (int i = 8; i < DefaultOnsetDetectionStrategyPrivate::kPitchHistory; ++i) {
+    for (int i = kHeldFrom; i < DefaultOnsetDetectionStrategyPrivate::kPitchHistory; ++i) {
         if (d->pitches[i] > 0.0)
             held[heldCount++] = d->pitches[i];
     }
@@ -217,7 +234,7 @@ int DefaultOnsetDetectionStrategy::heldPitches(double* held) const
 // A move of the pitch to the held note's subharmonic: 12, 19 or 24 semitones under it.
 bool DefaultOnsetDetectionStrategy::toSubharmonic(double semitones)
 {
-    for (double slip : {12.0, 19.0, 24.0}) {
+    for (double slip : kSubharmonics) {
         if (std::fabs(semitones + slip) < kPitchStep)
             return true;
     }
@@ -238,7 +255,7 @@ bool DefaultOnsetDetectionStrategy::peakOverHeldNote() const
     if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
         return false;
     // The peak is the value before this one; the held note's values are those before the peak's rise.
-    return d->odfs[0] > kRestrikePeak * heldOdf(4);
+    return d->odfs[0] > kRestrikePeak * heldOdf(kPeakRiseHops);
 }
 
 // A peak of the detection function far over the held note's, with a sudden rise in level: the
@@ -264,11 +281,11 @@ bool DefaultOnsetDetectionStrategy::struckAgain(double level) const
 
 double DefaultOnsetDetectionStrategy::heldSpread(double level)
 {
-    if (!(level > kOverFloor * d->floor))
+    if (!(level > kOverFloor * d->room.level()))
         return -1.0;
     double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
     const int heldCount = heldPitches(held);
-    if (heldCount < 10)
+    if (heldCount < kHeldFrames)
         return -1.0;
     const double heldPitch = median(held, heldCount);
     if (d->pitches[0] > 0.0 && std::fabs(d->pitches[0] - heldPitch) >= kSecondVoicePitch)
@@ -307,14 +324,14 @@ bool DefaultOnsetDetectionStrategy::secondVoice(double level, double value, int6
         if (d->spreads[i] >= 0.0)
             before[count++] = d->spreads[i];
     }
-    return count >= 4 && median(before, count) < kOneVoice;
+    return count >= kOneVoiceFrames && median(before, count) < kOneVoice;
 }
 
 // The last hops all stood over the room's level.
 bool DefaultOnsetDetectionStrategy::heldSounding() const
 {
     for (int i = 0; i < kSecondVoiceHeld; ++i) {
-        if (!(d->levels[i] > kOverFloor * d->floor))
+        if (!(d->levels[i] > kOverFloor * d->room.level()))
             return false;
     }
     return true;
@@ -340,7 +357,7 @@ bool DefaultOnsetDetectionStrategy::backFromDip(double level) const
         return false;
     double pitches[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
     const int pitchCount = heldPitches(pitches);
-    return d->pitches[0] > 0.0 && pitchCount >= 10 && std::fabs(d->pitches[0] - median(pitches, pitchCount)) < kPitchStep;
+    return d->pitches[0] > 0.0 && pitchCount >= kHeldFrames && std::fabs(d->pitches[0] - median(pitches, pitchCount)) < kPitchStep;
 }
 
 // A peak of a held note back from a dip, and the peaks after it within the refractory time (the
@@ -378,7 +395,7 @@ bool DefaultOnsetDetectionStrategy::nothingNew(double level) const
     double held = 0.0;
     for (int i = kBeforeDip; i < d->heldLevelCount; ++i)
         held = std::max(held, d->heldLevels[i]);
-    const double bound = climbedSlowly(level) ? kSlowDipPeak : held > kCleanRoom * d->floor ? kCleanDipPeak : kDipPeak;
+    const double bound = climbedSlowly(level) ? kSlowDipPeak : held > kCleanRoom * d->room.level() ? kCleanDipPeak : kDipPeak;
     return peak < bound * heldOdf(kDipPeakHops);
 }
 
@@ -388,15 +405,15 @@ bool DefaultOnsetDetectionStrategy::nothingNew(double level) const
 bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, double& moved) const
 {
     moved = 0.0;
-    double recent[3];
+    double recent[kRecentFrames];
     double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
     int recentCount = 0;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kRecentFrames; ++i) {
         if (d->pitches[i] > 0.0)
             recent[recentCount++] = d->pitches[i];
     }
     const int heldCount = heldPitches(held);
-    if (recentCount < 3 || heldCount < 10)
+    if (recentCount < kRecentFrames || heldCount < kHeldFrames)
         return false;
     // Frames the tracker heard an octave off count at the held note's octave: among frames an octave
     // low the plain median is the lowest of the note's own, and a vibrato's swing up reads as a step.
@@ -411,25 +428,25 @@ bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, 
     // A closed vowel high up, or a new note over the last one's release, is read an octave or two
     // low every other frame: the newest frames then count at one octave, the one nearest the held
     // note's (which may itself be heard an octave low).
-    const double highest = *std::max_element(recent, recent + 3);
+    const double highest = *std::max_element(recent, recent + kRecentFrames);
     bool folded = false;
     bool slipFolded = false;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kRecentFrames; ++i) {
         const double octaves = std::round((highest - recent[i]) / 12.0);
-        if (octaves >= 1.0 && octaves <= 2.0 && std::fabs(highest - recent[i] - 12.0 * octaves) < kOctaveSlipSpread) {
-            for (double slip : {12.0, 19.0, 24.0})
+        if (octaves >= 1.0 && octaves <= kSlipOctaves && std::fabs(highest - recent[i] - 12.0 * octaves) < kOctaveSlipSpread) {
+            for (double slip : kSubharmonics)
                 slipFolded = slipFolded || std::fabs(heldPitch - recent[i] - slip) < kPitchStep;
             recent[i] += 12.0 * octaves;
             folded = true;
         }
     }
     if (folded) {
-        const double octaves = std::min(2.0, std::max(0.0, std::round((highest - heldPitch) / 12.0)));
+        const double octaves = std::min(kSlipOctaves, std::max(0.0, std::round((highest - heldPitch) / 12.0)));
         for (double& pitch : recent)
             pitch -= 12.0 * octaves;
     }
     // The new pitch holds (noise between two notes gives pitches all over the place).
-    if (*std::max_element(recent, recent + 3) - *std::min_element(recent, recent + 3) >= 2 * kSteadyPitch)
+    if (*std::max_element(recent, recent + kRecentFrames) - *std::min_element(recent, recent + kRecentFrames) >= 2 * kSteadyPitch)
         return false;
     moved = median(recent, recentCount) - heldPitch;
     if (std::fabs(moved) < kPitchStep)
@@ -447,7 +464,7 @@ bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, 
     // note still sounds, and the newest samples repeat after its period. A fifth or a fourth sung
     // while the last note's release rings on moves as far (the two together repeat after their
     // common subharmonic), but the old period is gone from them.
-    for (double slip : {12.0, 19.0, 24.0}) {
+    for (double slip : kSubharmonics) {
         if (std::fabs(std::fabs(moved) - slip) < kPitchStep) {
             if (periodicityAt(span, count, heldPitch, d->odf.get_sampling_rate()) > kStillPeriodic)
                 return false;
@@ -481,17 +498,15 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // and a pitch in a note's dying tail: only a held level, neither rising in an attack nor
         // falling in a release, may show a step with it.
         double frequency = _dywapitch_waveletPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
-        const bool notReleasing = d->levelCount > 3 && level > kReleaseLevel * d->levels[3];
+        const bool notReleasing = d->levelCount >= kReleaseHops && level > kReleaseLevel * d->levels[kReleaseHops - 1];
         const bool heldLevel = !isAttack(level) && notReleasing;
         if (frequency <= 0.0 && heldLevel)
             frequency = _dywapitch_periodicityPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
         for (int i = DefaultOnsetDetectionStrategyPrivate::kPitchHistory - 1; i > 0; --i)
             d->pitches[i] = d->pitches[i - 1];
         d->pitches[0] = frequency > 0.0 ? 69.0 + 12.0 * std::log2(frequency / 440.0) : 0.0;
-        // The room is heard between notes: while a steady pitch sounds the floor does not rise, or a
-        // long legato phrase would lift it to the voice's own level and hide the phrase's steps.
         const bool voiced = d->pitches[0] > 0.0 && d->pitches[1] > 0.0 && std::fabs(d->pitches[0] - d->pitches[1]) < kSteadyPitch;
-        d->floor = d->floor < 0.0 ? level : std::min(level, voiced ? d->floor : d->floor * kFloorRise);
+        d->room.hear(level, hopSize, voiced);
         const int64_t position = static_cast<int64_t>(d->counter);
         // How far the held note's harmonics disagree, and how far they did before.
         for (int i = DefaultOnsetDetectionStrategyPrivate::kSpreadHistory - 1; i > 0; --i)
@@ -506,7 +521,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // held note's subharmonic refused while its period still sounds is not its pitch back.)
         if (!moved && semitones != 0.0 && !toSubharmonic(semitones))
             d->strike = -1;
-        const bool step = moved && !d->pitchMoved && notReleasing && level > kOverFloor * d->floor;
+        const bool step = moved && !d->pitchMoved && notReleasing && level > kOverFloor * d->room.level();
         if (!moved)
             d->pitchMoved = false;
         else if (notReleasing)
@@ -518,27 +533,27 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         const double risen = rise(level);
         // Out of the room's silence a smaller rise will do; where its pitch is not yet steady, the
         // full rise may still come.
-        const bool outOfSilence = risen > 0.0 && loudest(level) / risen < kSilence * d->floor;
+        const bool outOfSilence = risen > 0.0 && loudest(level) / risen < kSilence * d->room.level();
         // Out of silence the rise and the level over the room both count: the first hop with both
         // dates the attack (a quiet note's slow rise reaches the bound late).
         const double quietRise =
-            outOfSilence ? std::min(risen, d->floor > 0.0 ? loudest(level) / d->floor : risen) : 0.0;
+            outOfSilence ? std::min(risen, d->room.level() > 0.0 ? loudest(level) / d->room.level() : risen) : 0.0;
         const bool surged = (risen >= kSurge && d->lastRise < kSurge) ||
                             (quietRise >= kQuietSurge && d->lastQuietRise < kQuietSurge);
         d->lastQuietRise = quietRise;
         // A rise out of a silence heard since the last onset is no swell of that onset's note.
         const bool silentSince = outOfSilence && d->silentAt > d->lastOnset;
         // ... and is no held note's level back from a dip (which never falls to the room's level).
-        if (surged && (d->surge < 0 || risen >= kSurge) && loudest(level) > kOverFloor * d->floor &&
+        if (surged && (d->surge < 0 || risen >= kSurge) && loudest(level) > kOverFloor * d->room.level() &&
             (position - d->lastOnset >= kStepRefractory || silentSince) &&
             (outOfSilence || !(backFromDip(level) && nothingNew(level)))) {
-            d->surge = position + 2 * hopSize; // the rise lies in the frame's newest hops
+            d->surge = position + kSurgeLead * hopSize;
             d->surgeToned = false;
             d->surgeSilentSince = silentSince;
             d->surgeOnsetBefore = d->lastOnset;
         }
         d->lastRise = risen;
-        if (level < kSilence * d->floor)
+        if (level < kSilence * d->room.level())
             d->silentAt = position + frameSize - hopSize;
         // While a surge waits, the pitch by the normalised difference too: the wavelet loses a high
         // closed vowel through its attack (none, or an octave low, every other frame), where the
