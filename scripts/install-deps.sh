@@ -15,7 +15,7 @@ TEST_PKGS=(xvfb xauth x11-utils libgl1-mesa-dri
   sox espeak-ng vorbis-tools
   xdotool imagemagick x11-apps python3-xlib sqlite3
   openbox)  # a window manager: the learner run's small screen frames the window with a title bar
-[ "${WITH_BENCH:-}" = 1 ] && TEST_PKGS+=(aubio-tools)
+[ "${WITH_BENCH:-}" = 1 ] && TEST_PKGS+=(aubio-tools fluid-soundfont-gm)  # the pitch bench's second recorded voice
 
 # The private virtual sound devices of a machine without any (scripts/with-sound-device.sh).
 SOUND_PKGS=(pulseaudio pulseaudio-utils libasound2-plugins)

@@ -2,6 +2,8 @@
 
 #include "BenchSignals.h"
 
+#include <QFileInfo>
+
 #include <fluidsynth.h>
 
 #include <algorithm>
@@ -34,15 +36,29 @@ double uniform(std::mt19937& rng, double a, double b)
 {
     return std::uniform_real_distribution<double>(a, b)(rng);
 }
+
+// The program's preset in bank 0 of the synthesiser's SoundFont; null when there is none.
+fluid_preset_t* preset(fluid_synth_t* synth, int font, int program)
+{
+    return synth ? fluid_sfont_get_preset(fluid_synth_get_sfont_by_id(synth, font), 0, program) : nullptr;
+}
 } // namespace
 
-bool BenchSampledVoice::sing(const QString& soundFont, std::vector<BenchVoiceTakes::Take>& takes, unsigned seed)
+QString BenchSampledVoice::name(const QString& soundFont, int program)
+{
+    int font = 0;
+    const std::shared_ptr<fluid_synth_t> owner = BenchSignals::synth(soundFont, &font);
+    fluid_preset_t* found = preset(owner.get(), font, program);
+    return QString("%1 program %2 \"%3\"").arg(QFileInfo(soundFont).completeBaseName()).arg(program).arg(found ? fluid_preset_get_name(found) : "missing");
+}
+
+bool BenchSampledVoice::sing(const QString& soundFont, int program, std::vector<BenchVoiceTakes::Take>& takes, unsigned seed)
 {
     int font = 0;
     const std::shared_ptr<fluid_synth_t> owner = BenchSignals::synth(soundFont, &font);
     fluid_synth_t* synth = owner.get();
-    if (!synth || !fluid_sfont_get_preset(fluid_synth_get_sfont_by_id(synth, font), 0, kProgram)) {
-        fprintf(stderr, "no preset %d in the SoundFont %s\n", kProgram, qPrintable(soundFont));
+    if (!preset(synth, font, program)) {
+        fprintf(stderr, "no preset %d in the SoundFont %s\n", program, qPrintable(soundFont));
         return false;
     }
     std::mt19937 rng(seed * 7919u + 17u);
@@ -59,7 +75,7 @@ bool BenchSampledVoice::sing(const QString& soundFont, std::vector<BenchVoiceTak
 
         fluid_synth_system_reset(synth);
         for (int channel = 0; channel < 2; ++channel) {
-            fluid_synth_program_change(synth, channel, kProgram);
+            fluid_synth_program_change(synth, channel, program);
             fluid_synth_pitch_wheel_sens(synth, channel, static_cast<int>(kBendCents / 100));
         }
         const size_t length = static_cast<size_t>((std::max(notes.back().end, take.notes.back().end) + 1.0) * kRate);

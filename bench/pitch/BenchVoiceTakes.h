@@ -15,7 +15,7 @@ public:
         int midi;
         double start; // seconds from the start of the take
         double end;
-        int startCents = 0; // a start this sharp that settles within 0.1 s (the sampled voice's)
+        int startCents = 0; // a start this sharp that settles within 0.1 s (the recorded voices')
     };
     struct Take {
         QString name;

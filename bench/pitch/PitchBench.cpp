@@ -599,8 +599,8 @@ void runSungSets(const QString& dataDir, bool withAubio)
 }
 
 // The generators' takes: melodies sung as written (sung-melodies.py) and sung otherwise
-// (sung-deviations.py), each sung by two voices, the generator's own and the SoundFont's "Voice
-// Oohs" (BenchSampledVoice), clean and in white room noise; graded in pitch mode as the exercise
+// (sung-deviations.py), each sung by three voices, the generator's own and two SoundFonts' recorded
+// voices (BenchSampledVoice), clean and in white room noise; graded in pitch mode as the exercise
 // engine grades a sung answer. A note is "right" when graded at its own pitch by a note dated
 // within 75 ms of its attack, "near" when dated -250..+300 ms from it.
 struct VoiceTally {
@@ -625,11 +625,31 @@ struct VoiceLevelTally {
 };
 
 struct SungSource {
-    const char* prefix; // of its environment variables and folders
-    const char* name;
-    bool sampled; // the generator's notes sung by the SoundFont's voice
+    QByteArray prefix; // of its environment variables, folders and take names
+    QString name;      // the voice, as every table names it
+    QString soundFont; // empty: the generator's own voice; else the generator's notes sung by this preset
+    int program = 0;
 };
-const SungSource kSungSources[] = {{"voice", "the generator's voice", false}, {"oohs", "the sampled voice", true}};
+
+// The generator's voice and the two recorded voices; PITCH_BENCH_<PREFIX>_SOUNDFONT and
+// PITCH_BENCH_<PREFIX>_PROGRAM choose another preset for a recorded one.
+std::vector<SungSource> sungSources()
+{
+    std::vector<SungSource> sources = {{"voice", "the generator's voice", QString(), 0},
+                                       {"oohs", QString(), "/usr/share/sounds/sf2/TimGM6mb.sf2", 53},
+                                       {"fluid", QString(), "/usr/share/sounds/sf2/FluidR3_GM.sf2", 53}};
+    for (SungSource& source : sources) {
+        if (source.soundFont.isEmpty())
+            continue;
+        const QByteArray variable = "PITCH_BENCH_" + source.prefix.toUpper();
+        if (qEnvironmentVariableIsSet(variable + "_SOUNDFONT"))
+            source.soundFont = qEnvironmentVariable(variable + "_SOUNDFONT");
+        if (qEnvironmentVariableIsSet(variable + "_PROGRAM"))
+            source.program = qEnvironmentVariableIntValue(variable + "_PROGRAM");
+        source.name = BenchSampledVoice::name(source.soundFont, source.program);
+    }
+    return sources;
+}
 
 // Seeds as "1-3,9"; fallback when the variable is unset.
 QList<unsigned> seedsFrom(const char* variable, const char* fallback)
@@ -664,21 +684,21 @@ QList<double> noiseLevels()
 
 // The takes a generator makes from each seed, sung by the source's voice; a seed whose takes
 // cannot be made has none.
-std::vector<std::vector<BenchVoiceTakes::Take>> sourceTakes(const QString& dataDir, const QString& soundFont,
-                                                            const SungSource& source, const char* script,
-                                                            const QList<unsigned>& seeds, int count)
+std::vector<std::vector<BenchVoiceTakes::Take>> sourceTakes(const QString& dataDir, const SungSource& source,
+                                                            const char* script, const QList<unsigned>& seeds, int count)
 {
     std::vector<BenchVoiceTakes::Run> runs;
     for (unsigned seed : seeds) {
-        const QString dir = QDir(dataDir).filePath(QString("%1-%2-%3x%4").arg(QFileInfo(script).baseName(), source.prefix).arg(seed).arg(count));
+        const QString dir = QDir(dataDir).filePath(QString("%1-%2-%3x%4").arg(QFileInfo(script).baseName(), QString(source.prefix)).arg(seed).arg(count));
         QDir().mkpath(dir);
         runs.push_back({dir, seed});
     }
-    BenchVoiceTakes::generate(script, runs, count, source.sampled);
+    const bool sampled = !source.soundFont.isEmpty();
+    BenchVoiceTakes::generate(script, runs, count, sampled);
     std::vector<std::vector<BenchVoiceTakes::Take>> takes;
     for (const BenchVoiceTakes::Run& run : runs) {
         takes.push_back(BenchVoiceTakes::load(run.dir));
-        if (source.sampled && !BenchSampledVoice::sing(soundFont, takes.back(), run.seed))
+        if (sampled && !BenchSampledVoice::sing(source.soundFont, source.program, takes.back(), run.seed))
             takes.back().clear();
     }
     return takes;
@@ -799,15 +819,17 @@ void gradeVoiceTake(const BenchVoiceTakes::Take& take, const std::vector<qint16>
         printVoiceTake(take, name, run);
 }
 
-void printVoiceTables(const std::map<QString, VoiceTally>& byTrait, const std::map<QString, VoiceLevelTally>& byLevel)
+void printVoiceTables(const QString& voice, const std::map<QString, VoiceTally>& byTrait, const std::map<QString, VoiceLevelTally>& byLevel)
 {
-    printf("| trait | level | notes | right within 75 ms | near (-250..+300 ms) |\n|---|---|---|---|---|\n");
+    printf("| voice | trait | level | notes | right within 75 ms | near (-250..+300 ms) |\n|---|---|---|---|---|---|\n");
     for (const auto& entry : byTrait)
-        printf("| %s | %s |\n", qPrintable(entry.first.section(" | ", 0, 0)), qPrintable(entry.first.section(" | ", 1) + " | " + entry.second.text()));
-    printf("\n| level | takes | notes reported | stray notes | onsets P/R | onsets inside vibrato notes | cost mean / worst take |\n|---|---|---|---|---|---|---|\n");
+        printf("| %s | %s | %s |\n", qPrintable(voice), qPrintable(entry.first.section(" | ", 0, 0)),
+               qPrintable(entry.first.section(" | ", 1) + " | " + entry.second.text()));
+    printf("\n| voice | level | takes | notes reported | stray notes | onsets P/R | onsets inside vibrato notes | cost mean / worst take |\n"
+           "|---|---|---|---|---|---|---|---|\n");
     for (const auto& entry : byLevel) {
         const VoiceLevelTally& t = entry.second;
-        printf("| %s | %d | %d | %d | %.2f/%.2f | %d | %.2f %% / %.2f %% |\n", qPrintable(entry.first), t.takes, t.reported,
+        printf("| %s | %s | %d | %d | %d | %.2f/%.2f | %d | %.2f %% / %.2f %% |\n", qPrintable(voice), qPrintable(entry.first), t.takes, t.reported,
                t.strayNotes, t.onsets.precision(), t.onsets.recall(), t.vibratoOnsets,
                100.0 * t.cpu / std::max(1.0, t.audioSeconds), 100.0 * t.worst);
     }
@@ -842,24 +864,24 @@ void forEachTake(const std::vector<std::vector<BenchVoiceTakes::Take>>& takes, c
 
 // Melodies sung as written by one source over its seeds and the noise levels: accuracy per trait
 // and per level.
-void runVoiceAccuracy(const QString& dataDir, const QString& soundFont, const SungSource& source)
+void runVoiceAccuracy(const QString& dataDir, const SungSource& source)
 {
-    const QByteArray upper = QByteArray(source.prefix).toUpper();
+    const QByteArray upper = source.prefix.toUpper();
     const QList<unsigned> seeds = seedsFrom("PITCH_BENCH_" + upper + "_SEEDS", "1-3");
     const int count = countFrom("PITCH_BENCH_" + upper + "_COUNT", 24);
     const bool list = !qgetenv("PITCH_BENCH_VOICE_LIST").isEmpty(); // each miss, for a look at the take
     const bool dumped = !qgetenv("PITCH_BENCH_DUMP").isEmpty();
-    const std::vector<std::vector<BenchVoiceTakes::Take>> takes = sourceTakes(dataDir, soundFont, source, BENCH_MELODIES_SCRIPT, seeds, count);
+    const std::vector<std::vector<BenchVoiceTakes::Take>> takes = sourceTakes(dataDir, source, BENCH_MELODIES_SCRIPT, seeds, count);
     std::map<QString, VoiceTally> byTrait;
     std::map<QString, VoiceLevelTally> byLevel;
     for (double noise : noiseLevels()) {
-        forEachTake(takes, seeds, noise, source.prefix,
+        forEachTake(takes, seeds, noise, QString(source.prefix),
                     [&](const BenchVoiceTakes::Take& take, const std::vector<qint16>& pcm, const QString& name) {
                         gradeVoiceTake(take, pcm, name, levelName(noise), list, dumped, &byTrait, &byLevel);
                     });
     }
     printSeeds(QString("Melodies of sung-melodies.py sung as written by %1").arg(source.name).toLatin1(), seeds, count, "each");
-    printVoiceTables(byTrait, byLevel);
+    printVoiceTables(source.name, byTrait, byLevel);
 }
 
 // Takes sung otherwise than written, per case: how many have every note shown right (graded
@@ -905,8 +927,8 @@ void printDeviationRow(const QString& source, const QString& level, const QStrin
            wrong ? qPrintable(share(t.onlyAtAsSung)) : "-");
 }
 
-// Melodies of sung-deviations.py on both sources, at the noise levels: the false-credit table.
-void runDeviations(const QString& dataDir, const QString& soundFont)
+// Melodies of sung-deviations.py on the given sources, at the noise levels: the false-credit table.
+void runDeviations(const QString& dataDir, const std::vector<SungSource>& sources)
 {
     const QList<unsigned> seeds = seedsFrom("PITCH_BENCH_DEV_SEEDS", "1");
     const int count = countFrom("PITCH_BENCH_DEV_COUNT", 5);
@@ -914,13 +936,13 @@ void runDeviations(const QString& dataDir, const QString& soundFont)
     const bool dumped = !qgetenv("PITCH_BENCH_DUMP").isEmpty();
     const QStringList cases = {"hold", "hold_ok", "split", "split_ok", "wrong+1", "wrong-1", "wrong+2", "wrong-2"};
     printSeeds("Melodies of sung-deviations.py", seeds, count, "a case");
-    printf("| source | level | case | takes | every note shown right | false credit | only the wrong note graded as sung |\n"
+    printf("| voice | level | case | takes | every note shown right | false credit | only the wrong note graded as sung |\n"
            "|---|---|---|---|---|---|---|\n");
-    for (const SungSource& source : kSungSources) {
-        const std::vector<std::vector<BenchVoiceTakes::Take>> takes = sourceTakes(dataDir, soundFont, source, BENCH_DEVIATIONS_SCRIPT, seeds, count);
+    for (const SungSource& source : sources) {
+        const std::vector<std::vector<BenchVoiceTakes::Take>> takes = sourceTakes(dataDir, source, BENCH_DEVIATIONS_SCRIPT, seeds, count);
         for (double noise : noiseLevels()) {
             std::map<QString, DeviationTally> byCase;
-            forEachTake(takes, seeds, noise, QString("dev-%1").arg(source.prefix),
+            forEachTake(takes, seeds, noise, "dev-" + source.prefix,
                         [&](const BenchVoiceTakes::Take& take, const std::vector<qint16>& pcm, const QString& name) {
                 const VoiceRun run = runVoiceTake(take, pcm, name);
                 if (run.grades.size() != take.notes.size() || take.at < 0 || take.at >= static_cast<int>(take.notes.size()))
@@ -999,19 +1021,23 @@ int main(int argc, char** argv)
     const QString soundFont = "/usr/share/sounds/sf2/TimGM6mb.sf2";
     QDir().mkpath(dataDir);
 
-    // "sung" (every sung set), "voice", "oohs", "deviations" or "instruments", several with commas;
-    // all when unset.
+    // "sung" (every sung set), a source's melodies ("voice", "oohs", "fluid"), "deviations" (on
+    // every source) or one source's ("dev-oohs"), "instruments"; several with commas; all when unset.
     const QList<QByteArray> sets = qgetenv("PITCH_BENCH_SETS").split(',');
-    const auto wanted = [&sets](const char* set, bool sung) {
+    const auto wanted = [&sets](const QByteArray& set, bool sung) {
         return sets.contains(QByteArray()) || sets.contains(set) || (sung && sets.contains("sung"));
     };
     if (sets.contains(QByteArray()) || sets.contains("sung"))
         runSungSets(dataDir, qgetenv("PITCH_BENCH_NO_AUBIO").isEmpty());
-    for (const SungSource& source : kSungSources)
+    std::vector<SungSource> deviationSources;
+    for (const SungSource& source : sungSources()) {
         if (wanted(source.prefix, true))
-            runVoiceAccuracy(dataDir, soundFont, source);
-    if (wanted("deviations", true))
-        runDeviations(dataDir, soundFont);
+            runVoiceAccuracy(dataDir, source);
+        if (wanted("deviations", true) || sets.contains("dev-" + source.prefix))
+            deviationSources.push_back(source);
+    }
+    if (!deviationSources.empty())
+        runDeviations(dataDir, deviationSources);
     if (!wanted("instruments", false))
         return 0;
     trackerSweep();
