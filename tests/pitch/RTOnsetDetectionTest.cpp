@@ -710,6 +710,40 @@ TEST(DefaultOnsetStrategy, TheMelodyMakesNoStrike)
     }
 }
 
+// A held note sung by an ensemble (or a sample with its own chorus): two copies a fraction of a
+// semitone apart beat slowly, and each harmonic's peak wanders by its own amount, as a second voice
+// struck beside the held note pulls them. Nothing new sounds, the detection function stays at the
+// held note's and the level changes slowly: one onset, the note's own.
+TEST(DefaultOnsetStrategy, AnEnsemblesOwnBeatingIsNoSecondVoice)
+{
+    struct Row {
+        double hz;
+        double apartCents;
+        double second; // the second copy's level against the first's
+    };
+    const Row rows[] = {{220.0, 20.0, 0.7}, {220.0, 30.0, 0.6}, {175.0, 25.0, 0.7}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.hz);
+        SCOPED_TRACE(row.apartCents);
+        std::vector<double> signal(static_cast<size_t>(0.3 * 44100), 0.0);
+        double low = 0.0, high = 0.0;
+        for (int i = 0; i < 3 * 44100; ++i) {
+            const double t = i / 44100.0;
+            low += 2 * M_PI * row.hz * std::pow(2.0, -row.apartCents / 2400.0) / 44100.0;
+            high += 2 * M_PI * row.hz * std::pow(2.0, row.apartCents / 2400.0) / 44100.0;
+            double sum = 0.0;
+            for (int k = 1; k <= 6; ++k)
+                sum += (k == 1 ? 1.0 : 0.5 / k) * (std::sin(k * low) + row.second * std::sin(k * high + 0.7 * k));
+            signal.push_back(0.1 * std::min(1.0, t / 0.05) * std::min(1.0, (3.0 - t) / 0.06) * sum);
+        }
+        PitchDetector detector;
+        DefaultOnsetDetectionStrategy strategy(2048, 512, 44100);
+        const std::vector<unsigned long> onsets = runStrategy(strategy, detector, signal, 2048);
+        ASSERT_EQ(onsets.size(), 1u);
+        EXPECT_NEAR(onsets[0] / 44100.0, 0.3, 0.03);
+    }
+}
+
 // The room's floor rises 3 dB a second of sound heard, however the caller cuts it (the pitch
 // strategy's pieces of 1025 samples, the onset strategy's hops of 512), holds while a steady pitch
 // sounds, and falls to a quieter level at once.
