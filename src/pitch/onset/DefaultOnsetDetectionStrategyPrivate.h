@@ -46,6 +46,9 @@ public:
     // stands far above the held note's.
     static constexpr int kOdfHistory = 24;
     double odfs[kOdfHistory] = {};
+    // What of each of those values a change of level alone does not give (see kLevelAlone).
+    double unexplained[kOdfHistory] = {};
+    double frameLevel = 0.0;      // the last frame's level (RMS)
     int odfCount = 0;
     // Levels over a longer span, newest first: the level a note held before a dip in it.
     static constexpr int kHeldLevelHistory = 32;
