@@ -122,9 +122,10 @@ constexpr int kDipPeakHops = 6; // the peak lies within these last hops (a surge
 // ... or whatever the peak, a change of level alone: it scales every peak of the spectrum alike, so
 // the detection function (the peaks' rises) is the frame's rise in level times the peaks' amplitudes
 // before it. A swell's own vibrato and noise leave no more than this share of those amplitudes
-// unexplained (0.10 at a 13 dB swell with 35 cents of vibrato), a strike's new sound more than 0.13
-// on both recorded voices, and a note struck from silence several times them.
-constexpr double kLevelAlone = 0.125;
+// unexplained (0.10 at a 13 dB swell with 35 cents of vibrato); a strike's new sound leaves more (a
+// recorded voice's repeat struck over its release from 0.11, most of them over 0.2), and a note
+// struck from silence several times that.
+constexpr double kLevelAlone = 0.11;
 // Room noise lifts the held note's detection function; with the room 34 dB or more under the held
 // note (a clean take's own faint noise) nothing does, and the dip's peak stands up to 7 times over it.
 constexpr double kCleanDipPeak = 7.0;
