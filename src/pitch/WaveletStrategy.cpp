@@ -9,16 +9,15 @@
 
 namespace {
 constexpr double kSampleRate = 44100.0;
-// The quietest recent piece rises this much a piece (3 dB/s): the room between notes, not the
-// voice's quiet end of a phrase.
-constexpr double kFloorRise = 1.008;
 // A piece 20 dB over that floor: a note has been heard, and the floor is the room's.
 constexpr double kOverRoom = 10.0;
 // Within 6 dB of the room's floor: the room between notes, not a note's quiet tail.
 constexpr double kRoomLevel = 2.0;
+// Two pieces within a quarter tone: a steady pitch sounds, and the room is not heard.
+constexpr double kSteadyPitch = 0.5;
 } // namespace
 
-WaveletStrategy::WaveletStrategy() : mp_tracker(new _dywapitchtracker)
+WaveletStrategy::WaveletStrategy() : mp_tracker(new _dywapitchtracker), m_floor(static_cast<int>(kSampleRate))
 {
     dywapitch_inittracking(mp_tracker);
 }
@@ -31,22 +30,25 @@ WaveletStrategy::~WaveletStrategy()
 void WaveletStrategy::reset()
 {
     dywapitch_inittracking(mp_tracker);
-    m_floor = -1.0;
+    m_floor.reset();
+    m_pitches[0] = m_pitches[1] = 0.0;
     m_loudest = 0.0;
     m_heardNote = false;
 }
 
-bool WaveletStrategy::belowNoiseFloor(const double* samples, int count, double calibratedFloor)
+bool WaveletStrategy::belowNoiseFloor(const double* samples, int count, int fresh, double calibratedFloor)
 {
     double sum = 0.0;
     for (int i = 0; i < count; ++i)
         sum += samples[i] * samples[i];
     const double level = count > 0 ? std::sqrt(sum / count) : 0.0;
-    m_floor = m_floor < 0.0 ? level : std::min(level, m_floor * kFloorRise);
+    const bool steady = m_pitches[0] > 0.0 && m_pitches[1] > 0.0 &&
+                        std::fabs(12.0 * std::log2(m_pitches[0] / m_pitches[1])) < kSteadyPitch;
+    m_floor.hear(level, fresh, steady);
     m_loudest = std::max(m_loudest, level);
-    const bool aboveRoom = m_loudest > kOverRoom * m_floor;
+    const bool aboveRoom = m_loudest > kOverRoom * m_floor.level();
     m_heardNote = m_heardNote || aboveRoom;
-    return level < calibratedFloor || (aboveRoom && level < kRoomLevel * m_floor);
+    return level < calibratedFloor || (aboveRoom && level < kRoomLevel * m_floor.level());
 }
 
 void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
@@ -62,6 +64,7 @@ void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
     for (int i = 0; i < pieces; ++i) {
         int start = i * length;
         int count = std::min(length, size - start);
+        const int fresh = count; // samples this piece adds; a short one reads some of the last piece's again
         if (count > 0 && _floor_power2(count) < span) {
             const int end = start + count;
             start = std::max(0, end - span);
@@ -69,7 +72,7 @@ void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
         }
         double pitch = 0.0;
         if (count > 0) {
-            if (belowNoiseFloor(block.data() + start, count, detector->m_noiseFloor))
+            if (belowNoiseFloor(block.data() + start, count, fresh, detector->m_noiseFloor))
                 _dywapitch_dynamicprocess(mp_tracker, 0.0); // as a piece without pitch; nothing is submitted from it
             else
                 pitch = dywapitch_computepitch(mp_tracker, block.data(), start, count);
@@ -78,6 +81,8 @@ void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
             if (pitch > 0.0 && !m_heardNote && !repeatsAtPeriod(block.data() + start, count, kSampleRate / pitch))
                 pitch = 0.0;
         }
+        m_pitches[1] = m_pitches[0];
+        m_pitches[0] = pitch;
         detector->submitPitch(pitch);
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pitch/PitchDetectionStrategy.h"
+#include "pitch/onset/RoomFloor.h"
 
 struct _dywapitchtracker;
 
@@ -20,10 +21,12 @@ public:
     void process(QVector<double>& block, PitchDetector* detector) override;
 
 private:
-    bool belowNoiseFloor(const double* samples, int count, double calibratedFloor);
+    // fresh: the samples the piece adds to the last one's.
+    bool belowNoiseFloor(const double* samples, int count, int fresh, double calibratedFloor);
 
     _dywapitchtracker* mp_tracker;
-    double m_floor = -1.0;   // quietest recent piece (RMS), rising 3 dB/s; -1 before the first
+    RoomFloor m_floor;       // of the pieces' levels (RMS)
+    double m_pitches[2] = {}; // the last two pieces' pitches (Hz, 0 for none), newest first
     double m_loudest = 0.0;  // loudest piece since the reset
     bool m_heardNote = false; // some piece stood 20 dB over the floor since the reset
 };

@@ -33,11 +33,24 @@ constexpr int kSilenceLooked = 4;
 constexpr int kSilentResults = 3;
 // How far towards a neighbour a result still names the expected note: the quantiser's tolerance.
 constexpr double kNeighbourReach = 0.8;
+// Without a minimum count given, a note needs this share of the window: two results in five,
+// more than the silence before a note or a neighbour's results in a scoop hold.
+constexpr double kMinShare = 0.4;
+// The expected note's results count this many times in the vote: a note sung a little off, its results
+// split between it and a neighbour, tips towards what the melody asks for.
+constexpr double kExpectedWeight = 2.0;
+// A note with no expected weight wins without the minimum count when it holds this many quarters of
+// it and most pitched results: a short note sung wrong is a note all the same.
+constexpr int kShortWrongShareOf4 = 3;
+// Results of a run that must name its note: three in four after a silence (a strike's odd readings
+// and a scoop take the rest), seven in eight for a note held throughout (one vibrato's swing).
+constexpr int kNamedAfterSilenceOf4 = 3;
+constexpr int kNamedThroughoutOf8 = 7;
 } // namespace
 
 AveragingHeuristic::AveragingHeuristic(PitchDetector* detector, int windowSize, int minCount)
     : PitchDetectionHeuristic(detector, QStringLiteral("AveragingHeuristic")), m_windowSize(windowSize),
-      m_minCount(minCount == 0 ? static_cast<int>(windowSize * 0.4) : minCount), m_expectedWeight(2.0)
+      m_minCount(minCount == 0 ? static_cast<int>(windowSize * kMinShare) : minCount), m_expectedWeight(kExpectedWeight)
 {
 }
 
@@ -86,7 +99,7 @@ bool AveragingHeuristic::getMostFrequentNoteInWindow(Pitch::Note& note, int& oct
             }
         }
         for (int n = 0; n < Pitch::NONE; ++n) {
-            if (raw[n] >= m_minCount * 3 / 4 && 2 * raw[n] > pitched)
+            if (raw[n] >= m_minCount * kShortWrongShareOf4 / 4 && 2 * raw[n] > pitched)
                 note = static_cast<Pitch::Note>(n);
         }
     }
@@ -296,7 +309,7 @@ bool AveragingHeuristic::steadyAfterSilence(const PitchDetector::NoteInfo& note,
         ++looked;
         silent += entry.note == Pitch::NONE ? 1 : 0;
     }
-    return looked == kSilenceLooked && silent >= kSilentResults && 4 * named >= 3 * run;
+    return looked == kSilenceLooked && silent >= kSilentResults && 4 * named >= kNamedAfterSilenceOf4 * run;
 }
 
 bool AveragingHeuristic::heldThroughout(const PitchDetector::NoteInfo& note) const
@@ -312,7 +325,7 @@ bool AveragingHeuristic::heldThroughout(const PitchDetector::NoteInfo& note) con
         ++run;
         named += entry.note == note.note ? 1 : 0;
     }
-    return run > 0 && 8 * named >= 7 * run;
+    return run > 0 && 8 * named >= kNamedThroughoutOf8 * run;
 }
 
 double AveragingHeuristic::silenceStart() const

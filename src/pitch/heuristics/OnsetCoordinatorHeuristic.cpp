@@ -23,6 +23,13 @@ constexpr double kHeldExpectedStep = 0.2;
 // coming back.
 constexpr double kEarlyRepeat = 0.1;
 constexpr double kStruckRise = PitchDetector::OnsetInfo::kStruckRise;
+// An onset no note took, inside an averaged note up to this many look-aheads before its end, is
+// spurious; nearer the end it may be the next note's (its onset may lie a look-ahead before its run,
+// and the averaging ends a note up to a look-ahead late).
+constexpr double kSpuriousBeforeEnd = 2.0;
+// Two notes' onsets lie at least this share of the melody's interval apart: a learner rushes a note,
+// but not to a fifth of its length; an onset sooner is the last note's scoop or swell.
+constexpr double kShortestInterval = 0.2;
 } // namespace
 
 OnsetCoordinatorHeuristic::OnsetCoordinatorHeuristic(PitchDetector* detector, double lookAhead, double lookBack)
@@ -59,7 +66,7 @@ void OnsetCoordinatorHeuristic::removeSpuriousOnsets()
             if (onsets[i].noteInfo.note != Pitch::NONE)
                 break;
             const double t = onsets[i].time;
-            if (entry.offset <= t && t < entry.offset + entry.duration - 2 * m_lookAhead) {
+            if (entry.offset <= t && t < entry.offset + entry.duration - kSpuriousBeforeEnd * m_lookAhead) {
                 LOG_TRACE("pitch-hrstic", "removing onset %d (%.2lf)", i, t);
                 onsets.remove(i);
             }
@@ -151,7 +158,7 @@ bool OnsetCoordinatorHeuristic::process(PitchDetector::NoteInfo& note)
     }
     if (found >= 0) {
         if (m_lastOnsetIndex >= 0 && k > 0 && k < expected.size() && m_lastOnsetIndex < onsets.size()) {
-            const double minDelta = (expected[k].offset - expected[k - 1].offset) / 5.0;
+            const double minDelta = kShortestInterval * (expected[k].offset - expected[k - 1].offset);
             const double dt = onsets[found].time - onsets[m_lastOnsetIndex].time;
             LOG_TRACE("pitch-hrstic", "time since last onset = %.2lf; minDelta=%lf", dt, minDelta);
             if (dt < minDelta) {

@@ -35,11 +35,25 @@ namespace {
 // An attack raises the level at least 6 dB over the quietest hop of the 93 ms before it; vibrato and
 // tremolo inside a held note move the frequency peaks (and the picker) but not the level that much.
 constexpr double kAttackRise = 2.0;
-// ... and lies 6 dB over the room's noise floor (the quietest hop, rising 3 dB per second while no steady pitch sounds).
+// The attack's rise lies in the newest hop or the two before: a clap has died away again by the
+// frame that completes its peak.
+constexpr int kAttackHops = 3;
+// ... and lies 6 dB over the room's noise floor.
 constexpr double kOverFloor = 2.0;
-constexpr double kFloorRise = 1.004;
 // A second peak within 100 ms belongs to the same attack (a scoop, a glide, the rest of a clap).
 constexpr int64_t kRefractory = 4410;
+// The held note's pitch: the frames from this many back (93 ms; the newest may hold the next note's
+// attack and scoop) to the oldest kept, 13 frames or 150 ms, about one vibrato cycle; at least this
+// many of them pitched, or no note is held.
+constexpr int kHeldFrom = 8;
+constexpr int kHeldFrames = 10;
+// The newest frames' pitch: their median, all three pitched and within a semitone of each other
+// (noise between two notes reads pitches all over the place).
+constexpr int kRecentFrames = 3;
+// The tracker's slips off a held note: its subharmonics (half, a third and a quarter of its
+// frequency), in semitones under it; a frame read one or two octaves off is folded back.
+constexpr double kSubharmonics[] = {12.0, 19.0, 24.0};
+constexpr double kSlipOctaves = 2.0;
 // A change of pitch by this many semitones is an onset too (legato), read over 1024 samples.
 constexpr double kPitchStep = 0.8;
 constexpr int kPitchSpan = 1024;
@@ -61,6 +75,8 @@ constexpr int64_t kStrikeBeforeStep = 8820;
 // A rise by this much (12 dB) is an attack without the picker's peak.
 constexpr double kSurge = 4.0;
 constexpr int kSurgeWait = 8;
+// The surge's rise lies in the frame's newest hops: it is dated this many hops after the frame's start.
+constexpr int kSurgeLead = 2;
 // Out of the room's silence (the quietest hop before the rise within 3 dB of the floor) the 6 dB an
 // attack rises will do, once the level stands as far over the floor too: a quiet high vowel in room
 // noise rises only 7-10 dB over it, a held note's dip never reaches the floor, and breath has no
@@ -73,6 +89,7 @@ constexpr double kSilence = 1.41;
 constexpr double kStillPeriodic = 0.2;
 // A level more than 6 dB under four hops before: a release (a legato glide dips 3 dB at most).
 constexpr double kReleaseLevel = 0.5;
+constexpr int kReleaseHops = 4;
 // Held frames this close to an octave from the held note's median are the note heard an octave off.
 constexpr double kOctaveSlipSpread = 1.0;
 // Within a quarter tone over two frames: a held note, not noise.
@@ -80,8 +97,9 @@ constexpr double kSteadyPitch = 0.5;
 
 // A note struck again over its own release (a recorded voice's repeat with no gap) rises only 2-4 dB,
 // short of an attack, but its detection function's peak stands this many times over the held note's
-// median ...
+// median (the values before the peak's rise, which takes four hops) ...
 constexpr double kRestrikePeak = 4.0;
+constexpr int kPeakRiseHops = 4;
 // ... and its level jumps 2 dB within one hop of the last four. A vibrato's tremolo swells as much,
 // but over half its cycle (80-100 ms), by 1 dB a hop at most ...
 constexpr double kRestrikeJump = 1.25;
@@ -91,9 +109,9 @@ constexpr int kRestrikeHops = 4;
 constexpr double kRestrikeSteady = 1.1;
 
 // A held note's level that dips less than 14 dB and comes back no higher than 1 dB over the loudest
-// it was before the dip is that note swelling again, not sung again (a long note's level may sag by
-// up to 12 dB and return, as a recorded voice's looped sustain does; a note let go and sung again
-// falls further, a strike brings a new sound) ...
+// it was before the dip is that note swelling again, not sung again (a sampled voice's looped
+// sustain sags and returns: by up to 12.9 dB in TimGM6mb's held notes, 3.2 dB in FluidR3's; a note
+// let go and sung again falls further, a strike brings a new sound) ...
 constexpr double kShallowDip = 5.0;
 constexpr double kDipReturn = 1.12;
 constexpr int kBeforeDip = 12; // hops back: the dip's fall and rise take about four each, a surge four more
@@ -101,6 +119,13 @@ constexpr int kBeforeDip = 12; // hops back: the dip's fall and rise take about 
 // rise gives it (a strike's new sound stands eight times or more over it), is that note, not struck.
 constexpr double kDipPeak = 6.0;
 constexpr int kDipPeakHops = 6; // the peak lies within these last hops (a surge is taken four hops after it)
+// ... or whatever the peak, a change of level alone: it scales every peak of the spectrum alike, so
+// the detection function (the peaks' rises) is the frame's rise in level times the peaks' amplitudes
+// before it. A swell's own vibrato and noise leave no more than this share of those amplitudes
+// unexplained (0.10 at a 13 dB swell with 35 cents of vibrato); a strike's new sound leaves more (a
+// recorded voice's repeat struck over its release from 0.11, most of them over 0.2), and a note
+// struck from silence several times that.
+constexpr double kLevelAlone = 0.11;
 // Room noise lifts the held note's detection function; with the room 34 dB or more under the held
 // note (a clean take's own faint noise) nothing does, and the dip's peak stands up to 7 times over it.
 constexpr double kCleanDipPeak = 7.0;
@@ -116,11 +141,20 @@ constexpr double kSlowDipReturn = 1.26;
 constexpr double kSlowDipPeak = 12.0;
 
 // A recorded voice's note struck again at its pitch with no gap starts 40-100 cents off and settles
-// while the last one's release rings on, often with no rise and no peak to hear. The two voices pull
-// the held note's harmonics apart by this many cents or more at four such strikes in five (one
-// voice's vibrato or scoop moves them all alike: 12.8 cents at most in the held notes of both sung
-// sources' tuning takes from 0.22 s after their attack, under 6 in the second singer's) ...
+// while the last one's release rings on, often with no rise and no tall peak to hear. The two voices
+// pull the held note's harmonics apart by this many cents or more at four such strikes in five (one
+// voice's vibrato or scoop moves them all alike) ...
 constexpr double kSecondVoice = 13.0;
+// ... but a recorded voice's own sustain pulls them as far: a sample of several singers, or one
+// with its own chorus, beats between its detuned copies, and each harmonic's peak wanders by its own
+// amount while nothing new sounds. A second voice is a new sound: the detection function's peak in
+// this frame or the three before stands this many times over the held note's, or the level rises
+// 1 dB in the hop (two voices sound louder than one). A held note's own beating leaves both about
+// where they were: in the held notes of both recorded voices nine such frames in ten stay under 1.7
+// times the held note's detection function and 0.6 dB, where nine strikes of a repeat in ten rise
+// further.
+constexpr double kNewSoundPeak = 1.8;
+constexpr double kNewSoundLevel = 1.12;
 // ... while the level holds (a release, falling, leaves weak harmonics to wander), the last note
 // still sounding over the room's level in the hops before, and the pitch read, if any, is the held
 // note's.
@@ -131,24 +165,14 @@ constexpr double kSecondVoicePitch = 1.5;
 // nothing: the spread must have been under this in the frames before (a voice's own is 2-6 cents).
 constexpr double kOneVoice = 6.5;
 constexpr int kOneVoiceFrom = 3; // frames back: the strike's own frames come first
+constexpr int kOneVoiceFrames = 4; // frames with a held note to read among those, or nothing is told
 // Where the two voices keep nearly the same balance of harmonics they pull them apart less; this many
 // cents will do where the strike's new sound shows too, the detection function's peak in this frame or
 // the three before standing kRestrikePeak times over the held note's, and the pitch read lies within
-// a step of the held note's. No held note of the recorded voice's tuning takes (from 0.3 s after its
-// attack) reached it with such a peak.
+// a step of the held note's. Inside held notes such peaks are rare (1 and 16 of 5212 sung notes of
+// the two recorded voices' tuning takes).
 constexpr double kSecondVoiceWithPeak = 10.0;
 constexpr int kSecondVoicePeakHops = 4;
-
-// Where the melody repeats the held note, a strike needs a weaker witness than the full spread of two
-// voices or a peak with a sudden rise, within 0.05 s before the repeat's time to 0.06 s after it (the
-// strike's frames come just after it): its detection peak 7 times the held note's (the new sound of a
-// repeat struck with no gap; a held note's own swell stays under it), or its harmonics 10 cents apart
-// in one frame, whatever the level does (the new voice beside the last one's release; a held note's
-// own vibrato and swells spread them 9 cents at most there, though its level may dip 12 dB).
-constexpr double kExpectedRepeatPeak = 7.0;
-constexpr double kExpectedRepeatSpread = 10.0;
-constexpr double kExpectedRepeatBefore = 0.05;
-constexpr double kExpectedRepeatAfter = 0.06;
 
 // First-order high-pass at about 300 Hz.
 constexpr double kRumblePole = 0.958;
@@ -181,24 +205,22 @@ double periodicityAt(const double* span, int count, double semitones, int sampli
 
 bool DefaultOnsetDetectionStrategy::isAttack(double level) const
 {
-    return rise(level) > kAttackRise && loudest(level) > kOverFloor * d->floor;
+    return rise(level) > kAttackRise && loudest(level) > kOverFloor * d->room.level();
 }
 
 double DefaultOnsetDetectionStrategy::loudest(double level) const
 {
     double loudest = level;
-    for (int i = 0; i < 2 && i < d->levelCount; ++i)
+    for (int i = 0; i + 1 < kAttackHops && i < d->levelCount; ++i)
         loudest = std::max(loudest, d->levels[i]);
     return loudest;
 }
 
 double DefaultOnsetDetectionStrategy::rise(double level) const
 {
-    // A clap has died away again by the frame that completes its peak: its rise is in the hops
-    // just before.
     const double top = loudest(level);
     double quietest = top;
-    for (int i = 2; i < d->levelCount; ++i)
+    for (int i = kAttackHops - 1; i < d->levelCount; ++i)
         quietest = std::min(quietest, d->levels[i]);
     return quietest > 0.0 ? top / quietest : (top > 0.0 ? 1e6 : 0.0);
 }
@@ -218,7 +240,7 @@ double DefaultOnsetDetectionStrategy::heldOdf(int from) const
 int DefaultOnsetDetectionStrategy::heldPitches(double* held) const
 {
     int heldCount = 0;
-    for (int i = 8; i < DefaultOnsetDetectionStrategyPrivate::kPitchHistory; ++i) {
+    for (int i = kHeldFrom; i < DefaultOnsetDetectionStrategyPrivate::kPitchHistory; ++i) {
         if (d->pitches[i] > 0.0)
             held[heldCount++] = d->pitches[i];
     }
@@ -228,7 +250,7 @@ int DefaultOnsetDetectionStrategy::heldPitches(double* held) const
 // A move of the pitch to the held note's subharmonic: 12, 19 or 24 semitones under it.
 bool DefaultOnsetDetectionStrategy::toSubharmonic(double semitones)
 {
-    for (double slip : {12.0, 19.0, 24.0}) {
+    for (double slip : kSubharmonics) {
         if (std::fabs(semitones + slip) < kPitchStep)
             return true;
     }
@@ -249,7 +271,7 @@ bool DefaultOnsetDetectionStrategy::peakOverHeldNote() const
     if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
         return false;
     // The peak is the value before this one; the held note's values are those before the peak's rise.
-    return d->odfs[0] > kRestrikePeak * heldOdf(4);
+    return d->odfs[0] > kRestrikePeak * heldOdf(kPeakRiseHops);
 }
 
 // A peak of the detection function far over the held note's, with a sudden rise in level: the
@@ -275,11 +297,11 @@ bool DefaultOnsetDetectionStrategy::struckAgain(double level) const
 
 double DefaultOnsetDetectionStrategy::heldSpread(double level)
 {
-    if (!(level > kOverFloor * d->floor))
+    if (!(level > kOverFloor * d->room.level()))
         return -1.0;
     double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
     const int heldCount = heldPitches(held);
-    if (heldCount < 10)
+    if (heldCount < kHeldFrames)
         return -1.0;
     const double heldPitch = median(held, heldCount);
     if (d->pitches[0] > 0.0 && std::fabs(d->pitches[0] - heldPitch) >= kSecondVoicePitch)
@@ -296,11 +318,14 @@ bool DefaultOnsetDetectionStrategy::secondVoice(double level, double value, int6
     // picker took its peak for the dip's own.
     if (isAttack(level) && !backFromDip(level))
         return false;
+    if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
+        return false;
+    const double peak = std::max(value, *std::max_element(d->odfs, d->odfs + kSecondVoicePeakHops - 1));
+    const double heldValue = heldOdf(kSecondVoicePeakHops);
+    if (!(peak > kNewSoundPeak * heldValue) && !(level > kNewSoundLevel * d->levels[0]))
+        return false;
     if (!(d->spreads[0] >= kSecondVoice)) {
-        if (d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
-            return false;
-        const double peak = std::max(value, *std::max_element(d->odfs, d->odfs + kSecondVoicePeakHops - 1));
-        if (!(peak > kRestrikePeak * heldOdf(kSecondVoicePeakHops)))
+        if (!(peak > kRestrikePeak * heldValue))
             return false;
         // ... and the pitch read is still the held note's: over a legato step the last note's release
         // and the new one pull the harmonics as far, and the step dates the new note.
@@ -318,55 +343,17 @@ bool DefaultOnsetDetectionStrategy::secondVoice(double level, double value, int6
         if (d->spreads[i] >= 0.0)
             before[count++] = d->spreads[i];
     }
-    return count >= 4 && median(before, count) < kOneVoice;
-}
-
-bool DefaultOnsetDetectionStrategy::struckAsExpected(const PitchDetector* detector, double level, double value,
-                                                     int64_t position) const
-{
-    if (d->heldStep >= 0 || d->odfCount < DefaultOnsetDetectionStrategyPrivate::kOdfHistory)
-        return false;
-    if (!(value > kExpectedRepeatPeak * heldOdf(4)) && !(d->spreads[0] >= kExpectedRepeatSpread))
-        return false;
-    // The held note still sounds: after a longer gap the repeat has an attack of its own.
-    return level > kOverFloor * d->floor && heldSounding() && repeatDue(detector, position);
+    return count >= kOneVoiceFrames && median(before, count) < kOneVoice;
 }
 
 // The last hops all stood over the room's level.
 bool DefaultOnsetDetectionStrategy::heldSounding() const
 {
     for (int i = 0; i < kSecondVoiceHeld; ++i) {
-        if (!(d->levels[i] > kOverFloor * d->floor))
+        if (!(d->levels[i] > kOverFloor * d->room.level()))
             return false;
     }
     return true;
-}
-
-bool DefaultOnsetDetectionStrategy::repeatDue(const PitchDetector* detector, int64_t position) const
-{
-    if (!detector)
-        return false;
-    double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
-    const int heldCount = heldPitches(held);
-    if (heldCount < 10)
-        return false;
-    const double heldPitch = median(held, heldCount);
-    const double rate = d->odf.get_sampling_rate();
-    const double t = position / rate;
-    const QList<PitchDetector::NoteInfo>& expected = detector->m_expectedNotes;
-    for (int j = 1; j < expected.size(); ++j) {
-        const PitchDetector::NoteInfo& note = expected[j];
-        const PitchDetector::NoteInfo& before = expected[j - 1];
-        if (note.note == Pitch::NONE || note.note != before.note || note.octave != before.octave ||
-            t < note.offset - kExpectedRepeatBefore || t > note.offset + kExpectedRepeatAfter)
-            continue;
-        // The held note is the one repeated (in whichever octave it is sung), and no onset came in
-        // the second half of the note before (an early strike is this repeat's own).
-        const double apart = std::fmod(std::fabs(heldPitch - Pitch::midiNote(note.note, note.octave)), 12.0);
-        return std::min(apart, 12.0 - apart) < kPitchStep &&
-               d->lastOnset < 0.5 * (before.offset + note.offset) * rate;
-    }
-    return false;
 }
 
 // The level back from a shallow dip to where the held note was before it, at the same pitch: a
@@ -389,7 +376,7 @@ bool DefaultOnsetDetectionStrategy::backFromDip(double level) const
         return false;
     double pitches[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
     const int pitchCount = heldPitches(pitches);
-    return d->pitches[0] > 0.0 && pitchCount >= 10 && std::fabs(d->pitches[0] - median(pitches, pitchCount)) < kPitchStep;
+    return d->pitches[0] > 0.0 && pitchCount >= kHeldFrames && std::fabs(d->pitches[0] - median(pitches, pitchCount)) < kPitchStep;
 }
 
 // A peak of a held note back from a dip, and the peaks after it within the refractory time (the
@@ -427,8 +414,9 @@ bool DefaultOnsetDetectionStrategy::nothingNew(double level) const
     double held = 0.0;
     for (int i = kBeforeDip; i < d->heldLevelCount; ++i)
         held = std::max(held, d->heldLevels[i]);
-    const double bound = climbedSlowly(level) ? kSlowDipPeak : held > kCleanRoom * d->floor ? kCleanDipPeak : kDipPeak;
-    return peak < bound * heldOdf(kDipPeakHops);
+    const double bound = climbedSlowly(level) ? kSlowDipPeak : held > kCleanRoom * d->room.level() ? kCleanDipPeak : kDipPeak;
+    return peak < bound * heldOdf(kDipPeakHops) ||
+           *std::max_element(d->unexplained, d->unexplained + kDipPeakHops) < kLevelAlone;
 }
 
 // The median pitch of the last three frames against the held note's, the median of the 13 frames
@@ -437,15 +425,15 @@ bool DefaultOnsetDetectionStrategy::nothingNew(double level) const
 bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, double& moved) const
 {
     moved = 0.0;
-    double recent[3];
+    double recent[kRecentFrames];
     double held[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
     int recentCount = 0;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kRecentFrames; ++i) {
         if (d->pitches[i] > 0.0)
             recent[recentCount++] = d->pitches[i];
     }
     const int heldCount = heldPitches(held);
-    if (recentCount < 3 || heldCount < 10)
+    if (recentCount < kRecentFrames || heldCount < kHeldFrames)
         return false;
     // Frames the tracker heard an octave off count at the held note's octave: among frames an octave
     // low the plain median is the lowest of the note's own, and a vibrato's swing up reads as a step.
@@ -460,25 +448,25 @@ bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, 
     // A closed vowel high up, or a new note over the last one's release, is read an octave or two
     // low every other frame: the newest frames then count at one octave, the one nearest the held
     // note's (which may itself be heard an octave low).
-    const double highest = *std::max_element(recent, recent + 3);
+    const double highest = *std::max_element(recent, recent + kRecentFrames);
     bool folded = false;
     bool slipFolded = false;
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < kRecentFrames; ++i) {
         const double octaves = std::round((highest - recent[i]) / 12.0);
-        if (octaves >= 1.0 && octaves <= 2.0 && std::fabs(highest - recent[i] - 12.0 * octaves) < kOctaveSlipSpread) {
-            for (double slip : {12.0, 19.0, 24.0})
+        if (octaves >= 1.0 && octaves <= kSlipOctaves && std::fabs(highest - recent[i] - 12.0 * octaves) < kOctaveSlipSpread) {
+            for (double slip : kSubharmonics)
                 slipFolded = slipFolded || std::fabs(heldPitch - recent[i] - slip) < kPitchStep;
             recent[i] += 12.0 * octaves;
             folded = true;
         }
     }
     if (folded) {
-        const double octaves = std::min(2.0, std::max(0.0, std::round((highest - heldPitch) / 12.0)));
+        const double octaves = std::min(kSlipOctaves, std::max(0.0, std::round((highest - heldPitch) / 12.0)));
         for (double& pitch : recent)
             pitch -= 12.0 * octaves;
     }
     // The new pitch holds (noise between two notes gives pitches all over the place).
-    if (*std::max_element(recent, recent + 3) - *std::min_element(recent, recent + 3) >= 2 * kSteadyPitch)
+    if (*std::max_element(recent, recent + kRecentFrames) - *std::min_element(recent, recent + kRecentFrames) >= 2 * kSteadyPitch)
         return false;
     moved = median(recent, recentCount) - heldPitch;
     if (std::fabs(moved) < kPitchStep)
@@ -496,7 +484,7 @@ bool DefaultOnsetDetectionStrategy::pitchChanged(const double* span, int count, 
     // note still sounds, and the newest samples repeat after its period. A fifth or a fourth sung
     // while the last note's release rings on moves as far (the two together repeat after their
     // common subharmonic), but the old period is gone from them.
-    for (double slip : {12.0, 19.0, 24.0}) {
+    for (double slip : kSubharmonics) {
         if (std::fabs(std::fabs(moved) - slip) < kPitchStep) {
             if (periodicityAt(span, count, heldPitch, d->odf.get_sampling_rate()) > kStillPeriodic)
                 return false;
@@ -522,7 +510,17 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
     const int hopSize = d->odf.get_hop_size();
     d->buffer.append(block);
     while (d->buffer.size() >= frameSize) {
+        const double before = d->odf.peakTotal();
         const double value = d->odf.process_frame(frameSize, d->buffer.data());
+        // What of the value a change of level alone does not give: the peaks' rises over their
+        // amplitudes before, less the frame's rise in level.
+        double energy = 0.0;
+        for (int i = 0; i < frameSize; ++i)
+            energy += d->buffer[i] * d->buffer[i];
+        const double frameLevel = std::sqrt(energy / frameSize);
+        const double gain = d->frameLevel > 0.0 ? frameLevel / d->frameLevel : 0.0;
+        const double unexplained = before > 0.0 ? value / before - std::max(0.0, gain - 1.0) : 0.0;
+        d->frameLevel = frameLevel;
         const bool peak = d->picker.is_onset(value);
         const double level = hopLevel(d->buffer.data() + frameSize - hopSize, hopSize, d->rumbleInput, d->rumbleOutput);
         const int pitchSpan = std::min(frameSize, kPitchSpan);
@@ -530,17 +528,15 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // and a pitch in a note's dying tail: only a held level, neither rising in an attack nor
         // falling in a release, may show a step with it.
         double frequency = _dywapitch_waveletPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
-        const bool notReleasing = d->levelCount > 3 && level > kReleaseLevel * d->levels[3];
+        const bool notReleasing = d->levelCount >= kReleaseHops && level > kReleaseLevel * d->levels[kReleaseHops - 1];
         const bool heldLevel = !isAttack(level) && notReleasing;
         if (frequency <= 0.0 && heldLevel)
             frequency = _dywapitch_periodicityPitch(d->buffer.data(), frameSize - pitchSpan, pitchSpan);
         for (int i = DefaultOnsetDetectionStrategyPrivate::kPitchHistory - 1; i > 0; --i)
             d->pitches[i] = d->pitches[i - 1];
         d->pitches[0] = frequency > 0.0 ? 69.0 + 12.0 * std::log2(frequency / 440.0) : 0.0;
-        // The room is heard between notes: while a steady pitch sounds the floor does not rise, or a
-        // long legato phrase would lift it to the voice's own level and hide the phrase's steps.
         const bool voiced = d->pitches[0] > 0.0 && d->pitches[1] > 0.0 && std::fabs(d->pitches[0] - d->pitches[1]) < kSteadyPitch;
-        d->floor = d->floor < 0.0 ? level : std::min(level, voiced ? d->floor : d->floor * kFloorRise);
+        d->room.hear(level, hopSize, voiced);
         const int64_t position = static_cast<int64_t>(d->counter);
         // How far the held note's harmonics disagree, and how far they did before.
         for (int i = DefaultOnsetDetectionStrategyPrivate::kSpreadHistory - 1; i > 0; --i)
@@ -555,7 +551,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         // held note's subharmonic refused while its period still sounds is not its pitch back.)
         if (!moved && semitones != 0.0 && !toSubharmonic(semitones))
             d->strike = -1;
-        const bool step = moved && !d->pitchMoved && notReleasing && level > kOverFloor * d->floor;
+        const bool step = moved && !d->pitchMoved && notReleasing && level > kOverFloor * d->room.level();
         if (!moved)
             d->pitchMoved = false;
         else if (notReleasing)
@@ -567,27 +563,27 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         const double risen = rise(level);
         // Out of the room's silence a smaller rise will do; where its pitch is not yet steady, the
         // full rise may still come.
-        const bool outOfSilence = risen > 0.0 && loudest(level) / risen < kSilence * d->floor;
+        const bool outOfSilence = risen > 0.0 && loudest(level) / risen < kSilence * d->room.level();
         // Out of silence the rise and the level over the room both count: the first hop with both
         // dates the attack (a quiet note's slow rise reaches the bound late).
         const double quietRise =
-            outOfSilence ? std::min(risen, d->floor > 0.0 ? loudest(level) / d->floor : risen) : 0.0;
+            outOfSilence ? std::min(risen, d->room.level() > 0.0 ? loudest(level) / d->room.level() : risen) : 0.0;
         const bool surged = (risen >= kSurge && d->lastRise < kSurge) ||
                             (quietRise >= kQuietSurge && d->lastQuietRise < kQuietSurge);
         d->lastQuietRise = quietRise;
         // A rise out of a silence heard since the last onset is no swell of that onset's note.
         const bool silentSince = outOfSilence && d->silentAt > d->lastOnset;
         // ... and is no held note's level back from a dip (which never falls to the room's level).
-        if (surged && (d->surge < 0 || risen >= kSurge) && loudest(level) > kOverFloor * d->floor &&
+        if (surged && (d->surge < 0 || risen >= kSurge) && loudest(level) > kOverFloor * d->room.level() &&
             (position - d->lastOnset >= kStepRefractory || silentSince) &&
             (outOfSilence || !(backFromDip(level) && nothingNew(level)))) {
-            d->surge = position + 2 * hopSize; // the rise lies in the frame's newest hops
+            d->surge = position + kSurgeLead * hopSize;
             d->surgeToned = false;
             d->surgeSilentSince = silentSince;
             d->surgeOnsetBefore = d->lastOnset;
         }
         d->lastRise = risen;
-        if (level < kSilence * d->floor)
+        if (level < kSilence * d->room.level())
             d->silentAt = position + frameSize - hopSize;
         // While a surge waits, the pitch by the normalised difference too: the wavelet loses a high
         // closed vowel through its attack (none, or an octave low, every other frame), where the
@@ -660,7 +656,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             } else if (detector) {
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), struck ? std::max(risen, kSurge) : 0.0);
             }
-        } else if (secondVoice(level, value, position) || struckAsExpected(detector, level, value, position)) {
+        } else if (secondVoice(level, value, position)) {
             d->surge = -1;
             d->lastOnset = position;
             if (detector)
@@ -680,6 +676,9 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         for (int i = DefaultOnsetDetectionStrategyPrivate::kOdfHistory - 1; i > 0; --i)
             d->odfs[i] = d->odfs[i - 1];
         d->odfs[0] = value;
+        for (int i = DefaultOnsetDetectionStrategyPrivate::kOdfHistory - 1; i > 0; --i)
+            d->unexplained[i] = d->unexplained[i - 1];
+        d->unexplained[0] = unexplained;
         d->odfCount = std::min(d->odfCount + 1, static_cast<int>(DefaultOnsetDetectionStrategyPrivate::kOdfHistory));
         for (int i = DefaultOnsetDetectionStrategyPrivate::kHeldLevelHistory - 1; i > 0; --i)
             d->heldLevels[i] = d->heldLevels[i - 1];

@@ -52,13 +52,8 @@ private:
     // The held note's harmonics pulled apart by a second voice at nearly its pitch: struck again.
     // value is the newest frame's detection function.
     bool secondVoice(double level, double value, int64_t position) const;
-    // Where the melody repeats the held note at about this time (the expected notes the detector
-    // holds), a weaker witness of the strike will do: a tall peak, or its harmonics pulled apart.
-    bool struckAsExpected(const PitchDetector* detector, double level, double value, int64_t position) const;
     // The last hops all stood over the room's level: the held note still sounds.
     bool heldSounding() const;
-    // The melody repeats the held note about this time, and no onset has come for it yet.
-    bool repeatDue(const PitchDetector* detector, int64_t position) const;
     double heldOdf(int from) const;
     int heldPitches(double* held) const;
 

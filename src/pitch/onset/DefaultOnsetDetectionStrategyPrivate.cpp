@@ -2,7 +2,7 @@
 
 DefaultOnsetDetectionStrategyPrivate::DefaultOnsetDetectionStrategyPrivate(int frameSize, int hopSize,
                                                                            int samplingRate)
-    : harmonics(frameSize, samplingRate)
+    : room(samplingRate), harmonics(frameSize, samplingRate)
 {
     odf.set_frame_size(frameSize);
     odf.set_hop_size(hopSize);

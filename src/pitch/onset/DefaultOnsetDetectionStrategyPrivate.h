@@ -3,6 +3,7 @@
 #include "pitch/onset/HarmonicSpread.h"
 #include "pitch/onset/PeakAmpDifferenceODF.h"
 #include "pitch/onset/RTOnsetDetection.h"
+#include "pitch/onset/RoomFloor.h"
 
 #include <QVector>
 
@@ -27,7 +28,7 @@ public:
     static constexpr int kPitchHistory = 21;
     double pitches[kPitchHistory] = {};
     bool pitchMoved = false;      // the last frame's pitch stood apart from the held note's
-    double floor = -1.0;          // quietest hop level, rising 3 dB/s between notes; -1 before the first hop
+    RoomFloor room;               // of the hops' levels
     int64_t lastOnset = -100000;  // sample position of the last onset reported
     double lastRise = 0.0;        // the last hop's rise in level
     int64_t surge = -1;           // a rise of 12 dB waiting for the picker's peak, or -1
@@ -45,6 +46,9 @@ public:
     // stands far above the held note's.
     static constexpr int kOdfHistory = 24;
     double odfs[kOdfHistory] = {};
+    // What of each of those values a change of level alone does not give (see kLevelAlone).
+    double unexplained[kOdfHistory] = {};
+    double frameLevel = 0.0;      // the last frame's level (RMS)
     int odfCount = 0;
     // Levels over a longer span, newest first: the level a note held before a dip in it.
     static constexpr int kHeldLevelHistory = 32;

@@ -76,7 +76,10 @@ double PeakODF::process_frame(int size, double* frame)
         return 0.0;
     PeakList* peaks = track_peaks(find_peaks(size, frame, mp_params), mp_params);
     double sum = 0.0;
-    for (PeakList* node = peaks; node && node->peak; node = node->next)
+    m_total = 0.0;
+    for (PeakList* node = peaks; node && node->peak; node = node->next) {
         sum += get_distance(node->peak, node->peak->prev);
+        m_total += node->peak->amplitude;
+    }
     return sum;
 }

@@ -23,10 +23,14 @@ public:
     virtual void set_max_peaks(int value);
     virtual double max_odf_value();
     virtual double get_distance(Peak* peak, Peak* previous);
+    // The sum of the last frame's peak amplitudes: a change of level alone moves every peak by the
+    // same share of it.
+    double peakTotal() const { return m_total; }
 
 protected:
     bool acceptsFrameSize(int size) const override;
 
 private:
     MQParameters* mp_params;
+    double m_total = 0.0;
 };
