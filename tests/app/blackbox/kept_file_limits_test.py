@@ -19,11 +19,10 @@ import subprocess
 import sys
 import time
 
-from harness import Display, Failure, Run, Scratch, answers, check, probe_program, run_test
+from harness import Failure, Run, answers, check, run_test
 from kept_file_test import (Pinger, answer_records, check_answering, count_answers, data_folder, plant_own, record,
-                            records_text, side_files, watch_recovery)
-from records_keep_test import (COURSE, EXERCISE, PROBE, ROW, end_by_close, fill, kept_files, mount_small_disk,
-                               start)
+                            records_text, run_case, side_files, watch_recovery)
+from records_keep_test import ROW, end_by_close, fill, kept_files, mount_small_disk, start
 
 # A start holding a 2.5 GB file in memory needs more than this; one that reads its start, far less.
 PEAK_RSS_BOUND_KB = 1024 * 1024
@@ -196,16 +195,5 @@ def both_disks_full(display, scratch, program):
 CASES = {'sparse_2_5gb': sparse_2_5gb, 'many_files': many_files, 'both_disks_full': both_disks_full}
 
 
-def main():
-    case = sys.argv[1]
-    display, scratch = Display('1440x900'), Scratch()
-    try:
-        program = probe_program(scratch, COURSE, EXERCISE, PROBE)
-        CASES[case](display, scratch, program)
-    finally:
-        display.stop()
-        scratch.remove()
-
-
 if __name__ == '__main__':
-    run_test(main)
+    run_test(lambda: run_case(CASES))

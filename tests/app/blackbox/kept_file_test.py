@@ -580,16 +580,16 @@ CASES = {'other_user': other_user, 'symlink': symlink, 'fifo': fifo, 'file_mode'
          'nowhere_kept': nowhere_kept}
 
 
-def main():
-    case = sys.argv[1]
+def run_case(cases):
+    """The case the command line names, on a display and in scratch folders of its own."""
     display, scratch = Display('1440x900'), Scratch()
     try:
         program = probe_program(scratch, COURSE, EXERCISE, PROBE)
-        CASES[case](display, scratch, program)
+        cases[sys.argv[1]](display, scratch, program)
     finally:
         display.stop()
         scratch.remove()
 
 
 if __name__ == '__main__':
-    run_test(main)
+    run_test(lambda: run_case(CASES))
