@@ -14,7 +14,6 @@
 #include <QtDebug>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <sys/socket.h>
@@ -89,10 +88,9 @@ static QStringList sharedDirectories(const QString& socketName, QString& problem
         base = QStringLiteral("/tmp");
     QStringList folders = ownFolders(base, prefix);
     if (folders.isEmpty()) {
-        QByteArray path = QFile::encodeName(base + QLatin1Char('/') + pattern);
-        if (!::mkdtemp(path.data())) {
-            problem = QStringLiteral("no private folder for the lock file: none made in %1: %2")
-                          .arg(base, QString::fromLocal8Bit(std::strerror(errno)));
+        QString why;
+        if (edufrmwk::PrivateFolder::make(base + QLatin1Char('/') + pattern, why).isEmpty()) {
+            problem = QStringLiteral("no private folder for the lock file: none made in %1: %2").arg(base, why);
             return {};
         }
         // another start may have made one at the same time: every start locks them all
