@@ -156,7 +156,8 @@ const char* fromJson(const QJsonValue& value, PendingRecords::Record& r)
     switch (r.kind) {
     case PendingRecords::Record::Answer: {
         QString flat;
-        if (!text(o, "variant", flat) || flat.count(QLatin1Char('@')) != 1 || flat.startsWith(QLatin1Char('@')))
+        // the path ends at the first '@'; a tag may hold more of them
+        if (!text(o, "variant", flat) || !QuestionVariant::isFlattened(flat) || flat.startsWith(QLatin1Char('@')))
             return "no question";
         r.variant = QuestionVariant(flat);
         if (!number(o, "value", 0.0, 1.0, r.value))

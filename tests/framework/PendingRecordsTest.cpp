@@ -406,6 +406,21 @@ TEST_F(Pending, RecordsOfAnEndedRunAreCheckedLikeAnyInputAndTheUnsoundOnesSetAsi
     EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{QString::number(cases)});
 }
 
+// A tag is the question's own text and may hold the '@' that ends the path: such an answer is sound.
+TEST_F(Pending, AnAnswerWhoseTagHoldsTheSeparatorIsSaved)
+{
+    login(QStringLiteral("g1[s1[q1]]"));
+    QJsonObject answer = answerJson(0.5);
+    answer["variant"] = QStringLiteral("g1/s1/q1@in C@4/4");
+    plant(QDir(spare()).filePath(QStringLiteral("Brisola.unsaved.json")), recordsText({answer}));
+    PendingRecords next;
+    next.setFolders(m_folders, QStringLiteral("Brisola"));
+    EXPECT_EQ(next.load(), 1);
+    next.saveKept(&m_db);
+    EXPECT_EQ(next.unreadableCount(), 0);
+    EXPECT_EQ(rows("SELECT variant FROM answers"), QStringList{"g1/s1/q1@in C@4/4"});
+}
+
 // Whatever stands at a name is hostile: only a regular file the learner owns and that no one else
 // may write is read; anything else is left alone and said once.
 TEST_F(Pending, OnlyARegularFileOfTheLearnersOwnIsTaken)
