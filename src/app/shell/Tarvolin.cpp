@@ -309,12 +309,12 @@ void Tarvolin::saveLast()
         return;
     m_lossTold = true;
     const QString what = lost == 1
-        ? QStringLiteral("One result could not be saved, and no folder could keep it for the next start.")
-        : QStringLiteral("%1 results could not be saved, and no folder could keep them for the next start.").arg(lost);
+        ? QStringLiteral("One result could not be saved, and no folder could keep it for the next start. It is "
+                         "lost when the program ends, unless it can be saved once you press OK")
+        : QStringLiteral("%1 results could not be saved, and no folder could keep them for the next start. They "
+                         "are lost when the program ends, unless they can be saved once you press OK").arg(lost);
     QMessageBox::critical(nullptr, QStringLiteral("Results not kept"),
-                          what + QStringLiteral(" They are lost when the program ends, unless they can be saved "
-                                                "once you press OK: if the disk is full, make room on it first."),
-                          QMessageBox::Ok);
+                          what + QStringLiteral(": if the disk is full, make room on it first."), QMessageBox::Ok);
     mgr->saveUnsaved();
     m_recordsLost = mgr->unsavedLostCount() > 0;
 }
