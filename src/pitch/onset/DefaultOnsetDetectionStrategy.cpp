@@ -352,9 +352,9 @@ bool DefaultOnsetDetectionStrategy::secondVoice(double level, double value, int6
     return count >= kOneVoiceFrames && median(before, count) < kOneVoice;
 }
 
-// Within kAttackStages of the last onset, a strike, the pitch read since it (the median of the frames pitched,
-// which the tracker's slips and the last note's release do not move) within a step of the newest
-// frames': the same note's attack still rising.
+// Within kAttackStages of the last onset, a strike, the pitch read since it (the median of the
+// frames pitched, which the tracker's slips and the last note's release do not move) within a step
+// of the newest frames': the same note's attack still rising.
 bool DefaultOnsetDetectionStrategy::attackRisingOn(int64_t position) const
 {
     if (d->lastStepped || position - d->lastOnset >= kAttackStages)
