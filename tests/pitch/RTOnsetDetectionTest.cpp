@@ -744,6 +744,60 @@ TEST(DefaultOnsetStrategy, AnEnsemblesOwnBeatingIsNoSecondVoice)
     }
 }
 
+// A recorded ensemble's slow attack rises in stages: a quarter of the note's level within 30 ms, a
+// pause, then the full level 0.1-0.2 s in, at the pitch it began with. The second stage is that
+// note's attack, not the note sung again: one onset. The shortest note sung again, 0.25 s after the
+// last with a 50 ms gap, is two; so are two notes a tone apart struck in stages as close together.
+// A step heard without an attack is no strike: the note struck again at the new pitch 0.15 s after
+// its first sign is an onset of its own.
+TEST(DefaultOnsetStrategy, AnAttackRisingInStagesIsOneNote)
+{
+    struct Stroke {
+        double start;
+        double hz;
+        double secondStage; // seconds from the start to the full level's rise
+        double duration;
+        double steppedHz = 0.0; // sung legato from stepAt on
+        double stepAt = 0.0;
+    };
+    struct Row {
+        const char* name;
+        std::vector<Stroke> strokes;
+        std::vector<double> onsets;
+    };
+    const Row rows[] = {
+        {"second stage at 0.12 s", {{0.3, 220.0, 0.12, 1.5}}, {0.3}},
+        {"second stage at 0.16 s", {{0.3, 330.0, 0.16, 1.5}}, {0.3}},
+        {"sung again after 0.25 s", {{0.3, 220.0, 0.0, 0.2}, {0.55, 220.0, 0.0, 1.0}}, {0.3, 0.55}},
+        {"a new note after 0.25 s", {{0.3, 220.0, 0.0, 0.25}, {0.55, 247.0, 0.12, 1.0}}, {0.3, 0.55}},
+        {"struck just after a legato step", {{0.3, 220.0, 0.0, 0.7, 262.0, 0.6}, {1.06, 262.0, 0.0, 0.6}}, {0.3, 0.9, 1.06}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<double> signal(static_cast<size_t>(2.0 * 44100), 0.0);
+        for (const Stroke& stroke : row.strokes) {
+            double phase = 0.0;
+            for (int i = 0; i < static_cast<int>(stroke.duration * 44100); ++i) {
+                const double t = i / 44100.0;
+                const double first = 0.25 * std::min(1.0, t / 0.03);
+                const double rest = 0.75 * std::clamp((t - stroke.secondStage) / 0.05, 0.0, 1.0);
+                const double envelope = (first + rest) * std::min(1.0, (stroke.duration - t) / 0.04);
+                phase += 2 * M_PI * (stroke.steppedHz > 0.0 && t >= stroke.stepAt ? stroke.steppedHz : stroke.hz) / 44100.0;
+                double sum = 0.0;
+                for (int k = 1; k <= 6; ++k)
+                    sum += std::sin(k * phase) / k;
+                signal[static_cast<size_t>(stroke.start * 44100) + i] += 0.1 * envelope * sum;
+            }
+        }
+        PitchDetector detector;
+        DefaultOnsetDetectionStrategy strategy(2048, 512, 44100);
+        const std::vector<unsigned long> onsets = runStrategy(strategy, detector, signal, 2048);
+        ASSERT_EQ(onsets.size(), row.onsets.size());
+        for (size_t i = 0; i < onsets.size(); ++i)
+            EXPECT_NEAR(onsets[i] / 44100.0, row.onsets[i], 0.03) << i;
+    }
+}
+
 // The room's floor rises 3 dB a second of sound heard, however the caller cuts it (the pitch
 // strategy's pieces of 1025 samples, the onset strategy's hops of 512), holds while a steady pitch
 // sounds, and falls to a quieter level at once.

@@ -42,6 +42,12 @@ constexpr int kAttackHops = 3;
 constexpr double kOverFloor = 2.0;
 // A second peak within 100 ms belongs to the same attack (a scoop, a glide, the rest of a clap).
 constexpr int64_t kRefractory = 4410;
+// A sung note's attack may rise in stages: a recorded ensemble's slow attack peaks again 0.1-0.2 s
+// after it struck, at the pitch it began with. A note is sung again no sooner than this (the
+// shortest note sung lasts 0.25 s), so an attack this soon after a strike, at the pitch read since,
+// is that strike's own. Claps have no pitch, and a new note's pitch moves a step. A step heard
+// without an attack may lie in the last note's release, before the next note's own strike.
+constexpr int64_t kAttackStages = 8820;
 // The held note's pitch: the frames from this many back (93 ms; the newest may hold the next note's
 // attack and scoop) to the oldest kept, 13 frames or 150 ms, about one vibrato cycle; at least this
 // many of them pitched, or no note is held.
@@ -346,6 +352,32 @@ bool DefaultOnsetDetectionStrategy::secondVoice(double level, double value, int6
     return count >= kOneVoiceFrames && median(before, count) < kOneVoice;
 }
 
+// Within kAttackStages of the last onset, a strike, the pitch read since it (the median of the
+// frames pitched, which the tracker's slips and the last note's release do not move) within a step
+// of the newest frames': the same note's attack still rising.
+bool DefaultOnsetDetectionStrategy::attackRisingOn(int64_t position) const
+{
+    if (d->lastStepped || position - d->lastOnset >= kAttackStages)
+        return false;
+    const int since = std::min(static_cast<int>((position - d->lastOnset) / d->odf.get_hop_size()),
+                               DefaultOnsetDetectionStrategyPrivate::kPitchHistory - 1);
+    double pitches[DefaultOnsetDetectionStrategyPrivate::kPitchHistory];
+    int count = 0;
+    for (int i = 0; i <= since; ++i) {
+        if (d->pitches[i] > 0.0)
+            pitches[count++] = d->pitches[i];
+    }
+    if (count < kRecentFrames)
+        return false;
+    const double sinceOnset = median(pitches, count);
+    count = 0;
+    for (int i = 0; i < kRecentFrames; ++i) {
+        if (d->pitches[i] > 0.0)
+            pitches[count++] = d->pitches[i];
+    }
+    return count > 0 && std::fabs(median(pitches, count) - sinceOnset) < kPitchStep;
+}
+
 // The last hops all stood over the room's level.
 bool DefaultOnsetDetectionStrategy::heldSounding() const
 {
@@ -602,6 +634,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
             if ((d->surge - d->lastOnset >= kStepRefractory || (d->surgeSilentSince && d->lastOnset == d->surgeOnsetBefore)) &&
                 (voiced || d->surgeToned)) {
                 d->lastOnset = d->surge;
+                d->lastStepped = false;
                 if (detector)
                     detector->submitOnset(static_cast<unsigned long>(d->surge), kSurge);
             }
@@ -624,14 +657,16 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         if (again) {
             d->surge = -1;
             d->lastOnset = attackAt;
+            d->lastStepped = false;
             d->heldStep = -1;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
         } else if (peak && (isAttack(level) || soundingFromTheStart(d->buffer.data() + frameSize - pitchSpan, pitchSpan)) &&
                    (held || position - d->lastOnset >= kRefractory) && position - d->swell >= kRefractory &&
-                   !swelling(level, position)) {
+                   (held || !attackRisingOn(position)) && !swelling(level, position)) {
             d->surge = -1;
             d->lastOnset = attackAt;
+            d->lastStepped = false;
             d->heldStep = -1;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, 1.0));
@@ -650,6 +685,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
                 d->lastOnset = d->strike;
             const bool sag = semitones < 0.0 && semitones > -kBentStrike;
             const bool struck = risen >= kSurge || (outOfSilence && risen >= kQuietSurge);
+            d->lastStepped = !struck;
             if (!struck && ((semitones > 0.0 && semitones < kBentStrike) || sag)) {
                 d->heldStep = d->lastOnset;
                 d->heldSag = sag;
@@ -659,6 +695,7 @@ void DefaultOnsetDetectionStrategy::process(QVector<double>& block, PitchDetecto
         } else if (secondVoice(level, value, position)) {
             d->surge = -1;
             d->lastOnset = position;
+            d->lastStepped = false;
             if (detector)
                 detector->submitOnset(static_cast<unsigned long>(d->lastOnset), std::max(risen, kSurge));
         }

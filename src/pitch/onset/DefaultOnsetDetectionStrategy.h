@@ -52,6 +52,8 @@ private:
     // The held note's harmonics pulled apart by a second voice at nearly its pitch: struck again.
     // value is the newest frame's detection function.
     bool secondVoice(double level, double value, int64_t position) const;
+    // The same note's attack still rising since the last onset, at its pitch.
+    bool attackRisingOn(int64_t position) const;
     // The last hops all stood over the room's level: the held note still sounds.
     bool heldSounding() const;
     double heldOdf(int from) const;

@@ -30,6 +30,7 @@ public:
     bool pitchMoved = false;      // the last frame's pitch stood apart from the held note's
     RoomFloor room;               // of the hops' levels
     int64_t lastOnset = -100000;  // sample position of the last onset reported
+    bool lastStepped = false;     // ... a step of pitch with no attack heard
     double lastRise = 0.0;        // the last hop's rise in level
     int64_t surge = -1;           // a rise of 12 dB waiting for the picker's peak, or -1
     double lastTone = 0.0;        // the last frame's pitch by the normalised difference while a surge waits
