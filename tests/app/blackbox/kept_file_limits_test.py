@@ -19,9 +19,9 @@ import subprocess
 import sys
 import time
 
-from harness import Failure, Run, answers, check, run_test
-from kept_file_test import (Pinger, answer_records, check_answering, count_answers, data_folder, plant_own, record,
-                            records_text, run_case, side_files, watch_recovery)
+from harness import answers, check, run_test
+from kept_file_test import (answer_records, check_answering, count_answers, data_folder, plant_own, record,
+                            records_text, run_case, side_files, start_watched, watch_recovery)
 from records_keep_test import ROW, end_by_close, fill, kept_files, mount_small_disk, start
 
 # A start holding a 2.5 GB file in memory needs more than this; one that reads its start, far less.
@@ -48,25 +48,9 @@ def ready_line(run):
 def start_pinged(display, scratch, program):
     """Starts the program and pings its windows until its main screen is ready: (run, ready line,
     pinger, seconds to ready)."""
-    if os.path.exists(scratch.log):
-        os.remove(scratch.log)
-    pinger = Pinger(display)
-    run = Run(display, scratch, args=['--log-console'], program=program)
-    deadline = time.time() + 120
-    while ready_line(run) is None:
-        check(time.time() < deadline and run.proc.poll() is None, 'no window\n%s' % run.output()[-3000:])
-        window = pinger.window(run.pid)
-        if window is None:
-            time.sleep(0.02)
-            continue
-        try:
-            pinger.once(window)
-        except Failure:
-            raise Failure('the window did not answer for 60 s')
-        except Exception:
-            pass  # the window went (the splash screen hands over to the main window)
-        time.sleep(0.02)
-    return run, ready_line(run), pinger, time.time() - run.started
+    run, ready, pinger = start_watched(display, scratch, program, ready_line, 'the start',
+                                       args=['--log-console'], timeout=120)
+    return run, ready, pinger, time.time() - run.started
 
 
 def sparse_2_5gb(display, scratch, program):

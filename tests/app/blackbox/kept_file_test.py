@@ -364,15 +364,15 @@ def recovered_line(run):
     return next((t for t in run.texts('fmwk') if t.startswith('recovered ')), None)
 
 
-def watch_recovery(display, scratch, program, what):
-    """Starts the program and pings its window until the recovery is logged: (run, line, longest wait)."""
+def start_watched(display, scratch, program, line_of, what, args=None, timeout=300):
+    """Starts the program and pings its window until line_of(run) finds its line: (run, line, pinger)."""
     if os.path.exists(scratch.log):
         os.remove(scratch.log)
     pinger = Pinger(display)
-    run = Run(display, scratch, program=program)
-    deadline = time.time() + 300
-    while recovered_line(run) is None:
-        check(time.time() < deadline and run.proc.poll() is None, 'no recovery of %s\n%s' % (what, run.dump()))
+    run = Run(display, scratch, args=args or [], program=program)
+    deadline = time.time() + timeout
+    while line_of(run) is None:
+        check(time.time() < deadline and run.proc.poll() is None, 'no line of %s\n%s' % (what, run.dump()))
         window = pinger.window(run.pid)
         if window is None:
             time.sleep(0.02)
@@ -380,11 +380,16 @@ def watch_recovery(display, scratch, program, what):
         try:
             pinger.once(window)
         except Failure:
-            raise Failure('the window did not answer for 60 s during the recovery of %s' % what)
+            raise Failure('the window did not answer for 60 s during %s' % what)
         except Exception:
             pass  # the window went (the splash screen hands over to the main window)
         time.sleep(0.02)
-    return run, recovered_line(run), pinger
+    return run, line_of(run), pinger
+
+
+def watch_recovery(display, scratch, program, what):
+    """Starts the program and pings its window until the recovery is logged: (run, line, pinger)."""
+    return start_watched(display, scratch, program, recovered_line, 'the recovery of %s' % what)
 
 
 def kill_recovery(display, scratch, program):
