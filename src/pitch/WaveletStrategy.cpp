@@ -13,8 +13,6 @@ constexpr double kSampleRate = 44100.0;
 constexpr double kOverRoom = 10.0;
 // Within 6 dB of the room's floor: the room between notes, not a note's quiet tail.
 constexpr double kRoomLevel = 2.0;
-// Two pieces within a quarter tone: a steady pitch sounds, and the room is not heard.
-constexpr double kSteadyPitch = 0.5;
 } // namespace
 
 WaveletStrategy::WaveletStrategy() : mp_tracker(new _dywapitchtracker), m_floor(static_cast<int>(kSampleRate))
@@ -31,7 +29,6 @@ void WaveletStrategy::reset()
 {
     dywapitch_inittracking(mp_tracker);
     m_floor.reset();
-    m_pitches[0] = m_pitches[1] = 0.0;
     m_loudest = 0.0;
     m_heardNote = false;
 }
@@ -42,9 +39,9 @@ bool WaveletStrategy::belowNoiseFloor(const double* samples, int count, int fres
     for (int i = 0; i < count; ++i)
         sum += samples[i] * samples[i];
     const double level = count > 0 ? std::sqrt(sum / count) : 0.0;
-    const bool steady = m_pitches[0] > 0.0 && m_pitches[1] > 0.0 &&
-                        std::fabs(12.0 * std::log2(m_pitches[0] / m_pitches[1])) < kSteadyPitch;
-    m_floor.hear(level, fresh, steady);
+    // Not held through notes, as the onsets' floor is: held, it stays under a loud low rumble's
+    // swings and the rumble between notes is tracked as pitch.
+    m_floor.hear(level, fresh, false);
     m_loudest = std::max(m_loudest, level);
     const bool aboveRoom = m_loudest > kOverRoom * m_floor.level();
     m_heardNote = m_heardNote || aboveRoom;
@@ -81,8 +78,6 @@ void WaveletStrategy::process(QVector<double>& block, PitchDetector* detector)
             if (pitch > 0.0 && !m_heardNote && !repeatsAtPeriod(block.data() + start, count, kSampleRate / pitch))
                 pitch = 0.0;
         }
-        m_pitches[1] = m_pitches[0];
-        m_pitches[0] = pitch;
         detector->submitPitch(pitch);
     }
 }

@@ -26,7 +26,6 @@ private:
 
     _dywapitchtracker* mp_tracker;
     RoomFloor m_floor;       // of the pieces' levels (RMS)
-    double m_pitches[2] = {}; // the last two pieces' pitches (Hz, 0 for none), newest first
     double m_loudest = 0.0;  // loudest piece since the reset
     bool m_heardNote = false; // some piece stood 20 dB over the floor since the reset
 };
