@@ -53,6 +53,15 @@ protected:
         }
         return out;
     }
+    // Records kept in folder that read the rating from stats, counting the reads.
+    static void keep(PendingRecords& pending, const QString& folder, StatisticsEngine& stats, int& reads)
+    {
+        pending.setFolders({folder}, QStringLiteral("Brisola"));
+        pending.setRatingSource([&stats, &reads](SkillRating& rating) {
+            ++reads;
+            return stats.readSkillRating(rating);
+        });
+    }
     // The answers of earlier sessions, and a trigger that refuses the answers of 0.77.
     static void prepare(Database& db)
     {
@@ -92,12 +101,8 @@ TEST_F(Rating, ARecoveryReadsTheAnswersOncePerTransactionAndMeasuresWhatAReadBef
     const QString aloneFolder = m_dir.filePath(QStringLiteral("alone"));
     ASSERT_TRUE(QDir().mkdir(aloneFolder));
     PendingRecords one;
-    one.setFolders({aloneFolder}, QStringLiteral("Brisola"));
     int aloneReads = 0;
-    one.setRatingSource([&](SkillRating& rating) {
-        ++aloneReads;
-        return aloneStats.readSkillRating(rating);
-    });
+    keep(one, aloneFolder, aloneStats, aloneReads);
     for (const PendingRecords::Record& r : records)
         one.save(&alone, {r});
 
@@ -112,12 +117,8 @@ TEST_F(Rating, ARecoveryReadsTheAnswersOncePerTransactionAndMeasuresWhatAReadBef
         ASSERT_EQ(ended.count(), records.count());
     }
     PendingRecords next;
-    next.setFolders({folder}, QStringLiteral("Brisola"));
     int reads = 0;
-    next.setRatingSource([&](SkillRating& rating) {
-        ++reads;
-        return m_stats.readSkillRating(rating);
-    });
+    keep(next, folder, m_stats, reads);
     int commits = 0;
     sqlite3_commit_hook(m_db.getDb(), &countCommit, &commits);
     EXPECT_EQ(next.load(), records.count());
