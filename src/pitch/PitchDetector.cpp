@@ -139,30 +139,29 @@ void PitchDetector::addSample(double sample)
         mp_currentBlock->reserve(static_cast<int>(blockSize));
     mp_currentBlock->append(scaled < 1.0 ? scaled : 1.0);
 
-    if (static_cast<unsigned int>(mp_currentBlock->size()) >= blockSize) {
-        if (m_clippedInBlock > 1)
-            LOG_WARN("pitch", "%u samples of this block were above peak amplitude and clipped", m_clippedInBlock);
-        m_clippedInBlock = 0;
-        QVector<double>* next = mp_thread->enqueueSamples(mp_currentBlock);
-        if (!next)
-            next = new QVector<double>();
-        mp_currentBlock = next;
-    }
+    if (static_cast<unsigned int>(mp_currentBlock->size()) >= blockSize)
+        handOver(false);
 }
 
 void PitchDetector::endInput()
 {
     takeDiscard();
-    QVector<double>* last = nullptr;
-    if (!mp_currentBlock->isEmpty()) {
-        // within the capacity reserved for a block: no allocation here
-        mp_currentBlock->resize(static_cast<int>(qMax(1u, m_blockSize)));
-        m_clippedInBlock = 0;
-        last = mp_currentBlock;
+    if (mp_currentBlock->isEmpty()) {
+        mp_thread->enqueueSamples(nullptr, true);
+        return;
     }
-    QVector<double>* next = mp_thread->enqueueSamples(last, true);
-    if (last)
-        mp_currentBlock = next ? next : new QVector<double>();
+    // completed with silence, within the capacity reserved for a block: no allocation here
+    mp_currentBlock->resize(static_cast<int>(qMax(1u, m_blockSize)));
+    handOver(true);
+}
+
+void PitchDetector::handOver(bool last)
+{
+    if (m_clippedInBlock > 1)
+        LOG_WARN("pitch", "%u samples of this block were above peak amplitude and clipped", m_clippedInBlock);
+    m_clippedInBlock = 0;
+    QVector<double>* next = mp_thread->enqueueSamples(mp_currentBlock, last);
+    mp_currentBlock = next ? next : new QVector<double>();
 }
 
 void PitchDetector::process(QVector<double>& block)

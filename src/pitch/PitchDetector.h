@@ -95,6 +95,8 @@ private:
     void resetLocked();
     // Feeding thread: empties the block being filled when reset() asked for it.
     void takeDiscard();
+    // Hands the current block to the worker and takes the next (last: the input ends with it).
+    void handOver(bool last);
 
     // Set by reset(); the feeding thread empties its block before the next sample.
     std::atomic<bool> m_discardCurrent;
