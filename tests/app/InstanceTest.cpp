@@ -368,6 +368,18 @@ TEST_F(InstanceTest, ReceiverDeliversWholeMessagesUpToTheCapOnly)
         EXPECT_EQ(client.readAll(), row.reply) << row.bytes.size();
         EXPECT_EQ(delivered, row.expected) << row.bytes.size();
     }
+    // a flood of peers that close without a word is logged a few times, then counted in one line
+    LogCapture::instance().clear();
+    for (int i = 0; i < 40; ++i) {
+        QLocalSocket client;
+        client.connectToServer(server.serverPath());
+        ASSERT_TRUE(client.waitForConnected(1000));
+        QCoreApplication::processEvents();
+    }
+    for (int i = 0; i < 100 && !LogCapture::instance().contains("dropped without a message"); ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(LogCapture::instance().linesContaining("Message reception failed").size(), 5);
+    EXPECT_EQ(LogCapture::instance().linesContaining("40 connections dropped without a message").size(), 1);
 }
 
 // The sender's framing is the one the receiver above is held to: the second starts below go

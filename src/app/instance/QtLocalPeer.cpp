@@ -349,8 +349,13 @@ void QtLocalPeer::readMessage(QLocalSocket* socket)
 
 void QtLocalPeer::dropConnection(QLocalSocket* socket, const QString& reason)
 {
-    qWarning("QtLocalPeer: Message reception failed \"%s\"", qPrintable(reason));
+    if (m_dropped.take())
+        qWarning("QtLocalPeer: Message reception failed \"%s\"", qPrintable(reason));
     m_incoming.remove(socket);
+    if (m_incoming.isEmpty()) {
+        if (const int count = m_dropped.end())
+            qWarning("QtLocalPeer: %d connections dropped without a message", count);
+    }
     m_arrival.removeOne(socket);
     disconnect(socket, nullptr, this, nullptr);
     socket->abort();

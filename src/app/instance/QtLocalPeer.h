@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/instance/QtLockedFile.h"
+#include "debug/LogRepeats.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -100,6 +101,8 @@ private:
     QHash<QLocalSocket*, QByteArray> m_incoming;
     // The same connections, oldest first.
     QList<QLocalSocket*> m_arrival;
+    // Connections dropped since none was unfinished: a flood is logged a few times, then counted.
+    LogRepeats m_dropped;
     QTimer* mp_listenCheck = nullptr;
     // The server closed and has not listened again yet; why it closed.
     bool m_relistenPending = false;
