@@ -21,7 +21,7 @@ PitchDetector::PitchDetector()
     : m_noiseFloor(1e-5), m_peakAmplitude(1.0), mp_listener(nullptr), mp_onsetDetectionStrategy(nullptr),
       mp_pitchDetectionStrategy(nullptr), m_expectedIndex(0), m_blockSize(44100), m_subBlockCount(1),
       mp_currentBlock(nullptr), m_chunkIndex(0), m_resultIndex(0), m_debugFlags(0), mp_thread(nullptr),
-      m_discardCurrent(false), m_clippedInBlock(0), m_badPeakWarned(false)
+      m_discardCurrent(false), m_clipWarned(false), m_badPeakWarned(false)
 {
     mp_thread = new DetectorThread(this);
     mp_thread->start();
@@ -108,7 +108,7 @@ void PitchDetector::takeDiscard()
 {
     if (m_discardCurrent.exchange(false, std::memory_order_acq_rel)) {
         mp_currentBlock->clear();
-        m_clippedInBlock = 0;
+        m_clipWarned = false;
     }
 }
 
@@ -127,11 +127,11 @@ void PitchDetector::addSample(double sample)
     }
 
     const double v = std::fabs(sample) >= m_noiseFloor ? sample : 0.0;
-    if (v > peak) {
-        // One line per block, not per sample: this runs on the audio thread.
-        if (m_clippedInBlock == 0)
-            LOG_WARN("pitch", "sample %.2lf is above peak amplitude %.2lf; it will be clipped!", v, peak);
-        ++m_clippedInBlock;
+    // One line per answer, not per sample: this runs on the audio thread, and a loud clap clips
+    // hundreds.
+    if (v > peak && !m_clipWarned) {
+        LOG_WARN("pitch", "sample %.2lf is above peak amplitude %.2lf; it will be clipped!", v, peak);
+        m_clipWarned = true;
     }
     const double scaled = v / peak;
     const unsigned int blockSize = qMax(1u, m_blockSize);
@@ -157,9 +157,6 @@ void PitchDetector::endInput()
 
 void PitchDetector::handOver(bool last)
 {
-    if (m_clippedInBlock > 1)
-        LOG_WARN("pitch", "%u samples of this block were above peak amplitude and clipped", m_clippedInBlock);
-    m_clippedInBlock = 0;
     QVector<double>* next = mp_thread->enqueueSamples(mp_currentBlock, last);
     mp_currentBlock = next ? next : new QVector<double>();
 }

@@ -101,6 +101,6 @@ private:
     // Set by reset(); the feeding thread empties its block before the next sample.
     std::atomic<bool> m_discardCurrent;
     // Feeding-thread state for the clipping warning and the peak amplitude guard.
-    unsigned int m_clippedInBlock;
+    bool m_clipWarned;
     bool m_badPeakWarned;
 };
