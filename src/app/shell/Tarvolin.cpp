@@ -145,9 +145,9 @@ bool Tarvolin::init(QtSingleApplication* app, int, char**)
     mp_closeRequest->watch(mp_splash);
     mp_closeRequest->watch(this);
     // a logout's SIGTERM or SIGHUP closes the window like the learner would
-    auto* termination = new TerminationSignals(this, this);
-    if (!termination->install())
-        LOG_ERROR(kChannel, "a signal to end the program skips the last save: %s", qPrintable(termination->error()));
+    mp_termination = new TerminationSignals(this, this);
+    if (!mp_termination->install())
+        LOG_ERROR(kChannel, "a signal to end the program skips the last save: %s", qPrintable(mp_termination->error()));
     displaySplash();
     installProviders();
     runSteps();
@@ -305,7 +305,8 @@ void Tarvolin::saveLast()
     mgr->saveUnsaved();
     const int lost = mgr->unsavedLostCount();
     m_recordsLost = lost > 0;
-    if (!m_recordsLost || m_lossTold)
+    // A signal's close waits for no one: the loss is in the log, and cleanup() saves once more.
+    if (!m_recordsLost || m_lossTold || (mp_termination && mp_termination->received()))
         return;
     m_lossTold = true;
     const QString what = lost == 1

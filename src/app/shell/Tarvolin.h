@@ -7,6 +7,7 @@ class CloseRequest;
 class QLabel;
 class QSplashScreen;
 class Settings;
+class TerminationSignals;
 class QtSingleApplication;
 
 // The application object and main window. init() runs the whole start-up on the main thread (each
@@ -87,13 +88,15 @@ private:
     // A window was closed while start-up ran: clean up and end with exitStatus().
     void endStartupIfClosed();
     // The last save of what waits. Records that no place takes are lost when the program ends: the
-    // learner is told once, while a window still shows, and the exit status says so.
+    // learner is told once, while a window still shows (not on a signal's close, which waits for no
+    // one), and the exit status says so.
     void saveLast();
 
     static Tarvolin* mp_instance;
     // The runtime map exists: the calibrator holds the pitch detector from then on.
     bool m_runtimeBuilt = false;
     CloseRequest* mp_closeRequest = nullptr;
+    TerminationSignals* mp_termination = nullptr;
     bool m_recordsLost = false;
     bool m_lossTold = false;
 };

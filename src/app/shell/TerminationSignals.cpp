@@ -83,6 +83,7 @@ void TerminationSignals::readSignal()
     unsigned char byte = 0;
     while (::read(g_pipe[1], &byte, 1) == 1)
         LOG_INFO(Channel, "SIG%s received; closing", sigabbrev_np(byte));
+    m_received = true;
     // The same road as a window closed by the learner: the loops end, then the clean-up runs.
     if (mp_window)
         QCoreApplication::postEvent(mp_window, new QCloseEvent());

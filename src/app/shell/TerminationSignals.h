@@ -25,6 +25,8 @@ public:
     // save; those that got it keep it.
     bool install();
     QString error() const { return m_error; }
+    // A signal came: the close it asks for has no one to answer a dialog.
+    bool received() const { return m_received; }
 
 private:
     void readSignal();
@@ -35,4 +37,5 @@ private:
     QVector<int> m_handled;
     QSocketNotifier* mp_notifier = nullptr;
     QString m_error;
+    bool m_received = false;
 };

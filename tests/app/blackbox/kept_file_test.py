@@ -22,7 +22,8 @@ Cases (the argument):
                   the temporary folder that can be known beforehand taken first by uid 2002: kept
                   in a folder of the learner's own made under a new name, nothing lost
   nowhere_kept    no XDG_RUNTIME_DIR and both disks full: the learner is told before the window
-                  closes, the exit status is not 0, and only the answer no file holds is counted lost
+                  closes, the exit status is 1, and only the answer no file holds is counted lost
+  nowhere_kept_signal  the same ended by one SIGTERM: no dialog waits, the program ends within 5 s
   two_processes   two programs on one database (the single-instance guard apart: runtime and
                   temporary folders of their own) each keep an answer: two files, both saved once"""
 import copy
@@ -214,7 +215,7 @@ def fallback_preempted(display, scratch, program):
           'learner\'s own under a new name, saved by the next start')
 
 
-def nowhere_kept(display, scratch, program):
+def nowhere_kept(display, scratch, program, by_signal=False):
     if not mount_small_disk(scratch.data, '2m') or not mount_small_disk(scratch.tmp, '2m'):
         print('SKIP: no tmpfs here')
         sys.exit(77)
@@ -231,15 +232,20 @@ def nowhere_kept(display, scratch, program):
         lock.close()
         press_key(display, window, 'Return')
         wait_for_output(run, 'probe answered 4 unsaved=4 inFile=false')
-        display.screen.close(window)
-        dialog = find_window(display, run.pid, 'Results not kept', timeout=30)
-        check(display.screen.info(window)['mapped'], 'the main window closed before the learner was told')
-        env = dict(os.environ, DISPLAY=display.name)
-        subprocess.run(['xdotool', 'windowfocus', '--sync', str(dialog.id)], env=env, check=True, timeout=10)
-        subprocess.run(['xdotool', 'key', 'Return'], env=env, check=True, timeout=10)
-        rc = run.wait(timeout=30)
+        if by_signal:
+            # a logout or a service stop: no one is there to answer the dialog
+            run.proc.send_signal(signal.SIGTERM)
+            rc = run.wait(timeout=5)
+        else:
+            display.screen.close(window)
+            dialog = find_window(display, run.pid, 'Results not kept', timeout=30)
+            check(display.screen.info(window)['mapped'], 'the main window closed before the learner was told')
+            env = dict(os.environ, DISPLAY=display.name)
+            subprocess.run(['xdotool', 'windowfocus', '--sync', str(dialog.id)], env=env, check=True, timeout=10)
+            subprocess.run(['xdotool', 'key', 'Return'], env=env, check=True, timeout=10)
+            rc = run.wait(timeout=30)
         out = run.output()
-        check(rc != 0, 'exit status %s with a result lost\n%s' % (rc, out[-3000:]))
+        check(rc == 1, 'exit status %s with a result lost\n%s' % (rc, out[-3000:]))
         check('1 records could not be saved and no file takes them: they are lost' in out, 'lost: ' + out[-3000:])
         check('3 records could not be saved; kept in' in out, 'kept: ' + out[-3000:])
         for folder in (scratch.data, scratch.tmp):
@@ -251,8 +257,9 @@ def nowhere_kept(display, scratch, program):
     finally:
         for folder in (scratch.data, scratch.tmp):
             subprocess.run(['umount', '-l', folder], stderr=subprocess.DEVNULL)
-    print('both disks full: the learner told before the window closed, the exit status not 0, only the answer '
-          'no file held counted lost, the three in a file saved by the next start')
+    how = 'one SIGTERM ended it at once' if by_signal else 'the learner told before the window closed'
+    print('both disks full: %s, the exit status 1, only the answer no file held counted lost, the three in a file '
+          'saved by the next start' % how)
 
 
 def symlink(display, scratch, program):
@@ -582,7 +589,8 @@ def two_processes(display, scratch, program):
 CASES = {'other_user': other_user, 'symlink': symlink, 'fifo': fifo, 'file_mode': file_mode,
          'kill_recovery': kill_recovery, 'recover_20000': recover_20000, 'unsound': unsound, 'refused': refused,
          'two_processes': two_processes, 'fallback_taken': fallback_taken, 'fallback_preempted': fallback_preempted,
-         'nowhere_kept': nowhere_kept}
+         'nowhere_kept': nowhere_kept,
+         'nowhere_kept_signal': lambda display, scratch, program: nowhere_kept(display, scratch, program, True)}
 
 
 def run_case(cases):
