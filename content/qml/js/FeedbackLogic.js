@@ -192,8 +192,8 @@ function earlyText(inputs) {
 }
 
 // The inputs that took no note and came after the first note's reach, split: one input for each
-// note was asked for, and those beyond that are more than the notes (surplus); the others fell
-// where no note was left to take them, each meant for one of the notes not answered (stray).
+// note was asked for, and those beyond that are more than the notes (surplus); the others (stray)
+// came while notes went unanswered.
 function extraSplit(notes, inputs) {
     var extra = inputs && inputs.extra > 0 ? inputs.extra : 0;
     var missed = notes.filter(function (n) { return asRow(n).skipped; }).length;
@@ -213,19 +213,11 @@ function extraText(notes, inputs) {
         .arg(inputs.source === "keyboard" ? qsTr("tap") : qsTr("clap"));
 }
 
-// "" when every input that took no note was more than the notes. The answer that ran out before
-// the last note ran ahead of the notes; one that reached it fell behind them.
+// "" when every input that took no note was more than the notes. The page has only their count,
+// not their times: where they fell is not said.
 function strayText(notes, inputs) {
     var stray = extraSplit(notes, inputs).stray;
-    if (stray === 0)
-        return "";
-    var ahead = !!asRow(notes[notes.length - 1]).skipped;
-    var text = inputsText(inputs, stray);
-    if (stray === 1)
-        return ahead ? qsTr("%1 came before the note it was meant for, where no note was left to take it: keep to the beat.").arg(text)
-                     : qsTr("%1 came after the note it was meant for, where no note was left to take it: keep to the beat.").arg(text);
-    return ahead ? qsTr("%1 came before the notes they were meant for, where no note was left to take them: keep to the beat.").arg(text)
-                 : qsTr("%1 came after the notes they were meant for, where no note was left to take them: keep to the beat.").arg(text);
+    return stray === 0 ? "" : qsTr("%1 took no note.").arg(inputsText(inputs, stray));
 }
 
 // What to work on, from the notes that were not right and the inputs that were not graded.
@@ -249,20 +241,19 @@ function advice(notes, inputs) {
     var tooEarly = earlyText(inputs);
     if (tooEarly !== "")
         sentences.push(tooEarly);
-    var stray = strayText(notes, inputs);
     if (count(missed) > 0) {
-        // the learner who answered early did answer: the notes were missed by starting too soon;
-        // one whose taps fell off the notes answered too
+        // the learner who answered early did answer: the notes were missed by starting too soon.
+        // Otherwise the page cannot tell a note left out from one whose input took another note or
+        // came after the answer was complete, uncounted: it says only that it was not answered.
         var missedText = countText(count(missed), qsTr("note"), qsTr("notes"));
-        if (tooEarly === "" && stray !== "")
+        if (tooEarly === "")
             sentences.push(qsTr("%1 not answered.").arg(missedText));
-        else if (tooEarly === "")
-            sentences.push(qsTr("%1 not answered: answer every note.").arg(missedText));
         else if (inputs.countIn)
             sentences.push(qsTr("%1 not answered: begin with the first note, after the count-in.").arg(missedText));
         else
             sentences.push(qsTr("%1 not answered: begin with the first note.").arg(missedText));
     }
+    var stray = strayText(notes, inputs);
     if (stray !== "")
         sentences.push(stray);
     var extra = extraText(notes, inputs);
