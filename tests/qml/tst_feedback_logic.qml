@@ -139,29 +139,29 @@ TestCase {
               rows: [rhythm(1), rhythm(2, -0.1), rhythm(1), rhythm(4, -0.2), rhythm(1), rhythm(1), missed(), missed()],
               inputs: { early: 0, extra: 2, source: "keyboard" },
               says: "4 of 8 notes right. Work on the timing (1 early, 1 very early). 2 notes not answered. "
-                    + "2 taps took no note." },
+                    + "2 taps matched no note." },
             { tag: "rushed, none taken", rows: [missed(), missed()], inputs: { extra: 2, source: "mic" },
-              says: "0 of 2 notes right. 2 notes not answered. 2 claps took no note." },
+              says: "0 of 2 notes right. 2 notes not answered. 2 claps matched no note." },
             // dragging: a note passed over, the last one taken late, a tap after it
             { tag: "dragging, once for each note", rows: [rhythm(1), missed(), rhythm(3, 0.1), rhythm(5, 0.2)],
               inputs: { early: 0, extra: 1, source: "keyboard" },
               says: "1 of 4 notes right. Work on the timing (1 late, 1 very late). 1 note not answered. "
-                    + "1 tap took no note." },
+                    + "1 tap matched no note." },
             { tag: "one tap off the notes and one more than them",
               rows: [rhythm(1), rhythm(1), rhythm(1), missed()], inputs: { early: 0, extra: 2, source: "keyboard" },
-              says: "3 of 4 notes right. 1 note not answered. 1 tap took no note. "
+              says: "3 of 4 notes right. 1 note not answered. 1 tap matched no note. "
                     + "1 tap more than the notes, not counted: tap once for each note." },
             // as learners met them. Clapped: every note missed, the one clap counted 1.6 s after the last
             { tag: "one clap heard, after the last note", rows: [0, 1, 2, 3, 4, 5, 6, 7].map(missed),
               inputs: { early: 0, extra: 1, source: "mic", countIn: true },
-              says: "0 of 8 notes right. 8 notes not answered. 1 clap took no note." },
+              says: "0 of 8 notes right. 8 notes not answered. 1 clap matched no note." },
             // eight beats of 0.75 s tapped at 0, 0.8, 1.2, 1.66 and 2.4 s: the fourth tap nearest the
             // third beat, already taken; four beats left after the last tap
             { tag: "five taps for eight beats",
               rows: [rhythm(1), rhythm(1, 0.05), rhythm(10, -0.3), rhythm(3, 0.15), missed(), missed(), missed(), missed()],
               inputs: { early: 0, extra: 1, source: "keyboard", countIn: true },
               says: "2 of 8 notes right. Work on the timing (1 far too early, 1 late). 4 notes not answered. "
-                    + "1 tap took no note." },
+                    + "1 tap matched no note." },
             // six beats of 0.75 s, each tap later on its beat than the one before (0, 0.1, 0.2, 0.4, 0.55,
             // 0.7 s): the fourth and fifth took the next beat, the sixth came after the answer was complete
             { tag: "six taps for six beats, dragging",

@@ -217,7 +217,7 @@ function extraText(notes, inputs) {
 // not their times: where they fell is not said.
 function strayText(notes, inputs) {
     var stray = extraSplit(notes, inputs).stray;
-    return stray === 0 ? "" : qsTr("%1 took no note.").arg(inputsText(inputs, stray));
+    return stray === 0 ? "" : qsTr("%1 matched no note.").arg(inputsText(inputs, stray));
 }
 
 // What to work on, from the notes that were not right and the inputs that were not graded.
