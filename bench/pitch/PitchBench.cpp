@@ -11,7 +11,6 @@
 #include "debug/Debugging.h"
 #include "exercise/Evaluator.h"
 #include "exercise/ImitationQuestionEngine.h"
-#include "pitch/DetectorThread.h"
 #include "pitch/PitchDetector.h"
 #include "pitch/PitchListener.h"
 #include "pitch/StandardPitchAssembly.h"
@@ -83,9 +82,9 @@ void feed(PitchDetector* detector, const std::vector<qint16>& pcm)
 {
     for (qint16 s : pcm)
         detector->addSample(static_cast<short>(s));
-    for (int i = 0; i < 100 && detector->mp_thread->queuedCount() > 0; ++i)
-        detector->wait();
-    detector->wait();
+    // The input ends as the microphone source ends it, and the exercise waits for all of it.
+    detector->endInput();
+    detector->waitForInputEnd(std::chrono::milliseconds(3000));
 }
 
 struct OurResult {
