@@ -11,11 +11,15 @@
 #include "debug/Debugging.h"
 #include "exercise/Evaluator.h"
 #include "exercise/ImitationQuestionEngine.h"
-#include "pitch/DetectorThread.h"
+#include "pitch/DyWaPitchTracker.h"
 #include "pitch/PitchDetector.h"
 #include "pitch/PitchListener.h"
 #include "pitch/StandardPitchAssembly.h"
 #include "pitch/WaveletStrategy.h"
+#include "pitch/onset/HarmonicSpread.h"
+#include "pitch/onset/PeakAmpDifferenceODF.h"
+#include "pitch/onset/RTOnsetDetection.h"
+#include "pitch/onset/RoomFloor.h"
 #include "score/Score.h"
 
 #include <QApplication>
@@ -27,6 +31,7 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
@@ -83,9 +88,9 @@ void feed(PitchDetector* detector, const std::vector<qint16>& pcm)
 {
     for (qint16 s : pcm)
         detector->addSample(static_cast<short>(s));
-    for (int i = 0; i < 100 && detector->mp_thread->queuedCount() > 0; ++i)
-        detector->wait();
-    detector->wait();
+    // The input ends as the microphone source ends it, and the exercise waits for all of it.
+    detector->endInput();
+    detector->waitForInputEnd(std::chrono::milliseconds(3000));
 }
 
 struct OurResult {
@@ -969,6 +974,189 @@ void runDeviations(const QString& dataDir, const std::vector<SungSource>& source
     printf("\n");
 }
 
+// PITCH_BENCH_ONSET_FIGURES=1: what the onset rules for recorded voices tell apart, read on a
+// recorded voice's clean takes of both generators with the onset strategy's own measures (frames of
+// 2048 samples a hop of 512 apart, the peak amplitude difference and its picker, the newest hop's
+// level above 300 Hz, the room's floor, the held note's pitch and the spread of its harmonics),
+// against the notes sung.
+struct OnsetFigures {
+    // Held frames whose harmonics spread 13 cents or more after frames of one voice, the level
+    // holding, and repeats struck with no gap (their most in 0.15 s): the detection function's peak
+    // over the held note's and the level's change in a hop (dB).
+    std::vector<double> spreadPeak, spreadLevel, repeatPeak, repeatLevel;
+    // The picker's peaks at a level back from a dip of 6-14 dB to where it was with a detection peak
+    // over the dip's bound, where only the share a change of level leaves unexplained tells a swell
+    // (held notes) from a strike (repeats, their most): that share.
+    std::vector<double> swellAlone, struckAlone;
+    std::vector<double> laterStages; // attacks 0.1 s or more after a note's first, seconds after it
+    int notes = 0;
+    double soonestAgain = 1e9; // a note sung again at its pitch, start to start
+
+    static double at(std::vector<double> v, double share)
+    {
+        if (v.empty())
+            return 0.0;
+        std::sort(v.begin(), v.end());
+        return v[std::min(v.size() - 1, static_cast<size_t>(share * v.size()))];
+    }
+};
+
+// Shifts a history (newest first) by one and puts value first.
+void pushNewest(std::vector<double>& history, double value)
+{
+    std::rotate(history.rbegin(), history.rbegin() + 1, history.rend());
+    history[0] = value;
+}
+
+void readOnsetFigures(const BenchVoiceTakes::Take& take, OnsetFigures& f)
+{
+    constexpr int kFrame = 2048, kHop = 512;
+    PeakAmpDifferenceODF odf;
+    odf.set_frame_size(kFrame);
+    odf.set_hop_size(kHop);
+    odf.set_sampling_rate(44100);
+    RTOnsetDetection picker;
+    HarmonicSpread harmonics(kFrame, 44100);
+    RoomFloor room(44100);
+    std::vector<double> odfs(24), alone(24), levels(11), heldLevels(32), pitches(21), spreads(12, -1.0), frame(kFrame);
+    double frameLevel = 0.0, rumbleIn = 0.0, rumbleOut = 0.0;
+    const std::vector<BenchVoiceTakes::Note>& sung = take.sung;
+    std::vector<double> repeatPeak(sung.size()), repeatLevel(sung.size()), struck(sung.size(), -1.0);
+    std::vector<std::vector<double>> attacks(sung.size());
+    f.notes += static_cast<int>(sung.size());
+    for (size_t i = 0; i < sung.size(); ++i) {
+        for (size_t j = i + 1; j < sung.size(); ++j)
+            if (sung[j].midi == sung[i].midi)
+                f.soonestAgain = std::min(f.soonestAgain, sung[j].start - sung[i].start);
+    }
+    for (size_t start = 0; start + kFrame <= take.pcm.size(); start += kHop) {
+        for (int i = 0; i < kFrame; ++i)
+            frame[i] = take.pcm[start + i] / 32768.0;
+        const double before = odf.peakTotal();
+        const double value = odf.process_frame(kFrame, frame.data());
+        double energy = 0.0, sum = 0.0;
+        for (double v : frame)
+            energy += v * v;
+        const double gain = frameLevel > 0.0 ? std::sqrt(energy / kFrame) / frameLevel : 0.0;
+        frameLevel = std::sqrt(energy / kFrame);
+        const bool peak = picker.is_onset(value);
+        for (int i = kFrame - kHop; i < kFrame; ++i) {
+            rumbleOut = 0.958 * (rumbleOut + frame[i] - rumbleIn);
+            rumbleIn = frame[i];
+            sum += rumbleOut * rumbleOut;
+        }
+        const double level = std::sqrt(sum / kHop);
+        const double hz = _dywapitch_waveletPitch(frame.data(), kFrame - 1024, 1024);
+        pushNewest(pitches, hz > 0.0 ? 69.0 + 12.0 * std::log2(hz / 440.0) : 0.0);
+        room.hear(level, kHop, pitches[0] > 0.0 && pitches[1] > 0.0 && std::fabs(pitches[0] - pitches[1]) < 0.5);
+        std::vector<double> held;
+        for (size_t i = 8; i < pitches.size(); ++i)
+            if (pitches[i] > 0.0)
+                held.push_back(pitches[i]);
+        const double heldPitch = held.size() >= 10 ? OnsetFigures::at(held, 0.5) : 0.0;
+        pushNewest(spreads, heldPitch > 0.0 && pitches[0] > 0.0 && std::fabs(pitches[0] - heldPitch) < 1.5
+                          ? harmonics.spread(frame.data(), heldPitch) : -1.0);
+        std::vector<double> oneVoice;
+        for (size_t i = 3; i < spreads.size(); ++i)
+            if (spreads[i] >= 0.0)
+                oneVoice.push_back(spreads[i]);
+        const bool secondVoice = spreads[0] >= 13.0 && oneVoice.size() >= 4 && OnsetFigures::at(oneVoice, 0.5) < 6.5;
+        const double peakRatio = std::max({value, odfs[0], odfs[1], odfs[2]}) /
+                                 std::max(1e-12, OnsetFigures::at(std::vector<double>(odfs.begin() + 4, odfs.end()), 0.5));
+        const double levelRatio = levels[0] > 0.0 ? level / levels[0] : 0.0;
+        // An attack's rise, and a level back from a dip to where it was (slowly: by 1.8 dB a hop at most).
+        const double top = std::max({level, levels[0], levels[1]});
+        const double rise = top / std::max(1e-12, *std::min_element(levels.begin() + 2, levels.end()));
+        const double heldLevel = *std::max_element(heldLevels.begin() + 12, heldLevels.end());
+        bool slow = true;
+        for (int i = 0; i < 6; ++i)
+            slow = slow && (i == 0 ? level : levels[i - 1]) <= 1.23 * levels[i];
+        const bool backFromDip = peak && rise > 2.0 && top <= (slow ? 1.26 : 1.12) * heldLevel && heldLevel < 5.0 * top / rise;
+        const double dipBound = slow ? 12.0 : heldLevel > 50.0 * room.level() ? 7.0 : 6.0;
+        const bool aloneDecides = backFromDip && *std::max_element(odfs.begin(), odfs.begin() + 6) >=
+            dipBound * OnsetFigures::at(std::vector<double>(odfs.begin() + 6, odfs.end()), 0.5);
+        const double aloneMost = *std::max_element(alone.begin(), alone.begin() + 6);
+        const double t0 = start / 44100.0, t1 = (start + kFrame) / 44100.0;
+        for (size_t n = 0; n < sung.size(); ++n) {
+            const BenchVoiceTakes::Note& note = sung[n];
+            if (t0 >= note.start + 0.2 && t1 <= note.end - 0.1) {
+                if (secondVoice && levelRatio > 0.85 && rise <= 2.0) {
+                    f.spreadPeak.push_back(peakRatio);
+                    f.spreadLevel.push_back(20.0 * std::log10(std::max(1e-6, levelRatio)));
+                }
+                if (aloneDecides)
+                    f.swellAlone.push_back(aloneMost);
+            }
+            if (peak && rise > 2.0 && t0 >= note.start - 0.05 && t0 < note.end)
+                attacks[n].push_back(t0);
+            if (n > 0 && note.midi == sung[n - 1].midi && note.start - sung[n - 1].end < 0.025 && t1 >= note.start &&
+                t1 < note.start + 0.15) {
+                repeatPeak[n] = std::max(repeatPeak[n], peakRatio);
+                repeatLevel[n] = std::max(repeatLevel[n], levelRatio);
+                if (aloneDecides)
+                    struck[n] = std::max(struck[n], aloneMost);
+            }
+        }
+        pushNewest(odfs, value);
+        pushNewest(alone, before > 0.0 ? value / before - std::max(0.0, gain - 1.0) : 0.0);
+        pushNewest(levels, level);
+        pushNewest(heldLevels, level);
+    }
+    for (size_t n = 0; n < sung.size(); ++n) {
+        for (double t : attacks[n])
+            if (t - attacks[n].front() >= 0.1)
+                f.laterStages.push_back(t - attacks[n].front());
+        if (n > 0 && sung[n].midi == sung[n - 1].midi && sung[n].start - sung[n - 1].end < 0.025) {
+            f.repeatPeak.push_back(repeatPeak[n]);
+            f.repeatLevel.push_back(20.0 * std::log10(std::max(1e-6, repeatLevel[n])));
+            if (struck[n] >= 0.0)
+                f.struckAlone.push_back(struck[n]);
+        }
+    }
+}
+
+void printOnsetFigures(const QString& dataDir)
+{
+    for (const SungSource& source : sungSources()) {
+        if (source.soundFont.isEmpty())
+            continue;
+        const QByteArray upper = source.prefix.toUpper();
+        OnsetFigures f;
+        const auto read = [&](const char* script, const QList<unsigned>& seeds, int count) {
+            for (const std::vector<BenchVoiceTakes::Take>& takes : sourceTakes(dataDir, source, script, seeds, count))
+                for (const BenchVoiceTakes::Take& take : takes)
+                    readOnsetFigures(take, f);
+        };
+        read(BENCH_MELODIES_SCRIPT, seedsFrom("PITCH_BENCH_" + upper + "_SEEDS", "1-3"), countFrom("PITCH_BENCH_" + upper + "_COUNT", 24));
+        read(BENCH_DEVIATIONS_SCRIPT, seedsFrom("PITCH_BENCH_DEV_SEEDS", "1"), countFrom("PITCH_BENCH_DEV_COUNT", 5));
+        // the new-sound bounds: 1.8 times the held note's detection peak, 1 dB in a hop
+        const auto newSound = [](double peak, double dB) { return peak > 1.8 || dB > 20.0 * std::log10(1.12); };
+        int beating = 0, missed = 0;
+        for (size_t i = 0; i < f.spreadPeak.size(); ++i)
+            beating += newSound(f.spreadPeak[i], f.spreadLevel[i]);
+        for (size_t i = 0; i < f.repeatPeak.size(); ++i)
+            missed += !newSound(f.repeatPeak[i], f.repeatLevel[i]);
+        std::vector<double> soon, late;
+        for (double t : f.laterStages)
+            (t < 0.2 ? soon : late).push_back(t);
+        using F = OnsetFigures;
+        printf("%s, %d notes sung, clean:\n", qPrintable(source.name), f.notes);
+        printf("  held frames with harmonics 13 cents apart after one voice's, the level holding: %zu; detection peak"
+               " over the held note's p90 %.2f, level change p90 %.2f dB, over 1.8 times or 1 dB: %d\n",
+               f.spreadPeak.size(), F::at(f.spreadPeak, 0.9), F::at(f.spreadLevel, 0.9), beating);
+        printf("  repeats struck with no gap: %zu; their most in 0.15 s: detection peak p10 %.2f, level change p10"
+               " %.2f dB, neither over 1.8 times nor 1 dB: %d\n",
+               f.repeatPeak.size(), F::at(f.repeatPeak, 0.1), F::at(f.repeatLevel, 0.1), missed);
+        printf("  back from a dip with a peak over its bound: in held notes %zu, unexplained max %.3f; at repeats %zu,"
+               " unexplained min/p50 %.3f/%.3f\n",
+               f.swellAlone.size(), F::at(f.swellAlone, 1.0), f.struckAlone.size(), F::at(f.struckAlone, 0.0),
+               F::at(f.struckAlone, 0.5));
+        printf("  attacks 0.1 s or more after a note's first: %zu under 0.2 s (%.2f-%.2f s), %zu later (from %.2f s);"
+               " a note sung again at its pitch %.2f s after it at the soonest\n\n",
+               soon.size(), F::at(soon, 0.0), F::at(soon, 1.0), late.size(), F::at(late, 0.0), f.soonestAgain);
+    }
+}
+
 // Raw tracker on steady sines and harmonic tones, one per semitone from C2 to C6: the median
 // estimate of each note against its true frequency.
 static void trackerSweep()
@@ -1023,6 +1211,10 @@ int main(int argc, char** argv)
 
     // "sung" (every sung set), a source's melodies ("voice", "oohs", "fluid"), "deviations" (on
     // every source) or one source's ("dev-oohs"), "instruments"; several with commas; all when unset.
+    if (!qgetenv("PITCH_BENCH_ONSET_FIGURES").isEmpty()) {
+        printOnsetFigures(dataDir);
+        return 0;
+    }
     const QList<QByteArray> sets = qgetenv("PITCH_BENCH_SETS").split(',');
     const auto wanted = [&sets](const QByteArray& set, bool sung) {
         return sets.contains(QByteArray()) || sets.contains(set) || (sung && sets.contains("sung"));

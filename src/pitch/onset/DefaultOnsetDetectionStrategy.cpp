@@ -42,11 +42,13 @@ constexpr int kAttackHops = 3;
 constexpr double kOverFloor = 2.0;
 // A second peak within 100 ms belongs to the same attack (a scoop, a glide, the rest of a clap).
 constexpr int64_t kRefractory = 4410;
-// A sung note's attack may rise in stages: a recorded ensemble's slow attack peaks again 0.1-0.2 s
-// after it struck, at the pitch it began with. A note is sung again no sooner than this (the
-// shortest note sung lasts 0.25 s), so an attack this soon after a strike, at the pitch read since,
-// is that strike's own. Claps have no pitch, and a new note's pitch moves a step. A step heard
-// without an attack may lie in the last note's release, before the next note's own strike.
+// A sung note's attack may rise in stages: a recorded ensemble's slow attack peaks again after it
+// struck, at the pitch it began with (on the bench, FluidR3's "Ohh Voices" 0.10-0.19 s after its
+// first peak, 327 times in 3112 notes, and next 0.33 s after it; TimGM6mb's "Voice Oohs" no sooner
+// than 0.22 s, where its sustain swells). A note is sung again no sooner than this (the shortest
+// note sung lasts 0.25 s), so an attack this soon after a strike, at the pitch read since, is that
+// strike's own. Claps have no pitch, and a new note's pitch moves a step. A step heard without an
+// attack may lie in the last note's release, before the next note's own strike.
 constexpr int64_t kAttackStages = 8820;
 // The held note's pitch: the frames from this many back (93 ms; the newest may hold the next note's
 // attack and scoop) to the oldest kept, 13 frames or 150 ms, about one vibrato cycle; at least this
@@ -128,9 +130,11 @@ constexpr int kDipPeakHops = 6; // the peak lies within these last hops (a surge
 // ... or whatever the peak, a change of level alone: it scales every peak of the spectrum alike, so
 // the detection function (the peaks' rises) is the frame's rise in level times the peaks' amplitudes
 // before it. A swell's own vibrato and noise leave no more than this share of those amplitudes
-// unexplained (0.10 at a 13 dB swell with 35 cents of vibrato); a strike's new sound leaves more (a
-// recorded voice's repeat struck over its release from 0.11, most of them over 0.2), and a note
-// struck from silence several times that.
+// unexplained (0.10 at a 13 dB swell with 35 cents of vibrato; on the bench no held note of either
+// recorded voice swells back with a peak over the dip's bound, so none is left to this); a strike's
+// new sound leaves more (a repeat struck over its release where only this decides: from 0.111,
+// median 0.27, on TimGM6mb's "Voice Oohs", 10 of 102 repeats; from 0.138, median 0.45, on FluidR3's
+// "Ohh Voices", 4 of 102), and a note struck from silence several times that.
 constexpr double kLevelAlone = 0.11;
 // Room noise lifts the held note's detection function; with the room 34 dB or more under the held
 // note (a clean take's own faint noise) nothing does, and the dip's peak stands up to 7 times over it.
@@ -156,9 +160,11 @@ constexpr double kSecondVoice = 13.0;
 // amount while nothing new sounds. A second voice is a new sound: the detection function's peak in
 // this frame or the three before stands this many times over the held note's, or the level rises
 // 1 dB in the hop (two voices sound louder than one). A held note's own beating leaves both about
-// where they were: in the held notes of both recorded voices nine such frames in ten stay under 1.7
-// times the held note's detection function and 0.6 dB, where nine strikes of a repeat in ten rise
-// further.
+// where they were: on the bench, FluidR3's "Ohh Voices" spreads its held notes' harmonics so in 193
+// frames, nine in ten under 1.43 times the held note's detection function, nine in ten under 0.6 dB
+// (12 of them over 1.8 times or 1 dB), TimGM6mb's "Voice Oohs" in none; every repeat struck with no
+// gap rises further on both (the tenth percentiles: 8.1 times and 2.3 dB on TimGM6mb's, 3.0 times
+// and 1.7 dB on FluidR3's).
 constexpr double kNewSoundPeak = 1.8;
 constexpr double kNewSoundLevel = 1.12;
 // ... while the level holds (a release, falling, leaves weak harmonics to wander), the last note
