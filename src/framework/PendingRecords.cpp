@@ -19,6 +19,7 @@
 
 #include <sqlite3.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -39,6 +40,8 @@ const qint64 PauseMs = 50;
 // No file of kept records is larger: it would hold a million records and more, far beyond what a
 // run keeps. A larger one is not read (a read of it would hold the window and the memory).
 const qint64 MaxFileBytes = 256 * 1024 * 1024;
+// Lines about names left alone written at each load or save before the rest are only counted.
+const int LeftAloneSaid = 5;
 
 // The start of a file as this program writes it: a JSON object (JSON lets blanks come first).
 bool startsLikeRecords(const QByteArray& start)
@@ -277,6 +280,7 @@ PendingRecords::Record PendingRecords::runStart(int userId, qint64 run)
 
 PendingRecords::PendingRecords()
     : m_token(QString::number(QRandomGenerator::system()->generate64(), 16))
+    , m_leftAlone(LeftAloneSaid)
 {
 }
 
@@ -529,6 +533,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
                  busy ? " (the database is in use by another program)" : "");
     if (changed)
         persist(db);
+    endLeftAlone();
     return givenRefused ? Refused : givenKept ? Kept : Saved;
 }
 
@@ -543,6 +548,21 @@ void PendingRecords::setFolders(const QStringList& folders, const QString& name)
     m_name = name;
 }
 
+void PendingRecords::leftAlone(const QString& path, const QString& why)
+{
+    if (m_warned.contains(path))
+        return;
+    m_warned.insert(path);
+    if (m_leftAlone.take())
+        LOG_WARN(Channel, "%s left alone: %s", path.toUtf8().constData(), why.toUtf8().constData());
+}
+
+void PendingRecords::endLeftAlone()
+{
+    if (const int count = m_leftAlone.end())
+        LOG_WARN(Channel, "%d names left alone in all, the first %d said", count, LeftAloneSaid);
+}
+
 bool PendingRecords::usable(int folder, bool make)
 {
     QString& path = m_folders[folder];
@@ -554,11 +574,10 @@ bool PendingRecords::usable(int folder, bool make)
         path = made;  // a pattern's folder has its name once it is made
     if (!made.isEmpty() || (!make && PrivateFolder::check(path, why)))
         return true;
-    const QFileInfo info(path);
-    if ((make || info.exists() || info.isSymLink()) && !m_warned.contains(path)) {
-        LOG_WARN(Channel, "%s left alone: %s", path.toUtf8().constData(), why.toUtf8().constData());
-        m_warned.insert(path);
-    }
+    struct stat st;
+    const bool there = ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    if (make || there)
+        leftAlone(path, why);
     return false;
 }
 
@@ -696,9 +715,7 @@ bool PendingRecords::takeFile(const QString& path, QList<QList<Record>>& runs, F
     if (!file) {
         if (why.isEmpty())
             return true;  // no file there
-        if (!m_warned.contains(path))
-            LOG_WARN(Channel, "%s left alone: %s", path.toUtf8().constData(), why.toUtf8().constData());
-        m_warned.insert(path);
+        leftAlone(path, why);
         // A symlink, a FIFO or another user's file holds none of the learner's records.
         const QFileInfo info(path);
         return info.isSymLink() || !info.isFile() || info.ownerId() != ::geteuid();
@@ -825,6 +842,7 @@ int PendingRecords::load(Database* db)
                 whole = false;
         }
     }
+    endLeftAlone();
     // Files of different runs: the older run's records first.
     std::stable_sort(runs.begin(), runs.end(),
                      [](const QList<Record>& a, const QList<Record>& b) { return a.first().time < b.first().time; });

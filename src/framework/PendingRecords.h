@@ -1,5 +1,6 @@
 #pragma once
 
+#include "debug/LogRepeats.h"
 #include "framework/ElementState.h"
 #include "framework/QuestionVariant.h"
 #include "framework/SkillRating.h"
@@ -145,6 +146,10 @@ private:
     void forgetSavedIds(Database* db);
     // The folder is one to use (after the first: the learner's own; with make, made when missing).
     bool usable(int folder, bool make);
+    // Says once that what is at path is left alone; past a few such lines they are only counted,
+    // for one line with the total when the load or save ends (others may make any number).
+    void leftAlone(const QString& path, const QString& why);
+    void endLeftAlone();
     // Writes text to a new side file "<name>.<token>-<n>.<what>.json", beside the database when it
     // can; false when no folder takes it.
     bool setAside(const QByteArray& text, const char* what, const QString& why);
@@ -172,6 +177,7 @@ private:
     Files m_taken;
     QStringList m_savedIds;  // saved since the last rewrite: in the database until no file holds them
     QSet<QString> m_warned;  // names already said to be left alone
+    LogRepeats m_leftAlone;
     QSet<QString> m_filed;   // ids of the records that a file holds
     bool m_unpersisted = false;  // records taken from files of ended runs, not in a file of ours yet
     QString m_keptIn;

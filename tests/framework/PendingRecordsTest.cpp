@@ -468,6 +468,18 @@ TEST_F(Pending, OnlyARegularFileOfTheLearnersOwnIsTaken)
         QDir().rmdir(at);
     }
     EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{QString::number(std::size(hostile))});
+    // others may make any number of names: a few are said, the rest counted in one line
+    LogCapture::instance().clear();
+    QStringList flood{spare()};
+    for (int i = 0; i < 300; ++i) {
+        flood << m_dir.filePath(QStringLiteral("Brisola-0.%1").arg(i, 6, 10, QLatin1Char('0')));
+        plant(flood.last(), "x");
+    }
+    PendingRecords flooded;
+    flooded.setFolders(flood, QStringLiteral("Brisola"));
+    EXPECT_EQ(flooded.load(), 0);
+    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("left alone")).count(), 6);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("300 names left alone in all, the first 5 said")));
     QFile original(precious);
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
     EXPECT_EQ(original.readAll(), recordsText({answerJson(0.5)})) << "the learner's file is untouched";

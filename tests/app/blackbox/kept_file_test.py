@@ -5,8 +5,8 @@ folder, and files of ended runs planted beside the database.
 
 Cases (the argument):
   other_user      a file of uid 2002 beside the database (a data folder others may write), and
-                  folders of theirs at the names of the learner's own in the temporary folder:
-                  nothing of theirs is read, at any start
+                  a thousand folders of theirs at the names of the learner's own in the temporary
+                  folder: nothing of theirs is read, and a few are logged, at any start
   symlink         a symlink at the kept file's name to a file of the learner's: not followed
   fifo            a FIFO at that name: the start does not hang on it
   file_mode       the kept file is 0600, in a folder only the learner can use
@@ -138,6 +138,8 @@ def other_user(display, scratch, program):
         as_other(['mkdir', '-m', '0777', folder])
         as_other(['sh', '-c', 'umask 000; cat > "$1"', 'sh', os.path.join(folder, 'Brisola.unsaved.json')],
                  records_text(planted))
+    as_other([sys.executable, '-c', 'import os, sys\nfor i in range(1000): os.mkdir("%s.z%05d" % (sys.argv[1], i))',
+              os.path.join(scratch.tmp, 'Brisola-%d' % os.geteuid())])
     for n in (1, 2):
         run, ready = start(display, scratch, program)
         check(table(scratch, 'SELECT count(*) FROM answers') == [(0,)], 'start %d: their answers were saved: %s'
@@ -149,12 +151,15 @@ def other_user(display, scratch, program):
         for path in [theirs] + folders:
             said = left_alone(run, path)
             check(len(said) == 1 and 'owned by user %d' % OTHER in said[0], 'start %d: %s: %s' % (n, path, said))
+        said = [t for t in run.texts('fmwk') if 'left alone' in t]
+        check(len(said) == 6 and said[-1].startswith('1003 names left alone in all'),
+              'start %d: %d lines: %s' % (n, len(said), said[-6:]))
         rc = end_by_close(display, run)
         check(rc == 0, 'exit status %s' % rc)
     for path in [theirs] + [os.path.join(f, 'Brisola.unsaved.json') for f in folders]:
         check(os.stat(path).st_uid == OTHER, '%s is gone' % path)
-    print('a file of another user beside the database and folders of theirs in the shared temporary folder: '
-          'nothing of theirs read, twice')
+    print('a file of another user beside the database and a thousand folders of theirs in the shared temporary '
+          'folder: nothing of theirs read, six lines about them, twice')
 
 
 def start_without_runtime(display, scratch, program):
