@@ -37,8 +37,8 @@ const int BatchRecords = 2000;
 const qint64 BatchMs = 100;
 // While files of ended runs are read, the window gets its events after this much work.
 const qint64 PauseMs = 50;
-// No file of kept records is larger: it would hold a million records and more, far beyond what a
-// run keeps. A larger one is not read (a read of it would hold the window and the memory).
+// A file of kept records this large would hold a million records and more, far beyond what a run
+// keeps. A larger one is not read (a read of it would hold the window and the memory).
 const qint64 MaxFileBytes = 256 * 1024 * 1024;
 // Lines about names left alone written at each load or save before the rest are only counted.
 const int LeftAloneSaid = 5;
@@ -683,13 +683,13 @@ bool PendingRecords::setAside(const QByteArray& text, const char* what, const QS
     return false;
 }
 
-bool PendingRecords::setAsideFile(PendingRecordsFile& file, const QString& why)
+bool PendingRecords::setAsideFile(PendingRecordsFile& file, const QString& why, int& count)
 {
     const QString from = file.path();
     const QString aside = QFileInfo(from).dir().filePath(sideName("unreadable"));
     QString failure;
     if (file.rename(aside, failure)) {
-        ++m_unreadable;
+        ++count;
         m_setAsideIn << aside;
         LOG_ERROR(Channel, "%s: set aside as %s", why.toUtf8().constData(), aside.toUtf8().constData());
         return true;
@@ -739,9 +739,10 @@ bool PendingRecords::readFile(std::unique_ptr<PendingRecordsFile> file, QList<QL
     bool ok = file->read(content, 64, why);
     // Not read further when it cannot be one of this program's files: set aside by a new name.
     if (ok && size > MaxFileBytes)
-        return setAsideFile(*file, QStringLiteral("%1 is larger than this program writes (%2 bytes)").arg(path).arg(size));
+        return setAsideFile(*file, QStringLiteral("%1 is larger than this program reads (%2 bytes)").arg(path).arg(size),
+                            m_tooLarge);
     if (ok && !startsLikeRecords(content))
-        return setAsideFile(*file, QStringLiteral("%1 is not a file of records").arg(path));
+        return setAsideFile(*file, QStringLiteral("%1 is not a file of records").arg(path), m_unreadable);
     content.reserve(static_cast<int>(size));
     while (ok && content.size() < size) {
         const int before = content.size();
@@ -762,7 +763,7 @@ bool PendingRecords::readFile(std::unique_ptr<PendingRecordsFile> file, QList<QL
     breathe();
     if (!list.isArray()) {
         // Damaged (cut short, not ours): kept aside whole, not read again at every start.
-        return setAsideFile(*file, QStringLiteral("%1 cannot be read (%2)").arg(path, error.errorString()));
+        return setAsideFile(*file, QStringLiteral("%1 cannot be read (%2)").arg(path, error.errorString()), m_unreadable);
     }
     // A file of an earlier version: its records are named by what it holds, the same at every start.
     const QString legacy = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha1).toHex().left(16));

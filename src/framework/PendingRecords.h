@@ -104,7 +104,7 @@ public:
     Outcome saveUnkept(Database* db, const Record& record);
     // Takes in the records of the files of runs that ended without saving them (every file in the
     // folders whose process is gone), oldest first; returns how many. Each record is checked like
-    // any input: a file that is not one of records, or larger than this program ever writes, is set
+    // any input: a file that is not one of records, or larger than this program reads, is set
     // aside by a new name without being read whole; each record that is not sound is set aside in
     // a side file, and when none can be written its file stays where it is, untaken. The files are
     // removed once their records are saved or in this process's own file. With db, and every file
@@ -125,6 +125,8 @@ public:
     // taken in (both set aside); every side file.
     int refusedCount() const { return m_refused; }
     int unreadableCount() const { return m_unreadable; }
+    // Files of ended runs set aside unread for their size alone (not counted as unreadable).
+    int tooLargeCount() const { return m_tooLarge; }
     const QStringList& setAsideIn() const { return m_setAsideIn; }
     // Files of ended runs left where they are, their records not taken in (what is damaged in
     // them could not be set aside, or they could not be read now).
@@ -154,7 +156,7 @@ private:
     // can; false when no folder takes it.
     bool setAside(const QByteArray& text, const char* what, const QString& why);
     // Gives the whole file a side file's name in its folder; false when it stays where it is.
-    bool setAsideFile(PendingRecordsFile& file, const QString& why);
+    bool setAsideFile(PendingRecordsFile& file, const QString& why, int& count);
     QString sideName(const char* what);
     // Takes in the file at path when it is one to take: its records go to runs, the file to taken.
     // False when a file that may hold the learner's records stays unread.
@@ -187,6 +189,7 @@ private:
     QElapsedTimer m_sincePause;
     int m_refused = 0;
     int m_unreadable = 0;
+    int m_tooLarge = 0;
     RatingSource m_ratingSource;
     SkillRating m_rating;
     bool m_ratingRead = false;  // m_rating holds the answers of the running transaction

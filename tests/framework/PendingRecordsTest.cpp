@@ -594,9 +594,10 @@ ino_t inodeOf(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
-// A file larger than the program writes, or one that does not begin as its files do, is set aside
-// by a new name: not read whole, not copied (a sparse one stays sparse), and the rest goes on.
-TEST_F(Pending, AFileNotOfRecordsOrLargerThanAnyTheProgramWritesIsSetAsideByANewNameUnread)
+// A file larger than the program reads, or one that does not begin as its files do, is set aside
+// by a new name: not read whole, not copied (a sparse one stays sparse), and the rest goes on; only
+// the second is called damaged.
+TEST_F(Pending, AFileNotOfRecordsOrLargerThanTheProgramReadsIsSetAsideByANewNameUnread)
 {
     login(QStringLiteral("g1[s1[q1]]"));
     const QString large = QDir(spare()).filePath(QStringLiteral("Brisola.large.unsaved.json"));
@@ -614,7 +615,8 @@ TEST_F(Pending, AFileNotOfRecordsOrLargerThanAnyTheProgramWritesIsSetAsideByANew
     EXPECT_LT(bytesRead() - before, 1 << 20) << "read whole";
     next.saveKept(&m_db);
     EXPECT_EQ(rows("SELECT correctness FROM answers"), QStringList{"0.25"});
-    EXPECT_EQ(next.unreadableCount(), 2);
+    EXPECT_EQ(next.unreadableCount(), 1) << "the large one is not said to be damaged";
+    EXPECT_EQ(next.tooLargeCount(), 1);
     EXPECT_EQ(next.leftIn(), QStringList{});
     ASSERT_EQ(next.setAsideIn().count(), 2);
     EXPECT_EQ(filesIn(spare(), "*.unreadable.json"), next.setAsideIn());
@@ -630,7 +632,7 @@ TEST_F(Pending, AFileNotOfRecordsOrLargerThanAnyTheProgramWritesIsSetAsideByANew
     std::sort(planted.begin(), planted.end());
     EXPECT_EQ(aside, planted) << "the same files by new names";
     EXPECT_EQ(filesIn(spare(), "*.unsaved.json"), QStringList{});
-    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("is larger than this program writes")).count(), 1);
+    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("is larger than this program reads")).count(), 1);
     EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("is not a file of records")).count(), 1);
 }
 

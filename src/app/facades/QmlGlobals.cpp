@@ -72,6 +72,9 @@ void QmlGlobals::checkSetAside()
     QStringList text;
     if (unrecovered > 0)
         text << tr("Some results from your last session could not be recovered: their records were damaged.");
+    if (pending.tooLargeCount() > 0)
+        text << tr("Some results from your last session were not read: their file is larger than this program "
+                   "reads (256 MiB).");
     if (refused > 0)
         text << (refused == 1 ? tr("One result could not be saved: your records refused it.")
                               : tr("%1 results could not be saved: your records refused them.").arg(refused));
