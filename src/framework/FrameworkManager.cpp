@@ -148,6 +148,7 @@ void FrameworkManager::recoverKept()
     // between the records of a large file as they are checked.
     m_pending.setPause([] { QCoreApplication::processEvents(); });
     const int refusedBefore = m_pending.refusedCount();
+    const int earlierBefore = m_pending.savedEarlierCount();
     const int found = m_pending.load(mp_database);
     if (found > 0)
         m_pending.saveKept(mp_database);
@@ -156,12 +157,16 @@ void FrameworkManager::recoverKept()
         return;
     const int kept = std::min(found, m_pending.count());
     const int refused = std::min(found - kept, m_pending.refusedCount() - refusedBefore);
-    m_recovered += found;
-    m_recoveredSaved += found - kept - refused;
+    // Saved by a start that ended before it removed their file: not news of this one.
+    const int earlier = std::min(found - kept - refused, m_pending.savedEarlierCount() - earlierBefore);
+    m_recovered += found - earlier;
+    m_recoveredSaved += found - kept - refused - earlier;
     m_recoveredRefused += refused;
     LOG_INFO("fmwk",
-             "recovered %d records an earlier run could not save: %d saved now, %d refused, %d still kept (%lld ms)",
-             found, found - kept - refused, refused, m_pending.count(), static_cast<long long>(clock.elapsed()));
+             "recovered %d records an earlier run could not save: %d saved now, %d saved by an earlier start, "
+             "%d refused, %d still kept (%lld ms)",
+             found, found - kept - refused - earlier, earlier, refused, m_pending.count(),
+             static_cast<long long>(clock.elapsed()));
 }
 
 int FrameworkManager::logout()

@@ -409,6 +409,7 @@ PendingRecords::StoreResult PendingRecords::storeOnce(Database* db, const Record
     }
     if (sqlite3_changes(handle) == 0) {
         LOG_DEBUG(Channel, "record %s was saved before", id.constData());
+        ++m_savedEarlier;
         return Stored;
     }
     const StoreResult result = store(db, record);
@@ -441,6 +442,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
     // does not commit is tried again whole.
     while (i < m_kept.count() && !stopped) {
         const int first = i;
+        const int savedEarlier = m_savedEarlier;
         DatabaseTransaction batch(db);
         // Between transactions the answers may change (an earlier one rolled back, another program).
         m_ratingRead = false;
@@ -470,6 +472,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
             }
         }
         if (lost || !batch.commit()) {
+            m_savedEarlier = savedEarlier;  // found again when the batch is tried again
             if (!lost) {
                 busy = db->lastFailureWasBusy();
                 stopped = true;

@@ -127,6 +127,8 @@ public:
     int unreadableCount() const { return m_unreadable; }
     // Files of ended runs set aside unread for their size alone (not counted as unreadable).
     int tooLargeCount() const { return m_tooLarge; }
+    // Records found saved by an earlier start (by their ids), not saved again.
+    int savedEarlierCount() const { return m_savedEarlier; }
     const QStringList& setAsideIn() const { return m_setAsideIn; }
     // Files of ended runs left where they are, their records not taken in (what is damaged in
     // them could not be set aside, or they could not be read now).
@@ -190,6 +192,7 @@ private:
     int m_refused = 0;
     int m_unreadable = 0;
     int m_tooLarge = 0;
+    int m_savedEarlier = 0;
     RatingSource m_ratingSource;
     SkillRating m_rating;
     bool m_ratingRead = false;  // m_rating holds the answers of the running transaction

@@ -427,7 +427,9 @@ def kill_recovery(display, scratch, program):
     run, line, pinger = watch_recovery(display, scratch, program, '%d answers after a kill' % n)
     print(line)
     print('the window answered %d pings, the longest after %.3f s' % (pinger.answered, pinger.longest))
-    wait_for_probe(run, 'probe ready', timeout=60)
+    ready = wait_for_probe(run, 'probe ready', timeout=60)
+    check('%d results from your last session could not be saved then. They have been saved now.' % (n - killed_at)
+          in ready, 'not told what this start saved (%d before it): %s' % (killed_at, ready))
     total, distinct = count_answers(scratch)
     check((total, distinct) == (n, n), 'after the kill and the next start: %d answers, %d distinct of %d'
           % (total, distinct, n))
