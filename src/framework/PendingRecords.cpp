@@ -579,6 +579,12 @@ bool PendingRecords::usable(int folder, bool make)
         return true;
     struct stat st;
     const bool there = ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    // The learner's own folder of another mode: what it holds is named to them, not taken.
+    if (there && !make && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && !m_warned.contains(path)) {
+        const int files = QDir(path).entryList({m_name + QStringLiteral(".*unsaved.json")}, QDir::Files).count();
+        if (files > 0)
+            m_openFolders.append({path, static_cast<int>(st.st_mode & 07777), files});
+    }
     if (make || there)
         leftAlone(path, why);
     return false;
@@ -847,6 +853,8 @@ int PendingRecords::load(Database* db)
         }
     }
     endLeftAlone();
+    // A folder of the learner's own left alone may hold them too.
+    whole = whole && m_openFolders.isEmpty();
     // Files of different runs: the older run's records first.
     std::stable_sort(runs.begin(), runs.end(),
                      [](const QList<Record>& a, const QList<Record>& b) { return a.first().time < b.first().time; });

@@ -135,6 +135,13 @@ public:
     const QStringList& leftIn() const { return m_leftIn; }
     // Files taken in whose other names (a backup's link) still hold their records.
     const QStringList& linkedIn() const { return m_linkedIn; }
+    // Folders of the learner's own that others may use, holding files of kept records: not taken.
+    struct OpenFolder {
+        QString path;
+        int mode = 0;
+        int files = 0;
+    };
+    const QList<OpenFolder>& openFolders() const { return m_openFolders; }
 
 private:
     enum StoreResult { Untried, Stored, Transient, Permanent };
@@ -149,6 +156,7 @@ private:
     void persist(Database* db);
     void forgetSavedIds(Database* db);
     // The folder is one to use (after the first: the learner's own; with make, made when missing).
+    // One of the learner's own of another mode that holds kept files is noted for the learner.
     bool usable(int folder, bool make);
     // Says once that what is at path is left alone; past a few such lines they are only counted,
     // for one line with the total when the load or save ends (others may make any number).
@@ -188,6 +196,7 @@ private:
     QStringList m_setAsideIn;
     QStringList m_leftIn;
     QStringList m_linkedIn;
+    QList<OpenFolder> m_openFolders;
     QElapsedTimer m_sincePause;
     int m_refused = 0;
     int m_unreadable = 0;

@@ -539,6 +539,18 @@ TEST_F(Pending, AFolderMadeFromAPatternIsMadeOnceAndItsRecordsFoundThere)
     EXPECT_EQ(pending->unfiledCount(), 0);
     pending.reset();  // its program ends
 
+    // made 0755 by a careless chmod: what it holds is named, nothing taken, at every load
+    ::chmod(QFile::encodeName(made.first()).constData(), 0755);
+    PendingRecords careless;
+    careless.setFolders({folders.first(), made.first(), folders.last()}, QStringLiteral("Brisola"));
+    EXPECT_EQ(careless.load(), 0);
+    EXPECT_EQ(careless.load(), 0);
+    ASSERT_EQ(careless.openFolders().count(), 1);
+    EXPECT_EQ(careless.openFolders().first().path, made.first());
+    EXPECT_EQ(careless.openFolders().first().mode, 0755);
+    EXPECT_EQ(careless.openFolders().first().files, 1);
+    ::chmod(QFile::encodeName(made.first()).constData(), 0700);
+
     PendingRecords next;
     next.setFolders({folders.first(), made.first(), folders.last()}, QStringLiteral("Brisola"));
     EXPECT_EQ(next.load(), 2);
