@@ -74,7 +74,8 @@ int FrameworkManager::initialize(const QString& appName, const QString& version)
     // in a folder only the learner can use: their own one in the temporary folder (kept there
     // across a logout), made under a name no one knows beforehand, so that no one can take it
     // first; else the runtime folder. A later start finds it by its name, and tells it from what
-    // others put at such names by its owner and mode.
+    // others put at such names by its owner and mode; and it takes the file an earlier version
+    // kept there, when it is the learner's own.
     const QString fallback = QStringLiteral("%1-%2").arg(appName).arg(geteuid());
     const QDir temp(m_tempPath);
     QStringList keptFolders{m_dataPath};
@@ -87,7 +88,7 @@ int FrameworkManager::initialize(const QString& appName, const QString& version)
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty())
         keptFolders << runtime;
-    m_pending.setFolders(keptFolders, appName);
+    m_pending.setFolders(keptFolders, appName, {temp.filePath(fallback + QStringLiteral(".unsaved.json"))});
     // The fatal report's Close ends the program: what waits to be saved gets its last try first.
     Debugging::setExitHook([] { FrameworkManager::getInstance()->saveUnsaved(); });
     m_pending.setRatingSource(

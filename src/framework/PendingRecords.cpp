@@ -545,10 +545,11 @@ PendingRecords::Outcome PendingRecords::saveUnkept(Database* db, const Record& r
     return store(db, record) == Stored ? Saved : Refused;
 }
 
-void PendingRecords::setFolders(const QStringList& folders, const QString& name)
+void PendingRecords::setFolders(const QStringList& folders, const QString& name, const QStringList& olderFiles)
 {
     m_folders = folders;
     m_name = name;
+    m_olderFiles = olderFiles;
 }
 
 void PendingRecords::leftAlone(const QString& path, const QString& why)
@@ -827,21 +828,21 @@ int PendingRecords::load(Database* db)
     Files taken;
     // Every file that may hold the learner's records was read.
     bool whole = true;
+    auto take = [&](const QString& path) {
+        auto isPath = [&path](const std::unique_ptr<PendingRecordsFile>& f) { return f->path() == path; };
+        const bool ours = (m_own && m_own->path() == path) || std::any_of(m_taken.begin(), m_taken.end(), isPath)
+            || std::any_of(taken.begin(), taken.end(), isPath);
+        if (!ours)
+            whole = takeFile(path, runs, taken) && whole;
+        breathe();
+    };
     for (int folder = 0; folder < m_folders.count(); ++folder) {
         if (!usable(folder, false))
             continue;
         const QDir dir(m_folders.at(folder));
-        const QStringList names = dir.entryList({m_name + QStringLiteral(".*unsaved.json")},
-                                                QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-        for (const QString& name : names) {
-            const QString path = dir.filePath(name);
-            auto isPath = [&path](const std::unique_ptr<PendingRecordsFile>& f) { return f->path() == path; };
-            const bool ours = (m_own && m_own->path() == path) || std::any_of(m_taken.begin(), m_taken.end(), isPath)
-                || std::any_of(taken.begin(), taken.end(), isPath);
-            if (!ours)
-                whole = takeFile(path, runs, taken) && whole;
-            breathe();
-        }
+        for (const QString& name : dir.entryList({m_name + QStringLiteral(".*unsaved.json")},
+                                                 QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot))
+            take(dir.filePath(name));
         // Half-written by a run killed while writing (locked while a live one writes): never read.
         for (const QString& name : dir.entryList({QLatin1Char('.') + m_name + QStringLiteral(".*.unsaved.json.*")},
                                                  QDir::Files | QDir::Hidden)) {
@@ -852,6 +853,8 @@ int PendingRecords::load(Database* db)
                 whole = false;
         }
     }
+    for (const QString& path : qAsConst(m_olderFiles))
+        take(path);
     endLeftAlone();
     // A folder of the learner's own left alone may hold them too.
     whole = whole && m_openFolders.isEmpty();

@@ -86,8 +86,9 @@ public:
     // while they are the learner's own (a directory, not a symlink, theirs, 0700), made 0700 when
     // needed (a name ending in "XXXXXX" under a new name, see PrivateFolder::make). The kept
     // records' file is "<name>.<this process's token>.unsaved.json" in the first that takes it;
-    // records set aside go to the first that takes a side file.
-    void setFolders(const QStringList& folders, const QString& name);
+    // records set aside go to the first that takes a side file. olderFiles: files of kept records
+    // at the names of an earlier version, taken like the others, never written.
+    void setFolders(const QStringList& folders, const QString& name, const QStringList& olderFiles = {});
     // Called between the transactions of a long save and between the records of a large file as
     // they are read (a recovery), so that the window stays alive.
     void setPause(const std::function<void()>& pause) { m_pause = pause; }
@@ -181,6 +182,7 @@ private:
     bool m_saving = false;
     QList<Record> m_arrived;  // given while a save ran
     QStringList m_folders;
+    QStringList m_olderFiles;
     QString m_name;
     QString m_token;
     qint64 m_lastId = 0;
