@@ -74,7 +74,8 @@ int FrameworkManager::initialize(const QString& appName, const QString& version)
     // in a folder only the learner can use: their own one in the temporary folder (kept there
     // across a logout), made under a name no one knows beforehand, so that no one can take it
     // first; else the runtime folder. A later start finds it by its name, and tells it from what
-    // others put at such names by its owner and mode.
+    // others put at such names by its owner and mode; and it takes the file an earlier version
+    // kept there, when it is the learner's own.
     const QString fallback = QStringLiteral("%1-%2").arg(appName).arg(geteuid());
     const QDir temp(m_tempPath);
     QStringList keptFolders{m_dataPath};
@@ -87,7 +88,7 @@ int FrameworkManager::initialize(const QString& appName, const QString& version)
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty())
         keptFolders << runtime;
-    m_pending.setFolders(keptFolders, appName);
+    m_pending.setFolders(keptFolders, appName, {temp.filePath(fallback + QStringLiteral(".unsaved.json"))});
     // The fatal report's Close ends the program: what waits to be saved gets its last try first.
     Debugging::setExitHook([] { FrameworkManager::getInstance()->saveUnsaved(); });
     m_pending.setRatingSource(
@@ -148,6 +149,7 @@ void FrameworkManager::recoverKept()
     // between the records of a large file as they are checked.
     m_pending.setPause([] { QCoreApplication::processEvents(); });
     const int refusedBefore = m_pending.refusedCount();
+    const int earlierBefore = m_pending.savedEarlierCount();
     const int found = m_pending.load(mp_database);
     if (found > 0)
         m_pending.saveKept(mp_database);
@@ -156,12 +158,16 @@ void FrameworkManager::recoverKept()
         return;
     const int kept = std::min(found, m_pending.count());
     const int refused = std::min(found - kept, m_pending.refusedCount() - refusedBefore);
-    m_recovered += found;
-    m_recoveredSaved += found - kept - refused;
+    // Saved by a start that ended before it removed their file: not news of this one.
+    const int earlier = std::min(found - kept - refused, m_pending.savedEarlierCount() - earlierBefore);
+    m_recovered += found - earlier;
+    m_recoveredSaved += found - kept - refused - earlier;
     m_recoveredRefused += refused;
     LOG_INFO("fmwk",
-             "recovered %d records an earlier run could not save: %d saved now, %d refused, %d still kept (%lld ms)",
-             found, found - kept - refused, refused, m_pending.count(), static_cast<long long>(clock.elapsed()));
+             "recovered %d records an earlier run could not save: %d saved now, %d saved by an earlier start, "
+             "%d refused, %d still kept (%lld ms)",
+             found, found - kept - refused - earlier, earlier, refused, m_pending.count(),
+             static_cast<long long>(clock.elapsed()));
 }
 
 int FrameworkManager::logout()

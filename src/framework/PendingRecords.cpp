@@ -19,6 +19,7 @@
 
 #include <sqlite3.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -36,9 +37,11 @@ const int BatchRecords = 2000;
 const qint64 BatchMs = 100;
 // While files of ended runs are read, the window gets its events after this much work.
 const qint64 PauseMs = 50;
-// No file of kept records is larger: it would hold a million records and more, far beyond what a
-// run keeps. A larger one is not read (a read of it would hold the window and the memory).
+// A file of kept records this large would hold a million records and more, far beyond what a run
+// keeps. A larger one is not read (a read of it would hold the window and the memory).
 const qint64 MaxFileBytes = 256 * 1024 * 1024;
+// Lines about names left alone written at each load or save before the rest are only counted.
+const int LeftAloneSaid = 5;
 
 // The start of a file as this program writes it: a JSON object (JSON lets blanks come first).
 bool startsLikeRecords(const QByteArray& start)
@@ -277,6 +280,7 @@ PendingRecords::Record PendingRecords::runStart(int userId, qint64 run)
 
 PendingRecords::PendingRecords()
     : m_token(QString::number(QRandomGenerator::system()->generate64(), 16))
+    , m_leftAlone(LeftAloneSaid)
 {
 }
 
@@ -405,6 +409,7 @@ PendingRecords::StoreResult PendingRecords::storeOnce(Database* db, const Record
     }
     if (sqlite3_changes(handle) == 0) {
         LOG_DEBUG(Channel, "record %s was saved before", id.constData());
+        ++m_savedEarlier;
         return Stored;
     }
     const StoreResult result = store(db, record);
@@ -437,6 +442,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
     // does not commit is tried again whole.
     while (i < m_kept.count() && !stopped) {
         const int first = i;
+        const int savedEarlier = m_savedEarlier;
         DatabaseTransaction batch(db);
         // Between transactions the answers may change (an earlier one rolled back, another program).
         m_ratingRead = false;
@@ -466,6 +472,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
             }
         }
         if (lost || !batch.commit()) {
+            m_savedEarlier = savedEarlier;  // found again when the batch is tried again
             if (!lost) {
                 busy = db->lastFailureWasBusy();
                 stopped = true;
@@ -529,6 +536,7 @@ PendingRecords::Outcome PendingRecords::save(Database* db, const QList<Record>& 
                  busy ? " (the database is in use by another program)" : "");
     if (changed)
         persist(db);
+    endLeftAlone();
     return givenRefused ? Refused : givenKept ? Kept : Saved;
 }
 
@@ -537,10 +545,26 @@ PendingRecords::Outcome PendingRecords::saveUnkept(Database* db, const Record& r
     return store(db, record) == Stored ? Saved : Refused;
 }
 
-void PendingRecords::setFolders(const QStringList& folders, const QString& name)
+void PendingRecords::setFolders(const QStringList& folders, const QString& name, const QStringList& olderFiles)
 {
     m_folders = folders;
     m_name = name;
+    m_olderFiles = olderFiles;
+}
+
+void PendingRecords::leftAlone(const QString& path, const QString& why)
+{
+    if (m_warned.contains(path))
+        return;
+    m_warned.insert(path);
+    if (m_leftAlone.take())
+        LOG_WARN(Channel, "%s left alone: %s", path.toUtf8().constData(), why.toUtf8().constData());
+}
+
+void PendingRecords::endLeftAlone()
+{
+    if (const int count = m_leftAlone.end())
+        LOG_WARN(Channel, "%d names left alone in all, the first %d said", count, LeftAloneSaid);
 }
 
 bool PendingRecords::usable(int folder, bool make)
@@ -554,11 +578,16 @@ bool PendingRecords::usable(int folder, bool make)
         path = made;  // a pattern's folder has its name once it is made
     if (!made.isEmpty() || (!make && PrivateFolder::check(path, why)))
         return true;
-    const QFileInfo info(path);
-    if ((make || info.exists() || info.isSymLink()) && !m_warned.contains(path)) {
-        LOG_WARN(Channel, "%s left alone: %s", path.toUtf8().constData(), why.toUtf8().constData());
-        m_warned.insert(path);
+    struct stat st;
+    const bool there = ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    // The learner's own folder of another mode: what it holds is named to them, not taken.
+    if (there && !make && S_ISDIR(st.st_mode) && st.st_uid == ::geteuid() && !m_warned.contains(path)) {
+        const int files = QDir(path).entryList({m_name + QStringLiteral(".*unsaved.json")}, QDir::Files).count();
+        if (files > 0)
+            m_openFolders.append({path, static_cast<int>(st.st_mode & 07777), files});
     }
+    if (make || there)
+        leftAlone(path, why);
     return false;
 }
 
@@ -664,13 +693,13 @@ bool PendingRecords::setAside(const QByteArray& text, const char* what, const QS
     return false;
 }
 
-bool PendingRecords::setAsideFile(PendingRecordsFile& file, const QString& why)
+bool PendingRecords::setAsideFile(PendingRecordsFile& file, const QString& why, int& count)
 {
     const QString from = file.path();
     const QString aside = QFileInfo(from).dir().filePath(sideName("unreadable"));
     QString failure;
     if (file.rename(aside, failure)) {
-        ++m_unreadable;
+        ++count;
         m_setAsideIn << aside;
         LOG_ERROR(Channel, "%s: set aside as %s", why.toUtf8().constData(), aside.toUtf8().constData());
         return true;
@@ -696,9 +725,7 @@ bool PendingRecords::takeFile(const QString& path, QList<QList<Record>>& runs, F
     if (!file) {
         if (why.isEmpty())
             return true;  // no file there
-        if (!m_warned.contains(path))
-            LOG_WARN(Channel, "%s left alone: %s", path.toUtf8().constData(), why.toUtf8().constData());
-        m_warned.insert(path);
+        leftAlone(path, why);
         // A symlink, a FIFO or another user's file holds none of the learner's records.
         const QFileInfo info(path);
         return info.isSymLink() || !info.isFile() || info.ownerId() != ::geteuid();
@@ -722,9 +749,10 @@ bool PendingRecords::readFile(std::unique_ptr<PendingRecordsFile> file, QList<QL
     bool ok = file->read(content, 64, why);
     // Not read further when it cannot be one of this program's files: set aside by a new name.
     if (ok && size > MaxFileBytes)
-        return setAsideFile(*file, QStringLiteral("%1 is larger than this program writes (%2 bytes)").arg(path).arg(size));
+        return setAsideFile(*file, QStringLiteral("%1 is larger than this program reads (%2 bytes)").arg(path).arg(size),
+                            m_tooLarge);
     if (ok && !startsLikeRecords(content))
-        return setAsideFile(*file, QStringLiteral("%1 is not a file of records").arg(path));
+        return setAsideFile(*file, QStringLiteral("%1 is not a file of records").arg(path), m_unreadable);
     content.reserve(static_cast<int>(size));
     while (ok && content.size() < size) {
         const int before = content.size();
@@ -745,7 +773,7 @@ bool PendingRecords::readFile(std::unique_ptr<PendingRecordsFile> file, QList<QL
     breathe();
     if (!list.isArray()) {
         // Damaged (cut short, not ours): kept aside whole, not read again at every start.
-        return setAsideFile(*file, QStringLiteral("%1 cannot be read (%2)").arg(path, error.errorString()));
+        return setAsideFile(*file, QStringLiteral("%1 cannot be read (%2)").arg(path, error.errorString()), m_unreadable);
     }
     // A file of an earlier version: its records are named by what it holds, the same at every start.
     const QString legacy = QString::fromLatin1(QCryptographicHash::hash(content, QCryptographicHash::Sha1).toHex().left(16));
@@ -800,21 +828,21 @@ int PendingRecords::load(Database* db)
     Files taken;
     // Every file that may hold the learner's records was read.
     bool whole = true;
+    auto take = [&](const QString& path) {
+        auto isPath = [&path](const std::unique_ptr<PendingRecordsFile>& f) { return f->path() == path; };
+        const bool ours = (m_own && m_own->path() == path) || std::any_of(m_taken.begin(), m_taken.end(), isPath)
+            || std::any_of(taken.begin(), taken.end(), isPath);
+        if (!ours)
+            whole = takeFile(path, runs, taken) && whole;
+        breathe();
+    };
     for (int folder = 0; folder < m_folders.count(); ++folder) {
         if (!usable(folder, false))
             continue;
         const QDir dir(m_folders.at(folder));
-        const QStringList names = dir.entryList({m_name + QStringLiteral(".*unsaved.json")},
-                                                QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot);
-        for (const QString& name : names) {
-            const QString path = dir.filePath(name);
-            auto isPath = [&path](const std::unique_ptr<PendingRecordsFile>& f) { return f->path() == path; };
-            const bool ours = (m_own && m_own->path() == path) || std::any_of(m_taken.begin(), m_taken.end(), isPath)
-                || std::any_of(taken.begin(), taken.end(), isPath);
-            if (!ours)
-                whole = takeFile(path, runs, taken) && whole;
-            breathe();
-        }
+        for (const QString& name : dir.entryList({m_name + QStringLiteral(".*unsaved.json")},
+                                                 QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot))
+            take(dir.filePath(name));
         // Half-written by a run killed while writing (locked while a live one writes): never read.
         for (const QString& name : dir.entryList({QLatin1Char('.') + m_name + QStringLiteral(".*.unsaved.json.*")},
                                                  QDir::Files | QDir::Hidden)) {
@@ -825,6 +853,11 @@ int PendingRecords::load(Database* db)
                 whole = false;
         }
     }
+    for (const QString& path : qAsConst(m_olderFiles))
+        take(path);
+    endLeftAlone();
+    // A folder of the learner's own left alone may hold them too.
+    whole = whole && m_openFolders.isEmpty();
     // Files of different runs: the older run's records first.
     std::stable_sort(runs.begin(), runs.end(),
                      [](const QList<Record>& a, const QList<Record>& b) { return a.first().time < b.first().time; });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "debug/LogRepeats.h"
 #include "framework/ElementState.h"
 #include "framework/QuestionVariant.h"
 #include "framework/SkillRating.h"
@@ -85,8 +86,9 @@ public:
     // while they are the learner's own (a directory, not a symlink, theirs, 0700), made 0700 when
     // needed (a name ending in "XXXXXX" under a new name, see PrivateFolder::make). The kept
     // records' file is "<name>.<this process's token>.unsaved.json" in the first that takes it;
-    // records set aside go to the first that takes a side file.
-    void setFolders(const QStringList& folders, const QString& name);
+    // records set aside go to the first that takes a side file. olderFiles: files of kept records
+    // at the names of an earlier version, taken like the others, never written.
+    void setFolders(const QStringList& folders, const QString& name, const QStringList& olderFiles = {});
     // Called between the transactions of a long save and between the records of a large file as
     // they are read (a recovery), so that the window stays alive.
     void setPause(const std::function<void()>& pause) { m_pause = pause; }
@@ -103,7 +105,7 @@ public:
     Outcome saveUnkept(Database* db, const Record& record);
     // Takes in the records of the files of runs that ended without saving them (every file in the
     // folders whose process is gone), oldest first; returns how many. Each record is checked like
-    // any input: a file that is not one of records, or larger than this program ever writes, is set
+    // any input: a file that is not one of records, or larger than this program reads, is set
     // aside by a new name without being read whole; each record that is not sound is set aside in
     // a side file, and when none can be written its file stays where it is, untaken. The files are
     // removed once their records are saved or in this process's own file. With db, and every file
@@ -124,12 +126,23 @@ public:
     // taken in (both set aside); every side file.
     int refusedCount() const { return m_refused; }
     int unreadableCount() const { return m_unreadable; }
+    // Files of ended runs set aside unread for their size alone (not counted as unreadable).
+    int tooLargeCount() const { return m_tooLarge; }
+    // Records found saved by an earlier start (by their ids), not saved again.
+    int savedEarlierCount() const { return m_savedEarlier; }
     const QStringList& setAsideIn() const { return m_setAsideIn; }
     // Files of ended runs left where they are, their records not taken in (what is damaged in
     // them could not be set aside, or they could not be read now).
     const QStringList& leftIn() const { return m_leftIn; }
     // Files taken in whose other names (a backup's link) still hold their records.
     const QStringList& linkedIn() const { return m_linkedIn; }
+    // Folders of the learner's own that others may use, holding files of kept records: not taken.
+    struct OpenFolder {
+        QString path;
+        int mode = 0;
+        int files = 0;
+    };
+    const QList<OpenFolder>& openFolders() const { return m_openFolders; }
 
 private:
     enum StoreResult { Untried, Stored, Transient, Permanent };
@@ -144,12 +157,17 @@ private:
     void persist(Database* db);
     void forgetSavedIds(Database* db);
     // The folder is one to use (after the first: the learner's own; with make, made when missing).
+    // One of the learner's own of another mode that holds kept files is noted for the learner.
     bool usable(int folder, bool make);
+    // Says once that what is at path is left alone; past a few such lines they are only counted,
+    // for one line with the total when the load or save ends (others may make any number).
+    void leftAlone(const QString& path, const QString& why);
+    void endLeftAlone();
     // Writes text to a new side file "<name>.<token>-<n>.<what>.json", beside the database when it
     // can; false when no folder takes it.
     bool setAside(const QByteArray& text, const char* what, const QString& why);
     // Gives the whole file a side file's name in its folder; false when it stays where it is.
-    bool setAsideFile(PendingRecordsFile& file, const QString& why);
+    bool setAsideFile(PendingRecordsFile& file, const QString& why, int& count);
     QString sideName(const char* what);
     // Takes in the file at path when it is one to take: its records go to runs, the file to taken.
     // False when a file that may hold the learner's records stays unread.
@@ -164,6 +182,7 @@ private:
     bool m_saving = false;
     QList<Record> m_arrived;  // given while a save ran
     QStringList m_folders;
+    QStringList m_olderFiles;
     QString m_name;
     QString m_token;
     qint64 m_lastId = 0;
@@ -172,15 +191,19 @@ private:
     Files m_taken;
     QStringList m_savedIds;  // saved since the last rewrite: in the database until no file holds them
     QSet<QString> m_warned;  // names already said to be left alone
+    LogRepeats m_leftAlone;
     QSet<QString> m_filed;   // ids of the records that a file holds
     bool m_unpersisted = false;  // records taken from files of ended runs, not in a file of ours yet
     QString m_keptIn;
     QStringList m_setAsideIn;
     QStringList m_leftIn;
     QStringList m_linkedIn;
+    QList<OpenFolder> m_openFolders;
     QElapsedTimer m_sincePause;
     int m_refused = 0;
     int m_unreadable = 0;
+    int m_tooLarge = 0;
+    int m_savedEarlier = 0;
     RatingSource m_ratingSource;
     SkillRating m_rating;
     bool m_ratingRead = false;  // m_rating holds the answers of the running transaction

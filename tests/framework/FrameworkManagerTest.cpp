@@ -28,6 +28,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include <unistd.h>
+
 using namespace edufrmwk;
 
 namespace {
@@ -294,8 +296,21 @@ TEST_F(Manager, RecordsAnEarlierRunKeptAreSavedFirstAtLoginAndCounted)
               "{\"kind\": \"answer\", \"user\": 1, \"time\": \"2026-01-02T03:04:05.500\", "
               "\"variant\": \"g1/s1/q2@refused\", \"value\": 0.5},"
               "{\"kind\": \"states\", \"user\": 1, \"time\": \"2026-01-02T03:04:06.000\", "
-              "\"states\": [{\"path\": \"g1/s1/q2\", \"state\": \"ABORTED\", \"select\": false}]}]}");
+              "\"states\": [{\"path\": \"g1/s1/q2\", \"state\": \"ABORTED\", \"select\": false}]},"
+              "{\"kind\": \"answer\", \"user\": 1, \"time\": \"2026-01-02T03:04:06.500\", "
+              "\"variant\": \"g1/s1/q2@earlier\", \"value\": 0.5, \"id\": \"done-1\"}]}");
     out.close();
+    // saved by a start that ended before it removed the file: not saved again, nor counted so
+    sqlRun(manager()->m_dbPath, "CREATE TABLE IF NOT EXISTS kept_saved (id TEXT PRIMARY KEY) WITHOUT ROWID; "
+                                 "INSERT INTO kept_saved VALUES ('done-1')");
+    // and the file an earlier version kept in the temporary folder, at its own name
+    const QString older = manager()->getTempPath() + QStringLiteral("/Brisola-%1.unsaved.json").arg(::geteuid());
+    QFile olderOut(older);
+    ASSERT_TRUE(olderOut.open(QIODevice::WriteOnly));
+    ASSERT_TRUE(olderOut.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    olderOut.write("{\"records\": [{\"kind\": \"answer\", \"user\": 1, \"time\": \"2026-01-02T03:04:07.000\", "
+                   "\"variant\": \"g1/s1/q2@older\", \"value\": 0.25}]}");
+    olderOut.close();
     sqlRun(manager()->m_dbPath, "CREATE TRIGGER refuseKept BEFORE INSERT ON answers WHEN NEW.variant = "
                                  "'g1/s1/q2@refused' BEGIN SELECT RAISE(ABORT, 'refused'); END");
     const int before = manager()->recoveredCount();
@@ -304,15 +319,19 @@ TEST_F(Manager, RecordsAnEarlierRunKeptAreSavedFirstAtLoginAndCounted)
     EXPECT_EQ(manager()->logout(), 0);
     EXPECT_EQ(manager()->login(QStringLiteral("user"), QStringLiteral("quillfen"), nullptr), 0);
     sqlRun(manager()->m_dbPath, "DROP TRIGGER refuseKept");
-    EXPECT_EQ(manager()->recoveredCount() - before, 3);
-    EXPECT_EQ(manager()->recoveredSavedCount() - savedBefore, 2);
+    EXPECT_EQ(manager()->recoveredCount() - before, 4);
+    EXPECT_EQ(manager()->recoveredSavedCount() - savedBefore, 3);
     EXPECT_EQ(manager()->recoveredRefusedCount() - refusedBefore, 1);
     EXPECT_EQ(rows("SELECT timestamp, correctness FROM answers WHERE variant = 'g1/s1/q2@kept'"),
               QStringList{"2026-01-02 03:04:05|0.5"});
     EXPECT_EQ(FrameworkModel::getInstance()->getElementState((*g_course)["q2"]), ElementState::ABORTED);
+    EXPECT_EQ(rows("SELECT correctness FROM answers WHERE variant = 'g1/s1/q2@older'"), QStringList{"0.25"});
+    EXPECT_EQ(rows("SELECT count(*) FROM answers WHERE variant = 'g1/s1/q2@earlier'"), QStringList{"0"});
     EXPECT_FALSE(QFile::exists(file));
-    EXPECT_TRUE(LogCapture::instance().contains(
-        QStringLiteral("recovered 3 records an earlier run could not save: 2 saved now, 1 refused, 0 still kept")));
+    EXPECT_FALSE(QFile::exists(older));
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral(
+        "recovered 5 records an earlier run could not save: 3 saved now, 1 saved by an earlier start, 1 refused, "
+        "0 still kept")));
     EXPECT_EQ(manager()->unsavedCount(), 0);
 }
 

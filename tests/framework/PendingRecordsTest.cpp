@@ -468,6 +468,18 @@ TEST_F(Pending, OnlyARegularFileOfTheLearnersOwnIsTaken)
         QDir().rmdir(at);
     }
     EXPECT_EQ(rows("SELECT count(*) FROM answers"), QStringList{QString::number(std::size(hostile))});
+    // others may make any number of names: a few are said, the rest counted in one line
+    LogCapture::instance().clear();
+    QStringList flood{spare()};
+    for (int i = 0; i < 300; ++i) {
+        flood << m_dir.filePath(QStringLiteral("Brisola-0.%1").arg(i, 6, 10, QLatin1Char('0')));
+        plant(flood.last(), "x");
+    }
+    PendingRecords flooded;
+    flooded.setFolders(flood, QStringLiteral("Brisola"));
+    EXPECT_EQ(flooded.load(), 0);
+    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("left alone")).count(), 6);
+    EXPECT_TRUE(LogCapture::instance().contains(QStringLiteral("300 names left alone in all, the first 5 said")));
     QFile original(precious);
     ASSERT_TRUE(original.open(QIODevice::ReadOnly));
     EXPECT_EQ(original.readAll(), recordsText({answerJson(0.5)})) << "the learner's file is untouched";
@@ -527,6 +539,18 @@ TEST_F(Pending, AFolderMadeFromAPatternIsMadeOnceAndItsRecordsFoundThere)
     EXPECT_EQ(pending->unfiledCount(), 0);
     pending.reset();  // its program ends
 
+    // made 0755 by a careless chmod: what it holds is named, nothing taken, at every load
+    ::chmod(QFile::encodeName(made.first()).constData(), 0755);
+    PendingRecords careless;
+    careless.setFolders({folders.first(), made.first(), folders.last()}, QStringLiteral("Brisola"));
+    EXPECT_EQ(careless.load(), 0);
+    EXPECT_EQ(careless.load(), 0);
+    ASSERT_EQ(careless.openFolders().count(), 1);
+    EXPECT_EQ(careless.openFolders().first().path, made.first());
+    EXPECT_EQ(careless.openFolders().first().mode, 0755);
+    EXPECT_EQ(careless.openFolders().first().files, 1);
+    ::chmod(QFile::encodeName(made.first()).constData(), 0700);
+
     PendingRecords next;
     next.setFolders({folders.first(), made.first(), folders.last()}, QStringLiteral("Brisola"));
     EXPECT_EQ(next.load(), 2);
@@ -582,9 +606,10 @@ ino_t inodeOf(const QString& path)
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_ino : 0;
 }
 
-// A file larger than the program writes, or one that does not begin as its files do, is set aside
-// by a new name: not read whole, not copied (a sparse one stays sparse), and the rest goes on.
-TEST_F(Pending, AFileNotOfRecordsOrLargerThanAnyTheProgramWritesIsSetAsideByANewNameUnread)
+// A file larger than the program reads, or one that does not begin as its files do, is set aside
+// by a new name: not read whole, not copied (a sparse one stays sparse), and the rest goes on; only
+// the second is called damaged.
+TEST_F(Pending, AFileNotOfRecordsOrLargerThanTheProgramReadsIsSetAsideByANewNameUnread)
 {
     login(QStringLiteral("g1[s1[q1]]"));
     const QString large = QDir(spare()).filePath(QStringLiteral("Brisola.large.unsaved.json"));
@@ -602,7 +627,8 @@ TEST_F(Pending, AFileNotOfRecordsOrLargerThanAnyTheProgramWritesIsSetAsideByANew
     EXPECT_LT(bytesRead() - before, 1 << 20) << "read whole";
     next.saveKept(&m_db);
     EXPECT_EQ(rows("SELECT correctness FROM answers"), QStringList{"0.25"});
-    EXPECT_EQ(next.unreadableCount(), 2);
+    EXPECT_EQ(next.unreadableCount(), 1) << "the large one is not said to be damaged";
+    EXPECT_EQ(next.tooLargeCount(), 1);
     EXPECT_EQ(next.leftIn(), QStringList{});
     ASSERT_EQ(next.setAsideIn().count(), 2);
     EXPECT_EQ(filesIn(spare(), "*.unreadable.json"), next.setAsideIn());
@@ -618,7 +644,7 @@ TEST_F(Pending, AFileNotOfRecordsOrLargerThanAnyTheProgramWritesIsSetAsideByANew
     std::sort(planted.begin(), planted.end());
     EXPECT_EQ(aside, planted) << "the same files by new names";
     EXPECT_EQ(filesIn(spare(), "*.unsaved.json"), QStringList{});
-    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("is larger than this program writes")).count(), 1);
+    EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("is larger than this program reads")).count(), 1);
     EXPECT_EQ(LogCapture::instance().linesContaining(QStringLiteral("is not a file of records")).count(), 1);
 }
 

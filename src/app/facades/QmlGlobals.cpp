@@ -72,6 +72,9 @@ void QmlGlobals::checkSetAside()
     QStringList text;
     if (unrecovered > 0)
         text << tr("Some results from your last session could not be recovered: their records were damaged.");
+    if (pending.tooLargeCount() > 0)
+        text << tr("Some results from your last session were not read: their file is larger than this program "
+                   "reads (256 MiB).");
     if (refused > 0)
         text << (refused == 1 ? tr("One result could not be saved: your records refused it.")
                               : tr("%1 results could not be saved: your records refused them.").arg(refused));
@@ -83,6 +86,12 @@ void QmlGlobals::checkSetAside()
     if (!pending.linkedIn().isEmpty())
         text << tr("Results from your last session were taken in from %1; another name of that file still holds "
                    "them.").arg(pending.linkedIn().join(separator));
+    for (const edufrmwk::PendingRecords::OpenFolder& folder : pending.openFolders())
+        text << tr("Results from your last session are in %1 (%2), a folder of yours of mode %3, not 0700: they "
+                   "were not taken in. Make it 0700 (chmod 700 %1) and the next start takes them in.")
+                    .arg(folder.path,
+                         folder.files == 1 ? tr("one file") : tr("%1 files").arg(folder.files),
+                         QStringLiteral("%1").arg(folder.mode, 4, 8, QLatin1Char('0')));
     const QString said = text.join(QLatin1Char(' '));
     if (said == m_setAsideSaid)
         return;

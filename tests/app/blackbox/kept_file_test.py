@@ -5,8 +5,9 @@ folder, and files of ended runs planted beside the database.
 
 Cases (the argument):
   other_user      a file of uid 2002 beside the database (a data folder others may write), and
-                  folders of theirs at the names of the learner's own in the temporary folder:
-                  nothing of theirs is read, at any start
+                  a thousand folders of theirs at the names of the learner's own in the temporary
+                  folder: nothing of theirs is read, and a few are logged, at any start; the
+                  learner's own folder there made 0755 is named to them with what it holds, not taken
   symlink         a symlink at the kept file's name to a file of the learner's: not followed
   fifo            a FIFO at that name: the start does not hang on it
   file_mode       the kept file is 0600, in a folder only the learner can use
@@ -138,6 +139,12 @@ def other_user(display, scratch, program):
         as_other(['mkdir', '-m', '0777', folder])
         as_other(['sh', '-c', 'umask 000; cat > "$1"', 'sh', os.path.join(folder, 'Brisola.unsaved.json')],
                  records_text(planted))
+    as_other([sys.executable, '-c', 'import os, sys\nfor i in range(1000): os.mkdir("%s.z%05d" % (sys.argv[1], i))',
+              os.path.join(scratch.tmp, 'Brisola-%d' % os.geteuid())])
+    # the learner's own folder made 0755 by a careless chmod, its records in it
+    careless = os.path.join(scratch.tmp, 'Brisola-%d.b2c3d4' % os.geteuid())
+    os.mkdir(careless, 0o755)
+    plant_own(os.path.join(careless, 'Brisola.0123.unsaved.json'), answer_records(8))
     for n in (1, 2):
         run, ready = start(display, scratch, program)
         check(table(scratch, 'SELECT count(*) FROM answers') == [(0,)], 'start %d: their answers were saved: %s'
@@ -146,15 +153,21 @@ def other_user(display, scratch, program):
         check(table(scratch, "SELECT count(*) FROM element_state WHERE state = 'COMPLETED'") == [(0,)],
               'start %d: their completion was saved' % n)
         check('could not be saved then' not in ready, 'start %d: told of records: %s' % (n, ready))
+        check('are in %s (one file), a folder of yours of mode 0755' % careless in ready,
+              'start %d: not told of their own folder made 0755: %s' % (n, ready))
         for path in [theirs] + folders:
             said = left_alone(run, path)
             check(len(said) == 1 and 'owned by user %d' % OTHER in said[0], 'start %d: %s: %s' % (n, path, said))
+        said = [t for t in run.texts('fmwk') if 'left alone' in t]
+        check(len(said) == 6 and said[-1].startswith('1004 names left alone in all'),
+              'start %d: %d lines: %s' % (n, len(said), said[-6:]))
         rc = end_by_close(display, run)
         check(rc == 0, 'exit status %s' % rc)
     for path in [theirs] + [os.path.join(f, 'Brisola.unsaved.json') for f in folders]:
         check(os.stat(path).st_uid == OTHER, '%s is gone' % path)
-    print('a file of another user beside the database and folders of theirs in the shared temporary folder: '
-          'nothing of theirs read, twice')
+    check(os.listdir(careless) == ['Brisola.0123.unsaved.json'], 'taken from the folder made 0755')
+    print('a file of another user beside the database and a thousand folders of theirs in the shared temporary '
+          'folder: nothing of theirs read, six lines about them, the learner\'s own folder made 0755 named, twice')
 
 
 def start_without_runtime(display, scratch, program):
@@ -422,7 +435,9 @@ def kill_recovery(display, scratch, program):
     run, line, pinger = watch_recovery(display, scratch, program, '%d answers after a kill' % n)
     print(line)
     print('the window answered %d pings, the longest after %.3f s' % (pinger.answered, pinger.longest))
-    wait_for_probe(run, 'probe ready', timeout=60)
+    ready = wait_for_probe(run, 'probe ready', timeout=60)
+    check('%d results from your last session could not be saved then. They have been saved now.' % (n - killed_at)
+          in ready, 'not told what this start saved (%d before it): %s' % (killed_at, ready))
     total, distinct = count_answers(scratch)
     check((total, distinct) == (n, n), 'after the kill and the next start: %d answers, %d distinct of %d'
           % (total, distinct, n))
