@@ -20,9 +20,11 @@ AudioBuffer* Score::renderScore()
 
     QTemporaryFile midiFile(QDir::tempPath() + "/ruvex_zq_score.XXXXXX.midi");
     const bool opened = midiFile.open();
+    // one report for one fault: a file that did not open has no name either
     if (!opened)
         Debugging::doAssert("midiFile.open()", __FILE__, __LINE__, nullptr);
-    BRISOLA_ASSERT(!midiFile.fileName().isEmpty());
+    else
+        BRISOLA_ASSERT(!midiFile.fileName().isEmpty());
     midiFile.setAutoRemove(m_autoRemoveMidi);
     const QString fileName = midiFile.fileName();
     // the writer opens the file by name; the name stays reserved until midiFile goes
