@@ -168,6 +168,7 @@ int AudioSequencer::reset()
     qDeleteAll(m_markerRegions);
     m_markerRegions.clear();
     m_totalDuration = 0.0;
+    m_missingSound.clear();
     resetCursor();
     return 0;
 }
@@ -681,6 +682,11 @@ int AudioSequencer::play()
     if (m_playing) {
         LOG_WARN(kChannel, "playback already in progress; stopping first");
         stop(true);
+    }
+    if (!m_missingSound.isEmpty()) {
+        LOG_ERROR(kChannel, "not playing a timeline without its sound: %s", qPrintable(m_missingSound));
+        m_lastError = m_missingSound;
+        return 4;
     }
     Audio::initialize();
     if (mp_stream)

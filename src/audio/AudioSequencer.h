@@ -51,7 +51,7 @@ public:
     int reset();
     // Sorts and mixes the timeline, adds the 0.1 s tail and rewinds the playback cursor; 2 when playing.
     int prepare();
-    // 0 when the stream runs, 4 when every attempt failed.
+    // 0 when the stream runs, 4 when every attempt failed or the timeline misses a sound.
     int play();
     // 0, or 4 when the stream could not be closed.
     int stop(bool alreadyLocked = false);
@@ -60,6 +60,10 @@ public:
     // Control thread: why the last playback could not start or ended early, as the log said it;
     // empty when it started and ran to its end or was stopped.
     QString lastError() const { return m_lastError; }
+    // A sound laid into the timeline could not be made (why, in words for the learner): the timeline
+    // is not played, its silence would pass for the sound. Until reset().
+    void setMissingSound(const QString& why) { m_missingSound = why; }
+    QString missingSound() const { return m_missingSound; }
 
     double duration() const { return m_totalDuration; }
     int sampleRate() const { return m_sampleRate; }
@@ -137,6 +141,7 @@ private:
     bool m_endHandled = false;
     int m_startRetries = 0;
     QString m_lastError;
+    QString m_missingSound;
 
     // Callback thread while a stream runs; rewound by prepare and play.
     qint64 m_callbackCounter = 0;

@@ -124,6 +124,8 @@ public:
     Q_INVOKABLE virtual bool prepare();
     Q_INVOKABLE virtual bool play();
     Q_INVOKABLE virtual void stop();
+    // Why the last play() failed or its playback ended early; empty when it ran.
+    Q_INVOKABLE QString playbackError() const { return m_sequencer.lastError(); }
 
     Q_INVOKABLE QString noteAtIndex(int idx) const;
     Q_INVOKABLE QVariant noteBoundingRectAtIdx(int idx) const;
@@ -165,8 +167,8 @@ private:
     void analyzeMeasures();
     void analyzeRhythm();
     void analyzeMelody();
-    // Renders the score to a buffer through a temporary MIDI file; null on failure (logged).
-    AudioBuffer* renderScore();
+    // Renders the score to a buffer through a temporary MIDI file; null on failure (logged), with why.
+    AudioBuffer* renderScore(QString* why);
     void sequenceSyllables(AudioSequencer& sequencer, double t);
     void addSyllable(AudioSequencer& sequencer, const QMap<QString, AudioBuffer*>& bank, const QString& syllable,
                      double position);

@@ -13,24 +13,30 @@
 
 static const char* const kChannel = "score";
 
-AudioBuffer* Score::renderScore()
+AudioBuffer* Score::renderScore(QString* why)
 {
     MidiSynth* synth = MidiSynth::instance();
     auto buffer = std::make_unique<AudioBuffer>(2, 0, 44100);
 
     QTemporaryFile midiFile(QDir::tempPath() + "/ruvex_zq_score.XXXXXX.midi");
     const bool opened = midiFile.open();
+    // one report for one fault: a file that did not open has no name either
     if (!opened)
         Debugging::doAssert("midiFile.open()", __FILE__, __LINE__, nullptr);
-    BRISOLA_ASSERT(!midiFile.fileName().isEmpty());
+    else
+        BRISOLA_ASSERT(!midiFile.fileName().isEmpty());
     midiFile.setAutoRemove(m_autoRemoveMidi);
     const QString fileName = midiFile.fileName();
     // the writer opens the file by name; the name stays reserved until midiFile goes
     midiFile.close();
-    if (!opened || fileName.isEmpty()) {
+    auto failed = [&](const QString& reason) {
         LOG_ERROR(kChannel, "[%lu] failed to render midi file %s", m_instance, qPrintable(fileName));
+        *why = reason;
         return nullptr;
-    }
+    };
+    const QString unwritten = QStringLiteral("its sound could not be written to %1 (%2)");
+    if (!opened || fileName.isEmpty())
+        return failed(unwritten.arg(QDir::toNativeSeparators(QDir::tempPath()), midiFile.errorString()));
 
     MidiExportParameters params;
     params.tempo = m_tempo;
@@ -62,17 +68,13 @@ AudioBuffer* Score::renderScore()
         const int guidoNoErr = 0;
         BRISOLA_ASSERT(err == guidoNoErr);
     }
-    if (!exported) {
-        LOG_ERROR(kChannel, "[%lu] failed to render midi file %s", m_instance, qPrintable(fileName));
-        return nullptr;
-    }
+    if (!exported)
+        return failed(unwritten.arg(QDir::toNativeSeparators(fileName), error));
 
     LOG_TRACE(kChannel, "[%lu] wrote midi file %s", m_instance, qPrintable(fileName));
     LOG_TRACE(kChannel, "[%lu] sequencing score", m_instance);
-    const int rc = synth->renderToAudioBuffer(fileName, *buffer);
-    if (rc != 0) {
-        LOG_ERROR(kChannel, "[%lu] failed to render midi file %s", m_instance, qPrintable(fileName));
-        return nullptr;
-    }
+    if (synth->renderToAudioBuffer(fileName, *buffer) != 0)
+        return failed(synth->isInitialized() ? QStringLiteral("the synthesizer could not play its MIDI file")
+                                             : QStringLiteral("no SoundFont is loaded"));
     return buffer.release();
 }

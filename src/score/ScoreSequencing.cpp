@@ -164,10 +164,12 @@ void Score::sequence(AudioSequencer& sequencer, double start)
         return;
     }
 
-    AudioBuffer* rendered = renderScore();
-    if (rendered) {
+    QString why;
+    if (AudioBuffer* rendered = renderScore(&why)) {
         sequencer.addOutput(rendered, t, true, true);
         sequenceSyllables(sequencer, t);
+    } else {
+        sequencer.setMissingSound(why);
     }
 
     for (int i = 0; i < m_noteList.size(); ++i)

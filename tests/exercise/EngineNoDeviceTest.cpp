@@ -11,7 +11,7 @@
 
 // A microphone answer whose stream cannot open is no answer: the attempt fails with the stream's
 // reason, keeps no row and gives no mark; the engine can be started again.
-TEST_F(ScoreTest, AnAttemptWhoseStreamCannotOpenFailsWithItsReason)
+TEST_F(SequenceTest, AnAttemptWhoseStreamCannotOpenFailsWithItsReason)
 {
     static QTemporaryDir home;
     setenv("HOME", qPrintable(home.path()), 1);

@@ -8,6 +8,7 @@
 
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -21,8 +22,12 @@ QString number(double value)
 {
     return QString::number(value, 'g', 6);
 }
-QStringList texts(const Markers& markers)
+// In time order; markers at one time (to the digits shown: one may be laid an ulp before the other) by id.
+QStringList texts(Markers markers)
 {
+    std::sort(markers.begin(), markers.end(), [](const QPair<int, double>& a, const QPair<int, double>& b) {
+        return qMakePair(number(a.second).toDouble(), a.first) < qMakePair(number(b.second).toDouble(), b.first);
+    });
     QStringList out;
     for (const auto& m : markers)
         out << QString("%1@%2").arg(m.first).arg(number(m.second));
@@ -39,7 +44,8 @@ double positionOf(const Markers& markers, int id)
 class EngineTimelineTest : public ExerciseTest {};
 
 // Each capture type's timeline. Markers are given from two reference points read back: p, where the
-// question pass ends (the score's own length), and c, where the learner's input begins.
+// question pass ends (with the question's sound, the score and its release), and c, where the
+// learner's input begins.
 TEST_F(EngineTimelineTest, TimelinesOfTheThreeCaptureTypes)
 {
     const QString plain = "[ \\meter<\"4/4\"> c1/4 d e f ]";
@@ -49,7 +55,7 @@ TEST_F(EngineTimelineTest, TimelinesOfTheThreeCaptureTypes)
         int type;
         bool countIns, mic;
         QString question, answer;
-        double passEnd;
+        double scoreEnd;
         std::function<Markers(double p, double c)> markers;
         double inputLength;  // 0: a silence instead of an input region
         int mode;
@@ -99,7 +105,7 @@ TEST_F(EngineTimelineTest, TimelinesOfTheThreeCaptureTypes)
         // read back when the stream has started, before anything resets it
         Markers markers;
         QStringList inputs, expected;
-        double duration = 0.0;
+        double duration = 0.0, soundEnd = -1.0;
         QMetaObject::Connection started = QObject::connect(&engine->sequencer(), &AudioSequencer::started, [&] {
             for (const AudioMarkerRegion* r : engine->sequencer().markerRegions())
                 if (r->target() == engine.get())
@@ -107,6 +113,8 @@ TEST_F(EngineTimelineTest, TimelinesOfTheThreeCaptureTypes)
             for (const AudioInputRegion* r : engine->sequencer().inputRegions())
                 inputs << number(r->position()) + "+" + number(r->duration());
             duration = engine->sequencer().duration();
+            for (const AudioOutputRegion* r : engine->sequencer().outputRegions())
+                soundEnd = r->ownsBuffer() && soundEnd < 0 ? r->position() + r->duration() : soundEnd;
             for (const PitchDetector::NoteInfo& n : detector->m_expectedNotes)
                 expected << Pitch::noteToStr(n.note) + QString::number(n.octave) + "@" + number(n.offset);
         });
@@ -117,7 +125,8 @@ TEST_F(EngineTimelineTest, TimelinesOfTheThreeCaptureTypes)
 
         const double p = positionOf(markers, 1001);
         const double c = positionOf(markers, 1004);
-        EXPECT_NEAR(p, row.passEnd, 0.05);  // the pass ends with the score
+        EXPECT_NEAR(p, soundEnd, 1e-9);  // the pass ends with the question's sound
+        EXPECT_GT(soundEnd, row.scoreEnd);
         EXPECT_EQ(texts(markers), texts(row.markers(p, c)));
         EXPECT_NEAR(duration, positionOf(markers, 1006) + 0.1, 1e-9);  // with the sequencer's tail
         EXPECT_EQ(inputs, row.inputLength > 0 ? QStringList{number(c - 2.0) + "+" + number(row.inputLength)} : QStringList());

@@ -57,15 +57,16 @@ protected:
     std::unique_ptr<QSignalSpy> spy;
 };
 
-// An engine over a question score and an answer score, with the note input manager set up once per
-// process; on the test card a whole timeline runs at once.
-class ExerciseTest : public ScoreTest {
+// An engine over a question score and an answer score (whose sound is made: a question without it
+// is not played), with the note input manager set up once per process; on the test card a whole
+// timeline runs at once.
+class ExerciseTest : public SequenceTest {
 protected:
     static void SetUpTestSuite()
     {
         if (const char* alsaHome = std::getenv("ALSA_HOME"))
             setenv("HOME", alsaHome, 1);
-        ScoreTest::SetUpTestSuite();
+        SequenceTest::SetUpTestSuite();
         Debugging::setLoggingLevel(QsLogging::DebugLevel);
         Audio::initialize();
         NoteInputManager::getInstance()->initialize();

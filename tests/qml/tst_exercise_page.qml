@@ -201,7 +201,7 @@ Item {
             compare(runtime.globals.depth, 0, "the lock is given back");
             var message = findChild(page, "failureText");
             verify(message.visible);
-            compare(message.text, "The sound stopped: failed to open stream (Device unavailable)");
+            compare(message.text, "The question could not be played: failed to open stream (Device unavailable).");
             verify(findChild(page, "startAgainButton").visible);
             keyClick(Qt.Key_Return);                 // Start again: the same question, one try still
             compare(engine.starts, 2);
@@ -355,6 +355,16 @@ Item {
             keyClick(Qt.Key_L);
             compare(listened.plays, 3);
             compare(findChild(page, "tempoLabel").text, "Tempo \u2669 = 80");
+            // a sound that cannot be made says why, until the next Start
+            listened.failWith = "its sound could not be written to /tmp (No space left on device)";
+            keyClick(Qt.Key_L);
+            keyClick(Qt.Key_L);
+            var message = findChild(page, "failureText");
+            compare([listened.plays, message.visible, message.text], [3, true,
+                    "The question could not be played: its sound could not be written to /tmp (No space left on device)."]);
+            mouseClick(findChild(page, "retryButton"));
+            answer(1.0);
+            verify(!message.visible);
         }
 
         // each grade colours its note as it comes; the note heard is named for a sung answer

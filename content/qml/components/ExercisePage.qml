@@ -39,7 +39,7 @@ FocusScope {
     property real runMark: -1
     property var engine: null
     property bool holdsLock: false
-    // why the last attempt stopped without a grade ("failed" phase)
+    // why the last attempt or Listen could not be played
     property string failure: ""
     readonly property string source: Logic.inputSource(question.captureType, runtime.settings)
     readonly property bool keyboard: source === "keyboard"
@@ -81,6 +81,7 @@ FocusScope {
         lastMark = -1;
         countInBeat = 0;
         notice = "";
+        failure = "";
         if (engine) {
             engine.destroy();
             engine = null;
@@ -100,6 +101,7 @@ FocusScope {
         extraInputs = 0;
         countInBeat = 0;
         notice = "";
+        failure = "";
         heardNote = "";
         answerPeak = 0;
         if (!holdsLock) {
@@ -222,8 +224,8 @@ FocusScope {
             return;
         if (listenScore.playing)
             listenScore.stop();
-        else
-            listenScore.play();
+        else if (!listenScore.play())
+            failure = listenScore.playbackError();
     }
 
     onActivityChanged: begin()
@@ -562,8 +564,9 @@ FocusScope {
                 BodyText {
                     objectName: "failureText"
                     Layout.fillWidth: true
-                    visible: page.phase === "failed"
-                    text: qsTr("The sound stopped: %1").arg(page.failure)
+                    visible: page.failure !== "" && ["intro", "graded", "failed"].indexOf(page.phase) >= 0
+                    text: qsTr("The question could not be played: %1.").arg(page.failure)
+                    font.bold: true
                 }
 
                 Text {

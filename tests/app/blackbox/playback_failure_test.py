@@ -2,15 +2,17 @@
 (main screen: the page over the course's current exercise), on a sound server of this test's own,
 which is stopped while the question plays.
 
-The attempt is no answer: no row in the answers table, no mark, the page says "The sound stopped:"
-with the reason and offers Start again. With the server back, Start again runs the question to its
-grade, which is recorded."""
+The attempt is no answer: no row in the answers table, no mark, the page says "The question could
+not be played:" with the reason and offers Start again. With the server back, Start again runs the
+question to its grade, which is recorded. The same for a question whose sound cannot be made (its
+temporary folder's place taken by a file), after the fatal report's Ignore."""
 import os
 import signal
 import subprocess
 import time
 
 from harness import Display, Run, Scratch, answers, check, press_key, run_test, wait_for_probe, probe_program
+from records_keep_test import find_window
 
 # The question page as the course shows it, its phase and what it shows logged for this test.
 PROBE = '''import QtQuick 2.12
@@ -126,7 +128,7 @@ def main():
         server.stop()
         failed = wait_for_probe(run, 'probe phase failed', timeout=30)
         check('mark=-1' in failed, 'a mark after the failure: ' + failed)
-        check('shown=The sound stopped: ' in failed, 'the failure is not shown: ' + failed)
+        check('shown=The question could not be played: ' in failed, 'the failure is not shown: ' + failed)
         check(answers(scratch) == [], 'answers after the failure: %s' % answers(scratch))
         check(any('the attempt failed' in t for t in run.texts('zq-iqe')), 'no log line\n' + run.dump())
         print('failed playback: %s' % failed.split('shown=')[1])
@@ -138,6 +140,29 @@ def main():
         rows = answers(scratch)
         check(len(rows) == 1 and rows[0][1] == 0.0, 'answers after Start again: %s' % rows)
         print('Start again with the server back: graded and recorded %s' % rows)
+
+        # no sound made, the temporary folder's place taken: in a run of its own, whose log holds only its phases
+        run.kill()
+        os.remove(scratch.log)
+        run = Run(display, scratch, program=program)
+        wait_for_probe(run, 'probe ready')
+        window = run.main_window()
+        os.rename(scratch.tmp, scratch.tmp + '.away')
+        open(scratch.tmp, 'w').close()
+        press_key(display, window, 'Return')  # Start
+        dialog = find_window(display, run.pid, 'Fatal error...')
+        for key in ('shift+Tab', 'shift+Tab', 'space'):  # the fatal report's Ignore
+            press_key(display, dialog, key)
+        failed = wait_for_probe(run, 'probe phase failed', timeout=30)
+        check('mark=-1 shown=The question could not be played: its sound could not be written to %s (Not a directory).'
+              % scratch.tmp in failed, 'the failure is not shown: ' + failed)
+        check(answers(scratch) == rows, 'answers after a question without its sound: %s' % answers(scratch))
+        print('no sound made: %s' % failed.split('shown=')[1])
+        os.remove(scratch.tmp)
+        os.rename(scratch.tmp + '.away', scratch.tmp)
+        press_key(display, window, 'Return')  # Start again
+        wait_for_probe(run, 'probe phase graded', timeout=60)
+        check(len(answers(scratch)) == 2, 'answers after Start again: %s' % answers(scratch))
     finally:
         if run:
             run.kill()

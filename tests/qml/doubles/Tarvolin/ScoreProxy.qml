@@ -1,7 +1,7 @@
 import QtQuick 2.15
 
 // Stands in for the program's score item in page tests: keeps its code, draws nothing; a play()
-// is counted and lasts until stop().
+// is counted and lasts until stop(); with failWith set it fails for that reason.
 Item {
     property string gmnCode
     property int tempo: 100
@@ -15,16 +15,18 @@ Item {
     property bool metronomeScore: true
     property int currentNoteIndex: -1
     property int plays: 0
+    property string failWith
 
     function noteAtIndex(i) { return gmnCode.indexOf("_") >= 0 && i === 1 ? "S" : "C1"; }
     function play() {
-        if (playing)
+        if (playing || failWith !== "")
             return false;
         plays += 1;
         playing = true;
         return true;
     }
     function stop() { playing = false; }
+    function playbackError() { return failWith; }
     function noteIndexAtTime(seconds) { return seconds >= 0 && seconds < 4 ? Math.floor(seconds) : -1; }
     function noteBoundingRectAtIdx(i) { return undefined; }
 }
