@@ -32,7 +32,6 @@ void ClapOnsetPicker::reset()
     m_lastAttack = -1e9;
     m_loudestSinceAttackDb = kSilenceDb;
     m_armed = true;
-    m_heardSound = false;
     m_skipping = false;
 }
 
@@ -40,17 +39,17 @@ void ClapOnsetPicker::process(const double* samples, int count, double time)
 {
     for (int i = 0; i < count; ++i) {
         const double x = samples[i];
-        // Once sound was heard, digital silence is a drop-out (samples the stream lost, a muted
-        // input), not the room: skipped, so the sound after it joins the sound before it instead
-        // of rising out of nothing. The hop goes on at the time of the sample after it.
-        if (x == 0.0 && m_heardSound) {
+        // Digital silence in a room loud enough to pass for a sound when heard again out of it is a
+        // drop-out (samples the stream lost): skipped, so the room after it joins the room before it.
+        // In a quieter room (a gated or muted microphone) it is silence, from which the next clap
+        // rises. The hop goes on at the time of the sample after it.
+        if (x == 0.0 && m_roomDb >= kFloorDb - kAboveRoomDb) {
             m_skipping = true;
             continue;
         }
         if (m_skipping || m_fill == 0)
             m_hopTime = time + (i - m_fill) / kRate;
         m_skipping = false;
-        m_heardSound = m_heardSound || x != 0.0;
         m_lastOut = kHighPass * (m_lastOut + x - m_lastIn);
         m_lastIn = x;
         m_hop[size_t(m_fill++)] = m_lastOut;

@@ -20,7 +20,8 @@
 // kRearmDropDb below the loudest hop since that attack (a spoken "ta" is one attack, not two), or
 // else kRearmSeconds since the last (a sound still ringing; the envelope keeps its ripple out).
 // Its time is the first sample of that hop or the one before that reaches a third of the hop's peak.
-// Digital silence after the first sound is a drop-out, not the room, and is skipped.
+// Digital silence in a room within kAboveRoomDb of the floor is a drop-out, not the room, and is
+// skipped; in a quieter room it is silence.
 //
 // One thread at a time (the detector's worker); allocates nothing after construction.
 class ClapOnsetPicker {
@@ -66,6 +67,5 @@ private:
     double m_lastAttack = -1e9;
     double m_loudestSinceAttackDb = -200.0;
     bool m_armed = true;
-    bool m_heardSound = false;
     bool m_skipping = false;
 };

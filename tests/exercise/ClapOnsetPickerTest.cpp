@@ -96,6 +96,15 @@ TEST(ClapOnsetPicker, AttacksOfClapsAndSyllablesAndNoneOfNoiseOrFaintSounds)
              std::fill(s.begin() + long(0.6 * kRate), s.begin() + long(0.9 * kRate), 0.0);
              addClap(s, 1.5, -10, 45, r);
          }},
+        // a gated or muted microphone gives the room as digital silence: a "ta" (a t's burst, then
+        // its vowel) rises out of it, also 37 ms after the vowel before (eighths at 160)
+        {"spoken syllables with digital silence between", {0.3, 0.4875, 0.675, 0.8625}, 0.004,
+         [](std::vector<double>& s, std::mt19937& r) {
+             for (double t : {0.3, 0.4875, 0.675, 0.8625}) {
+                 addClap(s, t, -24, 3, r);
+                 addVowel(s, t + 0.01, 0.14, -12, 220);
+             }
+         }},
         {"a clap fainter than the floor", {}, 0.0,
          [](std::vector<double>& s, std::mt19937& r) { addClap(s, 0.8, -56, 12, r); }},
         {"a clap buried in loud noise", {}, 0.0,
