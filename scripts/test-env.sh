@@ -2,7 +2,9 @@
 #   Xvfb (DISPLAY), a daemon-less ALSA card "testcard" whose capture reads $TEST_MIC_RAW and whose
 #   playback writes $TEST_SPK_WAV (ALSA_HOME holds its .asoundrc), and a private PulseAudio with a
 #   speaker sink "spk" and a microphone sink "mic" (its monitor is the microphone) for real-time tests.
-TEST_ENV_DIR=$(mktemp -d)
+# In /tmp whatever TMPDIR is: the sockets made in it (PulseAudio's, the guard's in the runtime folder)
+# need a path of at most 107 bytes.
+TEST_ENV_DIR=$(mktemp -d /tmp/brisola-env.XXXXXX)
 TEST_ENV_PIDS=
 # Records a started process with its command name (as /proc/PID/comm gives it).
 test_env_track() {

@@ -24,6 +24,10 @@ namespace {
 // The user that plays another local user where the tests run as root.
 const uid_t kOtherUser = 2002;
 
+// The tests' own folders, in /tmp whatever TMPDIR is: the guard keeps to a folder only where its
+// socket's path fits the system's 107 bytes.
+const QString kOwnFolder = QStringLiteral("/tmp/brisola-guard-XXXXXX");
+
 struct stat statOf(const QString& path)
 {
     struct stat st = {};
@@ -96,7 +100,7 @@ protected:
         return p->exitStatus() == QProcess::NormalExit ? p->exitCode() : -1;
     }
 
-    QTemporaryDir m_runtime;
+    QTemporaryDir m_runtime{kOwnFolder};
     QByteArray m_savedRuntime;
     std::vector<std::unique_ptr<QProcess>> m_processes;
     QMap<QProcess*, QByteArray> m_output;
@@ -179,7 +183,7 @@ TEST_F(InstanceTest, LockFileThatIsALinkOrAnotherUsersIsNotUsed)
 // instance.
 TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
 {
-    QTemporaryDir shared;
+    QTemporaryDir shared(kOwnFolder);
     ASSERT_TRUE(shared.isValid());
     ASSERT_EQ(::chmod(QFile::encodeName(shared.path()).constData(), 01777), 0);  // as /tmp is
     const QByteArray savedTmp = qgetenv("TMPDIR");
@@ -259,7 +263,7 @@ TEST_F(InstanceTest, WithoutAPrivateRuntimeFolderTheGuardKeepsToAFolderOfItsOwn)
 // instance started.
 TEST_F(InstanceTest, FoldersMadeByStartsAtTheSameTimeLeadToOneInstance)
 {
-    QTemporaryDir shared;
+    QTemporaryDir shared(kOwnFolder);
     ASSERT_TRUE(shared.isValid());
     const QByteArray savedTmp = qgetenv("TMPDIR");
     qputenv("TMPDIR", QFile::encodeName(shared.path()));
@@ -285,7 +289,7 @@ TEST_F(InstanceTest, SocketPathFitsWhateverTheFolders)
     const QString longRuntime = m_runtime.filePath(longName);
     ASSERT_TRUE(QDir().mkdir(longRuntime));
     ASSERT_EQ(::chmod(QFile::encodeName(longRuntime).constData(), 0700), 0);
-    QTemporaryDir shortTmp;
+    QTemporaryDir shortTmp(kOwnFolder);
     ASSERT_TRUE(shortTmp.isValid());
     const QString longTmp = shortTmp.filePath(longName);
     ASSERT_TRUE(QDir().mkdir(longTmp));

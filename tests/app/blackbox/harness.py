@@ -58,7 +58,9 @@ class Scratch:
     """Scratch folders for one or more runs: data, runtime (the single-instance guard) and temporary."""
 
     def __init__(self):
-        self.root = tempfile.mkdtemp(prefix='brisola-bb-')
+        # in /tmp whatever TMPDIR is: the guard keeps to the runtime folder only where its socket's
+        # path fits (107 bytes), and the second user must reach the folders shared with it
+        self.root = tempfile.mkdtemp(prefix='brisola-bb-', dir='/tmp')
         for d in ('data', 'runtime', 'tmp'):
             os.makedirs(os.path.join(self.root, d), mode=0o700)
         self.data = os.path.join(self.root, 'data')
