@@ -88,9 +88,9 @@ TestCase {
             { tag: "pitch and timing, one left out", mark: 0.5,
               rows: [both(1, 1), both(2, 1), both(1, 8), missed()],
               says: "1 of 4 notes right. Work on the pitch (1 very flat) and the timing (1 early). "
-                    + "1 note not answered." },
+                    + "1 note missed." },
             { tag: "nothing answered", mark: 0, rows: [missed(), missed()],
-              says: "0 of 2 notes right. 2 notes not answered." },
+              says: "0 of 2 notes right. 2 notes missed." },
             // the engine fills a rest's row; it is not a note of the take
             { tag: "a rest is not counted", mark: 1,
               rows: [rhythm(1), { outcome: 10, skipped: true, rest: true }, rhythm(1)],
@@ -121,7 +121,7 @@ TestCase {
               says: "1 of 2 notes right. 1 clap before the first note, too early to count. "
                     + "1 note not answered: begin with the first note." },
             { tag: "none early", rows: early, inputs: { early: 0, source: "keyboard", countIn: true },
-              says: "2 of 4 notes right. 2 notes not answered." },
+              says: "2 of 4 notes right. 2 notes missed." },
             { tag: "all right after an early tap", rows: [rhythm(1), rhythm(1)],
               inputs: { early: 1, source: "keyboard", countIn: true }, says: "Excellent! All 2 notes right." },
             { tag: "every beat tapped through the rests", rows: [rhythm(1), rhythm(1), rhythm(1)],
@@ -138,29 +138,29 @@ TestCase {
             { tag: "rushed, once for each note",
               rows: [rhythm(1), rhythm(2, -0.1), rhythm(1), rhythm(4, -0.2), rhythm(1), rhythm(1), missed(), missed()],
               inputs: { early: 0, extra: 2, source: "keyboard" },
-              says: "4 of 8 notes right. Work on the timing (1 early, 1 very early). 2 notes not answered. "
+              says: "4 of 8 notes right. Work on the timing (1 early, 1 very early). 2 notes missed. "
                     + "2 taps matched no note." },
             { tag: "rushed, none taken", rows: [missed(), missed()], inputs: { extra: 2, source: "mic" },
-              says: "0 of 2 notes right. 2 notes not answered. 2 claps matched no note." },
+              says: "0 of 2 notes right. 2 notes missed. 2 claps matched no note." },
             // dragging: a note passed over, the last one taken late, a tap after it
             { tag: "dragging, once for each note", rows: [rhythm(1), missed(), rhythm(3, 0.1), rhythm(5, 0.2)],
               inputs: { early: 0, extra: 1, source: "keyboard" },
-              says: "1 of 4 notes right. Work on the timing (1 late, 1 very late). 1 note not answered. "
+              says: "1 of 4 notes right. Work on the timing (1 late, 1 very late). 1 note missed. "
                     + "1 tap matched no note." },
             { tag: "one tap off the notes and one more than them",
               rows: [rhythm(1), rhythm(1), rhythm(1), missed()], inputs: { early: 0, extra: 2, source: "keyboard" },
-              says: "3 of 4 notes right. 1 note not answered. 1 tap matched no note. "
+              says: "3 of 4 notes right. 1 note missed. 1 tap matched no note. "
                     + "1 tap more than the notes, not counted: tap once for each note." },
             // as learners met them. Clapped: every note missed, the one clap counted 1.6 s after the last
             { tag: "one clap heard, after the last note", rows: [0, 1, 2, 3, 4, 5, 6, 7].map(missed),
               inputs: { early: 0, extra: 1, source: "mic", countIn: true },
-              says: "0 of 8 notes right. 8 notes not answered. 1 clap matched no note." },
+              says: "0 of 8 notes right. 8 notes missed. 1 clap matched no note." },
             // eight beats of 0.75 s tapped at 0, 0.8, 1.2, 1.66 and 2.4 s: the fourth tap nearest the
             // third beat, already taken; four beats left after the last tap
             { tag: "five taps for eight beats",
               rows: [rhythm(1), rhythm(1, 0.05), rhythm(10, -0.3), rhythm(3, 0.15), missed(), missed(), missed(), missed()],
               inputs: { early: 0, extra: 1, source: "keyboard", countIn: true },
-              says: "2 of 8 notes right. Work on the timing (1 far too early, 1 late). 4 notes not answered. "
+              says: "2 of 8 notes right. Work on the timing (1 far too early, 1 late). 4 notes missed. "
                     + "1 tap matched no note." },
             // six beats of 0.75 s, each tap later on its beat than the one before (0, 0.1, 0.2, 0.4, 0.55,
             // 0.7 s): the fourth and fifth took the next beat, the sixth came after the answer was complete
@@ -168,7 +168,7 @@ TestCase {
               rows: [rhythm(1), rhythm(3, 0.1), rhythm(5, 0.2), missed(), rhythm(10, -0.35), rhythm(4, -0.2)],
               inputs: { early: 0, extra: 0, source: "keyboard", countIn: true },
               says: "1 of 6 notes right. Work on the timing (1 late, 1 very late, 1 far too early, 1 very early). "
-                    + "1 note not answered." },
+                    + "1 note missed." },
             // taps that began early account for the notes not answered; one more is more than the notes
             { tag: "early taps and one more", rows: [missed(), rhythm(1)], inputs: { early: 1, extra: 1, source: "keyboard" },
               says: "1 of 2 notes right. 1 tap before the first note, too early to count. "

@@ -244,10 +244,10 @@ function advice(notes, inputs) {
     if (count(missed) > 0) {
         // the learner who answered early did answer: the notes were missed by starting too soon.
         // Otherwise the page cannot tell a note left out from one whose input took another note or
-        // came after the answer was complete, uncounted: it says only that it was not answered.
+        // came after the answer was complete, uncounted: it says only that it was missed.
         var missedText = countText(count(missed), qsTr("note"), qsTr("notes"));
         if (tooEarly === "")
-            sentences.push(qsTr("%1 not answered.").arg(missedText));
+            sentences.push(qsTr("%1 missed.").arg(missedText));
         else if (inputs.countIn)
             sentences.push(qsTr("%1 not answered: begin with the first note, after the count-in.").arg(missedText));
         else
