@@ -1,8 +1,7 @@
 #pragma once
 
 // A run of log lines of one kind: the first few are written, the rest only counted, for one line
-// with the total when the run ends. Takes no lock and allocates nothing: usable on an audio thread
-// by the one thread that owns it.
+// with the total when the run ends (others can make any number: a flood of connections, of names).
 class LogRepeats {
 public:
     explicit LogRepeats(int written = 5) : m_written(written) {}
