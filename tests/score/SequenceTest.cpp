@@ -85,11 +85,6 @@ TEST_F(SequenceTest, Timelines)
         if (r.how == PlaybackOff) {
             EXPECT_NEAR(sequencer.duration(), 4.8, 1e-9);  // the count-in and the silence of the score
         }
-        if (r.how == NoTemporaryFile) {
-            EXPECT_FALSE(score.play());
-            EXPECT_EQ(score.playbackError(),
-                      "its sound could not be written to " + notADirectory.fileName() + " (Not a directory)");
-        }
         qputenv("TMPDIR", tmp);
     }
     Score empty;
